@@ -1,0 +1,159 @@
+#pragma once
+// The conversation engine. An Ai keeps a mind (every line it heard or said, oldest first),
+// learns by appending, reads and writes AI data files, and answers an input line with a line
+// chosen from the mind or spliced together from pieces of it.
+//
+// Threads: reply() and the save functions only read the mind and may run on two threads at
+// once; learning (addLine and friends) and loading must not overlap with anything else.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ai/linestore.h"
+#include "ai/mindline.h"
+#include "enparse/token.h"
+
+namespace vebix {
+
+inline constexpr std::string_view kEngineVersion = "1.7.5";
+inline constexpr std::string_view kDefaultDataFileName = "aimain.dat";
+
+class Ai {
+public:
+    // One scored candidate line.
+    struct Sim {
+        std::uint32_t index = 0;       // position in lines
+        std::uint32_t textOffset = 0;  // offset of the text field within that line
+        std::uint16_t score = 0;
+        // Highest score first.
+        friend bool operator<(const Sim& a, const Sim& b) { return a.score > b.score; }
+    };
+
+    // One counted word (fill words), or one weighted topic word passed to reply().
+    struct Wc {
+        std::string_view text;
+        std::uint16_t count = 1;  // the weight, for topic words
+    };
+
+    // The scoring constants.
+    enum ScoreValueEnum : int {
+        RecentLineBonus = 3,          // said at most RecentLineSeconds before the reference time
+        RecentMonthBonus = 4,         // said at most RecentMonthSeconds before
+        SameConversationBonus = 6,
+        SameSpeakerBonus = 4,
+        WordMatchScore = 12,
+        FillWordMatchScore = 8,
+        AlikeWordScore = 4,
+        NumberMatchScore = 4,
+        EqualNumberScore = 12,        // on top of NumberMatchScore
+        TopicWordPercent = 20,
+        AlikeTopicWordPercent = 6,
+        LongLineWords = 7,            // lines with this many Word tokens score x 0.7
+        PauseDecayPercentPerMinute = 10,
+        PauseDecayMaxMinutes = 5,
+        RecentLineSeconds = 180,
+        RecentMonthSeconds = 2419200,
+        MaxCandidatesBuilding = 64,
+        MaxCandidates = 48,
+        FillWordCount = 30,
+        ChunkingMinLines = 1000,
+        RecentTextSeconds = 600,
+    };
+
+    Ai() = default;
+    virtual ~Ai() = default;
+    Ai(const Ai&) = delete;
+    Ai& operator=(const Ai&) = delete;
+
+    // ---- fields --------------------------------------------------------------------------
+    std::string name;                 // the engine's own name, for personalisation
+    LineStore lines;                  // the mind, oldest first
+    bool modified = false;            // set by learning, cleared by a save that asks for it
+    bool personalize = true;          // pass replies taken from the mind through personalizeText
+    std::vector<std::string> fillWords;  // the most frequent recent words, at most 30
+    std::string fileName;             // where the mind was loaded from or is to be saved
+    std::function<void(std::string_view)> onDebug;  // optional diagnostics sink
+
+    // ---- virtual operations, in slot order ------------------------------------------------
+    // Called once per line while a mind is read. Ai: appends non-empty lines.
+    virtual void acceptLoadedLine(std::string_view line);
+    // Called once after the last line. Ai: nothing.
+    virtual void finishLoading();
+    // Calls visit with every Word token text (normalising mode) of text that is not a fill
+    // word, in order, until visit returns false.
+    virtual void forEachKeyWord(std::string_view text,
+                                const std::function<bool(std::string_view)>& visit);
+
+    // ---- learning -------------------------------------------------------------------------
+    // Appends "key time speaker text" with blanks in key and speaker replaced by "_".
+    void addLine(std::string_view key, std::string_view time, std::string_view speaker,
+                 std::string_view text);
+    // addLine with the speaker "<ai>".
+    void addAiLine(std::string_view key, std::string_view time, std::string_view text);
+    // Appends an already formatted line and sets modified.
+    void appendLine(std::string_view line);
+
+    // ---- AI data files --------------------------------------------------------------------
+    // Replaces the mind by the file's lines and returns their number. A missing file gives an
+    // empty mind. Throws Error("Unable to load AI file '<name>'") when the file cannot be
+    // opened and Error("Read error while loading AI file '<name>'") on a read error.
+    std::size_t loadFile(const std::string& name);
+    // Replaces the mind by the lines of text (CR, LF or CR LF ends). With copyLines false the
+    // lines refer into text, which must then outlive this object.
+    std::size_t loadText(const std::string& name, std::string_view text, bool copyLines);
+    // Writes every line followed by CR LF to a temporary file beside name and renames it over
+    // name, so that a failed save leaves the old file as it was. Throws
+    // Error("Unable to create AI file '<name>'") or
+    // Error("Unable to finish saving AI file '<name>'").
+    void saveFile(const std::string& name, bool clearModified);
+
+    // ---- replies --------------------------------------------------------------------------
+    // The reply to input, or empty when nothing was found. scoreLines then chooseReply.
+    std::string reply(std::string_view partnerName, const std::vector<Wc>& topicWords,
+                      std::string_view conversationKey, std::string_view input,
+                      std::uint32_t referenceTime);
+    // Scores every line against the input and the course of its conversation; the best 48,
+    // highest first. The plain rendering of the scoring rules, kept as the reference.
+    std::vector<Sim> scoreLines(std::string_view partnerName, const std::vector<Wc>& topicWords,
+                                std::string_view conversationKey, std::string_view input,
+                                std::uint32_t referenceTime);
+    // Picks among the candidates, or generates a reply when they are weak.
+    std::string chooseReply(std::string_view partnerName, const std::vector<Wc>& topicWords,
+                            std::vector<Sim>& candidates, std::string_view input);
+
+    // Rebuilds fillWords from the newest lines.
+    void calcFillWords();
+    bool notFillWord(std::string_view word) const;
+
+    // The line at index from offset on (the text of a Sim).
+    std::string_view candidateText(std::uint32_t index, std::uint32_t offset) const;
+    // Replaces the names of the stored conversation by those of the current one.
+    std::string personalizeText(std::string_view partnerName, const std::vector<Wc>& topicWords,
+                                std::size_t lineIndex, std::string_view text) const;
+
+    // ---- generation -----------------------------------------------------------------------
+    std::string generateReply(std::string_view partnerName, const std::vector<Wc>& topicWords,
+                              std::string_view seed);
+    struct PhraseHit {
+        std::string text;          // the (possibly personalised) line text
+        std::size_t offset = 0;    // where the phrase starts in text
+        std::size_t length = 0;
+    };
+    // A line holding phrase as a whole word or words (case-insensitive), chosen at random.
+    bool findLineWithPhrase(std::string_view phrase, std::string_view exclude, PhraseHit& hit);
+
+    // Sorts candidates highest first and cuts them to 48.
+    static void trimCandidates(std::vector<Sim>& candidates);
+    static int phraseMatchScore(const TokenList& lineTokens, const TokenList& inputTokens,
+                                const Ai& ai);
+    // Position of a randomly chosen Word (or, less likely, Number) token, or -1.
+    static int pickSeedToken(const TokenList& tokens);
+    // The tokens after skipping k Word/Number tokens from the front (k >= 0) or -k from the
+    // back (k < 0); empty when there are not enough.
+    static std::vector<Token> tokensFromWord(const std::vector<Token>& tokens, int k);
+};
+
+}  // namespace vebix

@@ -1,0 +1,40 @@
+#pragma once
+// The mind's line list: append-only, position is identity. Lines are kept in large shared
+// blocks rather than one allocation each, so that a mind of millions of lines costs little more
+// than its bytes, and a view of a line stays valid until clear().
+//
+// Not synchronised: appending while another thread reads is not allowed.
+
+#include <cstddef>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace vebix {
+
+class LineStore {
+public:
+    std::size_t size() const { return views_.size(); }
+    bool empty() const { return views_.empty(); }
+    std::string_view operator[](std::size_t i) const { return views_[i]; }
+    std::string_view back() const { return views_.back(); }
+    auto begin() const { return views_.begin(); }
+    auto end() const { return views_.end(); }
+
+    // Appends a copy of line.
+    void push_back(std::string_view line);
+    // Appends a view of bytes owned by the caller, who keeps them alive and unchanged for as
+    // long as this store holds them.
+    void pushExternal(std::string_view line) { views_.push_back(line); }
+    void reserve(std::size_t lines) { views_.reserve(lines); }
+    void clear();
+
+private:
+    static constexpr std::size_t kBlockSize = 1 << 20;
+    std::vector<std::string_view> views_;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    char* cur_ = nullptr;       // the block being filled
+    std::size_t curLeft_ = 0;   // bytes left in it
+};
+
+}  // namespace vebix
