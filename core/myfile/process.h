@@ -1,0 +1,62 @@
+#pragma once
+// Starting another program, as link mode starts another bot: no shell is involved. The command
+// line is split into arguments at blanks, a double-quoted run being one argument (the quotes
+// are not part of it); the first argument is the program. The child runs in a working folder of
+// its own; this process's working folder never changes.
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vebix {
+
+// The arguments of a command line: blanks and tabs separate, "..." groups (a quoted run may
+// hold blanks; quotes inside an unquoted argument also group). Empty quotes give an empty
+// argument.
+std::vector<std::string> splitCommandLine(std::string_view commandLine);
+
+class ChildProcess {
+public:
+    enum class StartResult {
+        Started,
+        NotFound,  // the program, or the working folder, or a folder on the way does not exist
+        Failed,    // any other reason (see error())
+    };
+    enum class WaitResult {
+        Exited,    // exitCode() holds the status
+        Signalled, // signal() holds the signal that ended it
+        TimedOut,  // still running
+    };
+
+    ChildProcess() = default;
+    // A child still running when this object goes is left running; it is reaped later so that it
+    // leaves no zombie behind.
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Starts the command line with workingFolder as the child's working folder (empty: this
+    // process's). Standard input is /dev/null; output goes where this process's goes. An empty
+    // command line is a caller error and gives Failed.
+    StartResult start(std::string_view commandLine, const std::string& workingFolder);
+
+    // Waits for the child to end, at most timeoutMs milliseconds.
+    WaitResult wait(std::uint32_t timeoutMs);
+
+    int exitCode() const { return exitCode_; }
+    int signal() const { return signal_; }
+    int error() const { return error_; }  // errno of a failed start
+    pid_t pid() const { return pid_; }
+
+private:
+    pid_t pid_ = -1;
+    bool reaped_ = false;
+    int exitCode_ = 0;
+    int signal_ = 0;
+    int error_ = 0;
+};
+
+}  // namespace vebix
