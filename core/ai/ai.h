@@ -5,6 +5,8 @@
 //
 // Threads: reply() and the save functions only read the mind and may run on two threads at
 // once; learning (addLine and friends) and loading must not overlap with anything else.
+// Every random choice draws from vebix::rng; the recent-text filter of chooseReply reads
+// vebix::clock().
 
 #include <cstdint>
 #include <functional>
@@ -28,14 +30,17 @@ public:
         std::uint32_t index = 0;       // position in lines
         std::uint32_t textOffset = 0;  // offset of the text field within that line
         std::uint16_t score = 0;
-        // Highest score first.
+        // Highest score first; two Sims with equal scores are equal.
         friend bool operator<(const Sim& a, const Sim& b) { return a.score > b.score; }
+        friend bool operator==(const Sim& a, const Sim& b) { return a.score == b.score; }
     };
 
     // One counted word (fill words), or one weighted topic word passed to reply().
     struct Wc {
         std::string_view text;
         std::uint16_t count = 1;  // the weight, for topic words
+        // Highest count first.
+        friend bool operator<(const Wc& a, const Wc& b) { return a.count > b.count; }
     };
 
     // The scoring constants.
@@ -59,8 +64,15 @@ public:
         MaxCandidatesBuilding = 64,
         MaxCandidates = 48,
         FillWordCount = 30,
-        ChunkingMinLines = 1000,
+        FillWordMaxLines = 448,       // calcFillWords reads the last quarter, at most this many
+        ChunkingMinLines = 1000,      // minds with more lines are randomly chunked
+        ChunkingLinesPerStep = 640,
         RecentTextSeconds = 600,
+        DirectMinScore = 10,          // a best score above this (with 4 candidates) skips generation
+        DirectMinCandidates = 4,
+        GenerationTries = 8,
+        MaxPicks = 32,
+        MaxScore = 65535,             // a Sim's score saturates here
     };
 
     Ai() = default;
@@ -78,7 +90,8 @@ public:
     std::function<void(std::string_view)> onDebug;  // optional diagnostics sink
 
     // ---- virtual operations, in slot order ------------------------------------------------
-    // Called once per line while a mind is read. Ai: appends non-empty lines.
+    // Called once per line while a mind is read. Ai: appends non-empty lines (as a view into
+    // the loaded text when loadText was asked not to copy, else as a copy).
     virtual void acceptLoadedLine(std::string_view line);
     // Called once after the last line. Ai: nothing.
     virtual void finishLoading();
@@ -98,16 +111,19 @@ public:
 
     // ---- AI data files --------------------------------------------------------------------
     // Replaces the mind by the file's lines and returns their number. A missing file gives an
-    // empty mind. Throws Error("Unable to load AI file '<name>'") when the file cannot be
-    // opened and Error("Read error while loading AI file '<name>'") on a read error.
+    // empty mind (finishLoading is not called then). Throws
+    // Error("Unable to load AI file '<name>'") when the file cannot be opened and
+    // Error("Read error while loading AI file '<name>'") on a read error; lines read so far
+    // stay. A line ends at CR, LF or CR LF (or at a NUL byte); a leading byte-order mark is
+    // dropped from every line.
     std::size_t loadFile(const std::string& name);
     // Replaces the mind by the lines of text (CR, LF or CR LF ends). With copyLines false the
     // lines refer into text, which must then outlive this object.
     std::size_t loadText(const std::string& name, std::string_view text, bool copyLines);
-    // Writes every line followed by CR LF to a temporary file beside name and renames it over
-    // name, so that a failed save leaves the old file as it was. Throws
+    // Writes every line followed by CR LF to a temporary file beside name, flushes it to disk
+    // and renames it over name, so that a failed save leaves the old file as it was. Throws
     // Error("Unable to create AI file '<name>'") or
-    // Error("Unable to finish saving AI file '<name>'").
+    // Error("Unable to finish saving AI file '<name>'"); modified is then unchanged.
     void saveFile(const std::string& name, bool clearModified);
 
     // ---- replies --------------------------------------------------------------------------
@@ -116,13 +132,19 @@ public:
                       std::string_view conversationKey, std::string_view input,
                       std::uint32_t referenceTime);
     // Scores every line against the input and the course of its conversation; the best 48,
-    // highest first. The plain rendering of the scoring rules, kept as the reference.
+    // highest first. The plain rendering of the scoring rules, kept as the reference any
+    // faster scorer is checked against. Lines whose time is not a decimal number are skipped.
     std::vector<Sim> scoreLines(std::string_view partnerName, const std::vector<Wc>& topicWords,
                                 std::string_view conversationKey, std::string_view input,
-                                std::uint32_t referenceTime);
+                                std::uint32_t referenceTime) const;
     // Picks among the candidates, or generates a reply when they are weak.
     std::string chooseReply(std::string_view partnerName, const std::vector<Wc>& topicWords,
-                            std::vector<Sim>& candidates, std::string_view input);
+                            std::vector<Sim>& candidates, std::string_view input) const;
+
+    // The size of the group of top candidates a direct pick chooses from (candidates sorted,
+    // highest first, not empty), and the score a member must reach given the best score.
+    static std::size_t groupSize(const std::vector<Sim>& candidates);
+    static int groupThreshold(int top);
 
     // Rebuilds fillWords from the newest lines.
     void calcFillWords();
@@ -134,26 +156,47 @@ public:
     std::string personalizeText(std::string_view partnerName, const std::vector<Wc>& topicWords,
                                 std::size_t lineIndex, std::string_view text) const;
 
+    // Sorts candidates highest first and cuts them to 48.
+    static void trimCandidates(std::vector<Sim>& candidates);
+    // How well a line's tokens match the input's (both normalising mode).
+    std::uint64_t phraseMatchScore(const TokenList& lineTokens,
+                                   const TokenList& inputTokens) const;
+    // The score of the runs that start at a[0], compared against every token of b.
+    std::uint64_t tokenRunScore(const Token* a, std::size_t aCount, const TokenList& b,
+                                bool seen) const;
+
     // ---- generation -----------------------------------------------------------------------
+    // A new sentence spliced from lines holding seed; empty when nothing could be made.
     std::string generateReply(std::string_view partnerName, const std::vector<Wc>& topicWords,
-                              std::string_view seed);
+                              std::string_view seed) const;
     struct PhraseHit {
         std::string text;          // the (possibly personalised) line text
         std::size_t offset = 0;    // where the phrase starts in text
         std::size_t length = 0;
     };
-    // A line holding phrase as a whole word or words (case-insensitive), chosen at random.
-    bool findLineWithPhrase(std::string_view phrase, std::string_view exclude, PhraseHit& hit);
+    // A line holding phrase as a whole word or words (case-insensitive), chosen at random
+    // among up to 256 kept matches; lines whose whole text lies inside exclude (when not
+    // empty) are passed over. The text is personalised for partnerName when personalize is set.
+    bool findLineWithPhrase(std::string_view partnerName, const std::vector<Wc>& topicWords,
+                            std::string_view phrase, std::string_view exclude,
+                            PhraseHit& hit) const;
 
-    // Sorts candidates highest first and cuts them to 48.
-    static void trimCandidates(std::vector<Sim>& candidates);
-    static int phraseMatchScore(const TokenList& lineTokens, const TokenList& inputTokens,
-                                const Ai& ai);
     // Position of a randomly chosen Word (or, less likely, Number) token, or -1.
-    static int pickSeedToken(const TokenList& tokens);
+    static int pickSeedToken(const std::vector<Token>& tokens);
     // The tokens after skipping k Word/Number tokens from the front (k >= 0) or -k from the
     // back (k < 0); empty when there are not enough.
     static std::vector<Token> tokensFromWord(const std::vector<Token>& tokens, int k);
+
+protected:
+    // Sends text to onDebug when one is set.
+    void debug(std::string_view text) const;
+
+private:
+    bool keepViews_ = false;  // loadText without copying: acceptLoadedLine stores views
 };
+
+// "Randomly chunked: <percent>%" as scoreLines reports it: the percentage as a plain decimal
+// number without trailing zeros ("0", "12.5").
+std::string formatChunkedPercent(double percent);
 
 }  // namespace vebix
