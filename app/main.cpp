@@ -1,10 +1,3 @@
-#include <QApplication>
+#include "gui/program.h"
 
-#include "gui/mainwindow.h"
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    vebix::VebixForm form;
-    form.show();
-    return app.exec();
-}
+int main(int argc, char** argv) { return vebix::runProgram(argc, argv); }

@@ -1,0 +1,125 @@
+#include "core/botmode.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <memory>
+
+#include "base/clock.h"
+#include "base/error.h"
+#include "core/chatmsgformat.h"
+#include "core/filewrite.h"
+#include "core/mindkeeper.h"
+#include "core/program.h"
+#include "core/udlpinfo.h"
+#include "myfile/readline.h"
+
+namespace vebix {
+namespace {
+
+QString chatMsgPath() {
+    return QString::fromLatin1(chatmsg::kFileName.data(),
+                               static_cast<qsizetype>(chatmsg::kFileName.size()));
+}
+
+struct Request {
+    std::string sender;
+    std::string message;
+};
+
+// Reads the first two lines; whatever cannot be read is empty.
+Request readRequest() {
+    Request request;
+    const std::string path(chatmsg::kFileName);
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return request;
+    if (!readLine(request.sender, file)) request.sender.clear();
+    if (!readLine(request.message, file)) request.message.clear();
+    std::fclose(file);
+    return request;
+}
+
+}  // namespace
+
+bool answerProbe(std::string& message) {
+    if (message != chatmsg::kProbe) return false;
+    message = std::string(chatmsg::kProbeAnswer);
+    return true;
+}
+
+bool chatMsgPresent() { return QFileInfo::exists(chatMsgPath()); }
+
+int endWithFatalError(const std::string& message, bool showBox, const FatalBox& box) {
+    std::cerr << chatmsg::kFatalCaption << ": " << message << std::endl;
+    if (showBox && box) {
+        try {
+            box(message);
+        } catch (...) {
+            // The message is on standard error already; nothing more can be done.
+        }
+    }
+    QFile::remove(chatMsgPath());
+    return 1;
+}
+
+int runBotMode(const std::string& namedPath, const FatalBox& showFatalBox) {
+    bool showErrors = true;
+    try {
+        bool learn = false;
+        std::string mindFile = namedPath;
+        UdlpInfo info;
+        if (findUdlpInfo(info)) {
+            showErrors = info.showErrors;
+            learn = info.learn;
+            if (!info.mind.empty()) {
+                if (!namedPath.empty()) throw Error(std::string(chatmsg::kTwoMindsMessage));
+                mindFile = info.mind;
+            }
+        }
+
+        chooseStartMind(true, mindFile);
+
+        MindKeeper keeper;
+        keeper.loadMind({}, true, false);
+
+        Request request = readRequest();
+        if (request.message.empty() || request.sender.empty())
+            throw Error(std::string(chatmsg::kBadRequestMessage));
+
+        const std::string speakerId =
+            request.sender + std::string(chatmsg::kSpeakerIdSeparator) + request.sender;
+        const std::uint32_t now = clock().nowSeconds();
+        const std::string stamp = std::to_string(now);
+
+        std::string reply = request.message;
+        if (!answerProbe(reply)) {
+            reply.clear();
+            for (int i = 0; i < chatmsg::kReplyAttempts && reply.empty(); ++i)
+                reply = keeper.bot->reply(request.sender, {}, speakerId, request.message, now);
+            std::string learned = reply;
+            if (reply.empty()) {
+                reply = std::string(chatmsg::kNoReplyAnswer);
+                learned = std::string(chatmsg::kNoReplyLearned);
+            }
+            if (learn) {
+                keeper.bot->addLine(speakerId, stamp, speakerId, request.message);
+                keeper.bot->addAiLine(speakerId, stamp, learned);
+                keeper.exchangeCount = 1;
+                keeper.closeBot();
+            }
+        }
+
+        writeWholeFile(chatMsgPath(), reply + std::string(chatmsg::kLineEnd),
+                       "Unable to write the reply to " + std::string(chatmsg::kFileName));
+        return 0;
+    } catch (const std::exception& e) {
+        return endWithFatalError(e.what(), showErrors, showFatalBox);
+    } catch (...) {
+        return endWithFatalError("Unknown error", showErrors, showFatalBox);
+    }
+}
+
+}  // namespace vebix

@@ -1,0 +1,91 @@
+#include "core/mindkeeper.h"
+
+#include <QFileInfo>
+
+#include "base/clock.h"
+#include "core/filewrite.h"
+#include "core/program.h"
+#include "core/templatemind.h"
+
+namespace vebix {
+
+bool MindKeeper::loadMind(const std::string& newBotName, bool useTemplate, bool isNew) {
+    const bool onScreen = isOnScreen();
+    if (onScreen) showLoading();
+
+    ProgramValues& values = programValues();
+    values.mindPath = fullPath(values.mindPath);
+
+    bot = std::make_shared<VebixAi>();
+    exchangeCount = 0;
+    lastLineTime = clock().nowSeconds();
+    lastSaveTime = 0;
+    savedCount = 0;
+
+    bool loaded = false;
+    if (!isNew && QFileInfo::exists(toQPath(values.mindPath))) {
+        loaded = true;
+        lastSaveTime = lastLineTime;
+        bot->loadFile(values.mindPath);
+        savedCount = static_cast<std::uint32_t>(bot->lines.size());
+    } else {
+        if (useTemplate) {
+            bot->loadText(values.mindPath, templateMindText(), false);
+        } else {
+            bot->botName = newBotName;
+            bot->loadText(values.mindPath, {}, false);
+        }
+        if (!newBotName.empty()) bot->botName = newBotName;
+        if (isNew) {
+            bot->saveAll();
+            savedCount = static_cast<std::uint32_t>(bot->lines.size());
+        }
+    }
+
+    bot->calcFillWords();
+    bot->name = bot->botName;
+
+    if (onScreen && !greetAfterLoad(loaded)) return false;
+    return loaded;
+}
+
+void MindKeeper::closeBot() {
+    if (isOnScreen()) disableSay();
+    if (!bot) return;
+    if (saveRequested || (exchangeCount != 0 && hasUnsavedLines())) {
+        bot->saveFrom(savedCount);
+        saveRequested = false;
+        bot.reset();
+    }
+}
+
+void MindKeeper::autosaveTick() {
+    if (!bot) return;
+    const std::uint32_t now = clock().nowSeconds();
+    if (!saveRequested) {
+        if (exchangeCount == 0) return;
+        if (!hasUnsavedLines()) {
+            lastSaveTime = now;
+            return;
+        }
+    }
+    const std::int64_t sinceSave = static_cast<std::int64_t>(now) - lastSaveTime;
+    const std::int64_t sinceLine = static_cast<std::int64_t>(now) - lastLineTime;
+    if (sinceSave + sinceLine / 3 < kAutosaveScore) return;
+    saveNewLines();
+    lastSaveTime = now;
+}
+
+void MindKeeper::saveNewLines() {
+    bot->saveFrom(savedCount);
+    saveRequested = false;
+    savedCount = static_cast<std::uint32_t>(bot->lines.size());
+}
+
+bool MindKeeper::isBotLoaded() const { return bot && !bot->botName.empty(); }
+
+bool MindKeeper::hasUnsavedLines() const {
+    return bot && savedCount != bot->lines.size();
+}
+
+}  // namespace vebix

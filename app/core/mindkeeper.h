@@ -1,0 +1,70 @@
+#pragma once
+// Keeping the one loaded mind: loading or creating it, saving it now and then, closing it.
+// Independent of any window, so that bot mode uses it with no display; the main window builds
+// on it and supplies the hooks (is it on screen, show that it is loading, greet the user after
+// a load, disable its Say button).
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/vebixai.h"
+
+namespace vebix {
+
+class MindKeeper {
+public:
+    MindKeeper() = default;
+    virtual ~MindKeeper() = default;
+    MindKeeper(const MindKeeper&) = delete;
+    MindKeeper& operator=(const MindKeeper&) = delete;
+
+    // Interval of the window's autosave timer, and the score at which a tick saves.
+    static constexpr int kAutosaveIntervalMs = 10000;
+    static constexpr std::int64_t kAutosaveScore = 180;
+
+    std::shared_ptr<VebixAi> bot;      // the loaded mind, or none
+    std::uint32_t lastLineTime = 0;    // time of the last user line; set at load
+    std::uint32_t lastSaveTime = 0;    // when the file last held every line; 0 for a new mind
+    std::uint32_t savedCount = 0;      // how many of the mind's lines the file holds
+    std::int32_t exchangeCount = 0;    // user lines since the load: 0, then 1 to 10, restarting
+    bool saveRequested = false;        // forces the next save
+
+    // Loads the mind at programValues().mindPath (made absolute first) into a new bot, or, when
+    // isNew is set or no file exists there, makes a new mind: from the template mind with
+    // useTemplate, otherwise empty and named newBotName; a non-empty newBotName names it either
+    // way. With isNew the new mind is written to its file at once. Returns true when an
+    // existing file was loaded; false also when greetAfterLoad says the program must end.
+    // Errors of loading propagate; the keeper then holds the partly loaded bot.
+    virtual bool loadMind(const std::string& newBotName, bool useTemplate, bool isNew);
+
+    // Saves the new lines when the user spoke to the mind (or a save was requested) and then
+    // releases it; otherwise writes nothing and keeps it.
+    virtual void closeBot();
+
+    // The handler of the autosave timer: saves the new lines once enough time has passed.
+    void autosaveTick();
+
+    bool isBotLoaded() const;
+    bool hasUnsavedLines() const;
+
+protected:
+    // ---- hooks for the window ------------------------------------------------------------------
+    // Whether the window exists on screen. Only then are the other hooks called.
+    virtual bool isOnScreen() const { return false; }
+    // The window shows that a mind is loading.
+    virtual void showLoading() {}
+    // The window greets the user for the mind just loaded (existingLoaded: an existing file,
+    // not a new mind). Returns false when the program must end.
+    virtual bool greetAfterLoad(bool existingLoaded) {
+        (void)existingLoaded;
+        return true;
+    }
+    // The window's Say button is disabled while the mind is closed.
+    virtual void disableSay() {}
+
+private:
+    void saveNewLines();
+};
+
+}  // namespace vebix

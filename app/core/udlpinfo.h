@@ -1,0 +1,49 @@
+#pragma once
+// The UDLP info files (see udlpformat.h): reading them into a UdlpInfo, finding a bot's info,
+// and writing both files beside the program's own executable.
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace vebix {
+
+// A bot's parsed UDLP info.
+struct UdlpInfo {
+    std::string botName;            // line 4
+    std::string exeName;            // line 3
+    std::uint8_t versionMajor = 0;  // line 1
+    std::uint8_t versionMinor = 0;  // line 2
+    std::string infoPath;           // the file that was read
+    std::string mind;               // "mind="
+    std::string exePath;            // "exepath="
+    bool showErrors = true;         // "showerrors="
+    bool learn = false;             // "learn="
+};
+
+// Reads lines 1 to 4 into versionMajor, versionMinor, exeName and botName and returns the
+// version as major * 256 + minor. A missing line reads as empty. Throws Error when line 1 or 2
+// is not a number from 0 to 255 made of digits only.
+unsigned readUdlpHeader(std::FILE* file, UdlpInfo& info);
+
+// The header (its version not checked), then every further line as a key line: "mind=",
+// "showerrors=", "learn=", "exepath=" at the very start of the line, case-sensitive, with a
+// non-empty value; a later line overrides an earlier one; other lines are ignored.
+UdlpInfo readUdlpInfo(std::FILE* file);
+
+// Reads "UDLPX.NFO" in folder (the working folder when folder is empty) into info. Returns
+// false, reading nothing, when the file does not exist.
+bool loadUdlpInfo(const std::string& folder, UdlpInfo& info);
+
+// loadUdlpInfo in the working folder, then in the folder of the program's executable.
+bool findUdlpInfo(UdlpInfo& info);
+
+// Writes "UDLP.NFO" and "UDLPX.NFO" for the bot into the folder of the program's executable,
+// each whole through a temporary file. Throws Error when a file cannot be written; a file
+// already written stays.
+void writeUdlpFiles(const std::string& botName, const std::string& mindPath, bool learn);
+
+// A flag value: off for "0" and for "false" or "no" in any letter case, on otherwise.
+bool parseUdlpFlag(const std::string& value);
+
+}  // namespace vebix

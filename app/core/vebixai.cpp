@@ -1,0 +1,244 @@
+#include "core/vebixai.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+#include "ai/mindline.h"
+#include "base/error.h"
+#include "base/random.h"
+#include "core/filewrite.h"
+#include "core/mindfileformat.h"
+#include "enparse/likeness.h"
+
+namespace vebix {
+namespace {
+
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+std::string_view trimLeft(std::string_view s) {
+    while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
+    return s;
+}
+
+std::string_view trimRight(std::string_view s) {
+    while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+bool isAsciiAlnum(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+std::string asciiLower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+[[noreturn]] void notValid() { throw Error(std::string(mindfile::kNotValidMessage)); }
+
+constexpr std::array<std::string_view, 7> kGreetings = {
+    "hi", "hey", "hello", "sup", "whats up", "what's up", "how are you"};
+
+// A conversation counts as started again after this long a pause.
+constexpr std::uint32_t kConversationGapSeconds = 900;
+
+std::string saveFailure(const std::string& fileName) {
+    return "Unable to save mind file '" + fileName + "'";
+}
+
+}  // namespace
+
+void VebixAi::parseHeaderLine(std::string_view line) {
+    std::string_view rest = trimRight(trimLeft(line));
+
+    std::size_t blank = rest.find(mindfile::kFieldSeparator);
+    if (blank == std::string_view::npos) notValid();
+    version = std::string(rest.substr(0, blank));
+    rest = trimLeft(rest.substr(blank + 1));
+
+    blank = rest.find(mindfile::kFieldSeparator);
+    if (blank == std::string_view::npos) notValid();
+    version2 = std::string(rest.substr(0, blank));
+    rest = trimLeft(rest.substr(blank + 1));
+
+    if (rest.empty()) notValid();
+    std::string_view name;
+    if (rest.front() == mindfile::kNameQuote) {
+        std::size_t close = rest.find(mindfile::kNameQuote, 1);
+        if (close == std::string_view::npos) notValid();
+        name = rest.substr(1, close - 1);
+    } else {
+        name = rest.substr(0, rest.find(mindfile::kFieldSeparator));
+    }
+    if (name.empty()) notValid();
+    botName = std::string(name);
+
+    if (std::find(mindfile::kVersionsWithoutKeyValues.begin(),
+                  mindfile::kVersionsWithoutKeyValues.end(),
+                  version) != mindfile::kVersionsWithoutKeyValues.end()) {
+        inBody = true;
+    } else if (version == mindfile::kCurrentVersion) {
+        inBody = false;
+    } else {
+        throw Error(std::string(mindfile::kIncompatibleMessage));
+    }
+}
+
+void VebixAi::acceptLoadedLine(std::string_view line) {
+    if (botName.empty()) {
+        parseHeaderLine(line);
+    } else if (!inBody) {
+        if (line.empty())
+            inBody = true;
+        else
+            headerLines.emplace_back(line);
+    } else {
+        Ai::acceptLoadedLine(line);
+    }
+}
+
+void VebixAi::finishLoading() {
+    if (botName.empty()) notValid();
+}
+
+std::string VebixAi::stripOwnName(std::string_view text) const {
+    if (botName.empty()) return std::string(text);
+    std::size_t pos = text.rfind(botName);
+    if (pos == std::string_view::npos) return std::string(text);
+    if (pos != 0 && text[pos - 1] != ' ') return std::string(text);
+    if (!looseEquals(text.substr(pos), botName)) return std::string(text);
+    return std::string(trimRight(text.substr(0, pos)));
+}
+
+void VebixAi::saveFrom(std::size_t start) {
+    QFile existing(toQPath(fileName));
+    if (!existing.exists() || existing.size() == 0) {
+        // An empty file holds no header; appending to it would make a file that does not load.
+        headerWritten = false;
+        writeWhole();
+    } else {
+        appendFrom(start);
+    }
+}
+
+void VebixAi::saveAll() {
+    headerWritten = false;
+    writeWhole();
+}
+
+void VebixAi::writeWhole() {
+    writeWholeFile(
+        toQPath(fileName),
+        [this](const ByteSink& sink) {
+            if (!headerWritten) {
+                version = std::string(mindfile::kCurrentVersion);
+                version2 = std::string(mindfile::kCurrentVersion);
+                sink(mindfile::kByteOrderMark);
+                sink(version);
+                sink(" ");
+                sink(version2);
+                sink(" ");
+                sink(std::string_view(&mindfile::kNameQuote, 1));
+                sink(botName);
+                sink(std::string_view(&mindfile::kNameQuote, 1));
+                sink(mindfile::kLineEnd);
+                for (const std::string& h : headerLines) {
+                    sink(h);
+                    sink(mindfile::kLineEnd);
+                }
+                sink(mindfile::kLineEnd);
+            }
+            for (std::string_view line : lines) {
+                sink(line);
+                sink(mindfile::kLineEnd);
+            }
+        },
+        saveFailure(fileName));
+    headerWritten = true;
+}
+
+void VebixAi::appendFrom(std::size_t start) {
+    QFile file(toQPath(fileName));
+    if (!file.open(QIODevice::ReadWrite)) throw Error(saveFailure(fileName));
+    std::string out;
+    const qint64 size = file.size();
+    if (size > 0) {
+        char last = 0;
+        if (!file.seek(size - 1) || file.read(&last, 1) != 1) throw Error(saveFailure(fileName));
+        // A last line without a line end would otherwise run together with the first new one.
+        if (last != '\n' && last != '\r') out += mindfile::kLineEnd;
+    }
+    if (!file.seek(size)) throw Error(saveFailure(fileName));
+    headerWritten = true;
+    auto flush = [&] {
+        if (file.write(out.data(), static_cast<qint64>(out.size())) !=
+            static_cast<qint64>(out.size()))
+            throw Error(saveFailure(fileName));
+        out.clear();
+    };
+    for (std::size_t i = start; i < lines.size(); ++i) {
+        out += lines[i];
+        out += mindfile::kLineEnd;
+        if (out.size() >= 8192) flush();
+    }
+    flush();
+    if (!file.flush()) throw Error(saveFailure(fileName));
+    file.close();
+}
+
+std::string VebixAi::openingLine(std::string_view user) {
+    std::uint32_t previous = 0;
+    std::string chosen;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::string_view line = lines[i];
+        MindLine parsed = parseLine(line, true);
+        std::optional<std::uint32_t> time = parseTime(parsed.time);
+        // A line whose time does not read is left out; it stays in the mind as it is.
+        if (!time) continue;
+        bool starts = isGreeting(parsed.text) ||
+                      static_cast<std::uint64_t>(*time) >=
+                          static_cast<std::uint64_t>(previous) + kConversationGapSeconds;
+        if (starts && parsed.speaker != kAiSpeaker) {
+            switch (rng::next() % 10) {
+                case 2:
+                case 6:
+                    return personalizeText(user, {}, i, parsed.text);
+                case 0:
+                case 1:
+                case 4:
+                    chosen = personalizeText(user, {}, i, parsed.text);
+                    break;
+                case 8:
+                    if (!chosen.empty()) return chosen;
+                    break;
+                default:
+                    break;
+            }
+        }
+        previous = *time;
+    }
+    return chosen;
+}
+
+bool VebixAi::isGreeting(std::string_view text) {
+    const std::string lower = asciiLower(text);
+    for (std::string_view g : kGreetings) {
+        std::size_t pos = lower.find(g);
+        if (pos == std::string::npos) continue;
+        if (g.size() > 4) return true;
+        if (g.size() == lower.size()) return true;
+        std::size_t end = pos + g.size();
+        if (pos == 0 && !isAsciiAlnum(lower[end])) return true;
+        if (end == lower.size() && !isAsciiAlnum(lower[pos - 1])) return true;
+    }
+    return false;
+}
+
+}  // namespace vebix

@@ -1,0 +1,71 @@
+#include "gui/program.h"
+
+#include <QApplication>
+
+#include <cstdlib>
+#include <exception>
+#include <memory>
+
+#include "core/botmode.h"
+#include "core/chatmsgformat.h"
+#include "core/program.h"
+#include "gui/mainwindow.h"
+#include "gui/messagebox.h"
+
+namespace vebix {
+namespace {
+
+bool displayAvailable() {
+    auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value && *value;
+    };
+    return set("DISPLAY") || set("WAYLAND_DISPLAY");
+}
+
+int g_boxArgc = 1;
+char g_boxArg0[] = "vebix";
+char* g_boxArgv[] = {g_boxArg0, nullptr};
+
+}  // namespace
+
+void showFatalBoxIfDisplay(const std::string& message) {
+    std::unique_ptr<QApplication> ownApp;
+    if (!qApp) {
+        if (!displayAvailable()) return;
+        ownApp = std::make_unique<QApplication>(g_boxArgc, g_boxArgv);
+    }
+    MessageBox::error(nullptr, QString::fromUtf8(chatmsg::kFatalCaption.data(),
+                                                 static_cast<qsizetype>(chatmsg::kFatalCaption.size())),
+                      QString::fromStdString(message));
+}
+
+int runWindowMode(const char* namedPath) {
+    chooseStartMind(false, namedPath ? namedPath : "", [](const std::string& message) {
+        MessageBox::error(QApplication::activeWindow(), QString::fromUtf8(kMessageCaption),
+                          QString::fromStdString(message));
+    });
+    readDelaySetting();
+    VebixForm form;
+    form.show();
+    return QApplication::exec();
+}
+
+int runProgram(int argc, char** argv) {
+    const char* namedPath = argc > 1 ? argv[1] : nullptr;
+    try {
+        if (chatMsgPresent()) return runBotMode(namedPath ? namedPath : "", showFatalBoxIfDisplay);
+        QApplication app(argc, argv);
+        try {
+            return runWindowMode(namedPath);
+        } catch (const std::exception& e) {
+            return endWithFatalError(e.what(), true, showFatalBoxIfDisplay);
+        }
+    } catch (const std::exception& e) {
+        return endWithFatalError(e.what(), true, showFatalBoxIfDisplay);
+    } catch (...) {
+        return endWithFatalError("Unknown error", true, showFatalBoxIfDisplay);
+    }
+}
+
+}  // namespace vebix
