@@ -1,5 +1,6 @@
 #include "enparse/slang.h"
 
+#include <algorithm>
 #include <array>
 
 #include "enparse/tokenizer.h"
@@ -66,9 +67,31 @@ constexpr std::array<SlangEntry, 47> kSlang = {{
     {"bout", "about"},
 }};
 
+// Lookup buckets: one per first byte and length of a key.
+constexpr std::size_t kLongestKey = 8;
+constexpr std::size_t kMostPerBucket = 4;
+constexpr std::size_t kBuckets = 256 * (kLongestKey + 1);
+// For a word of 1 to kLongestKey bytes.
+constexpr std::size_t bucketOf(std::string_view w) {
+    return static_cast<unsigned char>(w.front()) * (kLongestKey + 1) + w.size();
+}
+
+struct Bucket {
+    std::uint8_t count = 0;
+    std::array<std::uint8_t, kMostPerBucket> entries{};
+};
+static_assert([] {
+    std::array<std::size_t, kBuckets> perBucket{};
+    for (const auto& e : kSlang) {
+        if (e.key.empty() || e.key.size() > kLongestKey) return false;
+        if (++perBucket[bucketOf(e.key)] > kMostPerBucket) return false;
+    }
+    return true;
+}());
+
 // The table as the tokenizer reads it: per entry the tokens of its expansion, and the entries
-// grouped by the first byte of their key, in table order, so that a word is compared with a
-// handful of keys at most.
+// grouped by the first byte and the length of their key, in table order, so that a word is
+// compared with two keys at most.
 class SlangTable {
 public:
     SlangTable() {
@@ -78,18 +101,17 @@ public:
             sequences_[i] = detail::tokenizeUnexpanded(kSlang[i].expansion);
         }
         for (std::size_t i = 0; i < kSlang.size(); ++i) {
-            const auto first = static_cast<unsigned char>(kSlang[i].key.front());
-            auto& bucket = buckets_[first];
+            auto& bucket = buckets_[bucketOf(kSlang[i].key)];
             bucket.entries[bucket.count++] = static_cast<std::uint8_t>(i);
         }
     }
 
     TokenSeq find(std::string_view word) const {
         if (word.empty() || word.size() > kLongestKey) return {};
-        const auto& bucket = buckets_[static_cast<unsigned char>(word.front())];
+        const auto& bucket = buckets_[bucketOf(word)];
         for (std::size_t j = 0; j < bucket.count; ++j) {
             const std::size_t i = bucket.entries[j];
-            if (kSlang[i].key == word) {
+            if (std::equal(word.begin(), word.end(), kSlang[i].key.begin())) {
                 const auto& tokens = sequences_[i].tokens();
                 return {tokens.data(), tokens.size()};
             }
@@ -98,23 +120,8 @@ public:
     }
 
 private:
-    static constexpr std::size_t kLongestKey = 8;
-    static constexpr std::size_t kMostPerLetter = 8;
-    struct Bucket {
-        std::uint8_t count = 0;
-        std::array<std::uint8_t, kMostPerLetter> entries{};
-    };
-    static_assert([] {
-        std::array<std::size_t, 256> perByte{};
-        for (const auto& e : kSlang) {
-            if (e.key.empty() || e.key.size() > kLongestKey) return false;
-            if (++perByte[static_cast<unsigned char>(e.key.front())] > kMostPerLetter) return false;
-        }
-        return true;
-    }());
-
     std::array<TokenList, kSlang.size()> sequences_;
-    std::array<Bucket, 256> buckets_{};
+    std::array<Bucket, kBuckets> buckets_{};
 };
 
 const SlangTable& table() {

@@ -5,7 +5,6 @@
 // as long as the list.
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string_view>
 #include <utility>
@@ -76,7 +75,7 @@ public:
 private:
     std::vector<Token> tokens_;
     // Kept texts live in blocks; a block never moves, so views into it survive moves of the list.
-    std::deque<std::unique_ptr<char[]>> kept_;
+    std::vector<std::unique_ptr<char[]>> kept_;
     char* keptCur_ = nullptr;        // free room in the newest small-text block
     std::size_t keptLeft_ = 0;
     std::size_t keptNextBlock_ = 0;  // size of the next small-text block (grows)

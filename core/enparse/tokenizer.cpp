@@ -38,6 +38,9 @@ public:
     explicit Scanner(std::string_view text) : text_(text) {}
 
     std::size_t pos() const { return pos_; }
+    std::string_view text() const { return text_; }
+    // Moves to a later position found by reading the text directly (runs of ASCII bytes).
+    void moveTo(std::size_t pos) { back_ = pos_ = pos; }
     std::string_view from(std::size_t start) const { return text_.substr(start, pos_ - start); }
 
     // The code point at the position, without moving; 0 at the end.
@@ -142,18 +145,22 @@ private:
     }
 
     void word() {
+        // Every character that continues a word is one ASCII byte, and every other character
+        // (a non-ASCII one included) ends it, so the word is read byte by byte; this is the
+        // tokenizer's hottest loop.
         std::size_t apostrophe = std::string_view::npos;
-        scan_.next();  // the letter the main loop saw
-        for (;;) {
-            const char32_t c = scan_.next();
+        const std::string_view text = scan_.text();
+        std::size_t p = scan_.pos() + 1;  // past the letter the main loop saw
+        for (; p < text.size(); ++p) {
+            const auto c = static_cast<unsigned char>(text[p]);
             if (isAsciiLetter(c) || c == '-') continue;
             if (c == '\'' && normalising_) {
-                apostrophe = scan_.pos() - 1 - start_;
+                apostrophe = p - start_;
                 continue;
             }
-            scan_.back();
             break;
         }
+        scan_.moveTo(p);
         const std::string_view w = scan_.from(start_);
         if (normalising_) {
             if (expand_) {
@@ -174,10 +181,10 @@ private:
     }
 
     void number() {
-        scan_.next();
-        while (isAsciiDigit(scan_.next())) {
-        }
-        scan_.back();
+        const std::string_view text = scan_.text();
+        std::size_t p = scan_.pos() + 1;
+        while (p < text.size() && isAsciiDigit(static_cast<unsigned char>(text[p]))) ++p;
+        scan_.moveTo(p);
         emit(scan_.from(start_), TokenType::Number);
     }
 
