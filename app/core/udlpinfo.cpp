@@ -24,13 +24,13 @@ std::string nextLine(std::FILE* file) {
 }
 
 std::uint8_t parseVersionPart(const std::string& text) {
-    if (text.empty() || text.size() > 3) throw Error(std::string(udlp::kBadVersionMessage));
+    if (text.empty()) throw Error(std::string(udlp::kBadVersionMessage));
     unsigned value = 0;
     for (char c : text) {
         if (c < '0' || c > '9') throw Error(std::string(udlp::kBadVersionMessage));
         value = value * 10 + static_cast<unsigned>(c - '0');
+        if (value > udlp::kMaxVersionPart) throw Error(std::string(udlp::kBadVersionMessage));
     }
-    if (value > udlp::kMaxVersionPart) throw Error(std::string(udlp::kBadVersionMessage));
     return static_cast<std::uint8_t>(value);
 }
 

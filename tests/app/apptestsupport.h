@@ -1,0 +1,75 @@
+#pragma once
+// Shared pieces of the app tests: a temporary folder per test, file helpers, and an
+// environment that points the settings, the documents folder and the executable's folder at
+// temporary places so that no test touches the user's own.
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/filewrite.h"
+#include "core/program.h"
+#include "core/settings.h"
+#include "core/systempaths.h"
+
+namespace vebix::testing {
+
+inline std::string readBytes(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return "<missing>";
+    return f.readAll().toStdString();
+}
+
+inline void writeBytes(const QString& path, const std::string& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    ASSERT_EQ(f.write(bytes.data(), static_cast<qint64>(bytes.size())),
+              static_cast<qint64>(bytes.size()));
+}
+
+// A test with its own temporary folder holding "settings.conf", "Documents" and "bin/vebix"
+// (the executable's path as the program sees it), and fresh program-wide values.
+class AppTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(tmp_.isValid());
+        QDir(tmp_.path()).mkpath("Documents");
+        QDir(tmp_.path()).mkpath("bin");
+        Settings::redirectUserSettings(path("settings.conf"));
+        systempaths::overrideDocumentsFolder(path("Documents"));
+        systempaths::overrideExecutablePath(path("bin/vebix"));
+        programValues() = ProgramValues{};
+    }
+    void TearDown() override {
+        Settings::redirectUserSettings({});
+        systempaths::overrideDocumentsFolder(std::nullopt);
+        systempaths::overrideExecutablePath(std::nullopt);
+        programValues() = ProgramValues{};
+    }
+    QString path(const QString& name) const { return QDir(tmp_.path()).filePath(name); }
+    std::string spath(const QString& name) const { return fromQPath(path(name)); }
+
+    QTemporaryDir tmp_;
+};
+
+// Runs the test body in the temporary folder as the working folder, restoring the old one.
+class WorkingFolderTest : public AppTest {
+protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        previous_ = QDir::currentPath();
+        QDir(tmp_.path()).mkpath("work");
+        ASSERT_TRUE(QDir::setCurrent(path("work")));
+    }
+    void TearDown() override {
+        QDir::setCurrent(previous_);
+        AppTest::TearDown();
+    }
+    QString previous_;
+};
+
+}  // namespace vebix::testing

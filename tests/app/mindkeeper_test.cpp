@@ -1,0 +1,227 @@
+#include "core/mindkeeper.h"
+
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+
+#include "apptestsupport.h"
+#include "base/clock.h"
+#include "base/error.h"
+#include "core/templatemind.h"
+
+namespace vebix {
+namespace {
+
+using testing::readBytes;
+using testing::writeBytes;
+
+constexpr std::uint32_t kNow = 1700000000;
+const std::string kSmallMind = "1.2 1.2 \"Small\"\r\n\r\nk 1 a hello there\r\nk 2 <ai> hi\r\n";
+
+class MindKeeperTest : public testing::AppTest {
+protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        programValues().mindPath = spath("mind.mdd");
+    }
+    FakeClock clock_{kNow};
+    ScopedClock scoped_{clock_};
+};
+
+TEST_F(MindKeeperTest, LoadsAnExistingFile) {
+    writeBytes(path("mind.mdd"), kSmallMind);
+    MindKeeper keeper;
+    EXPECT_TRUE(keeper.loadMind("", true, false));
+    ASSERT_TRUE(keeper.bot);
+    EXPECT_EQ(keeper.bot->botName, "Small");
+    EXPECT_EQ(keeper.bot->name, "Small");
+    EXPECT_EQ(keeper.savedCount, 2u);
+    EXPECT_EQ(keeper.lastLineTime, kNow);
+    EXPECT_EQ(keeper.lastSaveTime, kNow);
+    EXPECT_EQ(keeper.exchangeCount, 0);
+    EXPECT_TRUE(keeper.isBotLoaded());
+    EXPECT_FALSE(keeper.hasUnsavedLines());
+}
+
+TEST_F(MindKeeperTest, RelativeMindPathIsMadeFull) {
+    writeBytes(path("mind.mdd"), kSmallMind);
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(tmp_.path());
+    programValues().mindPath = "mind.mdd";
+    MindKeeper keeper;
+    keeper.loadMind("", true, false);
+    QDir::setCurrent(previous);
+    EXPECT_EQ(programValues().mindPath, spath("mind.mdd"));
+    EXPECT_EQ(keeper.bot->fileName, spath("mind.mdd"));
+}
+
+TEST_F(MindKeeperTest, MissingFileGivesTheTemplateAndWritesNothing) {
+    MindKeeper keeper;
+    EXPECT_FALSE(keeper.loadMind("", true, false));
+    EXPECT_EQ(keeper.bot->botName, "Vebix");
+    EXPECT_EQ(keeper.bot->lines.size(), 122u);
+    EXPECT_EQ(keeper.savedCount, 0u);
+    EXPECT_EQ(keeper.lastSaveTime, 0u);
+    EXPECT_FALSE(QFileInfo::exists(path("mind.mdd")));
+}
+
+TEST_F(MindKeeperTest, NewMindsAreWrittenAtOnce) {
+    MindKeeper keeper;
+    EXPECT_FALSE(keeper.loadMind("Zed", false, true));
+    EXPECT_EQ(readBytes(path("mind.mdd")), "\xEF\xBB\xBF" "1.2 1.2 \"Zed\"\r\n\r\n");
+    EXPECT_EQ(keeper.savedCount, 0u);
+
+    writeBytes(path("mind.mdd"), kSmallMind);  // isNew replaces an existing file
+    EXPECT_FALSE(keeper.loadMind("Tem Plate", true, true));
+    EXPECT_EQ(keeper.bot->botName, "Tem Plate");
+    EXPECT_EQ(keeper.savedCount, 122u);
+    VebixAi back;
+    back.loadFile(spath("mind.mdd"));
+    EXPECT_EQ(back.botName, "Tem Plate");
+    EXPECT_EQ(back.lines.size(), 122u);
+}
+
+TEST_F(MindKeeperTest, LoadErrorsPropagate) {
+    writeBytes(path("mind.mdd"), "garbage");
+    MindKeeper keeper;
+    try {
+        keeper.loadMind("", true, false);
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "Not a valid Vebix mind file");
+    }
+    EXPECT_TRUE(keeper.bot);
+}
+
+struct TickCase {
+    std::uint32_t sinceSave, sinceLine;
+    bool saves;
+};
+
+TEST_F(MindKeeperTest, AutosaveWhenTheScoreReaches180) {
+    const std::vector<TickCase> cases = {
+        {150, 90, true},    // 150 + 30
+        {140, 90, false},   // 140 + 30
+        {180, 0, true},
+        {179, 2, false},    // 179 + 0
+        {0, 540, true},     // 0 + 180
+        {0, 539, false},
+    };
+    for (const TickCase& c : cases) {
+        SCOPED_TRACE(std::to_string(c.sinceSave) + "/" + std::to_string(c.sinceLine));
+        writeBytes(path("mind.mdd"), kSmallMind);
+        MindKeeper keeper;
+        keeper.loadMind("", true, false);
+        keeper.exchangeCount = 1;
+        keeper.bot->addLine("Ann", "5", "Ann", "new line");
+        keeper.lastSaveTime = kNow - c.sinceSave;
+        keeper.lastLineTime = kNow - c.sinceLine;
+        keeper.autosaveTick();
+        EXPECT_EQ(readBytes(path("mind.mdd")) == kSmallMind + "Ann 5 Ann new line\r\n", c.saves);
+        EXPECT_EQ(keeper.hasUnsavedLines(), !c.saves);
+        EXPECT_EQ(keeper.lastSaveTime, c.saves ? kNow : kNow - c.sinceSave);
+    }
+}
+
+TEST_F(MindKeeperTest, AutosaveAsTheClockMoves) {
+    writeBytes(path("mind.mdd"), kSmallMind);
+    MindKeeper keeper;
+    keeper.loadMind("", true, false);
+    clock_.advanceSeconds(100);
+    keeper.autosaveTick();  // nobody spoke: nothing to do
+    keeper.exchangeCount = 1;
+    keeper.autosaveTick();  // nothing unsaved: the file holds every line as of now
+    EXPECT_EQ(keeper.lastSaveTime, kNow + 100);
+    keeper.bot->addLine("Ann", "5", "Ann", "line");
+    keeper.lastLineTime = kNow + 100;
+    for (int i = 0; i < 13; ++i) {
+        clock_.advanceSeconds(10);
+        keeper.autosaveTick();
+    }
+    EXPECT_TRUE(keeper.hasUnsavedLines());  // 130 + 43
+    clock_.advanceSeconds(10);              // 140 + 46
+    keeper.autosaveTick();
+    EXPECT_FALSE(keeper.hasUnsavedLines());
+    EXPECT_EQ(readBytes(path("mind.mdd")), kSmallMind + "Ann 5 Ann line\r\n");
+}
+
+TEST_F(MindKeeperTest, SaveRequestedSkipsTheEarlyExitsButNotTheScore) {
+    writeBytes(path("mind.mdd"), kSmallMind);
+    MindKeeper keeper;
+    keeper.loadMind("", true, false);
+    keeper.saveRequested = true;
+    keeper.autosaveTick();  // score 0
+    EXPECT_TRUE(keeper.saveRequested);
+    clock_.advanceSeconds(180);
+    keeper.autosaveTick();
+    EXPECT_FALSE(keeper.saveRequested);
+    EXPECT_EQ(keeper.lastSaveTime, kNow + 180);
+}
+
+TEST_F(MindKeeperTest, CloseBotSavesOnlyWhenTheUserSpoke) {
+    writeBytes(path("mind.mdd"), kSmallMind);
+    MindKeeper keeper;
+    keeper.loadMind("", true, false);
+    keeper.bot->addAiLine("Ann", "3", "opening line");  // learned, but nobody spoke
+    keeper.closeBot();
+    EXPECT_EQ(readBytes(path("mind.mdd")), kSmallMind);
+    EXPECT_TRUE(keeper.bot);
+
+    keeper.exchangeCount = 1;
+    keeper.bot->addLine("Ann", "4", "Ann", "hi");
+    keeper.closeBot();
+    EXPECT_EQ(readBytes(path("mind.mdd")),
+              kSmallMind + "Ann 3 <ai> opening line\r\nAnn 4 Ann hi\r\n");
+    EXPECT_FALSE(keeper.bot);
+    EXPECT_FALSE(keeper.isBotLoaded());
+    keeper.closeBot();  // nothing loaded: nothing happens
+}
+
+TEST_F(MindKeeperTest, CloseBotSavesWhenRequested) {
+    MindKeeper keeper;
+    keeper.loadMind("", true, false);  // template mind, no file yet
+    keeper.saveRequested = true;
+    keeper.closeBot();
+    EXPECT_FALSE(keeper.saveRequested);
+    VebixAi back;
+    back.loadFile(spath("mind.mdd"));
+    EXPECT_EQ(back.lines.size(), 122u);
+}
+
+class HookedKeeper : public MindKeeper {
+public:
+    bool onScreen = true;
+    bool greetResult = true;
+    std::vector<std::string> calls;
+
+protected:
+    bool isOnScreen() const override { return onScreen; }
+    void showLoading() override { calls.push_back("showLoading"); }
+    bool greetAfterLoad(bool existing) override {
+        calls.push_back(existing ? "greet existing" : "greet new");
+        return greetResult;
+    }
+    void disableSay() override { calls.push_back("disableSay"); }
+};
+
+TEST_F(MindKeeperTest, WindowHooks) {
+    writeBytes(path("mind.mdd"), kSmallMind);
+    HookedKeeper keeper;
+    EXPECT_TRUE(keeper.loadMind("", true, false));
+    keeper.closeBot();
+    EXPECT_EQ(keeper.calls,
+              (std::vector<std::string>{"showLoading", "greet existing", "disableSay"}));
+
+    keeper.calls.clear();
+    keeper.greetResult = false;  // the user cancelled the name prompt
+    EXPECT_FALSE(keeper.loadMind("", true, false));
+
+    keeper.calls.clear();
+    keeper.onScreen = false;
+    keeper.loadMind("", true, false);
+    keeper.closeBot();
+    EXPECT_TRUE(keeper.calls.empty());
+}
+
+}  // namespace
+}  // namespace vebix

@@ -1,0 +1,115 @@
+#include "core/program.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "apptestsupport.h"
+#include "base/error.h"
+
+namespace vebix {
+namespace {
+
+using testing::writeBytes;
+
+TEST(LocalTag, FromComputerAndUserNames) {
+    struct Case {
+        std::optional<std::string> computer, user;
+        std::string tag;
+    };
+    const std::vector<Case> cases = {
+        {"ab", "joe", "ab21686"},             // two letters: all of them
+        {"DESKT", "Ann", "DES19314"},         // five letters: the first three
+        {"kitchen-pc", "root", "kit59780"},
+        {"x", "", "x63147"},
+        {std::nullopt, "joe", "-"},
+        {"ab", std::nullopt, "-"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(computeLocalTag(c.computer, c.user), c.tag) << c.computer.value_or("?");
+}
+
+TEST(LocalTag, OfThisMachineStartsWithTheHostName) {
+    std::string tag = computeLocalTag();
+    std::optional<std::string> host = systempaths::computerName();
+    ASSERT_TRUE(host.has_value());
+    EXPECT_EQ(tag.substr(0, std::min<std::size_t>(3, host->size())), host->substr(0, 3));
+}
+
+class ChooseStartMind : public testing::WorkingFolderTest {
+protected:
+    std::vector<std::string> reported_;
+    ErrorReporter reporter() {
+        return [this](const std::string& m) { reported_.push_back(m); };
+    }
+};
+
+TEST_F(ChooseStartMind, ExistingNamedPathIsTakenUnchanged) {
+    writeBytes(path("work/rel.mdd"), "x");
+    EXPECT_TRUE(chooseStartMind(false, "rel.mdd", reporter()));
+    EXPECT_EQ(programValues().mindPath, "rel.mdd");
+    EXPECT_EQ(programValues().defaultMindFolder, spath("Documents"));
+    EXPECT_FALSE(programValues().localTag.empty());
+    EXPECT_TRUE(reported_.empty());
+}
+
+TEST_F(ChooseStartMind, MissingNamedPathIsReportedWithItsFullPath) {
+    const std::string expected = "Mind file not found:\r\n" + spath("work/nope.mdd");
+    EXPECT_FALSE(chooseStartMind(false, "nope.mdd", reporter()));
+    EXPECT_EQ(reported_, std::vector<std::string>{expected});
+    EXPECT_EQ(programValues().mindPath, "");
+    try {
+        chooseStartMind(true, "nope.mdd", reporter());
+        ADD_FAILURE() << "quiet form did not raise";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.what(), expected);
+    }
+    EXPECT_EQ(reported_.size(), 1u);
+}
+
+TEST_F(ChooseStartMind, LastMindFileWhenItExists) {
+    writeBytes(path("last.mdd"), "x");
+    {
+        Settings s;
+        s.setString(Settings::Key::LastMindFile, spath("last.mdd"));
+    }
+    EXPECT_TRUE(chooseStartMind(false, "", reporter()));
+    EXPECT_EQ(programValues().mindPath, spath("last.mdd"));
+}
+
+TEST_F(ChooseStartMind, DeletedLastMindFileFallsBackToTheDefaultSilently) {
+    {
+        Settings s;
+        s.setString(Settings::Key::LastMindFile, spath("deleted.mdd"));
+    }
+    EXPECT_TRUE(chooseStartMind(false, "", reporter()));
+    EXPECT_EQ(programValues().mindPath, spath("Documents/Vebix.mdd"));
+    EXPECT_FALSE(QFileInfo::exists(path("Documents/Vebix.mdd")));
+    EXPECT_TRUE(reported_.empty());
+}
+
+TEST_F(ChooseStartMind, MissingDocumentsFolderIsCreated) {
+    systempaths::overrideDocumentsFolder(path("NewDocs"));
+    EXPECT_TRUE(chooseStartMind(true, ""));
+    EXPECT_TRUE(QFileInfo(path("NewDocs")).isDir());
+    EXPECT_EQ(programValues().mindPath, spath("NewDocs/Vebix.mdd"));
+}
+
+TEST_F(ChooseStartMind, NoDocumentsFolderFailsOnlyWhenTheDefaultIsNeeded) {
+    systempaths::overrideDocumentsFolder(QString());
+    EXPECT_THROW(chooseStartMind(true, ""), Error);
+    writeBytes(path("work/named.mdd"), "x");
+    EXPECT_TRUE(chooseStartMind(true, "named.mdd"));
+    systempaths::overrideDocumentsFolder(path("a/b/c"));  // only one level is created
+    EXPECT_THROW(chooseStartMind(true, ""), Error);
+}
+
+TEST_F(ChooseStartMind, KeepsAnExistingLocalTag) {
+    programValues().localTag = "given";
+    chooseStartMind(true, "");
+    EXPECT_EQ(programValues().localTag, "given");
+}
+
+}  // namespace
+}  // namespace vebix
