@@ -80,8 +80,12 @@ ChildProcess::~ChildProcess() {
 
 ChildProcess::StartResult ChildProcess::start(std::string_view commandLine,
                                               const std::string& workingFolder) {
+    return start(splitCommandLine(commandLine), workingFolder);
+}
+
+ChildProcess::StartResult ChildProcess::start(std::vector<std::string> args,
+                                              const std::string& workingFolder) {
     reapAbandoned();
-    std::vector<std::string> args = splitCommandLine(commandLine);
     if (args.empty() || args[0].empty()) {
         error_ = EINVAL;
         return StartResult::Failed;
@@ -93,6 +97,10 @@ ChildProcess::StartResult ChildProcess::start(std::string_view commandLine,
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (discardOutput) {
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    }
     if (!workingFolder.empty())
         posix_spawn_file_actions_addchdir_np(&actions, workingFolder.c_str());
     // The child starts with default signal handling whatever this process has set.

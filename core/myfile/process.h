@@ -39,12 +39,18 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     // Starts the command line with workingFolder as the child's working folder (empty: this
-    // process's). Standard input is /dev/null; output goes where this process's goes. An empty
-    // command line is a caller error and gives Failed.
+    // process's). Standard input is /dev/null; output goes where this process's goes unless
+    // discardOutput is set. An empty command line is a caller error and gives Failed.
     StartResult start(std::string_view commandLine, const std::string& workingFolder);
+    // The same with the arguments already split; args[0] is the program. A program path that
+    // names a folder is used exactly as given, whatever characters it holds.
+    StartResult start(std::vector<std::string> args, const std::string& workingFolder);
 
     // Waits for the child to end, at most timeoutMs milliseconds.
     WaitResult wait(std::uint32_t timeoutMs);
+
+    // Send the child's standard output and error to /dev/null (set before start).
+    bool discardOutput = false;
 
     int exitCode() const { return exitCode_; }
     int signal() const { return signal_; }

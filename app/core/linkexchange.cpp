@@ -1,0 +1,98 @@
+#include "core/linkexchange.h"
+
+#include <QFile>
+
+#include <vector>
+
+#include "base/error.h"
+#include "core/chatmsgformat.h"
+#include "core/filewrite.h"
+#include "myfile/process.h"
+
+namespace vebix {
+namespace {
+
+std::vector<std::string_view> splitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0, i = 0;
+    while (i < text.size()) {
+        char c = text[i];
+        if (c == '\r' || c == '\n') {
+            lines.push_back(text.substr(start, i - start));
+            i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
+            start = i;
+        } else {
+            ++i;
+        }
+    }
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+}
+
+}  // namespace
+
+LinkExchange::LinkExchange(std::string folder, std::string exePath, std::string ownName)
+    : folder_(std::move(folder)),
+      exePath_(std::move(exePath)),
+      ownName_(std::move(ownName)),
+      commandLine_("\"" + exePath_ + "\"") {
+    chatPath_ = folder_;
+    if (!chatPath_.empty() && chatPath_.back() != '/') chatPath_ += '/';
+    chatPath_ += chatmsg::kFileName;
+}
+
+bool LinkExchange::decideReply(std::string_view contents, std::string_view ownName,
+                               std::string& reply) {
+    auto lines = splitLines(contents);
+    if (lines.empty()) return false;
+    // The other bot left the request as it was: its first line is still our own name.
+    if (lines.size() >= 2 && !lines[1].empty() && lines[0] == ownName) return false;
+    if (lines[0].empty()) return false;
+    reply.assign(lines[0]);
+    return true;
+}
+
+LinkExchange::Result LinkExchange::exchange(std::string_view message) {
+    Result result;
+    const QString chatPath = toQPath(chatPath_);
+
+    std::string request;
+    request.append(ownName_).append(chatmsg::kLineEnd).append(message).append(chatmsg::kLineEnd);
+    // Written through a temporary file and a rename, which also puts it on disk before the
+    // other bot starts. A failure here is not the other bot's: it ends link mode.
+    writeWholeFile(chatPath, request, "Unable to write '" + chatPath_ + "'");
+
+    ChildProcess child;
+    // Nothing the other bot prints is part of the exchange.
+    child.discardOutput = true;
+    // The executable is started by its path as it stands, not by re-splitting the quoted
+    // command line, so a path holding quotes, blanks or shell characters starts that file.
+    switch (child.start(std::vector<std::string>{exePath_}, folder_)) {
+        case ChildProcess::StartResult::Started:
+            break;
+        case ChildProcess::StartResult::NotFound:
+            result.error = std::string(kExeNotFoundMessage) + commandLine_;
+            QFile::remove(chatPath);
+            return result;
+        case ChildProcess::StartResult::Failed:
+            return result;  // no reply this turn, nothing to say
+    }
+    result.started = true;
+
+    // A bot that takes too long is left running; one that crashed leaves nothing worth reading.
+    if (child.wait(timeoutMs) != ChildProcess::WaitResult::Exited) return result;
+
+    QFile file(chatPath);
+    if (!file.open(QIODevice::ReadOnly)) return result;
+    QByteArray contents = file.readAll();
+    bool readOk = file.error() == QFileDevice::NoError;
+    file.close();
+    QFile::remove(chatPath);
+    if (!readOk) return result;
+    result.gotReply = decideReply(std::string_view(contents.constData(),
+                                                   static_cast<std::size_t>(contents.size())),
+                                  ownName_, result.reply);
+    return result;
+}
+
+}  // namespace vebix
