@@ -40,12 +40,16 @@ void showFatalBoxIfDisplay(const std::string& message) {
                       QString::fromStdString(message));
 }
 
-int runWindowMode(const char* namedPath) {
+void prepareWindowMode(const char* namedPath) {
     chooseStartMind(false, namedPath ? namedPath : "", [](const std::string& message) {
         MessageBox::error(QApplication::activeWindow(), QString::fromUtf8(kMessageCaption),
                           QString::fromStdString(message));
     });
     readDelaySetting();
+}
+
+int runWindowMode(const char* namedPath) {
+    prepareWindowMode(namedPath);
     VebixForm form;
     form.show();
     return QApplication::exec();

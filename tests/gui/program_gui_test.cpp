@@ -1,0 +1,89 @@
+#include "gui/program.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "core/program.h"
+#include "core/settings.h"
+#include "core/systempaths.h"
+#include "gui/mainwindow.h"
+#include "gui/messagebox.h"
+
+namespace vebix {
+namespace {
+
+class WindowModeStart : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(tmp_.isValid());
+        QDir(tmp_.path()).mkpath("Documents");
+        Settings::redirectUserSettings(QDir(tmp_.path()).filePath("settings.conf"));
+        systempaths::overrideDocumentsFolder(QDir(tmp_.path()).filePath("Documents"));
+        previous_ = QDir::currentPath();
+        QDir::setCurrent(tmp_.path());
+        programValues() = ProgramValues{};
+        MessageBox::clearAnsweredBoxes();
+    }
+    void TearDown() override {
+        QDir::setCurrent(previous_);
+        Settings::redirectUserSettings({});
+        systempaths::overrideDocumentsFolder(std::nullopt);
+        programValues() = ProgramValues{};
+        MessageBox::setNextAnswer(QMessageBox::NoButton);
+    }
+    QTemporaryDir tmp_;
+    QString previous_;
+};
+
+TEST_F(WindowModeStart, MissingNamedMindIsShownInABoxAndTheWindowOpensWithoutOne) {
+    MessageBox::setNextAnswer(QMessageBox::Ok);
+    prepareWindowMode("nope.mdd");
+    const QString full = QDir(tmp_.path()).filePath("nope.mdd");
+    EXPECT_EQ(MessageBox::answeredBoxes(),
+              QStringList{QStringLiteral("Vebix: Mind file not found:\r\n") + full});
+    EXPECT_EQ(programValues().mindPath, "");
+}
+
+TEST_F(WindowModeStart, DefaultMindAndDelaySetting) {
+    {
+        Settings s;
+        s.setString(Settings::Key::LastMindFile, "/no/such/file.mdd");
+        s.writeString("", "Delay", "not a number");
+    }
+    prepareWindowMode(nullptr);
+    EXPECT_TRUE(MessageBox::answeredBoxes().isEmpty());
+    EXPECT_EQ(programValues().mindPath,
+              QDir(tmp_.path()).filePath("Documents/Vebix.mdd").toStdString());
+    EXPECT_TRUE(programValues().delayResponses);
+    {
+        Settings s;
+        s.setDword(Settings::Key::Delay, 0);
+    }
+    prepareWindowMode(nullptr);
+    EXPECT_FALSE(programValues().delayResponses);
+}
+
+TEST(MessageBoxSeam, NextAnswerAnswersOneBoxOnly) {
+    MessageBox::clearAnsweredBoxes();
+    MessageBox::setNextAnswer(QMessageBox::No);
+    EXPECT_EQ(MessageBox::show(nullptr, "Cap", "Text", QMessageBox::Question,
+                               QMessageBox::Yes | QMessageBox::No),
+              QMessageBox::No);
+    EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{"Cap: Text"});
+    MessageBox::setAutoAnswer(QMessageBox::Yes);
+    EXPECT_EQ(MessageBox::show(nullptr, "A", "1", QMessageBox::Question,
+                               QMessageBox::Yes | QMessageBox::No),
+              QMessageBox::Yes);
+    MessageBox::setAutoAnswer(QMessageBox::NoButton);
+    EXPECT_EQ(MessageBox::answeredBoxes().size(), 2);
+}
+
+TEST(MainWindow, HasTheProgramTitle) {
+    VebixForm form;
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Vebix 1.2.02"));
+}
+
+}  // namespace
+}  // namespace vebix
