@@ -54,6 +54,9 @@ bool chatMsgPresent() { return QFileInfo::exists(chatMsgPath()); }
 
 int endWithFatalError(const std::string& message, bool showBox, const FatalBox& box) {
     std::cerr << chatmsg::kFatalCaption << ": " << message << std::endl;
+    // Deleted before the box is shown: the link program sees no reply either way, and a box that
+    // cannot be shown (a display that has gone away ends the process) leaves no request behind.
+    QFile::remove(chatMsgPath());
     if (showBox && box) {
         try {
             box(message);
@@ -61,7 +64,6 @@ int endWithFatalError(const std::string& message, bool showBox, const FatalBox& 
             // The message is on standard error already; nothing more can be done.
         }
     }
-    QFile::remove(chatMsgPath());
     return 1;
 }
 

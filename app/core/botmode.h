@@ -20,9 +20,9 @@ bool chatMsgPresent();
 // supplies one that shows it only when a display is available.
 using FatalBox = std::function<void(const std::string& message)>;
 
-// The end of every failed run: the message goes to standard error and, when showBox is set and
-// a box is given, to the box; "CHAT.MSG" in the working folder is deleted (a failure to delete
-// is ignored). Returns the exit status, 1.
+// The end of every failed run: the message goes to standard error; "CHAT.MSG" in the working
+// folder is deleted (a failure to delete is ignored); then, when showBox is set and a box is
+// given, the box shows the message. Returns the exit status, 1.
 int endWithFatalError(const std::string& message, bool showBox, const FatalBox& box);
 
 // Answers the "CHAT.MSG" in the working folder. namedPath is the mind file named on the
