@@ -10,12 +10,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "ai/linestore.h"
 #include "ai/mindline.h"
+#include "ai/replyindex.h"
 #include "enparse/token.h"
 
 namespace vebix {
@@ -137,6 +139,14 @@ public:
     std::vector<Sim> scoreLines(std::string_view partnerName, const std::vector<Wc>& topicWords,
                                 std::string_view conversationKey, std::string_view input,
                                 std::uint32_t referenceTime) const;
+    // The same candidates as scoreLines (same scores; the same set, in the same order), from
+    // what the reply index keeps about each line: what a line yields is worked out once, and
+    // only lines that random chunking leaves open are looked at word by word. Draws the
+    // generator exactly as scoreLines does. reply() uses this one.
+    std::vector<Sim> scoreLinesIndexed(std::string_view partnerName,
+                                       const std::vector<Wc>& topicWords,
+                                       std::string_view conversationKey, std::string_view input,
+                                       std::uint32_t referenceTime) const;
     // Picks among the candidates, or generates a reply when they are weak.
     std::string chooseReply(std::string_view partnerName, const std::vector<Wc>& topicWords,
                             std::vector<Sim>& candidates, std::string_view input) const;
@@ -193,6 +203,9 @@ protected:
 
 private:
     bool keepViews_ = false;  // loadText without copying: acceptLoadedLine stores views
+    // What scoreLinesIndexed keeps about the lines; it guards itself with its own mutex, so
+    // that replies may run on two threads.
+    mutable std::unique_ptr<ReplyIndex> index_ = std::make_unique<ReplyIndex>();
 };
 
 // "Randomly chunked: <percent>%" as scoreLines reports it: the percentage as a plain decimal

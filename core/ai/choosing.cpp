@@ -22,7 +22,7 @@ std::string Ai::reply(std::string_view partnerName, const std::vector<Wc>& topic
                       std::string_view conversationKey, std::string_view input,
                       std::uint32_t referenceTime) {
     std::vector<Sim> candidates =
-        scoreLines(partnerName, topicWords, conversationKey, input, referenceTime);
+        scoreLinesIndexed(partnerName, topicWords, conversationKey, input, referenceTime);
     return chooseReply(partnerName, topicWords, candidates, input);
 }
 

@@ -1,5 +1,7 @@
 #include <cerrno>
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -10,7 +12,6 @@
 
 #include "ai/ai.h"
 #include "base/error.h"
-#include "myfile/readline.h"
 
 namespace vebix {
 namespace {
@@ -55,19 +56,62 @@ std::size_t Ai::loadFile(const std::string& name) {
     std::error_code ec;
     if (!std::filesystem::exists(name, ec)) return 0;
 
-    FilePtr file(std::fopen(name.c_str(), "rb"));
-    if (!file) throw Error("Unable to load AI file '" + name + "'");
+    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw Error("Unable to load AI file '" + name + "'");
+    struct FdCloser {
+        int fd;
+        ~FdCloser() { ::close(fd); }
+    } closer{fd};
 
-    FlagGuard copying(keepViews_, false);
-    std::string line;
-    while (readLine(line, file.get())) {
-        // A line ends at a NUL byte as well: what follows it on the same line is dropped.
-        std::string_view view = line;
-        if (std::size_t nul = view.find('\0'); nul != std::string_view::npos)
-            view = view.substr(0, nul);
-        acceptLoadedLine(dropBom(view));
+    // The whole file in one block that the line list keeps: the lines are views into it, so a
+    // big mind is read at the speed of the disk and costs no copy. The file may still grow while
+    // it is read; whatever is there when the end is met is loaded.
+    struct stat st {};
+    std::size_t capacity = ::fstat(fd, &st) == 0 && st.st_size > 0
+                               ? static_cast<std::size_t>(st.st_size) + 1
+                               : std::size_t{1} << 16;
+    auto block = std::make_unique_for_overwrite<char[]>(capacity);
+    std::size_t size = 0;
+    for (;;) {
+        if (size == capacity) {
+            auto bigger = std::make_unique_for_overwrite<char[]>(capacity * 2);
+            std::memcpy(bigger.get(), block.get(), size);
+            block = std::move(bigger);
+            capacity *= 2;
+        }
+        const ssize_t got = ::read(fd, block.get() + size, capacity - size);
+        if (got == 0) break;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            throw Error("Read error while loading AI file '" + name + "'");
+        }
+        size += static_cast<std::size_t>(got);
     }
-    if (std::ferror(file.get())) throw Error("Read error while loading AI file '" + name + "'");
+    const std::string_view text(block.get(), size);
+    lines.adopt(std::move(block));
+    lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
+
+    // Lines end at CR, LF or CR LF, as the line reader has them; a line also ends at a NUL
+    // byte (what follows it on the same line is dropped).
+    FlagGuard views(keepViews_, true);
+    std::size_t pos = 0;
+    std::size_t nextLf = 0;  // the first LF at or after pos (size when there is none)
+    bool lfKnown = false;
+    while (pos < size) {
+        if (!lfKnown || nextLf < pos) {
+            const void* lf = std::memchr(text.data() + pos, '\n', size - pos);
+            nextLf = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text.data()) : size;
+            lfKnown = true;
+        }
+        const void* cr = std::memchr(text.data() + pos, '\r', nextLf - pos);
+        const std::size_t end =
+            cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - text.data()) : nextLf;
+        std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (end < size && text[end] == '\r' && pos < size && text[pos] == '\n') ++pos;
+        if (std::size_t nul = line.find('\0'); nul != std::string_view::npos) line = line.substr(0, nul);
+        acceptLoadedLine(dropBom(line));
+    }
     finishLoading();
     return lines.size();
 }

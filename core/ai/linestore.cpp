@@ -33,6 +33,7 @@ void LineStore::clear() {
     blocks_.clear();
     cur_ = nullptr;
     curLeft_ = 0;
+    ++epoch_;
 }
 
 }  // namespace vebix

@@ -6,6 +6,7 @@
 // Not synchronised: appending while another thread reads is not allowed.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -26,8 +27,14 @@ public:
     // Appends a view of bytes owned by the caller, who keeps them alive and unchanged for as
     // long as this store holds them.
     void pushExternal(std::string_view line) { views_.push_back(line); }
+    // Takes ownership of a block of bytes; lines appended with pushExternal may then view it.
+    // It lives until clear().
+    void adopt(std::unique_ptr<char[]> block) { blocks_.push_back(std::move(block)); }
     void reserve(std::size_t lines) { views_.reserve(lines); }
     void clear();
+    // Changes on every clear(): lines at the same position before and after a clear are not
+    // the same lines. Whatever is derived from lines remembers it to know when to start over.
+    std::uint64_t epoch() const { return epoch_; }
 
 private:
     static constexpr std::size_t kBlockSize = 1 << 20;
@@ -35,6 +42,7 @@ private:
     std::vector<std::unique_ptr<char[]>> blocks_;
     char* cur_ = nullptr;       // the block being filled
     std::size_t curLeft_ = 0;   // bytes left in it
+    std::uint64_t epoch_ = 0;
 };
 
 }  // namespace vebix
