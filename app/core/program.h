@@ -9,7 +9,6 @@
 
 namespace vebix {
 
-inline constexpr const char* kProgramTitle = "Vebix 1.2.02";
 inline constexpr const char* kMessageCaption = "Vebix";
 
 struct ProgramValues {
