@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <mutex>
 #include <string>
 
 #include "ai/ai.h"
@@ -14,6 +15,15 @@ bool hasAsciiAlnum(std::string_view s) {
     return std::any_of(s.begin(), s.end(), [](char c) {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
     });
+}
+
+// The first ASCII letter (upper case) or digit of s, or 0 when it has none.
+char firstAlnumUpper(std::string_view s) {
+    for (char c : s) {
+        if (c >= 'a' && c <= 'z') return static_cast<char>(c - 'a' + 'A');
+        if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return c;
+    }
+    return 0;
 }
 
 }  // namespace
@@ -82,11 +92,15 @@ std::string Ai::chooseReply(std::string_view partnerName, const std::vector<Wc>&
             if (rng::next() & 1) {
                 // Not a repeat of something somebody said.
                 bool repeat = false;
-                for (std::string_view line : lines) {
-                    if (hasExcludeMark(line)) continue;
-                    const MindLine m = parseLine(line, true);
-                    if (m.speaker == kAiSpeaker) continue;
-                    if (looseEquals(m.text, r)) {
+                const char lead = firstAlnumUpper(r);
+                std::lock_guard<std::mutex> lock(index_->mutex);
+                index_->sync(lines);
+                for (std::size_t i = 0; i < lines.size(); ++i) {
+                    if (!index_->lendsText(i)) continue;
+                    const std::string_view text = index_->text(i, lines[i]);
+                    // looseEquals starts with the first letters or digits: most lines differ there.
+                    if (firstAlnumUpper(text) != lead) continue;
+                    if (looseEquals(text, r)) {
                         repeat = true;
                         break;
                     }

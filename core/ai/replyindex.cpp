@@ -1,5 +1,6 @@
 #include "ai/replyindex.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 #include "ai/mindline.h"
@@ -26,7 +27,8 @@ constexpr std::size_t kPairwiseFirstCheck = 48;
 void ReplyIndex::reset() {
     time_.clear();
     conversation_.clear();
-    usable_.clear();
+    flags_.clear();
+    textOffset_.clear();
     tokenStart_.clear();
     pool_.clear();
     conversations_.clear();
@@ -48,19 +50,30 @@ void ReplyIndex::sync(const LineStore& lines) {
     if (from == n) return;
     time_.resize(n);
     conversation_.resize(n);
-    usable_.resize(n);
+    flags_.resize(n);
+    textOffset_.resize(n);
     tokenStart_.resize(n, kNone);
     std::string lower;
     for (std::size_t i = from; i < n; ++i) {
         const std::string_view line = lines[i];
         std::size_t b1, b2, b3;
-        usable_[i] = 0;
+        std::uint8_t flags = hasExcludeMark(line) ? kExcluded : 0;
         time_[i] = 0;
         conversation_[i] = 0;
-        if (!findBlanks(line, b1, b2, b3)) continue;
+        textOffset_[i] = 0;
+        const bool blanks = findBlanks(line, b1, b2, b3);
+        flags_[i] = flags;
+        if (!blanks) continue;  // no speaker: not "<ai>"
+        std::string_view speaker = line.substr(b2 + 1, b3 - b2 - 1);
+        if (speaker.size() > kAiSpeaker.size() && speaker.ends_with(kAiSpeaker))
+            speaker.remove_suffix(kAiSpeaker.size());
+        if (speaker == kAiSpeaker) flags |= kAiStripped;
+        flags |= kHasText;
+        textOffset_[i] = static_cast<std::uint8_t>(std::min<std::size_t>(b3 + 1, 255));
+        flags_[i] = flags;
         const auto t = parseTime(line.substr(b1 + 1, b2 - b1 - 1));
         if (!t) continue;
-        usable_[i] = 1;
+        flags_[i] = flags | kUsable;
         time_[i] = *t;
         const std::string_view key = line.substr(0, b1);
         if (lastConversation_ == kNone || key != lastKey_) {
@@ -74,6 +87,12 @@ void ReplyIndex::sync(const LineStore& lines) {
         }
         conversation_[i] = lastConversation_;
     }
+}
+
+std::string_view ReplyIndex::text(std::size_t i, std::string_view line) const {
+    if (!(flags_[i] & kHasText)) return {};
+    if (textOffset_[i] < 255) return line.substr(textOffset_[i]);
+    return lineText(line);
 }
 
 std::uint32_t ReplyIndex::wordId(std::uint16_t type, std::string_view text) {

@@ -42,7 +42,12 @@ public:
     void sync(const LineStore& lines);
 
     std::size_t size() const { return time_.size(); }
-    bool usable(std::size_t i) const { return usable_[i] != 0; }
+    bool usable(std::size_t i) const { return (flags_[i] & kUsable) != 0; }
+    // Neither "<ai>" (after the suffix strip) nor marked "#-": the line may lend its text to a
+    // generated reply, or make one a repeat.
+    bool lendsText(std::size_t i) const { return (flags_[i] & (kAiStripped | kExcluded)) == 0; }
+    // The text field of line i (empty when it has fewer than three blanks).
+    std::string_view text(std::size_t i, std::string_view line) const;
     std::uint32_t time(std::size_t i) const { return time_[i]; }
     std::uint32_t conversation(std::size_t i) const { return conversation_[i]; }
     std::size_t conversationCount() const { return conversations_.size(); }
@@ -72,7 +77,14 @@ private:
     // Per line.
     std::vector<std::uint32_t> time_;
     std::vector<std::uint32_t> conversation_;
-    std::vector<std::uint8_t> usable_;
+    enum : std::uint8_t {
+        kUsable = 1,      // three blanks and a readable time
+        kHasText = 2,     // three blanks
+        kAiStripped = 4,  // the speaker is "<ai>" after the suffix strip
+        kExcluded = 8,    // holds "#-"
+    };
+    std::vector<std::uint8_t> flags_;
+    std::vector<std::uint8_t> textOffset_;   // 255: look for it again
     std::vector<std::uint32_t> tokenStart_;  // into pool_, or kNone
     // Per line with tokens: a header (token count, bit 31 set for a long line), then the ids.
     std::vector<std::uint32_t> pool_;
