@@ -9,8 +9,9 @@
 #include "core/botmode.h"
 #include "core/chatmsgformat.h"
 #include "core/program.h"
-#include "gui/mainwindow.h"
+#include "gui/application.h"
 #include "gui/messagebox.h"
+#include "gui/vebixform.h"
 
 namespace vebix {
 namespace {
@@ -59,7 +60,7 @@ int runProgram(int argc, char** argv) {
     const char* namedPath = argc > 1 ? argv[1] : nullptr;
     try {
         if (chatMsgPresent()) return runBotMode(namedPath ? namedPath : "", showFatalBoxIfDisplay);
-        QApplication app(argc, argv);
+        Application app(argc, argv);
         try {
             return runWindowMode(namedPath);
         } catch (const std::exception& e) {

@@ -8,7 +8,7 @@
 #include "core/program.h"
 #include "core/settings.h"
 #include "core/systempaths.h"
-#include "gui/mainwindow.h"
+#include "gui/vebixform.h"
 #include "gui/messagebox.h"
 
 namespace vebix {

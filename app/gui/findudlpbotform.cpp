@@ -1,0 +1,313 @@
+#include "gui/findudlpbotform.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QShowEvent>
+
+#include "core/filewrite.h"
+#include "gui/application.h"
+#include "gui/filedialog.h"
+#include "gui/messagebox.h"
+
+namespace vebix {
+namespace {
+
+constexpr const char* kTitle = "Find UDLP Bot";
+const QColor kListBackground(244, 244, 244);
+const QColor kFolderColor(96, 96, 96);
+
+QString fromBytes(const std::string& text) { return QString::fromUtf8(text); }
+
+}  // namespace
+
+// ---- BotListItem -----------------------------------------------------------------------------------
+
+BotListItem::BotListItem(const BotListEntry& entry, const QIcon& icon)
+    : QListWidgetItem(icon, fromBytes(entry.name), nullptr, QListWidgetItem::UserType),
+      entry_(entry) {
+    setData(kFolderRole, toQPath(entry.folder));
+}
+
+bool BotListItem::operator<(const QListWidgetItem& other) const {
+    if (other.type() == QListWidgetItem::UserType)
+        return botEntryLess(entry_, static_cast<const BotListItem&>(other).entry_);
+    return QListWidgetItem::operator<(other);
+}
+
+// ---- BotRowDelegate --------------------------------------------------------------------------------
+
+BotRowDelegate::BotRowDelegate(const QFont& boldFont, QObject* parent)
+    : QStyledItemDelegate(parent), boldFont_(boldFont) {}
+
+QColor BotRowDelegate::selectedBackground(const QColor& background, const QColor& highlight) {
+    auto mix = [](int b, int h) { return (b * 224 + h * 31) / 255; };
+    return QColor(mix(background.red(), highlight.red()), mix(background.green(), highlight.green()),
+                  mix(background.blue(), highlight.blue()));
+}
+
+QSize BotRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
+    return QSize(option.rect.width(), kRowHeight);
+}
+
+void BotRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                           const QModelIndex& index) const {
+    const QRect r = option.rect;
+    const QColor background = option.palette.color(QPalette::Base);
+    painter->save();
+    painter->fillRect(r, (option.state & QStyle::State_Selected)
+                             ? selectedBackground(background,
+                                                  option.palette.color(QPalette::Highlight))
+                             : background);
+
+    const QIcon icon = index.data(Qt::DecorationRole).value<QIcon>();
+    if (!icon.isNull()) icon.paint(painter, QRect(r.x() + 2, r.y() + 2, 16, 16));
+
+    constexpr int kFlags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
+    const QRect nameBox(r.x() + 24, r.y(), 65, r.height());
+    painter->setFont(boldFont_);
+    painter->setPen(option.palette.color(QPalette::Text));
+    painter->drawText(nameBox, kFlags,
+                      QFontMetrics(boldFont_).elidedText(index.data(Qt::DisplayRole).toString(),
+                                                         Qt::ElideRight, nameBox.width()));
+
+    const QRect folderBox(QPoint(r.x() + 96, r.y()), r.bottomRight());
+    painter->setFont(option.font);
+    painter->setPen(kFolderColor);
+    painter->drawText(folderBox, kFlags,
+                      QFontMetrics(option.font)
+                          .elidedText(index.data(BotListItem::kFolderRole).toString(),
+                                      Qt::ElideMiddle, folderBox.width()));
+
+    if (option.state & QStyle::State_HasFocus) {
+        QStyleOptionFocusRect focus;
+        focus.QStyleOption::operator=(option);
+        focus.rect = r;
+        focus.backgroundColor = background;
+        const QWidget* widget = option.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
+    }
+    painter->restore();
+}
+
+// ---- FindUdlpBotForm -------------------------------------------------------------------------------
+
+FindUdlpBotForm::BottomUpdateTimer::BottomUpdateTimer(FindUdlpBotForm& form)
+    : QTimer(&form), form_(form) {
+    setSingleShot(true);
+    setInterval(kUpdateIntervalMs);
+    connect(this, &QTimer::timeout, this, [this] { tick(); });
+}
+
+void FindUdlpBotForm::BottomUpdateTimer::tick() {
+    FindUdlpBotForm& form = form_;
+    // Dropping deletes this timer (later), so nothing of it is used after this line.
+    if (form.pendingTimer_ == this) form.dropPendingTimer();
+    guarded([&form] { form.settleChosenBot(true); });
+}
+
+FindUdlpBotForm::FindUdlpBotForm(QWidget* owner)
+    : QDialog(owner),
+      finder_([this](const BotListEntry& entry) { addRow(entry); }),
+      places_(botSearchPlaces()) {
+    setObjectName(QStringLiteral("FindUdlpBotForm"));
+    setWindowTitle(QString::fromLatin1(kTitle));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(394, 216);
+    programFilesFolder_ = toQPath(places_.programFilesFolder.value_or("/opt"));
+
+    label1_ = new QLabel(QStringLiteral("Please choose or find a bot to link with:"), this);
+    label1_->setObjectName(QStringLiteral("label1"));
+    label1_->setGeometry(8, 8, 220, 23);
+
+    knownBotsList_ = new QListWidget(this);
+    knownBotsList_->setObjectName(QStringLiteral("knownBotsList"));
+    knownBotsList_->setGeometry(8, 32, 376, 114);
+    knownBotsList_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    knownBotsList_->setUniformItemSizes(true);
+    knownBotsList_->setSortingEnabled(true);
+    QPalette listPalette = knownBotsList_->palette();
+    listPalette.setColor(QPalette::Base, kListBackground);
+    listPalette.setColor(QPalette::Text, Qt::black);
+    knownBotsList_->setPalette(listPalette);
+    boldFont_ = knownBotsList_->font();
+    boldFont_.setBold(true);
+    knownBotsList_->setItemDelegate(new BotRowDelegate(boldFont_, knownBotsList_));
+
+    searchLabel_ = new QLabel(QStringLiteral("Searching..."), this);
+    searchLabel_->setObjectName(QStringLiteral("searchLabel"));
+    searchLabel_->setGeometry(304, 126, 59, 13);
+    searchLabel_->setAutoFillBackground(true);
+    QPalette labelPalette = searchLabel_->palette();
+    labelPalette.setColor(QPalette::Window, kListBackground);
+    searchLabel_->setPalette(labelPalette);
+
+    label2_ = new QLabel(QStringLiteral("Bot &folder:"), this);
+    label2_->setObjectName(QStringLiteral("label2"));
+    label2_->setGeometry(8, 152, 68, 23);
+
+    botFolderBox_ = new QLineEdit(this);
+    botFolderBox_->setObjectName(QStringLiteral("botFolderBox"));
+    botFolderBox_->setGeometry(80, 152, 224, 23);
+    label2_->setBuddy(botFolderBox_);
+
+    browseBotBtn_ = new QPushButton(QStringLiteral("&Browse..."), this);
+    browseBotBtn_->setObjectName(QStringLiteral("browseBotBtn"));
+    browseBotBtn_->setGeometry(312, 152, 75, 23);
+    browseBotBtn_->setAutoDefault(false);
+
+    curBotPic_ = new QLabel(this);
+    curBotPic_->setObjectName(QStringLiteral("curBotPic"));
+    curBotPic_->setGeometry(16, 180, 32, 32);
+
+    curBotName_ = new QLabel(this);
+    curBotName_->setObjectName(QStringLiteral("curBotName"));
+    curBotName_->setGeometry(64, 184, 140, 23);
+    curBotName_->setFont(boldFont_);
+    curBotName_->setTextFormat(Qt::PlainText);
+
+    okBtn_ = new QPushButton(QStringLiteral("OK"), this);
+    okBtn_->setObjectName(QStringLiteral("okBtn"));
+    okBtn_->setGeometry(232, 184, 75, 23);
+    okBtn_->setDefault(true);
+    okBtn_->setEnabled(false);
+
+    cancelBtn_ = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelBtn_->setObjectName(QStringLiteral("cancelBtn"));
+    cancelBtn_->setGeometry(312, 184, 75, 23);
+    cancelBtn_->setAutoDefault(false);
+
+    searchLabel_->raise();
+
+    connect(botFolderBox_, &QLineEdit::textChanged, this, [this] { folderTextChanged(); });
+    connect(knownBotsList_, &QListWidget::itemSelectionChanged, this,
+            [this] { selectionChanged(); });
+    connect(knownBotsList_, &QListWidget::itemDoubleClicked, this, [this] { rowDoubleClicked(); });
+    connect(browseBotBtn_, &QPushButton::clicked, this, [this] { guarded([this] { browse(); }); });
+    connect(okBtn_, &QPushButton::clicked, this, [this] { guarded([this] { okPressed(); }); });
+    // Cancel, like Escape, closes without OK.
+    connect(cancelBtn_, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+FindUdlpBotForm::~FindUdlpBotForm() = default;
+
+QIcon FindUdlpBotForm::botIcon(const BotListEntry& bot) {
+    QIcon icon = QFileIconProvider().icon(QFileInfo(toQPath(bot.exePath)));
+    if (icon.isNull())
+        icon = QIcon::fromTheme(QStringLiteral("application-x-executable"),
+                                QApplication::style()->standardIcon(QStyle::SP_DesktopIcon));
+    return icon;
+}
+
+void FindUdlpBotForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // The search starts once the dialog is on screen, so that "Searching..." can be seen.
+    if (!searchStarted_) QTimer::singleShot(0, this, [this] { runInitialSearch(); });
+}
+
+void FindUdlpBotForm::done(int result) {
+    closed_ = true;
+    dropPendingTimer();
+    QDialog::done(result);
+}
+
+void FindUdlpBotForm::runInitialSearch() {
+    if (searchStarted_) return;
+    searchStarted_ = true;
+    okBtn_->setEnabled(false);
+    searchLabel_->show();
+    guarded([this] {
+        // Pending events run while searching; a dialog closed meanwhile ends the search.
+        finder_.search(places_, [this] {
+            QCoreApplication::processEvents();
+            return !closed_;
+        });
+    });
+    searchFinished_ = true;
+    okBtn_->setEnabled(true);
+    searchLabel_->hide();
+}
+
+void FindUdlpBotForm::addRow(const BotListEntry& entry) {
+    knownBotsList_->addItem(new BotListItem(entry, botIcon(entry)));
+}
+
+QString FindUdlpBotForm::folderText() const { return botFolderBox_->text(); }
+
+void FindUdlpBotForm::dropPendingTimer() {
+    if (!pendingTimer_) return;
+    pendingTimer_->stop();
+    pendingTimer_->deleteLater();
+    pendingTimer_ = nullptr;
+}
+
+void FindUdlpBotForm::folderTextChanged() {
+    dropPendingTimer();
+    curBotName_->clear();
+    curBotPic_->clear();
+    if (closed_) return;
+    pendingTimer_ = new BottomUpdateTimer(*this);
+    pendingTimer_->start();
+}
+
+void FindUdlpBotForm::settleChosenBot(bool show) {
+    const std::string folder = trimmedText(fromQPath(folderText()));
+    if (folder.empty()) {
+        chosenBot_.reset();
+        return;
+    }
+    chosenBot_ = finder_.botFromFolder(folder, true);
+    if (show && chosenBot_) {
+        curBotName_->setText(fromBytes(chosenBot_->name));
+        curBotPic_->setPixmap(botIcon(*chosenBot_).pixmap(32, 32));
+    }
+}
+
+void FindUdlpBotForm::selectionChanged() {
+    const QList<QListWidgetItem*> selected = knownBotsList_->selectedItems();
+    if (selected.isEmpty()) return;
+    botFolderBox_->setText(selected.first()->data(BotListItem::kFolderRole).toString());
+    botFolderBox_->setFocus();
+}
+
+void FindUdlpBotForm::rowDoubleClicked() {
+    const QList<QListWidgetItem*> selected = knownBotsList_->selectedItems();
+    if (selected.isEmpty()) return;
+    botFolderBox_->setText(selected.first()->data(BotListItem::kFolderRole).toString());
+    okBtn_->click();
+}
+
+void FindUdlpBotForm::browse() {
+    FileDialog::Request request;
+    request.caption = QString::fromLatin1(kTitle);
+    request.initialFile = QDir(programFilesFolder_).filePath(QStringLiteral("UDLP.NFO"));
+    request.filter = QStringLiteral("UDLP (UDLP.NFO)");
+    request.confirmOverwrite = false;
+    const QString chosen = FileDialog::openFile(this, request);
+    if (chosen.isEmpty()) return;
+    botFolderBox_->setText(QFileInfo(chosen).absolutePath());
+}
+
+void FindUdlpBotForm::okPressed() {
+    if (std::optional<std::string> problem = botFolderProblem(fromQPath(folderText()))) {
+        MessageBox::show(this, windowTitle(), toQPath(*problem), QMessageBox::Warning);
+        botFolderBox_->setFocus();
+        return;
+    }
+    if (pendingTimer_) {
+        // OK before typing paused: settle the bot now; the display below the list can stay.
+        dropPendingTimer();
+        settleChosenBot(false);
+    }
+    accept();
+}
+
+}  // namespace vebix

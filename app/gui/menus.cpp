@@ -1,0 +1,157 @@
+// The menu bar of the main window and its commands.
+#include <QMenu>
+#include <QMenuBar>
+
+#include "core/program.h"
+#include "core/settings.h"
+#include "gui/application.h"
+#include "gui/filedialog.h"
+#include "gui/messagebox.h"
+#include "gui/modaldialog.h"
+#include "gui/newmindform.h"
+#include "gui/udlpform.h"
+#include "gui/vebixform.h"
+
+namespace vebix {
+namespace {
+
+constexpr const char* kAboutText =
+    "Vebix 1.2.02\r\n"
+    "A chatbot that learns by remembering.\r\n"
+    "Every line said to it and by it becomes part of its mind.";
+
+}  // namespace
+
+void VebixForm::buildMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("mainMenu"));
+
+    // Link mode keeps the LinkModeMenuItem entries and removes the plain ones.
+    auto topLevel = [this, bar](const char* caption, const char* name) {
+        auto* menu = new QMenu(this);
+        menu->setObjectName(QString::fromLatin1(name) + QStringLiteral("Menu"));
+        auto* item = new LinkModeMenuItem(QString::fromUtf8(caption), this);
+        item->setObjectName(QString::fromLatin1(name) + QStringLiteral("Item"));
+        item->setMenu(menu);
+        bar->addAction(item);
+        return menu;
+    };
+    auto plain = [this](QMenu* menu, const char* caption, const char* name) {
+        auto* item = new QAction(QString::fromUtf8(caption), this);
+        item->setObjectName(QString::fromLatin1(name));
+        menu->addAction(item);
+        return item;
+    };
+    auto kept = [this](QMenu* menu, const char* caption, const char* name) {
+        auto* item = new LinkModeMenuItem(QString::fromUtf8(caption), this);
+        item->setObjectName(QString::fromLatin1(name));
+        menu->addAction(item);
+        return item;
+    };
+    auto separator = [](QAction* item) {
+        item->setSeparator(true);
+        return item;
+    };
+    auto run = [this](QAction* item, void (VebixForm::*command)()) {
+        connect(item, &QAction::triggered, this, [this, command] { guarded([this, command] { (this->*command)(); }); });
+    };
+
+    QMenu* file = topLevel("&File", "file");
+    run(plain(file, "&New Mind...", "newMindItem"), &VebixForm::newMind);
+    run(plain(file, "&Load Mind...", "loadMindItem"), &VebixForm::openMind);
+    separator(plain(file, "-", "fileSeparator1"));
+    run(kept(file, "Save &Transcript...", "saveTranscriptItem"), &VebixForm::saveTranscript);
+    separator(kept(file, "-", "fileSeparator2"));
+    QAction* exitItem = kept(file, "E&xit", "exitItem");
+    connect(exitItem, &QAction::triggered, this, [this] { close(); });
+
+    QMenu* tools = topLevel("&Tools", "tools");
+    run(plain(tools, "Enable &UDLP (bot linking)...", "enableUdlpItem"), &VebixForm::enableUdlp);
+    run(plain(tools, "&Link Bots (UDLP)...", "linkBotsItem"), &VebixForm::linkBots);
+    separator(plain(tools, "-", "toolsSeparator"));
+    delayItem_ = kept(tools, "&Delay Responses", "delayResponsesItem");
+    delayItem_->setCheckable(true);
+    delayItem_->setChecked(programValues().delayResponses);
+    // The entry flips its own check mark when chosen; toggleDelay flips it itself.
+    connect(delayItem_, &QAction::triggered, this, [this](bool checkedNow) {
+        delayItem_->setChecked(!checkedNow);
+        guarded([this] { toggleDelay(); });
+    });
+
+    QMenu* help = topLevel("&Help", "help");
+    run(kept(help, "&About Vebix", "aboutItem"), &VebixForm::showAbout);
+}
+
+void VebixForm::keepOnlyLinkModeMenuItems() {
+    auto prune = [](QWidget* owner, auto& self) -> void {
+        for (QAction* item : owner->actions()) {
+            if (!dynamic_cast<LinkModeMenuItem*>(item)) {
+                owner->removeAction(item);
+                continue;
+            }
+            if (QMenu* sub = item->menu()) self(sub, self);
+        }
+    };
+    prune(menuBar(), prune);
+}
+
+void VebixForm::newMind() {
+    NewMindForm dialog(this);
+    if (ModalDialog::exec(dialog) != QDialog::Accepted) return;
+    try {
+        closeBot();
+        programValues().mindPath = dialog.saveAsPath().toStdString();
+        QString name = dialog.botName();
+        name.remove(QLatin1Char('"'));
+        loadMind(name.toStdString(), dialog.useTemplate(), true);
+    } catch (const std::exception& e) {
+        MessageBox::error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
+    }
+}
+
+void VebixForm::openMind() {
+    FileDialog::Request request;
+    request.caption = QStringLiteral("Load Mind");
+    request.initialFile = QString::fromStdString(programValues().mindPath);
+    request.filter = QStringLiteral("Vebix Mind Files (*.mdd);;All Files (*)");
+    request.defaultSuffix = QStringLiteral("mdd");
+    const QString chosen = FileDialog::openFile(this, request);
+    if (chosen.isEmpty()) return;
+    try {
+        closeBot();
+        programValues().mindPath = chosen.toStdString();
+        loadMind({}, true, false);
+    } catch (const std::exception& e) {
+        MessageBox::error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
+    }
+}
+
+void VebixForm::linkBots() {
+    if (!isBotLoaded()) {
+        MessageBox::show(this, QString(), QStringLiteral("Bot not loaded"), QMessageBox::NoIcon);
+        return;
+    }
+    startLinkMode();
+}
+
+void VebixForm::toggleDelay() {
+    const bool on = !delayItem_->isChecked();
+    programValues().delayResponses = on;
+    delayItem_->setChecked(on);
+    Settings settings;
+    settings.setDword(Settings::Key::Delay, on ? 1 : 0);
+    settings.sync();
+}
+
+void VebixForm::showAbout() {
+    MessageBox::show(this, QStringLiteral("About Vebix"), QString::fromUtf8(kAboutText),
+                     QMessageBox::Information);
+}
+
+void VebixForm::enableUdlp() {
+    UdlpForm dialog(this, this);
+    ModalDialog::exec(dialog);
+    if (dialog.enabled()) saveRequested = true;
+}
+
+}  // namespace vebix

@@ -1,0 +1,138 @@
+#include "gui/newmindform.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "core/systempaths.h"
+#include "gui/application.h"
+#include "gui/filedialog.h"
+#include "gui/messagebox.h"
+
+namespace vebix {
+namespace {
+
+bool holdsLetterOrDigit(const QString& text) {
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9'))
+            return true;
+    }
+    return false;
+}
+
+// The documents folder joined with name, one separator between them.
+QString inDocuments(const QString& name) {
+    const QString folder = systempaths::documentsFolder();
+    if (folder.isEmpty()) return name;
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+}  // namespace
+
+const char* const NewMindForm::kReplaceQuestion =
+    "A file named \"%1\" already exists.\r\n\r\nDo you want to replace it with the new mind?";
+
+NewMindForm::NewMindForm(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("NewMindForm"));
+    setWindowTitle(QStringLiteral("New Mind"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(386, 142);
+
+    label3_ = new QLabel(QStringLiteral("New bot's &name:"), this);
+    label3_->setObjectName(QStringLiteral("label3"));
+    label3_->setGeometry(8, 8, 100, 23);
+
+    botNameBox_ = new QLineEdit(QStringLiteral("Vebix"), this);
+    botNameBox_->setObjectName(QStringLiteral("botNameBox"));
+    botNameBox_->setGeometry(112, 8, 144, 23);
+    botNameBox_->setMaxLength(100);
+    label3_->setBuddy(botNameBox_);
+
+    startWithDefaultMindCheck_ =
+        new QCheckBox(QStringLiteral("Start with &default template mind"), this);
+    startWithDefaultMindCheck_->setObjectName(QStringLiteral("startWithDefaultMindCheck"));
+    startWithDefaultMindCheck_->setGeometry(8, 40, 195, 23);
+    startWithDefaultMindCheck_->setChecked(true);
+
+    label4_ = new QLabel(QStringLiteral("&Save as:"), this);
+    label4_->setObjectName(QStringLiteral("label4"));
+    label4_->setGeometry(8, 72, 60, 23);
+
+    saveAsBox_ = new QLineEdit(this);
+    saveAsBox_->setObjectName(QStringLiteral("saveAsBox"));
+    saveAsBox_->setGeometry(80, 72, 216, 23);
+    label4_->setBuddy(saveAsBox_);
+
+    browseBtn_ = new QPushButton(QStringLiteral("&Browse..."), this);
+    browseBtn_->setObjectName(QStringLiteral("browseBtn"));
+    browseBtn_->setGeometry(304, 72, 75, 23);
+    browseBtn_->setAutoDefault(false);
+
+    createBtn_ = new QPushButton(QStringLiteral("Create"), this);
+    createBtn_->setObjectName(QStringLiteral("createBtn"));
+    createBtn_->setGeometry(224, 112, 75, 23);
+    createBtn_->setDefault(true);
+
+    cancelBtn_ = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelBtn_->setObjectName(QStringLiteral("cancelBtn"));
+    cancelBtn_->setGeometry(304, 112, 75, 23);
+    cancelBtn_->setAutoDefault(false);
+
+    // Escape rejects a QDialog already, as the cancel button would.
+    connect(createBtn_, &QPushButton::clicked, this, [this] { guarded([this] { create(); }); });
+    connect(browseBtn_, &QPushButton::clicked, this, [this] { guarded([this] { browse(); }); });
+    connect(cancelBtn_, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QString NewMindForm::botName() const { return botNameBox_->text(); }
+
+bool NewMindForm::useTemplate() const { return startWithDefaultMindCheck_->isChecked(); }
+
+QString NewMindForm::saveAsPath() const { return saveAsBox_->text(); }
+
+QString NewMindForm::trimmedName() const { return botNameBox_->text().trimmed(); }
+
+void NewMindForm::create() {
+    const QString name = trimmedName();
+    if (!holdsLetterOrDigit(name)) {
+        botNameBox_->setFocus();
+        MessageBox::show(this, QString(), QStringLiteral("Please enter a new bot name"),
+                         QMessageBox::NoIcon);
+        return;
+    }
+    if (saveAsBox_->text().trimmed().isEmpty()) saveAsBox_->setText(inDocuments(name) + ".mdd");
+
+    // Creating the mind writes the whole file, so a mind already there would be lost.
+    const QFileInfo target(saveAsBox_->text());
+    if (target.exists() && !target.isDir()) {
+        const auto answer = MessageBox::show(
+            this, windowTitle(), QString::fromUtf8(kReplaceQuestion).arg(saveAsBox_->text()),
+            QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer != QMessageBox::Yes) {
+            saveAsBox_->setFocus();
+            return;
+        }
+    }
+    accept();
+}
+
+void NewMindForm::browse() {
+    FileDialog::Request request;
+    request.caption = QStringLiteral("Save As");
+    request.initialFile = saveAsBox_->text();
+    request.filter = QStringLiteral("Vebix Mind Files (*.mdd)");
+    request.defaultSuffix = QStringLiteral("mdd");
+    // Create asks before an existing mind is replaced; asking here as well would ask twice.
+    request.confirmOverwrite = false;
+    const QString name = trimmedName();
+    if (request.initialFile.isEmpty() && !name.isEmpty()) request.initialFile = inDocuments(name);
+    const QString chosen = FileDialog::saveFile(this, request);
+    if (!chosen.isEmpty()) saveAsBox_->setText(chosen);
+}
+
+}  // namespace vebix

@@ -1,0 +1,45 @@
+#pragma once
+// The "New Mind" dialog: the new bot's name, whether its mind starts from the template mind,
+// and where its mind file goes. Create refuses a name without a letter or digit, fills an
+// empty Save-as with "<documents>/<name>.mdd", and asks before a file that already exists at
+// the Save-as path is replaced (No keeps the dialog open). The caller reads the three controls
+// as they stand after OK.
+
+#include <QDialog>
+#include <QString>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace vebix {
+
+class NewMindForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit NewMindForm(QWidget* parent = nullptr);
+
+    QString botName() const;        // botNameBox as typed
+    bool useTemplate() const;       // startWithDefaultMindCheck
+    QString saveAsPath() const;     // saveAsBox as typed
+
+    // The question asked before an existing file is replaced; %1 is the Save-as path.
+    static const char* const kReplaceQuestion;
+
+private:
+    void create();
+    void browse();
+    QString trimmedName() const;
+
+    QLabel* label3_;
+    QLineEdit* botNameBox_;
+    QCheckBox* startWithDefaultMindCheck_;
+    QLabel* label4_;
+    QLineEdit* saveAsBox_;
+    QPushButton* browseBtn_;
+    QPushButton* createBtn_;
+    QPushButton* cancelBtn_;
+};
+
+}  // namespace vebix

@@ -1,0 +1,30 @@
+// The transcript: the conversation display saved as text.
+#include <QTextDocument>
+
+#include "core/filewrite.h"
+#include "gui/chatdisplay.h"
+#include "gui/filedialog.h"
+#include "gui/vebixform.h"
+
+namespace vebix {
+
+QByteArray VebixForm::transcriptBytes() const {
+    QString text = disp_->toPlainText();
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return text.toUtf8();
+}
+
+void VebixForm::saveTranscript() {
+    FileDialog::Request request;
+    request.caption = QStringLiteral("Save Transcript");
+    request.initialFile = bot && !bot->botName.empty() ? botName() : QStringLiteral("Transcript");
+    request.filter = QStringLiteral("Text Files (*.txt)");
+    request.defaultSuffix = QStringLiteral("txt");
+    const QString file = FileDialog::saveFile(this, request);
+    if (file.isEmpty()) return;
+    const QByteArray bytes = transcriptBytes();
+    writeWholeFile(file, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                   "Unable to write the transcript file '" + fromQPath(file) + "'");
+}
+
+}  // namespace vebix

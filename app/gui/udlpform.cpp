@@ -1,0 +1,180 @@
+#include "gui/udlpform.h"
+
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QEnterEvent>
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <QPalette>
+#include <QPushButton>
+
+#include "core/filewrite.h"
+#include "core/mindkeeper.h"
+#include "core/program.h"
+#include "core/systempaths.h"
+#include "core/udlpformat.h"
+#include "core/udlpinfo.h"
+#include "gui/application.h"
+#include "gui/messagebox.h"
+
+namespace vebix {
+namespace {
+
+std::function<bool(const QUrl&)> g_urlOpener;
+
+constexpr const char* kCaption = "UDLP";
+constexpr const char* kNoBot = "Unable to enable UDLP2 for the current bot: no bot loaded";
+constexpr const char* kOverwrite = "UDLP is currently enabled for another bot; overwrite?";
+constexpr const char* kEnabled = "UDLP enabled";
+constexpr const char* kLearnCaption = "UDLP Learn";
+constexpr const char* kLearnText =
+    "This enables your bot to learn from linked conversations, which may not be desired when "
+    "linked with less intelligent bots,\r\nor when the linked conversation will not be as clean "
+    "or on topics you want your bot to know about.\r\n\r\nYou must check this box before "
+    "pressing the Enable button.";
+
+}  // namespace
+
+void LinkLabel::enterEvent(QEnterEvent* event) {
+    QPalette p = palette();
+    p.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    setPalette(p);
+    QLabel::enterEvent(event);
+}
+
+void LinkLabel::leaveEvent(QEvent* event) {
+    QPalette p = palette();
+    p.setColor(QPalette::WindowText, QPalette().color(QPalette::ButtonText));
+    setPalette(p);
+    QLabel::leaveEvent(event);
+}
+
+void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
+    QLabel::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+}
+
+const char* const UdlpForm::kDownloadUrl = "https://udlp.example.org/linkshell/";
+
+void UdlpForm::setUrlOpener(std::function<bool(const QUrl&)> opener) {
+    g_urlOpener = std::move(opener);
+}
+
+UdlpForm::UdlpForm(QWidget* owner, const MindKeeper* mind) : QDialog(owner), mind_(mind) {
+    setObjectName(QStringLiteral("UdlpForm"));
+    setWindowTitle(QStringLiteral("Universal Dynamic Link Protocol"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(338, 287);
+
+    introLabel_ = new QLabel(
+        QStringLiteral("UDLP allows bots to be linked together and carry out their own "
+                       "conversations. The protocol was designed by the UDLP authors for bots "
+                       "of every kind."),
+        this);
+    introLabel_->setObjectName(QStringLiteral("introLabel"));
+    introLabel_->setGeometry(8, 8, 316, 39);
+    introLabel_->setWordWrap(true);
+
+    linkShellLabel_ = new LinkLabel(
+        QStringLiteral("The bot linking program, called \"UDLP2 Link Shell\", can be obtained "
+                       "from: ") +
+            QString::fromUtf8(kDownloadUrl),
+        this);
+    linkShellLabel_->setObjectName(QStringLiteral("linkShellLabel"));
+    linkShellLabel_->setGeometry(8, 48, 316, 39);
+    linkShellLabel_->setWordWrap(true);
+    linkShellLabel_->setCursor(Qt::PointingHandCursor);
+
+    QString curBot = QStringLiteral(
+        "To enable UDLP2 to be used with the current bot \"%s\" (%s), click on the following "
+        "Enable button.");
+    if (mind_ && mind_->bot) {
+        const QString name = QString::fromStdString(mind_->bot->botName);
+        const QString file = QFileInfo(toQPath(mind_->bot->fileName)).fileName();
+        curBot.replace(curBot.indexOf(QLatin1String("%s")), 2, name);
+        curBot.replace(curBot.indexOf(QLatin1String("%s"), curBot.indexOf(name) + name.size()),
+                       2, file);
+    }
+    curBotLabel_ = new QLabel(curBot, this);
+    curBotLabel_->setObjectName(QStringLiteral("curBotLabel"));
+    curBotLabel_->setGeometry(8, 96, 316, 37);
+    curBotLabel_->setWordWrap(true);
+    curBotLabel_->setTextFormat(Qt::PlainText);
+
+    learnCheck_ =
+        new QCheckBox(QStringLiteral("This bot will &learn from the linked conversation"), this);
+    learnCheck_->setObjectName(QStringLiteral("learnCheck"));
+    learnCheck_->setGeometry(40, 136, 267, 23);
+
+    enableUdlpBtn_ = new QPushButton(QStringLiteral("Enable UDLP2"), this);
+    enableUdlpBtn_->setObjectName(QStringLiteral("enableUdlpBtn"));
+    enableUdlpBtn_->setGeometry(112, 166, 99, 23);
+    enableUdlpBtn_->setAutoDefault(false);
+
+    label4_ = new QLabel(
+        QStringLiteral("Note that UDLP2 can only be used with one mind file at a time. Each "
+                       "time it is enabled, it is only enabled for the currently loaded bot "
+                       "mind file."),
+        this);
+    label4_->setObjectName(QStringLiteral("label4"));
+    label4_->setGeometry(8, 200, 324, 47);
+    label4_->setWordWrap(true);
+
+    doneBtn_ = new QPushButton(QStringLiteral("Done"), this);
+    doneBtn_->setObjectName(QStringLiteral("doneBtn"));
+    doneBtn_->setGeometry(256, 256, 75, 23);
+    doneBtn_->setAutoDefault(false);
+
+    connect(linkShellLabel_, &LinkLabel::clicked, this,
+            [this] { guarded([this] { openDownloadPage(); }); });
+    connect(learnCheck_, &QCheckBox::clicked, this,
+            [this] { guarded([this] { learnToggled(); }); });
+    connect(enableUdlpBtn_, &QPushButton::clicked, this,
+            [this] { guarded([this] { enableUdlp(); }); });
+    // Done closes the dialog; Escape does the same for any dialog.
+    connect(doneBtn_, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void UdlpForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    enableUdlpBtn_->setFocus();
+}
+
+void UdlpForm::enableUdlp() {
+    const QString caption = QString::fromUtf8(kCaption);
+    if (!mind_ || !mind_->bot || mind_->bot->botName.empty()) {
+        MessageBox::show(this, caption, QString::fromUtf8(kNoBot), QMessageBox::NoIcon);
+        return;
+    }
+    const QString infoFile = QDir(systempaths::executableFolder())
+                                 .filePath(QString::fromUtf8(udlp::kBasicFileName.data(),
+                                                             static_cast<qsizetype>(
+                                                                 udlp::kBasicFileName.size())));
+    if (QFileInfo::exists(infoFile) &&
+        MessageBox::show(this, caption, QString::fromUtf8(kOverwrite), QMessageBox::Question,
+                         QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    writeUdlpFiles(mind_->bot->botName, fullPath(mind_->bot->fileName), learnCheck_->isChecked());
+    enabled_ = true;
+    MessageBox::show(this, caption, QString::fromUtf8(kEnabled), QMessageBox::Information);
+    doneBtn_->setFocus();
+}
+
+void UdlpForm::openDownloadPage() {
+    const QUrl url(QString::fromUtf8(kDownloadUrl));
+    const bool opened = g_urlOpener ? g_urlOpener(url) : QDesktopServices::openUrl(url);
+    if (!opened)
+        MessageBox::show(this, QString(), QStringLiteral("Unable to open URL"),
+                         QMessageBox::NoIcon);
+}
+
+void UdlpForm::learnToggled() {
+    if (!learnCheck_->isChecked()) return;
+    MessageBox::show(this, QString::fromUtf8(kLearnCaption), QString::fromUtf8(kLearnText),
+                     QMessageBox::Information);
+}
+
+}  // namespace vebix

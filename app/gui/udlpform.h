@@ -1,0 +1,73 @@
+#pragma once
+// The "Universal Dynamic Link Protocol" dialog: explains UDLP, lets the user choose whether the
+// loaded bot learns from linked conversations, and enables the bot by writing the two UDLP
+// info files beside the program (asking first when they are there already). After it closes,
+// enabled() tells the main window whether the files were written, so that it requests a save
+// of the mind.
+
+#include <QDialog>
+#include <QLabel>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+class QCheckBox;
+class QPushButton;
+
+namespace vebix {
+
+class MindKeeper;
+
+// A label that acts as a link: a hand cursor, blue text while the mouse is over it.
+class LinkLabel : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+signals:
+    void clicked();
+
+protected:
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+class UdlpForm : public QDialog {
+    Q_OBJECT
+public:
+    // owner: the main window (may be null); mind: its mind keeping (null: no main window).
+    UdlpForm(QWidget* owner, const MindKeeper* mind);
+
+    // True when the files were written during this showing.
+    bool enabled() const { return enabled_; }
+
+    // Checks, asks and writes both files for the loaded bot (the Enable button).
+    void enableUdlp();
+
+    // The page where the link program can be had.
+    static const char* const kDownloadUrl;
+
+    // For tests: what opening a web address does (returns false on failure); an empty function
+    // restores the desktop's own.
+    static void setUrlOpener(std::function<bool(const QUrl&)> opener);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void openDownloadPage();
+    void learnToggled();
+
+    const MindKeeper* mind_;
+    bool enabled_ = false;
+    QLabel* introLabel_;
+    LinkLabel* linkShellLabel_;
+    QLabel* curBotLabel_;
+    QCheckBox* learnCheck_;
+    QPushButton* enableUdlpBtn_;
+    QLabel* label4_;
+    QPushButton* doneBtn_;
+};
+
+}  // namespace vebix

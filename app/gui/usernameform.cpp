@@ -1,0 +1,169 @@
+#include "gui/usernameform.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "core/settings.h"
+#include "core/systempaths.h"
+#include "gui/application.h"
+#include "gui/messagebox.h"
+
+namespace vebix {
+namespace {
+
+std::optional<QString> g_loginOverride;
+
+constexpr const char* kEmptyName = "Please enter or select your name.";
+constexpr const char* kShortName =
+    "It is recommended that you enter a longer name.\r\n\r\nWould you like to fix your name?";
+constexpr const char* kBlankInName =
+    "It is recommended that you enter just your first name without any spaces.\r\n\r\n"
+    "Would you like to fix your name?";
+
+// ASCII case-insensitive order, as the sorted list box keeps it.
+int compareNames(const QString& a, const QString& b) {
+    const QByteArray x = a.toUtf8().toLower();
+    const QByteArray y = b.toUtf8().toLower();
+    return x < y ? -1 : (y < x ? 1 : 0);
+}
+
+}  // namespace
+
+UserNameForm::UserNameForm(const QString& currentName, QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("UserNameForm"));
+    setWindowTitle(QStringLiteral("User Name"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(314, 200);
+
+    nameBox_ = new QLineEdit(this);
+    nameBox_->setObjectName(QStringLiteral("nameBox"));
+    nameBox_->setGeometry(88, 136, 216, 23);
+
+    okBtn_ = new QPushButton(QStringLiteral("OK"), this);
+    okBtn_->setObjectName(QStringLiteral("okBtn"));
+    okBtn_->setGeometry(232, 168, 75, 23);
+
+    knownNamesList_ = new QListWidget(this);
+    knownNamesList_->setObjectName(QStringLiteral("knownNamesList"));
+    knownNamesList_->setGeometry(8, 32, 296, 90);
+
+    label1_ = new QLabel(QStringLiteral("Please enter or select your name or nickname."), this);
+    label1_->setObjectName(QStringLiteral("label1"));
+    label1_->setGeometry(8, 8, 292, 23);
+
+    label2_ = new QLabel(QStringLiteral("User &name:"), this);
+    label2_->setObjectName(QStringLiteral("label2"));
+    label2_->setGeometry(8, 136, 68, 23);
+    label2_->setBuddy(nameBox_);
+
+    okBtn_->setDefault(true);
+    connect(okBtn_, &QPushButton::clicked, this, [this] { guarded([this] { acceptName(); }); });
+    connect(knownNamesList_, &QListWidget::itemSelectionChanged, this,
+            [this] { guarded([this] { onSelectionChanged(); }); });
+    connect(knownNamesList_, &QListWidget::itemDoubleClicked, this,
+            [this] { guarded([this] { onDoubleClick(); }); });
+
+    nameBox_->setText(currentName);
+}
+
+QString UserNameForm::enteredName() const { return nameBox_->text(); }
+
+void UserNameForm::addKnownName(const QString& name) {
+    int row = 0;
+    while (row < knownNamesList_->count() &&
+           compareNames(knownNamesList_->item(row)->text(), name) <= 0)
+        ++row;
+    knownNamesList_->insertItem(row, name);
+}
+
+std::optional<QString> UserNameForm::loginName() {
+    if (g_loginOverride) {
+        if (g_loginOverride->isEmpty()) return std::nullopt;
+        return *g_loginOverride;
+    }
+    const auto name = systempaths::userName();
+    if (!name) return std::nullopt;
+    return QString::fromStdString(*name);
+}
+
+void UserNameForm::overrideLoginName(std::optional<QString> name) {
+    g_loginOverride = std::move(name);
+}
+
+void UserNameForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (loaded_) return;
+    loaded_ = true;
+    guarded([this] { fillKnownNames(); });
+}
+
+void UserNameForm::fillKnownNames() {
+    {
+        Settings settings;
+        for (const std::string& name : settings.valueNames(Settings::kUserNamesGroup)) {
+            // The unnamed value and one-character names are not offered.
+            const QString text = QString::fromStdString(name);
+            if (text.size() > 1) addKnownName(text);
+        }
+    }
+    // The login name is offered too, unless it is the administrator's account or already
+    // listed (in any letter case).
+    const auto login = loginName();
+    if (!login) return;
+    const bool administrator =
+        login->compare(QStringLiteral("Administrator"), Qt::CaseInsensitive) == 0 ||
+        login->compare(QStringLiteral("root"), Qt::CaseInsensitive) == 0;
+    if (administrator) return;
+    for (int row = 0; row < knownNamesList_->count(); ++row) {
+        if (knownNamesList_->item(row)->text().compare(*login, Qt::CaseInsensitive) == 0) return;
+    }
+    addKnownName(*login);
+}
+
+void UserNameForm::acceptName() {
+    const QString name = nameBox_->text().trimmed();
+    const QString caption = windowTitle();
+    if (name.isEmpty()) {
+        MessageBox::show(this, caption, QString::fromUtf8(kEmptyName), QMessageBox::Warning);
+        nameBox_->setFocus();
+        return;
+    }
+    const auto bytes = name.toUtf8().size();
+    if (bytes <= 2 && MessageBox::show(this, caption, QString::fromUtf8(kShortName),
+                                       QMessageBox::Question,
+                                       QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
+        nameBox_->setFocus();
+        return;
+    }
+    if (name.contains(QLatin1Char(' ')) &&
+        MessageBox::show(this, caption, QString::fromUtf8(kBlankInName), QMessageBox::Question,
+                         QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
+        nameBox_->setFocus();
+        return;
+    }
+    {
+        Settings settings;
+        settings.writeString(Settings::kUserNamesGroup, name.toStdString(), "");
+        settings.sync();
+    }
+    accept();
+}
+
+void UserNameForm::onSelectionChanged() {
+    QListWidgetItem* item = knownNamesList_->currentItem();
+    if (!item || !item->isSelected()) return;
+    nameBox_->setText(item->text());
+    nameBox_->setFocus();
+}
+
+void UserNameForm::onDoubleClick() {
+    QListWidgetItem* item = knownNamesList_->currentItem();
+    if (!item || !item->isSelected()) return;
+    nameBox_->setText(item->text());
+    okBtn_->click();
+}
+
+}  // namespace vebix

@@ -1,0 +1,56 @@
+#pragma once
+// The "User Name" dialog: the user types a name or picks one used before on this computer. OK
+// checks the name (not empty; a warning for one or two bytes and for a blank inside, which the
+// user may override), adds it to the known names in the settings (subkey "UserNames", one
+// value per name with empty data) and closes the dialog. The caller then reads nameBox as it
+// stands, blanks at the ends included.
+
+#include <QDialog>
+#include <QString>
+
+#include <optional>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QPushButton;
+
+namespace vebix {
+
+class UserNameForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit UserNameForm(const QString& currentName, QWidget* parent = nullptr);
+
+    // The text of nameBox, untrimmed.
+    QString enteredName() const;
+
+    // Adds name to knownNamesList, keeping it sorted ASCII case-insensitively: before the
+    // first entry that compares greater, after any equal ones.
+    void addKnownName(const QString& name);
+
+    // The login name of the user as the list offers it; nullopt when unknown.
+    static std::optional<QString> loginName();
+    // For tests: the login name to use instead of the system's (an empty string: unknown);
+    // nullopt restores the system's.
+    static void overrideLoginName(std::optional<QString> name);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void fillKnownNames();
+    void acceptName();
+    void onSelectionChanged();
+    void onDoubleClick();
+
+    QLineEdit* nameBox_;
+    QPushButton* okBtn_;
+    QListWidget* knownNamesList_;
+    QLabel* label1_;
+    QLabel* label2_;
+    bool loaded_ = false;
+};
+
+}  // namespace vebix

@@ -1,0 +1,446 @@
+#include "gui/vebixform.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QWindowStateChangeEvent>
+
+#include <algorithm>
+
+#include "base/clock.h"
+#include "base/random.h"
+#include "core/botmode.h"
+#include "core/program.h"
+#include "core/settings.h"
+#include "core/systempaths.h"
+#include "gui/appicon.h"
+#include "gui/application.h"
+#include "gui/chatdisplay.h"
+#include "gui/messagebox.h"
+#include "gui/modaldialog.h"
+#include "gui/usernameform.h"
+
+namespace vebix {
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+// Removes blanks, tabs, line feeds, vertical tabs, form feeds and carriage returns at both ends.
+std::string trimmed(const std::string& text) {
+    constexpr const char* kWhite = " \t\n\v\f\r";
+    const auto first = text.find_first_not_of(kWhite);
+    if (first == std::string::npos) return {};
+    const auto last = text.find_last_not_of(kWhite);
+    return text.substr(first, last - first + 1);
+}
+
+bool startsWithIgnoringAsciiCase(const std::string& text, const std::string& prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+        if (lower(static_cast<unsigned char>(text[i])) != lower(static_cast<unsigned char>(prefix[i])))
+            return false;
+    }
+    return true;
+}
+
+QString fromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+VebixForm::VebixForm(QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("VebixForm"));
+    buildMenus();
+
+    client_ = new QWidget(this);
+    client_->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client_);
+    auto* bar = new QStatusBar(this);
+    bar->setObjectName(QStringLiteral("statusBar"));
+    bar->setSizeGripEnabled(true);
+    bar->setFixedHeight(23);
+    setStatusBar(bar);
+
+    disp_ = new ChatDisplay(client_);
+    disp_->setObjectName(QStringLiteral("disp"));
+    disp_->setGeometry(16, 16, 416, 264);
+
+    input_ = new QLineEdit(client_);
+    input_->setObjectName(QStringLiteral("input"));
+    input_->setGeometry(16, 292, 332, 23);
+    input_->setMaxLength(500);
+    {
+        QPalette p = input_->palette();
+        p.setColor(QPalette::Base, QColor(244, 244, 244));
+        p.setColor(QPalette::Text, Qt::black);
+        input_->setPalette(p);
+    }
+
+    sayBtn_ = new QPushButton(QStringLiteral("Say"), client_);
+    sayBtn_->setObjectName(QStringLiteral("sayBtn"));
+    sayBtn_->setGeometry(360, 292, 75, 23);
+    sayBtn_->setEnabled(false);
+
+    status_ = new QLabel(QStringLiteral("..."), bar);
+    status_->setObjectName(QStringLiteral("status"));
+    status_->setTextFormat(Qt::PlainText);
+    bar->addWidget(status_, 1);
+
+    auto hiddenLabel = [this](const char* name, int x, int width, int height) {
+        auto* label = new QLabel(client_);
+        label->setObjectName(QString::fromLatin1(name));
+        label->setGeometry(x, 288, width, height);
+        label->hide();
+        return label;
+    };
+    linkBotPic1_ = hiddenLabel("linkBotPic1", 16, 32, 32);
+    linkBotName1_ = hiddenLabel("linkBotName1", 64, 112, 32);
+    linkBotPic2_ = hiddenLabel("linkBotPic2", 192, 32, 32);
+    linkBotName2_ = hiddenLabel("linkBotName2", 240, 112, 32);
+
+    setWindowIcon(appIcon());
+    setWindowTitle(QString::fromUtf8(kAppTitle));
+
+    const QFont font(QStringLiteral("Arial"), 11, QFont::Bold);
+    input_->setFont(font);
+    disp_->setFont(font);
+    disp_->document()->setDefaultFont(font);
+
+    setMinimumSize(kMinWidth, kMinHeight);
+    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+
+    // Enter in the input line presses Say, as the window's default button.
+    connect(input_, &QLineEdit::returnPressed, sayBtn_, [this] {
+        if (sayBtn_->isEnabled()) sayBtn_->click();
+    });
+    connect(sayBtn_, &QPushButton::clicked, this, [this] { guarded([this] { say(); }); });
+
+    autosaveTimer_ = new QTimer(this);
+    autosaveTimer_->setObjectName(QStringLiteral("autosaveTimer"));
+    autosaveTimer_->setInterval(kAutosaveIntervalMs);
+    connect(autosaveTimer_, &QTimer::timeout, this, [this] { guarded([this] { autosaveTick(); }); });
+
+    client_->installEventFilter(this);
+}
+
+VebixForm::~VebixForm() = default;
+
+// ---- the display -------------------------------------------------------------------------------
+
+void VebixForm::appendText(const QString& text, QRgb color) {
+    QTextCursor cursor(disp_->document());
+    cursor.movePosition(QTextCursor::End);
+    QTextCharFormat format;
+    format.setForeground(QColor(color));
+    cursor.insertText(text, format);
+    disp_->setTextCursor(cursor);
+    disp_->ensureCursorVisible();
+}
+
+void VebixForm::appendText(const std::string& text, QRgb color) {
+    appendText(fromUtf8(text), color);
+}
+
+void VebixForm::appendNameTag(const QString& name, QRgb color) {
+    appendText(QStringLiteral("<"), infoColor);
+    appendText(name, color);
+    appendText(QStringLiteral("> "), infoColor);
+}
+
+void VebixForm::showBotTag() { appendNameTag(botName(), botNameColor); }
+
+void VebixForm::showUserTag() { appendNameTag(userName_, userNameColor); }
+
+void VebixForm::showPartnerTag(const QString& name) { appendNameTag(name, partnerNameColor); }
+
+void VebixForm::setStatusText(const QString& text) { status_->setText(text); }
+
+QString VebixForm::statusText() const { return status_->text(); }
+
+QString VebixForm::botName() const { return bot ? fromUtf8(bot->botName) : QString(); }
+
+QString VebixForm::documentsDisplayName() {
+    const QString folder = systempaths::documentsFolder();
+    const QString name = folder.isEmpty() ? QString() : QDir(folder).dirName();
+    return name.isEmpty() ? QStringLiteral("My Documents") : name;
+}
+
+QString VebixForm::displayPath() const {
+    const std::string& path = programValues().mindPath;
+    const std::string& folder = programValues().defaultMindFolder;
+    if (!folder.empty() && path.size() > folder.size() && startsWithIgnoringAsciiCase(path, folder)) {
+        const std::string rest = path.substr(folder.size());
+        // Only a path below the folder: "/home/ann/Documents2/x.mdd" is not in "Documents".
+        if (rest.front() == '/') return documentsDisplayName() + fromUtf8(rest);
+        if (folder.back() == '/') return documentsDisplayName() + QLatin1Char('/') + fromUtf8(rest);
+    }
+    return fromUtf8(path);
+}
+
+// ---- window events -----------------------------------------------------------------------------
+
+void VebixForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (loadStarted_) return;
+    loadStarted_ = true;
+    if (QScreen* screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    // The load runs from the message loop once the window is up, so that it is drawn first.
+    QTimer::singleShot(0, this, [this] { guarded([this] { onLoad(); }); });
+}
+
+void VebixForm::onLoad() {
+    if (disposed_) return;
+    anchor(inputAnchor_, input_, Bottom | Left | Right);
+    anchor(sayBtnAnchor_, sayBtn_, Bottom | Right);
+    anchor(dispAnchor_, disp_, Top | Bottom | Left | Right);
+    QCoreApplication::processEvents();
+
+    if (programValues().mindPath.empty()) {
+        setStatusText(QStringLiteral("Please load or create a mind file"));
+    } else {
+        try {
+            loadMind({}, true, false);
+        } catch (const std::exception& e) {
+            MessageBox::error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
+        }
+    }
+    if (!disposed_) autosaveTimer_->start();
+}
+
+void VebixForm::anchor(Anchor& record, QWidget* control, std::uint8_t edges) {
+    record.control = control;
+    record.edges = edges;
+    const QRect bounds = control->geometry();
+    record.rightGap = client_->width() - (bounds.x() + bounds.width());
+    record.bottomGap = client_->height() - (bounds.y() + bounds.height());
+}
+
+void VebixForm::placeAnchored(const Anchor& record) {
+    if (!record.control) return;
+    QRect bounds = record.control->geometry();
+    int x = bounds.x(), y = bounds.y(), width = bounds.width(), height = bounds.height();
+    if (record.edges & Right) {
+        if (record.edges & Left)
+            width = client_->width() - x - record.rightGap;
+        else
+            x = client_->width() - record.rightGap - width;
+    }
+    if (record.edges & Bottom) {
+        if (record.edges & Top)
+            height = client_->height() - y - record.bottomGap;
+        else
+            y = client_->height() - record.bottomGap - height;
+    }
+    record.control->setGeometry(x, y, width, height);
+}
+
+void VebixForm::placeAllAnchored() {
+    placeAnchored(inputAnchor_);
+    placeAnchored(sayBtnAnchor_);
+    placeAnchored(dispAnchor_);
+}
+
+bool VebixForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == client_ && event->type() == QEvent::Resize) placeAllAnchored();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void VebixForm::changeEvent(QEvent* event) {
+    // Restored from minimised: show the end of the conversation.
+    if (event->type() == QEvent::WindowStateChange) {
+        const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+        if ((change->oldState() & Qt::WindowMinimized) && !(windowState() & Qt::WindowMinimized))
+            disp_->scrollToEnd();
+    }
+    QMainWindow::changeEvent(event);
+}
+
+void VebixForm::closeEvent(QCloseEvent* event) {
+    QMainWindow::closeEvent(event);
+    if (!event->isAccepted() || disposed_) return;
+    hide();
+    QCoreApplication::processEvents();
+    guarded([this] { closeBot(); });
+}
+
+// ---- mind keeping hooks ------------------------------------------------------------------------
+
+bool VebixForm::isOnScreen() const { return testAttribute(Qt::WA_WState_Created); }
+
+void VebixForm::showLoading() {
+    sayBtn_->setEnabled(false);
+    disp_->clear();
+    setStatusText(QStringLiteral("Loading..."));
+}
+
+void VebixForm::disableSay() { sayBtn_->setEnabled(false); }
+
+void VebixForm::closeBot() { MindKeeper::closeBot(); }
+
+std::string VebixForm::speakerId() const {
+    return userName_.toStdString() + "!" + programValues().localTag;
+}
+
+std::string VebixForm::stamp() const { return std::to_string(lastLineTime); }
+
+bool VebixForm::greetAfterLoad(bool existingLoaded) {
+    appendText(displayPath() + kCrLf + kCrLf, infoColor);
+    setStatusText(QStringLiteral("Please enter your name..."));
+
+    if (userName_.isEmpty()) {
+        Settings settings;
+        if (auto last = settings.findString(Settings::Key::LastUserName)) userName_ = fromUtf8(*last);
+    }
+    {
+        UserNameForm prompt(userName_, this);
+        if (ModalDialog::exec(prompt) == QDialog::Accepted) {
+            userName_ = prompt.enteredName();
+        } else if (userName_.isEmpty()) {
+            // Nobody to talk to: the program ends without saving anything.
+            disposed_ = true;
+            autosaveTimer_->stop();
+            close();
+            endProgram();
+            return false;
+        }
+    }
+    setStatusText(QStringLiteral("Hi, ") + userName_ + QStringLiteral("..."));
+
+    // A new mind always opens the conversation; a loaded one half of the time.
+    bool opens = !existingLoaded || (rng::next() & 1u) != 0;
+    std::string opening;
+    if (opens) {
+        opening = bot->openingLine(userName_.toStdString());
+        opens = !opening.empty();
+    }
+    if (opens) {
+        showBotTag();
+        appendText(fromUtf8(opening) + kCrLf, textColor);
+        bot->addAiLine(speakerId(), stamp(), opening);
+        setStatusText(botName() + QStringLiteral(" is waiting for your response"));
+    } else {
+        setStatusText(botName() + QStringLiteral(" is waiting for you to start chatting"));
+    }
+
+    showUserTag();
+    sayBtn_->setEnabled(true);
+    QCoreApplication::processEvents();
+    saveSettings(programValues().mindPath, userName_.toStdString());
+    return true;
+}
+
+void VebixForm::endProgram() {
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::quit(); });
+}
+
+// ---- the conversation --------------------------------------------------------------------------
+
+std::string VebixForm::askReply(VebixAi& engine, const std::string& speaker,
+                                const std::string& line, std::uint32_t referenceTime) {
+    return engine.reply(speaker, {}, speaker, line, referenceTime);
+}
+
+void VebixForm::refreshFillWords(VebixAi& engine) { engine.calcFillWords(); }
+
+void VebixForm::waitProcessingEvents(std::uint64_t ms) {
+    if (ms <= 3) {
+        QCoreApplication::processEvents();
+        return;
+    }
+    // Short naps on the program's clock between rounds of event handling: the window repaints
+    // and its menus open meanwhile, and a test's fake clock makes the wait pass at once.
+    constexpr std::uint64_t kNapMs = 10;
+    const std::uint64_t deadline = clock().tickMs() + ms;
+    for (;;) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        const std::uint64_t now = clock().tickMs();
+        if (now >= deadline) break;
+        clock().sleepMs(static_cast<std::uint32_t>(std::min(deadline - now, kNapMs)));
+    }
+}
+
+void VebixForm::say() {
+    if (!bot) return;
+    const std::string line = trimmed(input_->text().toStdString());
+    if (line.empty()) return;
+
+    // The engine asked is the one that learns, even if a menu command switches minds while
+    // events are handled below.
+    const std::shared_ptr<VebixAi> engine = bot;
+    sayBtn_->setEnabled(false);
+    // Say comes back however this ends, unless the mind was closed or replaced meanwhile (the
+    // new one decides the button then).
+    struct EnableAgain {
+        VebixForm* form;
+        const std::shared_ptr<VebixAi>& engine;
+        ~EnableAgain() {
+            if (form->bot == engine) form->sayBtn_->setEnabled(true);
+        }
+    } enableAgain{this, engine};
+
+    const std::string speaker = speakerId();
+    if (exchangeCount == 0) setStatusText(QStringLiteral("You are chatting with ") + botName());
+    ++exchangeCount;
+    appendText(fromUtf8(line) + kCrLf, textColor);
+    input_->clear();
+    lastLineTime = clock().nowSeconds();
+    const std::string lineStamp = stamp();
+
+    std::string probe = line;
+    if (answerProbe(probe)) {
+        showBotTag();
+        appendText(fromUtf8(probe) + kCrLf, textColor);
+        showUserTag();
+        return;
+    }
+
+    engine->addLine(speaker, lineStamp, speaker, line);
+    if (exchangeCount == 10) {
+        exchangeCount = 1;
+        QCoreApplication::processEvents();
+        refreshFillWords(*engine);
+    }
+    QCoreApplication::processEvents();
+
+    const std::uint64_t t0 = clock().tickMs();
+    std::string answer;
+    for (int call = 0; call < kReplyTries && answer.empty(); ++call)
+        answer = askReply(*engine, speaker, line, lastLineTime);
+
+    if (!answer.empty() && programValues().delayResponses) {
+        const std::uint64_t t1 = clock().tickMs();
+        if (t0 <= t1 && t1 < t0 + kResponseDelayMs) waitProcessingEvents(kResponseDelayMs - (t1 - t0));
+    }
+    // The mind was closed or replaced while the window handled its events: this exchange
+    // belongs to a conversation no longer on screen.
+    if (bot != engine) return;
+
+    if (answer.empty()) {
+        appendText(QStringLiteral("Sorry, ") + botName() +
+                       QStringLiteral(" is unable to respond to your previous message.") + kCrLf +
+                       QStringLiteral("You can try wording your previous message differently.") +
+                       kCrLf,
+                   infoColor);
+    } else {
+        showBotTag();
+        appendText(fromUtf8(answer) + kCrLf, textColor);
+        engine->addAiLine(speaker, lineStamp, answer);
+    }
+    showUserTag();
+}
+
+}  // namespace vebix

@@ -1,0 +1,172 @@
+#pragma once
+// The main window: one loaded mind, a coloured conversation display, an input line, the Say
+// button, a status line and the menu bar. It builds on the mind keeping (loading, closing,
+// autosaving the mind) and supplies its window hooks: the loading display, the greeting after
+// a load (where the mind lives, the user's name, the bot's opening line) and the Say button.
+//
+// Link mode (a later addition) reuses the display operations, the hidden linkBot* controls,
+// the menu entries built as LinkModeMenuItem and exchangeCount; linkBots() hands over to
+// startLinkMode() once a bot is loaded.
+
+#include <QMainWindow>
+#include <QRgb>
+#include <QString>
+
+#include <cstdint>
+#include <string>
+
+#include "core/mindkeeper.h"
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTimer;
+
+namespace vebix {
+
+class ChatDisplay;
+
+inline constexpr const char* kAppTitle = "Vebix 1.2.02";
+
+class VebixForm : public QMainWindow, public MindKeeper {
+    Q_OBJECT
+public:
+    // A menu entry that stays in the menu bar in link mode. No behaviour of its own.
+    class LinkModeMenuItem : public QAction {
+    public:
+        using QAction::QAction;
+    };
+
+    // Display colours.
+    static constexpr QRgb infoColor = qRgb(176, 176, 176);
+    static constexpr QRgb userNameColor = qRgb(0, 0, 255);
+    static constexpr QRgb botNameColor = qRgb(0, 128, 64);
+    static constexpr QRgb textColor = qRgb(0, 0, 0);
+    static constexpr QRgb partnerNameColor = qRgb(64, 0, 0);
+
+    // The window's client area at creation (the menu bar comes on top) and its least size.
+    static constexpr int kClientWidth = 450;
+    static constexpr int kClientHeight = 350;
+    static constexpr int kMinWidth = 350;
+    static constexpr int kMinHeight = 250;
+    // The shortest time between asking the engine and showing its reply, with the delay on.
+    static constexpr std::uint64_t kResponseDelayMs = 1000;
+    // How often say() asks the engine before it apologises.
+    static constexpr int kReplyTries = 10;
+
+    explicit VebixForm(QWidget* parent = nullptr);
+    ~VebixForm() override;
+
+    // ---- the display ---------------------------------------------------------------------------
+    // Appends text at the end of disp in color.
+    void appendText(const QString& text, QRgb color);
+    void appendText(const std::string& text, QRgb color);
+    // "<" and "> " in infoColor around name in color.
+    void appendNameTag(const QString& name, QRgb color);
+    void showBotTag();
+    void showUserTag();
+    void showPartnerTag(const QString& name);
+    // The status line's text.
+    void setStatusText(const QString& text);
+    QString statusText() const;
+
+    // The mind path as the display shows it: below the documents folder, the folder's display
+    // name and the rest of the path; elsewhere the full path.
+    QString displayPath() const;
+    // The documents folder's own name; "My Documents" when there is none.
+    static QString documentsDisplayName();
+
+    // ---- the conversation ----------------------------------------------------------------------
+    // Handles the line in input (the Say button).
+    void say();
+    // The user's name; empty until the first name prompt of the process.
+    const QString& userName() const { return userName_; }
+    // userName, "!", the local tag: the user as the engine knows them.
+    std::string speakerId() const;
+
+    // ---- menu commands -------------------------------------------------------------------------
+    void newMind();
+    void openMind();
+    virtual void saveTranscript();
+    void linkBots();
+    void toggleDelay();
+    void showAbout();
+    void enableUdlp();
+    // The transcript: disp's text, CR LF line ends, UTF-8 without a byte-order mark.
+    QByteArray transcriptBytes() const;
+    // Removes every menu entry that is not a LinkModeMenuItem, through the whole menu bar and
+    // the menus of the entries kept.
+    void keepOnlyLinkModeMenuItems();
+
+    void closeBot() override;
+
+protected:
+    // ---- mind keeping hooks --------------------------------------------------------------------
+    bool isOnScreen() const override;
+    void showLoading() override;
+    bool greetAfterLoad(bool existingLoaded) override;
+    void disableSay() override;
+
+    // ---- window events -------------------------------------------------------------------------
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // ---- seams ---------------------------------------------------------------------------------
+    // One call of the engine for the user's line. Tests replace the engine's answers here.
+    virtual std::string askReply(VebixAi& engine, const std::string& speaker,
+                                 const std::string& line, std::uint32_t referenceTime);
+    // Recomputes the engine's fill words (after the 10th user line, then every 9th).
+    virtual void refreshFillWords(VebixAi& engine);
+    // Starts link mode with the loaded bot. Built by the linking feature; until then nothing.
+    virtual void startLinkMode() {}
+    // Tells the application to end (the name prompt was cancelled while no name is known).
+    virtual void endProgram();
+    // Waits ms milliseconds on the program's clock while the window keeps handling its events
+    // (painting, menus, timers); 3 ms or less only handles what is pending.
+    void waitProcessingEvents(std::uint64_t ms);
+
+private:
+    struct Anchor {
+        QWidget* control = nullptr;
+        std::uint8_t edges = 0;  // top 1, bottom 2, left 4, right 8
+        std::int32_t rightGap = 0;
+        std::int32_t bottomGap = 0;
+    };
+    enum : std::uint8_t { Top = 1, Bottom = 2, Left = 4, Right = 8 };
+
+    void buildMenus();
+    void onLoad();
+    void anchor(Anchor& record, QWidget* control, std::uint8_t edges);
+    void placeAnchored(const Anchor& record);
+    void placeAllAnchored();
+    std::string stamp() const;
+    QString botName() const;
+
+    // Controls.
+    QLineEdit* input_;
+    QPushButton* sayBtn_;
+    ChatDisplay* disp_;
+    QLabel* status_;
+    QLabel* linkBotPic1_;
+    QLabel* linkBotName1_;
+    QLabel* linkBotPic2_;
+    QLabel* linkBotName2_;
+    Anchor inputAnchor_;
+    Anchor sayBtnAnchor_;
+    Anchor dispAnchor_;
+    QWidget* client_;
+    QTimer* autosaveTimer_;
+
+    // Menu entries the commands look at.
+    QAction* delayItem_ = nullptr;
+
+    QString userName_;
+    bool loadStarted_ = false;
+    bool disposed_ = false;  // closed for good without saving (name prompt cancelled)
+};
+
+}  // namespace vebix

@@ -1,0 +1,15 @@
+// The GUI tests run on Qt's offscreen platform inside one application object, the program's
+// own, so that its last net for errors is in force.
+#include <gtest/gtest.h>
+
+#include "gui/application.h"
+#include "gui/modaldialog.h"
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    vebix::Application app(argc, argv);
+    // A dialog that no test answers is closed at once instead of waiting for a person.
+    vebix::ModalDialog::setRefuseUnscripted(true);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
