@@ -1,0 +1,133 @@
+#pragma once
+// Shared pieces of the window tests: a fixture with its own settings, documents folder and
+// executable folder, a fake clock, scripted answers for every prompt, and a main window whose
+// engine answers can be scripted.
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/apptestsupport.h"
+#include "base/clock.h"
+#include "base/random.h"
+#include "gui/application.h"
+#include "gui/filedialog.h"
+#include "gui/messagebox.h"
+#include "gui/modaldialog.h"
+#include "gui/usernameform.h"
+#include "gui/vebixform.h"
+
+namespace vebix::testing {
+
+template <class T>
+T* child(QObject* parent, const char* name) {
+    T* found = parent->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << "no child named " << name;
+    return found;
+}
+
+// Clears a line edit and types text into it as a person would.
+inline void typeInto(QLineEdit* box, const QString& text) {
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClick(box, Qt::Key_Delete);
+    QTest::keyClicks(box, text);
+}
+
+inline void click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+// The next user-name prompt is answered by typing name and clicking OK.
+inline void answerNamePrompt(const QString& name) {
+    ModalDialog::queueScript("UserNameForm", [name](QDialog& dialog) {
+        typeInto(child<QLineEdit>(&dialog, "nameBox"), name);
+        click(child<QPushButton>(&dialog, "okBtn"));
+    });
+}
+
+// A main window whose engine calls, fill-word refreshes, link-mode start and program end are
+// watched; engine, when set, answers in place of the real engine.
+class TestForm : public VebixForm {
+public:
+    std::function<std::string(const std::string& line)> engine;
+    int replyCalls = 0;
+    std::vector<std::uint64_t> replyTicks;  // the tick of every engine call
+    int fillWordRefreshes = 0;
+    int linkModeStarts = 0;
+    bool programEnded = false;
+
+    using VebixForm::waitProcessingEvents;
+
+protected:
+    std::string askReply(VebixAi& ai, const std::string& speaker, const std::string& line,
+                         std::uint32_t referenceTime) override {
+        ++replyCalls;
+        replyTicks.push_back(clock().tickMs());
+        if (engine) return engine(line);
+        return VebixForm::askReply(ai, speaker, line, referenceTime);
+    }
+    void refreshFillWords(VebixAi& ai) override {
+        ++fillWordRefreshes;
+        VebixForm::refreshFillWords(ai);
+    }
+    void startLinkMode() override { ++linkModeStarts; }
+    void endProgram() override { programEnded = true; }
+};
+
+// A window test: its own folders and settings, the local tag "TAG1", a fake clock, a seeded
+// random generator, and no prompt left waiting for a person.
+class WindowTest : public AppTest {
+protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        rng::seed(7);
+        programValues().localTag = "TAG1";
+        programValues().defaultMindFolder = spath("Documents");
+        MessageBox::clearAnsweredBoxes();
+        MessageBox::setNextAnswer(QMessageBox::NoButton);
+        MessageBox::setAutoAnswer(QMessageBox::Ok);
+        FileDialog::clearNextFileName();
+        ModalDialog::reset();
+        ErrorDialog::clearAnsweredMessages();
+        UserNameForm::overrideLoginName(QString());
+    }
+    void TearDown() override {
+        MessageBox::setAutoAnswer(QMessageBox::NoButton);
+        MessageBox::setNextAnswer(QMessageBox::NoButton);
+        FileDialog::clearNextFileName();
+        EXPECT_TRUE(ModalDialog::unscriptedDialogs().isEmpty())
+            << ModalDialog::unscriptedDialogs().join(", ").toStdString();
+        EXPECT_TRUE(ErrorDialog::answeredMessages().isEmpty())
+            << ErrorDialog::answeredMessages().join(", ").toStdString();
+        ModalDialog::reset();
+        ErrorDialog::clearAnsweredMessages();
+        UserNameForm::overrideLoginName(std::nullopt);
+        AppTest::TearDown();
+    }
+
+    // Shows the window and lets its load event run (the name prompt must be scripted first).
+    static void showAndLoad(VebixForm& form) {
+        form.show();
+        QCoreApplication::processEvents();
+    }
+    // Types line into the input line and clicks Say.
+    static void sayLine(VebixForm& form, const QString& line) {
+        typeInto(child<QLineEdit>(&form, "input"), line);
+        click(child<QPushButton>(&form, "sayBtn"));
+    }
+    static QString shown(VebixForm& form) { return child<QTextEdit>(&form, "disp")->toPlainText(); }
+    static QString status(VebixForm& form) { return child<QLabel>(&form, "status")->text(); }
+
+    FakeClock clock_;
+    ScopedClock scopedClock_{clock_};
+};
+
+}  // namespace vebix::testing

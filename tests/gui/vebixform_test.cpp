@@ -1,0 +1,476 @@
+// The main window: layout, the first start, the greeting, a conversation, the probe, the
+// apology, the response delay, autosave and closing.
+#include <QMenu>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTextBlock>
+#include <QTimer>
+#include <QWindowStateChangeEvent>
+
+#include "core/settings.h"
+#include "gui/chatdisplay.h"
+#include "gui/program.h"
+#include "guitestsupport.h"
+
+namespace vebix {
+namespace {
+
+using testing::answerNamePrompt;
+using testing::child;
+using testing::click;
+using testing::readBytes;
+using testing::TestForm;
+using testing::typeInto;
+using testing::writeBytes;
+
+// The colour of the character at the first place where text stands in the display.
+QRgb colorOf(VebixForm& form, const QString& text, int from = 0) {
+    QTextDocument* doc = child<QTextEdit>(&form, "disp")->document();
+    const QTextCursor found = doc->find(text, from);
+    if (found.isNull()) return 0xdeadbeef;
+    QTextCursor at(doc);
+    at.setPosition(found.selectionStart() + 1);
+    return at.charFormat().foreground().color().rgb();
+}
+
+class ChatWindow : public testing::WindowTest {
+protected:
+    // Starts the window on a new template mind at the default path, as user Ann.
+    void startAsAnn(TestForm& form) {
+        prepareWindowMode(nullptr);
+        answerNamePrompt("Ann");
+        showAndLoad(form);
+        ASSERT_TRUE(form.bot);
+        ASSERT_EQ(form.userName(), "Ann");
+    }
+};
+
+TEST_F(ChatWindow, LayoutAtCreation) {
+    VebixForm form;
+    EXPECT_EQ(form.windowTitle(), "Vebix 1.2.02");
+    EXPECT_EQ(form.minimumSize(), QSize(350, 250));
+    EXPECT_EQ(child<QTextEdit>(&form, "disp")->geometry(), QRect(16, 16, 416, 264));
+    auto* input = child<QLineEdit>(&form, "input");
+    EXPECT_EQ(input->geometry(), QRect(16, 292, 332, 23));
+    EXPECT_EQ(input->maxLength(), 500);
+    EXPECT_TRUE(input->font().bold());
+    EXPECT_EQ(input->font().pointSize(), 11);
+    EXPECT_EQ(input->font().family(), "Arial");
+    EXPECT_EQ(child<QTextEdit>(&form, "disp")->font(), input->font());
+    EXPECT_EQ(child<QTextEdit>(&form, "disp")->palette().color(QPalette::Base), QColor(244, 244, 244));
+    auto* say = child<QPushButton>(&form, "sayBtn");
+    EXPECT_EQ(say->geometry(), QRect(360, 292, 75, 23));
+    EXPECT_EQ(say->text(), "Say");
+    EXPECT_FALSE(say->isEnabled());
+    EXPECT_EQ(child<QLabel>(&form, "status")->text(), "...");
+    for (const char* name : {"linkBotPic1", "linkBotName1", "linkBotPic2", "linkBotName2"})
+        EXPECT_TRUE(child<QLabel>(&form, name)->isHidden()) << name;
+    EXPECT_FALSE(form.windowIcon().isNull());
+    showAndLoad(form);
+    EXPECT_EQ(form.centralWidget()->size(), QSize(450, 327));
+    EXPECT_EQ(form.statusBar()->height(), 23);
+}
+
+TEST_F(ChatWindow, DisplayContextMenuOffersOnlyCopyAndSelectAll) {
+    VebixForm form;
+    std::unique_ptr<QMenu> menu(child<ChatDisplay>(&form, "disp")->trimmedContextMenu());
+    QStringList names;
+    for (QAction* a : menu->actions()) names << a->objectName();
+    EXPECT_EQ(names, (QStringList{"edit-copy", "select-all"}));
+}
+
+TEST_F(ChatWindow, FirstStartMakesTheTemplateMindAtTheDefaultPathAndGreets) {
+    TestForm form;
+    startAsAnn(form);
+    EXPECT_EQ(programValues().mindPath, spath("Documents/Vebix.mdd"));
+    const QStringList lines = shown(form).split('\n');
+    ASSERT_EQ(lines.size(), 4) << shown(form).toStdString();
+    EXPECT_EQ(lines[0], "Documents/Vebix.mdd");
+    EXPECT_EQ(lines[1], "");
+    ASSERT_TRUE(lines[2].startsWith("<Vebix> "));
+    const QString opening = lines[2].mid(8);
+    EXPECT_FALSE(opening.isEmpty());
+    EXPECT_EQ(lines[3], "<Ann> ");
+    EXPECT_EQ(status(form), "Vebix is waiting for your response");
+    EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
+
+    // Colours: grey path and brackets, green bot name, black text, blue user name.
+    EXPECT_EQ(colorOf(form, "Documents"), VebixForm::infoColor);
+    EXPECT_EQ(colorOf(form, "<Vebix"), VebixForm::infoColor);
+    EXPECT_EQ(colorOf(form, "Vebix> "), VebixForm::botNameColor);
+    EXPECT_EQ(colorOf(form, opening), VebixForm::textColor);
+    EXPECT_EQ(colorOf(form, "Ann>"), VebixForm::userNameColor);
+
+    // The opening line is learned; nothing is written yet; the settings record mind and user.
+    EXPECT_EQ(std::string(form.bot->lines[form.bot->lines.size() - 1]).find("Ann!TAG1"), 0u);
+    EXPECT_NE(std::string(form.bot->lines[form.bot->lines.size() - 1]).find("<ai> " + opening.toStdString()),
+              std::string::npos);
+    EXPECT_FALSE(QFileInfo::exists(path("Documents/Vebix.mdd")));
+    Settings settings;
+    EXPECT_EQ(settings.findString(Settings::Key::LastMindFile), spath("Documents/Vebix.mdd"));
+    EXPECT_EQ(settings.findString(Settings::Key::LastUserName), "Ann");
+    EXPECT_TRUE(child<QTimer>(&form, "autosaveTimer")->isActive());
+    EXPECT_EQ(child<QTimer>(&form, "autosaveTimer")->interval(), 10000);
+}
+
+TEST_F(ChatWindow, NoMindChosenAsksToLoadOne) {
+    TestForm form;
+    showAndLoad(form);
+    EXPECT_EQ(status(form), "Please load or create a mind file");
+    EXPECT_FALSE(form.bot);
+    EXPECT_FALSE(child<QPushButton>(&form, "sayBtn")->isEnabled());
+}
+
+TEST_F(ChatWindow, LoadErrorAtStartIsShownWithTheCaptionVebix) {
+    writeBytes(path("bad.mdd"), "GIF89a\r\n");
+    programValues().mindPath = spath("bad.mdd");
+    TestForm form;
+    showAndLoad(form);
+    EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{"Vebix: Not a valid Vebix mind file"});
+    EXPECT_EQ(status(form), "Loading...");
+    EXPECT_FALSE(child<QPushButton>(&form, "sayBtn")->isEnabled());
+}
+
+TEST_F(ChatWindow, CancellingTheFirstNamePromptEndsTheProgramWithoutSaving) {
+    prepareWindowMode(nullptr);
+    ModalDialog::queueScript("UserNameForm", [](QDialog& dialog) { dialog.close(); });
+    TestForm form;
+    showAndLoad(form);
+    EXPECT_TRUE(form.programEnded);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(QFileInfo::exists(path("Documents/Vebix.mdd")));
+    EXPECT_FALSE(Settings().findString(Settings::Key::LastUserName));
+}
+
+TEST_F(ChatWindow, LastUserNameFillsThePromptAndCancelKeepsIt) {
+    Settings().setString(Settings::Key::LastUserName, "Zoe");
+    prepareWindowMode(nullptr);
+    QString offered;
+    ModalDialog::queueScript("UserNameForm", [&offered](QDialog& dialog) {
+        offered = child<QLineEdit>(&dialog, "nameBox")->text();
+        dialog.close();
+    });
+    TestForm form;
+    showAndLoad(form);
+    EXPECT_EQ(offered, "Zoe");
+    EXPECT_FALSE(form.programEnded);
+    EXPECT_EQ(form.userName(), "Zoe");
+    EXPECT_TRUE(status(form).startsWith("Vebix is waiting for ")) << status(form).toStdString();
+    EXPECT_TRUE(shown(form).endsWith("<Zoe> "));
+}
+
+TEST_F(ChatWindow, ElevenLinesAreShownLearnedAndRefreshTheFillWordsAfterTheTenth) {
+    TestForm form;
+    startAsAnn(form);
+    int n = 0;
+    form.engine = [&n](const std::string&) { return "answer " + std::to_string(++n); };
+    const std::size_t before = form.bot->lines.size();
+    const QString greeting = shown(form);
+
+    for (int i = 1; i <= 11; ++i) {
+        sayLine(form, QStringLiteral("line number %1").arg(i));
+        EXPECT_EQ(status(form), "You are chatting with Vebix") << i;
+        EXPECT_EQ(form.fillWordRefreshes, i >= 10 ? 1 : 0) << i;
+        EXPECT_EQ(form.exchangeCount, i >= 10 ? i - 9 : i) << i;
+        EXPECT_TRUE(child<QLineEdit>(&form, "input")->text().isEmpty());
+        EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
+    }
+    EXPECT_EQ(form.replyCalls, 11);
+    ASSERT_EQ(form.bot->lines.size(), before + 22);
+    const std::string stamp = std::to_string(clock_.nowSeconds());
+    EXPECT_EQ(std::string(form.bot->lines[before]), "Ann!TAG1 " + stamp + " Ann!TAG1 line number 1");
+    EXPECT_EQ(std::string(form.bot->lines[before + 1]), "Ann!TAG1 " + stamp + " <ai> answer 1");
+    EXPECT_EQ(std::string(form.bot->lines[before + 21]), "Ann!TAG1 " + stamp + " <ai> answer 11");
+
+    QString expected = greeting;
+    for (int i = 1; i <= 11; ++i)
+        expected += QStringLiteral("line number %1\n<Vebix> answer %1\n<Ann> ").arg(i);
+    EXPECT_EQ(shown(form), expected);
+    EXPECT_EQ(colorOf(form, "answer 11"), VebixForm::textColor);
+}
+
+TEST_F(ChatWindow, FillWordsAreRecomputedFromTheConversation) {
+    TestForm form;
+    startAsAnn(form);
+    form.engine = [](const std::string&) { return "zebra zebra"; };
+    for (int i = 0; i < 10; ++i) sayLine(form, "zebra zebra zebra");
+    const auto& words = form.bot->fillWords;
+    EXPECT_NE(std::find(words.begin(), words.end(), "zebra"), words.end());
+}
+
+TEST_F(ChatWindow, AnEngineThatFindsNothingGivesTheGreyApology) {
+    TestForm form;
+    startAsAnn(form);
+    form.engine = [](const std::string&) { return std::string(); };
+    const std::size_t before = form.bot->lines.size();
+    const QString greeting = shown(form);
+    sayLine(form, "anybody there?");
+    EXPECT_EQ(form.replyCalls, 10);
+    EXPECT_EQ(shown(form), greeting + "anybody there?\n"
+                                      "Sorry, Vebix is unable to respond to your previous message.\n"
+                                      "You can try wording your previous message differently.\n"
+                                      "<Ann> ");
+    EXPECT_EQ(colorOf(form, "Sorry"), VebixForm::infoColor);
+    EXPECT_EQ(colorOf(form, "You can try"), VebixForm::infoColor);
+    EXPECT_EQ(form.bot->lines.size(), before + 1);  // only the user's line
+    EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
+}
+
+TEST_F(ChatWindow, ASecondEngineAnswerAfterEmptyOnesIsShown) {
+    TestForm form;
+    startAsAnn(form);
+    int calls = 0;
+    form.engine = [&calls](const std::string&) { return ++calls < 4 ? std::string() : "at last"; };
+    sayLine(form, "hello?");
+    EXPECT_EQ(form.replyCalls, 4);
+    EXPECT_TRUE(shown(form).endsWith("hello?\n<Vebix> at last\n<Ann> "));
+}
+
+TEST_F(ChatWindow, TheProbeIsAnsweredAtOnceAndNothingIsLearned) {
+    TestForm form;
+    startAsAnn(form);
+    form.engine = [](const std::string&) { return "never"; };
+    const std::size_t before = form.bot->lines.size();
+    const QString greeting = shown(form);
+    sayLine(form, "!#@ ");
+    EXPECT_EQ(shown(form), greeting + "!#@\n<Vebix> <mxo1.7.5>\n<Ann> ");
+    EXPECT_EQ(form.replyCalls, 0);
+    EXPECT_EQ(form.bot->lines.size(), before);
+}
+
+TEST_F(ChatWindow, ABlankLineIsIgnored) {
+    TestForm form;
+    startAsAnn(form);
+    const QString greeting = shown(form);
+    sayLine(form, "    ");
+    EXPECT_EQ(shown(form), greeting);
+    EXPECT_EQ(child<QLineEdit>(&form, "input")->text(), "    ");
+    EXPECT_EQ(form.exchangeCount, 0);
+    EXPECT_EQ(form.replyCalls, 0);
+}
+
+TEST_F(ChatWindow, EnterInTheInputLineSays) {
+    TestForm form;
+    startAsAnn(form);
+    form.engine = [](const std::string&) { return "yes"; };
+    auto* input = child<QLineEdit>(&form, "input");
+    typeInto(input, "by keyboard");
+    QTest::keyClick(input, Qt::Key_Return);
+    EXPECT_TRUE(shown(form).endsWith("by keyboard\n<Vebix> yes\n<Ann> "));
+}
+
+// The reply shows no sooner than 1000 ms after the engine was first asked, when the delay is
+// on; a slow engine adds no wait; with the delay off the reply shows at once.
+TEST_F(ChatWindow, ResponseDelayCountsFromTheFirstEngineCall) {
+    struct Case {
+        bool delay;
+        std::uint64_t engineMs;
+        std::uint64_t shownAfter;
+    };
+    for (const Case c : {Case{true, 0, 1000}, Case{true, 300, 1000}, Case{true, 1500, 1500},
+                         Case{false, 0, 0}, Case{false, 300, 300}}) {
+        TestForm form;
+        startAsAnn(form);
+        programValues().delayResponses = c.delay;
+        form.engine = [this, &c](const std::string&) {
+            clock_.advanceMs(c.engineMs);
+            return std::string("ok");
+        };
+        sayLine(form, "hello");
+        ASSERT_EQ(form.replyTicks.size(), 1u);
+        EXPECT_EQ(clock_.tickMs() - form.replyTicks[0], c.shownAfter)
+            << "delay " << c.delay << ", engine " << c.engineMs;
+        EXPECT_TRUE(shown(form).endsWith("<Vebix> ok\n<Ann> "));
+        form.hide();
+        ModalDialog::reset();
+    }
+}
+
+// While a reply waits for its second to pass, the window paints and its menus open.
+TEST_F(ChatWindow, WindowStaysResponsiveDuringTheDelay) {
+    TestForm form;
+    startAsAnn(form);
+    programValues().delayResponses = true;
+    auto* viewport = child<QTextEdit>(&form, "disp")->viewport();
+    QMenu* fileMenu = child<QMenu>(&form, "fileMenu");
+
+    std::uint64_t asked = 0;
+    std::vector<std::uint64_t> paintTicks;
+    bool menuOpenWhileWaiting = false;
+    bool replyShownWhileWaiting = true;
+
+    struct PaintWatch : QObject {
+        std::vector<std::uint64_t>* ticks;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) ticks->push_back(clock().tickMs());
+            return false;
+        }
+    } watch;
+    watch.ticks = &paintTicks;
+    viewport->installEventFilter(&watch);
+
+    form.engine = [&](const std::string&) {
+        asked = clock().tickMs();
+        // Runs only once the window handles events again, i.e. during the wait.
+        QTimer::singleShot(0, &form, [&] {
+            paintTicks.clear();
+            viewport->update();
+            fileMenu->popup(form.mapToGlobal(QPoint(0, 0)));
+            QTimer::singleShot(0, &form, [&] {
+                menuOpenWhileWaiting = fileMenu->isVisible() && clock().tickMs() < asked + 1000;
+                replyShownWhileWaiting = shown(form).contains("<Vebix> later");
+                fileMenu->hide();
+            });
+        });
+        return std::string("later");
+    };
+    sayLine(form, "are you there?");
+    viewport->removeEventFilter(&watch);
+
+    EXPECT_TRUE(menuOpenWhileWaiting);
+    EXPECT_FALSE(replyShownWhileWaiting);
+    ASSERT_FALSE(paintTicks.empty());
+    EXPECT_LT(paintTicks.front(), asked + 1000);
+    EXPECT_EQ(clock().tickMs(), asked + 1000);
+    EXPECT_TRUE(shown(form).endsWith("<Vebix> later\n<Ann> "));
+}
+
+TEST_F(ChatWindow, WaitOfThreeMillisecondsOrLessOnlyHandlesPendingEvents) {
+    TestForm form;
+    const std::uint64_t start = clock_.tickMs();
+    form.waitProcessingEvents(3);
+    EXPECT_EQ(clock_.tickMs(), start);
+    form.waitProcessingEvents(25);
+    EXPECT_EQ(clock_.tickMs(), start + 25);
+}
+
+// Autosave: (seconds since the last save) + (seconds since the last user line) / 3 must reach
+// 180. The mind was made from the template at load time T and not yet written (last save 0),
+// so here an existing mind file is loaded instead.
+TEST_F(ChatWindow, AutosaveTimerSavesAtAScoreOf180AndNotAt170) {
+    {
+        TestForm first;
+        startAsAnn(first);
+        first.engine = [](const std::string&) { return "fine"; };
+        sayLine(first, "make the file");
+        first.close();
+    }
+    ASSERT_TRUE(QFileInfo::exists(path("Documents/Vebix.mdd")));
+    const std::string saved = readBytes(path("Documents/Vebix.mdd"));
+
+    answerNamePrompt("Ann");
+    TestForm form;
+    showAndLoad(form);
+    form.engine = [](const std::string&) { return "sure"; };
+    auto* timer = child<QTimer>(&form, "autosaveTimer");
+    ASSERT_TRUE(timer->isActive());
+    // Load and the line at the same second; the timer fires at once from here on.
+    sayLine(form, "remember this");
+    timer->setInterval(0);
+
+    clock_.advanceSeconds(128);  // 128 + 42 = 170
+    QCoreApplication::processEvents();
+    EXPECT_EQ(readBytes(path("Documents/Vebix.mdd")), saved);
+
+    clock_.advanceSeconds(7);  // 135 + 45 = 180
+    QCoreApplication::processEvents();
+    timer->setInterval(10000);
+    const std::string after = readBytes(path("Documents/Vebix.mdd"));
+    ASSERT_GT(after.size(), saved.size());
+    EXPECT_NE(after.find(" Ann!TAG1 remember this\r\n"), std::string::npos);
+    EXPECT_NE(after.find(" <ai> sure\r\n"), std::string::npos);
+    EXPECT_EQ(form.savedCount, form.bot->lines.size());
+}
+
+TEST_F(ChatWindow, ClosingSavesOnlyWhenTheUserSpoke) {
+    {
+        TestForm form;
+        startAsAnn(form);
+        form.close();
+        EXPECT_FALSE(QFileInfo::exists(path("Documents/Vebix.mdd")));
+    }
+    answerNamePrompt("Ann");
+    TestForm form;
+    showAndLoad(form);
+    form.engine = [](const std::string&) { return "bye then"; };
+    sayLine(form, "goodbye");
+    form.close();
+    const std::string file = readBytes(path("Documents/Vebix.mdd"));
+    EXPECT_NE(file.find(" Ann!TAG1 goodbye\r\n"), std::string::npos);
+    EXPECT_NE(file.find(" <ai> bye then\r\n"), std::string::npos);
+    EXPECT_FALSE(child<QPushButton>(&form, "sayBtn")->isEnabled());
+}
+
+TEST_F(ChatWindow, AnchoredControlsFollowTheWindowSize) {
+    TestForm form;
+    showAndLoad(form);
+    auto* disp = child<QTextEdit>(&form, "disp");
+    auto* input = child<QLineEdit>(&form, "input");
+    auto* say = child<QPushButton>(&form, "sayBtn");
+    const QSize client = form.centralWidget()->size();
+    form.resize(form.width() + 100, form.height() + 60);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(form.centralWidget()->size(), client + QSize(100, 60));
+    EXPECT_EQ(disp->geometry(), QRect(16, 16, 516, 324));
+    EXPECT_EQ(input->geometry(), QRect(16, 352, 432, 23));
+    EXPECT_EQ(say->geometry(), QRect(460, 352, 75, 23));
+}
+
+TEST_F(ChatWindow, RestoringFromMinimisedShowsTheEndOfTheConversation) {
+    TestForm form;
+    showAndLoad(form);
+    for (int i = 0; i < 200; ++i) form.appendText(QStringLiteral("line %1\r\n").arg(i), VebixForm::textColor);
+    QScrollBar* bar = child<QTextEdit>(&form, "disp")->verticalScrollBar();
+    bar->setValue(0);
+    ASSERT_GT(bar->maximum(), 0);
+    QWindowStateChangeEvent restored(Qt::WindowMinimized);
+    QCoreApplication::sendEvent(&form, &restored);
+    EXPECT_EQ(bar->value(), bar->maximum());
+}
+
+TEST_F(ChatWindow, DisplayPathShowsTheDocumentsFolderByItsName) {
+    VebixForm form;
+    struct Case {
+        QString mind;
+        QString shown;
+    };
+    const QString docs = path("Documents");
+    for (const Case& c : {Case{docs + "/Vebix.mdd", "Documents/Vebix.mdd"},
+                          Case{docs + "/bots/Ann.mdd", "Documents/bots/Ann.mdd"},
+                          Case{path("elsewhere/x.mdd"), path("elsewhere/x.mdd")},
+                          Case{docs + "2/x.mdd", docs + "2/x.mdd"}}) {
+        programValues().mindPath = c.mind.toStdString();
+        EXPECT_EQ(form.displayPath(), c.shown) << c.mind.toStdString();
+    }
+    programValues().defaultMindFolder.clear();
+    programValues().mindPath = (docs + "/Vebix.mdd").toStdString();
+    EXPECT_EQ(form.displayPath(), docs + "/Vebix.mdd");
+}
+
+TEST_F(ChatWindow, AnExistingMindOpensWithProbabilityOneHalf) {
+    {
+        TestForm first;
+        startAsAnn(first);
+        first.engine = [](const std::string&) { return "ok"; };
+        sayLine(first, "save me");
+        first.close();
+    }
+    int opened = 0;
+    for (int run = 0; run < 40; ++run) {
+        programValues().mindPath = spath("Documents/Vebix.mdd");
+        answerNamePrompt("Ann");
+        TestForm form;
+        showAndLoad(form);
+        const bool opens = shown(form).split('\n').size() == 4;
+        EXPECT_EQ(status(form), opens ? "Vebix is waiting for your response"
+                                      : "Vebix is waiting for you to start chatting");
+        opened += opens;
+        form.hide();
+    }
+    EXPECT_GT(opened, 5);
+    EXPECT_LT(opened, 35);
+}
+
+}  // namespace
+}  // namespace vebix
