@@ -1,0 +1,309 @@
+// The menu bar and its commands: New Mind, Load Mind, the transcript, Delay Responses, About,
+// Link Bots, Enable UDLP, and the entries link mode keeps.
+#include <QCheckBox>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "core/settings.h"
+#include "core/udlpformat.h"
+#include "gui/newmindform.h"
+#include "gui/program.h"
+#include "guitestsupport.h"
+
+namespace vebix {
+namespace {
+
+using testing::answerNamePrompt;
+using testing::child;
+using testing::click;
+using testing::readBytes;
+using testing::TestForm;
+using testing::typeInto;
+using testing::writeBytes;
+
+class Menus : public testing::WindowTest {
+protected:
+    void startAsAnn(TestForm& form) {
+        prepareWindowMode(nullptr);
+        answerNamePrompt("Ann");
+        showAndLoad(form);
+        ASSERT_TRUE(form.bot);
+    }
+    static void choose(VebixForm& form, const char* item) { child<QAction>(&form, item)->trigger(); }
+    // Scripts the New Mind dialog: bot name, template box, Save-as, then Create.
+    static void answerNewMind(const QString& name, bool useTemplate, const QString& saveAs) {
+        ModalDialog::queueScript("NewMindForm", [=](QDialog& dialog) {
+            typeInto(child<QLineEdit>(&dialog, "botNameBox"), name);
+            child<QCheckBox>(&dialog, "startWithDefaultMindCheck")->setChecked(useTemplate);
+            typeInto(child<QLineEdit>(&dialog, "saveAsBox"), saveAs);
+            click(child<QPushButton>(&dialog, "createBtn"));
+        });
+    }
+};
+
+QStringList captions(const QList<QAction*>& items) {
+    QStringList out;
+    for (QAction* a : items) out << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    return out;
+}
+
+TEST_F(Menus, MenuBarHoldsTheEntriesInOrder) {
+    VebixForm form;
+    EXPECT_EQ(captions(form.menuBar()->actions()), (QStringList{"&File", "&Tools", "&Help"}));
+    EXPECT_EQ(captions(child<QMenu>(&form, "fileMenu")->actions()),
+              (QStringList{"&New Mind...", "&Load Mind...", "-", "Save &Transcript...", "-", "E&xit"}));
+    EXPECT_EQ(captions(child<QMenu>(&form, "toolsMenu")->actions()),
+              (QStringList{"Enable &UDLP (bot linking)...", "&Link Bots (UDLP)...", "-",
+                           "&Delay Responses"}));
+    EXPECT_EQ(captions(child<QMenu>(&form, "helpMenu")->actions()), QStringList{"&About Vebix"});
+}
+
+TEST_F(Menus, LinkModeKeepsOnlyItsEntries) {
+    VebixForm form;
+    form.keepOnlyLinkModeMenuItems();
+    EXPECT_EQ(captions(form.menuBar()->actions()), (QStringList{"&File", "&Tools", "&Help"}));
+    EXPECT_EQ(captions(child<QMenu>(&form, "fileMenu")->actions()),
+              (QStringList{"Save &Transcript...", "-", "E&xit"}));
+    EXPECT_EQ(captions(child<QMenu>(&form, "toolsMenu")->actions()), QStringList{"&Delay Responses"});
+    EXPECT_EQ(captions(child<QMenu>(&form, "helpMenu")->actions()), QStringList{"&About Vebix"});
+}
+
+TEST_F(Menus, DelayToggledTwiceComesBackToItsFirstValue) {
+    VebixForm form;
+    QAction* delay = child<QAction>(&form, "delayResponsesItem");
+    EXPECT_TRUE(delay->isChecked());  // no "Delay" value: on
+    choose(form, "delayResponsesItem");
+    EXPECT_FALSE(delay->isChecked());
+    EXPECT_FALSE(programValues().delayResponses);
+    EXPECT_EQ(Settings().findDword(Settings::Key::Delay), 0u);
+    choose(form, "delayResponsesItem");
+    EXPECT_TRUE(delay->isChecked());
+    EXPECT_TRUE(programValues().delayResponses);
+    EXPECT_EQ(Settings().findDword(Settings::Key::Delay), 1u);
+}
+
+TEST_F(Menus, DelayEntryStartsFromTheSetting) {
+    Settings().setDword(Settings::Key::Delay, 0);
+    prepareWindowMode(nullptr);
+    VebixForm form;
+    EXPECT_FALSE(child<QAction>(&form, "delayResponsesItem")->isChecked());
+}
+
+TEST_F(Menus, LoadMindCancelledKeepsTheMindUnsaved) {
+    TestForm form;
+    startAsAnn(form);
+    form.engine = [](const std::string&) { return "ok"; };
+    sayLine(form, "keep me");
+    const auto before = form.bot;
+    FileDialog::setNextFileName(QString());
+    choose(form, "loadMindItem");
+    EXPECT_EQ(FileDialog::lastAnsweredRequest()->initialFile, path("Documents/Vebix.mdd"));
+    EXPECT_EQ(form.bot, before);
+    EXPECT_FALSE(QFileInfo::exists(path("Documents/Vebix.mdd")));
+    EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
+}
+
+TEST_F(Menus, LoadMindOfAFileThatIsNotAMindShowsWhy) {
+    TestForm form;
+    startAsAnn(form);
+    writeBytes(path("picture.mdd"), "GIF89a\r\n");
+    FileDialog::setNextFileName(path("picture.mdd"));
+    choose(form, "loadMindItem");
+    EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{"Vebix: Not a valid Vebix mind file"});
+    EXPECT_EQ(status(form), "Loading...");
+    EXPECT_FALSE(child<QPushButton>(&form, "sayBtn")->isEnabled());
+}
+
+TEST_F(Menus, LoadMindSavesTheCurrentMindFirstAndRemembersTheChosenFile) {
+    // A mind to load, made by a first window.
+    {
+        TestForm maker;
+        programValues().mindPath = spath("other.mdd");
+        answerNamePrompt("Ann");
+        showAndLoad(maker);
+        maker.engine = [](const std::string&) { return "made"; };
+        sayLine(maker, "hello other");
+        maker.close();
+    }
+    programValues().mindPath = spath("Documents/Vebix.mdd");
+    answerNamePrompt("Ann");
+    TestForm form;
+    showAndLoad(form);
+    form.engine = [](const std::string&) { return "ok"; };
+    sayLine(form, "save me first");
+
+    answerNamePrompt("Ann");
+    FileDialog::setNextFileName(path("other.mdd"));
+    choose(form, "loadMindItem");
+    EXPECT_NE(readBytes(path("Documents/Vebix.mdd")).find(" Ann!TAG1 save me first\r\n"), std::string::npos);
+    EXPECT_EQ(Settings().findString(Settings::Key::LastMindFile), spath("other.mdd"));
+    EXPECT_TRUE(shown(form).startsWith(path("other.mdd") + "\n\n"));
+    EXPECT_EQ(form.exchangeCount, 0);
+}
+
+TEST_F(Menus, NewMindFromTheTemplateOrEmptyWithQuotesRemovedFromTheName) {
+    for (const bool useTemplate : {true, false}) {
+        TestForm form;
+        startAsAnn(form);
+        const QString file = path(useTemplate ? "Robo1.mdd" : "Robo2.mdd");
+        answerNewMind("\"Ro\"bo\"", useTemplate, file);
+        answerNamePrompt("Ann");
+        choose(form, "newMindItem");
+        ASSERT_TRUE(form.bot);
+        EXPECT_EQ(form.bot->botName, "Robo");
+        EXPECT_EQ(programValues().mindPath, fromQPath(file));
+        const std::string bytes = readBytes(file);
+        EXPECT_NE(bytes.find("\"Robo\""), std::string::npos) << bytes.substr(0, 80);
+        const std::size_t greetingLines = useTemplate ? 1 : 0;  // the opening line, when any
+        EXPECT_EQ(form.savedCount + greetingLines >= form.bot->lines.size(), true);
+        if (useTemplate)
+            EXPECT_GT(form.savedCount, 100u);
+        else
+            EXPECT_EQ(form.savedCount, 0u);
+        form.hide();
+    }
+}
+
+TEST_F(Menus, NewMindOntoAnExistingFileAsksBeforeReplacingIt) {
+    TestForm form;
+    startAsAnn(form);
+    writeBytes(path("taken.mdd"), "precious\r\n");
+
+    // No: the dialog stays open and nothing is written; then Cancel.
+    bool stayedOpen = false;
+    ModalDialog::queueScript("NewMindForm", [&](QDialog& dialog) {
+        typeInto(child<QLineEdit>(&dialog, "saveAsBox"), path("taken.mdd"));
+        MessageBox::setNextAnswer(QMessageBox::No);
+        click(child<QPushButton>(&dialog, "createBtn"));
+        stayedOpen = dialog.isVisible();
+        click(child<QPushButton>(&dialog, "cancelBtn"));
+    });
+    choose(form, "newMindItem");
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_EQ(readBytes(path("taken.mdd")), "precious\r\n");
+    ASSERT_EQ(MessageBox::answeredBoxes().size(), 1);
+    EXPECT_EQ(MessageBox::answeredBoxes()[0],
+              "New Mind: " + QString::fromUtf8(NewMindForm::kReplaceQuestion).arg(path("taken.mdd")));
+
+    // Yes: replaced by the new mind.
+    ModalDialog::queueScript("NewMindForm", [&](QDialog& dialog) {
+        typeInto(child<QLineEdit>(&dialog, "saveAsBox"), path("taken.mdd"));
+        MessageBox::setNextAnswer(QMessageBox::Yes);
+        click(child<QPushButton>(&dialog, "createBtn"));
+    });
+    answerNamePrompt("Ann");
+    choose(form, "newMindItem");
+    EXPECT_NE(readBytes(path("taken.mdd")).find("Vebix"), std::string::npos);
+    EXPECT_EQ(readBytes(path("taken.mdd")).find("precious"), std::string::npos);
+}
+
+TEST_F(Menus, NewMindCancelledChangesNothing) {
+    TestForm form;
+    startAsAnn(form);
+    const auto before = form.bot;
+    ModalDialog::queueScript("NewMindForm",
+                             [](QDialog& d) { click(child<QPushButton>(&d, "cancelBtn")); });
+    choose(form, "newMindItem");
+    EXPECT_EQ(form.bot, before);
+    EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
+}
+
+TEST_F(Menus, TranscriptOfAFreshConversation) {
+    TestForm form;
+    startAsAnn(form);
+    const QString opening = shown(form).split('\n')[2];
+    ASSERT_TRUE(opening.startsWith("<Vebix> "));
+    const QByteArray expected = "Documents/Vebix.mdd\r\n\r\n" + opening.toUtf8() + "\r\n<Ann> ";
+    EXPECT_EQ(form.transcriptBytes(), expected);
+
+    FileDialog::setNextFileName(path("talk.txt"));
+    choose(form, "saveTranscriptItem");
+    const auto request = FileDialog::lastAnsweredRequest();
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->initialFile, "Vebix");
+    EXPECT_EQ(request->filter, "Text Files (*.txt)");
+    EXPECT_EQ(request->defaultSuffix, "txt");
+    EXPECT_TRUE(request->confirmOverwrite);
+    EXPECT_EQ(readBytes(path("talk.txt")), expected.toStdString());
+}
+
+TEST_F(Menus, TranscriptKeepsAnApologyAndNonAsciiText) {
+    TestForm form;
+    startAsAnn(form);
+    form.engine = [](const std::string&) { return std::string(); };
+    // Typed through an input method: key clicks carry ASCII only.
+    child<QLineEdit>(&form, "input")->setText(QString::fromUtf8("gr\xc3\xbc\xc3\x9f dich"));
+    click(child<QPushButton>(&form, "sayBtn"));
+    const QByteArray bytes = form.transcriptBytes();
+    EXPECT_TRUE(bytes.endsWith("gr\xc3\xbc\xc3\x9f dich\r\n"
+                               "Sorry, Vebix is unable to respond to your previous message.\r\n"
+                               "You can try wording your previous message differently.\r\n"
+                               "<Ann> "));
+    EXPECT_FALSE(bytes.startsWith("\xef\xbb\xbf"));
+}
+
+TEST_F(Menus, TranscriptThatCannotBeWrittenReachesTheErrorDialog) {
+    TestForm form;
+    startAsAnn(form);
+    FileDialog::setNextFileName(path("no/such/folder/talk.txt"));
+    ErrorDialog::setNextAnswer(ErrorDialog::Continue);
+    choose(form, "saveTranscriptItem");
+    ASSERT_EQ(ErrorDialog::answeredMessages().size(), 1);
+    EXPECT_TRUE(ErrorDialog::answeredMessages()[0].startsWith("Unable to write the transcript file"));
+    ErrorDialog::clearAnsweredMessages();
+}
+
+TEST_F(Menus, LinkBotsNeedsALoadedBot) {
+    TestForm form;
+    choose(form, "linkBotsItem");
+    EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{": Bot not loaded"});
+    EXPECT_EQ(form.linkModeStarts, 0);
+    startAsAnn(form);
+    MessageBox::clearAnsweredBoxes();
+    choose(form, "linkBotsItem");
+    EXPECT_TRUE(MessageBox::answeredBoxes().isEmpty());
+    EXPECT_EQ(form.linkModeStarts, 1);
+}
+
+TEST_F(Menus, AboutShowsTheVersionLine) {
+    VebixForm form;
+    choose(form, "aboutItem");
+    ASSERT_EQ(MessageBox::answeredBoxes().size(), 1);
+    EXPECT_TRUE(MessageBox::answeredBoxes()[0].startsWith("About Vebix: Vebix 1.2.02\r\n"));
+}
+
+TEST_F(Menus, ExitClosesAndSavesWhenTheUserSpoke) {
+    TestForm form;
+    startAsAnn(form);
+    form.engine = [](const std::string&) { return "bye"; };
+    sayLine(form, "see you");
+    choose(form, "exitItem");
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_NE(readBytes(path("Documents/Vebix.mdd")).find(" Ann!TAG1 see you\r\n"), std::string::npos);
+}
+
+TEST_F(Menus, EnablingUdlpRequestsASaveOfTheMind) {
+    TestForm form;
+    startAsAnn(form);
+    ModalDialog::queueScript("UdlpForm", [](QDialog& d) {
+        click(child<QPushButton>(&d, "enableUdlpBtn"));
+        click(child<QPushButton>(&d, "doneBtn"));
+    });
+    choose(form, "enableUdlpItem");
+    EXPECT_TRUE(form.saveRequested);
+    EXPECT_TRUE(QFileInfo::exists(path("bin/UDLPX.NFO")));
+    // A requested save happens on closing even though the user never spoke.
+    form.close();
+    EXPECT_TRUE(QFileInfo::exists(path("Documents/Vebix.mdd")));
+}
+
+TEST_F(Menus, EnableDialogClosedWithoutEnablingRequestsNoSave) {
+    TestForm form;
+    startAsAnn(form);
+    ModalDialog::queueScript("UdlpForm", [](QDialog& d) { click(child<QPushButton>(&d, "doneBtn")); });
+    choose(form, "enableUdlpItem");
+    EXPECT_FALSE(form.saveRequested);
+}
+
+}  // namespace
+}  // namespace vebix
