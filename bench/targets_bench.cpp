@@ -72,6 +72,20 @@ struct ChildResult {
 
 // Runs argv in folder (no shell), its output to /dev/null; wall time and peak memory.
 ChildResult run(const std::vector<std::string>& argv, const std::string& folder = {}) {
+    // The program's settings go to the folder it runs in, never to the user's own.
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string_view v = *e;
+        if (!folder.empty() && (v.starts_with("HOME=") || v.starts_with("XDG_CONFIG_HOME="))) continue;
+        env.emplace_back(v);
+    }
+    if (!folder.empty()) {
+        env.push_back("HOME=" + folder);
+        env.push_back("XDG_CONFIG_HOME=" + folder);
+    }
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -83,7 +97,7 @@ ChildResult run(const std::vector<std::string>& argv, const std::string& folder 
     ChildResult r;
     pid_t pid = 0;
     const auto t0 = Clock::now();
-    if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) {
+    if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envp.data()) != 0) {
         std::cerr << "cannot start " << argv[0] << "\n";
         std::exit(2);
     }
@@ -191,7 +205,8 @@ ChildResult coldRun(const std::string& mind, int message) {
     fs::copy_file(mind, copy, fs::copy_options::overwrite_existing);
     {
         std::ofstream nfo(dir / "UDLPX.NFO", std::ios::binary);
-        nfo << "learn=true\r\nshowerrors=false\r\nmind=" << copy.string() << "\r\n";
+        nfo << "2\r\n0\r\nvebix\r\nBenchbot\r\nmind=" << copy.string()
+            << "\r\nshowerrors=false\r\nlearn=true\r\n";
         std::ofstream msg(dir / "CHAT.MSG", std::ios::binary);
         msg << "Benchfriend\r\n" << inputs()[message % inputs().size()] << "\r\n";
     }

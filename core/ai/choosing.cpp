@@ -95,6 +95,7 @@ std::string Ai::chooseReply(std::string_view partnerName, const std::vector<Wc>&
                 const char lead = firstAlnumUpper(r);
                 std::lock_guard<std::mutex> lock(index_->mutex);
                 index_->sync(lines);
+                index_->makePairSets(lines);
                 for (std::size_t i = 0; i < lines.size(); ++i) {
                     if (!index_->lendsText(i)) continue;
                     const std::string_view text = index_->text(i, lines[i]);

@@ -89,7 +89,9 @@ std::size_t Ai::loadFile(const std::string& name) {
     }
     const std::string_view text(block.get(), size);
     lines.adopt(std::move(block));
-    lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
+    lines.reserve(size / 64 + 16);  // about the lines of a mind; the list grows if need be
+    // NUL bytes are rare: only when the file holds one is each line searched for it.
+    const bool hasNul = std::memchr(text.data(), '\0', size) != nullptr;
 
     // Lines end at CR, LF or CR LF, as the line reader has them; a line also ends at a NUL
     // byte (what follows it on the same line is dropped).
@@ -109,7 +111,8 @@ std::size_t Ai::loadFile(const std::string& name) {
         std::string_view line = text.substr(pos, end - pos);
         pos = end + 1;
         if (end < size && text[end] == '\r' && pos < size && text[pos] == '\n') ++pos;
-        if (std::size_t nul = line.find('\0'); nul != std::string_view::npos) line = line.substr(0, nul);
+        if (hasNul)
+            if (std::size_t nul = line.find('\0'); nul != std::string_view::npos) line = line.substr(0, nul);
         acceptLoadedLine(dropBom(line));
     }
     finishLoading();

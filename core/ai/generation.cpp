@@ -163,8 +163,10 @@ bool Ai::findLineWithPhrase(std::string_view partnerName, const std::vector<Wc>&
         // What the reply index keeps tells "<ai>" lines and lines marked "#-" without parsing.
         std::lock_guard<std::mutex> lock(index_->mutex);
         index_->sync(lines);
+        index_->makePairSets(lines);
+        const ReplyIndex::PairSet need = ReplyIndex::pairsOf(phrase);
         for (std::size_t i = 0; i < lines.size(); ++i) {
-            if (!index_->lendsText(i)) continue;
+            if (!index_->lendsText(i) || !index_->pairSet(i).covers(need)) continue;
             const std::string_view text = index_->text(i, lines[i]);
             const std::size_t pos = findNoCase(text, phrase);
             if (pos == std::string_view::npos || !boundedByBreaks(text, pos, phrase.size())) continue;

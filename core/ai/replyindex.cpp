@@ -31,9 +31,11 @@ void ReplyIndex::reset() {
     textOffset_.clear();
     tokenStart_.clear();
     pool_.clear();
+    pairs_.clear();
     conversations_.clear();
-    wordIds_.clear();
-    numberIds_.clear();
+    slots_.clear();
+    arena_.clear();
+    chunks_.clear();
     words_.assign(1, std::string_view());
     types_.assign(1, 0);
     lastKey_.clear();
@@ -57,7 +59,7 @@ void ReplyIndex::sync(const LineStore& lines) {
     for (std::size_t i = from; i < n; ++i) {
         const std::string_view line = lines[i];
         std::size_t b1, b2, b3;
-        std::uint8_t flags = hasExcludeMark(line) ? kExcluded : 0;
+        std::uint8_t flags = 0;
         time_[i] = 0;
         conversation_[i] = 0;
         textOffset_[i] = 0;
@@ -89,6 +91,34 @@ void ReplyIndex::sync(const LineStore& lines) {
     }
 }
 
+ReplyIndex::PairSet ReplyIndex::pairsOf(std::string_view text) {
+    PairSet set;
+    unsigned prev = 0;  // the previous byte, lower case, when a letter or digit; else 0
+    for (char ch : text) {
+        unsigned c = static_cast<unsigned char>(ch);
+        if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
+        const bool alnum = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+        if (!alnum) {
+            prev = 0;
+            continue;
+        }
+        if (prev) {
+            const unsigned bit = ((prev << 8 | c) * 0x9E3779B1u) >> 25;  // 0..127
+            set.bits[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+        }
+        prev = c;
+    }
+    return set;
+}
+
+void ReplyIndex::makePairSets(const LineStore& lines) {
+    const std::size_t n = time_.size();
+    for (std::size_t i = pairs_.size(); i < n; ++i) {
+        if (hasExcludeMark(lines[i])) flags_[i] |= kExcluded;
+        pairs_.push_back(lendsText(i) ? pairsOf(text(i, lines[i])) : PairSet{});
+    }
+}
+
 std::string_view ReplyIndex::text(std::size_t i, std::string_view line) const {
     if (!(flags_[i] & kHasText)) return {};
     if (textOffset_[i] < 255) return line.substr(textOffset_[i]);
@@ -96,14 +126,41 @@ std::string_view ReplyIndex::text(std::size_t i, std::string_view line) const {
 }
 
 std::uint32_t ReplyIndex::wordId(std::uint16_t type, std::string_view text) {
-    Table& table = type == TokenType::Word ? wordIds_ : numberIds_;
-    auto it = table.find(text);
-    if (it != table.end()) return it->second;
+    // FNV-1a over the text, the type mixed in.
+    std::uint32_t h = 2166136261u ^ type;
+    for (char c : text) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+    if (slots_.empty()) slots_.resize(1 << 12);
+    std::size_t mask = slots_.size() - 1;
+    std::size_t at = h & mask;
+    for (;; at = (at + 1) & mask) {
+        const Slot slot = slots_[at];
+        if (slot.id == 0) break;
+        if (slot.hash == h && types_[slot.id] == type && words_[slot.id] == text) return slot.id;
+    }
+    // A new word: its text is kept in an arena that never moves what it holds.
+    constexpr std::size_t kArena = 1 << 20;
+    if (arena_.capacity() < kArena || arena_.capacity() - arena_.size() < text.size()) {
+        if (!arena_.empty()) chunks_.push_back(std::move(arena_));
+        arena_ = std::string();
+        arena_.reserve(std::max(kArena, text.size()));
+    }
+    const char* stored = arena_.data() + arena_.size();
+    arena_.append(text);
     const auto id = static_cast<std::uint32_t>(words_.size());
-    auto [at, fresh] = table.emplace(std::string(text), id);
-    (void)fresh;
-    words_.push_back(at->first);  // the table's keys do not move
+    words_.emplace_back(stored, text.size());
     types_.push_back(type);
+    slots_[at] = {h, id};
+    if (words_.size() * 2 > slots_.size()) {
+        std::vector<Slot> bigger(slots_.size() * 2);
+        mask = bigger.size() - 1;
+        for (const Slot& slot : slots_) {
+            if (slot.id == 0) continue;
+            std::size_t k = slot.hash & mask;
+            while (bigger[k].id != 0) k = (k + 1) & mask;
+            bigger[k] = slot;
+        }
+        slots_ = std::move(bigger);
+    }
     return id;
 }
 

@@ -44,7 +44,7 @@ public:
     std::size_t size() const { return time_.size(); }
     bool usable(std::size_t i) const { return (flags_[i] & kUsable) != 0; }
     // Neither "<ai>" (after the suffix strip) nor marked "#-": the line may lend its text to a
-    // generated reply, or make one a repeat.
+    // generated reply, or make one a repeat. Needs makePairSets (which finds the marks).
     bool lendsText(std::size_t i) const { return (flags_[i] & (kAiStripped | kExcluded)) == 0; }
     // The text field of line i (empty when it has fewer than three blanks).
     std::string_view text(std::size_t i, std::string_view line) const;
@@ -56,6 +56,20 @@ public:
     // stays valid until the next call of tokens() or sync().
     LineTokens tokens(std::size_t i, std::string_view text);
     bool hasTokens(std::size_t i) const { return tokenStart_[i] != kNone; }
+
+    // Letter pairs: for every line that lends text, a 128-bit set of the pairs of adjacent ASCII
+    // letters or digits (lower case) of its text, made for all lines on the first call. A text
+    // holding a phrase (ASCII case ignored) holds every pair of the phrase, so a line whose set
+    // lacks one of the phrase's pairs cannot hold it.
+    struct PairSet {
+        std::uint64_t bits[2] = {0, 0};
+        bool covers(const PairSet& need) const {
+            return (bits[0] & need.bits[0]) == need.bits[0] && (bits[1] & need.bits[1]) == need.bits[1];
+        }
+    };
+    static PairSet pairsOf(std::string_view text);
+    void makePairSets(const LineStore& lines);
+    const PairSet& pairSet(std::size_t i) const { return pairs_[i]; }
 
     // The word table: ids from 1; type is TokenType::Word or TokenType::Number.
     std::size_t wordCount() const { return words_.size(); }
@@ -81,18 +95,25 @@ private:
         kUsable = 1,      // three blanks and a readable time
         kHasText = 2,     // three blanks
         kAiStripped = 4,  // the speaker is "<ai>" after the suffix strip
-        kExcluded = 8,    // holds "#-"
+        kExcluded = 8,    // holds "#-" (known once makePairSets ran)
     };
     std::vector<std::uint8_t> flags_;
     std::vector<std::uint8_t> textOffset_;   // 255: look for it again
     std::vector<std::uint32_t> tokenStart_;  // into pool_, or kNone
+    std::vector<PairSet> pairs_;  // per line, once made
     // Per line with tokens: a header (token count, bit 31 set for a long line), then the ids.
     std::vector<std::uint32_t> pool_;
     // Conversations by lower-case key.
     Table conversations_;
-    // The word table; index 0 stands for kBreak.
-    Table wordIds_;     // Word tokens
-    Table numberIds_;   // Number tokens
+    // The word table; index 0 stands for kBreak. Looked up through an open-addressing table of
+    // (hash, id) slots: a reply on a big mind looks up thousands of words.
+    struct Slot {
+        std::uint32_t hash = 0;
+        std::uint32_t id = 0;  // 0: empty
+    };
+    std::vector<Slot> slots_;
+    std::string arena_;                 // the texts, end to end (they are views once the
+    std::vector<std::string> chunks_;   // arena is full: old arenas are kept in chunks_)
     std::vector<std::string_view> words_{std::string_view()};
     std::vector<std::uint16_t> types_{0};
     // The previous line's key and its conversation: lines of one conversation come in runs.
