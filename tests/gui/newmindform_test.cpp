@@ -1,0 +1,115 @@
+// The "New Mind" dialog on its own: the name check, the default Save-as path, Browse.
+#include "gui/newmindform.h"
+#include "guitestsupport.h"
+
+namespace vebix {
+namespace {
+
+using testing::child;
+using testing::click;
+using testing::typeInto;
+
+class NewMindDialog : public testing::WindowTest {};
+
+TEST_F(NewMindDialog, Layout) {
+    NewMindForm form;
+    EXPECT_EQ(form.windowTitle(), "New Mind");
+    EXPECT_EQ(form.size(), QSize(386, 142));
+    EXPECT_EQ(child<QLineEdit>(&form, "botNameBox")->text(), "Vebix");
+    EXPECT_EQ(child<QLineEdit>(&form, "botNameBox")->maxLength(), 100);
+    EXPECT_TRUE(child<QCheckBox>(&form, "startWithDefaultMindCheck")->isChecked());
+    EXPECT_TRUE(child<QLineEdit>(&form, "saveAsBox")->text().isEmpty());
+    EXPECT_TRUE(child<QPushButton>(&form, "createBtn")->isDefault());
+    EXPECT_EQ(child<QPushButton>(&form, "browseBtn")->geometry(), QRect(304, 72, 75, 23));
+    EXPECT_EQ(child<QPushButton>(&form, "cancelBtn")->geometry(), QRect(304, 112, 75, 23));
+}
+
+TEST_F(NewMindDialog, EnterAtOnceFillsTheDefaultPath) {
+    NewMindForm form;
+    form.show();
+    QTest::keyClick(child<QLineEdit>(&form, "botNameBox"), Qt::Key_Return);
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+    EXPECT_EQ(form.saveAsPath(), path("Documents/Vebix.mdd"));
+    EXPECT_TRUE(form.useTemplate());
+}
+
+TEST_F(NewMindDialog, NameChecks) {
+    struct Case {
+        QString name;
+        bool accepted;
+        QString defaultPath;  // of the Save-as box after Create, when accepted
+    };
+    const Case cases[] = {
+        {"   ", false, ""},
+        {"!!!", false, ""},
+        {" R2-D2 ", true, "Documents/R2-D2.mdd"},
+        {"\"Quoted\"", true, "Documents/\"Quoted\".mdd"},
+    };
+    for (const Case& c : cases) {
+        MessageBox::clearAnsweredBoxes();
+        NewMindForm form;
+        form.show();
+        typeInto(child<QLineEdit>(&form, "botNameBox"), c.name);
+        click(child<QPushButton>(&form, "createBtn"));
+        EXPECT_EQ(form.isVisible(), !c.accepted) << c.name.toStdString();
+        if (c.accepted) {
+            EXPECT_TRUE(MessageBox::answeredBoxes().isEmpty());
+            EXPECT_EQ(form.saveAsPath(), path(c.defaultPath));
+            EXPECT_EQ(form.botName(), c.name);  // untrimmed for the caller
+        } else {
+            EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{": Please enter a new bot name"});
+            EXPECT_EQ(form.focusWidget(), child<QLineEdit>(&form, "botNameBox"));
+        }
+    }
+}
+
+TEST_F(NewMindDialog, TypedSaveAsIsPassedOnAsItStands) {
+    NewMindForm form;
+    form.show();
+    typeInto(child<QLineEdit>(&form, "saveAsBox"), path("bots/mybot"));
+    child<QCheckBox>(&form, "startWithDefaultMindCheck")->setChecked(false);
+    click(child<QPushButton>(&form, "createBtn"));
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+    EXPECT_EQ(form.saveAsPath(), path("bots/mybot"));
+    EXPECT_FALSE(form.useTemplate());
+}
+
+TEST_F(NewMindDialog, BrowseProposesTheDocumentsFolderAndTheName) {
+    NewMindForm form;
+    form.show();
+    typeInto(child<QLineEdit>(&form, "botNameBox"), " Ann ");
+    FileDialog::setNextFileName(QString());  // cancelled
+    click(child<QPushButton>(&form, "browseBtn"));
+    auto request = FileDialog::lastAnsweredRequest();
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->initialFile, path("Documents/Ann"));
+    EXPECT_EQ(request->filter, "Vebix Mind Files (*.mdd)");
+    EXPECT_EQ(request->defaultSuffix, "mdd");
+    EXPECT_TRUE(form.saveAsPath().isEmpty());
+
+    FileDialog::setNextFileName(path("chosen.mdd"));
+    click(child<QPushButton>(&form, "browseBtn"));
+    EXPECT_EQ(form.saveAsPath(), path("chosen.mdd"));
+
+    FileDialog::setNextFileName(QString());
+    click(child<QPushButton>(&form, "browseBtn"));
+    EXPECT_EQ(FileDialog::lastAnsweredRequest()->initialFile, path("chosen.mdd"));
+    EXPECT_EQ(form.saveAsPath(), path("chosen.mdd"));
+    EXPECT_TRUE(form.isVisible());
+}
+
+TEST_F(NewMindDialog, CancelAndEscapeEndWithoutOk) {
+    NewMindForm a;
+    a.show();
+    click(child<QPushButton>(&a, "cancelBtn"));
+    EXPECT_EQ(a.result(), QDialog::Rejected);
+    EXPECT_FALSE(a.isVisible());
+    NewMindForm b;
+    b.show();
+    QTest::keyClick(child<QLineEdit>(&b, "botNameBox"), Qt::Key_Escape);
+    EXPECT_EQ(b.result(), QDialog::Rejected);
+    EXPECT_FALSE(b.isVisible());
+}
+
+}  // namespace
+}  // namespace vebix

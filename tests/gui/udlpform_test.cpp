@@ -1,0 +1,154 @@
+// The UDLP enable dialog.
+#include "core/udlpinfo.h"
+#include "gui/udlpform.h"
+#include "guitestsupport.h"
+
+namespace vebix {
+namespace {
+
+using testing::child;
+using testing::click;
+using testing::readBytes;
+using testing::writeBytes;
+
+class UdlpDialog : public testing::WindowTest {
+protected:
+    // A mind keeping holding a bot named Robo whose mind file is <tmp>/minds/robo.mdd.
+    void loadRobo(MindKeeper& mind) {
+        QDir(tmp_.path()).mkpath("minds");
+        programValues().mindPath = spath("minds/robo.mdd");
+        mind.loadMind("Robo", false, true);
+    }
+};
+
+TEST_F(UdlpDialog, LayoutAndTheCurrentBot) {
+    MindKeeper mind;
+    loadRobo(mind);
+    UdlpForm form(nullptr, &mind);
+    EXPECT_EQ(form.windowTitle(), "Universal Dynamic Link Protocol");
+    EXPECT_EQ(form.size(), QSize(338, 287));
+    EXPECT_EQ(child<QLabel>(&form, "curBotLabel")->text(),
+              "To enable UDLP2 to be used with the current bot \"Robo\" (robo.mdd), click on the "
+              "following Enable button.");
+    EXPECT_FALSE(child<QCheckBox>(&form, "learnCheck")->isChecked());
+    EXPECT_EQ(child<QPushButton>(&form, "enableUdlpBtn")->text(), "Enable UDLP2");
+    EXPECT_EQ(child<QPushButton>(&form, "doneBtn")->geometry(), QRect(256, 256, 75, 23));
+    EXPECT_TRUE(child<QLabel>(&form, "linkShellLabel")->text().contains("\"UDLP2 Link Shell\""));
+}
+
+TEST_F(UdlpDialog, NoBotLoadedWritesNothing) {
+    MindKeeper empty;
+    for (const MindKeeper* mind : {static_cast<const MindKeeper*>(nullptr), static_cast<const MindKeeper*>(&empty)}) {
+        MessageBox::clearAnsweredBoxes();
+        UdlpForm form(nullptr, mind);
+        form.show();
+        click(child<QPushButton>(&form, "enableUdlpBtn"));
+        EXPECT_EQ(MessageBox::answeredBoxes(),
+                  QStringList{"UDLP: Unable to enable UDLP2 for the current bot: no bot loaded"});
+        EXPECT_FALSE(form.enabled());
+        EXPECT_FALSE(QFileInfo::exists(path("bin/UDLP.NFO")));
+        EXPECT_FALSE(QFileInfo::exists(path("bin/UDLPX.NFO")));
+    }
+}
+
+TEST_F(UdlpDialog, EnablingWritesBothFilesWithLearnOff) {
+    MindKeeper mind;
+    loadRobo(mind);
+    UdlpForm form(nullptr, &mind);
+    form.show();
+    click(child<QPushButton>(&form, "enableUdlpBtn"));
+    EXPECT_TRUE(form.enabled());
+    EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{"UDLP: UDLP enabled"});
+    EXPECT_EQ(form.focusWidget(), child<QPushButton>(&form, "doneBtn"));
+    const std::string extended = readBytes(path("bin/UDLPX.NFO"));
+    EXPECT_TRUE(extended.ends_with("learn=false\r\n")) << extended;
+    EXPECT_NE(extended.find("mind=" + spath("minds/robo.mdd")), std::string::npos) << extended;
+    EXPECT_TRUE(QFileInfo::exists(path("bin/UDLP.NFO")));
+}
+
+TEST_F(UdlpDialog, AnExistingInfoFileIsReplacedOnlyAfterYes) {
+    MindKeeper mind;
+    loadRobo(mind);
+    writeBytes(path("bin/UDLP.NFO"), "old basic\r\n");
+    writeBytes(path("bin/UDLPX.NFO"), "old extended\r\n");
+    const QString question = "UDLP: UDLP is currently enabled for another bot; overwrite?";
+
+    UdlpForm refused(nullptr, &mind);
+    refused.show();
+    MessageBox::setNextAnswer(QMessageBox::No);
+    click(child<QPushButton>(&refused, "enableUdlpBtn"));
+    EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{question});
+    EXPECT_FALSE(refused.enabled());
+    EXPECT_EQ(readBytes(path("bin/UDLP.NFO")), "old basic\r\n");
+    EXPECT_EQ(readBytes(path("bin/UDLPX.NFO")), "old extended\r\n");
+
+    MessageBox::clearAnsweredBoxes();
+    UdlpForm accepted(nullptr, &mind);
+    accepted.show();
+    child<QCheckBox>(&accepted, "learnCheck")->setChecked(true);
+    MessageBox::setNextAnswer(QMessageBox::Yes);
+    click(child<QPushButton>(&accepted, "enableUdlpBtn"));
+    EXPECT_EQ(MessageBox::answeredBoxes(), (QStringList{question, "UDLP: UDLP enabled"}));
+    EXPECT_TRUE(accepted.enabled());
+    EXPECT_TRUE(readBytes(path("bin/UDLPX.NFO")).ends_with("learn=true\r\n"));
+
+    // Asked again although the files are for this very bot.
+    MessageBox::clearAnsweredBoxes();
+    UdlpForm again(nullptr, &mind);
+    again.show();
+    MessageBox::setNextAnswer(QMessageBox::No);
+    click(child<QPushButton>(&again, "enableUdlpBtn"));
+    EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{question});
+}
+
+TEST_F(UdlpDialog, CheckingLearnExplainsItUncheckingDoesNot) {
+    MindKeeper mind;
+    loadRobo(mind);
+    UdlpForm form(nullptr, &mind);
+    form.show();
+    auto* learn = child<QCheckBox>(&form, "learnCheck");
+    click(learn);
+    ASSERT_TRUE(learn->isChecked());
+    ASSERT_EQ(MessageBox::answeredBoxes().size(), 1);
+    EXPECT_TRUE(MessageBox::answeredBoxes()[0].startsWith(
+        "UDLP Learn: This enables your bot to learn from linked conversations, which may not be "
+        "desired when linked with less intelligent bots,\r\nor when"));
+    EXPECT_TRUE(MessageBox::answeredBoxes()[0].endsWith(
+        "\r\n\r\nYou must check this box before pressing the Enable button."));
+    click(learn);
+    EXPECT_FALSE(learn->isChecked());
+    EXPECT_EQ(MessageBox::answeredBoxes().size(), 1);
+}
+
+TEST_F(UdlpDialog, TheLinkOpensTheDownloadPage) {
+    std::vector<QUrl> opened;
+    bool succeed = true;
+    UdlpForm::setUrlOpener([&](const QUrl& url) {
+        opened.push_back(url);
+        return succeed;
+    });
+    UdlpForm form(nullptr, nullptr);
+    form.show();
+    auto* link = child<QLabel>(&form, "linkShellLabel");
+    EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
+    QTest::mouseClick(link, Qt::LeftButton);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], QUrl(UdlpForm::kDownloadUrl));
+    EXPECT_TRUE(MessageBox::answeredBoxes().isEmpty());
+    succeed = false;
+    QTest::mouseClick(link, Qt::LeftButton);
+    EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{": Unable to open URL"});
+    UdlpForm::setUrlOpener({});
+}
+
+TEST_F(UdlpDialog, DoneCloses) {
+    UdlpForm form(nullptr, nullptr);
+    form.show();
+    EXPECT_EQ(form.focusWidget(), child<QPushButton>(&form, "enableUdlpBtn"));
+    click(child<QPushButton>(&form, "doneBtn"));
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(form.enabled());
+}
+
+}  // namespace
+}  // namespace vebix

@@ -1,0 +1,167 @@
+// The "User Name" dialog: its checks, the known names and what the caller reads.
+#include "core/settings.h"
+#include "guitestsupport.h"
+
+namespace vebix {
+namespace {
+
+using testing::child;
+using testing::click;
+using testing::typeInto;
+
+class UserNameDialog : public testing::WindowTest {
+protected:
+    // A double-click as the mouse makes it: press, release, then the second press arrives as a
+    // double-click, then release.
+    static void doubleClick(QListWidget* list, QPoint at) {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    }
+    static QStringList listed(UserNameForm& form) {
+        QStringList out;
+        auto* list = child<QListWidget>(&form, "knownNamesList");
+        for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
+        return out;
+    }
+    static std::vector<std::string> storedNames() {
+        return Settings().valueNames(Settings::kUserNamesGroup);
+    }
+};
+
+TEST_F(UserNameDialog, Layout) {
+    UserNameForm form("Ann");
+    EXPECT_EQ(form.windowTitle(), "User Name");
+    EXPECT_EQ(form.size(), QSize(314, 200));
+    EXPECT_EQ(child<QLineEdit>(&form, "nameBox")->text(), "Ann");
+    EXPECT_EQ(child<QLineEdit>(&form, "nameBox")->geometry(), QRect(88, 136, 216, 23));
+    EXPECT_EQ(child<QPushButton>(&form, "okBtn")->geometry(), QRect(232, 168, 75, 23));
+    EXPECT_TRUE(child<QPushButton>(&form, "okBtn")->isDefault());
+    EXPECT_EQ(child<QListWidget>(&form, "knownNamesList")->geometry(), QRect(8, 32, 296, 90));
+    EXPECT_EQ(child<QLabel>(&form, "label1")->text(), "Please enter or select your name or nickname.");
+    EXPECT_EQ(child<QLabel>(&form, "label2")->text(), "User &name:");
+}
+
+// Each check in turn: the message (if any), the answer given, and whether OK closes.
+TEST_F(UserNameDialog, ChecksOfTheName) {
+    struct Case {
+        QString typed;
+        QString message;  // empty: none
+        QMessageBox::StandardButton answer;
+        bool accepted;
+        std::string stored;
+    };
+    const QString shortQ =
+        "User Name: It is recommended that you enter a longer name.\r\n\r\nWould you like to fix your name?";
+    const QString blankQ =
+        "User Name: It is recommended that you enter just your first name without any spaces.\r\n\r\n"
+        "Would you like to fix your name?";
+    const Case cases[] = {
+        {"", "User Name: Please enter or select your name.", QMessageBox::Ok, false, ""},
+        {"    ", "User Name: Please enter or select your name.", QMessageBox::Ok, false, ""},
+        {"Al", shortQ, QMessageBox::Yes, false, ""},
+        {"Al", shortQ, QMessageBox::No, true, "Al"},
+        {"Mary Ann", blankQ, QMessageBox::Yes, false, ""},
+        {"Mary Ann", blankQ, QMessageBox::No, true, "Mary Ann"},
+        {"  Bob  ", "", QMessageBox::NoButton, true, "Bob"},
+    };
+    for (const Case& c : cases) {
+        for (const std::string& name : storedNames()) Settings().removeValue(Settings::kUserNamesGroup, name);
+        MessageBox::clearAnsweredBoxes();
+        MessageBox::setAutoAnswer(QMessageBox::NoButton);
+        UserNameForm form("");
+        form.show();
+        typeInto(child<QLineEdit>(&form, "nameBox"), c.typed);
+        if (c.answer != QMessageBox::NoButton) MessageBox::setNextAnswer(c.answer);
+        click(child<QPushButton>(&form, "okBtn"));
+        const std::string label = c.typed.toStdString() + " / " + std::to_string(c.answer);
+        EXPECT_EQ(MessageBox::answeredBoxes(), c.message.isEmpty() ? QStringList() : QStringList{c.message}) << label;
+        EXPECT_EQ(form.isVisible(), !c.accepted) << label;
+        EXPECT_EQ(form.result() == QDialog::Accepted, c.accepted) << label;
+        if (c.accepted) {
+            EXPECT_EQ(form.enteredName(), c.typed) << label;  // untrimmed for the caller
+            const auto names = storedNames();
+            EXPECT_NE(std::find(names.begin(), names.end(), c.stored), names.end()) << label;
+            EXPECT_EQ(Settings().readString(Settings::kUserNamesGroup, c.stored), "");
+        } else {
+            EXPECT_TRUE(storedNames().empty()) << label;
+            EXPECT_EQ(form.focusWidget(), child<QLineEdit>(&form, "nameBox")) << label;
+        }
+    }
+}
+
+TEST_F(UserNameDialog, KnownNamesSortedAndListedOnce) {
+    {
+        Settings s;
+        for (const char* name : {"zed", "Ann", "bob", "X", "Bob", "carl"})
+            s.writeString(Settings::kUserNamesGroup, name, "");
+    }
+    struct Case {
+        QString login;
+        QStringList listed;
+    };
+    const Case cases[] = {
+        {"ANN", {"Ann", "bob", "Bob", "carl", "zed"}},
+        {"Maria", {"Ann", "bob", "Bob", "carl", "Maria", "zed"}},
+        {"administrator", {"Ann", "bob", "Bob", "carl", "zed"}},
+        {"root", {"Ann", "bob", "Bob", "carl", "zed"}},
+        {"", {"Ann", "bob", "Bob", "carl", "zed"}},  // unknown
+    };
+    for (const Case& c : cases) {
+        UserNameForm::overrideLoginName(c.login);
+        UserNameForm form("");
+        form.show();
+        // "bob" and "Bob" compare equal, so only their letters are compared here.
+        const QStringList got = listed(form);
+        QStringList lowerGot, lowerWant;
+        for (const QString& s : got) lowerGot << s.toLower();
+        for (const QString& s : c.listed) lowerWant << s.toLower();
+        EXPECT_EQ(lowerGot, lowerWant) << c.login.toStdString();
+    }
+}
+
+TEST_F(UserNameDialog, WithoutKnownNamesOnlyTheLoginIsOffered) {
+    UserNameForm::overrideLoginName("Maria");
+    UserNameForm maria("");
+    maria.show();
+    EXPECT_EQ(listed(maria), QStringList{"Maria"});
+    UserNameForm::overrideLoginName("Administrator");
+    UserNameForm admin("");
+    admin.show();
+    EXPECT_TRUE(listed(admin).isEmpty());
+}
+
+TEST_F(UserNameDialog, EqualNamesKeepTheirInsertionOrder) {
+    UserNameForm form("");
+    for (const char* name : {"b", "B", "a", "c", "b2"}) form.addKnownName(name);
+    EXPECT_EQ(listed(form), (QStringList{"a", "b", "B", "b2", "c"}));
+}
+
+TEST_F(UserNameDialog, SelectingANameCopiesItAndDoubleClickAccepts) {
+    Settings().writeString(Settings::kUserNamesGroup, "Ann", "");
+    Settings().writeString(Settings::kUserNamesGroup, "Jo", "");
+    UserNameForm form("");
+    form.show();
+    QCoreApplication::processEvents();  // lets the list lay out its entries
+    auto* list = child<QListWidget>(&form, "knownNamesList");
+    list->setCurrentRow(0);
+    EXPECT_EQ(child<QLineEdit>(&form, "nameBox")->text(), "Ann");
+
+    // "Jo" is short: the check runs on a double-click too; Yes keeps the dialog open.
+    MessageBox::setAutoAnswer(QMessageBox::NoButton);
+    list->setCurrentRow(1);
+    MessageBox::setNextAnswer(QMessageBox::Yes);
+    const QRect rect = list->visualItemRect(list->item(1));
+
+    doubleClick(list, rect.center());
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(MessageBox::answeredBoxes().size(), 1);
+
+    list->setCurrentRow(0);
+    doubleClick(list, list->visualItemRect(list->item(0)).center());
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+    EXPECT_EQ(form.enteredName(), "Ann");
+}
+
+}  // namespace
+}  // namespace vebix
