@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <vector>
 
 #include "base/error.h"
@@ -80,7 +81,18 @@ LinkExchange::Result LinkExchange::exchange(std::string_view message) {
     result.started = true;
 
     // A bot that takes too long is left running; one that crashed leaves nothing worth reading.
-    if (child.wait(timeoutMs) != ChildProcess::WaitResult::Exited) return result;
+    // The wait goes in short steps when it may be asked to end early (the window closing).
+    ChildProcess::WaitResult waited = ChildProcess::WaitResult::TimedOut;
+    if (!stopFlag) {
+        waited = child.wait(timeoutMs);
+    } else {
+        constexpr std::uint32_t kStep = 100;
+        for (std::uint32_t spent = 0; spent < timeoutMs && !stopFlag->load(); spent += kStep) {
+            waited = child.wait(std::min(kStep, timeoutMs - spent));
+            if (waited != ChildProcess::WaitResult::TimedOut) break;
+        }
+    }
+    if (waited != ChildProcess::WaitResult::Exited) return result;
 
     QFile file(chatPath);
     if (!file.open(QIODevice::ReadOnly)) return result;

@@ -4,6 +4,7 @@
 // and decide whether it is one. No window is involved; link mode's thread calls this once a
 // turn.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -35,6 +36,9 @@ public:
 
     // How long the other bot may take. Tests shorten it.
     std::uint32_t timeoutMs = kLinkReplyTimeoutMs;
+    // When set and it turns true, the wait for the other bot ends early, without a reply (the
+    // other bot is left running, as after a time-out).
+    const std::atomic<bool>* stopFlag = nullptr;
 
     // Decides what a CHAT.MSG read back after the other bot ended holds: its reply, or nothing
     // (no lines, an empty first line, or the request still in place).

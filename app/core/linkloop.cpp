@@ -64,12 +64,14 @@ void LinkLoop::turns() {
 
     LinkExchange exchange(other_.folder, other_.exePath, ownName);
     exchange.timeoutMs = replyTimeoutMs;
+    exchange.stopFlag = &stop_;
     std::uint32_t conversationStamp = clock().nowSeconds();
     int turnCounter = 1;
     std::string probeAnswerPending;
     bool shownLinkStatus = false;
 
     for (;;) {
+        if (stop_.load()) return;  // no new exchange once the window is closing
         bool sentProbeAnswer = !probeAnswerPending.empty();
         probeAnswerPending.clear();
 

@@ -110,6 +110,20 @@ TEST_F(LinkExchangeTest, MisbehavingBotsGiveNoReply) {
     std::ofstream(root_ / "slow" / "release") << "go\n";
 }
 
+TEST_F(LinkExchangeTest, StopEndsTheWaitEarly) {
+    fs::create_directories(root_ / "slow");
+    ASSERT_EQ(::mkfifo((root_ / "slow" / "release").c_str(), 0600), 0);
+    fs::path exe = bot("slow", "read line < release\nprintf 'late\\r\\n' > CHAT.MSG");
+    LinkExchange link((root_ / "slow").string(), exe.string(), "Vebix");
+    std::atomic<bool> stop{true};  // already asked to stop: the wait gives up at once
+    link.stopFlag = &stop;
+    link.timeoutMs = 600000;
+    auto r = link.exchange("hi");
+    EXPECT_TRUE(r.started);
+    EXPECT_FALSE(r.gotReply);
+    std::ofstream(root_ / "slow" / "release") << "go\n";
+}
+
 TEST_F(LinkExchangeTest, MissingExecutableIsReportedEveryTurn) {
     fs::create_directories(root_ / "gone");
     std::string exe = (root_ / "gone" / "bot").string();
