@@ -1,0 +1,333 @@
+#include "gui/findudlpbotform.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "core/filewrite.h"
+#include "core/program.h"
+#include "core/settings.h"
+#include "gui/filedialog.h"
+#include "gui/messagebox.h"
+
+namespace vebix {
+namespace {
+
+void writeFile(const QString& path, const std::string& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    f.write(bytes.data(), static_cast<qint64>(bytes.size()));
+}
+
+// A fake disk (program files, home, desktop) in a temporary folder, the settings in a file of
+// their own, HOME pointing into the fake disk.
+class FindUdlpBotFormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(tmp_.isValid());
+        ASSERT_FALSE(namesKnownBotFolder(fromQPath(tmp_.path())));
+        for (const char* folder : {"opt", "home/Desktop", "config"}) QDir(tmp_.path()).mkpath(folder);
+        oldHome_ = qgetenv("HOME");
+        oldConfig_ = qgetenv("XDG_CONFIG_HOME");
+        qputenv("HOME", path("home").toUtf8());
+        qputenv("XDG_CONFIG_HOME", path("config").toUtf8());
+        Settings::redirectUserSettings(path("settings.conf"));
+        overrideBotSearchPlaces(
+            BotSearchPlaces{spath("opt"), spath("home"), spath("home/Desktop")});
+        programValues() = ProgramValues{};
+        programValues().mindPath = spath("home/Minds/Me.mdd");
+        MessageBox::clearAnsweredBoxes();
+    }
+    void TearDown() override {
+        MessageBox::setNextAnswer(QMessageBox::NoButton);
+        FileDialog::clearNextFileName();
+        overrideBotSearchPlaces(std::nullopt);
+        Settings::redirectUserSettings({});
+        programValues() = ProgramValues{};
+        qputenv("HOME", oldHome_);
+        qputenv("XDG_CONFIG_HOME", oldConfig_);
+    }
+
+    QString path(const QString& name) const { return QDir(tmp_.path()).filePath(name); }
+    std::string spath(const QString& name) const { return fromQPath(path(name)); }
+
+    void makeBot(const QString& folder, const std::string& name,
+                 const std::string& version = "2\r\n0\r\n") {
+        ASSERT_TRUE(QDir().mkpath(path(folder)));
+        writeFile(path(folder + "/UDLP.NFO"), version + "bot.bin\r\n" + name + "\r\n");
+    }
+
+    template <class T>
+    T* control(FindUdlpBotForm& form, const char* name) {
+        T* c = form.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
+
+    static QStringList rowNames(QListWidget* list) {
+        QStringList names;
+        for (int i = 0; i < list->count(); ++i) names << list->item(i)->text();
+        return names;
+    }
+
+    std::optional<std::string> remembered(const std::string& name, const std::string& folder) {
+        return Settings().readString(Settings::kLinkBotListGroup, linkBotValueName(name, folder));
+    }
+
+    QTemporaryDir tmp_{QDir::tempPath() + "/fubf-XXXXXX"};
+    QByteArray oldHome_, oldConfig_;
+};
+
+TEST_F(FindUdlpBotFormTest, LayoutAndTexts) {
+    FindUdlpBotForm form;
+    EXPECT_EQ(form.windowTitle(), "Find UDLP Bot");
+    EXPECT_EQ(form.size(), QSize(394, 216));
+    EXPECT_EQ(form.minimumSize(), form.maximumSize());
+    EXPECT_FALSE(form.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    struct Case {
+        const char* name;
+        QRect bounds;
+        QString text;
+    };
+    const std::vector<Case> cases = {
+        {"label1", {8, 8, 220, 23}, "Please choose or find a bot to link with:"},
+        {"knownBotsList", {8, 32, 376, 114}, {}},
+        {"searchLabel", {304, 126, 59, 13}, "Searching..."},
+        {"label2", {8, 152, 68, 23}, "Bot &folder:"},
+        {"botFolderBox", {80, 152, 224, 23}, {}},
+        {"browseBotBtn", {312, 152, 75, 23}, "&Browse..."},
+        {"curBotPic", {16, 180, 32, 32}, {}},
+        {"curBotName", {64, 184, 140, 23}, {}},
+        {"okBtn", {232, 184, 75, 23}, "OK"},
+        {"cancelBtn", {312, 184, 75, 23}, "Cancel"},
+    };
+    for (const Case& c : cases) {
+        QWidget* w = control<QWidget>(form, c.name);
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->geometry(), c.bounds) << c.name;
+        if (auto* label = qobject_cast<QLabel*>(w); label && !c.text.isNull())
+            EXPECT_EQ(label->text(), c.text) << c.name;
+        if (auto* button = qobject_cast<QPushButton*>(w))
+            EXPECT_EQ(button->text(), c.text) << c.name;
+    }
+    EXPECT_TRUE(control<QLabel>(form, "curBotName")->font().bold());
+    EXPECT_TRUE(control<QPushButton>(form, "okBtn")->isDefault());
+    EXPECT_EQ(control<QListWidget>(form, "knownBotsList")->palette().color(QPalette::Base),
+              QColor(244, 244, 244));
+    EXPECT_EQ(BotRowDelegate::selectedBackground(QColor(244, 244, 244), QColor(0, 120, 215)),
+              QColor((244 * 224 + 0) / 255, (244 * 224 + 120 * 31) / 255,
+                     (244 * 224 + 215 * 31) / 255));
+}
+
+TEST_F(FindUdlpBotFormTest, SearchFillsASortedListAndEnablesOk) {
+    makeBot("opt/vebix-zed", "zed");
+    makeBot("opt/KerroBot", "Ann");
+    makeBot("home/Lumen", "bob");
+    makeBot("home/Desktop/vebixa", "Ann");
+    makeBot("opt/decoy", "Decoy");
+    FindUdlpBotForm form;
+    auto* ok = control<QPushButton>(form, "okBtn");
+    auto* searching = control<QLabel>(form, "searchLabel");
+    auto* list = control<QListWidget>(form, "knownBotsList");
+    EXPECT_FALSE(ok->isEnabled());
+    EXPECT_FALSE(searching->isHidden());
+
+    // Seen from the events that the search lets run: OK is still disabled then.
+    std::optional<bool> okDuringSearch;
+    QTimer::singleShot(0, &form, [&] { okDuringSearch = ok->isEnabled(); });
+    form.runInitialSearch();
+    EXPECT_EQ(okDuringSearch, false);
+    EXPECT_TRUE(form.searchFinished());
+    EXPECT_TRUE(ok->isEnabled());
+    EXPECT_TRUE(searching->isHidden());
+
+    EXPECT_EQ(rowNames(list), (QStringList{"Ann", "Ann", "bob", "zed"}));
+    // Equal names: by folder ignoring case ("home/..." before "opt/...").
+    EXPECT_EQ(list->item(0)->data(BotListItem::kFolderRole).toString(),
+              path("home/Desktop/vebixa"));
+    EXPECT_EQ(list->itemDelegate()->sizeHint(QStyleOptionViewItem(), list->model()->index(0, 0))
+                  .height(),
+              20);
+    EXPECT_FALSE(form.chosenBot().has_value());
+}
+
+TEST_F(FindUdlpBotFormTest, OkRefusesEmptyAndNonBotFolders) {
+    FindUdlpBotForm form;
+    form.show();
+    form.runInitialSearch();
+    auto* box = control<QLineEdit>(form, "botFolderBox");
+    auto* ok = control<QPushButton>(form, "okBtn");
+    QDir().mkpath(path("plain"));
+
+    box->setText("   ");
+    MessageBox::setNextAnswer(QMessageBox::Ok);
+    ok->click();
+    box->setText(" " + path("plain") + " ");
+    MessageBox::setNextAnswer(QMessageBox::Ok);
+    ok->click();
+
+    EXPECT_EQ(MessageBox::answeredBoxes(),
+              (QStringList{"Find UDLP Bot: You must enter a bot location",
+                           "Find UDLP Bot: The entered directory does not contain a "
+                           "UDLP-enabled bot\r\n\r\n" + path("plain")}));
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.result(), QDialog::Rejected);
+    form.reject();
+}
+
+TEST_F(FindUdlpBotFormTest, TypingThenPausingShowsAndRemembersTheBot) {
+    makeBot("bots/Tom", "Tom");
+    FindUdlpBotForm form;
+    form.runInitialSearch();
+    auto* box = control<QLineEdit>(form, "botFolderBox");
+    auto* name = control<QLabel>(form, "curBotName");
+
+    box->setText(path("bots/To"));
+    auto* first = form.pendingUpdateTimer();
+    ASSERT_NE(first, nullptr);
+    box->setText(path("bots/Tom") + "  ");
+    auto* timer = form.pendingUpdateTimer();
+    ASSERT_NE(timer, nullptr);
+    EXPECT_NE(timer, first);  // each change starts a fresh wait
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_TRUE(timer->isSingleShot());
+    EXPECT_EQ(timer->interval(), 500);
+    EXPECT_EQ(remembered("Tom", spath("bots/Tom")), std::nullopt);
+
+    timer->tick();
+    EXPECT_EQ(form.pendingUpdateTimer(), nullptr);
+    EXPECT_EQ(name->text(), "Tom");
+    ASSERT_TRUE(form.chosenBot());
+    EXPECT_EQ(form.chosenBot()->exePath, spath("bots/Tom/bot.bin"));
+    EXPECT_EQ(remembered("Tom", spath("bots/Tom")), spath("bots/Tom"));
+    EXPECT_EQ(rowNames(control<QListWidget>(form, "knownBotsList")), QStringList{"Tom"});
+
+    // A new change clears what is shown below the list.
+    box->setText("");
+    EXPECT_EQ(name->text(), "");
+    form.pendingUpdateTimer()->tick();
+    EXPECT_FALSE(form.chosenBot().has_value());
+}
+
+TEST_F(FindUdlpBotFormTest, OkRightAfterTypingSettlesTheBotAtOnce) {
+    makeBot("bots/Tom", "Tom");
+    makeBot("bots/Old", "Old", "1\r\n0\r\n");
+    for (const auto& [folder, bot] :
+         std::vector<std::pair<QString, std::optional<std::string>>>{{"bots/Tom", "Tom"},
+                                                                       {"bots/Old", {}}}) {
+        FindUdlpBotForm form;
+        form.show();
+        form.runInitialSearch();
+        control<QLineEdit>(form, "botFolderBox")->setText(path(folder));
+        ASSERT_NE(form.pendingUpdateTimer(), nullptr);
+        control<QPushButton>(form, "okBtn")->click();
+        EXPECT_EQ(form.result(), QDialog::Accepted);
+        EXPECT_FALSE(form.isVisible());
+        EXPECT_EQ(form.pendingUpdateTimer(), nullptr);
+        ASSERT_EQ(form.chosenBot().has_value(), bot.has_value()) << folder.toStdString();
+        if (bot) {
+            EXPECT_EQ(form.chosenBot()->name, *bot);
+            EXPECT_EQ(remembered(*bot, fromQPath(path(folder))), fromQPath(path(folder)));
+            // The display below the list is not refreshed.
+            EXPECT_EQ(control<QLabel>(form, "curBotName")->text(), "");
+        }
+    }
+    EXPECT_TRUE(MessageBox::answeredBoxes().isEmpty());
+}
+
+TEST_F(FindUdlpBotFormTest, SelectingCopiesTheFolderAndDoubleClickAccepts) {
+    makeBot("opt/vebixBob", "Bob");
+    makeBot("opt/vebixAnn", "Ann");
+    FindUdlpBotForm form;
+    form.show();
+    form.runInitialSearch();
+    auto* list = control<QListWidget>(form, "knownBotsList");
+    auto* box = control<QLineEdit>(form, "botFolderBox");
+    ASSERT_EQ(list->count(), 2);
+
+    list->setCurrentRow(1);
+    EXPECT_EQ(box->text(), path("opt/vebixBob"));
+
+    const QPoint at = list->visualItemRect(list->item(0)).center();
+    QWidget* viewport = list->viewport();
+    auto send = [&](QEvent::Type type) {
+        QMouseEvent event(type, at, viewport->mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(viewport, &event);
+    };
+    send(QEvent::MouseButtonPress);
+    send(QEvent::MouseButtonRelease);
+    send(QEvent::MouseButtonDblClick);
+    send(QEvent::MouseButtonRelease);
+
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+    ASSERT_TRUE(form.chosenBot());
+    EXPECT_EQ(form.chosenBot()->name, "Ann");
+    EXPECT_EQ(form.chosenBot()->folder, spath("opt/vebixAnn"));
+    EXPECT_EQ(remembered("Ann", spath("opt/vebixAnn")), spath("opt/vebixAnn"));
+}
+
+TEST_F(FindUdlpBotFormTest, SelectedRowIsPaintedInTheMixedColour) {
+    makeBot("opt/vebixBob", "Bob");
+    makeBot("opt/vebixAnn", "Ann");
+    FindUdlpBotForm form;
+    form.show();
+    form.runInitialSearch();
+    auto* list = control<QListWidget>(form, "knownBotsList");
+    list->setCurrentRow(0);
+    const QImage image = list->viewport()->grab().toImage();
+    const qreal scale = image.devicePixelRatio();
+    auto pixel = [&](int row) {
+        // Between the icon and the name: nothing but the row's background.
+        const QRect r = list->visualItemRect(list->item(row));
+        EXPECT_EQ(r.height(), 20);
+        return image.pixelColor(QPoint(r.x() + 21, r.y() + 1) * scale).toRgb();
+    };
+    const QColor base = list->palette().color(QPalette::Base);
+    EXPECT_EQ(pixel(0),
+              BotRowDelegate::selectedBackground(base, list->palette().color(QPalette::Highlight)));
+    EXPECT_EQ(pixel(1), base);
+}
+
+TEST_F(FindUdlpBotFormTest, BrowseStartsInProgramFilesAndTakesTheChosenFilesFolder) {
+    makeBot("far/away", "Far");
+    FindUdlpBotForm form;
+    form.runInitialSearch();
+    FileDialog::setNextFileName(path("far/away/UDLP.NFO"));
+    control<QPushButton>(form, "browseBotBtn")->click();
+    auto request = FileDialog::lastAnsweredRequest();
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->caption, "Find UDLP Bot");
+    EXPECT_EQ(request->filter, "UDLP (UDLP.NFO)");
+    EXPECT_EQ(request->initialFile, path("opt/UDLP.NFO"));
+    EXPECT_EQ(control<QLineEdit>(form, "botFolderBox")->text(), path("far/away"));
+
+    // Cancelled: the box keeps its text.
+    FileDialog::setNextFileName(QString());
+    control<QPushButton>(form, "browseBotBtn")->click();
+    EXPECT_EQ(control<QLineEdit>(form, "botFolderBox")->text(), path("far/away"));
+}
+
+TEST_F(FindUdlpBotFormTest, CurrentBotIsNeverChosen) {
+    makeBot("home/Minds", "Me");
+    FindUdlpBotForm form;
+    form.runInitialSearch();
+    control<QLineEdit>(form, "botFolderBox")->setText(path("home/Minds"));
+    form.pendingUpdateTimer()->tick();
+    EXPECT_FALSE(form.chosenBot().has_value());
+    EXPECT_EQ(control<QLabel>(form, "curBotName")->text(), "");
+    EXPECT_TRUE(Settings().valueNames(Settings::kLinkBotListGroup).empty());
+}
+
+}  // namespace
+}  // namespace vebix
