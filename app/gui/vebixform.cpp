@@ -338,6 +338,7 @@ bool VebixForm::greetAfterLoad(bool existingLoaded) {
 
     showUserTag();
     sayBtn_->setEnabled(true);
+    input_->setFocus();
     QCoreApplication::processEvents();
     saveSettings(programValues().mindPath, userName_.toStdString());
     return true;
