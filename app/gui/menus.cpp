@@ -49,6 +49,7 @@ void VebixForm::buildMenus() {
         return item;
     };
     auto separator = [](QAction* item) {
+        item->setText(QString());  // a separator with text would show it as a section title
         item->setSeparator(true);
         return item;
     };
