@@ -119,6 +119,17 @@ TEST_F(UserNameDialog, KnownNamesSortedAndListedOnce) {
     }
 }
 
+TEST_F(UserNameDialog, EnterInTheNameBoxPressesOk) {
+    UserNameForm form("");
+    form.show();
+    auto* box = child<QLineEdit>(&form, "nameBox");
+    typeInto(box, "Ann");
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(Settings().readString(Settings::kUserNamesGroup, "Ann"), "");
+}
+
 TEST_F(UserNameDialog, WithoutKnownNamesOnlyTheLoginIsOffered) {
     UserNameForm::overrideLoginName("Maria");
     UserNameForm maria("");
