@@ -25,24 +25,14 @@ QString chatMsgPath() {
                                static_cast<qsizetype>(chatmsg::kFileName.size()));
 }
 
-struct Request {
-    std::string sender;
-    std::string message;
-};
+}  // namespace
 
-// Reads the first two lines; whatever cannot be read is empty.
-Request readRequest() {
-    Request request;
-    const std::string path(chatmsg::kFileName);
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return request;
+ChatRequest readChatRequest(std::FILE* file) {
+    ChatRequest request;
     if (!readLine(request.sender, file)) request.sender.clear();
     if (!readLine(request.message, file)) request.message.clear();
-    std::fclose(file);
     return request;
 }
-
-}  // namespace
 
 bool answerProbe(std::string& message) {
     if (message != chatmsg::kProbe) return false;
@@ -87,7 +77,11 @@ int runBotMode(const std::string& namedPath, const FatalBox& showFatalBox) {
         MindKeeper keeper;
         keeper.loadMind({}, true, false);
 
-        Request request = readRequest();
+        ChatRequest request;
+        if (std::FILE* file = std::fopen(std::string(chatmsg::kFileName).c_str(), "rb")) {
+            request = readChatRequest(file);
+            std::fclose(file);
+        }
         if (request.message.empty() || request.sender.empty())
             throw Error(std::string(chatmsg::kBadRequestMessage));
 

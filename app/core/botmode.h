@@ -4,10 +4,21 @@
 // loaded mind, learns the exchange when allowed, saves the mind, replaces the file with the
 // reply and ends. No QCoreApplication, no display, no window.
 
+#include <cstdio>
 #include <functional>
 #include <string>
 
 namespace vebix {
+
+// The request in a "CHAT.MSG": its first two lines.
+struct ChatRequest {
+    std::string sender;
+    std::string message;
+};
+
+// Reads the sender's name and the message from an open "CHAT.MSG". Whatever cannot be read
+// (a missing line, a read error) is empty.
+ChatRequest readChatRequest(std::FILE* file);
 
 // When message is exactly the probe "!#@", replaces it with "<mxo1.7.5>" and returns true;
 // otherwise leaves it and returns false.

@@ -2,8 +2,13 @@
 
 #include <QFile>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdint>
 
 #include "ai/mindline.h"
@@ -165,32 +170,57 @@ void VebixAi::writeWhole() {
 }
 
 void VebixAi::appendFrom(std::size_t start) {
-    QFile file(toQPath(fileName));
-    if (!file.open(QIODevice::ReadWrite)) throw Error(saveFailure(fileName));
-    std::string out;
-    const qint64 size = file.size();
+    const int fd = ::open(fileName.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) throw Error(saveFailure(fileName));
+    struct FdCloser {
+        int fd;
+        ~FdCloser() { ::close(fd); }
+    } closer{fd};
+
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) throw Error(saveFailure(fileName));
+    const off_t size = st.st_size;
+
+    std::string block;
     if (size > 0) {
         char last = 0;
-        if (!file.seek(size - 1) || file.read(&last, 1) != 1) throw Error(saveFailure(fileName));
+        if (::pread(fd, &last, 1, size - 1) != 1) throw Error(saveFailure(fileName));
         // A last line without a line end would otherwise run together with the first new one.
-        if (last != '\n' && last != '\r') out += mindfile::kLineEnd;
+        if (last != '\n' && last != '\r') block += mindfile::kLineEnd;
     }
-    if (!file.seek(size)) throw Error(saveFailure(fileName));
-    headerWritten = true;
-    auto flush = [&] {
-        if (file.write(out.data(), static_cast<qint64>(out.size())) !=
-            static_cast<qint64>(out.size()))
-            throw Error(saveFailure(fileName));
-        out.clear();
-    };
+    std::size_t bytes = block.size();
+    for (std::size_t i = start; i < lines.size(); ++i)
+        bytes += lines[i].size() + mindfile::kLineEnd.size();
+    block.reserve(bytes);
     for (std::size_t i = start; i < lines.size(); ++i) {
-        out += lines[i];
-        out += mindfile::kLineEnd;
-        if (out.size() >= 8192) flush();
+        block += lines[i];
+        block += mindfile::kLineEnd;
     }
-    flush();
-    if (!file.flush()) throw Error(saveFailure(fileName));
-    file.close();
+    headerWritten = true;
+
+    // The new lines go to the file in one write, so that a process killed while saving leaves
+    // all of them or none of them: what write() was given stays in the file even when the
+    // process dies next. (The kernel may stop a write that spans several pages between two
+    // pages; the cut-off line then reads as a line of its own, and the next save ends it
+    // before appending, so lines never run together.) Should the write
+    // come up short (a full disk) or not reach the disk, the file is cut back to its old length,
+    // so that a failed save leaves the file as it was and the next save writes the same lines
+    // again without doubling any.
+    auto fail = [&]() {
+        if (::ftruncate(fd, size) != 0) {
+            // Nothing more can be done; the error below still reports the failed save.
+        }
+        throw Error(saveFailure(fileName));
+    };
+    std::size_t done = 0;
+    while (done < block.size()) {
+        const ssize_t n = ::pwrite(fd, block.data() + done, block.size() - done,
+                                   size + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) fail();
+        done += static_cast<std::size_t>(n);
+    }
+    if (!block.empty() && ::fdatasync(fd) != 0) fail();
 }
 
 std::string VebixAi::openingLine(std::string_view user) {

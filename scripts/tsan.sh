@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# The threaded tests under ThreadSanitizer, in build-tsan/: the process-wide random generator
+# drawn from two threads, the process starter waiting with a time-out, the link turn exchange,
+# and link mode's thread once it is there. Any data race fails the run.
+#   scripts/tsan.sh [ctest arguments]
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=$here/build-tsan
+cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEBIX_TSAN=ON \
+      -DVEBIX_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g -DNDEBUG" >/dev/null
+targets=(vebix_base_tests vebix_myfile_tests vebix_app_tests)
+cmake --build "$build" -j"${VEBIX_JOBS:-$(nproc)}" --target "${targets[@]}"
+cd "$build"
+# Only the programs built here; halt on the first race so that it is reported as a failure.
+TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1} \
+    ctest --output-on-failure -R '^(Random|Clock|SplitCommandLine|ProcessTest|LinkExchange|LinkLoop|BotLink)' "$@"
