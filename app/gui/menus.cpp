@@ -1,4 +1,5 @@
 // The menu bar of the main window and its commands.
+#include <atomic>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -137,7 +138,8 @@ void VebixForm::linkBots() {
 
 void VebixForm::toggleDelay() {
     const bool on = !delayItem_->isChecked();
-    programValues().delayResponses = on;
+    // The link thread reads it while it runs.
+    std::atomic_ref<bool>(programValues().delayResponses).store(on);
     delayItem_->setChecked(on);
     Settings settings;
     settings.setDword(Settings::Key::Delay, on ? 1 : 0);

@@ -133,7 +133,7 @@ VebixForm::VebixForm(QWidget* parent) : QMainWindow(parent) {
     client_->installEventFilter(this);
 }
 
-VebixForm::~VebixForm() = default;
+VebixForm::~VebixForm() { stopLinkMode(); }
 
 // ---- the display -------------------------------------------------------------------------------
 
@@ -274,6 +274,9 @@ void VebixForm::closeEvent(QCloseEvent* event) {
     if (!event->isAccepted() || disposed_) return;
     hide();
     QCoreApplication::processEvents();
+    // Link mode ends before the mind is saved, so that a line it learns while closing is saved
+    // too rather than lost.
+    stopLinkMode();
     guarded([this] { closeBot(); });
 }
 

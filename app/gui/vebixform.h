@@ -38,6 +38,10 @@ public:
     public:
         using QAction::QAction;
     };
+    // Link mode's worker thread (botlinkthread.h).
+    class BotLinkThread;
+    // How long closing the window waits for link mode's thread.
+    static constexpr int kLinkStopWaitMs = 5000;
 
     // Display colours.
     static constexpr QRgb infoColor = qRgb(176, 176, 176);
@@ -121,8 +125,20 @@ protected:
                                  const std::string& line, std::uint32_t referenceTime);
     // Recomputes the engine's fill words (after the 10th user line, then every 9th).
     virtual void refreshFillWords(VebixAi& engine);
-    // Starts link mode with the loaded bot. Built by the linking feature; until then nothing.
-    virtual void startLinkMode() {}
+    // Starts link mode with the loaded bot: checks its UDLP info, lets the user pick the other
+    // bot, turns the window into link mode and starts the link thread.
+    virtual void startLinkMode();
+    // Ends link mode's thread: asks it to stop and waits for it, at most kLinkStopWaitMs, while
+    // the window keeps running what the thread hands over. False when the thread was still
+    // busy after that wait (it is then left to finish on its own, no longer reaching the
+    // window); true otherwise, also when link mode is off.
+    bool stopLinkMode();
+
+public:
+    // The running link thread, or none.
+    BotLinkThread* linkThread() const { return linkThread_; }
+
+protected:
     // Tells the application to end (the name prompt was cancelled while no name is known).
     virtual void endProgram();
     // Waits ms milliseconds on the program's clock while the window keeps handling its events
@@ -165,6 +181,7 @@ private:
     QAction* delayItem_ = nullptr;
 
     QString userName_;
+    BotLinkThread* linkThread_ = nullptr;
     bool loadStarted_ = false;
     bool disposed_ = false;  // closed for good without saving (name prompt cancelled)
 };

@@ -1,0 +1,62 @@
+#include "gui/botlinkthread.h"
+
+#include <atomic>
+
+#include "core/program.h"
+#include "gui/messagebox.h"
+#include "gui/windowthread.h"
+
+namespace vebix {
+namespace {
+
+QString fromUtf8(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+}  // namespace
+
+VebixForm::BotLinkThread::BotLinkThread(VebixForm* mainForm, std::shared_ptr<VebixAi> engine,
+                                        const LinkBot& linkBot, const UdlpInfo& ownInfo)
+    : mainForm_(mainForm),
+      loop_(std::move(engine), linkBot, ownInfo, *this,
+            [this](const std::function<void()>& work) {
+                // Once the window is closing (or gone) the loop no longer reaches it.
+                VebixForm* form = mainForm_.data();
+                if (loop_.stopRequested() || !form) return;
+                runOnWindowThread(form, [&] {
+                    if (!loop_.stopRequested()) work();
+                });
+            }) {
+    // Read afresh before every pause: the Tools menu may switch it at any time.
+    loop_.delayResponses = [] {
+        return std::atomic_ref<bool>(programValues().delayResponses).load();
+    };
+}
+
+void VebixForm::BotLinkThread::run() { loop_.run(); }
+
+void VebixForm::BotLinkThread::showBotLine(std::string_view text) {
+    mainForm_->showBotTag();
+    mainForm_->appendText(fromUtf8(text) + QStringLiteral("\r\n"), VebixForm::textColor);
+}
+
+void VebixForm::BotLinkThread::showPartnerLine(std::string_view name, std::string_view text) {
+    mainForm_->showPartnerTag(fromUtf8(name));
+    mainForm_->appendText(fromUtf8(text) + QStringLiteral("\r\n"), VebixForm::textColor);
+}
+
+void VebixForm::BotLinkThread::showInfo(std::string_view text) {
+    mainForm_->appendText(fromUtf8(text) + QStringLiteral("\r\n"), VebixForm::infoColor);
+}
+
+void VebixForm::BotLinkThread::setStatus(std::string_view text) {
+    mainForm_->setStatusText(fromUtf8(text));
+}
+
+void VebixForm::BotLinkThread::showError(std::string_view text) {
+    MessageBox::error(mainForm_, fromUtf8(kLinkErrorCaption), fromUtf8(text));
+}
+
+void VebixForm::BotLinkThread::markLearned() { mainForm_->exchangeCount = 1; }
+
+}  // namespace vebix

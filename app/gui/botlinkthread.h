@@ -1,0 +1,43 @@
+#pragma once
+// Link mode's worker thread: runs the link loop (the turns of the two bots) so that the window
+// stays responsive while the other bot's program works.
+
+#include <QPointer>
+#include <QThread>
+
+#include <memory>
+
+#include "core/linkloop.h"
+#include "gui/vebixform.h"
+
+namespace vebix {
+
+class VebixForm::BotLinkThread : public QThread, private LinkLoop::Window {
+public:
+    // Holds the engine for as long as it runs, also after the window released it.
+    BotLinkThread(VebixForm* mainForm, std::shared_ptr<VebixAi> engine, const LinkBot& linkBot,
+                  const UdlpInfo& ownInfo);
+
+    // Asks the loop to end; from then on it no longer reaches the window.
+    void requestStop() { loop_.requestStop(); }
+    bool stopRequested() const { return loop_.stopRequested(); }
+
+    LinkLoop& loop() { return loop_; }
+
+protected:
+    void run() override;
+
+private:
+    // LinkLoop::Window, run on the window thread.
+    void showBotLine(std::string_view text) override;
+    void showPartnerLine(std::string_view name, std::string_view text) override;
+    void showInfo(std::string_view text) override;
+    void setStatus(std::string_view text) override;
+    void showError(std::string_view text) override;
+    void markLearned() override;
+
+    QPointer<VebixForm> mainForm_;
+    LinkLoop loop_;
+};
+
+}  // namespace vebix

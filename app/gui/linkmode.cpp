@@ -1,0 +1,110 @@
+// Link mode: the loaded bot converses with another UDLP bot in this window until the user
+// leaves with Exit. The turns run on BotLinkThread; this file turns the window into link mode
+// and ends the thread when the window closes.
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "core/program.h"
+#include "core/udlpinfo.h"
+#include "gui/botlinkthread.h"
+#include "gui/chatdisplay.h"
+#include "gui/findudlpbotform.h"
+#include "gui/messagebox.h"
+#include "gui/modaldialog.h"
+#include "gui/vebixform.h"
+
+namespace vebix {
+namespace {
+
+const QString kUdlpCaption = QStringLiteral("UDLP");
+
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void VebixForm::startLinkMode() {
+    UdlpInfo own;
+    if (!findUdlpInfo(own)) {
+        MessageBox::show(this, kUdlpCaption, QStringLiteral("You must first enable UDLP"),
+                         QMessageBox::Information);
+        return;
+    }
+    if (!equalsIgnoringAsciiCase(own.mind, fullPath(programValues().mindPath))) {
+        MessageBox::show(this, kUdlpCaption,
+                         QStringLiteral("UDLP is enabled for a different Vebix bot; you must enable "
+                                        "UDLP for this bot or load the desired mind file"),
+                         QMessageBox::Warning);
+        return;
+    }
+    FindUdlpBotForm finder(this);
+    if (ModalDialog::exec(finder) != QDialog::Accepted) return;
+    if (!finder.chosenBot()) {
+        MessageBox::show(this, kUdlpCaption, QStringLiteral("Problem interfacing with UDLP bot"),
+                         QMessageBox::Warning);
+        return;
+    }
+    const BotListEntry& other = *finder.chosenBot();
+    const QString ownName = QString::fromStdString(bot->botName);
+    const QString otherName = QString::fromStdString(other.name);
+
+    // The window becomes link mode's; there is no way back.
+    disp_->clear();
+    setStatusText(QStringLiteral("Linking..."));
+    setWindowTitle(windowTitle() + QStringLiteral(" - Link Mode"));
+    disconnect(sayBtn_, &QPushButton::clicked, nullptr, nullptr);
+    connect(sayBtn_, &QPushButton::clicked, this, &QWidget::close);
+    sayBtn_->setText(QStringLiteral("E&xit"));
+    sayBtn_->setEnabled(true);
+    sayBtn_->setFocus();
+    input_->hide();
+    keepOnlyLinkModeMenuItems();
+    linkBotPic1_->setPixmap(windowIcon().pixmap(32, 32));
+    linkBotName1_->setFont(input_->font());
+    linkBotName1_->setText(ownName);
+    linkBotPic2_->setPixmap(FindUdlpBotForm::botIcon(other).pixmap(32, 32));
+    linkBotName2_->setFont(input_->font());
+    linkBotName2_->setText(otherName);
+    for (QLabel* l : {linkBotPic1_, linkBotName1_, linkBotPic2_, linkBotName2_}) l->show();
+    appendText(QStringLiteral("Linked bots ") + ownName + QStringLiteral(" and ") + otherName +
+                   QStringLiteral("\r\n\r\n"),
+               infoColor);
+
+    linkThread_ = new BotLinkThread(this, bot, LinkBot{other.name, other.folder, other.exePath},
+                                    own);
+    linkThread_->start();
+}
+
+bool VebixForm::stopLinkMode() {
+    if (!linkThread_) return true;
+    linkThread_->requestStop();
+    // The thread may be waiting for the window to run something it handed over: keep running
+    // those while waiting.
+    QElapsedTimer waited;
+    waited.start();
+    while (!linkThread_->wait(QDeadlineTimer(20))) {
+        if (waited.elapsed() >= kLinkStopWaitMs) {
+            // Still busy (an engine reply on a very large mind): it no longer reaches the window,
+            // and it holds its own share of the engine, so it is left to finish on its own.
+            linkThread_ = nullptr;
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+    delete linkThread_;
+    linkThread_ = nullptr;
+    return true;
+}
+
+}  // namespace vebix

@@ -1,0 +1,259 @@
+// Link mode in the real window: its start checks, and two copies of the program linked through
+// the real CHAT.MSG exchange (this process's window on one side, the built program in bot mode
+// on the other).
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+
+#include <sys/stat.h>
+
+#include <string>
+
+#include "core/botfinder.h"
+#include "core/templatemind.h"
+#include "core/udlpinfo.h"
+#include "core/vebixai.h"
+#include "gui/botlinkthread.h"
+#include "gui/findudlpbotform.h"
+#include "guitestsupport.h"
+
+using namespace vebix;
+using namespace vebix::testing;
+
+namespace {
+
+// A window whose link mode is the real one.
+class LinkForm : public VebixForm {
+public:
+    bool programEnded = false;
+    bool linkStoppedInTime = true;
+
+protected:
+    void endProgram() override { programEnded = true; }
+    void closeEvent(QCloseEvent* event) override {
+        // The window's own closing stops link mode first; note whether the thread ended in time.
+        linkStoppedInTime = stopLinkMode();
+        VebixForm::closeEvent(event);
+    }
+};
+
+// The template mind under another bot name.
+std::string templateNamed(const std::string& name) {
+    std::string text(templateMindText());
+    const std::string from = "\"Vebix\"";
+    text.replace(text.find(from), from.size(), "\"" + name + "\"");
+    return text;
+}
+
+int countOf(const QString& text, const QString& what) { return text.count(what); }
+
+class LinkModeTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        overrideBotSearchPlaces(BotSearchPlaces{});
+        programValues().delayResponses = false;
+        QDir(tmp_.path()).mkpath("home");
+        savedHome_ = qgetenv("HOME");
+        savedConfig_ = qgetenv("XDG_CONFIG_HOME");
+        // The other copy of the program runs with these.
+        qputenv("HOME", path("home").toUtf8());
+        qputenv("XDG_CONFIG_HOME", path("home").toUtf8());
+    }
+    void TearDown() override {
+        qputenv("HOME", savedHome_);
+        qputenv("XDG_CONFIG_HOME", savedConfig_);
+        overrideBotSearchPlaces(std::nullopt);
+        WindowTest::TearDown();
+    }
+
+    // This side: a mind "Own.mdd" from the template, loaded into the window, UDLP enabled for it.
+    void loadOwnBot(LinkForm& form, bool learn) {
+        ownMind_ = spath("Own.mdd");
+        writeBytes(path("Own.mdd"), std::string(templateMindText()));
+        programValues().mindPath = ownMind_;
+        writeUdlpFiles("Vebix", fullPath(ownMind_), learn);
+        answerNamePrompt("Ann");
+        showAndLoad(form);
+        ASSERT_TRUE(form.isBotLoaded());
+    }
+    // The other side: a copy of the program in its own folder, with its own mind and UDLP files.
+    void makeOtherBot(bool learn) {
+        QDir(tmp_.path()).mkpath("Bea");
+        otherFolder_ = spath("Bea");
+        otherMind_ = otherFolder_ + "/Bea.mdd";
+        writeBytes(path("Bea/Bea.mdd"), templateNamed("Bea"));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(VEBIX_EXE), path("Bea/vebix")));
+        std::string header = "2\r\n0\r\nvebix\r\nBea\r\n";
+        writeBytes(path("Bea/UDLP.NFO"), header);
+        writeBytes(path("Bea/UDLPX.NFO"), header + "mind=" + otherMind_ + "\r\nexepath=" +
+                                              otherFolder_ + "/vebix\r\nshowerrors=false\r\nlearn=" +
+                                              (learn ? "true" : "false") + "\r\n");
+    }
+    // The find dialog answers with the bot in folder.
+    static void chooseBotIn(const std::string& folder) {
+        ModalDialog::queueScript("FindUdlpBotForm", [folder](QDialog& dialog) {
+            auto& finder = static_cast<FindUdlpBotForm&>(dialog);
+            finder.runInitialSearch();
+            typeInto(child<QLineEdit>(&dialog, "botFolderBox"), QString::fromStdString(folder));
+            click(child<QPushButton>(&dialog, "okBtn"));
+        });
+    }
+    // Runs the window's events until the other bot has answered turns times (or a minute went).
+    static bool runTurns(VebixForm& form, int turns) {
+        QDeadlineTimer deadline(60000);
+        while (countOf(shown(form), "<Bea> ") < turns && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        return countOf(shown(form), "<Bea> ") >= turns;
+    }
+    static std::vector<std::string> mindLines(const std::string& file) {
+        VebixAi ai;
+        ai.loadFile(file);
+        return {ai.lines.begin(), ai.lines.end()};
+    }
+
+    std::string ownMind_, otherFolder_, otherMind_;
+    QByteArray savedHome_, savedConfig_;
+};
+
+}  // namespace
+
+TEST_F(LinkModeTest, StartChecks) {
+    LinkForm form;
+    loadOwnBot(form, false);
+    MessageBox::clearAnsweredBoxes();
+
+    QFile::remove(path("bin/UDLPX.NFO"));
+    form.linkBots();
+    writeUdlpFiles("Vebix", "/somewhere/else.mdd", false);
+    form.linkBots();
+    writeUdlpFiles("Vebix", fullPath(ownMind_), false);
+    ModalDialog::queueScript("FindUdlpBotForm", [](QDialog& d) { d.reject(); });
+    form.linkBots();
+    // OK on a folder that holds a UDLP.NFO of another version: no bot to link with.
+    QDir(tmp_.path()).mkpath("Old");
+    writeBytes(path("Old/UDLP.NFO"), "1\r\n0\r\nold\r\nOld\r\n");
+    chooseBotIn(spath("Old"));
+    form.linkBots();
+
+    EXPECT_EQ(MessageBox::answeredBoxes(),
+              (QStringList{"UDLP: You must first enable UDLP",
+                           "UDLP: UDLP is enabled for a different Vebix bot; you must enable UDLP "
+                           "for this bot or load the desired mind file",
+                           "UDLP: Problem interfacing with UDLP bot"}));
+    EXPECT_EQ(form.linkThread(), nullptr);
+    EXPECT_EQ(form.windowTitle(), "Vebix 1.2.02");
+}
+
+TEST_F(LinkModeTest, TwoCopiesTalkForTwentyTurns) {
+    LinkForm form;
+    loadOwnBot(form, true);
+    makeOtherBot(false);
+    const std::string otherBytes = readBytes(path("Bea/Bea.mdd"));
+    const std::size_t ownLinesBefore = mindLines(ownMind_).size();
+
+    chooseBotIn(otherFolder_);
+    form.linkBots();
+    ASSERT_NE(form.linkThread(), nullptr);
+
+    // The window is link mode's: title, Exit button, no input line, both bots named, the plain
+    // menu entries gone.
+    EXPECT_EQ(form.windowTitle(), "Vebix 1.2.02 - Link Mode");
+    EXPECT_EQ(child<QPushButton>(&form, "sayBtn")->text(), "E&xit");
+    EXPECT_FALSE(child<QLineEdit>(&form, "input")->isVisible());
+    EXPECT_EQ(child<QLabel>(&form, "linkBotName1")->text(), "Vebix");
+    EXPECT_EQ(child<QLabel>(&form, "linkBotName2")->text(), "Bea");
+    EXPECT_TRUE(child<QLabel>(&form, "linkBotPic2")->isVisible());
+    QStringList entries;
+    for (QAction* top : form.menuBar()->actions()) {
+        entries << top->objectName();
+        if (top->menu())
+            for (QAction* a : top->menu()->actions()) entries << a->objectName();
+    }
+    EXPECT_FALSE(entries.contains("newMindItem"));
+    EXPECT_FALSE(entries.contains("linkBotsItem"));
+    EXPECT_TRUE(entries.contains("exitItem")) << entries.join(",").toStdString();
+    EXPECT_TRUE(shown(form).startsWith("Linked bots Vebix and Bea\n\n"));
+
+    ASSERT_TRUE(runTurns(form, 20)) << shown(form).toStdString();
+    EXPECT_EQ(status(form), "Link Mode: Vebix and Bea");
+    EXPECT_EQ(countOf(shown(form), "was unable to respond"), 0) << shown(form).toStdString();
+
+    // Exit ends link mode, then saves what this side learned.
+    click(child<QPushButton>(&form, "sayBtn"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.linkThread(), nullptr);
+
+    // Every line shown was learned on this side, in pairs: its own line and Bea's answer.
+    const QString text = shown(form);
+    const int beaLines = countOf(text, "<Bea> ");
+    auto own = mindLines(ownMind_);
+    ASSERT_EQ(own.size(), ownLinesBefore + 2 * static_cast<std::size_t>(beaLines));
+    for (std::size_t i = ownLinesBefore; i < own.size(); i += 2) {
+        MindLine mine = parseLine(own[i], false), hers = parseLine(own[i + 1], false);
+        EXPECT_EQ(mine.key, "Bea!Bea");
+        EXPECT_EQ(mine.speaker, "<ai>");
+        EXPECT_EQ(hers.speaker, "Bea!Bea");
+        EXPECT_TRUE(text.contains("<Bea> " + QString::fromUtf8(hers.text.data(),
+                                                                static_cast<qsizetype>(hers.text.size())) +
+                                  "\n"));
+    }
+    // Bea's side has learning off: its mind is byte for byte as it was, and it still loads.
+    EXPECT_EQ(readBytes(path("Bea/Bea.mdd")), otherBytes);
+    EXPECT_FALSE(mindLines(otherMind_).empty());
+}
+
+TEST_F(LinkModeTest, OnlyAnsweredLinesAreLearnedOnTheOtherSide) {
+    LinkForm form;
+    loadOwnBot(form, false);
+    makeOtherBot(true);
+    const std::size_t otherBefore = mindLines(otherMind_).size();
+    const std::string ownBytes = readBytes(path("Own.mdd"));
+    chooseBotIn(otherFolder_);
+    form.linkBots();
+    ASSERT_TRUE(runTurns(form, 5));
+    form.close();
+    QCoreApplication::processEvents();
+    // Bea learned two lines for every line it answered; this side, with learning off, nothing.
+    const int beaLines = countOf(shown(form), "<Bea> ");
+    EXPECT_EQ(mindLines(otherMind_).size(), otherBefore + 2 * static_cast<std::size_t>(beaLines));
+    EXPECT_EQ(readBytes(path("Own.mdd")), ownBytes);
+}
+
+TEST_F(LinkModeTest, ClosingInTheMiddleOfATurnEndsLinkModeAndSavesWhatWasLearned) {
+    LinkForm form;
+    loadOwnBot(form, true);
+    // A bot that answers twice, then takes its time until the test lets it go.
+    QDir(tmp_.path()).mkpath("Slow");
+    const std::string folder = spath("Slow");
+    ASSERT_EQ(::mkfifo((folder + "/release").c_str(), 0600), 0);
+    writeBytes(path("Slow/bot.sh"),
+               "#!/bin/sh\n"
+               "n=$(( $(cat turn 2>/dev/null || echo 0) + 1 )); echo $n > turn\n"
+               "if [ $n -gt 2 ]; then read line < release; fi\n"
+               "printf 'Answer %s\\r\\n' $n > CHAT.MSG\n");
+    QFile::setPermissions(path("Slow/bot.sh"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    writeBytes(path("Slow/UDLP.NFO"), "2\r\n0\r\nbot.sh\r\nBea\r\n");
+    chooseBotIn(folder);
+    form.linkBots();
+    ASSERT_TRUE(runTurns(form, 2));
+    // The third request is out: wait until the bot has started on it.
+    QDeadlineTimer deadline(30000);
+    while (readBytes(path("Slow/turn")) != "3\n" && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    ASSERT_EQ(readBytes(path("Slow/turn")), "3\n");
+
+    form.close();
+    EXPECT_TRUE(form.linkStoppedInTime);
+    EXPECT_EQ(form.linkThread(), nullptr);
+    // The two answered exchanges were learned and saved.
+    auto own = mindLines(ownMind_);
+    ASSERT_GE(own.size(), 4u);
+    EXPECT_EQ(parseLine(own[own.size() - 3], false).text, "Answer 1");
+    EXPECT_EQ(parseLine(own.back(), false).text, "Answer 2");
+    writeBytes(path("Slow/release"), "go\n");
+}
