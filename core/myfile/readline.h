@@ -11,8 +11,9 @@ namespace vebix {
 // nothing was read, or on a read error (ask std::ferror to tell the two apart). A last line
 // that has no line end is returned like any other line.
 //
-// A CR at the end of one call and an LF at the start of the next form one line end: the reader
-// remembers, per thread, which stream last ended a line with CR.
+// After a CR the reader looks at the next byte and takes it when it is the LF of a CR LF pair
+// (the stream must allow one byte to be pushed back, as every file stream does). It keeps no
+// state between calls.
 bool readLine(std::string& line, std::FILE* stream);
 
 }  // namespace vebix

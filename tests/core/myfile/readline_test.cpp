@@ -71,3 +71,32 @@ TEST(ReadLine, TwoStreamsAlternately) {
     std::fclose(a);
     std::fclose(b);
 }
+
+TEST(ReadLine, StreamReusedAfterALoneCrKeepsItsEmptyFirstLine) {
+    // freopen keeps the FILE object: nothing of the CR that ended the first file's last line
+    // may swallow the LF that starts the second file.
+    const std::string first = ::testing::TempDir() + "readline_first.txt";
+    const std::string second = ::testing::TempDir() + "readline_second.txt";
+    std::FILE* w = std::fopen(first.c_str(), "wb");
+    std::fputs("a\r", w);
+    std::fclose(w);
+    w = std::fopen(second.c_str(), "wb");
+    std::fputs("\nb\n", w);
+    std::fclose(w);
+
+    std::FILE* f = std::fopen(first.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    std::string line;
+    ASSERT_TRUE(readLine(line, f));
+    EXPECT_EQ(line, "a");
+    f = std::freopen(second.c_str(), "rb", f);
+    ASSERT_NE(f, nullptr);
+    ASSERT_TRUE(readLine(line, f));
+    EXPECT_EQ(line, "");
+    ASSERT_TRUE(readLine(line, f));
+    EXPECT_EQ(line, "b");
+    EXPECT_FALSE(readLine(line, f));
+    std::fclose(f);
+    std::remove(first.c_str());
+    std::remove(second.c_str());
+}
