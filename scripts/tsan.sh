@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The threaded tests under ThreadSanitizer, in build-tsan/: the process-wide random generator
-# drawn from two threads, the process starter waiting with a time-out, the link turn exchange,
-# and link mode's thread once it is there. Any data race fails the run.
+# drawn from two threads, the process starter waiting with a time-out, the link turn exchange
+# and link mode's loop on a thread of its own handing window work over. Any data race fails
+# the run.
 #   scripts/tsan.sh [ctest arguments]
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
