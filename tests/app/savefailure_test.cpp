@@ -13,11 +13,13 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <stdexcept>
 #include <string>
 
 #include "apptestsupport.h"
 #include "base/clock.h"
 #include "base/error.h"
+#include "core/botmode.h"
 #include "core/mindkeeper.h"
 #include "core/vebixai.h"
 
@@ -196,6 +198,34 @@ TEST_F(SaveFailure, AutosaveThatFailsKeepsTheLinesForTheNextTick) {
     EXPECT_FALSE(keeper.hasUnsavedLines());
     EXPECT_EQ(readBytes(path("mind.mdd")),
               kMind + "Bob 5 Bob remember me\r\nBob 5 <ai> I will\r\n");
+}
+
+TEST_F(SaveFailure, BotModeReportsAFailedSaveAndLeavesTheMind) {
+    // The mind may not be written by the ordinary user; the working folder may.
+    const auto all = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                     QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                     QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    ASSERT_TRUE(QFile::setPermissions(tmp_.path(), all));
+    QDir(tmp_.path()).mkpath("work");
+    ASSERT_TRUE(QFile::setPermissions(path("work"), all));
+    ASSERT_TRUE(QFile::setPermissions(path("mind.mdd"), QFileDevice::ReadOwner |
+                                                            QFileDevice::ReadGroup |
+                                                            QFileDevice::ReadOther));
+    writeBytes(path("work/UDLPX.NFO"),
+               "2\r\n0\r\nvebix\r\nMo\r\nmind=" + mindPath_ + "\r\nlearn=true\r\n");
+    writeBytes(path("work/CHAT.MSG"), "Bob\r\nhello there\r\n");
+    const QString work = path("work");
+    EXPECT_EQ(errorAsOrdinaryUser([&] {
+                  if (!QDir::setCurrent(work)) throw std::runtime_error("no working folder");
+                  std::string shown = "<no box>";
+                  const int status =
+                      runBotMode("", [&](const std::string& message) { shown = message; });
+                  if (status != 1) throw std::runtime_error("status " + std::to_string(status));
+                  throw std::runtime_error(shown);
+              }),
+              failureMessage());
+    EXPECT_EQ(readBytes(path("mind.mdd")), kMind);
+    EXPECT_FALSE(QFileInfo::exists(path("work/CHAT.MSG")));  // the link program sees no reply
 }
 
 }  // namespace
