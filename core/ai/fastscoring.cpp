@@ -26,6 +26,7 @@
 #include <string>
 
 #include "ai/ai.h"
+#include "ai/scoringrules.h"
 #include "base/random.h"
 #include "enparse/likeness.h"
 #include "enparse/tokenizer.h"
@@ -33,20 +34,9 @@
 namespace vebix {
 namespace {
 
-struct Context {
-    std::uint32_t running = 0;
-    std::uint32_t lastTime = 0;
-};
-
-std::uint32_t saturate32(std::uint64_t v) {
-    return v > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<std::uint32_t>(v);
-}
-
-std::string storedForm(std::string_view s) {
-    std::string out(s);
-    std::replace(out.begin(), out.end(), ' ', '_');
-    return out;
-}
+using scoring::Context;
+using scoring::saturate32;
+using scoring::storedForm;
 
 // Words alike to each other start with the same ASCII letter (see the note above); 26 stands
 // for a word that does not start with one.

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "ai/ai.h"
+#include "ai/scoringrules.h"
 #include "base/random.h"
 #include "enparse/likeness.h"
 #include "enparse/tokenizer.h"
@@ -16,30 +17,15 @@
 namespace vebix {
 namespace {
 
-// Per conversation, within one scoring pass.
-struct Context {
-    std::uint32_t running = 0;
-    std::uint32_t lastTime = 0;
-};
+using scoring::Context;
+using scoring::saturate32;
+using scoring::storedForm;
 
 std::string asciiLower(std::string_view s) {
     std::string out(s);
     for (char& c : out)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return out;
-}
-
-// Key and speaker are stored with blanks as "_"; what the caller passes is compared in the
-// same form, so that a name with a blank still earns the same-conversation and same-speaker
-// bonuses.
-std::string storedForm(std::string_view s) {
-    std::string out(s);
-    std::replace(out.begin(), out.end(), ' ', '_');
-    return out;
-}
-
-std::uint32_t saturate32(std::uint64_t v) {
-    return v > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<std::uint32_t>(v);
 }
 
 }  // namespace
