@@ -78,8 +78,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
     }
 
-    // Written whole and read back: the same name, header lines and mind lines.
-    if (fromFile.ok && fromFile.botName.find('"') == std::string::npos) {
+    // Written whole and read back: the same name, header lines and mind lines. A line that
+    // still starts with a byte-order mark after reading loses that one too when read again (a
+    // header line of nothing but the mark then even ends the header), so such minds are left
+    // out; so is a name with a double quote, which the header line cannot hold.
+    auto bomFree = [](const std::vector<std::string>& v) {
+        for (const std::string& l : v)
+            if (std::string_view(l).starts_with("\xEF\xBB\xBF")) return false;
+        return true;
+    };
+    if (fromFile.ok && fromFile.botName.find('"') == std::string::npos &&
+        bomFree(fromFile.lines) && bomFree(fromFile.headerLines)) {
         const std::string path = QDir(folder().path()).filePath("m.mdd").toStdString();
         {
             vebix::VebixAi ai;
@@ -91,16 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         const Loaded back = load([&](vebix::VebixAi& ai) { ai.loadFile(path); });
         ::unlink(path.c_str());
-        if (!back.ok || back.botName != fromFile.botName) std::abort();
-        // A line that still starts with a byte-order mark after reading loses that one too when
-        // read again; every other line comes back byte for byte.
-        auto bomFree = [](const std::vector<std::string>& v) {
-            for (const std::string& l : v)
-                if (std::string_view(l).starts_with("\xEF\xBB\xBF")) return false;
-            return true;
-        };
-        if (bomFree(fromFile.lines) && back.lines != fromFile.lines) std::abort();
-        if (bomFree(fromFile.headerLines) && back.headerLines != fromFile.headerLines)
+        if (!back.ok || back.botName != fromFile.botName || back.lines != fromFile.lines ||
+            back.headerLines != fromFile.headerLines)
             std::abort();
     }
     return 0;
