@@ -33,7 +33,16 @@ VebixForm::BotLinkThread::BotLinkThread(VebixForm* mainForm, std::shared_ptr<Veb
     };
 }
 
-void VebixForm::BotLinkThread::run() { loop_.run(); }
+void VebixForm::BotLinkThread::run() {
+    loop_.run();
+    std::lock_guard<std::mutex> lock(endedMutex_);
+    ended_ = true;
+}
+
+bool VebixForm::BotLinkThread::loopEnded() {
+    std::lock_guard<std::mutex> lock(endedMutex_);
+    return ended_;
+}
 
 void VebixForm::BotLinkThread::showBotLine(std::string_view text) {
     mainForm_->showBotTag();

@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include <memory>
+#include <mutex>
 
 #include "core/linkloop.h"
 #include "gui/vebixform.h"
@@ -24,6 +25,11 @@ public:
 
     LinkLoop& loop() { return loop_; }
 
+    // True once run() has returned. Ask it after wait() before deleting the thread: the lock it
+    // takes makes the end of the thread's work visible to race checkers, which cannot see the
+    // toolkit's own join.
+    bool loopEnded();
+
 protected:
     void run() override;
 
@@ -38,6 +44,8 @@ private:
 
     QPointer<VebixForm> mainForm_;
     LinkLoop loop_;
+    std::mutex endedMutex_;
+    bool ended_ = false;
 };
 
 }  // namespace vebix

@@ -93,7 +93,7 @@ bool VebixForm::stopLinkMode() {
     // those while waiting.
     QElapsedTimer waited;
     waited.start();
-    while (!linkThread_->wait(QDeadlineTimer(20))) {
+    while (!linkThread_->wait(QDeadlineTimer(20)) || !linkThread_->loopEnded()) {
         if (waited.elapsed() >= kLinkStopWaitMs) {
             // Still busy (an engine reply on a very large mind): it no longer reaches the window,
             // and it holds its own share of the engine, so it is left to finish on its own.
