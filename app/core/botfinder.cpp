@@ -195,6 +195,13 @@ std::optional<BotListEntry> BotFinder::botFromFolder(const std::string& folder, 
         return *listed;
     }
 
+    // The executable is always named by its absolute path inside the bot's folder: a folder
+    // typed relative to where this program started, or an exepath= without a folder, must not
+    // depend on the other bot's working folder or on PATH.
+    const std::string absFolder = fromQPath(QFileInfo(toQPath(folder)).absoluteFilePath());
+    auto inFolder = [&](const std::string& exe) {
+        return !exe.empty() && exe.front() == '/' ? exe : joinPath(absFolder, exe);
+    };
     std::string exePath;
     std::string name;
     if (holdsFile(folder, udlp::kBasicFileName)) {
@@ -205,7 +212,7 @@ std::optional<BotListEntry> BotFinder::botFromFolder(const std::string& folder, 
         if (readUdlpHeader(file.get(), header) == kSupportedVersion) {
             name = header.botName;
             // A header without an executable's name names no executable (not the folder).
-            if (!header.exeName.empty()) exePath = joinPath(folder, header.exeName);
+            if (!header.exeName.empty()) exePath = inFolder(header.exeName);
         }
     }
 
@@ -213,7 +220,7 @@ std::optional<BotListEntry> BotFinder::botFromFolder(const std::string& folder, 
     if (loadUdlpInfo(folder, extended)) {
         if (!mindPath.empty() && equalsIgnoringCase(extended.mind, mindPath)) return std::nullopt;
         if (!extended.botName.empty()) name = extended.botName;
-        if (!extended.exePath.empty()) exePath = extended.exePath;
+        if (!extended.exePath.empty()) exePath = inFolder(extended.exePath);
     }
 
     if (exePath.empty() || name.empty()) return std::nullopt;

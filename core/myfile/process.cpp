@@ -114,9 +114,10 @@ ChildProcess::StartResult ChildProcess::start(std::vector<std::string> args,
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
     pid_t pid = -1;
-    // The program is looked up on PATH only when it names no folder, as a shell would not be
-    // involved either way.
-    int rc = ::posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), environ);
+    // The program is looked up on PATH only when it names no folder and the caller allows it;
+    // otherwise it is the file named, relative paths taken from the child's working folder.
+    int rc = searchPath ? ::posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), environ)
+                        : ::posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
     if (rc != 0) {
@@ -126,6 +127,19 @@ ChildProcess::StartResult ChildProcess::start(std::vector<std::string> args,
     pid_ = pid;
     reaped_ = false;
     return StartResult::Started;
+}
+
+void ChildProcess::kill() {
+    if (pid_ <= 0 || reaped_) return;
+    if (wait(0) != WaitResult::TimedOut) return;
+    ::kill(pid_, SIGKILL);
+    int status = 0;
+    pid_t r;
+    do {
+        r = ::waitpid(pid_, &status, 0);
+    } while (r < 0 && errno == EINTR);
+    reaped_ = true;
+    signal_ = SIGKILL;
 }
 
 ChildProcess::WaitResult ChildProcess::wait(std::uint32_t timeoutMs) {

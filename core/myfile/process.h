@@ -48,9 +48,14 @@ public:
 
     // Waits for the child to end, at most timeoutMs milliseconds.
     WaitResult wait(std::uint32_t timeoutMs);
+    // Ends a child still running (SIGKILL) and waits for it; nothing when it has ended already.
+    void kill();
 
     // Send the child's standard output and error to /dev/null (set before start).
     bool discardOutput = false;
+    // When false, a program named without a folder is not looked up on PATH: it names a file
+    // in the working folder, like any other relative path (set before start).
+    bool searchPath = true;
 
     int exitCode() const { return exitCode_; }
     int signal() const { return signal_; }

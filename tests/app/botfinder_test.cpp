@@ -120,6 +120,31 @@ TEST_F(BotFinderTest, Version2HeaderGivesFolderJoinedWithExe) {
     EXPECT_TRUE(Settings().valueNames(Settings::kLinkBotListGroup).empty());
 }
 
+TEST_F(BotFinderTest, ExecutableIsNamedByItsAbsolutePathInTheBotsFolder) {
+    // The working folder is path("work"): folders typed relative to it, executables named in
+    // the info files without a folder or relative to the bot's folder.
+    const std::string extended = "2\r\n0\r\nx\r\nCy\r\nmind=/m/Cy.mdd\r\nexepath=";
+    makeBot(path("work/bots/Ann"), basicFile("ann.bin", "Ann"));
+    makeBot(path("work/bots/Bo"), basicFile("bo.bin", "Bo"), extended + "bo\r\n");
+    makeBot(path("work/bots/Cy"), basicFile("cy.bin", "Cy"), extended + "sub/cy\r\n");
+    makeBot(path("work/bots/Di"), basicFile("di.bin", "Di"), extended + "/opt/di/di\r\n");
+    const struct {
+        std::string folder, exePath;
+    } cases[] = {
+        {"bots/Ann", spath("work/bots/Ann/ann.bin")},
+        {"bots/Bo", spath("work/bots/Bo/bo")},
+        {"./bots/Cy/", spath("work/bots/Cy/sub/cy")},
+        {spath("work/bots/Di"), "/opt/di/di"},
+    };
+    for (const auto& c : cases) {
+        BotFinder finder;
+        auto bot = finder.botFromFolder(c.folder, false);
+        ASSERT_TRUE(bot) << c.folder;
+        EXPECT_EQ(bot->folder, c.folder);
+        EXPECT_EQ(bot->exePath, c.exePath) << c.folder;
+    }
+}
+
 TEST_F(BotFinderTest, FolderRules) {
     programValues().mindPath = spath("mine/Me.mdd");
     const std::string header = basicFile("bot.bin", "Bo");

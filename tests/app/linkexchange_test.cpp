@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 
 #include <filesystem>
 #include <fstream>
@@ -148,6 +152,75 @@ TEST_F(LinkExchangeTest, StrangePathsStartThatExactFileWithNoShell) {
     }
     for (auto& e : fs::recursive_directory_iterator(root_))
         EXPECT_NE(e.path().filename(), "PWNED") << e.path();
+}
+
+TEST_F(LinkExchangeTest, ExecutableWithoutAFolderIsTheOneInTheBotsFolderNeverOnPath) {
+    // Another program of the same name comes first on PATH.
+    fs::path decoy = bot("decoy", "printf 'from decoy\r\n' > CHAT.MSG");
+    bot("own", "printf 'from own\r\n' > CHAT.MSG");
+    const char* oldPath = std::getenv("PATH");
+    const std::string saved = oldPath ? oldPath : "";
+    ::setenv("PATH", (decoy.parent_path().string() + ":" + saved).c_str(), 1);
+    for (const std::string exe : {"bot.sh", "./bot.sh", "../own/bot.sh"}) {
+        LinkExchange link((root_ / "own").string(), exe, "Vebix");
+        EXPECT_EQ(link.exePath(), (root_ / "own" / "bot.sh").string()) << exe;
+        auto r = link.exchange("hi");
+        EXPECT_EQ(r.reply, "from own") << exe;
+    }
+    ::setenv("PATH", saved.c_str(), 1);
+}
+
+TEST_F(LinkExchangeTest, BotStillRunningIsSentNothingUntilItHasEnded) {
+    // The first start takes its time until the test lets it go; later ones answer at once.
+    fs::create_directories(root_ / "slow");
+    ASSERT_EQ(::mkfifo((root_ / "slow" / "release").c_str(), 0600), 0);
+    bot("slow", R"(n=$(( $(cat starts 2>/dev/null || echo 0) + 1 )); echo $n > starts
+msg=$(sed -n 2p CHAT.MSG | tr -d '
+')
+if [ $n -eq 1 ]; then read line < release; fi
+printf 'answer %s to %s
+' $n "$msg" > CHAT.MSG)");
+    LinkExchange link((root_ / "slow").string(), "bot.sh", "Vebix");
+    link.timeoutMs = 200;
+    auto first = link.exchange("one");
+    EXPECT_TRUE(first.started);
+    EXPECT_FALSE(first.gotReply);
+    EXPECT_TRUE(link.botRunning());
+
+    // Still at it: no second copy, and its request stays as it was.
+    auto second = link.exchange("two");
+    EXPECT_TRUE(second.busy);
+    EXPECT_FALSE(second.started);
+    EXPECT_EQ(read(root_ / "slow" / "starts"), "1\n");
+    EXPECT_EQ(read(root_ / "slow" / "CHAT.MSG"), "Vebix\r\none\r\n");
+
+    // Once it has ended (its late answer is not taken for the next one), turns go on.
+    std::ofstream(root_ / "slow" / "release") << "go\n";
+    link.timeoutMs = 60000;
+    auto third = link.exchange("three");
+    EXPECT_TRUE(third.started);
+    EXPECT_EQ(third.reply, "answer 2 to three");
+    EXPECT_FALSE(link.botRunning());
+}
+
+TEST_F(LinkExchangeTest, ReleaseEndsTheBotAndRemovesWhatWasLeftInItsFolder) {
+    // hung: never answers; late: answers once the test lets it go, after its time ran out.
+    for (const std::string name : {"hung", "late"}) {
+        fs::create_directories(root_ / name);
+        ASSERT_EQ(::mkfifo((root_ / name / "release").c_str(), 0600), 0);
+        bot(name, "read line < release\nprintf 'late\\r\\n' > CHAT.MSG");
+        LinkExchange link((root_ / name).string(), "bot.sh", "Vebix");
+        link.timeoutMs = 200;
+        EXPECT_FALSE(link.exchange("hi").gotReply) << name;
+        ASSERT_TRUE(fs::exists(root_ / name / "CHAT.MSG")) << name;
+        if (name == "late") std::ofstream(root_ / name / "release") << "go\n";
+        link.release(name == "late" ? 60000 : 100);
+        EXPECT_FALSE(link.botRunning()) << name;
+        EXPECT_FALSE(fs::exists(root_ / name / "CHAT.MSG")) << name;
+        // Nobody is left to read the release pipe.
+        EXPECT_EQ(::open((root_ / name / "release").c_str(), O_WRONLY | O_NONBLOCK), -1) << name;
+        EXPECT_EQ(errno, ENXIO) << name;
+    }
 }
 
 TEST_F(LinkExchangeTest, RequestThatCannotBeWrittenEndsTheLink) {
