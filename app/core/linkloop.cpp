@@ -19,7 +19,16 @@ LinkLoop::LinkLoop(std::shared_ptr<VebixAi> engine, LinkBot other, UdlpInfo ownI
       window_(window),
       runOnWindow_(std::move(runOnWindow)) {}
 
+LinkLoop::~LinkLoop() = default;
+
 void LinkLoop::run() {
+    runTurns();
+    // Whatever ended the turns, the other bot is not left with a request, nor answering one
+    // after this program has gone.
+    if (exchange_) exchange_->release(exitWaitMs.load());
+}
+
+void LinkLoop::runTurns() {
     try {
         turns();
     } catch (const std::exception& e) {
@@ -62,13 +71,20 @@ void LinkLoop::turns() {
     std::string learnedMessage = message;
     runOnWindow_([&] { window_.showBotLine(message); });
 
-    LinkExchange exchange(other_.folder, other_.exePath, ownName);
+    exchange_ = std::make_unique<LinkExchange>(other_.folder, other_.exePath, ownName);
+    LinkExchange& exchange = *exchange_;
     exchange.timeoutMs = replyTimeoutMs;
     exchange.stopFlag = &stop_;
+    // Link mode has begun once the other bot runs, not when its first answer is in.
+    bool shownLinkStatus = false;
+    exchange.onStarted = [&] {
+        if (shownLinkStatus) return;
+        shownLinkStatus = true;
+        runOnWindow_([&] { window_.setStatus("Link Mode: " + ownName + " and " + otherName); });
+    };
     std::uint32_t conversationStamp = clock().nowSeconds();
     int turnCounter = 1;
     std::string probeAnswerPending;
-    bool shownLinkStatus = false;
 
     for (;;) {
         if (stop_.load()) return;  // no new exchange once the window is closing
@@ -78,14 +94,17 @@ void LinkLoop::turns() {
         std::uint64_t tick0 = clock().tickMs();
         LinkExchange::Result result = exchange.exchange(message);
         std::uint32_t replyStamp = clock().nowSeconds();
+        if (result.missing) {
+            // Nothing will answer: said once, where it does not stand in the way of Exit, and
+            // the turns end.
+            runOnWindow_([&] {
+                window_.showInfo(result.error);
+                window_.setStatus(std::string(kLinkEndedStatus));
+            });
+            return;
+        }
         if (!result.error.empty() && ownInfo_.showErrors)
             runOnWindow_([&] { window_.showError(result.error); });
-        if (result.started && !shownLinkStatus) {
-            shownLinkStatus = true;
-            runOnWindow_([&] {
-                window_.setStatus("Link Mode: " + ownName + " and " + otherName);
-            });
-        }
         if (stop_.load()) return;
         if (delayResponses() && !pauseSince(tick0)) return;
 

@@ -15,12 +15,17 @@
 
 namespace vebix {
 
+class LinkExchange;
 class VebixAi;
 
 inline constexpr std::uint32_t kLinkPauseMs = 2200;
 inline constexpr std::string_view kLinkErrorCaption = "UDLP Error";
 inline constexpr std::string_view kUnableToRespond = " was unable to respond";
 inline constexpr std::string_view kLinkOpeningFallback = "hi";
+inline constexpr std::string_view kLinkEndedStatus = "Link Mode ended";
+// How long the end of link mode waits for the other bot to finish a turn still in flight
+// before it ends that bot.
+inline constexpr std::uint32_t kLinkExitWaitMs = 5000;
 // Engine lines between two refreshes of the fill words.
 inline constexpr int kLinkFillWordTurns = 9;
 
@@ -53,9 +58,13 @@ public:
 
     LinkLoop(std::shared_ptr<VebixAi> engine, LinkBot other, UdlpInfo ownInfo, Window& window,
              RunOnWindow runOnWindow);
+    ~LinkLoop();
 
-    // The thread body: turns until stop is set, or until an error outside the exchange with
-    // the other bot ends it (the error is shown first). Never throws.
+    // The thread body: turns until stop is set, until the other bot's program turns out not
+    // to exist (said once in the display and the status line, no error box), or until an
+    // error outside the exchange with the other bot ends it (the error is shown first). Then
+    // the other bot is released: one still running gets exitWaitMs to end before it is ended,
+    // and the CHAT.MSG this side left in its folder is removed. Never throws.
     void run();
 
     // Asks run() to end after the exchange or pause it is in.
@@ -66,8 +75,11 @@ public:
     std::function<bool()> delayResponses = [] { return true; };
     // How long the other bot may take (tests shorten it).
     std::uint32_t replyTimeoutMs;
+    // How long the end waits for a bot still running (tests change it).
+    std::atomic<std::uint32_t> exitWaitMs{kLinkExitWaitMs};
 
 private:
+    void runTurns();  // turns(), with what ends them shown
     void turns();
     // Waits until kLinkPauseMs have passed since startTick; false when told to stop.
     bool pauseSince(std::uint64_t startTick);
@@ -78,6 +90,7 @@ private:
     Window& window_;
     RunOnWindow runOnWindow_;
     std::atomic<bool> stop_{false};
+    std::unique_ptr<LinkExchange> exchange_;
 };
 
 }  // namespace vebix

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -33,7 +34,10 @@ public:
         events.push_back(std::string(name) + ": " + std::string(text));
     }
     void showInfo(std::string_view text) override { events.push_back("info: " + std::string(text)); }
-    void setStatus(std::string_view text) override { status = text; }
+    void setStatus(std::string_view text) override {
+        status = text;
+        if (onStatus) onStatus();
+    }
     void showError(std::string_view text) override { errors.emplace_back(text); }
     void markLearned() override { learned = true; }
 
@@ -43,6 +47,7 @@ public:
     int botLines = 0;
     int stopAfterBotLines = 4;
     LinkLoop* loop = nullptr;
+    std::function<void()> onStatus;
 };
 
 class LinkLoopTest : public ::testing::Test {
@@ -173,24 +178,44 @@ esac)");
     EXPECT_EQ(parseLine(engine_->lines[before + 1], false).text, "Fine");
 }
 
-TEST_F(LinkLoopTest, MissingExecutableIsReportedEveryTurnAndTurnsGoOn) {
+TEST_F(LinkLoopTest, MissingExecutableIsSaidOnceAndEndsTheTurns) {
     fs::create_directories(root_ / "Gone");
     LinkBot other{"Gone", (root_ / "Gone").string(), (root_ / "Gone" / "bot").string()};
-    RecordingWindow window;
-    window.stopAfterBotLines = 3;
-    LinkLoop loop(engine_, other, info(true), window, direct());
-    run(loop, window);
-    ASSERT_EQ(window.errors.size(), 2u);
-    for (const auto& e : window.errors)
-        EXPECT_EQ(e, "UDLP bot exe file not found \"" + other.exePath + "\"");
-    EXPECT_EQ(window.events[1], "info: Gone was unable to respond");
+    // With or without error boxes: one note in the display, no box, and the loop ends by
+    // itself (nothing stops it here), leaving nothing in the folder.
+    for (bool showErrors : {true, false}) {
+        RecordingWindow window;
+        window.stopAfterBotLines = 100;
+        LinkLoop loop(engine_, other, info(true, showErrors), window, direct());
+        run(loop, window);
+        EXPECT_TRUE(window.errors.empty()) << showErrors;
+        ASSERT_EQ(window.events.size(), 2u) << showErrors;
+        EXPECT_EQ(window.events[1], "info: UDLP bot exe file not found \"" + other.exePath + "\"");
+        EXPECT_EQ(window.status, "Link Mode ended");
+        EXPECT_FALSE(fs::exists(root_ / "Gone" / "CHAT.MSG"));
+    }
+}
 
-    // With errors turned off the turns go on silently.
-    RecordingWindow quiet;
-    quiet.stopAfterBotLines = 3;
-    LinkLoop quietLoop(engine_, other, info(true, false), quiet, direct());
-    run(quietLoop, quiet);
-    EXPECT_TRUE(quiet.errors.empty());
+TEST_F(LinkLoopTest, StatusSaysLinkModeAsSoonAsTheOtherBotRuns) {
+    // The first answer comes only once the status is shown: the window lets the bot go.
+    fs::create_directories(root_ / "Echo");
+    const fs::path release = root_ / "Echo" / "release";
+    ASSERT_EQ(::mkfifo(release.c_str(), 0600), 0);
+    LinkBot other = bot("Echo", "[ $n -eq 1 ] && read line < release\nprintf 'ok\\r\\n' > CHAT.MSG");
+    RecordingWindow window;
+    window.stopAfterBotLines = 2;
+    int statusShown = 0;
+    window.onStatus = [&] {
+        ++statusShown;
+        std::ofstream(release) << "go\n";
+    };
+    LinkLoop loop(engine_, other, info(false), window, direct());
+    loop.replyTimeoutMs = 60000;
+    run(loop, window);
+    EXPECT_EQ(statusShown, 1);
+    EXPECT_EQ(window.status, "Link Mode: Vebix and Echo");
+    ASSERT_GE(window.events.size(), 2u);
+    EXPECT_EQ(window.events[1], "Echo: ok");
 }
 
 TEST_F(LinkLoopTest, AnEngineThatFindsNothingNeverSendsAnEmptyLine) {
