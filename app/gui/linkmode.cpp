@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -35,6 +34,7 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
 }  // namespace
 
 void VebixForm::startLinkMode() {
+    if (linkThread_) return;  // one link per window
     UdlpInfo own;
     if (!findUdlpInfo(own)) {
         MessageBox::show(this, kUdlpCaption, QStringLiteral("You must first enable UDLP"),
@@ -86,25 +86,19 @@ void VebixForm::startLinkMode() {
     linkThread_->start();
 }
 
-bool VebixForm::stopLinkMode() {
-    if (!linkThread_) return true;
+void VebixForm::stopLinkMode() {
+    if (!linkThread_) return;
     linkThread_->requestStop();
-    // The thread may be waiting for the window to run something it handed over: keep running
-    // those while waiting.
-    QElapsedTimer waited;
-    waited.start();
-    while (!linkThread_->wait(QDeadlineTimer(20)) || !linkThread_->loopEnded()) {
-        if (waited.elapsed() >= kLinkStopWaitMs) {
-            // Still busy (an engine reply on a very large mind): it no longer reaches the window,
-            // and it holds its own share of the engine, so it is left to finish on its own.
-            linkThread_ = nullptr;
-            return false;
-        }
+    // The thread is waited for however long it takes: it may be inside the engine, whose reply
+    // is bounded, or giving a turn still in flight its bounded time (LinkLoop::run). Left
+    // behind, it would be cut off inside the engine when the program ends, and the other bot's
+    // folder would keep a CHAT.MSG. The window has gone from the screen before this; the
+    // thread may meanwhile be waiting for the window to run something it handed over, so those
+    // keep running.
+    while (!linkThread_->wait(QDeadlineTimer(20)) || !linkThread_->loopEnded())
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
     delete linkThread_;
     linkThread_ = nullptr;
-    return true;
 }
 
 }  // namespace vebix

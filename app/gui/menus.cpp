@@ -2,6 +2,7 @@
 #include <atomic>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTimer>
 
 #include "core/program.h"
 #include "core/settings.h"
@@ -15,6 +16,9 @@
 
 namespace vebix {
 namespace {
+
+// How often a Link Bots chosen during a reply's delay looks again whether the reply is out.
+constexpr int kLinkRetryMs = 20;
 
 constexpr const char* kAboutText =
     "Vebix 1.2.02\r\n"
@@ -131,6 +135,14 @@ void VebixForm::openMind() {
 void VebixForm::linkBots() {
     if (!isBotLoaded()) {
         MessageBox::show(this, QString(), QStringLiteral("Bot not loaded"), QMessageBox::NoIcon);
+        return;
+    }
+    if (replyPending_) {
+        // The menu was opened while say() waits out the reply's delay with the window's events
+        // running. Link mode starts once that exchange is shown and learned: started now, the
+        // reply would land in the link conversation, and the window thread would teach the
+        // engine while the link thread reads it.
+        QTimer::singleShot(kLinkRetryMs, this, [this] { linkBots(); });
         return;
     }
     startLinkMode();

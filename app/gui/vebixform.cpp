@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <QWindowStateChangeEvent>
 
@@ -395,6 +396,8 @@ void VebixForm::say() {
             if (form->bot == engine) form->sayBtn_->setEnabled(true);
         }
     } enableAgain{this, engine};
+    // Link mode waits until this exchange is over (linkBots).
+    const QScopedValueRollback<bool> pending(replyPending_, true);
 
     const std::string speaker = speakerId();
     if (exchangeCount == 0) setStatusText(QStringLiteral("You are chatting with ") + botName());

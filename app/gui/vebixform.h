@@ -40,8 +40,6 @@ public:
     };
     // Link mode's worker thread (botlinkthread.h).
     class BotLinkThread;
-    // How long closing the window waits for link mode's thread.
-    static constexpr int kLinkStopWaitMs = 5000;
 
     // Display colours.
     static constexpr QRgb infoColor = qRgb(176, 176, 176);
@@ -128,11 +126,10 @@ protected:
     // Starts link mode with the loaded bot: checks its UDLP info, lets the user pick the other
     // bot, turns the window into link mode and starts the link thread.
     virtual void startLinkMode();
-    // Ends link mode's thread: asks it to stop and waits for it, at most kLinkStopWaitMs, while
-    // the window keeps running what the thread hands over. False when the thread was still
-    // busy after that wait (it is then left to finish on its own, no longer reaching the
-    // window); true otherwise, also when link mode is off.
-    bool stopLinkMode();
+    // Ends link mode's thread: asks it to stop and waits until it has ended (a reply of the
+    // engine, and the other bot's turn in flight, are bounded), while the window keeps running
+    // what the thread hands over. Nothing when link mode is off.
+    void stopLinkMode();
 
 public:
     // The running link thread, or none.
@@ -182,6 +179,7 @@ private:
 
     QString userName_;
     BotLinkThread* linkThread_ = nullptr;
+    bool replyPending_ = false;  // say() is between the user's line and the reply
     bool loadStarted_ = false;
     bool disposed_ = false;  // closed for good without saving (name prompt cancelled)
 };

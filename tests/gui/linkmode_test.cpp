@@ -8,10 +8,19 @@
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTimer>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "core/botfinder.h"
 #include "core/templatemind.h"
@@ -30,16 +39,29 @@ namespace {
 class LinkForm : public VebixForm {
 public:
     bool programEnded = false;
-    bool linkStoppedInTime = true;
 
 protected:
     void endProgram() override { programEnded = true; }
-    void closeEvent(QCloseEvent* event) override {
-        // The window's own closing stops link mode first; note whether the thread ended in time.
-        linkStoppedInTime = stopLinkMode();
-        VebixForm::closeEvent(event);
-    }
 };
+
+// This process's children that are still running (zombies are not).
+std::vector<std::string> runningChildren() {
+    std::vector<std::string> found;
+    const std::string me = std::to_string(::getpid());
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream in(entry.path() / "stat");
+        std::string stat;
+        if (!std::getline(in, stat)) continue;
+        // pid (comm) state ppid ...
+        const auto close = stat.rfind(')');
+        if (close == std::string::npos) continue;
+        std::istringstream rest(stat.substr(close + 2));
+        std::string state, ppid;
+        rest >> state >> ppid;
+        if (ppid == me && state != "Z") found.push_back(stat.substr(0, close + 1));
+    }
+    return found;
+}
 
 // The template mind under another bot name.
 std::string templateNamed(const std::string& name) {
@@ -65,6 +87,9 @@ protected:
         qputenv("XDG_CONFIG_HOME", path("home").toUtf8());
     }
     void TearDown() override {
+        // Closing the window ended link mode and the other bot with it: nothing is left
+        // running to wake up later in a folder that is gone.
+        EXPECT_EQ(runningChildren(), std::vector<std::string>{});
         qputenv("HOME", savedHome_);
         qputenv("XDG_CONFIG_HOME", savedConfig_);
         overrideBotSearchPlaces(std::nullopt);
@@ -218,9 +243,22 @@ TEST_F(LinkModeTest, OnlyAnsweredLinesAreLearnedOnTheOtherSide) {
     ASSERT_TRUE(runTurns(form, 5));
     form.close();
     QCoreApplication::processEvents();
-    // Bea learned two lines for every line it answered; this side, with learning off, nothing.
-    const int beaLines = countOf(shown(form), "<Bea> ");
-    EXPECT_EQ(mindLines(otherMind_).size(), otherBefore + 2 * static_cast<std::size_t>(beaLines));
+    // Closing waited for the copy that was answering, if one was: Bea has ended and saved.
+    EXPECT_EQ(runningChildren(), std::vector<std::string>{});
+    EXPECT_FALSE(QFile::exists(path("Bea/CHAT.MSG")));
+    // Bea learned two lines for every line it answered: each shown here, and at most one
+    // more exchange that was in flight when the window closed (answered, never shown). This
+    // side, with learning off, learned nothing.
+    const QString text = shown(form);
+    const std::size_t shownPairs = 2 * static_cast<std::size_t>(countOf(text, "<Bea> "));
+    const auto other = mindLines(otherMind_);
+    const std::size_t learned = other.size() - otherBefore;
+    EXPECT_TRUE(learned == shownPairs || learned == shownPairs + 2)
+        << learned << " lines learned, " << shownPairs << " shown";
+    for (std::size_t i = otherBefore + 1; i < otherBefore + shownPairs; i += 2) {
+        const std::string said(parseLine(other[i], false).text);
+        EXPECT_TRUE(text.contains("<Bea> " + QString::fromStdString(said) + "\n")) << said;
+    }
     EXPECT_EQ(readBytes(path("Own.mdd")), ownBytes);
 }
 
@@ -247,13 +285,60 @@ TEST_F(LinkModeTest, ClosingInTheMiddleOfATurnEndsLinkModeAndSavesWhatWasLearned
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
     ASSERT_EQ(readBytes(path("Slow/turn")), "3\n");
 
+    // The bot will not end by itself: closing gives it longer than the old 5 s stop wait
+    // before ending it, and still waits for link mode's thread rather than leaving it behind.
+    form.linkThread()->loop().exitWaitMs = 6000;
     form.close();
-    EXPECT_TRUE(form.linkStoppedInTime);
     EXPECT_EQ(form.linkThread(), nullptr);
+    // The bot was ended (nobody reads its release pipe) and its folder holds no request.
+    EXPECT_EQ(::open((folder + "/release").c_str(), O_WRONLY | O_NONBLOCK), -1);
+    EXPECT_EQ(errno, ENXIO);
+    EXPECT_FALSE(QFile::exists(path("Slow/CHAT.MSG")));
     // The two answered exchanges were learned and saved.
     auto own = mindLines(ownMind_);
     ASSERT_GE(own.size(), 4u);
     EXPECT_EQ(parseLine(own[own.size() - 3], false).text, "Answer 1");
     EXPECT_EQ(parseLine(own.back(), false).text, "Answer 2");
-    writeBytes(path("Slow/release"), "go\n");
+}
+
+TEST_F(LinkModeTest, LinkBotsChosenWhileAReplyWaitsStartsAfterIt) {
+    LinkForm form;
+    loadOwnBot(form, true);
+    makeOtherBot(false);
+    const std::size_t ownLinesBefore = mindLines(ownMind_).size();
+    chooseBotIn(otherFolder_);
+    // Tools > Link Bots while the reply waits out its delay in the window's events.
+    programValues().delayResponses = true;
+    bool chosenDuringReply = false;
+    VebixForm::BotLinkThread* threadThen = nullptr;
+    QTimer::singleShot(0, &form, [&] {
+        form.linkBots();
+        chosenDuringReply = true;
+        threadThen = form.linkThread();
+    });
+    sayLine(form, "Tell me about yourself");
+    ASSERT_TRUE(chosenDuringReply);
+    EXPECT_EQ(threadThen, nullptr);
+    std::atomic_ref<bool>(programValues().delayResponses).store(false);
+
+    // Then link mode starts, with the exchange already shown and learned before it.
+    QDeadlineTimer deadline(30000);
+    while (!form.linkThread() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    ASSERT_NE(form.linkThread(), nullptr);
+    ASSERT_TRUE(runTurns(form, 2)) << shown(form).toStdString();
+    form.close();
+    const QString text = shown(form);
+    EXPECT_TRUE(text.startsWith("Linked bots Vebix and Bea\n\n")) << text.toStdString();
+    EXPECT_FALSE(text.contains("<Ann>")) << text.toStdString();
+    // Learned in order: the user's line, its reply, then the link's lines.
+    const auto own = mindLines(ownMind_);
+    std::size_t at = ownLinesBefore;
+    while (at < own.size() && parseLine(own[at], false).text != "Tell me about yourself") ++at;
+    ASSERT_LT(at + 2, own.size());
+    const MindLine said = parseLine(own[at], false);
+    const MindLine answered = parseLine(own[at + 1], false);
+    EXPECT_EQ(answered.speaker, "<ai>");
+    EXPECT_EQ(answered.key, said.speaker);
+    EXPECT_EQ(parseLine(own[at + 2], false).key, "Bea!Bea");
 }
