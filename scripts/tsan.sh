@@ -2,7 +2,8 @@
 # The threaded tests under ThreadSanitizer, in build-tsan/: the process-wide random generator
 # drawn from two threads, the process starter waiting with a time-out, the link turn exchange
 # and link mode's loop on a thread of its own handing window work over, and the window's link
-# mode (BotLinkThread) against a second copy of the program. Any data race fails the run. Qt
+# mode (BotLinkThread) against a second copy of the program, including Link Bots chosen while a
+# reply waits out its delay (LinkModeTest.LinkBotsChosenWhileAReplyWaitsStartsAfterIt). Any data race fails the run. Qt
 # itself is not built with ThreadSanitizer, so what it orders with its own locks is invisible
 # here (scripts/tsan.supp leaves accesses inside Qt out); the hand-over to the window thread and
 # the end of the link thread also pass through locks of our own, which the checker sees.
