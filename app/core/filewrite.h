@@ -20,8 +20,8 @@ std::string fromQPath(const QString& path);
 using ByteSink = std::function<void(std::string_view)>;
 
 // Writes the file at path whole through a temporary file and a rename. produce is called once
-// with a sink for the contents. Throws Error(failureMessage) when the file cannot be written;
-// the old file, if any, is then left as it was.
+// with a sink for the contents. Throws Error(failureMessage + ": " + the system's reason) when
+// the file cannot be written; the old file, if any, is then left as it was.
 void writeWholeFile(const QString& path, const std::function<void(const ByteSink&)>& produce,
                     const std::string& failureMessage);
 // The same for contents already at hand.

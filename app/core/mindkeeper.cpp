@@ -23,23 +23,31 @@ bool MindKeeper::loadMind(const std::string& newBotName, bool useTemplate, bool 
     savedCount = 0;
 
     bool loaded = false;
-    if (!isNew && QFileInfo::exists(toQPath(values.mindPath))) {
-        loaded = true;
-        lastSaveTime = lastLineTime;
-        bot->loadFile(values.mindPath);
-        savedCount = static_cast<std::uint32_t>(bot->lines.size());
-    } else {
-        if (useTemplate) {
-            bot->loadText(values.mindPath, templateMindText(), false);
-        } else {
-            bot->botName = newBotName;
-            bot->loadText(values.mindPath, {}, false);
-        }
-        if (!newBotName.empty()) bot->botName = newBotName;
-        if (isNew) {
-            bot->saveAll();
+    try {
+        if (!isNew && QFileInfo::exists(toQPath(values.mindPath))) {
+            loaded = true;
+            lastSaveTime = lastLineTime;
+            bot->loadFile(values.mindPath);
             savedCount = static_cast<std::uint32_t>(bot->lines.size());
+        } else {
+            if (useTemplate) {
+                bot->loadText(values.mindPath, templateMindText(), false);
+            } else {
+                bot->botName = newBotName;
+                bot->loadText(values.mindPath, {}, false);
+            }
+            if (!newBotName.empty()) bot->botName = newBotName;
+            if (isNew) {
+                bot->saveAll();
+                savedCount = static_cast<std::uint32_t>(bot->lines.size());
+            }
         }
+    } catch (...) {
+        // A file that was refused may be anything of the user's (a letter, a picture): a bot
+        // kept from it would be saved back into it, or offered for linking under whatever
+        // name its first line gave.
+        discardMind();
+        throw;
     }
 
     bot->calcFillWords();
@@ -76,6 +84,36 @@ void MindKeeper::autosaveTick() {
     lastSaveTime = now;
 }
 
+void MindKeeper::saveNow() {
+    if (!bot) return;
+    saveNewLines();
+    lastSaveTime = clock().nowSeconds();
+}
+
+void MindKeeper::saveAs(const std::string& path) {
+    if (!bot) return;
+    const std::string full = fullPath(path);
+    const std::string previous = bot->fileName;
+    bot->fileName = full;
+    try {
+        bot->saveAll();
+    } catch (...) {
+        bot->fileName = previous;
+        throw;
+    }
+    programValues().mindPath = full;
+    saveRequested = false;
+    savedCount = static_cast<std::uint32_t>(bot->lines.size());
+    lastSaveTime = clock().nowSeconds();
+}
+
+void MindKeeper::discardMind() {
+    bot.reset();
+    saveRequested = false;
+    savedCount = 0;
+    exchangeCount = 0;
+}
+
 void MindKeeper::saveNewLines() {
     bot->saveFrom(savedCount);
     saveRequested = false;
@@ -86,6 +124,10 @@ bool MindKeeper::isBotLoaded() const { return bot && !bot->botName.empty(); }
 
 bool MindKeeper::hasUnsavedLines() const {
     return bot && savedCount != bot->lines.size();
+}
+
+std::size_t MindKeeper::unsavedLineCount() const {
+    return bot && bot->lines.size() > savedCount ? bot->lines.size() - savedCount : 0;
 }
 
 }  // namespace vebix

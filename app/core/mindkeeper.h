@@ -35,7 +35,8 @@ public:
     // useTemplate, otherwise empty and named newBotName; a non-empty newBotName names it either
     // way. With isNew the new mind is written to its file at once. Returns true when an
     // existing file was loaded; false also when greetAfterLoad says the program must end.
-    // Errors of loading propagate; the keeper then holds the partly loaded bot.
+    // Errors of loading propagate; the keeper then holds no bot (nothing is ever written to a
+    // file that did not load as a mind).
     virtual bool loadMind(const std::string& newBotName, bool useTemplate, bool isNew);
 
     // Saves the new lines when the user spoke to the mind (or a save was requested) and then
@@ -43,10 +44,23 @@ public:
     virtual void closeBot();
 
     // The handler of the autosave timer: saves the new lines once enough time has passed.
+    // A failed save propagates and is tried again on the next tick.
     void autosaveTick();
+
+    // Saves the new lines now (a requested save: the whole file when it is missing or empty).
+    // Errors of saving propagate; the lines then stay unsaved.
+    void saveNow();
+    // Writes the whole mind to the file at path (made absolute first), which from then on is
+    // the mind's file and programValues().mindPath. When that fails the error propagates and
+    // the mind keeps its file.
+    void saveAs(const std::string& path);
+    // Releases the mind without saving: its unsaved lines are lost.
+    void discardMind();
 
     bool isBotLoaded() const;
     bool hasUnsavedLines() const;
+    // How many of the mind's lines the file does not hold; 0 with no mind.
+    std::size_t unsavedLineCount() const;
 
 protected:
     // ---- hooks for the window ------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 
 #include "ai/mindline.h"
 #include "base/error.h"
@@ -56,6 +57,12 @@ constexpr std::uint32_t kConversationGapSeconds = 900;
 
 std::string saveFailure(const std::string& fileName) {
     return "Unable to save mind file '" + fileName + "'";
+}
+
+// The failure with the reason the system gave for it, so that the person can act on it (free
+// space, choose another folder).
+std::string saveFailure(const std::string& fileName, int error) {
+    return saveFailure(fileName) + ": " + std::strerror(error);
 }
 
 }  // namespace
@@ -171,20 +178,20 @@ void VebixAi::writeWhole() {
 
 void VebixAi::appendFrom(std::size_t start) {
     const int fd = ::open(fileName.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) throw Error(saveFailure(fileName));
+    if (fd < 0) throw Error(saveFailure(fileName, errno));
     struct FdCloser {
         int fd;
         ~FdCloser() { ::close(fd); }
     } closer{fd};
 
     struct stat st {};
-    if (::fstat(fd, &st) != 0) throw Error(saveFailure(fileName));
+    if (::fstat(fd, &st) != 0) throw Error(saveFailure(fileName, errno));
     const off_t size = st.st_size;
 
     std::string block;
     if (size > 0) {
         char last = 0;
-        if (::pread(fd, &last, 1, size - 1) != 1) throw Error(saveFailure(fileName));
+        if (::pread(fd, &last, 1, size - 1) != 1) throw Error(saveFailure(fileName, errno));
         // A last line without a line end would otherwise run together with the first new one.
         if (last != '\n' && last != '\r') block += mindfile::kLineEnd;
     }
@@ -206,21 +213,23 @@ void VebixAi::appendFrom(std::size_t start) {
     // come up short (a full disk) or not reach the disk, the file is cut back to its old length,
     // so that a failed save leaves the file as it was and the next save writes the same lines
     // again without doubling any.
-    auto fail = [&]() {
+    // The reason is taken before cutting back, which may set errno itself.
+    auto fail = [&](int error) {
         if (::ftruncate(fd, size) != 0) {
             // Nothing more can be done; the error below still reports the failed save.
         }
-        throw Error(saveFailure(fileName));
+        throw Error(saveFailure(fileName, error));
     };
     std::size_t done = 0;
     while (done < block.size()) {
         const ssize_t n = ::pwrite(fd, block.data() + done, block.size() - done,
                                    size + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) fail();
+        // A write that takes nothing and reports no error: the device is full.
+        if (n <= 0) fail(n < 0 ? errno : ENOSPC);
         done += static_cast<std::size_t>(n);
     }
-    if (!block.empty() && ::fdatasync(fd) != 0) fail();
+    if (!block.empty() && ::fdatasync(fd) != 0) fail(errno);
 }
 
 std::string VebixAi::openingLine(std::string_view user) {

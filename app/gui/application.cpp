@@ -30,9 +30,18 @@ void quitProgram() {
     }
     // Closing the windows first lets the main window save the mind, as File > Exit would.
     // Later from the loop, so that the handler that failed has returned first.
+    // A window that keeps itself open (its mind's lines could not be saved and the person
+    // chose to keep them) keeps the program running too.
     g_quitting = true;
     QTimer::singleShot(0, qApp, [] {
         QApplication::closeAllWindows();
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->isVisible() && !window->isHidden() &&
+                window->windowType() != Qt::Popup && window->windowType() != Qt::ToolTip) {
+                g_quitting = false;
+                return;
+            }
+        }
         QCoreApplication::exit(1);
     });
 }

@@ -104,13 +104,14 @@ void VebixForm::keepOnlyLinkModeMenuItems() {
 void VebixForm::newMind() {
     NewMindForm dialog(this);
     if (ModalDialog::exec(dialog) != QDialog::Accepted) return;
+    if (!closeMindOrAsk()) return;
     try {
-        closeBot();
         programValues().mindPath = dialog.saveAsPath().toStdString();
         QString name = dialog.botName();
         name.remove(QLatin1Char('"'));
         loadMind(name.toStdString(), dialog.useTemplate(), true);
     } catch (const std::exception& e) {
+        showNoMind();
         MessageBox::error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
     }
 }
@@ -123,11 +124,12 @@ void VebixForm::openMind() {
     request.defaultSuffix = QStringLiteral("mdd");
     const QString chosen = FileDialog::openFile(this, request);
     if (chosen.isEmpty()) return;
+    if (!closeMindOrAsk()) return;
     try {
-        closeBot();
         programValues().mindPath = chosen.toStdString();
         loadMind({}, true, false);
     } catch (const std::exception& e) {
+        showNoMind();
         MessageBox::error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
     }
 }

@@ -27,6 +27,7 @@
 #include "gui/chatdisplay.h"
 #include "gui/messagebox.h"
 #include "gui/modaldialog.h"
+#include "gui/savenotice.h"
 #include "gui/usernameform.h"
 
 namespace vebix {
@@ -129,7 +130,13 @@ VebixForm::VebixForm(QWidget* parent) : QMainWindow(parent) {
     autosaveTimer_ = new QTimer(this);
     autosaveTimer_->setObjectName(QStringLiteral("autosaveTimer"));
     autosaveTimer_->setInterval(kAutosaveIntervalMs);
-    connect(autosaveTimer_, &QTimer::timeout, this, [this] { guarded([this] { autosaveTick(); }); });
+    connect(autosaveTimer_, &QTimer::timeout, this, [this] { guarded([this] { autosaveQuietly(); }); });
+
+    saveNotice_ = new SaveNotice(client_);
+    connect(saveNotice_, &SaveNotice::tryAgainClicked, this,
+            [this] { guarded([this] { retrySaveFromNotice(); }); });
+    connect(saveNotice_, &SaveNotice::saveAsClicked, this,
+            [this] { guarded([this] { saveAsFromNotice(); }); });
 
     client_->installEventFilter(this);
 }
@@ -211,11 +218,12 @@ void VebixForm::onLoad() {
     QCoreApplication::processEvents();
 
     if (programValues().mindPath.empty()) {
-        setStatusText(QStringLiteral("Please load or create a mind file"));
+        showNoMind();
     } else {
         try {
             loadMind({}, true, false);
         } catch (const std::exception& e) {
+            showNoMind();
             MessageBox::error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
         }
     }
@@ -253,6 +261,7 @@ void VebixForm::placeAllAnchored() {
     placeAnchored(inputAnchor_);
     placeAnchored(sayBtnAnchor_);
     placeAnchored(dispAnchor_);
+    placeSaveNotice();
 }
 
 bool VebixForm::eventFilter(QObject* watched, QEvent* event) {
@@ -278,7 +287,10 @@ void VebixForm::closeEvent(QCloseEvent* event) {
     // Link mode ends before the mind is saved, so that a line it learns while closing is saved
     // too rather than lost.
     stopLinkMode();
-    guarded([this] { closeBot(); });
+    // Lines that cannot be saved keep the window open until the person decides about them.
+    bool closed = true;
+    guarded([this, &closed] { closed = closeMindOrAsk(); });
+    if (!closed) event->ignore();
 }
 
 // ---- mind keeping hooks ------------------------------------------------------------------------
@@ -286,7 +298,9 @@ void VebixForm::closeEvent(QCloseEvent* event) {
 bool VebixForm::isOnScreen() const { return testAttribute(Qt::WA_WState_Created); }
 
 void VebixForm::showLoading() {
+    hideSaveNotice();
     sayBtn_->setEnabled(false);
+    input_->setEnabled(false);
     disp_->clear();
     setStatusText(QStringLiteral("Loading..."));
 }
@@ -342,6 +356,7 @@ bool VebixForm::greetAfterLoad(bool existingLoaded) {
 
     showUserTag();
     sayBtn_->setEnabled(true);
+    input_->setEnabled(true);
     input_->setFocus();
     QCoreApplication::processEvents();
     saveSettings(programValues().mindPath, userName_.toStdString());

@@ -27,6 +27,7 @@ class QTimer;
 namespace vebix {
 
 class ChatDisplay;
+class SaveNotice;
 
 inline constexpr const char* kAppTitle = "Vebix 1.2.02";
 
@@ -104,6 +105,17 @@ public:
 
     void closeBot() override;
 
+    // ---- keeping the mind's lines (mindsaving.cpp) ---------------------------------------------
+    // Closes the mind, saving its new lines. When that save fails the window stays (or comes
+    // back) on screen and asks, with the reason: "Try Again", "Save As..." (the whole mind to a
+    // new file, which becomes the mind), "Discard N lines", or Cancel. True when the mind was
+    // closed (saved, or discarded by choice); false when the person kept it open.
+    bool closeMindOrAsk();
+    // Asks for a new file and writes the whole mind there; it then becomes the mind, also for
+    // the next start. False when cancelled; errors of writing propagate (the mind keeps its
+    // file).
+    bool saveMindAs();
+
 protected:
     // ---- mind keeping hooks --------------------------------------------------------------------
     bool isOnScreen() const override;
@@ -153,6 +165,17 @@ private:
 
     void buildMenus();
     void onLoad();
+    // The window with no mind: Say and the input line disabled, the status asking for a mind.
+    void showNoMind();
+    // The autosave timer's handler: a failed save shows the save notice instead of a box.
+    void autosaveQuietly();
+    // The save notice's buttons.
+    void retrySaveFromNotice();
+    void saveAsFromNotice();
+    void showSaveNotice(const QString& reason);
+    void hideSaveNotice();
+    // Puts the save notice, when shown, between the display and the input line.
+    void placeSaveNotice();
     void anchor(Anchor& record, QWidget* control, std::uint8_t edges);
     void placeAnchored(const Anchor& record);
     void placeAllAnchored();
@@ -173,6 +196,7 @@ private:
     Anchor dispAnchor_;
     QWidget* client_;
     QTimer* autosaveTimer_;
+    SaveNotice* saveNotice_;
 
     // Menu entries the commands look at.
     QAction* delayItem_ = nullptr;

@@ -3,12 +3,16 @@
 // environment that points the settings, the documents folder and the executable's folder at
 // temporary places so that no test touches the user's own.
 
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "core/filewrite.h"
@@ -30,6 +34,30 @@ inline void writeBytes(const QString& path, const std::string& bytes) {
     ASSERT_EQ(f.write(bytes.data(), static_cast<qint64>(bytes.size())),
               static_cast<qint64>(bytes.size()));
 }
+
+// While alive, writing a file beyond limit bytes fails as on a full disk (EFBIG, "File too
+// large", instead of ENOSPC; the signal the kernel sends with it is ignored). The limit is the
+// whole process's: keep the object's life short.
+class DiskNearlyFull {
+public:
+    explicit DiskNearlyFull(std::uint64_t limit) {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = ::signal(SIGXFSZ, SIG_IGN);
+        rlimit lim = old_;
+        lim.rlim_cur = limit;
+        ::setrlimit(RLIMIT_FSIZE, &lim);
+    }
+    ~DiskNearlyFull() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        ::signal(SIGXFSZ, oldHandler_);
+    }
+    DiskNearlyFull(const DiskNearlyFull&) = delete;
+    DiskNearlyFull& operator=(const DiskNearlyFull&) = delete;
+
+private:
+    rlimit old_{};
+    sighandler_t oldHandler_;
+};
 
 // A test with its own temporary folder holding "settings.conf", "Documents" and "bin/vebix"
 // (the executable's path as the program sees it), and fresh program-wide values.

@@ -81,16 +81,72 @@ TEST_F(MindKeeperTest, NewMindsAreWrittenAtOnce) {
     EXPECT_EQ(back.lines.size(), 122u);
 }
 
-TEST_F(MindKeeperTest, LoadErrorsPropagate) {
-    writeBytes(path("mind.mdd"), "garbage");
+// A refused file leaves no bot, not even one named from its first line, so nothing is ever
+// written to it: not on closing, not when a save was requested.
+TEST_F(MindKeeperTest, LoadErrorsPropagateAndLeaveNoBot) {
+    struct Case {
+        std::string file;
+        const char* error;
+    };
+    for (const Case& c : {Case{"garbage", "Not a valid Vebix mind file"},
+                          Case{"Dear Ann, thanks for the letter.\r\nSee you soon.\r\n",
+                               "Incompatible mind file"}}) {
+        SCOPED_TRACE(c.error);
+        writeBytes(path("mind.mdd"), c.file);
+        MindKeeper keeper;
+        try {
+            keeper.loadMind("", true, false);
+            ADD_FAILURE() << "no error";
+        } catch (const Error& e) {
+            EXPECT_STREQ(e.what(), c.error);
+        }
+        EXPECT_FALSE(keeper.bot);
+        EXPECT_FALSE(keeper.isBotLoaded());
+        EXPECT_EQ(keeper.unsavedLineCount(), 0u);
+        keeper.saveRequested = true;
+        keeper.exchangeCount = 1;
+        keeper.closeBot();
+        keeper.saveNow();
+        EXPECT_EQ(readBytes(path("mind.mdd")), c.file);
+    }
+}
+
+TEST_F(MindKeeperTest, SaveAsWritesTheWholeMindThereAndMakesItTheMind) {
+    writeBytes(path("mind.mdd"), kSmallMind);
     MindKeeper keeper;
+    keeper.loadMind("", true, false);
+    keeper.exchangeCount = 1;
+    keeper.bot->addLine("Ann", "4", "Ann", "keep me");
+    EXPECT_EQ(keeper.unsavedLineCount(), 1u);
+
+    // A folder that does not exist: the error names the reason and the mind keeps its file.
     try {
-        keeper.loadMind("", true, false);
+        keeper.saveAs(spath("no/such/folder/x.mdd"));
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "Not a valid Vebix mind file");
+        EXPECT_EQ(std::string(e.what()),
+                  "Unable to save mind file '" + spath("no/such/folder/x.mdd") +
+                      "': No such file or directory");
     }
-    EXPECT_TRUE(keeper.bot);
+    EXPECT_EQ(keeper.bot->fileName, spath("mind.mdd"));
+    EXPECT_EQ(programValues().mindPath, spath("mind.mdd"));
+    EXPECT_EQ(keeper.unsavedLineCount(), 1u);
+
+    keeper.saveAs(spath("other.mdd"));
+    EXPECT_EQ(programValues().mindPath, spath("other.mdd"));
+    EXPECT_EQ(keeper.unsavedLineCount(), 0u);
+    EXPECT_EQ(readBytes(path("mind.mdd")), kSmallMind);
+    VebixAi back;
+    back.loadFile(spath("other.mdd"));
+    EXPECT_EQ(back.botName, "Small");
+    ASSERT_EQ(back.lines.size(), 3u);
+    EXPECT_EQ(std::string(back.lines[2]), "Ann 4 Ann keep me");
+
+    // Later lines go to the new file.
+    keeper.bot->addLine("Ann", "5", "Ann", "and me");
+    keeper.closeBot();
+    EXPECT_NE(readBytes(path("other.mdd")).find("Ann 5 Ann and me\r\n"), std::string::npos);
+    EXPECT_EQ(readBytes(path("mind.mdd")), kSmallMind);
 }
 
 struct TickCase {

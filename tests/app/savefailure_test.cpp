@@ -26,32 +26,12 @@
 namespace vebix {
 namespace {
 
+using testing::DiskNearlyFull;
 using testing::readBytes;
 using testing::writeBytes;
 
 const std::string kMind =
     "\xEF\xBB\xBF" "1.2 1.2 \"Mo\"\r\napp=Vebix\r\n\r\nk 1 a hello there\r\nk 2 <ai> hi\r\n";
-
-// While alive, writing a file beyond its present size plus room bytes fails as on a full disk
-// (EFBIG instead of ENOSPC; the signal the kernel sends with it is ignored).
-class DiskNearlyFull {
-public:
-    explicit DiskNearlyFull(std::uint64_t limit) {
-        ::getrlimit(RLIMIT_FSIZE, &old_);
-        oldHandler_ = ::signal(SIGXFSZ, SIG_IGN);
-        rlimit lim = old_;
-        lim.rlim_cur = limit;
-        ::setrlimit(RLIMIT_FSIZE, &lim);
-    }
-    ~DiskNearlyFull() {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        ::signal(SIGXFSZ, oldHandler_);
-    }
-
-private:
-    rlimit old_{};
-    sighandler_t oldHandler_;
-};
 
 // Runs body in a child process that, like any user but the administrator, may not write where
 // permissions forbid it (the administrator drops to the user "nobody" first). Returns the
@@ -100,7 +80,10 @@ protected:
         ai->addAiLine("Bob", "3", "nor its answer");
         return ai;
     }
-    std::string failureMessage() const { return "Unable to save mind file '" + mindPath_ + "'"; }
+    // The message of a failed save: the file, and the reason the system gave.
+    std::string failureMessage(const char* reason) const {
+        return "Unable to save mind file '" + mindPath_ + "': " + reason;
+    }
     std::string mindPath_;
 };
 
@@ -115,7 +98,7 @@ TEST_F(SaveFailure, FullDiskWhileAppendingLeavesTheFileAndTheNextSaveWritesTheLi
             error = e.what();
         }
     }
-    EXPECT_EQ(error, failureMessage());
+    EXPECT_EQ(error, failureMessage("File too large"));
     EXPECT_EQ(readBytes(path("mind.mdd")), kMind);
 
     ai->saveFrom(2);
@@ -134,7 +117,7 @@ TEST_F(SaveFailure, FullDiskWhileWritingWholeLeavesTheOldFile) {
             error = e.what();
         }
     }
-    EXPECT_EQ(error, failureMessage());
+    EXPECT_EQ(error, failureMessage("File too large"));
     EXPECT_EQ(readBytes(path("mind.mdd")), kMind);
     // No temporary file is left behind.
     EXPECT_EQ(QDir(tmp_.path()).entryList({"mind.mdd*"}, QDir::Files | QDir::Hidden),
@@ -168,7 +151,7 @@ TEST_F(SaveFailure, ReadOnlyFolderOrFileRefusesTheSaveAndKeepsTheFile) {
                       auto ai = loadedWithExchange();
                       c.save(*ai);
                   }),
-                  failureMessage());
+                  failureMessage("Permission denied"));
         EXPECT_EQ(readBytes(path("ro/mind.mdd")), kMind);
         EXPECT_EQ(QDir(path("ro")).entryList(QDir::Files | QDir::Hidden).size(), 1);
     }
@@ -223,7 +206,7 @@ TEST_F(SaveFailure, BotModeReportsAFailedSaveAndLeavesTheMind) {
                   if (status != 1) throw std::runtime_error("status " + std::to_string(status));
                   throw std::runtime_error(shown);
               }),
-              failureMessage());
+              failureMessage("Permission denied"));
     EXPECT_EQ(readBytes(path("mind.mdd")), kMind);
     EXPECT_FALSE(QFileInfo::exists(path("work/CHAT.MSG")));  // the link program sees no reply
 }

@@ -110,8 +110,19 @@ TEST_F(Menus, LoadMindOfAFileThatIsNotAMindShowsWhy) {
     FileDialog::setNextFileName(path("picture.mdd"));
     choose(form, "loadMindItem");
     EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{"Vebix: Not a valid Vebix mind file"});
-    EXPECT_EQ(status(form), "Loading...");
+    // No mind: the window does not look usable, and says what to do.
+    EXPECT_FALSE(form.bot);
+    EXPECT_EQ(status(form), "Please load or create a mind file");
     EXPECT_FALSE(child<QPushButton>(&form, "sayBtn")->isEnabled());
+    EXPECT_FALSE(child<QLineEdit>(&form, "input")->isEnabled());
+
+    // A mind that loads makes it usable again.
+    answerNamePrompt("Ann");
+    FileDialog::setNextFileName(path("Documents/Vebix.mdd"));
+    choose(form, "loadMindItem");
+    EXPECT_TRUE(form.bot);
+    EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
+    EXPECT_TRUE(child<QLineEdit>(&form, "input")->isEnabled());
 }
 
 TEST_F(Menus, LoadMindSavesTheCurrentMindFirstAndRemembersTheChosenFile) {

@@ -128,8 +128,11 @@ TEST_F(ChatWindow, LoadErrorAtStartIsShownWithTheCaptionVebix) {
     TestForm form;
     showAndLoad(form);
     EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{"Vebix: Not a valid Vebix mind file"});
-    EXPECT_EQ(status(form), "Loading...");
+    // Nothing to talk to: the window says so and takes no input.
+    EXPECT_EQ(status(form), "Please load or create a mind file");
+    EXPECT_FALSE(form.bot);
     EXPECT_FALSE(child<QPushButton>(&form, "sayBtn")->isEnabled());
+    EXPECT_FALSE(child<QLineEdit>(&form, "input")->isEnabled());
 }
 
 TEST_F(ChatWindow, CancellingTheFirstNamePromptEndsTheProgramWithoutSaving) {
