@@ -16,6 +16,7 @@
 
 #include <algorithm>
 
+#include "ai/mindline.h"
 #include "base/clock.h"
 #include "base/random.h"
 #include "core/botmode.h"
@@ -395,7 +396,9 @@ void VebixForm::waitProcessingEvents(std::uint64_t ms) {
 
 void VebixForm::say() {
     if (!bot) return;
-    const std::string line = trimmed(input_->text().toStdString());
+    // What the engine will learn, and so what is shown: a paste may hold line breaks, which
+    // no mind line can.
+    const std::string line = trimmed(learnedText(input_->text().toStdString()));
     if (line.empty()) return;
 
     // The engine asked is the one that learns, even if a menu command switches minds while

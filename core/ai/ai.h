@@ -103,12 +103,19 @@ public:
                                 const std::function<bool(std::string_view)>& visit);
 
     // ---- learning -------------------------------------------------------------------------
+    // A learned line never holds CR, LF or NUL, whoever calls: every such byte is stored as a
+    // blank in the text (learnedText in mindline.h gives the text as it will be stored, for
+    // showing it), and as "_" in key, time and speaker, which are single fields. So each thing
+    // learned is one line of the saved file and reloads whole. Loading is not learning: lines
+    // read from a file are kept as read (see loadFile).
+    //
     // Appends "key time speaker text" with blanks in key and speaker replaced by "_".
     void addLine(std::string_view key, std::string_view time, std::string_view speaker,
                  std::string_view text);
     // addLine with the speaker "<ai>".
     void addAiLine(std::string_view key, std::string_view time, std::string_view text);
-    // Appends an already formatted line and sets modified.
+    // Appends an already formatted line, each CR, LF and NUL replaced by a blank, and sets
+    // modified.
     void appendLine(std::string_view line);
 
     // ---- AI data files --------------------------------------------------------------------

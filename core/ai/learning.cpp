@@ -5,9 +5,10 @@
 namespace vebix {
 namespace {
 
-// Key and speaker are single fields of a blank-separated line.
+// Key, time and speaker are single fields of a blank-separated line: a blank there would shift
+// the fields after it, and a line break (which learning turns into a blank) would too.
 void appendField(std::string& out, std::string_view field) {
-    for (char c : field) out.push_back(c == ' ' ? '_' : c);
+    for (char c : field) out.push_back(c == ' ' || isLineBreakByte(c) ? '_' : c);
 }
 
 }  // namespace
@@ -18,7 +19,9 @@ void Ai::addLine(std::string_view key, std::string_view time, std::string_view s
     line.reserve(key.size() + time.size() + speaker.size() + text.size() + 3);
     appendField(line, key);
     line.push_back(' ');
-    line.append(time);
+    // The time is stored as the caller formatted it; only a line break, which would shift the
+    // fields, becomes "_".
+    for (char c : time) line.push_back(isLineBreakByte(c) ? '_' : c);
     line.push_back(' ');
     appendField(line, speaker);
     line.push_back(' ');
@@ -31,7 +34,10 @@ void Ai::addAiLine(std::string_view key, std::string_view time, std::string_view
 }
 
 void Ai::appendLine(std::string_view line) {
-    lines.push_back(line);
+    // The one place every learned line passes: a CR or LF stored here would split the line in
+    // the saved file (its end reloading as a malformed line of its own), and a NUL would cut it
+    // on reloading. Whatever the front end, the mind holds one line per thing learned.
+    lines.push_back(learnedText(line));
     modified = true;
 }
 

@@ -40,6 +40,15 @@ std::string_view lineText(std::string_view line) {
 
 bool hasExcludeMark(std::string_view line) { return line.find(kExcludeMark) != std::string_view::npos; }
 
+bool isLineBreakByte(char c) { return c == '\r' || c == '\n' || c == '\0'; }
+
+std::string learnedText(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (isLineBreakByte(c)) c = ' ';
+    return out;
+}
+
 std::optional<std::uint32_t> parseTime(std::string_view field) {
     if (field.empty()) return std::nullopt;
     std::uint64_t value = 0;

@@ -5,9 +5,11 @@
 //   speaker  who said it; exactly "<ai>" for the engine's own lines
 //   text     everything after the third blank, as typed
 // A line holding "#-" anywhere is never offered as a reply nor used to build one.
+// A learned line never holds CR, LF or NUL (see learnedText): in a mind file those end a line.
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace vebix {
@@ -35,6 +37,14 @@ std::string_view lineText(std::string_view line);
 std::optional<std::size_t> textOffset(std::string_view line);
 
 bool hasExcludeMark(std::string_view line);
+
+// True for the bytes a mind line can never hold: CR, LF and NUL.
+bool isLineBreakByte(char c);
+
+// text as the engine learns it: every CR, LF and NUL replaced by a blank, nothing else changed.
+// A front end shows this rather than what was typed or pasted, so that the person sees the line
+// the mind now holds.
+std::string learnedText(std::string_view text);
 
 // The time field as a number: decimal digits only, at least one, fitting 32 bits; otherwise
 // nullopt. A line whose time does not read is skipped wherever its time is needed.

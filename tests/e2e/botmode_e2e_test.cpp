@@ -195,6 +195,23 @@ TEST_F(BotModeE2E, LearnOnAddsTwoLinesWithOneStamp) {
     EXPECT_EQ(said, "Bob!Bob " + stamp + " <ai> " + answer);
 }
 
+// NUL bytes in the message are learned as blanks: the mind reloads with the whole message as one
+// line (on loading a NUL would end the line), followed by the reply.
+TEST_F(BotModeE2E, NulBytesInTheMessageAreLearnedAsBlanks) {
+    using namespace std::string_literals;
+    write(path("mind.mdd"), kMind);
+    infoWithMind("learn=true\r\n");
+    request("Bob\r\nWhat is\0your\0\0name?\0\r\n"s);
+    const std::string answer = expectAnswered(run());
+    EXPECT_EQ(read(path("mind.mdd")).find('\0'), std::string::npos);
+    std::vector<std::string> lines = mindLines(path("mind.mdd"));
+    ASSERT_EQ(lines.size(), kMindLines + 2u);
+    const std::string heard = lines[kMindLines], said = lines[kMindLines + 1];
+    const std::string stamp = heard.substr(8, heard.find(' ', 8) - 8);
+    EXPECT_EQ(heard, "Bob!Bob " + stamp + " Bob!Bob What is your  name? ");
+    EXPECT_EQ(said, "Bob!Bob " + stamp + " <ai> " + answer);
+}
+
 TEST_F(BotModeE2E, EmptyMindAnswersIDontKnow) {
     write(path("mind.mdd"), "1.2 1.2 \"Empty\"\r\n\r\n");
     infoWithMind("learn=true\r\n");

@@ -9,6 +9,7 @@
 #include <QWindowStateChangeEvent>
 
 #include "core/settings.h"
+#include "core/vebixai.h"
 #include "gui/chatdisplay.h"
 #include "gui/program.h"
 #include "guitestsupport.h"
@@ -261,6 +262,40 @@ TEST_F(ChatWindow, EnterInTheInputLineSays) {
     typeInto(input, "by keyboard");
     QTest::keyClick(input, Qt::Key_Return);
     EXPECT_TRUE(shown(form).endsWith("by keyboard\n<Vebix> yes\n<Ann> "));
+}
+
+// A multi-line paste leaves line feeds in the input line. What is learned is one line, the breaks
+// as blanks (the tab stays), the display shows that line rather than the pasted text, and after a
+// save the mind reloads with that whole line once: no cut line, no stray records.
+TEST_F(ChatWindow, AMultiLinePasteIsLearnedShownAndReloadedAsOneLine) {
+    TestForm form;
+    startAsAnn(form);
+    form.engine = [](const std::string&) { return "noted"; };
+    const std::size_t before = form.bot->lines.size();
+    const QString greeting = shown(form);
+    auto* input = child<QLineEdit>(&form, "input");
+    const QString pasted = QStringLiteral("first line\nsecond line\nthird\tline");
+    input->setText(pasted);
+    ASSERT_EQ(input->text(), pasted);
+    QTest::keyClick(input, Qt::Key_Return);
+
+    const std::string learned = "first line second line third\tline";
+    ASSERT_EQ(form.bot->lines.size(), before + 2);
+    const std::string stamp = std::to_string(clock_.nowSeconds());
+    EXPECT_EQ(std::string(form.bot->lines[before]), "Ann!TAG1 " + stamp + " Ann!TAG1 " + learned);
+    EXPECT_EQ(shown(form), greeting + QString::fromStdString(learned) + "\n<Vebix> noted\n<Ann> ");
+
+    form.close();
+    VebixAi reloaded;
+    reloaded.loadFile(spath("Documents/Vebix.mdd"));
+    ASSERT_EQ(reloaded.lines.size(), before + 2);
+    std::vector<std::string> holding;
+    for (std::string_view l : reloaded.lines)
+        if (l.find("first line") != std::string_view::npos ||
+            l.find("second line") != std::string_view::npos || l.find("third") != std::string_view::npos)
+            holding.emplace_back(l);
+    ASSERT_EQ(holding.size(), 1u);
+    EXPECT_EQ(holding[0], "Ann!TAG1 " + stamp + " Ann!TAG1 " + learned);
 }
 
 // The reply shows no sooner than 1000 ms after the engine was first asked, when the delay is

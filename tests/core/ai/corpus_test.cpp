@@ -20,7 +20,7 @@ TEST(Corpus, ThousandRepliesOnAThousandLineMind) {
     ai.calcFillWords();
     EXPECT_FALSE(ai.fillWords.empty());
 
-    std::ifstream corpus(VEBIX_SHARED_DIR "/corpus/chatterbot_en.txt");
+    std::ifstream corpus(VEBIX_TEST_DATA_DIR "/corpus/chatterbot_en.txt");
     ASSERT_TRUE(corpus.good());
     std::vector<std::string> inputs;
     std::string line;

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -12,6 +10,7 @@
 #include "ai/ai.h"
 #include "ai_test_util.h"
 #include "base/random.h"
+#include "mindgen.h"
 
 using namespace vebix;
 using vebix::testing::fill;
@@ -45,15 +44,19 @@ void expectSameCandidates(const Ai& ai, const std::vector<Query>& queries, std::
     }
 }
 
+const char* const kCorpus = VEBIX_TEST_DATA_DIR "/corpus/chatterbot_en.txt";
+
+// count lines of the conversation corpus after the first skip; the corpus has enough of them.
 std::vector<std::string> corpusLines(std::size_t count, std::size_t skip) {
     std::vector<std::string> out;
-    std::ifstream in(VEBIX_SHARED_DIR "/corpus/self_dialogue.txt");
+    std::ifstream in(kCorpus);
     std::string line;
     std::size_t seen = 0;
     while (out.size() < count && std::getline(in, line)) {
         if (line.empty() || seen++ < skip) continue;
         out.push_back(line);
     }
+    EXPECT_EQ(out.size(), count) << kCorpus;
     return out;
 }
 
@@ -66,7 +69,7 @@ std::vector<Query> queriesFor(const Ai& ai, std::uint32_t now, std::size_t corpu
         const std::string partner = k % 3 == 0 ? "Guest!t" : k % 3 == 1 ? "Noah 23" : "Benchbot";
         queries.push_back({partner, k % 2 ? "Noah 23" : "guest!t", std::move(input), now});
     };
-    for (const std::string& line : corpusLines(corpusInputs, 5000)) add(line);
+    for (const std::string& line : corpusLines(corpusInputs, 1000)) add(line);
     for (std::size_t i = 0; i < ai.lines.size(); i += ai.lines.size() / (corpusInputs / 4) + 1)
         add(std::string(lineText(ai.lines[i])));
     add("");
@@ -98,19 +101,17 @@ TEST(IndexedScoring, SameAsReferenceOnThousandLineMind) {
 }
 
 TEST(IndexedScoring, SameAsReferenceOnTwentyThousandLineMind) {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "vebix-indexed-test";
-    std::filesystem::create_directories(dir);
-    const std::string path = (dir / "mind_20000.dat").string();
-    const std::string command = "python3 '" VEBIX_SHARED_DIR "/bench/make_mind.py' --lines 20000 "
-                                "--seed 1 --plain --out '" + path + "' 2>/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    mindgen::Options options;
+    options.lines = 20000;
+    options.seed = 1;
+    options.plain = true;
+    const std::string text = mindgen::makeMind(mindgen::readCorpusFile(kCorpus), options);
     Ai ai;
-    ASSERT_EQ(ai.loadFile(path), 20000u);
+    ASSERT_EQ(ai.loadText("mind_20000.dat", text, false), 20000u);
     ai.calcFillWords();
     // Early in the mind (recency and decay matter) and a minute after its newest line.
     expectSameCandidates(ai, queriesFor(ai, afterNewest(ai), 16), 21);
     expectSameCandidates(ai, queriesFor(ai, 1704200000, 8), 31);
-    std::filesystem::remove_all(dir);
 }
 
 TEST(IndexedScoring, SameAsReferenceOnOddLines) {

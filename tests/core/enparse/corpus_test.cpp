@@ -18,7 +18,7 @@ namespace {
 std::vector<std::string> corpusFiles() {
     std::vector<std::string> files;
     for (const auto& entry :
-         std::filesystem::directory_iterator(std::string(VEBIX_SHARED_DIR) + "/corpus")) {
+         std::filesystem::directory_iterator(VEBIX_TEST_DATA_DIR "/corpus")) {
         if (entry.path().extension() == ".txt") files.push_back(entry.path().string());
     }
     std::sort(files.begin(), files.end());
