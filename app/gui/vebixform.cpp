@@ -24,6 +24,7 @@
 #include "gui/appicon.h"
 #include "gui/application.h"
 #include "gui/chatdisplay.h"
+#include "gui/dialogplacement.h"
 #include "gui/messagebox.h"
 #include "gui/modaldialog.h"
 #include "gui/usernameform.h"
@@ -310,6 +311,7 @@ bool VebixForm::greetAfterLoad(bool existingLoaded) {
     }
     {
         UserNameForm prompt(userName_, this);
+        centreOver(prompt, *this);
         if (ModalDialog::exec(prompt) == QDialog::Accepted) {
             userName_ = prompt.enteredName();
         } else if (userName_.isEmpty()) {

@@ -114,6 +114,26 @@ TEST_F(ChatWindow, FirstStartMakesTheTemplateMindAtTheDefaultPathAndGreets) {
     EXPECT_EQ(child<QTimer>(&form, "autosaveTimer")->interval(), 10000);
 }
 
+// The name prompt opens centred over the main window, which the load has just placed in the
+// middle of the screen, not where the window system last reported the window.
+TEST_F(ChatWindow, TheNamePromptOpensCentredOverTheWindow) {
+    TestForm form;
+    prepareWindowMode(nullptr);
+    QRect prompt, window;
+    bool visible = false;
+    ModalDialog::queueScript("UserNameForm", [&](QDialog& dialog) {
+        visible = dialog.isVisible();
+        prompt = dialog.geometry();
+        window = form.geometry();
+        typeInto(child<QLineEdit>(&dialog, "nameBox"), "Ann");
+        click(child<QPushButton>(&dialog, "okBtn"));
+    });
+    showAndLoad(form);
+    ASSERT_TRUE(visible);
+    ASSERT_EQ(form.userName(), "Ann");
+    EXPECT_EQ(prompt.center(), window.center()) << prompt.x() << "," << prompt.y();
+}
+
 TEST_F(ChatWindow, NoMindChosenAsksToLoadOne) {
     TestForm form;
     showAndLoad(form);
