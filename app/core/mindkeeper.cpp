@@ -15,6 +15,17 @@ bool MindKeeper::loadMind(const std::string& newBotName, bool useTemplate, bool 
 
     ProgramValues& values = programValues();
     values.mindPath = fullPath(values.mindPath);
+    // Two keepers appending to one mind would interleave their lines out of time order.
+    while (holdMindOpen && !isNew &&
+           mindLock_.hold(values.mindPath) == MindLock::Outcome::HeldElsewhere) {
+        const std::string chosen = resolveHeldMind(values.mindPath);
+        if (chosen.empty()) {
+            bot.reset();
+            return false;
+        }
+        if (chosen == values.mindPath) break;
+        values.mindPath = fullPath(chosen);
+    }
 
     bot = std::make_shared<VebixAi>();
     exchangeCount = 0;
@@ -39,6 +50,7 @@ bool MindKeeper::loadMind(const std::string& newBotName, bool useTemplate, bool 
         if (isNew) {
             bot->saveAll();
             savedCount = static_cast<std::uint32_t>(bot->lines.size());
+            keepHolding();
         }
     }
 
@@ -56,6 +68,7 @@ void MindKeeper::closeBot() {
         bot->saveFrom(savedCount);
         saveRequested = false;
         bot.reset();
+        mindLock_.release();
     }
 }
 
@@ -80,6 +93,11 @@ void MindKeeper::saveNewLines() {
     bot->saveFrom(savedCount);
     saveRequested = false;
     savedCount = static_cast<std::uint32_t>(bot->lines.size());
+    keepHolding();
+}
+
+void MindKeeper::keepHolding() {
+    if (holdMindOpen && bot) mindLock_.hold(bot->fileName);
 }
 
 bool MindKeeper::isBotLoaded() const { return bot && !bot->botName.empty(); }

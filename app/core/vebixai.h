@@ -33,8 +33,10 @@ public:
     virtual std::string stripOwnName(std::string_view text) const;
     // Appends the lines from start on to the file at fileName, after ending a last line that
     // has no line end. A missing or empty file is written whole instead, header included.
+    // Both writes run under the mind's write lock (mindlock.h), waiting for another writer.
     virtual void saveFrom(std::size_t start);
-    // Rewrites the whole file (as a version 1.2 mind) through a temporary file and a rename.
+    // Rewrites the whole file (as a version 1.2 mind) through a temporary file and a rename,
+    // under the mind's write lock.
     virtual void saveAll();
 
     // A line for the bot to open a conversation with user, or empty.
