@@ -75,6 +75,9 @@ int runBotMode(const std::string& namedPath, const FatalBox& showFatalBox) {
         chooseStartMind(true, mindFile);
 
         MindKeeper keeper;
+        // Bot mode answers for a mind that a window may hold open; it only writes under the
+        // mind's write lock.
+        keeper.holdMindOpen = false;
         keeper.loadMind({}, true, false);
 
         ChatRequest request;

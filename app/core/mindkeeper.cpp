@@ -15,6 +15,17 @@ bool MindKeeper::loadMind(const std::string& newBotName, bool useTemplate, bool 
 
     ProgramValues& values = programValues();
     values.mindPath = fullPath(values.mindPath);
+    // Two keepers appending to one mind would interleave their lines out of time order.
+    while (holdMindOpen && !isNew &&
+           mindLock_.hold(values.mindPath) == MindLock::Outcome::HeldElsewhere) {
+        const std::string chosen = resolveHeldMind(values.mindPath);
+        if (chosen.empty()) {
+            bot.reset();
+            return false;
+        }
+        if (chosen == values.mindPath) break;
+        values.mindPath = fullPath(chosen);
+    }
 
     bot = std::make_shared<VebixAi>();
     exchangeCount = 0;
@@ -40,6 +51,7 @@ bool MindKeeper::loadMind(const std::string& newBotName, bool useTemplate, bool 
             if (isNew) {
                 bot->saveAll();
                 savedCount = static_cast<std::uint32_t>(bot->lines.size());
+                keepHolding();
             }
         }
     } catch (...) {
@@ -64,6 +76,7 @@ void MindKeeper::closeBot() {
         bot->saveFrom(savedCount);
         saveRequested = false;
         bot.reset();
+        mindLock_.release();
     }
 }
 
@@ -105,10 +118,13 @@ void MindKeeper::saveAs(const std::string& path) {
     saveRequested = false;
     savedCount = static_cast<std::uint32_t>(bot->lines.size());
     lastSaveTime = clock().nowSeconds();
+    // The mind now lives in the new file: that is the one held open.
+    keepHolding();
 }
 
 void MindKeeper::discardMind() {
     bot.reset();
+    mindLock_.release();
     saveRequested = false;
     savedCount = 0;
     exchangeCount = 0;
@@ -118,6 +134,11 @@ void MindKeeper::saveNewLines() {
     bot->saveFrom(savedCount);
     saveRequested = false;
     savedCount = static_cast<std::uint32_t>(bot->lines.size());
+    keepHolding();
+}
+
+void MindKeeper::keepHolding() {
+    if (holdMindOpen && bot) mindLock_.hold(bot->fileName);
 }
 
 bool MindKeeper::isBotLoaded() const { return bot && !bot->botName.empty(); }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "core/mindlock.h"
 #include "core/vebixai.h"
 
 namespace vebix {
@@ -29,6 +30,9 @@ public:
     std::uint32_t savedCount = 0;      // how many of the mind's lines the file holds
     std::int32_t exchangeCount = 0;    // user lines since the load: 0, then 1 to 10, restarting
     bool saveRequested = false;        // forces the next save
+    // Whether this keeper holds its mind open (mindlock.h) and asks before loading a mind
+    // another keeper holds. Bot mode, which answers for a mind open in a window, turns it off.
+    bool holdMindOpen = true;
 
     // Loads the mind at programValues().mindPath (made absolute first) into a new bot, or, when
     // isNew is set or no file exists there, makes a new mind: from the template mind with
@@ -37,6 +41,10 @@ public:
     // existing file was loaded; false also when greetAfterLoad says the program must end.
     // Errors of loading propagate; the keeper then holds no bot (nothing is ever written to a
     // file that did not load as a mind).
+    // With holdMindOpen, an existing file that another keeper holds open goes to
+    // resolveHeldMind first; when that gives no path, no mind is loaded (bot is empty) and the
+    // result is false. The loaded mind's file is held open until another is loaded or the
+    // mind is released, and again after each save (a whole write replaces the file).
     virtual bool loadMind(const std::string& newBotName, bool useTemplate, bool isNew);
 
     // Saves the new lines when the user spoke to the mind (or a save was requested) and then
@@ -76,9 +84,16 @@ protected:
     }
     // The window's Say button is disabled while the mind is closed.
     virtual void disableSay() {}
+    // The mind file at path is held open by another keeper. Returns path to open it anyway,
+    // another mind's path to load that instead, or empty to load none. By default: anyway.
+    virtual std::string resolveHeldMind(const std::string& path) { return path; }
 
 private:
     void saveNewLines();
+    // Holds the loaded mind's file open, when this keeper does so (see holdMindOpen).
+    void keepHolding();
+
+    MindLock mindLock_;
 };
 
 }  // namespace vebix

@@ -17,6 +17,7 @@
 #include "base/random.h"
 #include "core/filewrite.h"
 #include "core/mindfileformat.h"
+#include "core/mindlock.h"
 #include "enparse/likeness.h"
 
 namespace vebix {
@@ -130,6 +131,8 @@ std::string VebixAi::stripOwnName(std::string_view text) const {
 }
 
 void VebixAi::saveFrom(std::size_t start) {
+    // Another front end or bot mode may be writing this mind: one write at a time.
+    MindWriteLock writing(fileName);
     QFile existing(toQPath(fileName));
     if (!existing.exists() || existing.size() == 0) {
         // An empty file holds no header; appending to it would make a file that does not load.
@@ -141,6 +144,7 @@ void VebixAi::saveFrom(std::size_t start) {
 }
 
 void VebixAi::saveAll() {
+    MindWriteLock writing(fileName);
     headerWritten = false;
     writeWhole();
 }

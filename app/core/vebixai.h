@@ -34,10 +34,11 @@ public:
     // Appends the lines from start on to the file at fileName, after ending a last line that
     // has no line end. A missing or empty file is written whole instead, header included.
     // Throws Error("Unable to save mind file '<fileName>': <the system's reason>") and leaves
-    // the file as it was when the lines cannot be written.
+    // the file as it was when the lines cannot be written. Runs under the mind's write lock
+    // (mindlock.h), waiting for another writer.
     virtual void saveFrom(std::size_t start);
-    // Rewrites the whole file (as a version 1.2 mind) through a temporary file and a rename.
-    // Fails as saveFrom does.
+    // Rewrites the whole file (as a version 1.2 mind) through a temporary file and a rename,
+    // under the mind's write lock. Fails as saveFrom does.
     virtual void saveAll();
 
     // A line for the bot to open a conversation with user, or empty.

@@ -2,27 +2,20 @@
 
 #include <QApplication>
 
-#include <cstdlib>
 #include <exception>
+#include <iostream>
 #include <memory>
 
 #include "core/botmode.h"
 #include "core/chatmsgformat.h"
 #include "core/program.h"
 #include "gui/application.h"
+#include "gui/displayprobe.h"
 #include "gui/messagebox.h"
 #include "gui/vebixform.h"
 
 namespace vebix {
 namespace {
-
-bool displayAvailable() {
-    auto set = [](const char* name) {
-        const char* value = std::getenv(name);
-        return value && *value;
-    };
-    return set("DISPLAY") || set("WAYLAND_DISPLAY");
-}
 
 int g_boxArgc = 1;
 char g_boxArg0[] = "vebix";
@@ -31,9 +24,13 @@ char* g_boxArgv[] = {g_boxArg0, nullptr};
 }  // namespace
 
 void showFatalBoxIfDisplay(const std::string& message) {
+    // A box nobody can answer would keep the process waiting for ever, and a QApplication for
+    // a display that cannot be opened ends the process before the status is returned.
     std::unique_ptr<QApplication> ownApp;
-    if (!qApp) {
-        if (!displayAvailable()) return;
+    if (qApp) {
+        if (!runningPlatformIsInteractive()) return;
+    } else {
+        if (!probeDisplay(g_boxArgc, g_boxArgv).interactive) return;
         ownApp = std::make_unique<QApplication>(g_boxArgc, g_boxArgv);
     }
     MessageBox::error(nullptr, QString::fromUtf8(chatmsg::kFatalCaption.data(),
@@ -60,6 +57,14 @@ int runProgram(int argc, char** argv) {
     const char* namedPath = argc > 1 ? argv[1] : nullptr;
     try {
         if (chatMsgPresent()) return runBotMode(namedPath ? namedPath : "", showFatalBoxIfDisplay);
+        const DisplayProbe display = probeDisplay(argc, argv);
+        if (!display.interactive) {
+            std::cerr << kMessageCaption << ": no display to show the window on (" << display.missing
+                      << "); with a CHAT.MSG in the working folder the program answers it in bot "
+                         "mode, which needs no display"
+                      << std::endl;
+            return 1;
+        }
         Application app(argc, argv);
         try {
             return runWindowMode(namedPath);

@@ -1,8 +1,10 @@
 #pragma once
 // The program's entry: bot mode when a "CHAT.MSG" (file or folder) is in the working folder,
 // otherwise the main window. Every error that escapes ends in the "Fatal Error" path: the
-// message on standard error and in a box when a display is available, "CHAT.MSG" deleted,
-// exit status 1.
+// message on standard error and in a box when a display a person sees can be opened,
+// "CHAT.MSG" deleted, exit status 1. Window mode with no such display (none set, one that
+// cannot be opened, or the offscreen and minimal platforms) prints one line on standard error
+// saying what is missing and ends with status 1.
 
 #include <string>
 
@@ -20,8 +22,9 @@ void prepareWindowMode(const char* namedPath);
 // QApplication to exist.
 int runWindowMode(const char* namedPath);
 
-// Shows the "Fatal Error" box when a display is available (DISPLAY or WAYLAND_DISPLAY set, or
-// a QApplication already running); creates the QApplication for it only then.
+// Shows the "Fatal Error" box when a person can answer it: on the running QApplication's
+// platform unless that is offscreen or minimal; with none running, only when probeDisplay
+// finds a display that opens, and then creates the QApplication for it. Otherwise does nothing.
 void showFatalBoxIfDisplay(const std::string& message);
 
 }  // namespace vebix

@@ -25,6 +25,8 @@ std::function<bool(const QUrl&)> g_urlOpener;
 
 constexpr const char* kCaption = "UDLP";
 constexpr const char* kNoBot = "Unable to enable UDLP2 for the current bot: no bot loaded";
+constexpr const char* kNoBotLoaded =
+    "No bot is loaded. Load or create a mind (File menu) to enable UDLP2 for it.";
 constexpr const char* kOverwrite = "UDLP is currently enabled for another bot; overwrite?";
 constexpr const char* kEnabled = "UDLP enabled";
 constexpr const char* kLearnCaption = "UDLP Learn";
@@ -88,15 +90,17 @@ UdlpForm::UdlpForm(QWidget* owner, const MindKeeper* mind) : QDialog(owner), min
     linkShellLabel_->setWordWrap(true);
     linkShellLabel_->setCursor(Qt::PointingHandCursor);
 
-    QString curBot = QStringLiteral(
-        "To enable UDLP2 to be used with the current bot \"%s\" (%s), click on the following "
-        "Enable button.");
-    if (mind_ && mind_->bot) {
+    // Built from its parts rather than by filling placeholders, so that a bot or file name that
+    // holds "%s" is shown as it is.
+    QString curBot;
+    if (mind_ && mind_->isBotLoaded()) {
         const QString name = QString::fromStdString(mind_->bot->botName);
         const QString file = QFileInfo(toQPath(mind_->bot->fileName)).fileName();
-        curBot.replace(curBot.indexOf(QLatin1String("%s")), 2, name);
-        curBot.replace(curBot.indexOf(QLatin1String("%s"), curBot.indexOf(name) + name.size()),
-                       2, file);
+        curBot = QStringLiteral("To enable UDLP2 to be used with the current bot \"") + name +
+                 QStringLiteral("\" (") + file +
+                 QStringLiteral("), click on the following Enable button.");
+    } else {
+        curBot = QString::fromUtf8(kNoBotLoaded);
     }
     curBotLabel_ = new QLabel(curBot, this);
     curBotLabel_->setObjectName(QStringLiteral("curBotLabel"));

@@ -1,5 +1,6 @@
 #include "gui/usernameform.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -100,13 +101,31 @@ void UserNameForm::showEvent(QShowEvent* event) {
     guarded([this] { fillKnownNames(); });
 }
 
+void UserNameForm::keyPressEvent(QKeyEvent* event) {
+    // Escape would reject the dialog like a Cancel button it does not have; at the first prompt
+    // that ends the program, with a name typed or not.
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool UserNameForm::isListed(const QString& name) const {
+    for (int row = 0; row < knownNamesList_->count(); ++row) {
+        if (knownNamesList_->item(row)->text().compare(name, Qt::CaseInsensitive) == 0) return true;
+    }
+    return false;
+}
+
 void UserNameForm::fillKnownNames() {
     {
         Settings settings;
         for (const std::string& name : settings.valueNames(Settings::kUserNamesGroup)) {
-            // The unnamed value and one-character names are not offered.
+            // The unnamed value and names of one byte are not offered. Settings written before
+            // names were kept case-insensitively may hold several spellings of one name.
             const QString text = QString::fromStdString(name);
-            if (text.size() > 1) addKnownName(text);
+            if (name.size() > 1 && !isListed(text)) addKnownName(text);
         }
     }
     // The login name is offered too, unless it is the administrator's account or already
@@ -116,10 +135,7 @@ void UserNameForm::fillKnownNames() {
     const bool administrator =
         login->compare(QStringLiteral("Administrator"), Qt::CaseInsensitive) == 0 ||
         login->compare(QStringLiteral("root"), Qt::CaseInsensitive) == 0;
-    if (administrator) return;
-    for (int row = 0; row < knownNamesList_->count(); ++row) {
-        if (knownNamesList_->item(row)->text().compare(*login, Qt::CaseInsensitive) == 0) return;
-    }
+    if (administrator || isListed(*login)) return;
     addKnownName(*login);
 }
 
@@ -146,6 +162,11 @@ void UserNameForm::acceptName() {
     }
     {
         Settings settings;
+        // One name in any letter case: the other spellings give way to this one.
+        for (const std::string& known : settings.valueNames(Settings::kUserNamesGroup)) {
+            if (QString::fromStdString(known).compare(name, Qt::CaseInsensitive) == 0)
+                settings.removeValue(Settings::kUserNamesGroup, known);
+        }
         settings.writeString(Settings::kUserNamesGroup, name.toStdString(), "");
         settings.sync();
     }

@@ -2,8 +2,10 @@
 // The "User Name" dialog: the user types a name or picks one used before on this computer. OK
 // checks the name (not empty; a warning for one or two bytes and for a blank inside, which the
 // user may override), adds it to the known names in the settings (subkey "UserNames", one
-// value per name with empty data) and closes the dialog. The caller then reads nameBox as it
-// stands, blanks at the ends included.
+// value per name with empty data; names that differ only in letter case are one name, kept in
+// the spelling written last) and closes the dialog. The caller then reads nameBox as it
+// stands, blanks at the ends included. The dialog has no Cancel: Escape does nothing, only the
+// close box closes it without a name.
 
 #include <QDialog>
 #include <QString>
@@ -38,9 +40,12 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void fillKnownNames();
+    // Whether the list holds name in any letter case.
+    bool isListed(const QString& name) const;
     void acceptName();
     void onSelectionChanged();
     void onDoubleClick();

@@ -20,12 +20,15 @@
 #include "base/clock.h"
 #include "base/random.h"
 #include "core/botmode.h"
+#include "core/filewrite.h"
 #include "core/program.h"
 #include "core/settings.h"
 #include "core/systempaths.h"
 #include "gui/appicon.h"
 #include "gui/application.h"
 #include "gui/chatdisplay.h"
+#include "gui/dialogplacement.h"
+#include "gui/filedialog.h"
 #include "gui/messagebox.h"
 #include "gui/modaldialog.h"
 #include "gui/savenotice.h"
@@ -308,6 +311,26 @@ void VebixForm::showLoading() {
 
 void VebixForm::disableSay() { sayBtn_->setEnabled(false); }
 
+std::string VebixForm::resolveHeldMind(const std::string& path) {
+    const QString question =
+        QStringLiteral("The mind file \"") + fromUtf8(path) +
+        QStringLiteral("\" is open in another window of Vebix. If both keep it open, their "
+                       "lines are saved out of order.\r\n\r\nOpen it anyway? Choose No to load "
+                       "another mind file.");
+    if (MessageBox::show(this, QString::fromUtf8(kMessageCaption), question,
+                         QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No,
+                         QMessageBox::No) != QMessageBox::No)
+        return path;
+    FileDialog::Request request;
+    request.caption = QStringLiteral("Load Mind");
+    request.initialFile = fromUtf8(path);
+    request.filter = QStringLiteral("Vebix Mind Files (*.mdd);;All Files (*)");
+    request.defaultSuffix = QStringLiteral("mdd");
+    const QString chosen = FileDialog::openFile(this, request);
+    if (chosen.isEmpty()) setStatusText(QStringLiteral("Please load or create a mind file"));
+    return fromQPath(chosen);
+}
+
 void VebixForm::closeBot() { MindKeeper::closeBot(); }
 
 std::string VebixForm::speakerId() const {
@@ -326,6 +349,7 @@ bool VebixForm::greetAfterLoad(bool existingLoaded) {
     }
     {
         UserNameForm prompt(userName_, this);
+        centreOver(prompt, *this);
         if (ModalDialog::exec(prompt) == QDialog::Accepted) {
             userName_ = prompt.enteredName();
         } else if (userName_.isEmpty()) {

@@ -122,6 +122,9 @@ protected:
     void showLoading() override;
     bool greetAfterLoad(bool existingLoaded) override;
     void disableSay() override;
+    // Says that another window holds the mind open and asks: Yes opens it anyway, No lets the
+    // user choose another mind file (none chosen: no mind is loaded).
+    std::string resolveHeldMind(const std::string& path) override;
 
     // ---- window events -------------------------------------------------------------------------
     void showEvent(QShowEvent* event) override;

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "core/mindkeeper.h"
+#include "core/program.h"
 #include "core/settings.h"
 #include "core/vebixai.h"
 
@@ -121,6 +123,20 @@ TEST_F(BotModeE2E, TemplateMindAnswersWhenThereIsNoInfoAndNoMind) {
     EXPECT_FALSE(text.empty());
     // Learn is off without UDLPX.NFO: the default mind file is not created.
     EXPECT_FALSE(QFileInfo::exists(path("home/Documents/Vebix.mdd")));
+}
+
+// The set-up Enable UDLP makes: the mind is open in a window (a keeper holding it open here)
+// while bot mode answers for it; bot mode neither asks nor waits, and appends its exchange.
+TEST_F(BotModeE2E, AnswersAndLearnsForAMindAnotherKeeperHoldsOpen) {
+    write(path("mind.mdd"), kMind);
+    MindKeeper window;
+    programValues().mindPath = spath("mind.mdd");
+    ASSERT_TRUE(window.loadMind({}, true, false));
+    infoWithMind("learn=true\r\n");
+    request("Bob\r\nHi.\r\n");
+    expectAnswered(run());
+    EXPECT_EQ(mindLines(path("mind.mdd")).size(), kMindLines + 2u);
+    programValues() = ProgramValues{};
 }
 
 TEST_F(BotModeE2E, LastUsedMindIsTheDefault) {

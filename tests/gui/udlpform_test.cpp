@@ -42,6 +42,8 @@ TEST_F(UdlpDialog, NoBotLoadedWritesNothing) {
         MessageBox::clearAnsweredBoxes();
         UdlpForm form(nullptr, mind);
         form.show();
+        EXPECT_EQ(child<QLabel>(&form, "curBotLabel")->text(),
+                  "No bot is loaded. Load or create a mind (File menu) to enable UDLP2 for it.");
         click(child<QPushButton>(&form, "enableUdlpBtn"));
         EXPECT_EQ(MessageBox::answeredBoxes(),
                   QStringList{"UDLP: Unable to enable UDLP2 for the current bot: no bot loaded"});

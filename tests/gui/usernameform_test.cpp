@@ -1,4 +1,6 @@
 // The "User Name" dialog: its checks, the known names and what the caller reads.
+#include <algorithm>
+
 #include "core/settings.h"
 #include "guitestsupport.h"
 
@@ -91,32 +93,74 @@ TEST_F(UserNameDialog, ChecksOfTheName) {
 
 TEST_F(UserNameDialog, KnownNamesSortedAndListedOnce) {
     {
+        // "bob" and "Bob" are one name in two spellings (settings from before names were kept
+        // case-insensitively); "X" is one byte, "é" one character of two bytes.
         Settings s;
-        for (const char* name : {"zed", "Ann", "bob", "X", "Bob", "carl"})
+        for (const char* name : {"zed", "Ann", "bob", "X", "Bob", "carl", "\xC3\xA9"})
             s.writeString(Settings::kUserNamesGroup, name, "");
     }
     struct Case {
         QString login;
         QStringList listed;
     };
+    const QString e = QString::fromUtf8("\xC3\xA9");
     const Case cases[] = {
-        {"ANN", {"Ann", "bob", "Bob", "carl", "zed"}},
-        {"Maria", {"Ann", "bob", "Bob", "carl", "Maria", "zed"}},
-        {"administrator", {"Ann", "bob", "Bob", "carl", "zed"}},
-        {"root", {"Ann", "bob", "Bob", "carl", "zed"}},
-        {"", {"Ann", "bob", "Bob", "carl", "zed"}},  // unknown
+        {"ANN", {"Ann", "bob", "carl", "zed", e}},
+        {"Maria", {"Ann", "bob", "carl", "Maria", "zed", e}},
+        {"administrator", {"Ann", "bob", "carl", "zed", e}},
+        {"root", {"Ann", "bob", "carl", "zed", e}},
+        {"", {"Ann", "bob", "carl", "zed", e}},  // unknown
     };
     for (const Case& c : cases) {
         UserNameForm::overrideLoginName(c.login);
         UserNameForm form("");
         form.show();
-        // "bob" and "Bob" compare equal, so only their letters are compared here.
+        // Which spelling of "bob" stands for the name is not fixed, so only letters are compared.
         const QStringList got = listed(form);
         QStringList lowerGot, lowerWant;
         for (const QString& s : got) lowerGot << s.toLower();
         for (const QString& s : c.listed) lowerWant << s.toLower();
         EXPECT_EQ(lowerGot, lowerWant) << c.login.toStdString();
     }
+}
+
+// Accepting a name replaces every other spelling of it in the known names.
+TEST_F(UserNameDialog, ANameIsKeptInTheSpellingWrittenLast) {
+    {
+        Settings s;
+        for (const char* name : {"bob", "BOB", "Ann", "bobby"}) s.writeString(Settings::kUserNamesGroup, name, "");
+    }
+    UserNameForm form("");
+    form.show();
+    typeInto(child<QLineEdit>(&form, "nameBox"), "Bob");
+    click(child<QPushButton>(&form, "okBtn"));
+    ASSERT_EQ(form.result(), QDialog::Accepted);
+    auto names = storedNames();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Ann", "Bob", "bobby"}));
+
+    UserNameForm again("");
+    again.show();
+    EXPECT_EQ(listed(again), (QStringList{"Ann", "Bob", "bobby"}));
+}
+
+// The dialog has no Cancel: Escape leaves it open with what was typed; the close box still
+// closes it without a name.
+TEST_F(UserNameDialog, EscapeDoesNotCloseTheDialog) {
+    UserNameForm form("");
+    form.show();
+    auto* box = child<QLineEdit>(&form, "nameBox");
+    typeInto(box, "Ann");
+    QTest::keyClick(box, Qt::Key_Escape);
+    QTest::keyClick(&form, Qt::Key_Escape);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(box->text(), "Ann");
+    EXPECT_TRUE(MessageBox::answeredBoxes().isEmpty());
+
+    form.close();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.result(), QDialog::Rejected);
+    EXPECT_TRUE(storedNames().empty());
 }
 
 TEST_F(UserNameDialog, EnterInTheNameBoxPressesOk) {

@@ -115,6 +115,64 @@ TEST_F(ChatWindow, FirstStartMakesTheTemplateMindAtTheDefaultPathAndGreets) {
     EXPECT_EQ(child<QTimer>(&form, "autosaveTimer")->interval(), 10000);
 }
 
+// The name prompt opens centred over the main window, which the load has just placed in the
+// middle of the screen, not where the window system last reported the window.
+TEST_F(ChatWindow, TheNamePromptOpensCentredOverTheWindow) {
+    TestForm form;
+    prepareWindowMode(nullptr);
+    QRect prompt, window;
+    bool visible = false;
+    ModalDialog::queueScript("UserNameForm", [&](QDialog& dialog) {
+        visible = dialog.isVisible();
+        prompt = dialog.geometry();
+        window = form.geometry();
+        typeInto(child<QLineEdit>(&dialog, "nameBox"), "Ann");
+        click(child<QPushButton>(&dialog, "okBtn"));
+    });
+    showAndLoad(form);
+    ASSERT_TRUE(visible);
+    ASSERT_EQ(form.userName(), "Ann");
+    EXPECT_EQ(prompt.center(), window.center()) << prompt.x() << "," << prompt.y();
+}
+
+// A mind another window holds open is loaded only after asking: No chooses another file, Yes
+// opens it anyway.
+TEST_F(ChatWindow, AMindOpenInAnotherWindowIsLoadedOnlyAfterAsking) {
+    const std::string mind = "1.2 1.2 \"Small\"\r\n\r\nk 1 a hello there\r\nk 2 <ai> hi\r\n";
+    writeBytes(path("Documents/held.mdd"), mind);
+    writeBytes(path("Documents/free.mdd"), mind);
+    MindKeeper otherWindow;
+    programValues().mindPath = spath("Documents/held.mdd");
+    ASSERT_TRUE(otherWindow.loadMind({}, true, false));
+
+    const QString question =
+        "Vebix: The mind file \"" + path("Documents/held.mdd") +
+        "\" is open in another window of Vebix. If both keep it open, their lines are saved out "
+        "of order.\r\n\r\nOpen it anyway? Choose No to load another mind file.";
+    struct Case {
+        QMessageBox::StandardButton answer;
+        QString chosen;  // answer of the file dialog after No
+        std::string loaded;
+    };
+    const Case cases[] = {
+        {QMessageBox::No, path("Documents/free.mdd"), spath("Documents/free.mdd")},
+        {QMessageBox::Yes, {}, spath("Documents/held.mdd")},
+    };
+    for (const Case& c : cases) {
+        MessageBox::clearAnsweredBoxes();
+        TestForm form;
+        prepareWindowMode(spath("Documents/held.mdd").c_str());
+        MessageBox::setNextAnswer(c.answer);
+        if (!c.chosen.isEmpty()) FileDialog::setNextFileName(c.chosen);
+        answerNamePrompt("Ann");
+        showAndLoad(form);
+        EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{question});
+        ASSERT_TRUE(form.bot);
+        EXPECT_EQ(form.bot->fileName, c.loaded);
+        EXPECT_EQ(form.userName(), "Ann");
+    }
+}
+
 TEST_F(ChatWindow, NoMindChosenAsksToLoadOne) {
     TestForm form;
     showAndLoad(form);
