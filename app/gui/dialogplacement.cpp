@@ -1,5 +1,7 @@
 #include "gui/dialogplacement.h"
 
+#include <QEvent>
+#include <QObject>
 #include <QRect>
 #include <QScreen>
 #include <QWidget>
@@ -20,6 +22,27 @@ void centreOver(QWidget& dialog, const QWidget& owner) {
         placed.moveTop(std::max(area.top(), std::min(placed.top(), area.bottom() - placed.height() + 1)));
     }
     dialog.setGeometry(placed);
+}
+
+namespace {
+
+// Moves its dialog when the show event comes: by then a message box has its final size, and the
+// window is not yet mapped, so it appears in place.
+class CentreOnShow : public QObject {
+public:
+    explicit CentreOnShow(QWidget& dialog) : QObject(&dialog) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* dialog = static_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Show && dialog->parentWidget())
+            centreOver(*dialog, *dialog->parentWidget()->window());
+        return false;
+    }
+};
+
+}  // namespace
+
+void centreOverParentWhenShown(QWidget& dialog) {
+    dialog.installEventFilter(new CentreOnShow(dialog));
 }
 
 }  // namespace vebix

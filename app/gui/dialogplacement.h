@@ -10,4 +10,9 @@ namespace vebix {
 // moved keeps that place when shown.
 void centreOver(QWidget& dialog, const QWidget& owner);
 
+// Makes dialog, whenever it is shown, open centred over the window of its parent (as
+// centreOver does). For dialogs that size themselves only while being shown, such as message
+// boxes. Does nothing for a dialog without a parent.
+void centreOverParentWhenShown(QWidget& dialog);
+
 }  // namespace vebix

@@ -2,6 +2,8 @@
 
 #include <QPushButton>
 
+#include "gui/dialogplacement.h"
+
 #include <deque>
 #include <utility>
 
@@ -41,6 +43,7 @@ QMessageBox::StandardButton MessageBox::show(QWidget* parent, const QString& cap
     }
     QMessageBox box(icon, caption, text, buttons, parent);
     if (defaultButton != QMessageBox::NoButton) box.setDefaultButton(defaultButton);
+    centreOverParentWhenShown(box);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
@@ -77,6 +80,7 @@ int MessageBox::choose(QWidget* parent, const QString& caption, const QString& t
     if (defaultIndex >= 0 && defaultIndex < buttons.size())
         box.setDefaultButton(buttons[defaultIndex]);
     if (escapeIndex >= 0 && escapeIndex < buttons.size()) box.setEscapeButton(buttons[escapeIndex]);
+    centreOverParentWhenShown(box);
     box.exec();
     const int chosen = static_cast<int>(buttons.indexOf(box.clickedButton()));
     return chosen < 0 ? escapeIndex : chosen;
