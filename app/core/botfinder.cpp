@@ -183,7 +183,15 @@ const BotListEntry* BotFinder::findByFolder(std::string_view folder) const {
     return nullptr;
 }
 
-std::optional<BotListEntry> BotFinder::botFromFolder(const std::string& folder, bool remember) {
+std::optional<BotListEntry> BotFinder::botFromFolder(const std::string& typedFolder,
+                                                     bool remember) {
+    // A bot is listed, remembered and started by its absolute folder: a folder typed relative
+    // to where this program started would mean another folder at the next start, and the
+    // executable must not depend on the other bot's working folder or on PATH.
+    const std::string folder =
+        typedFolder.empty() ? typedFolder
+                            : fromQPath(QDir::cleanPath(
+                                  QFileInfo(toQPath(typedFolder)).absoluteFilePath()));
     const std::string& mindPath = programValues().mindPath;
     const std::string ownFolder = mindFolder(mindPath);
     if (!ownFolder.empty() &&
@@ -195,12 +203,9 @@ std::optional<BotListEntry> BotFinder::botFromFolder(const std::string& folder, 
         return *listed;
     }
 
-    // The executable is always named by its absolute path inside the bot's folder: a folder
-    // typed relative to where this program started, or an exepath= without a folder, must not
-    // depend on the other bot's working folder or on PATH.
-    const std::string absFolder = fromQPath(QFileInfo(toQPath(folder)).absoluteFilePath());
+    // An exepath= without a folder names the file in the bot's folder, never one on PATH.
     auto inFolder = [&](const std::string& exe) {
-        return !exe.empty() && exe.front() == '/' ? exe : joinPath(absFolder, exe);
+        return !exe.empty() && exe.front() == '/' ? exe : joinPath(folder, exe);
     };
     std::string exePath;
     std::string name;

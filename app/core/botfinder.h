@@ -14,7 +14,7 @@ namespace vebix {
 // One bot that link mode can talk to. Its icons are the GUI's business: they come from exePath.
 struct BotListEntry {
     std::string name;     // the bot's name
-    std::string folder;   // the bot's folder, exactly as it was passed to botFromFolder
+    std::string folder;   // the bot's folder, made absolute (as listed, remembered and started)
     std::string exePath;  // full path of the executable that answers for the bot
 };
 

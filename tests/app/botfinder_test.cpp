@@ -129,19 +129,21 @@ TEST_F(BotFinderTest, ExecutableIsNamedByItsAbsolutePathInTheBotsFolder) {
     makeBot(path("work/bots/Cy"), basicFile("cy.bin", "Cy"), extended + "sub/cy\r\n");
     makeBot(path("work/bots/Di"), basicFile("di.bin", "Di"), extended + "/opt/di/di\r\n");
     const struct {
-        std::string folder, exePath;
+        std::string folder, absFolder, exePath;
     } cases[] = {
-        {"bots/Ann", spath("work/bots/Ann/ann.bin")},
-        {"bots/Bo", spath("work/bots/Bo/bo")},
-        {"./bots/Cy/", spath("work/bots/Cy/sub/cy")},
-        {spath("work/bots/Di"), "/opt/di/di"},
+        {"bots/Ann", spath("work/bots/Ann"), spath("work/bots/Ann/ann.bin")},
+        {"bots/Bo", spath("work/bots/Bo"), spath("work/bots/Bo/bo")},
+        {"./bots/Cy/", spath("work/bots/Cy"), spath("work/bots/Cy/sub/cy")},
+        {spath("work/bots/Di"), spath("work/bots/Di"), "/opt/di/di"},
     };
     for (const auto& c : cases) {
         BotFinder finder;
-        auto bot = finder.botFromFolder(c.folder, false);
+        auto bot = finder.botFromFolder(c.folder, true);
         ASSERT_TRUE(bot) << c.folder;
-        EXPECT_EQ(bot->folder, c.folder);
+        // Listed and remembered by its absolute folder, which means the same at the next start.
+        EXPECT_EQ(bot->folder, c.absFolder);
         EXPECT_EQ(bot->exePath, c.exePath) << c.folder;
+        EXPECT_EQ(remembered(linkBotValueName(bot->name, c.absFolder)), c.absFolder) << c.folder;
     }
 }
 
@@ -206,23 +208,28 @@ TEST_F(BotFinderTest, FoldersDifferingInCaseAreOneEntry) {
 }
 
 TEST_F(BotFinderTest, RememberWritesTheValueNamedAfterNameAndFolder) {
-    // Folders named as on the other system, relative to the working folder: the value names
-    // are then exactly those of the examples.
+    // Folders typed relative to the working folder are remembered by their absolute folder,
+    // under the value name made of the bot's name and that folder.
     makeBot(path("work/C:\\Bots\\Ann"), basicFile("ann.exe", "Ann"));
     makeBot(path("work/C:\\Bots"), basicFile("who.exe", "Dr. Who?"));
+    const std::string ann = spath("work/C:\\Bots\\Ann");
+    const std::string who = spath("work/C:\\Bots");
     BotFinder finder;
     ASSERT_TRUE(finder.botFromFolder("C:\\Bots\\Ann", true));
     ASSERT_TRUE(finder.botFromFolder("C:\\Bots", true));
-    EXPECT_EQ(remembered("Ann.00000868"), "C:\\Bots\\Ann");
-    EXPECT_EQ(remembered("Dr%2E Who%3F.265F9D48"), "C:\\Bots");
+    EXPECT_EQ(remembered(linkBotValueName("Ann", ann)), ann);
+    EXPECT_EQ(remembered(linkBotValueName("Dr. Who?", who)), who);
     auto names = Settings().valueNames(Settings::kLinkBotListGroup);
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"Ann.00000868", "Dr%2E Who%3F.265F9D48"}));
+    auto expected = std::vector<std::string>{linkBotValueName("Ann", ann),
+                                             linkBotValueName("Dr. Who?", who)};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected);
 
     // An entry already listed is remembered again under its own name and folder.
-    Settings().removeValue(Settings::kLinkBotListGroup, "Ann.00000868");
+    Settings().removeValue(Settings::kLinkBotListGroup, linkBotValueName("Ann", ann));
     ASSERT_TRUE(finder.botFromFolder("c:\\bots\\ann", true));
-    EXPECT_EQ(remembered("Ann.00000868"), "C:\\Bots\\Ann");
+    EXPECT_EQ(remembered(linkBotValueName("Ann", ann)), ann);
 }
 
 TEST_F(BotFinderTest, MalformedHeaderRaisesForTheTypedFolder) {
