@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "scratchfolder.h"
+
 #include <string>
 #include <vector>
 
@@ -32,17 +34,8 @@ struct RunResult {
     std::string err;
 };
 
-class BotModeE2E : public ::testing::Test {
+class BotModeE2E : public e2e::ScratchFolderTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(tmp_.isValid());
-        QDir root(tmp_.path());
-        root.mkpath("home/Documents");
-        root.mkpath("home/.config");
-        root.mkpath("work");
-    }
-
-    QString path(const QString& name) const { return QDir(tmp_.path()).filePath(name); }
     std::string spath(const QString& name) const { return path(name).toStdString(); }
 
     static std::string read(const QString& p) {
@@ -114,7 +107,6 @@ protected:
         EXPECT_FALSE(QFileInfo(path("work/CHAT.MSG")).isFile());
     }
 
-    QTemporaryDir tmp_;
 };
 
 TEST_F(BotModeE2E, TemplateMindAnswersWhenThereIsNoInfoAndNoMind) {

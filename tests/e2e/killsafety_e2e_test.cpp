@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "childprocess.h"
+#include "scratchfolder.h"
 #include "core/templatemind.h"
 #include "core/vebixai.h"
 
@@ -133,22 +134,13 @@ std::vector<long> exchangesIn(const QString& mindPath, const std::string& key,
     return numbers;
 }
 
-class KillSafety : public ::testing::Test {
+class KillSafety : public e2e::ScratchFolderTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(tmp_.isValid());
-        QDir root(tmp_.path());
-        root.mkpath("home/Documents");
-        root.mkpath("home/.config");
-        root.mkpath("work");
-    }
-    QString path(const QString& name) const { return QDir(tmp_.path()).filePath(name); }
     static void write(const QString& p, const std::string& bytes) {
         QFile f(p);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(bytes.data(), static_cast<qint64>(bytes.size()));
     }
-    QTemporaryDir tmp_;
 };
 
 TEST_F(KillSafety, BotModeWithLearningSurvivesKillsWhileSaving) {

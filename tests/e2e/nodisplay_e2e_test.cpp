@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "scratchfolder.h"
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,18 +35,12 @@ struct Outcome {
     QString err;
 };
 
-class NoDisplayE2E : public ::testing::Test {
+class NoDisplayE2E : public e2e::ScratchFolderTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(tmp_.isValid());
-        QDir root(tmp_.path());
-        root.mkpath("home/Documents");
-        root.mkpath("home/.config");
-        root.mkpath("runtime");
-        root.mkpath("work");
+        ScratchFolderTest::SetUp();
+        ASSERT_TRUE(QDir(tmp_.path()).mkpath("runtime"));
     }
-
-    QString path(const QString& name) const { return QDir(tmp_.path()).filePath(name); }
 
     // Runs the program in work/ with the display variables given and no others.
     Outcome run(const std::vector<std::pair<QString, QString>>& displayEnv) {
@@ -93,7 +89,6 @@ protected:
         };
     }
 
-    QTemporaryDir tmp_;
 };
 
 TEST_F(NoDisplayE2E, BotModeFailureEndsWithStatusOneAndTheMessageOnStandardError) {
