@@ -71,6 +71,18 @@ MindLock::Outcome MindLock::hold(const std::string& path) {
     return Outcome::Held;
 }
 
+bool mindOpenElsewhere(const std::string& path, const std::string& ownMind) {
+    if (!ownMind.empty()) {
+        struct stat own {}, target {};
+        if (::stat(ownMind.c_str(), &own) == 0 && ::stat(path.c_str(), &target) == 0 &&
+            own.st_dev == target.st_dev && own.st_ino == target.st_ino)
+            return false;
+    }
+    // A holder of our own for a moment: it conflicts with any other, and lets go at once.
+    MindLock probe;
+    return probe.hold(path) == MindLock::Outcome::HeldElsewhere;
+}
+
 MindWriteLock::MindWriteLock(const std::string& path) {
     // A write through a rename replaces the file while another writer waits on the old one;
     // the waiter then locks the file that now has the name. A few rounds settle any race.

@@ -41,6 +41,11 @@ private:
     int fd_ = -1;
 };
 
+// Whether another front end holds the mind file at path open (a file about to be replaced by a
+// new mind or a Save As). ownMind names the mind this front end holds itself, which never
+// counts; empty when it holds none. False when no file is at path.
+bool mindOpenElsewhere(const std::string& path, const std::string& ownMind);
+
 // Held while one write to the mind file at path runs: the constructor waits until no other
 // writer holds the file and takes it; the destructor releases it. When no file exists at path
 // nothing is locked (a file written whole appears through a rename). Should the file be

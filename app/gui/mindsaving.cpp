@@ -9,10 +9,12 @@
 #include <exception>
 
 #include "core/filewrite.h"
+#include "core/mindlock.h"
 #include "core/program.h"
 #include "gui/chatdisplay.h"
 #include "gui/filedialog.h"
 #include "gui/messagebox.h"
+#include "gui/newmindform.h"
 #include "gui/savenotice.h"
 #include "gui/vebixform.h"
 
@@ -92,6 +94,14 @@ bool VebixForm::saveMindAs() {
     request.defaultSuffix = QStringLiteral("mdd");
     const QString chosen = FileDialog::saveFile(this, request);
     if (chosen.isEmpty()) return false;
+    // Written over a mind another window keeps open, the file would take that window's lines
+    // too. Returning false lets the caller ask again.
+    if (mindOpenElsewhere(fromQPath(chosen), programValues().mindPath)) {
+        MessageBox::show(this, QString::fromUtf8(kMessageCaption),
+                         QString::fromUtf8(NewMindForm::kOpenElsewhereText).arg(chosen),
+                         QMessageBox::Warning);
+        return false;
+    }
     saveAs(fromQPath(chosen));
     // The next start opens the mind where it now lives.
     saveSettings(programValues().mindPath, userName().toStdString());

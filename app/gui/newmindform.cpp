@@ -7,6 +7,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "core/filewrite.h"
+#include "core/mindlock.h"
+#include "core/program.h"
 #include "core/systempaths.h"
 #include "gui/application.h"
 #include "gui/filedialog.h"
@@ -33,6 +36,9 @@ QString inDocuments(const QString& name) {
 
 }  // namespace
 
+const char* const NewMindForm::kOpenElsewhereText =
+    "The mind file \"%1\" is open in another window of Vebix.\r\n\r\nPlease choose another "
+    "file name.";
 const char* const NewMindForm::kReplaceQuestion =
     "A file named \"%1\" already exists.\r\n\r\nDo you want to replace it with the new mind?";
 
@@ -109,6 +115,15 @@ void NewMindForm::create() {
 
     // Creating the mind writes the whole file, so a mind already there would be lost.
     const QFileInfo target(saveAsBox_->text());
+    if (target.exists() && !target.isDir() &&
+        mindOpenElsewhere(fromQPath(target.absoluteFilePath()), programValues().mindPath)) {
+        // Replaced under another window, the file would take that window's lines too.
+        MessageBox::show(this, windowTitle(),
+                         QString::fromUtf8(kOpenElsewhereText).arg(saveAsBox_->text()),
+                         QMessageBox::Warning);
+        saveAsBox_->setFocus();
+        return;
+    }
     if (target.exists() && !target.isDir()) {
         const auto answer = MessageBox::show(
             this, windowTitle(), QString::fromUtf8(kReplaceQuestion).arg(saveAsBox_->text()),

@@ -24,6 +24,8 @@ public:
     bool useTemplate() const;       // startWithDefaultMindCheck
     QString saveAsPath() const;     // saveAsBox as typed
 
+    // The message when the chosen file is a mind another window holds open ("%1": the path).
+    static const char* const kOpenElsewhereText;
     // The question asked before an existing file is replaced; %1 is the Save-as path.
     static const char* const kReplaceQuestion;
 

@@ -7,6 +7,7 @@
 
 #include <optional>
 
+#include "core/mindlock.h"
 #include "core/settings.h"
 #include "gui/program.h"
 #include "guitestsupport.h"
@@ -231,8 +232,26 @@ TEST_F(FailingAutosave, TheNoticeOffersTryAgainAndSaveAs) {
               "This mind is not being saved. " + failure("elsewhere.mdd", "File too large"));
     EXPECT_EQ(programValues().mindPath, spath("mind.mdd"));
 
-    // Save As with room: the whole mind goes to the new file, which is now the mind.
     freeDisk();
+    // Never over a mind another window keeps open: that file stays as it was.
+    writeBytes(path("held.mdd"), kMind);
+    {
+        MindLock otherWindow;
+        ASSERT_EQ(otherWindow.hold(spath("held.mdd")), MindLock::Outcome::Held);
+        MessageBox::clearAnsweredBoxes();
+        MessageBox::setNextAnswer(QMessageBox::Ok);
+        FileDialog::setNextFileName(path("held.mdd"));
+        click(saveAs);
+        EXPECT_EQ(MessageBox::answeredBoxes(),
+                  QStringList{"Vebix: The mind file \"" + path("held.mdd") +
+                              "\" is open in another window of Vebix.\r\n\r\nPlease choose "
+                              "another file name."});
+        EXPECT_TRUE(notice->isVisible());
+        EXPECT_EQ(readBytes(path("held.mdd")), kMind);
+        EXPECT_EQ(programValues().mindPath, spath("mind.mdd"));
+    }
+
+    // Save As with room: the whole mind goes to the new file, which is now the mind.
     const std::vector<std::string> said = linesOf(form);
     FileDialog::setNextFileName(path("elsewhere.mdd"));
     click(saveAs);

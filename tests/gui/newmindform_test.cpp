@@ -7,7 +7,9 @@ namespace {
 
 using testing::child;
 using testing::click;
+using testing::readBytes;
 using testing::typeInto;
+using testing::writeBytes;
 
 class NewMindDialog : public testing::WindowTest {};
 
@@ -72,6 +74,47 @@ TEST_F(NewMindDialog, TypedSaveAsIsPassedOnAsItStands) {
     EXPECT_EQ(form.result(), QDialog::Accepted);
     EXPECT_EQ(form.saveAsPath(), path("bots/mybot"));
     EXPECT_FALSE(form.useTemplate());
+}
+
+// A mind another window holds open is never replaced by a new one: the dialog says so and stays
+// open. The window's own mind is no other window's, and is only asked about.
+TEST_F(NewMindDialog, AMindOpenInAnotherWindowIsNotReplaced) {
+    const std::string mind = "1.2 1.2 \"Small\"\r\n\r\nk 1 a hello there\r\n";
+    writeBytes(path("Documents/held.mdd"), mind);
+    writeBytes(path("Documents/own.mdd"), mind);
+    MindKeeper otherWindow;
+    programValues().mindPath = spath("Documents/held.mdd");
+    ASSERT_TRUE(otherWindow.loadMind({}, true, false));
+    MindKeeper thisWindow;
+    programValues().mindPath = spath("Documents/own.mdd");
+    ASSERT_TRUE(thisWindow.loadMind({}, true, false));
+
+    const struct {
+        const char* file;
+        QString box;  // the box shown, answered with No
+        bool open;    // the dialog stays open
+    } cases[] = {
+        {"Documents/held.mdd",
+         "New Mind: The mind file \"" + path("Documents/held.mdd") +
+             "\" is open in another window of Vebix.\r\n\r\nPlease choose another file name.",
+         true},
+        {"Documents/own.mdd",
+         "New Mind: A file named \"" + path("Documents/own.mdd") +
+             "\" already exists.\r\n\r\nDo you want to replace it with the new mind?",
+         true},
+    };
+    for (const auto& c : cases) {
+        MessageBox::clearAnsweredBoxes();
+        MessageBox::setNextAnswer(QMessageBox::No);
+        NewMindForm form;
+        form.show();
+        typeInto(child<QLineEdit>(&form, "saveAsBox"), path(c.file));
+        click(child<QPushButton>(&form, "createBtn"));
+        EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{c.box}) << c.file;
+        EXPECT_EQ(form.isVisible(), c.open) << c.file;
+        MessageBox::setNextAnswer(QMessageBox::NoButton);
+    }
+    EXPECT_EQ(readBytes(path("Documents/held.mdd")), mind);
 }
 
 TEST_F(NewMindDialog, BrowseProposesTheDocumentsFolderAndTheName) {
