@@ -36,7 +36,7 @@ void quitProgram() {
     QTimer::singleShot(0, qApp, [] {
         QApplication::closeAllWindows();
         for (QWidget* window : QApplication::topLevelWidgets()) {
-            if (window->isVisible() && !window->isHidden() &&
+            if (window->isVisible() &&
                 window->windowType() != Qt::Popup && window->windowType() != Qt::ToolTip) {
                 g_quitting = false;
                 return;

@@ -2,6 +2,8 @@
 
 #include <QFileDialog>
 
+#include "core/mindfileformat.h"
+
 namespace vebix {
 namespace {
 
@@ -33,6 +35,17 @@ QString run(QWidget* parent, const FileDialog::Request& request, bool save) {
 }
 
 }  // namespace
+
+FileDialog::Request FileDialog::forMind(const QString& caption, const QString& initialFile) {
+    Request request;
+    request.caption = caption;
+    request.initialFile = initialFile;
+    request.filter = QString::fromUtf8(mindfile::kFileFilter.data(),
+                                       static_cast<qsizetype>(mindfile::kFileFilter.size()));
+    request.defaultSuffix = QString::fromUtf8(mindfile::kExtension.substr(1).data(),
+                                              static_cast<qsizetype>(mindfile::kExtension.size() - 1));
+    return request;
+}
 
 QString FileDialog::openFile(QWidget* parent, const Request& request) {
     return run(parent, request, false);

@@ -24,6 +24,9 @@ public:
         bool confirmOverwrite = true;  // save dialogs: ask before an existing file is chosen
     };
 
+    // The request for a mind file: the mind filter ("All Files" too) and the ".mdd" suffix.
+    static Request forMind(const QString& caption, const QString& initialFile);
+
     // Asks for an existing file to open; empty when cancelled.
     static QString openFile(QWidget* parent, const Request& request);
     // Asks for a file to save to; empty when cancelled.

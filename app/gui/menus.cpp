@@ -117,17 +117,14 @@ void VebixForm::newMind() {
 }
 
 void VebixForm::openMind() {
-    FileDialog::Request request;
-    request.caption = QStringLiteral("Load Mind");
-    request.initialFile = QString::fromStdString(programValues().mindPath);
-    request.filter = QStringLiteral("Vebix Mind Files (*.mdd);;All Files (*)");
-    request.defaultSuffix = QStringLiteral("mdd");
-    const QString chosen = FileDialog::openFile(this, request);
+    const QString chosen = FileDialog::openFile(
+        this, FileDialog::forMind(QStringLiteral("Load Mind"),
+                                  QString::fromStdString(programValues().mindPath)));
     if (chosen.isEmpty()) return;
     if (!closeMindOrAsk()) return;
     try {
         programValues().mindPath = chosen.toStdString();
-        loadMind({}, true, false);
+        if (!loadMind({}, true, false) && !bot) showNoMind();
     } catch (const std::exception& e) {
         showNoMind();
         MessageBox::error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));

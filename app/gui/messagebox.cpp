@@ -21,6 +21,15 @@ struct QueuedChoice {
 std::deque<QueuedChoice> g_choices;
 QStringList g_unmatched;
 
+// The answer a test set for the next box (or for every box), noting the box as answered.
+QMessageBox::StandardButton takeScriptedAnswer(const QString& caption, const QString& text) {
+    QMessageBox::StandardButton scripted = g_nextAnswer;
+    g_nextAnswer = QMessageBox::NoButton;
+    if (scripted == QMessageBox::NoButton) scripted = g_autoAnswer;
+    if (scripted != QMessageBox::NoButton) g_answered.append(caption + QStringLiteral(": ") + text);
+    return scripted;
+}
+
 QString withoutMnemonics(QString text) {
     text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
     text.remove(QLatin1Char('&'));
@@ -34,13 +43,8 @@ QMessageBox::StandardButton MessageBox::show(QWidget* parent, const QString& cap
                                              const QString& text, QMessageBox::Icon icon,
                                              QMessageBox::StandardButtons buttons,
                                              QMessageBox::StandardButton defaultButton) {
-    QMessageBox::StandardButton scripted = g_nextAnswer;
-    g_nextAnswer = QMessageBox::NoButton;
-    if (scripted == QMessageBox::NoButton) scripted = g_autoAnswer;
-    if (scripted != QMessageBox::NoButton) {
-        g_answered.append(caption + QStringLiteral(": ") + text);
-        return scripted;
-    }
+    const QMessageBox::StandardButton scripted = takeScriptedAnswer(caption, text);
+    if (scripted != QMessageBox::NoButton) return scripted;
     QMessageBox box(icon, caption, text, buttons, parent);
     if (defaultButton != QMessageBox::NoButton) box.setDefaultButton(defaultButton);
     centreOverParentWhenShown(box);
@@ -66,13 +70,7 @@ int MessageBox::choose(QWidget* parent, const QString& caption, const QString& t
         return escapeIndex;
     }
     // A test that answers every box by a standard button answers this one as by Escape.
-    QMessageBox::StandardButton scripted = g_nextAnswer;
-    g_nextAnswer = QMessageBox::NoButton;
-    if (scripted == QMessageBox::NoButton) scripted = g_autoAnswer;
-    if (scripted != QMessageBox::NoButton) {
-        g_answered.append(caption + QStringLiteral(": ") + text);
-        return escapeIndex;
-    }
+    if (takeScriptedAnswer(caption, text) != QMessageBox::NoButton) return escapeIndex;
     QMessageBox box(icon, caption, text, QMessageBox::NoButton, parent);
     QList<QPushButton*> buttons;
     for (const QString& label : buttonTexts)

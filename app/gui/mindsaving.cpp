@@ -87,12 +87,8 @@ bool VebixForm::closeMindOrAsk() {
 
 bool VebixForm::saveMindAs() {
     if (!bot) return false;
-    FileDialog::Request request;
-    request.caption = QStringLiteral("Save Mind As");
-    request.initialFile = toQPath(programValues().mindPath);
-    request.filter = QStringLiteral("Vebix Mind Files (*.mdd);;All Files (*)");
-    request.defaultSuffix = QStringLiteral("mdd");
-    const QString chosen = FileDialog::saveFile(this, request);
+    const QString chosen = FileDialog::saveFile(
+        this, FileDialog::forMind(QStringLiteral("Save Mind As"), toQPath(programValues().mindPath)));
     if (chosen.isEmpty()) return false;
     // Written over a mind another window keeps open, the file would take that window's lines
     // too. Returning false lets the caller ask again.
@@ -115,36 +111,30 @@ void VebixForm::showNoMind() {
     setStatusText(QStringLiteral("Please load or create a mind file"));
 }
 
-void VebixForm::autosaveQuietly() {
+bool VebixForm::savedOrNoticed(const std::function<void()>& save) {
     try {
-        autosaveTick();
+        save();
+        return true;
     } catch (const std::exception& e) {
-        // A box per tick would pile up and catch the keys typed meanwhile; the notice stays
-        // until a save succeeds, and the next ticks try again.
         showSaveNotice(QString::fromUtf8(e.what()));
-        return;
+        return false;
     }
-    if (!hasUnsavedLines() && !saveRequested) hideSaveNotice();
+}
+
+void VebixForm::autosaveQuietly() {
+    // A box per tick would pile up and catch the keys typed meanwhile; the notice stays until
+    // a save succeeds, and the next ticks try again.
+    if (savedOrNoticed([this] { autosaveTick(); }) && !hasUnsavedLines() && !saveRequested)
+        hideSaveNotice();
 }
 
 void VebixForm::retrySaveFromNotice() {
-    try {
-        saveNow();
-    } catch (const std::exception& e) {
-        showSaveNotice(QString::fromUtf8(e.what()));
-        return;
-    }
-    hideSaveNotice();
+    if (savedOrNoticed([this] { saveNow(); })) hideSaveNotice();
 }
 
 void VebixForm::saveAsFromNotice() {
-    try {
-        if (!saveMindAs()) return;
-    } catch (const std::exception& e) {
-        showSaveNotice(QString::fromUtf8(e.what()));
-        return;
-    }
-    hideSaveNotice();
+    bool saved = false;
+    if (savedOrNoticed([this, &saved] { saved = saveMindAs(); }) && saved) hideSaveNotice();
 }
 
 void VebixForm::showSaveNotice(const QString& reason) {

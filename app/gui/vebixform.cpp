@@ -225,7 +225,8 @@ void VebixForm::onLoad() {
         showNoMind();
     } else {
         try {
-            loadMind({}, true, false);
+            // No mind when the person chose none instead of one another window holds.
+            if (!loadMind({}, true, false) && !bot) showNoMind();
         } catch (const std::exception& e) {
             showNoMind();
             MessageBox::error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
@@ -321,14 +322,8 @@ std::string VebixForm::resolveHeldMind(const std::string& path) {
                          QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No,
                          QMessageBox::No) != QMessageBox::No)
         return path;
-    FileDialog::Request request;
-    request.caption = QStringLiteral("Load Mind");
-    request.initialFile = fromUtf8(path);
-    request.filter = QStringLiteral("Vebix Mind Files (*.mdd);;All Files (*)");
-    request.defaultSuffix = QStringLiteral("mdd");
-    const QString chosen = FileDialog::openFile(this, request);
-    if (chosen.isEmpty()) setStatusText(QStringLiteral("Please load or create a mind file"));
-    return fromQPath(chosen);
+    return fromQPath(
+        FileDialog::openFile(this, FileDialog::forMind(QStringLiteral("Load Mind"), fromUtf8(path))));
 }
 
 void VebixForm::closeBot() { MindKeeper::closeBot(); }

@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "core/mindkeeper.h"
@@ -172,6 +173,8 @@ private:
     void showNoMind();
     // The autosave timer's handler: a failed save shows the save notice instead of a box.
     void autosaveQuietly();
+    // Runs save; when it fails the notice shows why, and the result is false.
+    bool savedOrNoticed(const std::function<void()>& save);
     // The save notice's buttons.
     void retrySaveFromNotice();
     void saveAsFromNotice();
