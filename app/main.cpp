@@ -1,3 +1,3 @@
-#include "gui/program.h"
+#include "app/gui/program.h"
 
 int main(int argc, char** argv) { return vebix::runProgram(argc, argv); }

@@ -36,8 +36,8 @@
 #include <string>
 #include <vector>
 
-#include "ai/ai.h"
-#include "base/random.h"
+#include "engine/ai/ai.h"
+#include "engine/base/random.h"
 
 extern char** environ;
 

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "enparse/likeness.h"
-#include "enparse/tokenizer.h"
+#include "engine/enparse/likeness.h"
+#include "engine/enparse/tokenizer.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/botmode.h"
-#include "core/linkexchange.h"
+#include "app/udlp/botmode.h"
+#include "app/udlp/linkexchange.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;

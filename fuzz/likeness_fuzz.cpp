@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "enparse/likeness.h"
+#include "engine/enparse/likeness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;

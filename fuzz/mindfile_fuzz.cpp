@@ -15,8 +15,8 @@
 #include <string_view>
 #include <vector>
 
-#include "base/error.h"
-#include "core/vebixai.h"
+#include "engine/base/error.h"
+#include "app/mind/vebixai.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "ai/ai.h"
-#include "base/clock.h"
-#include "base/random.h"
+#include "engine/ai/ai.h"
+#include "engine/base/clock.h"
+#include "engine/base/random.h"
 
 namespace {
 

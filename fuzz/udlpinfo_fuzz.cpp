@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "base/error.h"
-#include "core/udlpinfo.h"
+#include "engine/base/error.h"
+#include "app/udlp/udlpinfo.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes core/enparse/unicode_tables.inc: the simple lower-case mapping and the alphabetic
+"""Writes engine/enparse/unicode_tables.inc: the simple lower-case mapping and the alphabetic
 property as compact range tables, from Python's own Unicode database.
 
 Simple lower case: the one-code-point mapping, i.e. c.lower() when that is a single code point;
@@ -56,7 +56,7 @@ def alphabetic_ranges():
 
 def main():
     root = Path(__file__).resolve().parent.parent
-    out = root / "core" / "enparse" / "unicode_tables.inc"
+    out = root / "engine" / "enparse" / "unicode_tables.inc"
     runs = lower_runs()
     # The lookup is a binary search for the last run starting at or before a code point, so the
     # spans of the runs must not interleave.

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "mindgen.h"
+#include "tools/mindgen.h"
 
 namespace {
 

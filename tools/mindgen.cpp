@@ -1,4 +1,4 @@
-#include "mindgen.h"
+#include "tools/mindgen.h"
 
 #include <algorithm>
 #include <fstream>

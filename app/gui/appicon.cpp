@@ -1,4 +1,4 @@
-#include "gui/appicon.h"
+#include "app/gui/appicon.h"
 
 #include <QPixmap>
 

@@ -1,7 +1,7 @@
-#include "gui/application.h"
+#include "app/gui/application.h"
 
-#include "gui/appicon.h"
-#include "gui/modaldialog.h"
+#include "app/gui/appicon.h"
+#include "app/gui/modaldialog.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>

@@ -1,10 +1,10 @@
-#include "gui/botlinkthread.h"
+#include "app/gui/botlinkthread.h"
 
 #include <atomic>
 
-#include "core/program.h"
-#include "gui/messagebox.h"
-#include "gui/windowthread.h"
+#include "app/mind/program.h"
+#include "app/gui/messagebox.h"
+#include "app/gui/windowthread.h"
 
 namespace vebix {
 namespace {

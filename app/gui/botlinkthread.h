@@ -8,8 +8,8 @@
 #include <memory>
 #include <mutex>
 
-#include "core/linkloop.h"
-#include "gui/vebixform.h"
+#include "app/udlp/linkloop.h"
+#include "app/gui/vebixform.h"
 
 namespace vebix {
 

@@ -1,4 +1,4 @@
-#include "gui/chatdisplay.h"
+#include "app/gui/chatdisplay.h"
 
 #include <QAction>
 #include <QContextMenuEvent>

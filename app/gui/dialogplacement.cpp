@@ -1,4 +1,4 @@
-#include "gui/dialogplacement.h"
+#include "app/gui/dialogplacement.h"
 
 #include <QEvent>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "gui/displayprobe.h"
+#include "app/gui/displayprobe.h"
 
 #include <QGuiApplication>
 

@@ -1,8 +1,8 @@
-#include "gui/filedialog.h"
+#include "app/gui/filedialog.h"
 
 #include <QFileDialog>
 
-#include "core/mindfileformat.h"
+#include "app/mind/mindfileformat.h"
 
 namespace vebix {
 namespace {

@@ -1,4 +1,4 @@
-#include "gui/findudlpbotform.h"
+#include "app/gui/findudlpbotform.h"
 
 #include <QApplication>
 #include <QDir>
@@ -11,10 +11,10 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "core/filewrite.h"
-#include "gui/application.h"
-#include "gui/filedialog.h"
-#include "gui/messagebox.h"
+#include "app/platform/filewrite.h"
+#include "app/gui/application.h"
+#include "app/gui/filedialog.h"
+#include "app/gui/messagebox.h"
 
 namespace vebix {
 namespace {

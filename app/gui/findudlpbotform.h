@@ -23,7 +23,7 @@
 #include <optional>
 #include <string>
 
-#include "core/botfinder.h"
+#include "app/udlp/botfinder.h"
 
 class QLabel;
 class QLineEdit;

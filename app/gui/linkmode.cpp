@@ -8,14 +8,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "core/program.h"
-#include "core/udlpinfo.h"
-#include "gui/botlinkthread.h"
-#include "gui/chatdisplay.h"
-#include "gui/findudlpbotform.h"
-#include "gui/messagebox.h"
-#include "gui/modaldialog.h"
-#include "gui/vebixform.h"
+#include "app/mind/program.h"
+#include "app/udlp/udlpinfo.h"
+#include "app/gui/botlinkthread.h"
+#include "app/gui/chatdisplay.h"
+#include "app/gui/findudlpbotform.h"
+#include "app/gui/messagebox.h"
+#include "app/gui/modaldialog.h"
+#include "app/gui/vebixform.h"
 
 namespace vebix {
 namespace {

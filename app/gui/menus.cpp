@@ -4,15 +4,15 @@
 #include <QMenuBar>
 #include <QTimer>
 
-#include "core/program.h"
-#include "core/settings.h"
-#include "gui/application.h"
-#include "gui/filedialog.h"
-#include "gui/messagebox.h"
-#include "gui/modaldialog.h"
-#include "gui/newmindform.h"
-#include "gui/udlpform.h"
-#include "gui/vebixform.h"
+#include "app/mind/program.h"
+#include "app/platform/settings.h"
+#include "app/gui/application.h"
+#include "app/gui/filedialog.h"
+#include "app/gui/messagebox.h"
+#include "app/gui/modaldialog.h"
+#include "app/gui/newmindform.h"
+#include "app/gui/udlpform.h"
+#include "app/gui/vebixform.h"
 
 namespace vebix {
 namespace {

@@ -1,8 +1,8 @@
-#include "gui/messagebox.h"
+#include "app/gui/messagebox.h"
 
 #include <QPushButton>
 
-#include "gui/dialogplacement.h"
+#include "app/gui/dialogplacement.h"
 
 #include <deque>
 #include <utility>

@@ -8,15 +8,15 @@
 #include <algorithm>
 #include <exception>
 
-#include "core/filewrite.h"
-#include "core/mindlock.h"
-#include "core/program.h"
-#include "gui/chatdisplay.h"
-#include "gui/filedialog.h"
-#include "gui/messagebox.h"
-#include "gui/newmindform.h"
-#include "gui/savenotice.h"
-#include "gui/vebixform.h"
+#include "app/platform/filewrite.h"
+#include "app/mind/mindlock.h"
+#include "app/mind/program.h"
+#include "app/gui/chatdisplay.h"
+#include "app/gui/filedialog.h"
+#include "app/gui/messagebox.h"
+#include "app/gui/newmindform.h"
+#include "app/gui/savenotice.h"
+#include "app/gui/vebixform.h"
 
 namespace vebix {
 namespace {

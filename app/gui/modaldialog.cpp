@@ -1,4 +1,4 @@
-#include "gui/modaldialog.h"
+#include "app/gui/modaldialog.h"
 
 #include <QDialog>
 

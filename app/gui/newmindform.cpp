@@ -1,4 +1,4 @@
-#include "gui/newmindform.h"
+#include "app/gui/newmindform.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -7,13 +7,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "core/filewrite.h"
-#include "core/mindlock.h"
-#include "core/program.h"
-#include "core/systempaths.h"
-#include "gui/application.h"
-#include "gui/filedialog.h"
-#include "gui/messagebox.h"
+#include "app/platform/filewrite.h"
+#include "app/mind/mindlock.h"
+#include "app/mind/program.h"
+#include "app/platform/systempaths.h"
+#include "app/gui/application.h"
+#include "app/gui/filedialog.h"
+#include "app/gui/messagebox.h"
 
 namespace vebix {
 namespace {

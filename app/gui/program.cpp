@@ -1,4 +1,4 @@
-#include "gui/program.h"
+#include "app/gui/program.h"
 
 #include <QApplication>
 
@@ -6,13 +6,13 @@
 #include <iostream>
 #include <memory>
 
-#include "core/botmode.h"
-#include "core/chatmsgformat.h"
-#include "core/program.h"
-#include "gui/application.h"
-#include "gui/displayprobe.h"
-#include "gui/messagebox.h"
-#include "gui/vebixform.h"
+#include "app/udlp/botmode.h"
+#include "app/udlp/chatmsgformat.h"
+#include "app/mind/program.h"
+#include "app/gui/application.h"
+#include "app/gui/displayprobe.h"
+#include "app/gui/messagebox.h"
+#include "app/gui/vebixform.h"
 
 namespace vebix {
 namespace {

@@ -1,4 +1,4 @@
-#include "gui/savenotice.h"
+#include "app/gui/savenotice.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,10 +1,10 @@
 // The transcript: the conversation display saved as text.
 #include <QTextDocument>
 
-#include "core/filewrite.h"
-#include "gui/chatdisplay.h"
-#include "gui/filedialog.h"
-#include "gui/vebixform.h"
+#include "app/platform/filewrite.h"
+#include "app/gui/chatdisplay.h"
+#include "app/gui/filedialog.h"
+#include "app/gui/vebixform.h"
 
 namespace vebix {
 

@@ -1,4 +1,4 @@
-#include "gui/udlpform.h"
+#include "app/gui/udlpform.h"
 
 #include <QCheckBox>
 #include <QDesktopServices>
@@ -9,14 +9,14 @@
 #include <QPalette>
 #include <QPushButton>
 
-#include "core/filewrite.h"
-#include "core/mindkeeper.h"
-#include "core/program.h"
-#include "core/systempaths.h"
-#include "core/udlpformat.h"
-#include "core/udlpinfo.h"
-#include "gui/application.h"
-#include "gui/messagebox.h"
+#include "app/platform/filewrite.h"
+#include "app/mind/mindkeeper.h"
+#include "app/mind/program.h"
+#include "app/platform/systempaths.h"
+#include "app/udlp/udlpformat.h"
+#include "app/udlp/udlpinfo.h"
+#include "app/gui/application.h"
+#include "app/gui/messagebox.h"
 
 namespace vebix {
 namespace {

@@ -1,4 +1,4 @@
-#include "gui/usernameform.h"
+#include "app/gui/usernameform.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -6,10 +6,10 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "core/settings.h"
-#include "core/systempaths.h"
-#include "gui/application.h"
-#include "gui/messagebox.h"
+#include "app/platform/settings.h"
+#include "app/platform/systempaths.h"
+#include "app/gui/application.h"
+#include "app/gui/messagebox.h"
 
 namespace vebix {
 namespace {

@@ -1,4 +1,4 @@
-#include "gui/vebixform.h"
+#include "app/gui/vebixform.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -16,23 +16,23 @@
 
 #include <algorithm>
 
-#include "ai/mindline.h"
-#include "base/clock.h"
-#include "base/random.h"
-#include "core/botmode.h"
-#include "core/filewrite.h"
-#include "core/program.h"
-#include "core/settings.h"
-#include "core/systempaths.h"
-#include "gui/appicon.h"
-#include "gui/application.h"
-#include "gui/chatdisplay.h"
-#include "gui/dialogplacement.h"
-#include "gui/filedialog.h"
-#include "gui/messagebox.h"
-#include "gui/modaldialog.h"
-#include "gui/savenotice.h"
-#include "gui/usernameform.h"
+#include "engine/ai/mindline.h"
+#include "engine/base/clock.h"
+#include "engine/base/random.h"
+#include "app/udlp/botmode.h"
+#include "app/platform/filewrite.h"
+#include "app/mind/program.h"
+#include "app/platform/settings.h"
+#include "app/platform/systempaths.h"
+#include "app/gui/appicon.h"
+#include "app/gui/application.h"
+#include "app/gui/chatdisplay.h"
+#include "app/gui/dialogplacement.h"
+#include "app/gui/filedialog.h"
+#include "app/gui/messagebox.h"
+#include "app/gui/modaldialog.h"
+#include "app/gui/savenotice.h"
+#include "app/gui/usernameform.h"
 
 namespace vebix {
 namespace {

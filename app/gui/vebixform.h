@@ -16,7 +16,7 @@
 #include <functional>
 #include <string>
 
-#include "core/mindkeeper.h"
+#include "app/mind/mindkeeper.h"
 
 class QAction;
 class QLabel;

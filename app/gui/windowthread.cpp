@@ -1,4 +1,4 @@
-#include "gui/windowthread.h"
+#include "app/gui/windowthread.h"
 
 #include <QMetaObject>
 #include <QObject>

@@ -15,10 +15,10 @@
 #include <cstdint>
 #include <string>
 
-#include "core/filewrite.h"
-#include "core/program.h"
-#include "core/settings.h"
-#include "core/systempaths.h"
+#include "app/platform/filewrite.h"
+#include "app/mind/program.h"
+#include "app/platform/settings.h"
+#include "app/platform/systempaths.h"
 
 namespace vebix::testing {
 

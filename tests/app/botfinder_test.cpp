@@ -1,4 +1,4 @@
-#include "core/botfinder.h"
+#include "app/udlp/botfinder.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "apptestsupport.h"
-#include "base/error.h"
+#include "engine/base/error.h"
 
 namespace vebix {
 namespace {

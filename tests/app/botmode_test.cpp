@@ -1,4 +1,4 @@
-#include "core/botmode.h"
+#include "app/udlp/botmode.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <QFileInfo>
 
 #include "apptestsupport.h"
-#include "base/clock.h"
-#include "core/vebixai.h"
+#include "engine/base/clock.h"
+#include "app/mind/vebixai.h"
 
 namespace vebix {
 namespace {

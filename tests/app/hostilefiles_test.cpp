@@ -13,14 +13,14 @@
 #include <vector>
 
 #include "apptestsupport.h"
-#include "base/clock.h"
-#include "base/error.h"
-#include "core/botmode.h"
-#include "core/program.h"
-#include "core/settings.h"
-#include "core/udlpformat.h"
-#include "core/udlpinfo.h"
-#include "core/vebixai.h"
+#include "engine/base/clock.h"
+#include "engine/base/error.h"
+#include "app/udlp/botmode.h"
+#include "app/mind/program.h"
+#include "app/platform/settings.h"
+#include "app/udlp/udlpformat.h"
+#include "app/udlp/udlpinfo.h"
+#include "app/mind/vebixai.h"
 
 namespace vebix {
 namespace {

@@ -11,8 +11,8 @@
 #include <fstream>
 #include <string>
 
-#include "base/error.h"
-#include "core/linkexchange.h"
+#include "engine/base/error.h"
+#include "app/udlp/linkexchange.h"
 
 using namespace vebix;
 namespace fs = std::filesystem;

@@ -12,11 +12,11 @@
 #include <thread>
 #include <vector>
 
-#include "base/clock.h"
-#include "base/random.h"
-#include "core/linkloop.h"
-#include "core/templatemind.h"
-#include "core/vebixai.h"
+#include "engine/base/clock.h"
+#include "engine/base/random.h"
+#include "app/udlp/linkloop.h"
+#include "app/mind/templatemind.h"
+#include "app/mind/vebixai.h"
 
 using namespace vebix;
 namespace fs = std::filesystem;

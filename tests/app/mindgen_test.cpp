@@ -5,8 +5,8 @@
 #include <set>
 #include <string>
 
-#include "core/vebixai.h"
-#include "mindgen.h"
+#include "app/mind/vebixai.h"
+#include "tools/mindgen.h"
 
 namespace vebix {
 namespace {
@@ -51,7 +51,9 @@ TEST(MindGenerator, MakesAValidMindOfExactlyTheLinesAskedFor) {
             EXPECT_GT(aiLines, 0u);
             EXPECT_LT(aiLines, n);
         }
-        if (n > 1000) EXPECT_GT(keys.size(), 50u);
+        if (n > 1000) {
+            EXPECT_GT(keys.size(), 50u);
+        }
     }
 }
 

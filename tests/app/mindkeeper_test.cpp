@@ -1,13 +1,13 @@
-#include "core/mindkeeper.h"
+#include "app/mind/mindkeeper.h"
 
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
 
 #include "apptestsupport.h"
-#include "base/clock.h"
-#include "base/error.h"
-#include "core/templatemind.h"
+#include "engine/base/clock.h"
+#include "engine/base/error.h"
+#include "app/mind/templatemind.h"
 
 namespace vebix {
 namespace {

@@ -1,5 +1,5 @@
 // Two keepers on one mind: the held-open lock and the lock around every write.
-#include "core/mindlock.h"
+#include "app/mind/mindlock.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "apptestsupport.h"
-#include "core/mindkeeper.h"
+#include "app/mind/mindkeeper.h"
 
 namespace vebix {
 namespace {

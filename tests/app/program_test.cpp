@@ -1,4 +1,4 @@
-#include "core/program.h"
+#include "app/mind/program.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <QFileInfo>
 
 #include "apptestsupport.h"
-#include "base/error.h"
+#include "engine/base/error.h"
 
 namespace vebix {
 namespace {

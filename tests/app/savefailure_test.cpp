@@ -17,11 +17,11 @@
 #include <string>
 
 #include "apptestsupport.h"
-#include "base/clock.h"
-#include "base/error.h"
-#include "core/botmode.h"
-#include "core/mindkeeper.h"
-#include "core/vebixai.h"
+#include "engine/base/clock.h"
+#include "engine/base/error.h"
+#include "app/udlp/botmode.h"
+#include "app/mind/mindkeeper.h"
+#include "app/mind/vebixai.h"
 
 namespace vebix {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/settings.h"
+#include "app/platform/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "apptestsupport.h"
-#include "core/program.h"
+#include "app/mind/program.h"
 
 namespace vebix {
 namespace {

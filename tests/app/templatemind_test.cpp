@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/templatemind.h"
+#include "app/mind/templatemind.h"
 
 using namespace vebix;
 

@@ -1,11 +1,11 @@
-#include "core/udlpinfo.h"
+#include "app/udlp/udlpinfo.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
 #include "apptestsupport.h"
-#include "base/error.h"
+#include "engine/base/error.h"
 
 namespace vebix {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/vebixai.h"
+#include "app/mind/vebixai.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "apptestsupport.h"
-#include "base/error.h"
-#include "base/random.h"
-#include "core/templatemind.h"
+#include "engine/base/error.h"
+#include "engine/base/random.h"
+#include "app/mind/templatemind.h"
 
 namespace vebix {
 namespace {

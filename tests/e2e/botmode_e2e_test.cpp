@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "core/mindkeeper.h"
-#include "core/program.h"
-#include "core/settings.h"
-#include "core/vebixai.h"
+#include "app/mind/mindkeeper.h"
+#include "app/mind/program.h"
+#include "app/platform/settings.h"
+#include "app/mind/vebixai.h"
 
 namespace vebix {
 namespace {

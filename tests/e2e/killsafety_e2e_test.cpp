@@ -25,8 +25,8 @@
 
 #include "childprocess.h"
 #include "scratchfolder.h"
-#include "core/templatemind.h"
-#include "core/vebixai.h"
+#include "app/mind/templatemind.h"
+#include "app/mind/vebixai.h"
 
 namespace vebix {
 namespace {

@@ -20,12 +20,12 @@
 #include <string>
 #include <vector>
 
-#include "base/clock.h"
-#include "base/random.h"
+#include "engine/base/clock.h"
+#include "engine/base/random.h"
 #include "childprocess.h"
-#include "core/linkloop.h"
-#include "core/templatemind.h"
-#include "core/vebixai.h"
+#include "app/udlp/linkloop.h"
+#include "app/mind/templatemind.h"
+#include "app/mind/vebixai.h"
 
 namespace vebix {
 namespace {

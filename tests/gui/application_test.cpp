@@ -2,7 +2,7 @@
 #include <QLabel>
 #include <QTimer>
 
-#include "base/error.h"
+#include "engine/base/error.h"
 #include "guitestsupport.h"
 
 namespace vebix {

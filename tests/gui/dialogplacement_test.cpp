@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "gui/messagebox.h"
+#include "app/gui/messagebox.h"
 
 using namespace vebix;
 

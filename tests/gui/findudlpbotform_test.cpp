@@ -1,4 +1,4 @@
-#include "gui/findudlpbotform.h"
+#include "app/gui/findudlpbotform.h"
 
 #include <QApplication>
 #include <QDir>
@@ -13,11 +13,11 @@
 
 #include <gtest/gtest.h>
 
-#include "core/filewrite.h"
-#include "core/program.h"
-#include "core/settings.h"
-#include "gui/filedialog.h"
-#include "gui/messagebox.h"
+#include "app/platform/filewrite.h"
+#include "app/mind/program.h"
+#include "app/platform/settings.h"
+#include "app/gui/filedialog.h"
+#include "app/gui/messagebox.h"
 
 namespace vebix {
 namespace {
@@ -114,10 +114,12 @@ TEST_F(FindUdlpBotFormTest, LayoutAndTexts) {
         QWidget* w = control<QWidget>(form, c.name);
         ASSERT_NE(w, nullptr);
         EXPECT_EQ(w->geometry(), c.bounds) << c.name;
-        if (auto* label = qobject_cast<QLabel*>(w); label && !c.text.isNull())
+        if (auto* label = qobject_cast<QLabel*>(w); label && !c.text.isNull()) {
             EXPECT_EQ(label->text(), c.text) << c.name;
-        if (auto* button = qobject_cast<QPushButton*>(w))
+        }
+        if (auto* button = qobject_cast<QPushButton*>(w)) {
             EXPECT_EQ(button->text(), c.text) << c.name;
+        }
     }
     EXPECT_TRUE(control<QLabel>(form, "curBotName")->font().bold());
     EXPECT_TRUE(control<QPushButton>(form, "okBtn")->isDefault());

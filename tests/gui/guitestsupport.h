@@ -18,14 +18,14 @@
 #include <vector>
 
 #include "app/apptestsupport.h"
-#include "base/clock.h"
-#include "base/random.h"
-#include "gui/application.h"
-#include "gui/filedialog.h"
-#include "gui/messagebox.h"
-#include "gui/modaldialog.h"
-#include "gui/usernameform.h"
-#include "gui/vebixform.h"
+#include "engine/base/clock.h"
+#include "engine/base/random.h"
+#include "app/gui/application.h"
+#include "app/gui/filedialog.h"
+#include "app/gui/messagebox.h"
+#include "app/gui/modaldialog.h"
+#include "app/gui/usernameform.h"
+#include "app/gui/vebixform.h"
 
 namespace vebix::testing {
 

@@ -22,12 +22,12 @@
 #include <string>
 #include <vector>
 
-#include "core/botfinder.h"
-#include "core/templatemind.h"
-#include "core/udlpinfo.h"
-#include "core/vebixai.h"
-#include "gui/botlinkthread.h"
-#include "gui/findudlpbotform.h"
+#include "app/udlp/botfinder.h"
+#include "app/mind/templatemind.h"
+#include "app/udlp/udlpinfo.h"
+#include "app/mind/vebixai.h"
+#include "app/gui/botlinkthread.h"
+#include "app/gui/findudlpbotform.h"
 #include "guitestsupport.h"
 
 using namespace vebix;

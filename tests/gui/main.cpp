@@ -2,8 +2,8 @@
 // own, so that its last net for errors is in force.
 #include <gtest/gtest.h>
 
-#include "gui/application.h"
-#include "gui/modaldialog.h"
+#include "app/gui/application.h"
+#include "app/gui/modaldialog.h"
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

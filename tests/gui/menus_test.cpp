@@ -4,10 +4,10 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "core/settings.h"
-#include "core/udlpformat.h"
-#include "gui/newmindform.h"
-#include "gui/program.h"
+#include "app/platform/settings.h"
+#include "app/udlp/udlpformat.h"
+#include "app/gui/newmindform.h"
+#include "app/gui/program.h"
 #include "guitestsupport.h"
 
 namespace vebix {

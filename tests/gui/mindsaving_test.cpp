@@ -7,9 +7,9 @@
 
 #include <optional>
 
-#include "core/mindlock.h"
-#include "core/settings.h"
-#include "gui/program.h"
+#include "app/mind/mindlock.h"
+#include "app/platform/settings.h"
+#include "app/gui/program.h"
 #include "guitestsupport.h"
 
 namespace vebix {

@@ -1,5 +1,5 @@
 // The "New Mind" dialog on its own: the name check, the default Save-as path, Browse.
-#include "gui/newmindform.h"
+#include "app/gui/newmindform.h"
 #include "guitestsupport.h"
 
 namespace vebix {

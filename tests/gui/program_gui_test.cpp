@@ -1,15 +1,15 @@
-#include "gui/program.h"
+#include "app/gui/program.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include "core/program.h"
-#include "core/settings.h"
-#include "core/systempaths.h"
-#include "gui/vebixform.h"
-#include "gui/messagebox.h"
+#include "app/mind/program.h"
+#include "app/platform/settings.h"
+#include "app/platform/systempaths.h"
+#include "app/gui/vebixform.h"
+#include "app/gui/messagebox.h"
 
 namespace vebix {
 namespace {

@@ -1,6 +1,6 @@
 // The UDLP enable dialog.
-#include "core/udlpinfo.h"
-#include "gui/udlpform.h"
+#include "app/udlp/udlpinfo.h"
+#include "app/gui/udlpform.h"
 #include "guitestsupport.h"
 
 namespace vebix {

@@ -1,7 +1,7 @@
 // The "User Name" dialog: its checks, the known names and what the caller reads.
 #include <algorithm>
 
-#include "core/settings.h"
+#include "app/platform/settings.h"
 #include "guitestsupport.h"
 
 namespace vebix {

@@ -8,10 +8,10 @@
 #include <QTimer>
 #include <QWindowStateChangeEvent>
 
-#include "core/settings.h"
-#include "core/vebixai.h"
-#include "gui/chatdisplay.h"
-#include "gui/program.h"
+#include "app/platform/settings.h"
+#include "app/mind/vebixai.h"
+#include "app/gui/chatdisplay.h"
+#include "app/gui/program.h"
 #include "guitestsupport.h"
 
 namespace vebix {

@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
-#include "base/clock.h"
-#include "core/mindkeeper.h"
-#include "core/program.h"
+#include "engine/base/clock.h"
+#include "app/mind/mindkeeper.h"
+#include "app/mind/program.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "gui/program.h"
+#include "app/gui/program.h"
 #include "guitestsupport.h"
 
 namespace {

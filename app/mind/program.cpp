@@ -1,0 +1,97 @@
+#include "app/mind/program.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "engine/base/error.h"
+#include "app/platform/filewrite.h"
+#include "app/mind/mindfileformat.h"
+#include "app/platform/settings.h"
+#include "app/platform/systempaths.h"
+
+namespace vebix {
+namespace {
+
+bool pathExists(const std::string& path) {
+    return !path.empty() && QFileInfo::exists(toQPath(path));
+}
+
+}  // namespace
+
+ProgramValues& programValues() {
+    static ProgramValues values;
+    return values;
+}
+
+std::string fullPath(const std::string& path) {
+    return fromQPath(QFileInfo(toQPath(path)).absoluteFilePath());
+}
+
+bool chooseStartMind(bool quiet, const std::string& namedPath, const ErrorReporter& report) {
+    ProgramValues& values = programValues();
+    if (values.localTag.empty()) values.localTag = computeLocalTag();
+
+    // The documents folder lookup never fails the start-up by itself.
+    values.defaultMindFolder = fromQPath(systempaths::documentsFolder());
+
+    if (!namedPath.empty()) {
+        if (pathExists(namedPath)) {
+            values.mindPath = namedPath;
+            return true;
+        }
+        std::string message = "Mind file not found:\r\n" + fullPath(namedPath);
+        if (quiet) throw Error(message);
+        if (report) report(message);
+        return false;
+    }
+
+    {
+        Settings settings;
+        std::optional<std::string> last = settings.findString(Settings::Key::LastMindFile);
+        if (last && pathExists(*last)) {
+            values.mindPath = *last;
+            return true;
+        }
+    }
+
+    const QString folder = toQPath(values.defaultMindFolder);
+    if (folder.isEmpty() || !QFileInfo::exists(folder)) {
+        if (folder.isEmpty() || !QDir().mkdir(folder))
+            throw Error("Unable to create the folder '" + values.defaultMindFolder + "'");
+    }
+    values.mindPath = fromQPath(QDir(folder).filePath(
+        QString::fromUtf8(mindfile::kDefaultFileName.data(),
+                          static_cast<qsizetype>(mindfile::kDefaultFileName.size()))));
+    return true;
+}
+
+std::string computeLocalTag(const std::optional<std::string>& computerName,
+                            const std::optional<std::string>& userName) {
+    if (!computerName || !userName) return "-";
+    const std::string& m = *computerName;
+    const std::string& u = *userName;
+    std::uint32_t h = static_cast<std::uint32_t>(m.size() + u.size()) ^ 0x8D16AAu;
+    for (unsigned char b : m) h = (h + b) ^ 0x211EDBu;
+    for (unsigned char b : u) h = (h + b) ^ 0x7BC95u;
+    h = ((~h) >> 16) ^ (h & 0xFFFFu);
+    return m.substr(0, 3) + std::to_string(h);
+}
+
+std::string computeLocalTag() {
+    return computeLocalTag(systempaths::computerName(), systempaths::userName());
+}
+
+void readDelaySetting() {
+    Settings settings;
+    if (std::optional<std::uint32_t> delay = settings.findDword(Settings::Key::Delay))
+        programValues().delayResponses = *delay != 0;
+}
+
+void saveSettings(const std::string& mindPath, const std::string& userName) {
+    Settings settings;
+    settings.setString(Settings::Key::LastMindFile, mindPath);
+    settings.setString(Settings::Key::LastUserName, userName);
+    settings.sync();
+}
+
+}  // namespace vebix

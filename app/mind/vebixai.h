@@ -1,0 +1,59 @@
+#pragma once
+// VebixAi: the engine as the chat program uses it. An Ai that knows the mind file (see
+// mindfileformat.h): it reads the header naming the bot while the engine loads the file,
+// refuses files that are not minds or carry a version it cannot read, writes minds back (whole
+// or by appending the new lines), and offers a line for the bot to open a conversation with.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/ai/ai.h"
+
+namespace vebix {
+
+class VebixAi : public Ai {
+public:
+    std::string botName;                   // from the header line
+    std::string version = "1.2";           // decides the header layout
+    std::string version2 = "1.2";          // kept, never compared
+    bool headerWritten = false;            // the header went to the file during this object's life
+    std::vector<std::string> headerLines;  // key=value lines, kept verbatim
+    bool inBody = false;                   // while loading: further lines are mind lines
+
+    // Loading: the first line is the header line, then (version 1.2) the key=value lines up to
+    // the first empty line, then the mind lines. Throws Error("Not a valid Vebix mind file") or
+    // Error("Incompatible mind file").
+    void acceptLoadedLine(std::string_view line) override;
+    // Throws Error("Not a valid Vebix mind file") when no header line was read.
+    void finishLoading() override;
+
+    // The text without a trailing mention of the bot's own name ("see you, Vebix!" gives
+    // "see you,"); the text unchanged when it does not end so.
+    virtual std::string stripOwnName(std::string_view text) const;
+    // Appends the lines from start on to the file at fileName, after ending a last line that
+    // has no line end. A missing or empty file is written whole instead, header included.
+    // Throws Error("Unable to save mind file '<fileName>': <the system's reason>") and leaves
+    // the file as it was when the lines cannot be written. Runs under the mind's write lock
+    // (mindlock.h), waiting for another writer.
+    virtual void saveFrom(std::size_t start);
+    // Rewrites the whole file (as a version 1.2 mind) through a temporary file and a rename,
+    // under the mind's write lock. Fails as saveFrom does.
+    virtual void saveAll();
+
+    // A line for the bot to open a conversation with user, or empty.
+    std::string openingLine(std::string_view user);
+
+    // True for texts that greet: "hello", "whats up", "what's up" and "how are you" anywhere,
+    // "hi", "hey" and "sup" as the whole text or at its start or end. ASCII case-insensitive.
+    static bool isGreeting(std::string_view text);
+
+    // Parses a header line into version, version2 and botName and sets inBody by the version.
+    void parseHeaderLine(std::string_view line);
+
+private:
+    void writeWhole();
+    void appendFrom(std::size_t start);
+};
+
+}  // namespace vebix

@@ -1,0 +1,124 @@
+#include "app/udlp/botmode.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <memory>
+
+#include "engine/base/clock.h"
+#include "engine/base/error.h"
+#include "app/udlp/chatmsgformat.h"
+#include "app/platform/filewrite.h"
+#include "app/mind/mindkeeper.h"
+#include "app/mind/program.h"
+#include "app/udlp/udlpinfo.h"
+#include "engine/myfile/readline.h"
+
+namespace vebix {
+namespace {
+
+QString chatMsgPath() {
+    return QString::fromLatin1(chatmsg::kFileName.data(),
+                               static_cast<qsizetype>(chatmsg::kFileName.size()));
+}
+
+}  // namespace
+
+ChatRequest readChatRequest(std::FILE* file) {
+    ChatRequest request;
+    if (!readLine(request.sender, file)) request.sender.clear();
+    if (!readLine(request.message, file)) request.message.clear();
+    return request;
+}
+
+bool answerProbe(std::string& message) {
+    if (message != chatmsg::kProbe) return false;
+    message = std::string(chatmsg::kProbeAnswer);
+    return true;
+}
+
+bool chatMsgPresent() { return QFileInfo::exists(chatMsgPath()); }
+
+int endWithFatalError(const std::string& message, bool showBox, const FatalBox& box) {
+    std::cerr << chatmsg::kFatalCaption << ": " << message << std::endl;
+    // Deleted before the box is shown: the link program sees no reply either way, and a box that
+    // cannot be shown (a display that has gone away ends the process) leaves no request behind.
+    QFile::remove(chatMsgPath());
+    if (showBox && box) {
+        try {
+            box(message);
+        } catch (...) {
+            // The message is on standard error already; nothing more can be done.
+        }
+    }
+    return 1;
+}
+
+int runBotMode(const std::string& namedPath, const FatalBox& showFatalBox) {
+    bool showErrors = true;
+    try {
+        bool learn = false;
+        std::string mindFile = namedPath;
+        UdlpInfo info;
+        if (findUdlpInfo(info)) {
+            showErrors = info.showErrors;
+            learn = info.learn;
+            if (!info.mind.empty()) {
+                if (!namedPath.empty()) throw Error(std::string(chatmsg::kTwoMindsMessage));
+                mindFile = info.mind;
+            }
+        }
+
+        chooseStartMind(true, mindFile);
+
+        MindKeeper keeper;
+        // Bot mode answers for a mind that a window may hold open; it only writes under the
+        // mind's write lock.
+        keeper.holdMindOpen = false;
+        keeper.loadMind({}, true, false);
+
+        ChatRequest request;
+        if (std::FILE* file = std::fopen(std::string(chatmsg::kFileName).c_str(), "rb")) {
+            request = readChatRequest(file);
+            std::fclose(file);
+        }
+        if (request.message.empty() || request.sender.empty())
+            throw Error(std::string(chatmsg::kBadRequestMessage));
+
+        const std::string speakerId =
+            request.sender + std::string(chatmsg::kSpeakerIdSeparator) + request.sender;
+        const std::uint32_t now = clock().nowSeconds();
+        const std::string stamp = std::to_string(now);
+
+        std::string reply = request.message;
+        if (!answerProbe(reply)) {
+            reply.clear();
+            for (int i = 0; i < chatmsg::kReplyAttempts && reply.empty(); ++i)
+                reply = keeper.bot->reply(request.sender, {}, speakerId, request.message, now);
+            std::string learned = reply;
+            if (reply.empty()) {
+                reply = std::string(chatmsg::kNoReplyAnswer);
+                learned = std::string(chatmsg::kNoReplyLearned);
+            }
+            if (learn) {
+                keeper.bot->addLine(speakerId, stamp, speakerId, request.message);
+                keeper.bot->addAiLine(speakerId, stamp, learned);
+                keeper.exchangeCount = 1;
+                keeper.closeBot();
+            }
+        }
+
+        writeWholeFile(chatMsgPath(), reply + std::string(chatmsg::kLineEnd),
+                       "Unable to write the reply to " + std::string(chatmsg::kFileName));
+        return 0;
+    } catch (const std::exception& e) {
+        return endWithFatalError(e.what(), showErrors, showFatalBox);
+    } catch (...) {
+        return endWithFatalError("Unknown error", showErrors, showFatalBox);
+    }
+}
+
+}  // namespace vebix

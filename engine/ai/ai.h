@@ -1,0 +1,222 @@
+#pragma once
+// The conversation engine. An Ai keeps a mind (every line it heard or said, oldest first),
+// learns by appending, reads and writes AI data files, and answers an input line with a line
+// chosen from the mind or spliced together from pieces of it.
+//
+// Threads: reply() and the save functions only read the mind and may run on two threads at
+// once; learning (addLine and friends) and loading must not overlap with anything else.
+// Every random choice draws from vebix::rng; the recent-text filter of chooseReply reads
+// vebix::clock().
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/ai/linestore.h"
+#include "engine/ai/mindline.h"
+#include "engine/ai/replyindex.h"
+#include "engine/enparse/token.h"
+
+namespace vebix {
+
+inline constexpr std::string_view kEngineVersion = "1.7.5";
+inline constexpr std::string_view kDefaultDataFileName = "aimain.dat";
+
+class Ai {
+public:
+    // One scored candidate line.
+    struct Sim {
+        std::uint32_t index = 0;       // position in lines
+        std::uint32_t textOffset = 0;  // offset of the text field within that line
+        std::uint16_t score = 0;
+        // Highest score first; two Sims with equal scores are equal.
+        friend bool operator<(const Sim& a, const Sim& b) { return a.score > b.score; }
+        friend bool operator==(const Sim& a, const Sim& b) { return a.score == b.score; }
+    };
+
+    // One counted word (fill words), or one weighted topic word passed to reply().
+    struct Wc {
+        std::string_view text;
+        std::uint16_t count = 1;  // the weight, for topic words
+        // Highest count first.
+        friend bool operator<(const Wc& a, const Wc& b) { return a.count > b.count; }
+    };
+
+    // The scoring constants.
+    enum ScoreValueEnum : int {
+        RecentLineBonus = 3,          // said at most RecentLineSeconds before the reference time
+        RecentMonthBonus = 4,         // said at most RecentMonthSeconds before
+        SameConversationBonus = 6,
+        SameSpeakerBonus = 4,
+        WordMatchScore = 12,
+        FillWordMatchScore = 8,
+        AlikeWordScore = 4,
+        NumberMatchScore = 4,
+        EqualNumberScore = 12,        // on top of NumberMatchScore
+        TopicWordPercent = 20,
+        AlikeTopicWordPercent = 6,
+        LongLineWords = 7,            // lines with this many Word tokens score x 0.7
+        PauseDecayPercentPerMinute = 10,
+        PauseDecayMaxMinutes = 5,
+        RecentLineSeconds = 180,
+        RecentMonthSeconds = 2419200,
+        MaxCandidatesBuilding = 64,
+        MaxCandidates = 48,
+        FillWordCount = 30,
+        FillWordMaxLines = 448,       // calcFillWords reads the last quarter, at most this many
+        ChunkingMinLines = 1000,      // minds with more lines are randomly chunked
+        ChunkingLinesPerStep = 640,
+        RecentTextSeconds = 600,
+        DirectMinScore = 10,          // a best score above this (with 4 candidates) skips generation
+        DirectMinCandidates = 4,
+        GenerationTries = 8,
+        MaxPicks = 32,
+        MaxScore = 65535,             // a Sim's score saturates here
+    };
+
+    Ai() = default;
+    virtual ~Ai() = default;
+    Ai(const Ai&) = delete;
+    Ai& operator=(const Ai&) = delete;
+
+    // ---- fields --------------------------------------------------------------------------
+    std::string name;                 // the engine's own name, for personalisation
+    LineStore lines;                  // the mind, oldest first
+    bool modified = false;            // set by learning, cleared by a save that asks for it
+    bool personalize = true;          // pass replies taken from the mind through personalizeText
+    std::vector<std::string> fillWords;  // the most frequent recent words, at most 30
+    std::string fileName;             // where the mind was loaded from or is to be saved
+    std::function<void(std::string_view)> onDebug;  // optional diagnostics sink
+
+    // ---- virtual operations, in slot order ------------------------------------------------
+    // Called once per line while a mind is read. Ai: appends non-empty lines (as a view into
+    // the loaded text when loadText was asked not to copy, else as a copy).
+    virtual void acceptLoadedLine(std::string_view line);
+    // Called once after the last line. Ai: nothing.
+    virtual void finishLoading();
+    // Calls visit with every Word token text (normalising mode) of text that is not a fill
+    // word, in order, until visit returns false.
+    virtual void forEachKeyWord(std::string_view text,
+                                const std::function<bool(std::string_view)>& visit);
+
+    // ---- learning -------------------------------------------------------------------------
+    // A learned line never holds CR, LF or NUL, whoever calls: every such byte is stored as a
+    // blank in the text (learnedText in mindline.h gives the text as it will be stored, for
+    // showing it), and as "_" in key, time and speaker, which are single fields. So each thing
+    // learned is one line of the saved file and reloads whole. Loading is not learning: lines
+    // read from a file are kept as read (see loadFile).
+    //
+    // Appends "key time speaker text" with blanks in key and speaker replaced by "_".
+    void addLine(std::string_view key, std::string_view time, std::string_view speaker,
+                 std::string_view text);
+    // addLine with the speaker "<ai>".
+    void addAiLine(std::string_view key, std::string_view time, std::string_view text);
+    // Appends an already formatted line, each CR, LF and NUL replaced by a blank, and sets
+    // modified.
+    void appendLine(std::string_view line);
+
+    // ---- AI data files --------------------------------------------------------------------
+    // Replaces the mind by the file's lines and returns their number. A missing file gives an
+    // empty mind (finishLoading is not called then). Throws
+    // Error("Unable to load AI file '<name>'") when the file cannot be opened and
+    // Error("Read error while loading AI file '<name>'") on a read error; lines read so far
+    // stay. A line ends at CR, LF or CR LF (or at a NUL byte); a leading byte-order mark is
+    // dropped from every line.
+    std::size_t loadFile(const std::string& name);
+    // Replaces the mind by the lines of text (CR, LF or CR LF ends). With copyLines false the
+    // lines refer into text, which must then outlive this object.
+    std::size_t loadText(const std::string& name, std::string_view text, bool copyLines);
+    // Writes every line followed by CR LF to a temporary file beside name, flushes it to disk
+    // and renames it over name, so that a failed save leaves the old file as it was. Throws
+    // Error("Unable to create AI file '<name>'") or
+    // Error("Unable to finish saving AI file '<name>'"); modified is then unchanged.
+    void saveFile(const std::string& name, bool clearModified);
+
+    // ---- replies --------------------------------------------------------------------------
+    // The reply to input, or empty when nothing was found. scoreLines then chooseReply.
+    std::string reply(std::string_view partnerName, const std::vector<Wc>& topicWords,
+                      std::string_view conversationKey, std::string_view input,
+                      std::uint32_t referenceTime);
+    // Scores every line against the input and the course of its conversation; the best 48,
+    // highest first. The plain rendering of the scoring rules, kept as the reference any
+    // faster scorer is checked against. Lines whose time is not a decimal number are skipped.
+    std::vector<Sim> scoreLines(std::string_view partnerName, const std::vector<Wc>& topicWords,
+                                std::string_view conversationKey, std::string_view input,
+                                std::uint32_t referenceTime) const;
+    // The same candidates as scoreLines (same scores; the same set, in the same order), from
+    // what the reply index keeps about each line: what a line yields is worked out once, and
+    // only lines that random chunking leaves open are looked at word by word. Draws the
+    // generator exactly as scoreLines does. reply() uses this one.
+    std::vector<Sim> scoreLinesIndexed(std::string_view partnerName,
+                                       const std::vector<Wc>& topicWords,
+                                       std::string_view conversationKey, std::string_view input,
+                                       std::uint32_t referenceTime) const;
+    // Picks among the candidates, or generates a reply when they are weak.
+    std::string chooseReply(std::string_view partnerName, const std::vector<Wc>& topicWords,
+                            std::vector<Sim>& candidates, std::string_view input) const;
+
+    // The size of the group of top candidates a direct pick chooses from (candidates sorted,
+    // highest first, not empty), and the score a member must reach given the best score.
+    static std::size_t groupSize(const std::vector<Sim>& candidates);
+    static int groupThreshold(int top);
+
+    // Rebuilds fillWords from the newest lines.
+    void calcFillWords();
+    bool notFillWord(std::string_view word) const;
+
+    // The line at index from offset on (the text of a Sim).
+    std::string_view candidateText(std::uint32_t index, std::uint32_t offset) const;
+    // Replaces the names of the stored conversation by those of the current one.
+    std::string personalizeText(std::string_view partnerName, const std::vector<Wc>& topicWords,
+                                std::size_t lineIndex, std::string_view text) const;
+
+    // Sorts candidates highest first and cuts them to 48.
+    static void trimCandidates(std::vector<Sim>& candidates);
+    // How well a line's tokens match the input's (both normalising mode).
+    std::uint64_t phraseMatchScore(const TokenList& lineTokens,
+                                   const TokenList& inputTokens) const;
+    // The score of the runs that start at a[0], compared against every token of b.
+    std::uint64_t tokenRunScore(const Token* a, std::size_t aCount, const TokenList& b,
+                                bool seen) const;
+
+    // ---- generation -----------------------------------------------------------------------
+    // A new sentence spliced from lines holding seed; empty when nothing could be made.
+    std::string generateReply(std::string_view partnerName, const std::vector<Wc>& topicWords,
+                              std::string_view seed) const;
+    struct PhraseHit {
+        std::string text;          // the (possibly personalised) line text
+        std::size_t offset = 0;    // where the phrase starts in text
+        std::size_t length = 0;
+    };
+    // A line holding phrase as a whole word or words (case-insensitive), chosen at random
+    // among up to 256 kept matches; lines whose whole text lies inside exclude (when not
+    // empty) are passed over. The text is personalised for partnerName when personalize is set.
+    bool findLineWithPhrase(std::string_view partnerName, const std::vector<Wc>& topicWords,
+                            std::string_view phrase, std::string_view exclude,
+                            PhraseHit& hit) const;
+
+    // Position of a randomly chosen Word (or, less likely, Number) token, or -1.
+    static int pickSeedToken(const std::vector<Token>& tokens);
+    // The tokens after skipping k Word/Number tokens from the front (k >= 0) or -k from the
+    // back (k < 0); empty when there are not enough.
+    static std::vector<Token> tokensFromWord(const std::vector<Token>& tokens, int k);
+
+protected:
+    // Sends text to onDebug when one is set.
+    void debug(std::string_view text) const;
+
+private:
+    bool keepViews_ = false;  // loadText without copying: acceptLoadedLine stores views
+    // What scoreLinesIndexed keeps about the lines; it guards itself with its own mutex, so
+    // that replies may run on two threads.
+    mutable std::unique_ptr<ReplyIndex> index_ = std::make_unique<ReplyIndex>();
+};
+
+// "Randomly chunked: <percent>%" as scoreLines reports it: the percentage as a plain decimal
+// number without trailing zeros ("0", "12.5").
+std::string formatChunkedPercent(double percent);
+
+}  // namespace vebix

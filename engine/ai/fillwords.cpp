@@ -1,0 +1,52 @@
+#include <algorithm>
+#include <string>
+#include <unordered_map>
+
+#include "engine/ai/ai.h"
+#include "engine/enparse/tokenizer.h"
+
+namespace vebix {
+
+void Ai::calcFillWords() {
+    const std::size_t n = lines.size();
+    if (n == 0) return;
+    const std::size_t maxLines = FillWordMaxLines;
+    const std::size_t take = n <= 4 * maxLines ? n / 4 : maxLines;
+
+    // Counted by exact text; the table keeps first-seen order so that ties sort repeatably.
+    std::vector<Wc> counted;
+    std::unordered_map<std::string_view, std::size_t> at;
+    std::vector<TokenList> keep;  // normalised words may live in a list's own storage
+    keep.reserve(take);
+    for (std::size_t i = n - take; i < n; ++i) {
+        keep.push_back(tokenize(lineText(lines[i]), true));
+        for (const Token& t : keep.back()) {
+            if (t.type != TokenType::Word) continue;
+            auto [it, fresh] = at.try_emplace(t.text(), counted.size());
+            if (fresh)
+                counted.push_back(Wc{t.text(), 1});
+            else if (counted[it->second].count < 0xFFFF)
+                ++counted[it->second].count;  // 16-bit count: saturates rather than wraps
+        }
+    }
+    std::stable_sort(counted.begin(), counted.end());
+    if (counted.size() > static_cast<std::size_t>(FillWordCount)) counted.resize(FillWordCount);
+
+    fillWords.clear();
+    for (const Wc& w : counted) fillWords.emplace_back(w.text);
+}
+
+bool Ai::notFillWord(std::string_view word) const {
+    return std::find(fillWords.begin(), fillWords.end(), word) == fillWords.end();
+}
+
+void Ai::forEachKeyWord(std::string_view text,
+                        const std::function<bool(std::string_view)>& visit) {
+    TokenList tokens = tokenize(text, true);
+    for (const Token& t : tokens) {
+        if (t.type != TokenType::Word || !notFillWord(t.text())) continue;
+        if (!visit(t.text())) return;
+    }
+}
+
+}  // namespace vebix

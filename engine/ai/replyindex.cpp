@@ -1,0 +1,206 @@
+#include "engine/ai/replyindex.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "engine/ai/mindline.h"
+#include "engine/enparse/tokenizer.h"
+
+namespace vebix {
+namespace {
+
+// Where the first three blanks of a line are; false when it has fewer.
+bool findBlanks(std::string_view line, std::size_t& b1, std::size_t& b2, std::size_t& b3) {
+    b1 = line.find(' ');
+    if (b1 == std::string_view::npos) return false;
+    b2 = line.find(' ', b1 + 1);
+    if (b2 == std::string_view::npos) return false;
+    b3 = line.find(' ', b2 + 1);
+    return b3 != std::string_view::npos;
+}
+
+// Short lines compare their tokens pairwise; long ones use a set.
+constexpr std::size_t kPairwiseFirstCheck = 48;
+
+}  // namespace
+
+void ReplyIndex::reset() {
+    time_.clear();
+    conversation_.clear();
+    flags_.clear();
+    textOffset_.clear();
+    tokenStart_.clear();
+    pool_.clear();
+    pairs_.clear();
+    conversations_.clear();
+    slots_.clear();
+    arena_.clear();
+    chunks_.clear();
+    words_.assign(1, std::string_view());
+    types_.assign(1, 0);
+    lastKey_.clear();
+    lastConversation_ = kNone;
+}
+
+void ReplyIndex::sync(const LineStore& lines) {
+    if (epoch_ != lines.epoch() || time_.size() > lines.size()) {
+        reset();
+        epoch_ = lines.epoch();
+    }
+    const std::size_t from = time_.size();
+    const std::size_t n = lines.size();
+    if (from == n) return;
+    time_.resize(n);
+    conversation_.resize(n);
+    flags_.resize(n);
+    textOffset_.resize(n);
+    tokenStart_.resize(n, kNone);
+    std::string lower;
+    for (std::size_t i = from; i < n; ++i) {
+        const std::string_view line = lines[i];
+        std::size_t b1, b2, b3;
+        std::uint8_t flags = 0;
+        time_[i] = 0;
+        conversation_[i] = 0;
+        textOffset_[i] = 0;
+        const bool blanks = findBlanks(line, b1, b2, b3);
+        flags_[i] = flags;
+        if (!blanks) continue;  // no speaker: not "<ai>"
+        std::string_view speaker = line.substr(b2 + 1, b3 - b2 - 1);
+        if (speaker.size() > kAiSpeaker.size() && speaker.ends_with(kAiSpeaker))
+            speaker.remove_suffix(kAiSpeaker.size());
+        if (speaker == kAiSpeaker) flags |= kAiStripped;
+        flags |= kHasText;
+        textOffset_[i] = static_cast<std::uint8_t>(std::min<std::size_t>(b3 + 1, 255));
+        flags_[i] = flags;
+        const auto t = parseTime(line.substr(b1 + 1, b2 - b1 - 1));
+        if (!t) continue;
+        flags_[i] = flags | kUsable;
+        time_[i] = *t;
+        const std::string_view key = line.substr(0, b1);
+        if (lastConversation_ == kNone || key != lastKey_) {
+            lower.assign(key);
+            for (char& c : lower)
+                if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            auto [it, fresh] = conversations_.try_emplace(lower, 0);
+            if (fresh) it->second = static_cast<std::uint32_t>(conversations_.size() - 1);
+            lastConversation_ = it->second;
+            lastKey_.assign(key);
+        }
+        conversation_[i] = lastConversation_;
+    }
+}
+
+ReplyIndex::PairSet ReplyIndex::pairsOf(std::string_view text) {
+    PairSet set;
+    unsigned prev = 0;  // the previous byte, lower case, when a letter or digit; else 0
+    for (char ch : text) {
+        unsigned c = static_cast<unsigned char>(ch);
+        if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
+        const bool alnum = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+        if (!alnum) {
+            prev = 0;
+            continue;
+        }
+        if (prev) {
+            const unsigned bit = ((prev << 8 | c) * 0x9E3779B1u) >> 25;  // 0..127
+            set.bits[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+        }
+        prev = c;
+    }
+    return set;
+}
+
+void ReplyIndex::makePairSets(const LineStore& lines) {
+    const std::size_t n = time_.size();
+    for (std::size_t i = pairs_.size(); i < n; ++i) {
+        if (hasExcludeMark(lines[i])) flags_[i] |= kExcluded;
+        pairs_.push_back(lendsText(i) ? pairsOf(text(i, lines[i])) : PairSet{});
+    }
+}
+
+std::string_view ReplyIndex::text(std::size_t i, std::string_view line) const {
+    if (!(flags_[i] & kHasText)) return {};
+    if (textOffset_[i] < 255) return line.substr(textOffset_[i]);
+    return lineText(line);
+}
+
+std::uint32_t ReplyIndex::wordId(std::uint16_t type, std::string_view text) {
+    // FNV-1a over the text, the type mixed in.
+    std::uint32_t h = 2166136261u ^ type;
+    for (char c : text) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+    if (slots_.empty()) slots_.resize(1 << 12);
+    std::size_t mask = slots_.size() - 1;
+    std::size_t at = h & mask;
+    for (;; at = (at + 1) & mask) {
+        const Slot slot = slots_[at];
+        if (slot.id == 0) break;
+        if (slot.hash == h && types_[slot.id] == type && words_[slot.id] == text) return slot.id;
+    }
+    // A new word: its text is kept in an arena that never moves what it holds.
+    constexpr std::size_t kArena = 1 << 20;
+    if (arena_.capacity() < kArena || arena_.capacity() - arena_.size() < text.size()) {
+        if (!arena_.empty()) chunks_.push_back(std::move(arena_));
+        arena_ = std::string();
+        arena_.reserve(std::max(kArena, text.size()));
+    }
+    const char* stored = arena_.data() + arena_.size();
+    arena_.append(text);
+    const auto id = static_cast<std::uint32_t>(words_.size());
+    words_.emplace_back(stored, text.size());
+    types_.push_back(type);
+    slots_[at] = {h, id};
+    if (words_.size() * 2 > slots_.size()) {
+        std::vector<Slot> bigger(slots_.size() * 2);
+        mask = bigger.size() - 1;
+        for (const Slot& slot : slots_) {
+            if (slot.id == 0) continue;
+            std::size_t k = slot.hash & mask;
+            while (bigger[k].id != 0) k = (k + 1) & mask;
+            bigger[k] = slot;
+        }
+        slots_ = std::move(bigger);
+    }
+    return id;
+}
+
+ReplyIndex::LineTokens ReplyIndex::tokens(std::size_t i, std::string_view text) {
+    if (tokenStart_[i] == kNone) {
+        const TokenList list = tokenize(text, true);
+        const auto start = static_cast<std::uint32_t>(pool_.size());
+        pool_.push_back(0);
+        std::size_t words = 0;
+        std::unordered_set<std::uint32_t> seen;
+        const bool pairwise = list.size() <= kPairwiseFirstCheck;
+        for (const Token& t : list) {
+            std::uint32_t id = kBreak;
+            if (t.type == TokenType::Word || t.type == TokenType::Number) {
+                if (t.type == TokenType::Word) ++words;
+                id = wordId(t.type, t.text());
+                bool first;
+                if (pairwise) {
+                    first = true;
+                    for (std::size_t k = start + 1; k < pool_.size(); ++k)
+                        if ((pool_[k] & kIdMask) == id) {
+                            first = false;
+                            break;
+                        }
+                } else {
+                    first = seen.insert(id).second;
+                }
+                if (first) id |= kFirstBit;
+            }
+            pool_.push_back(id);
+        }
+        pool_[start] = static_cast<std::uint32_t>(list.size()) | (words >= 7 ? kFirstBit : 0u);
+        tokenStart_[i] = start;
+    }
+    const std::uint32_t start = tokenStart_[i];
+    LineTokens out;
+    out.count = pool_[start] & kIdMask;
+    out.longLine = (pool_[start] & kFirstBit) != 0;
+    out.ids = pool_.data() + start + 1;
+    return out;
+}
+
+}  // namespace vebix

@@ -1,0 +1,124 @@
+#pragma once
+// What the fast scorer keeps about the mind's lines. A line never changes once learned, so what
+// is derived from it is worked out once and kept:
+//   - for every line (cheap, made for all lines the first time a reply needs them): whether the
+//     line takes part in scoring at all (three blanks and a readable time), its time, and its
+//     conversation (the lower-case key) as a number;
+//   - for a line the first time it is scored on its words: its tokens (normalising mode) as
+//     numbers into a word table, each marked when it is the first of its kind in the line.
+// Nothing here depends on the fill words, the input or the reference time.
+//
+// Not synchronised: the owner (Ai) holds mutex while it uses or extends the index.
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/ai/linestore.h"
+
+namespace vebix {
+
+class ReplyIndex {
+public:
+    // A token that is neither a Word nor a Number: it can only end a run.
+    static constexpr std::uint32_t kBreak = 0;
+    // Set on a token that is the first of its type and text in its line.
+    static constexpr std::uint32_t kFirstBit = 0x80000000u;
+    static constexpr std::uint32_t kIdMask = 0x7FFFFFFFu;
+
+    struct LineTokens {
+        const std::uint32_t* ids = nullptr;  // word ids, kBreak, each maybe with kFirstBit
+        std::uint32_t count = 0;             // all tokens of the line
+        bool longLine = false;               // 7 or more Word tokens
+    };
+
+    std::mutex mutex;
+
+    // Brings the per-line facts up to date with lines: the lines appended since the last call,
+    // or all of them again when lines was cleared in between.
+    void sync(const LineStore& lines);
+
+    std::size_t size() const { return time_.size(); }
+    bool usable(std::size_t i) const { return (flags_[i] & kUsable) != 0; }
+    // Neither "<ai>" (after the suffix strip) nor marked "#-": the line may lend its text to a
+    // generated reply, or make one a repeat. Needs makePairSets (which finds the marks).
+    bool lendsText(std::size_t i) const { return (flags_[i] & (kAiStripped | kExcluded)) == 0; }
+    // The text field of line i (empty when it has fewer than three blanks).
+    std::string_view text(std::size_t i, std::string_view line) const;
+    std::uint32_t time(std::size_t i) const { return time_[i]; }
+    std::uint32_t conversation(std::size_t i) const { return conversation_[i]; }
+    std::size_t conversationCount() const { return conversations_.size(); }
+
+    // The tokens of line i, whose text field is text; made on the first call. The pointer
+    // stays valid until the next call of tokens() or sync().
+    LineTokens tokens(std::size_t i, std::string_view text);
+    bool hasTokens(std::size_t i) const { return tokenStart_[i] != kNone; }
+
+    // Letter pairs: for every line that lends text, a 128-bit set of the pairs of adjacent ASCII
+    // letters or digits (lower case) of its text, made for all lines on the first call. A text
+    // holding a phrase (ASCII case ignored) holds every pair of the phrase, so a line whose set
+    // lacks one of the phrase's pairs cannot hold it.
+    struct PairSet {
+        std::uint64_t bits[2] = {0, 0};
+        bool covers(const PairSet& need) const {
+            return (bits[0] & need.bits[0]) == need.bits[0] && (bits[1] & need.bits[1]) == need.bits[1];
+        }
+    };
+    static PairSet pairsOf(std::string_view text);
+    void makePairSets(const LineStore& lines);
+    const PairSet& pairSet(std::size_t i) const { return pairs_[i]; }
+
+    // The word table: ids from 1; type is TokenType::Word or TokenType::Number.
+    std::size_t wordCount() const { return words_.size(); }
+    std::uint16_t wordType(std::uint32_t id) const { return types_[id]; }
+    std::string_view wordText(std::uint32_t id) const { return words_[id]; }
+
+private:
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    using Table = std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>>;
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+    void reset();
+    std::uint32_t wordId(std::uint16_t type, std::string_view text);
+
+    std::uint64_t epoch_ = ~std::uint64_t{0};
+    // Per line.
+    std::vector<std::uint32_t> time_;
+    std::vector<std::uint32_t> conversation_;
+    enum : std::uint8_t {
+        kUsable = 1,      // three blanks and a readable time
+        kHasText = 2,     // three blanks
+        kAiStripped = 4,  // the speaker is "<ai>" after the suffix strip
+        kExcluded = 8,    // holds "#-" (known once makePairSets ran)
+    };
+    std::vector<std::uint8_t> flags_;
+    std::vector<std::uint8_t> textOffset_;   // 255: look for it again
+    std::vector<std::uint32_t> tokenStart_;  // into pool_, or kNone
+    std::vector<PairSet> pairs_;  // per line, once made
+    // Per line with tokens: a header (token count, bit 31 set for a long line), then the ids.
+    std::vector<std::uint32_t> pool_;
+    // Conversations by lower-case key.
+    Table conversations_;
+    // The word table; index 0 stands for kBreak. Looked up through an open-addressing table of
+    // (hash, id) slots: a reply on a big mind looks up thousands of words.
+    struct Slot {
+        std::uint32_t hash = 0;
+        std::uint32_t id = 0;  // 0: empty
+    };
+    std::vector<Slot> slots_;
+    std::string arena_;                 // the texts, end to end (they are views once the
+    std::vector<std::string> chunks_;   // arena is full: old arenas are kept in chunks_)
+    std::vector<std::string_view> words_{std::string_view()};
+    std::vector<std::uint16_t> types_{0};
+    // The previous line's key and its conversation: lines of one conversation come in runs.
+    std::string lastKey_;
+    std::uint32_t lastConversation_ = kNone;
+};
+
+}  // namespace vebix

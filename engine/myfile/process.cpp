@@ -1,0 +1,182 @@
+#include "engine/myfile/process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+extern char** environ;
+
+namespace vebix {
+namespace {
+
+// Children that outlived their ChildProcess (a bot that did not answer in time). They are
+// reaped whenever another child is started or waited for, so none stays a zombie for long.
+std::mutex abandonedMutex;
+std::vector<pid_t> abandoned;
+
+void reapAbandoned() {
+    std::lock_guard<std::mutex> lock(abandonedMutex);
+    for (auto it = abandoned.begin(); it != abandoned.end();) {
+        int status;
+        pid_t r = ::waitpid(*it, &status, WNOHANG);
+        if (r == *it || (r < 0 && errno == ECHILD))
+            it = abandoned.erase(it);
+        else
+            ++it;
+    }
+}
+
+int openPidFd(pid_t pid) {
+#ifdef SYS_pidfd_open
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+#else
+    (void)pid;
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+}  // namespace
+
+std::vector<std::string> splitCommandLine(std::string_view commandLine) {
+    std::vector<std::string> args;
+    std::string current;
+    bool inArg = false, quoted = false;
+    for (char c : commandLine) {
+        if (c == '"') {
+            quoted = !quoted;
+            inArg = true;
+        } else if (!quoted && (c == ' ' || c == '\t')) {
+            if (inArg) args.push_back(std::move(current));
+            current.clear();
+            inArg = false;
+        } else {
+            current.push_back(c);
+            inArg = true;
+        }
+    }
+    if (inArg) args.push_back(std::move(current));
+    return args;
+}
+
+ChildProcess::~ChildProcess() {
+    if (pid_ > 0 && !reaped_) {
+        int status;
+        if (::waitpid(pid_, &status, WNOHANG) == 0) {
+            std::lock_guard<std::mutex> lock(abandonedMutex);
+            abandoned.push_back(pid_);
+        }
+    }
+}
+
+ChildProcess::StartResult ChildProcess::start(std::string_view commandLine,
+                                              const std::string& workingFolder) {
+    return start(splitCommandLine(commandLine), workingFolder);
+}
+
+ChildProcess::StartResult ChildProcess::start(std::vector<std::string> args,
+                                              const std::string& workingFolder) {
+    reapAbandoned();
+    if (args.empty() || args[0].empty()) {
+        error_ = EINVAL;
+        return StartResult::Failed;
+    }
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (discardOutput) {
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    }
+    if (!workingFolder.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, workingFolder.c_str());
+    // The child starts with default signal handling whatever this process has set.
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t all, none;
+    sigfillset(&all);
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attr, &all);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+    pid_t pid = -1;
+    // The program is looked up on PATH only when it names no folder and the caller allows it;
+    // otherwise it is the file named, relative paths taken from the child's working folder.
+    int rc = searchPath ? ::posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), environ)
+                        : ::posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    if (rc != 0) {
+        error_ = rc;
+        return (rc == ENOENT || rc == ENOTDIR) ? StartResult::NotFound : StartResult::Failed;
+    }
+    pid_ = pid;
+    reaped_ = false;
+    return StartResult::Started;
+}
+
+void ChildProcess::kill() {
+    if (pid_ <= 0 || reaped_) return;
+    if (wait(0) != WaitResult::TimedOut) return;
+    ::kill(pid_, SIGKILL);
+    int status = 0;
+    pid_t r;
+    do {
+        r = ::waitpid(pid_, &status, 0);
+    } while (r < 0 && errno == EINTR);
+    reaped_ = true;
+    signal_ = SIGKILL;
+}
+
+ChildProcess::WaitResult ChildProcess::wait(std::uint32_t timeoutMs) {
+    if (pid_ <= 0 || reaped_) return WaitResult::Exited;
+    auto finish = [this](int status) {
+        reaped_ = true;
+        if (WIFSIGNALED(status)) {
+            signal_ = WTERMSIG(status);
+            return WaitResult::Signalled;
+        }
+        exitCode_ = WEXITSTATUS(status);
+        return WaitResult::Exited;
+    };
+    int status = 0;
+    pid_t r = ::waitpid(pid_, &status, WNOHANG);
+    if (r == pid_) return finish(status);
+
+    // A pid file descriptor becomes readable when the child ends: one poll with the time-out.
+    int fd = openPidFd(pid_);
+    if (fd >= 0) {
+        pollfd p{fd, POLLIN, 0};
+        int n;
+        do {
+            n = ::poll(&p, 1, static_cast<int>(timeoutMs));
+        } while (n < 0 && errno == EINTR);
+        ::close(fd);
+        r = ::waitpid(pid_, &status, WNOHANG);
+        return r == pid_ ? finish(status) : WaitResult::TimedOut;
+    }
+    // Kernels without pid file descriptors: look every few milliseconds.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        r = ::waitpid(pid_, &status, WNOHANG);
+        if (r == pid_) return finish(status);
+        if (std::chrono::steady_clock::now() >= deadline) return WaitResult::TimedOut;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+}  // namespace vebix

@@ -1,0 +1,29 @@
+#include "engine/myfile/readline.h"
+
+namespace vebix {
+
+bool readLine(std::string& line, std::FILE* stream) {
+    line.clear();
+    bool any = false;
+    for (;;) {
+        int c = getc_unlocked(stream);
+        if (c == EOF) {
+            // A last line without line end is still a line: a file written by another program,
+            // or cut short by a crash, must not lose its last line.
+            return any && !std::ferror(stream);
+        }
+        if (c == '\r') {
+            // The LF of a CR LF pair is taken now rather than remembered for the next call: a
+            // remembered CR outlives a stream closed after it, and a new stream that got the
+            // same address would lose an empty first line.
+            int next = getc_unlocked(stream);
+            if (next != '\n' && next != EOF) ungetc(next, stream);
+            return true;
+        }
+        if (c == '\n') return true;
+        line.push_back(static_cast<char>(c));
+        any = true;
+    }
+}
+
+}  // namespace vebix

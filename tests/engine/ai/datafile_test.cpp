@@ -1,0 +1,304 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "engine/ai/ai.h"
+#include "engine/base/error.h"
+
+using namespace vebix;
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempDir {
+public:
+    TempDir() {
+        std::string tmpl = (fs::temp_directory_path() / "vebix-ai-XXXXXX").string();
+        path_ = ::mkdtemp(tmpl.data());
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+void writeBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::vector<std::string> linesOf(const Ai& ai) {
+    return std::vector<std::string>(ai.lines.begin(), ai.lines.end());
+}
+
+using Lines = std::vector<std::string>;
+const std::string kBom = "\xEF\xBB\xBF";
+
+struct ReadCase {
+    std::string name;
+    std::string bytes;
+    Lines lines;
+};
+
+std::vector<ReadCase> readCases() {
+    return {
+        {"crlf", "a 1 b x\r\nc 2 d y\r\n", {"a 1 b x", "c 2 d y"}},
+        {"lf", "a 1 b x\nc 2 d y\n", {"a 1 b x", "c 2 d y"}},
+        {"cr", "a 1 b x\rc 2 d y\r", {"a 1 b x", "c 2 d y"}},
+        {"mixed", "a 1 b x\rc 2 d y\r\ne 3 f z\n", {"a 1 b x", "c 2 d y", "e 3 f z"}},
+        {"no end on last line", "a 1 b x\r\nc 2 d y", {"a 1 b x", "c 2 d y"}},
+        {"blank lines dropped", "\r\na 1 b x\r\n\r\n\n\rc 2 d y\r\n\r\n", {"a 1 b x", "c 2 d y"}},
+        {"bom on any line", kBom + "a 1 b x\r\nc 2 d y\r\n" + kBom + "e 3 f z\r\n" + kBom + "\r\n",
+         {"a 1 b x", "c 2 d y", "e 3 f z"}},
+        {"bytes unchanged", "k 1 s caf\xC3\xA9 \xFF\xFE\r\n", {"k 1 s caf\xC3\xA9 \xFF\xFE"}},
+        {"long line whole", "k 1 s " + std::string(5000, 'x') + "\r\nk 2 s y\r\n",
+         {"k 1 s " + std::string(5000, 'x'), "k 2 s y"}},
+        {"empty", "", {}},
+    };
+}
+
+}  // namespace
+
+TEST(DataFile, LoadFileAndLoadTextReadTheSameLines) {
+    TempDir dir;
+    for (const auto& c : readCases()) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.file("mind.dat");
+        writeBytes(path, c.bytes);
+        Ai fromFile;
+        EXPECT_EQ(fromFile.loadFile(path), c.lines.size());
+        EXPECT_EQ(linesOf(fromFile), c.lines);
+        EXPECT_EQ(fromFile.fileName, path);
+        EXPECT_FALSE(fromFile.modified);
+        for (bool copy : {true, false}) {
+            Ai fromText;
+            EXPECT_EQ(fromText.loadText("template", c.bytes, copy), c.lines.size());
+            EXPECT_EQ(linesOf(fromText), c.lines);
+            EXPECT_EQ(fromText.fileName, "template");
+        }
+    }
+}
+
+TEST(DataFile, LoadFileCutsALineAtNul) {
+    TempDir dir;
+    writeBytes(dir.file("m.dat"), std::string("k 1 s ab\0cd\r\nk 2 s e\r\n", 21));
+    Ai ai;
+    ai.loadFile(dir.file("m.dat"));
+    EXPECT_EQ(linesOf(ai), (Lines{"k 1 s ab", "k 2 s e"}));
+}
+
+TEST(DataFile, LoadTextWithoutCopyViewsTheText) {
+    const std::string text = "a 1 b x\r\n" + kBom + "c 2 d y";
+    Ai views, copies;
+    views.loadText("t", text, false);
+    copies.loadText("t", text, true);
+    ASSERT_EQ(views.lines.size(), 2u);
+    EXPECT_TRUE(liesWithin(views.lines[0], text));
+    EXPECT_TRUE(liesWithin(views.lines[1], text));
+    EXPECT_FALSE(liesWithin(copies.lines[0], text));
+    // Lines learned afterwards are copies as usual.
+    views.appendLine("e 3 f z");
+    EXPECT_FALSE(liesWithin(views.lines[2], text));
+}
+
+TEST(DataFile, LoadReplacesTheMind) {
+    Ai ai;
+    ai.addLine("k", "1", "s", "old");
+    ai.loadText("t", "n 2 s new\n", true);
+    EXPECT_EQ(linesOf(ai), (Lines{"n 2 s new"}));
+}
+
+TEST(DataFile, MissingFileGivesEmptyMindAndSaveCreatesIt) {
+    TempDir dir;
+    const std::string path = dir.file("aimain.dat");
+    Ai ai;
+    ai.addLine("k", "1", "s", "stale");
+    EXPECT_EQ(ai.loadFile(path), 0u);
+    EXPECT_TRUE(ai.lines.empty());
+    EXPECT_EQ(ai.fileName, path);
+    ai.addLine("Sam", "100", "Sam", "hello there");
+    ai.addAiLine("Sam", "101", "hi Sam");
+    ai.saveFile(ai.fileName, true);
+    EXPECT_FALSE(ai.modified);
+    EXPECT_EQ(readBytes(path), "Sam 100 Sam hello there\r\nSam 101 <ai> hi Sam\r\n");
+}
+
+TEST(DataFile, SaveAndLoadRoundTrip) {
+    TempDir dir;
+    for (const auto& c : readCases()) {
+        SCOPED_TRACE(c.name);
+        Ai ai;
+        ai.loadText("t", c.bytes, true);
+        ai.modified = true;
+        const std::string path = dir.file("round.dat");
+        ai.saveFile(path, false);
+        EXPECT_TRUE(ai.modified);  // not asked to clear it
+        std::string expected;
+        for (const auto& l : c.lines) expected += l + "\r\n";
+        EXPECT_EQ(readBytes(path), expected);  // no byte-order mark, no blank lines, CR LF
+        Ai again;
+        again.loadFile(path);
+        EXPECT_EQ(linesOf(again), c.lines);
+    }
+    // Only the target is left in the folder: no temporary files.
+    int entries = 0;
+    for (auto& e : fs::directory_iterator(dir.path())) (void)e, ++entries;
+    EXPECT_EQ(entries, 1);
+}
+
+TEST(DataFile, SaveKeepsTheFileMode) {
+    TempDir dir;
+    const std::string path = dir.file("m.dat");
+    writeBytes(path, "old\r\n");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    Ai ai;
+    ai.addLine("k", "1", "s", "x");
+    ai.saveFile(path, true);
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST(DataFile, SaveErrors) {
+    TempDir dir;
+    Ai ai;
+    ai.addLine("k", "1", "s", "x");
+
+    const std::string noFolder = dir.file("missing/aimain.dat");
+    try {
+        ai.saveFile(noFolder, true);
+        FAIL() << "expected an error";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), ("Unable to create AI file '" + noFolder + "'").c_str());
+    }
+    EXPECT_TRUE(ai.modified);
+
+    const std::string folder = dir.file("adir");
+    fs::create_directory(folder);
+    writeBytes(folder + "/inside", "keep");
+    try {
+        ai.saveFile(folder, true);
+        FAIL() << "expected an error";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), ("Unable to finish saving AI file '" + folder + "'").c_str());
+    }
+    EXPECT_TRUE(ai.modified);
+    EXPECT_TRUE(fs::is_directory(folder));
+    EXPECT_EQ(readBytes(folder + "/inside"), "keep");
+    int entries = 0;
+    for (auto& e : fs::directory_iterator(dir.path())) (void)e, ++entries;
+    EXPECT_EQ(entries, 1);  // the temporary file was removed
+}
+
+TEST(DataFile, FailedSaveLeavesTheOldFile) {
+    // A file-size limit makes the write fail part-way, for root as well.
+    TempDir dir;
+    const std::string path = dir.file("m.dat");
+    const std::string old = "k 1 s the old mind\r\n";
+    writeBytes(path, old);
+    Ai ai;
+    for (int i = 0; i < 200; ++i) ai.addLine("k", std::to_string(i), "s", std::string(100, 'n'));
+
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool threw = false;
+    std::string message;
+    try {
+        ai.saveFile(path, true);
+    } catch (const Error& e) {
+        threw = true;
+        message = e.what();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_TRUE(threw);
+    EXPECT_EQ(message, "Unable to finish saving AI file '" + path + "'");
+    EXPECT_EQ(readBytes(path), old);
+    EXPECT_TRUE(ai.modified);
+    int entries = 0;
+    for (auto& e : fs::directory_iterator(dir.path())) (void)e, ++entries;
+    EXPECT_EQ(entries, 1);
+}
+
+TEST(DataFile, LoadErrors) {
+    TempDir dir;
+    const std::string folder = dir.file("adir");
+    fs::create_directory(folder);
+    Ai ai;
+    try {
+        ai.loadFile(folder);
+        FAIL() << "expected an error";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), ("Read error while loading AI file '" + folder + "'").c_str());
+    }
+
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads files without read permission";
+    const std::string locked = dir.file("locked.dat");
+    writeBytes(locked, "k 1 s x\r\n");
+    fs::permissions(locked, fs::perms::none);
+    try {
+        ai.loadFile(locked);
+        FAIL() << "expected an error";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), ("Unable to load AI file '" + locked + "'").c_str());
+    }
+}
+
+namespace {
+
+// Reads a header of "name=value" lines up to the first line holding a blank, as a subclass
+// that knows a file header does.
+class HeaderAi : public Ai {
+public:
+    std::vector<std::string> header;
+    int finished = 0;
+    bool inHeader = true;
+    void acceptLoadedLine(std::string_view line) override {
+        if (inHeader && line.find(' ') == std::string_view::npos && !line.empty()) {
+            header.emplace_back(line);
+            return;
+        }
+        inHeader = false;
+        Ai::acceptLoadedLine(line);
+    }
+    void finishLoading() override { ++finished; }
+};
+
+}  // namespace
+
+TEST(DataFile, SubclassHooksSeeEveryLine) {
+    TempDir dir;
+    HeaderAi ai;
+    EXPECT_EQ(ai.loadFile(dir.file("none.dat")), 0u);
+    EXPECT_EQ(ai.finished, 0);  // nothing was read
+
+    writeBytes(dir.file("m.mdd"), kBom + "app=Vebix\r\ngender=m\r\n\r\nk 1 s x\r\nk 2 s y\r\n");
+    EXPECT_EQ(ai.loadFile(dir.file("m.mdd")), 2u);
+    EXPECT_EQ(ai.header, (Lines{"app=Vebix", "gender=m"}));
+    EXPECT_EQ(ai.finished, 1);
+    EXPECT_EQ(linesOf(ai), (Lines{"k 1 s x", "k 2 s y"}));
+}
