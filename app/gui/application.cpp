@@ -1,7 +1,7 @@
 #include "app/gui/application.h"
 
 #include "app/gui/appicon.h"
-#include "app/gui/modaldialog.h"
+#include "app/gui/desktopprompts.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -13,32 +13,21 @@
 #include <QVBoxLayout>
 
 #include <cstdio>
-#include <optional>
 
 namespace vebix {
 namespace {
 
-std::optional<ErrorDialog::Choice> g_nextAnswer;
-QStringList g_answered;
-std::function<void()> g_quitAction;
-bool g_quitting = false;
-
-void quitProgram() {
-    if (g_quitAction) {
-        g_quitAction();
-        return;
-    }
-    // Closing the windows first lets the main window save the mind, as File > Exit would.
-    // Later from the loop, so that the handler that failed has returned first.
-    // A window that keeps itself open (its mind's lines could not be saved and the person
-    // chose to keep them) keeps the program running too.
-    g_quitting = true;
-    QTimer::singleShot(0, qApp, [] {
+// Closing the windows first lets the main window save the mind, as File > Exit would.
+// Later from the loop, so that the handler that failed has returned first.
+// A window that keeps itself open (its mind's lines could not be saved and the person
+// chose to keep them) keeps the program running too; keptOpen is then called.
+void closeWindowsAndEnd(std::function<void()> keptOpen) {
+    QTimer::singleShot(0, qApp, [keptOpen = std::move(keptOpen)] {
         QApplication::closeAllWindows();
         for (QWidget* window : QApplication::topLevelWidgets()) {
             if (window->isVisible() &&
                 window->windowType() != Qt::Popup && window->windowType() != Qt::ToolTip) {
-                g_quitting = false;
+                keptOpen();
                 return;
             }
         }
@@ -48,7 +37,8 @@ void quitProgram() {
 
 }  // namespace
 
-Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+Application::Application(int& argc, char** argv, Prompts& prompts)
+    : QApplication(argc, argv), prompts_(&prompts) {
     setApplicationName(QStringLiteral("Vebix"));
     setOrganizationName(QStringLiteral("Vebix"));
     setWindowIcon(appIcon());
@@ -117,32 +107,34 @@ ErrorDialog::ErrorDialog(const QString& message, QWidget* parent) : QDialog(pare
     setMinimumWidth(420);
 }
 
-void ErrorDialog::setNextAnswer(Choice choice) { g_nextAnswer = choice; }
+void Application::quitAfterError() {
+    if (quitAction_) {
+        quitAction_();
+        return;
+    }
+    quitting_ = true;
+    closeWindowsAndEnd([this] { quitting_ = false; });
+}
 
-bool ErrorDialog::hasNextAnswer() { return g_nextAnswer.has_value(); }
-
-QStringList ErrorDialog::answeredMessages() { return g_answered; }
-
-void ErrorDialog::clearAnsweredMessages() { g_answered.clear(); }
-
-void ErrorDialog::setQuitAction(std::function<void()> action) { g_quitAction = std::move(action); }
+void Application::reportError(const QString& message) {
+    std::fprintf(stderr, "Error: %s\n", message.toLocal8Bit().constData());
+    // Once the person chose Quit, later errors (say, while the windows close) only go to
+    // standard error.
+    if (quitting_) return;
+    if (prompts_->reportError(QApplication::activeWindow(), message) == Prompts::ErrorChoice::Quit)
+        quitAfterError();
+}
 
 void reportHandlerError(const QString& message) {
-    std::fprintf(stderr, "Error: %s\n", message.toLocal8Bit().constData());
-    // Once the user chose Quit, later errors (say, while the windows close) only go to
-    // standard error.
-    if (g_quitting) return;
-    ErrorDialog::Choice choice;
-    if (g_nextAnswer) {
-        choice = *g_nextAnswer;
-        g_nextAnswer.reset();
-        g_answered.append(message);
-    } else {
-        ErrorDialog dialog(message, QApplication::activeWindow());
-        ModalDialog::exec(dialog);
-        choice = dialog.choice();
+    if (auto* app = qobject_cast<Application*>(QCoreApplication::instance())) {
+        app->reportError(message);
+        return;
     }
-    if (choice == ErrorDialog::Quit) quitProgram();
+    std::fprintf(stderr, "Error: %s\n", message.toLocal8Bit().constData());
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
+    DesktopPrompts prompts;
+    if (prompts.reportError(QApplication::activeWindow(), message) == Prompts::ErrorChoice::Quit)
+        closeWindowsAndEnd([] {});
 }
 
 void reportHandlerError(const std::exception& error) {

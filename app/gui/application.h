@@ -6,6 +6,8 @@
 // Handlers of the program's own signals run their work through guarded(), which catches at the
 // slot boundary and shows the same dialog, so no exception ever travels through the toolkit's
 // signal code; notify only catches what an event handler lets through.
+//
+// The dialog is asked through the Prompts the application object was given.
 
 #include <QApplication>
 #include <QDialog>
@@ -19,11 +21,32 @@ class QPushButton;
 
 namespace vebix {
 
+class Prompts;
+
 class Application : public QApplication {
     Q_OBJECT
 public:
-    Application(int& argc, char** argv);
+    // prompts asks the "Error" dialog; it must outlive the application object or be replaced
+    // by setPrompts first.
+    Application(int& argc, char** argv, Prompts& prompts);
     bool notify(QObject* receiver, QEvent* event) override;
+
+    Prompts& prompts() const { return *prompts_; }
+    void setPrompts(Prompts& prompts) { prompts_ = &prompts; }
+
+    // What "&Quit" does; by default every window is closed as by its close box and the message
+    // loop ends with status 1. An empty function restores the default.
+    void setQuitAction(std::function<void()> action) { quitAction_ = std::move(action); }
+
+    // Shows the "Error" dialog for message and carries out the person's choice.
+    void reportError(const QString& message);
+
+private:
+    void quitAfterError();
+
+    Prompts* prompts_;
+    std::function<void()> quitAction_;
+    bool quitting_ = false;
 };
 
 // The message loop's error report: the "Error" dialog with the error's message.
@@ -38,23 +61,12 @@ public:
     // The fixed text above the error's message.
     static const char* const kIntro;
 
-    // ---- for tests ------------------------------------------------------------------------------
-    // The next dialog is not shown and answers choice.
-    static void setNextAnswer(Choice choice);
-    // Whether an answer set by setNextAnswer is still waiting.
-    static bool hasNextAnswer();
-    // The messages of the dialogs answered by setNextAnswer, oldest first.
-    static QStringList answeredMessages();
-    static void clearAnsweredMessages();
-    // What "&Quit" does; by default every window is closed as by its close box and the message
-    // loop ends with status 1. An empty function restores the default.
-    static void setQuitAction(std::function<void()> action);
-
 private:
     Choice choice_ = Continue;
 };
 
-// Shows the "Error" dialog for message and carries out the user's choice.
+// Application::reportError on the running Application; with another application object (or
+// none), the message goes to standard error and the "Error" dialog is shown on the desktop.
 void reportHandlerError(const QString& message);
 void reportHandlerError(const std::exception& error);
 

@@ -3,7 +3,7 @@
 #include <atomic>
 
 #include "app/mind/program.h"
-#include "app/gui/messagebox.h"
+#include "app/gui/prompts.h"
 #include "app/gui/windowthread.h"
 
 namespace vebix {
@@ -63,7 +63,7 @@ void VebixForm::BotLinkThread::setStatus(std::string_view text) {
 }
 
 void VebixForm::BotLinkThread::showError(std::string_view text) {
-    MessageBox::error(mainForm_, fromUtf8(kLinkErrorCaption), fromUtf8(text));
+    mainForm_->prompts().error(mainForm_, fromUtf8(kLinkErrorCaption), fromUtf8(text));
 }
 
 void VebixForm::BotLinkThread::markLearned() { mainForm_->exchangeCount = 1; }

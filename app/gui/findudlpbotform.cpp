@@ -14,7 +14,7 @@
 #include "app/platform/filewrite.h"
 #include "app/gui/application.h"
 #include "app/gui/filedialog.h"
-#include "app/gui/messagebox.h"
+#include "app/gui/prompts.h"
 
 namespace vebix {
 namespace {
@@ -113,10 +113,11 @@ void FindUdlpBotForm::BottomUpdateTimer::tick() {
     guarded([&form] { form.settleChosenBot(true); });
 }
 
-FindUdlpBotForm::FindUdlpBotForm(QWidget* owner)
+FindUdlpBotForm::FindUdlpBotForm(Prompts& prompts, QWidget* owner, BotSearchPlaces places)
     : QDialog(owner),
+      prompts_(&prompts),
       finder_([this](const BotListEntry& entry) { addRow(entry); }),
-      places_(botSearchPlaces()) {
+      places_(std::move(places)) {
     setObjectName(QStringLiteral("FindUdlpBotForm"));
     setWindowTitle(QString::fromLatin1(kTitle));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -291,14 +292,14 @@ void FindUdlpBotForm::browse() {
     request.initialFile = QDir(programFilesFolder_).filePath(QStringLiteral("UDLP.NFO"));
     request.filter = QStringLiteral("UDLP (UDLP.NFO)");
     request.confirmOverwrite = false;
-    const QString chosen = FileDialog::openFile(this, request);
+    const QString chosen = prompts_->openFile(this, request);
     if (chosen.isEmpty()) return;
     botFolderBox_->setText(QFileInfo(chosen).absolutePath());
 }
 
 void FindUdlpBotForm::okPressed() {
     if (std::optional<std::string> problem = botFolderProblem(fromQPath(folderText()))) {
-        MessageBox::show(this, windowTitle(), toQPath(*problem), QMessageBox::Warning);
+        prompts_->message(this, windowTitle(), toQPath(*problem), QMessageBox::Warning);
         botFolderBox_->setFocus();
         return;
     }

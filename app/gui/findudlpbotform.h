@@ -5,7 +5,7 @@
 //
 // Link mode shows it modally, owned by the main window, and reads it after it closes:
 //   FindUdlpBotForm form(mainWindow);
-//   if (ModalDialog::exec(form) == QDialog::Accepted) { auto bot = form.chosenBot(); ... }
+//   if (prompts.exec(form) == QDialog::Accepted) { auto bot = form.chosenBot(); ... }
 // Accepted with no chosen bot happens (the current bot's own folder, a "UDLP.NFO" of another
 // version): the caller reports that itself.
 //
@@ -31,6 +31,8 @@ class QListWidget;
 class QPushButton;
 
 namespace vebix {
+
+class Prompts;
 
 // A row of the known-bots list: its text is the bot's name; it sorts by botEntryLess.
 class BotListItem : public QListWidgetItem {
@@ -81,7 +83,9 @@ public:
 
     static constexpr int kUpdateIntervalMs = 500;
 
-    explicit FindUdlpBotForm(QWidget* owner = nullptr);
+    // places: where the search of known bots looks.
+    explicit FindUdlpBotForm(Prompts& prompts, QWidget* owner = nullptr,
+                             BotSearchPlaces places = botSearchPlaces());
     ~FindUdlpBotForm() override;
 
     // The bot the dialog answers with, or nullopt.
@@ -103,6 +107,8 @@ protected:
 
 private:
     void addRow(const BotListEntry& entry);
+
+    Prompts* prompts_;
     void folderTextChanged();
     void dropPendingTimer();
     // Settles the chosen bot from the typed folder (remembering it); with show, also shows it.

@@ -13,8 +13,7 @@
 #include "app/gui/botlinkthread.h"
 #include "app/gui/chatdisplay.h"
 #include "app/gui/findudlpbotform.h"
-#include "app/gui/messagebox.h"
-#include "app/gui/modaldialog.h"
+#include "app/gui/prompts.h"
 #include "app/gui/vebixform.h"
 
 namespace vebix {
@@ -37,22 +36,22 @@ void VebixForm::startLinkMode() {
     if (linkThread_) return;  // one link per window
     UdlpInfo own;
     if (!findUdlpInfo(own)) {
-        MessageBox::show(this, kUdlpCaption, QStringLiteral("You must first enable UDLP"),
-                         QMessageBox::Information);
+        prompts_->message(this, kUdlpCaption, QStringLiteral("You must first enable UDLP"),
+                          QMessageBox::Information);
         return;
     }
     if (!equalsIgnoringAsciiCase(own.mind, fullPath(programValues().mindPath))) {
-        MessageBox::show(this, kUdlpCaption,
-                         QStringLiteral("UDLP is enabled for a different Vebix bot; you must enable "
-                                        "UDLP for this bot or load the desired mind file"),
-                         QMessageBox::Warning);
+        prompts_->message(this, kUdlpCaption,
+                          QStringLiteral("UDLP is enabled for a different Vebix bot; you must "
+                                         "enable UDLP for this bot or load the desired mind file"),
+                          QMessageBox::Warning);
         return;
     }
-    FindUdlpBotForm finder(this);
-    if (ModalDialog::exec(finder) != QDialog::Accepted) return;
+    FindUdlpBotForm finder(*prompts_, this);
+    if (prompts_->exec(finder) != QDialog::Accepted) return;
     if (!finder.chosenBot()) {
-        MessageBox::show(this, kUdlpCaption, QStringLiteral("Problem interfacing with UDLP bot"),
-                         QMessageBox::Warning);
+        prompts_->message(this, kUdlpCaption, QStringLiteral("Problem interfacing with UDLP bot"),
+                          QMessageBox::Warning);
         return;
     }
     const BotListEntry& other = *finder.chosenBot();

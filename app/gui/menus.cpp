@@ -8,8 +8,7 @@
 #include "app/platform/settings.h"
 #include "app/gui/application.h"
 #include "app/gui/filedialog.h"
-#include "app/gui/messagebox.h"
-#include "app/gui/modaldialog.h"
+#include "app/gui/prompts.h"
 #include "app/gui/newmindform.h"
 #include "app/gui/udlpform.h"
 #include "app/gui/vebixform.h"
@@ -102,8 +101,8 @@ void VebixForm::keepOnlyLinkModeMenuItems() {
 }
 
 void VebixForm::newMind() {
-    NewMindForm dialog(this);
-    if (ModalDialog::exec(dialog) != QDialog::Accepted) return;
+    NewMindForm dialog(*prompts_, this);
+    if (prompts_->exec(dialog) != QDialog::Accepted) return;
     if (!closeMindOrAsk()) return;
     try {
         programValues().mindPath = dialog.saveAsPath().toStdString();
@@ -112,12 +111,12 @@ void VebixForm::newMind() {
         loadMind(name.toStdString(), dialog.useTemplate(), true);
     } catch (const std::exception& e) {
         showNoMind();
-        MessageBox::error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
+        prompts_->error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
     }
 }
 
 void VebixForm::openMind() {
-    const QString chosen = FileDialog::openFile(
+    const QString chosen = prompts_->openFile(
         this, FileDialog::forMind(QStringLiteral("Load Mind"),
                                   QString::fromStdString(programValues().mindPath)));
     if (chosen.isEmpty()) return;
@@ -127,13 +126,13 @@ void VebixForm::openMind() {
         if (!loadMind({}, true, false) && !bot) showNoMind();
     } catch (const std::exception& e) {
         showNoMind();
-        MessageBox::error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
+        prompts_->error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
     }
 }
 
 void VebixForm::linkBots() {
     if (!isBotLoaded()) {
-        MessageBox::show(this, QString(), QStringLiteral("Bot not loaded"), QMessageBox::NoIcon);
+        prompts_->message(this, QString(), QStringLiteral("Bot not loaded"), QMessageBox::NoIcon);
         return;
     }
     if (replyPending_) {
@@ -158,13 +157,13 @@ void VebixForm::toggleDelay() {
 }
 
 void VebixForm::showAbout() {
-    MessageBox::show(this, QStringLiteral("About Vebix"), QString::fromUtf8(kAboutText),
-                     QMessageBox::Information);
+    prompts_->message(this, QStringLiteral("About Vebix"), QString::fromUtf8(kAboutText),
+                      QMessageBox::Information);
 }
 
 void VebixForm::enableUdlp() {
-    UdlpForm dialog(this, this);
-    ModalDialog::exec(dialog);
+    UdlpForm dialog(this, this, *prompts_);
+    prompts_->exec(dialog);
     if (dialog.enabled()) saveRequested = true;
 }
 

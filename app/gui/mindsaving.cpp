@@ -13,7 +13,7 @@
 #include "app/mind/program.h"
 #include "app/gui/chatdisplay.h"
 #include "app/gui/filedialog.h"
-#include "app/gui/messagebox.h"
+#include "app/gui/prompts.h"
 #include "app/gui/newmindform.h"
 #include "app/gui/savenotice.h"
 #include "app/gui/vebixform.h"
@@ -54,7 +54,7 @@ bool VebixForm::closeMindOrAsk() {
             reason + QStringLiteral("\n\nThe mind could not be saved. ") + lost +
             QStringLiteral("\n\nTry Again (after freeing space or fixing the permissions), "
                            "Save As... to write the whole mind to another file, or Discard.");
-        const int choice = MessageBox::choose(
+        const int choice = prompts_->choose(
             this, QString::fromUtf8(kMessageCaption), question, QMessageBox::Warning,
             {QStringLiteral("&Try Again"), QStringLiteral("&Save As..."), discardText(unsaved),
              QStringLiteral("Cancel")},
@@ -87,15 +87,15 @@ bool VebixForm::closeMindOrAsk() {
 
 bool VebixForm::saveMindAs() {
     if (!bot) return false;
-    const QString chosen = FileDialog::saveFile(
+    const QString chosen = prompts_->saveFile(
         this, FileDialog::forMind(QStringLiteral("Save Mind As"), toQPath(programValues().mindPath)));
     if (chosen.isEmpty()) return false;
     // Written over a mind another window keeps open, the file would take that window's lines
     // too. Returning false lets the caller ask again.
     if (mindOpenElsewhere(fromQPath(chosen), programValues().mindPath)) {
-        MessageBox::show(this, QString::fromUtf8(kMessageCaption),
-                         QString::fromUtf8(NewMindForm::kOpenElsewhereText).arg(chosen),
-                         QMessageBox::Warning);
+        prompts_->message(this, QString::fromUtf8(kMessageCaption),
+                          QString::fromUtf8(NewMindForm::kOpenElsewhereText).arg(chosen),
+                          QMessageBox::Warning);
         return false;
     }
     saveAs(fromQPath(chosen));

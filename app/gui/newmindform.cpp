@@ -13,7 +13,7 @@
 #include "app/platform/systempaths.h"
 #include "app/gui/application.h"
 #include "app/gui/filedialog.h"
-#include "app/gui/messagebox.h"
+#include "app/gui/prompts.h"
 
 namespace vebix {
 namespace {
@@ -42,7 +42,8 @@ const char* const NewMindForm::kOpenElsewhereText =
 const char* const NewMindForm::kReplaceQuestion =
     "A file named \"%1\" already exists.\r\n\r\nDo you want to replace it with the new mind?";
 
-NewMindForm::NewMindForm(QWidget* parent) : QDialog(parent) {
+NewMindForm::NewMindForm(Prompts& prompts, QWidget* parent)
+    : QDialog(parent), prompts_(&prompts) {
     setObjectName(QStringLiteral("NewMindForm"));
     setWindowTitle(QStringLiteral("New Mind"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -107,8 +108,8 @@ void NewMindForm::create() {
     const QString name = trimmedName();
     if (!holdsLetterOrDigit(name)) {
         botNameBox_->setFocus();
-        MessageBox::show(this, QString(), QStringLiteral("Please enter a new bot name"),
-                         QMessageBox::NoIcon);
+        prompts_->message(this, QString(), QStringLiteral("Please enter a new bot name"),
+                          QMessageBox::NoIcon);
         return;
     }
     if (saveAsBox_->text().trimmed().isEmpty()) saveAsBox_->setText(inDocuments(name) + ".mdd");
@@ -118,14 +119,14 @@ void NewMindForm::create() {
     if (target.exists() && !target.isDir() &&
         mindOpenElsewhere(fromQPath(target.absoluteFilePath()), programValues().mindPath)) {
         // Replaced under another window, the file would take that window's lines too.
-        MessageBox::show(this, windowTitle(),
-                         QString::fromUtf8(kOpenElsewhereText).arg(saveAsBox_->text()),
-                         QMessageBox::Warning);
+        prompts_->message(this, windowTitle(),
+                          QString::fromUtf8(kOpenElsewhereText).arg(saveAsBox_->text()),
+                          QMessageBox::Warning);
         saveAsBox_->setFocus();
         return;
     }
     if (target.exists() && !target.isDir()) {
-        const auto answer = MessageBox::show(
+        const auto answer = prompts_->message(
             this, windowTitle(), QString::fromUtf8(kReplaceQuestion).arg(saveAsBox_->text()),
             QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
         if (answer != QMessageBox::Yes) {
@@ -146,7 +147,7 @@ void NewMindForm::browse() {
     request.confirmOverwrite = false;
     const QString name = trimmedName();
     if (request.initialFile.isEmpty() && !name.isEmpty()) request.initialFile = inDocuments(name);
-    const QString chosen = FileDialog::saveFile(this, request);
+    const QString chosen = prompts_->saveFile(this, request);
     if (!chosen.isEmpty()) saveAsBox_->setText(chosen);
 }
 

@@ -15,10 +15,12 @@ class QPushButton;
 
 namespace vebix {
 
+class Prompts;
+
 class NewMindForm : public QDialog {
     Q_OBJECT
 public:
-    explicit NewMindForm(QWidget* parent = nullptr);
+    explicit NewMindForm(Prompts& prompts, QWidget* parent = nullptr);
 
     QString botName() const;        // botNameBox as typed
     bool useTemplate() const;       // startWithDefaultMindCheck
@@ -30,6 +32,7 @@ public:
     static const char* const kReplaceQuestion;
 
 private:
+    Prompts* prompts_;
     void create();
     void browse();
     QString trimmedName() const;

@@ -11,44 +11,43 @@
 #include "app/mind/program.h"
 #include "app/gui/application.h"
 #include "app/gui/displayprobe.h"
-#include "app/gui/messagebox.h"
+#include "app/gui/desktopprompts.h"
 #include "app/gui/vebixform.h"
 
 namespace vebix {
-namespace {
-
-int g_boxArgc = 1;
-char g_boxArg0[] = "vebix";
-char* g_boxArgv[] = {g_boxArg0, nullptr};
-
-}  // namespace
 
 void showFatalBoxIfDisplay(const std::string& message) {
     // A box nobody can answer would keep the process waiting for ever, and a QApplication for
     // a display that cannot be opened ends the process before the status is returned.
+    // The application keeps a reference to argc, so both live as long as it does.
+    int boxArgc = 1;
+    char boxArg0[] = "vebix";
+    char* boxArgv[] = {boxArg0, nullptr};
     std::unique_ptr<QApplication> ownApp;
     if (qApp) {
         if (!runningPlatformIsInteractive()) return;
     } else {
-        if (!probeDisplay(g_boxArgc, g_boxArgv).interactive) return;
-        ownApp = std::make_unique<QApplication>(g_boxArgc, g_boxArgv);
+        if (!probeDisplay(boxArgc, boxArgv).interactive) return;
+        ownApp = std::make_unique<QApplication>(boxArgc, boxArgv);
     }
-    MessageBox::error(nullptr, QString::fromUtf8(chatmsg::kFatalCaption.data(),
-                                                 static_cast<qsizetype>(chatmsg::kFatalCaption.size())),
-                      QString::fromStdString(message));
+    DesktopPrompts prompts;
+    prompts.error(nullptr,
+                  QString::fromUtf8(chatmsg::kFatalCaption.data(),
+                                    static_cast<qsizetype>(chatmsg::kFatalCaption.size())),
+                  QString::fromStdString(message));
 }
 
-void prepareWindowMode(const char* namedPath) {
-    chooseStartMind(false, namedPath ? namedPath : "", [](const std::string& message) {
-        MessageBox::error(QApplication::activeWindow(), QString::fromUtf8(kMessageCaption),
-                          QString::fromStdString(message));
+void prepareWindowMode(const char* namedPath, Prompts& prompts) {
+    chooseStartMind(false, namedPath ? namedPath : "", [&prompts](const std::string& message) {
+        prompts.error(QApplication::activeWindow(), QString::fromUtf8(kMessageCaption),
+                      QString::fromStdString(message));
     });
     readDelaySetting();
 }
 
-int runWindowMode(const char* namedPath) {
-    prepareWindowMode(namedPath);
-    VebixForm form;
+int runWindowMode(const char* namedPath, Prompts& prompts) {
+    prepareWindowMode(namedPath, prompts);
+    VebixForm form(prompts);
     form.show();
     return QApplication::exec();
 }
@@ -65,9 +64,10 @@ int runProgram(int argc, char** argv) {
                       << std::endl;
             return 1;
         }
-        Application app(argc, argv);
+        DesktopPrompts prompts;
+        Application app(argc, argv, prompts);
         try {
-            return runWindowMode(namedPath);
+            return runWindowMode(namedPath, prompts);
         } catch (const std::exception& e) {
             return endWithFatalError(e.what(), true, showFatalBoxIfDisplay);
         }

@@ -10,17 +10,19 @@
 
 namespace vebix {
 
+class Prompts;
+
 int runProgram(int argc, char** argv);
 
 // The start-up steps of window mode before the main window: settles the start mind (a named
 // mind that does not exist is reported in a box, caption "Vebix") and reads the delay setting.
 // Needs the QApplication to exist.
-void prepareWindowMode(const char* namedPath);
+void prepareWindowMode(const char* namedPath, Prompts& prompts);
 
 // Window mode: settles the start mind (a named mind that does not exist is reported in a box),
-// reads the delay setting, opens the main window and runs the message loop. Needs the
-// QApplication to exist.
-int runWindowMode(const char* namedPath);
+// reads the delay setting, opens the main window and runs the message loop. prompts asks the
+// person everything; it must outlive the message loop. Needs the QApplication to exist.
+int runWindowMode(const char* namedPath, Prompts& prompts);
 
 // Shows the "Fatal Error" box when a person can answer it: on the running QApplication's
 // platform unless that is offscreen or minimal; with none running, only when probeDisplay

@@ -3,7 +3,7 @@
 
 #include "app/platform/filewrite.h"
 #include "app/gui/chatdisplay.h"
-#include "app/gui/filedialog.h"
+#include "app/gui/prompts.h"
 #include "app/gui/vebixform.h"
 
 namespace vebix {
@@ -20,7 +20,7 @@ void VebixForm::saveTranscript() {
     request.initialFile = bot && !bot->botName.empty() ? botName() : QStringLiteral("Transcript");
     request.filter = QStringLiteral("Text Files (*.txt)");
     request.defaultSuffix = QStringLiteral("txt");
-    const QString file = FileDialog::saveFile(this, request);
+    const QString file = prompts_->saveFile(this, request);
     if (file.isEmpty()) return;
     const QByteArray bytes = transcriptBytes();
     writeWholeFile(file, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),

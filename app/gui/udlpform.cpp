@@ -1,7 +1,6 @@
 #include "app/gui/udlpform.h"
 
 #include <QCheckBox>
-#include <QDesktopServices>
 #include <QDir>
 #include <QEnterEvent>
 #include <QFileInfo>
@@ -16,12 +15,11 @@
 #include "app/udlp/udlpformat.h"
 #include "app/udlp/udlpinfo.h"
 #include "app/gui/application.h"
-#include "app/gui/messagebox.h"
+#include "app/gui/prompts.h"
 
 namespace vebix {
 namespace {
 
-std::function<bool(const QUrl&)> g_urlOpener;
 
 constexpr const char* kCaption = "UDLP";
 constexpr const char* kNoBot = "Unable to enable UDLP2 for the current bot: no bot loaded";
@@ -60,11 +58,8 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
 
 const char* const UdlpForm::kDownloadUrl = "https://udlp.example.org/linkshell/";
 
-void UdlpForm::setUrlOpener(std::function<bool(const QUrl&)> opener) {
-    g_urlOpener = std::move(opener);
-}
-
-UdlpForm::UdlpForm(QWidget* owner, const MindKeeper* mind) : QDialog(owner), mind_(mind) {
+UdlpForm::UdlpForm(QWidget* owner, const MindKeeper* mind, Prompts& prompts)
+    : QDialog(owner), mind_(mind), prompts_(&prompts) {
     setObjectName(QStringLiteral("UdlpForm"));
     setWindowTitle(QStringLiteral("Universal Dynamic Link Protocol"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -150,7 +145,7 @@ void UdlpForm::showEvent(QShowEvent* event) {
 void UdlpForm::enableUdlp() {
     const QString caption = QString::fromUtf8(kCaption);
     if (!mind_ || !mind_->bot || mind_->bot->botName.empty()) {
-        MessageBox::show(this, caption, QString::fromUtf8(kNoBot), QMessageBox::NoIcon);
+        prompts_->message(this, caption, QString::fromUtf8(kNoBot), QMessageBox::NoIcon);
         return;
     }
     const QString infoFile = QDir(systempaths::executableFolder())
@@ -158,27 +153,27 @@ void UdlpForm::enableUdlp() {
                                                              static_cast<qsizetype>(
                                                                  udlp::kBasicFileName.size())));
     if (QFileInfo::exists(infoFile) &&
-        MessageBox::show(this, caption, QString::fromUtf8(kOverwrite), QMessageBox::Question,
-                         QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        prompts_->message(this, caption, QString::fromUtf8(kOverwrite), QMessageBox::Question,
+                          QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
     writeUdlpFiles(mind_->bot->botName, fullPath(mind_->bot->fileName), learnCheck_->isChecked());
     enabled_ = true;
-    MessageBox::show(this, caption, QString::fromUtf8(kEnabled), QMessageBox::Information);
+    prompts_->message(this, caption, QString::fromUtf8(kEnabled), QMessageBox::Information);
     doneBtn_->setFocus();
 }
 
 void UdlpForm::openDownloadPage() {
     const QUrl url(QString::fromUtf8(kDownloadUrl));
-    const bool opened = g_urlOpener ? g_urlOpener(url) : QDesktopServices::openUrl(url);
+    const bool opened = prompts_->openUrl(url);
     if (!opened)
-        MessageBox::show(this, QString(), QStringLiteral("Unable to open URL"),
-                         QMessageBox::NoIcon);
+        prompts_->message(this, QString(), QStringLiteral("Unable to open URL"),
+                          QMessageBox::NoIcon);
 }
 
 void UdlpForm::learnToggled() {
     if (!learnCheck_->isChecked()) return;
-    MessageBox::show(this, QString::fromUtf8(kLearnCaption), QString::fromUtf8(kLearnText),
-                     QMessageBox::Information);
+    prompts_->message(this, QString::fromUtf8(kLearnCaption), QString::fromUtf8(kLearnText),
+                      QMessageBox::Information);
 }
 
 }  // namespace vebix

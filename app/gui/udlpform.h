@@ -18,6 +18,7 @@ class QPushButton;
 namespace vebix {
 
 class MindKeeper;
+class Prompts;
 
 // A label that acts as a link: a hand cursor, blue text while the mouse is over it.
 class LinkLabel : public QLabel {
@@ -37,7 +38,7 @@ class UdlpForm : public QDialog {
     Q_OBJECT
 public:
     // owner: the main window (may be null); mind: its mind keeping (null: no main window).
-    UdlpForm(QWidget* owner, const MindKeeper* mind);
+    UdlpForm(QWidget* owner, const MindKeeper* mind, Prompts& prompts);
 
     // True when the files were written during this showing.
     bool enabled() const { return enabled_; }
@@ -48,10 +49,6 @@ public:
     // The page where the link program can be had.
     static const char* const kDownloadUrl;
 
-    // For tests: what opening a web address does (returns false on failure); an empty function
-    // restores the desktop's own.
-    static void setUrlOpener(std::function<bool(const QUrl&)> opener);
-
 protected:
     void showEvent(QShowEvent* event) override;
 
@@ -60,6 +57,7 @@ private:
     void learnToggled();
 
     const MindKeeper* mind_;
+    Prompts* prompts_;
     bool enabled_ = false;
     QLabel* introLabel_;
     LinkLabel* linkShellLabel_;

@@ -9,12 +9,11 @@
 #include "app/platform/settings.h"
 #include "app/platform/systempaths.h"
 #include "app/gui/application.h"
-#include "app/gui/messagebox.h"
+#include "app/gui/prompts.h"
 
 namespace vebix {
 namespace {
 
-std::optional<QString> g_loginOverride;
 
 constexpr const char* kEmptyName = "Please enter or select your name.";
 constexpr const char* kShortName =
@@ -32,7 +31,8 @@ int compareNames(const QString& a, const QString& b) {
 
 }  // namespace
 
-UserNameForm::UserNameForm(const QString& currentName, QWidget* parent) : QDialog(parent) {
+UserNameForm::UserNameForm(const QString& currentName, Prompts& prompts, QWidget* parent)
+    : QDialog(parent), prompts_(&prompts) {
     setObjectName(QStringLiteral("UserNameForm"));
     setWindowTitle(QStringLiteral("User Name"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -81,17 +81,16 @@ void UserNameForm::addKnownName(const QString& name) {
 }
 
 std::optional<QString> UserNameForm::loginName() {
-    if (g_loginOverride) {
-        if (g_loginOverride->isEmpty()) return std::nullopt;
-        return *g_loginOverride;
+    // The session's own name comes first, so that a session started for another name (and a
+    // test) is offered that name.
+    if (qEnvironmentVariableIsSet("LOGNAME")) {
+        const QString session = qEnvironmentVariable("LOGNAME");
+        if (session.isEmpty()) return std::nullopt;
+        return session;
     }
     const auto name = systempaths::userName();
     if (!name) return std::nullopt;
     return QString::fromStdString(*name);
-}
-
-void UserNameForm::overrideLoginName(std::optional<QString> name) {
-    g_loginOverride = std::move(name);
 }
 
 void UserNameForm::showEvent(QShowEvent* event) {
@@ -143,20 +142,20 @@ void UserNameForm::acceptName() {
     const QString name = nameBox_->text().trimmed();
     const QString caption = windowTitle();
     if (name.isEmpty()) {
-        MessageBox::show(this, caption, QString::fromUtf8(kEmptyName), QMessageBox::Warning);
+        prompts_->message(this, caption, QString::fromUtf8(kEmptyName), QMessageBox::Warning);
         nameBox_->setFocus();
         return;
     }
     const auto bytes = name.toUtf8().size();
-    if (bytes <= 2 && MessageBox::show(this, caption, QString::fromUtf8(kShortName),
-                                       QMessageBox::Question,
-                                       QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
+    if (bytes <= 2 && prompts_->message(this, caption, QString::fromUtf8(kShortName),
+                                        QMessageBox::Question,
+                                        QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
         nameBox_->setFocus();
         return;
     }
     if (name.contains(QLatin1Char(' ')) &&
-        MessageBox::show(this, caption, QString::fromUtf8(kBlankInName), QMessageBox::Question,
-                         QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
+        prompts_->message(this, caption, QString::fromUtf8(kBlankInName), QMessageBox::Question,
+                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
         nameBox_->setFocus();
         return;
     }

@@ -20,10 +20,12 @@ class QPushButton;
 
 namespace vebix {
 
+class Prompts;
+
 class UserNameForm : public QDialog {
     Q_OBJECT
 public:
-    explicit UserNameForm(const QString& currentName, QWidget* parent = nullptr);
+    UserNameForm(const QString& currentName, Prompts& prompts, QWidget* parent = nullptr);
 
     // The text of nameBox, untrimmed.
     QString enteredName() const;
@@ -32,11 +34,9 @@ public:
     // first entry that compares greater, after any equal ones.
     void addKnownName(const QString& name);
 
-    // The login name of the user as the list offers it; nullopt when unknown.
+    // The login name of the user as the list offers it: LOGNAME as the session set it (set but
+    // empty: unknown), else the name of the account the program runs as; nullopt when unknown.
     static std::optional<QString> loginName();
-    // For tests: the login name to use instead of the system's (an empty string: unknown);
-    // nullopt restores the system's.
-    static void overrideLoginName(std::optional<QString> name);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -50,6 +50,7 @@ private:
     void onSelectionChanged();
     void onDoubleClick();
 
+    Prompts* prompts_;
     QLineEdit* nameBox_;
     QPushButton* okBtn_;
     QListWidget* knownNamesList_;

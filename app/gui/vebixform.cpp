@@ -29,8 +29,7 @@
 #include "app/gui/chatdisplay.h"
 #include "app/gui/dialogplacement.h"
 #include "app/gui/filedialog.h"
-#include "app/gui/messagebox.h"
-#include "app/gui/modaldialog.h"
+#include "app/gui/prompts.h"
 #include "app/gui/savenotice.h"
 #include "app/gui/usernameform.h"
 
@@ -64,7 +63,7 @@ QString fromUtf8(const std::string& text) {
 
 }  // namespace
 
-VebixForm::VebixForm(QWidget* parent) : QMainWindow(parent) {
+VebixForm::VebixForm(Prompts& prompts, QWidget* parent) : QMainWindow(parent), prompts_(&prompts) {
     setObjectName(QStringLiteral("VebixForm"));
     buildMenus();
 
@@ -229,7 +228,7 @@ void VebixForm::onLoad() {
             if (!loadMind({}, true, false) && !bot) showNoMind();
         } catch (const std::exception& e) {
             showNoMind();
-            MessageBox::error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
+            prompts_->error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
         }
     }
     if (!disposed_) autosaveTimer_->start();
@@ -318,12 +317,12 @@ std::string VebixForm::resolveHeldMind(const std::string& path) {
         QStringLiteral("\" is open in another window of Vebix. If both keep it open, their "
                        "lines are saved out of order.\r\n\r\nOpen it anyway? Choose No to load "
                        "another mind file.");
-    if (MessageBox::show(this, QString::fromUtf8(kMessageCaption), question,
-                         QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No,
-                         QMessageBox::No) != QMessageBox::No)
+    if (prompts_->message(this, QString::fromUtf8(kMessageCaption), question,
+                          QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No,
+                          QMessageBox::No) != QMessageBox::No)
         return path;
     return fromQPath(
-        FileDialog::openFile(this, FileDialog::forMind(QStringLiteral("Load Mind"), fromUtf8(path))));
+        prompts_->openFile(this, FileDialog::forMind(QStringLiteral("Load Mind"), fromUtf8(path))));
 }
 
 void VebixForm::closeBot() { MindKeeper::closeBot(); }
@@ -343,9 +342,9 @@ bool VebixForm::greetAfterLoad(bool existingLoaded) {
         if (auto last = settings.findString(Settings::Key::LastUserName)) userName_ = fromUtf8(*last);
     }
     {
-        UserNameForm prompt(userName_, this);
+        UserNameForm prompt(userName_, *prompts_, this);
         centreOver(prompt, *this);
-        if (ModalDialog::exec(prompt) == QDialog::Accepted) {
+        if (prompts_->exec(prompt) == QDialog::Accepted) {
             userName_ = prompt.enteredName();
         } else if (userName_.isEmpty()) {
             // Nobody to talk to: the program ends without saving anything.

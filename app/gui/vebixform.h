@@ -28,6 +28,7 @@ class QTimer;
 namespace vebix {
 
 class ChatDisplay;
+class Prompts;
 class SaveNotice;
 
 inline constexpr const char* kAppTitle = "Vebix 1.2.02";
@@ -60,8 +61,12 @@ public:
     // How often say() asks the engine before it apologises.
     static constexpr int kReplyTries = 10;
 
-    explicit VebixForm(QWidget* parent = nullptr);
+    // prompts asks the person everything the window and its dialogs need to ask; it must
+    // outlive the window.
+    explicit VebixForm(Prompts& prompts, QWidget* parent = nullptr);
     ~VebixForm() override;
+
+    Prompts& prompts() const { return *prompts_; }
 
     // ---- the display ---------------------------------------------------------------------------
     // Appends text at the end of disp in color.
@@ -187,6 +192,8 @@ private:
     void placeAllAnchored();
     std::string stamp() const;
     QString botName() const;
+
+    Prompts* prompts_;
 
     // Controls.
     QLineEdit* input_;

@@ -82,11 +82,6 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-std::optional<BotSearchPlaces>& placesOverride() {
-    static std::optional<BotSearchPlaces> places;
-    return places;
-}
-
 std::optional<std::string> existingFolder(const std::optional<std::string>& folder) {
     if (!folder || folder->empty() || !QFileInfo(toQPath(*folder)).isDir()) return std::nullopt;
     return folder;
@@ -149,7 +144,6 @@ void rememberLinkBot(const BotListEntry& entry) {
 }
 
 BotSearchPlaces botSearchPlaces() {
-    if (placesOverride()) return *placesOverride();
     BotSearchPlaces places;
     places.programFilesFolder = "/opt";
     const QString home = QDir::homePath();
@@ -157,10 +151,6 @@ BotSearchPlaces botSearchPlaces() {
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     if (!desktop.isEmpty()) places.desktopFolder = fromQPath(desktop);
     return places;
-}
-
-void overrideBotSearchPlaces(std::optional<BotSearchPlaces> places) {
-    placesOverride() = std::move(places);
 }
 
 bool namesKnownBotFolder(std::string_view path) {

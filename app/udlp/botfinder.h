@@ -43,11 +43,8 @@ struct BotSearchPlaces {
     std::optional<std::string> driveRoot;           // itself and its entries
     std::optional<std::string> desktopFolder;       // itself and its entries
 };
-// /opt, the user's home folder and the desktop folder, or the places set by
-// overrideBotSearchPlaces.
+// /opt, the user's home folder and the desktop folder.
 BotSearchPlaces botSearchPlaces();
-// For tests: makes botSearchPlaces answer places; nullopt restores the system's places.
-void overrideBotSearchPlaces(std::optional<BotSearchPlaces> places);
 
 // A folder met in the search is examined when its full path contains one of these, ignoring
 // ASCII case.

@@ -89,10 +89,6 @@ TEST(KnownBotFolders, PathContainsAKnownName) {
 
 class BotFinderTest : public testing::WorkingFolderTest {
 protected:
-    void TearDown() override {
-        overrideBotSearchPlaces(std::nullopt);
-        WorkingFolderTest::TearDown();
-    }
     // A folder for the searched trees whose own path names no known bot folder.
     QString t(const QString& name) const {
         EXPECT_FALSE(namesKnownBotFolder(fromQPath(tree_.path()))) << tree_.path().toStdString();
@@ -322,13 +318,18 @@ TEST_F(BotFinderTest, PumpRunsEveryTwentyEntries) {
     EXPECT_EQ(pumps, 2);
 }
 
-TEST_F(BotFinderTest, SearchPlacesCanBeOverridden) {
-    BotSearchPlaces fake{spath("a"), std::nullopt, spath("c")};
-    overrideBotSearchPlaces(fake);
-    EXPECT_EQ(botSearchPlaces().programFilesFolder, spath("a"));
-    EXPECT_EQ(botSearchPlaces().driveRoot, std::nullopt);
-    overrideBotSearchPlaces(std::nullopt);
-    EXPECT_EQ(botSearchPlaces().programFilesFolder, "/opt");
+TEST_F(BotFinderTest, SearchPlacesComeFromTheUsersFolders) {
+    QDir(tmp_.path()).mkpath("home/Desktop");
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", path("home").toUtf8());
+    qputenv("XDG_CONFIG_HOME", path("config").toUtf8());
+    const BotSearchPlaces places = botSearchPlaces();
+    qputenv("HOME", oldHome);
+    qputenv("XDG_CONFIG_HOME", oldConfig);
+    EXPECT_EQ(places.programFilesFolder, "/opt");
+    EXPECT_EQ(places.driveRoot, spath("home"));
+    EXPECT_EQ(places.desktopFolder, spath("home/Desktop"));
 }
 
 }  // namespace

@@ -22,24 +22,26 @@ public:
 class ErrorNet : public ::testing::Test {
 protected:
     void SetUp() override {
-        ErrorDialog::clearAnsweredMessages();
-        ErrorDialog::setQuitAction([this] { ++quits_; });
+        app_ = qobject_cast<Application*>(qApp);
+        ASSERT_NE(app_, nullptr);
+        app_->setQuitAction([this] { ++quits_; });
     }
     void TearDown() override {
-        ErrorDialog::setQuitAction({});
-        ErrorDialog::clearAnsweredMessages();
-        ModalDialog::reset();
+        if (app_) app_->setQuitAction({});
     }
+    Application* app_ = nullptr;
     int quits_ = 0;
+    testing::ScriptedPrompts prompts_;
+    testing::ScopedAppPrompts appPrompts_{prompts_};
 };
 
 TEST_F(ErrorNet, AnErrorEscapingAnEventHandlerIsShownAndContinueGoesOn) {
     ASSERT_NE(dynamic_cast<Application*>(qApp), nullptr);
     Failing target;
-    ErrorDialog::setNextAnswer(ErrorDialog::Continue);
+    prompts_.setNextErrorChoice(Prompts::ErrorChoice::Continue);
     QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
     QCoreApplication::processEvents();
-    EXPECT_EQ(ErrorDialog::answeredMessages(), QStringList{"Disk on fire"});
+    EXPECT_EQ(prompts_.answeredErrors(), QStringList{"Disk on fire"});
     EXPECT_EQ(quits_, 0);
 
     // The loop goes on: later events are still delivered.
@@ -51,22 +53,22 @@ TEST_F(ErrorNet, AnErrorEscapingAnEventHandlerIsShownAndContinueGoesOn) {
 
 TEST_F(ErrorNet, QuitEndsTheProgram) {
     Failing target;
-    ErrorDialog::setNextAnswer(ErrorDialog::Quit);
+    prompts_.setNextErrorChoice(Prompts::ErrorChoice::Quit);
     QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
     QCoreApplication::processEvents();
     EXPECT_EQ(quits_, 1);
 }
 
 TEST_F(ErrorNet, GuardedWorkReportsAtTheSlotBoundary) {
-    ErrorDialog::setNextAnswer(ErrorDialog::Continue);
+    prompts_.setNextErrorChoice(Prompts::ErrorChoice::Continue);
     bool after = false;
     guarded([] { throw Error("Unable to save the settings"); });
     after = true;
     EXPECT_TRUE(after);
-    EXPECT_EQ(ErrorDialog::answeredMessages(), QStringList{"Unable to save the settings"});
-    ErrorDialog::setNextAnswer(ErrorDialog::Continue);
+    EXPECT_EQ(prompts_.answeredErrors(), QStringList{"Unable to save the settings"});
+    prompts_.setNextErrorChoice(Prompts::ErrorChoice::Continue);
     guarded([] { throw 42; });
-    EXPECT_EQ(ErrorDialog::answeredMessages().last(), "Unknown error");
+    EXPECT_EQ(prompts_.answeredErrors().last(), "Unknown error");
 }
 
 TEST_F(ErrorNet, TheDialogShowsTheFixedTextTheMessageAndTwoButtons) {
@@ -91,16 +93,17 @@ TEST_F(ErrorNet, AnErrorInSayLeavesSayEnabledAndIsReported) {
     Settings::redirectUserSettings(QDir(tmp.path()).filePath("settings.conf"));
     systempaths::overrideDocumentsFolder(tmp.path());
     programValues() = ProgramValues{};
+    const testing::ScopedLoginName noLogin(QString());
     programValues().mindPath = (tmp.path() + "/m.mdd").toStdString();
-    testing::answerNamePrompt("Ann");
-    testing::TestForm form;
+    testing::answerNamePrompt(prompts_, "Ann");
+    testing::TestForm form{prompts_};
     form.show();
     QCoreApplication::processEvents();
     form.engine = [](const std::string&) -> std::string { throw Error("engine failure"); };
-    ErrorDialog::setNextAnswer(ErrorDialog::Continue);
+    prompts_.setNextErrorChoice(Prompts::ErrorChoice::Continue);
     testing::typeInto(child<QLineEdit>(&form, "input"), "hello");
     testing::click(child<QPushButton>(&form, "sayBtn"));
-    EXPECT_EQ(ErrorDialog::answeredMessages(), QStringList{"engine failure"});
+    EXPECT_EQ(prompts_.answeredErrors(), QStringList{"engine failure"});
     EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
     form.hide();
     Settings::redirectUserSettings({});

@@ -7,13 +7,14 @@
 
 #include <gtest/gtest.h>
 
-#include "app/gui/messagebox.h"
+#include "app/gui/desktopprompts.h"
+
 
 using namespace vebix;
 
 namespace {
 
-// Shows a box through the program's seam while the window is still where the program put it,
+// Shows a box as the program does while the window is still where the program put it,
 // and notes where the box appeared; the box is then closed as by Escape.
 QRect boxShownOver(QWidget& window, bool choose) {
     QRect seen;
@@ -23,12 +24,13 @@ QRect boxShownOver(QWidget& window, bool choose) {
         seen = box->geometry();
         box->close();
     });
+    DesktopPrompts prompts;
     if (choose)
-        MessageBox::choose(&window, "Vebix", "A question with\nseveral lines of text",
-                           QMessageBox::Warning, {"&One", "&Two", "Cancel"}, 0, 2);
+        prompts.choose(&window, "Vebix", "A question with\nseveral lines of text",
+                       QMessageBox::Warning, {"&One", "&Two", "Cancel"}, 0, 2);
     else
-        MessageBox::show(&window, "Vebix", "A question", QMessageBox::Question,
-                         QMessageBox::Yes | QMessageBox::No);
+        prompts.message(&window, "Vebix", "A question", QMessageBox::Question,
+                        QMessageBox::Yes | QMessageBox::No);
     return seen;
 }
 

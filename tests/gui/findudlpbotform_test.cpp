@@ -16,8 +16,7 @@
 #include "app/platform/filewrite.h"
 #include "app/mind/program.h"
 #include "app/platform/settings.h"
-#include "app/gui/filedialog.h"
-#include "app/gui/messagebox.h"
+#include "scriptedprompts.h"
 
 namespace vebix {
 namespace {
@@ -41,16 +40,12 @@ protected:
         qputenv("HOME", path("home").toUtf8());
         qputenv("XDG_CONFIG_HOME", path("config").toUtf8());
         Settings::redirectUserSettings(path("settings.conf"));
-        overrideBotSearchPlaces(
-            BotSearchPlaces{spath("opt"), spath("home"), spath("home/Desktop")});
+        places_ = BotSearchPlaces{spath("opt"), spath("home"), spath("home/Desktop")};
         programValues() = ProgramValues{};
         programValues().mindPath = spath("home/Minds/Me.mdd");
-        MessageBox::clearAnsweredBoxes();
+        prompts_.clearAnsweredBoxes();
     }
     void TearDown() override {
-        MessageBox::setNextAnswer(QMessageBox::NoButton);
-        FileDialog::clearNextFileName();
-        overrideBotSearchPlaces(std::nullopt);
         Settings::redirectUserSettings({});
         programValues() = ProgramValues{};
         qputenv("HOME", oldHome_);
@@ -85,10 +80,12 @@ protected:
 
     QTemporaryDir tmp_{QDir::tempPath() + "/fubf-XXXXXX"};
     QByteArray oldHome_, oldConfig_;
+    BotSearchPlaces places_;
+    testing::ScriptedPrompts prompts_;
 };
 
 TEST_F(FindUdlpBotFormTest, LayoutAndTexts) {
-    FindUdlpBotForm form;
+    FindUdlpBotForm form{prompts_, nullptr, places_};
     EXPECT_EQ(form.windowTitle(), "Find UDLP Bot");
     EXPECT_EQ(form.size(), QSize(394, 216));
     EXPECT_EQ(form.minimumSize(), form.maximumSize());
@@ -136,7 +133,7 @@ TEST_F(FindUdlpBotFormTest, SearchFillsASortedListAndEnablesOk) {
     makeBot("home/Lumen", "bob");
     makeBot("home/Desktop/vebixa", "Ann");
     makeBot("opt/decoy", "Decoy");
-    FindUdlpBotForm form;
+    FindUdlpBotForm form{prompts_, nullptr, places_};
     auto* ok = control<QPushButton>(form, "okBtn");
     auto* searching = control<QLabel>(form, "searchLabel");
     auto* list = control<QListWidget>(form, "knownBotsList");
@@ -163,7 +160,7 @@ TEST_F(FindUdlpBotFormTest, SearchFillsASortedListAndEnablesOk) {
 }
 
 TEST_F(FindUdlpBotFormTest, OkRefusesEmptyAndNonBotFolders) {
-    FindUdlpBotForm form;
+    FindUdlpBotForm form{prompts_, nullptr, places_};
     form.show();
     form.runInitialSearch();
     auto* box = control<QLineEdit>(form, "botFolderBox");
@@ -171,13 +168,13 @@ TEST_F(FindUdlpBotFormTest, OkRefusesEmptyAndNonBotFolders) {
     QDir().mkpath(path("plain"));
 
     box->setText("   ");
-    MessageBox::setNextAnswer(QMessageBox::Ok);
+    prompts_.setNextAnswer(QMessageBox::Ok);
     ok->click();
     box->setText(" " + path("plain") + " ");
-    MessageBox::setNextAnswer(QMessageBox::Ok);
+    prompts_.setNextAnswer(QMessageBox::Ok);
     ok->click();
 
-    EXPECT_EQ(MessageBox::answeredBoxes(),
+    EXPECT_EQ(prompts_.answeredBoxes(),
               (QStringList{"Find UDLP Bot: You must enter a bot location",
                            "Find UDLP Bot: The entered directory does not contain a "
                            "UDLP-enabled bot\r\n\r\n" + path("plain")}));
@@ -188,7 +185,7 @@ TEST_F(FindUdlpBotFormTest, OkRefusesEmptyAndNonBotFolders) {
 
 TEST_F(FindUdlpBotFormTest, TypingThenPausingShowsAndRemembersTheBot) {
     makeBot("bots/Tom", "Tom");
-    FindUdlpBotForm form;
+    FindUdlpBotForm form{prompts_, nullptr, places_};
     form.runInitialSearch();
     auto* box = control<QLineEdit>(form, "botFolderBox");
     auto* name = control<QLabel>(form, "curBotName");
@@ -226,7 +223,7 @@ TEST_F(FindUdlpBotFormTest, OkRightAfterTypingSettlesTheBotAtOnce) {
     for (const auto& [folder, bot] :
          std::vector<std::pair<QString, std::optional<std::string>>>{{"bots/Tom", "Tom"},
                                                                        {"bots/Old", {}}}) {
-        FindUdlpBotForm form;
+        FindUdlpBotForm form{prompts_, nullptr, places_};
         form.show();
         form.runInitialSearch();
         control<QLineEdit>(form, "botFolderBox")->setText(path(folder));
@@ -243,13 +240,13 @@ TEST_F(FindUdlpBotFormTest, OkRightAfterTypingSettlesTheBotAtOnce) {
             EXPECT_EQ(control<QLabel>(form, "curBotName")->text(), "");
         }
     }
-    EXPECT_TRUE(MessageBox::answeredBoxes().isEmpty());
+    EXPECT_TRUE(prompts_.answeredBoxes().isEmpty());
 }
 
 TEST_F(FindUdlpBotFormTest, SelectingCopiesTheFolderAndDoubleClickAccepts) {
     makeBot("opt/vebixBob", "Bob");
     makeBot("opt/vebixAnn", "Ann");
-    FindUdlpBotForm form;
+    FindUdlpBotForm form{prompts_, nullptr, places_};
     form.show();
     form.runInitialSearch();
     auto* list = control<QListWidget>(form, "knownBotsList");
@@ -282,7 +279,7 @@ TEST_F(FindUdlpBotFormTest, SelectingCopiesTheFolderAndDoubleClickAccepts) {
 TEST_F(FindUdlpBotFormTest, SelectedRowIsPaintedInTheMixedColour) {
     makeBot("opt/vebixBob", "Bob");
     makeBot("opt/vebixAnn", "Ann");
-    FindUdlpBotForm form;
+    FindUdlpBotForm form{prompts_, nullptr, places_};
     form.show();
     form.runInitialSearch();
     auto* list = control<QListWidget>(form, "knownBotsList");
@@ -303,11 +300,11 @@ TEST_F(FindUdlpBotFormTest, SelectedRowIsPaintedInTheMixedColour) {
 
 TEST_F(FindUdlpBotFormTest, BrowseStartsInProgramFilesAndTakesTheChosenFilesFolder) {
     makeBot("far/away", "Far");
-    FindUdlpBotForm form;
+    FindUdlpBotForm form{prompts_, nullptr, places_};
     form.runInitialSearch();
-    FileDialog::setNextFileName(path("far/away/UDLP.NFO"));
+    prompts_.setNextFileName(path("far/away/UDLP.NFO"));
     control<QPushButton>(form, "browseBotBtn")->click();
-    auto request = FileDialog::lastAnsweredRequest();
+    auto request = prompts_.lastAnsweredRequest();
     ASSERT_TRUE(request);
     EXPECT_EQ(request->caption, "Find UDLP Bot");
     EXPECT_EQ(request->filter, "UDLP (UDLP.NFO)");
@@ -315,14 +312,14 @@ TEST_F(FindUdlpBotFormTest, BrowseStartsInProgramFilesAndTakesTheChosenFilesFold
     EXPECT_EQ(control<QLineEdit>(form, "botFolderBox")->text(), path("far/away"));
 
     // Cancelled: the box keeps its text.
-    FileDialog::setNextFileName(QString());
+    prompts_.setNextFileName(QString());
     control<QPushButton>(form, "browseBotBtn")->click();
     EXPECT_EQ(control<QLineEdit>(form, "botFolderBox")->text(), path("far/away"));
 }
 
 TEST_F(FindUdlpBotFormTest, CurrentBotIsNeverChosen) {
     makeBot("home/Minds", "Me");
-    FindUdlpBotForm form;
+    FindUdlpBotForm form{prompts_, nullptr, places_};
     form.runInitialSearch();
     control<QLineEdit>(form, "botFolderBox")->setText(path("home/Minds"));
     form.pendingUpdateTimer()->tick();

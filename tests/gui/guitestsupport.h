@@ -21,11 +21,9 @@
 #include "engine/base/clock.h"
 #include "engine/base/random.h"
 #include "app/gui/application.h"
-#include "app/gui/filedialog.h"
-#include "app/gui/messagebox.h"
-#include "app/gui/modaldialog.h"
 #include "app/gui/usernameform.h"
 #include "app/gui/vebixform.h"
+#include "scriptedprompts.h"
 
 namespace vebix::testing {
 
@@ -47,8 +45,8 @@ inline void typeInto(QLineEdit* box, const QString& text) {
 inline void click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
 // The next user-name prompt is answered by typing name and clicking OK.
-inline void answerNamePrompt(const QString& name) {
-    ModalDialog::queueScript("UserNameForm", [name](QDialog& dialog) {
+inline void answerNamePrompt(ScriptedPrompts& prompts, const QString& name) {
+    prompts.queueScript("UserNameForm", [name](QDialog& dialog) {
         typeInto(child<QLineEdit>(&dialog, "nameBox"), name);
         click(child<QPushButton>(&dialog, "okBtn"));
     });
@@ -58,6 +56,8 @@ inline void answerNamePrompt(const QString& name) {
 // watched; engine, when set, answers in place of the real engine.
 class TestForm : public VebixForm {
 public:
+    explicit TestForm(Prompts& prompts) : VebixForm(prompts) {}
+
     std::function<std::string(const std::string& line)> engine;
     int replyCalls = 0;
     std::vector<std::uint64_t> replyTicks;  // the tick of every engine call
@@ -83,8 +83,31 @@ protected:
     void endProgram() override { programEnded = true; }
 };
 
+// While alive, the login name the program sees is login (empty: unknown).
+class ScopedLoginName {
+public:
+    explicit ScopedLoginName(const QString& login)
+        : wasSet_(qEnvironmentVariableIsSet("LOGNAME")), previous_(qgetenv("LOGNAME")) {
+        set(login);
+    }
+    ~ScopedLoginName() {
+        if (wasSet_)
+            qputenv("LOGNAME", previous_);
+        else
+            qunsetenv("LOGNAME");
+    }
+    void set(const QString& login) { qputenv("LOGNAME", login.toUtf8()); }
+    ScopedLoginName(const ScopedLoginName&) = delete;
+    ScopedLoginName& operator=(const ScopedLoginName&) = delete;
+
+private:
+    bool wasSet_;
+    QByteArray previous_;
+};
+
 // A window test: its own folders and settings, the local tag "TAG1", a fake clock, a seeded
-// random generator, and no prompt left waiting for a person.
+// random generator, no login name, and prompts answered by the test: every message box with OK
+// unless the test says otherwise, and no prompt left waiting for a person.
 class WindowTest : public AppTest {
 protected:
     void SetUp() override {
@@ -92,25 +115,13 @@ protected:
         rng::seed(7);
         programValues().localTag = "TAG1";
         programValues().defaultMindFolder = spath("Documents");
-        MessageBox::clearAnsweredBoxes();
-        MessageBox::setNextAnswer(QMessageBox::NoButton);
-        MessageBox::setAutoAnswer(QMessageBox::Ok);
-        FileDialog::clearNextFileName();
-        ModalDialog::reset();
-        ErrorDialog::clearAnsweredMessages();
-        UserNameForm::overrideLoginName(QString());
+        prompts_.setAutoAnswer(QMessageBox::Ok);
     }
     void TearDown() override {
-        MessageBox::setAutoAnswer(QMessageBox::NoButton);
-        MessageBox::setNextAnswer(QMessageBox::NoButton);
-        FileDialog::clearNextFileName();
-        EXPECT_TRUE(ModalDialog::unscriptedDialogs().isEmpty())
-            << ModalDialog::unscriptedDialogs().join(", ").toStdString();
-        EXPECT_TRUE(ErrorDialog::answeredMessages().isEmpty())
-            << ErrorDialog::answeredMessages().join(", ").toStdString();
-        ModalDialog::reset();
-        ErrorDialog::clearAnsweredMessages();
-        UserNameForm::overrideLoginName(std::nullopt);
+        EXPECT_TRUE(prompts_.unscripted().isEmpty())
+            << prompts_.unscripted().join(", ").toStdString();
+        EXPECT_TRUE(prompts_.answeredErrors().isEmpty())
+            << prompts_.answeredErrors().join(", ").toStdString();
         AppTest::TearDown();
     }
 
@@ -129,6 +140,9 @@ protected:
 
     FakeClock clock_;
     ScopedClock scopedClock_{clock_};
+    ScopedLoginName login_{QString()};
+    ScriptedPrompts prompts_;
+    ScopedAppPrompts appPrompts_{prompts_};
 };
 
 }  // namespace vebix::testing

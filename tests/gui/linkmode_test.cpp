@@ -38,6 +38,7 @@ namespace {
 // A window whose link mode is the real one.
 class LinkForm : public VebixForm {
 public:
+    using VebixForm::VebixForm;
     bool programEnded = false;
 
 protected:
@@ -77,7 +78,6 @@ class LinkModeTest : public WindowTest {
 protected:
     void SetUp() override {
         WindowTest::SetUp();
-        overrideBotSearchPlaces(BotSearchPlaces{});
         programValues().delayResponses = false;
         QDir(tmp_.path()).mkpath("home");
         savedHome_ = qgetenv("HOME");
@@ -92,7 +92,6 @@ protected:
         EXPECT_EQ(runningChildren(), std::vector<std::string>{});
         qputenv("HOME", savedHome_);
         qputenv("XDG_CONFIG_HOME", savedConfig_);
-        overrideBotSearchPlaces(std::nullopt);
         WindowTest::TearDown();
     }
 
@@ -102,7 +101,7 @@ protected:
         writeBytes(path("Own.mdd"), std::string(templateMindText()));
         programValues().mindPath = ownMind_;
         writeUdlpFiles("Vebix", fullPath(ownMind_), learn);
-        answerNamePrompt("Ann");
+        answerNamePrompt(prompts_, "Ann");
         showAndLoad(form);
         ASSERT_TRUE(form.isBotLoaded());
     }
@@ -120,8 +119,8 @@ protected:
                                               (learn ? "true" : "false") + "\r\n");
     }
     // The find dialog answers with the bot in folder.
-    static void chooseBotIn(const std::string& folder) {
-        ModalDialog::queueScript("FindUdlpBotForm", [folder](QDialog& dialog) {
+    void chooseBotIn(const std::string& folder) {
+        prompts_.queueScript("FindUdlpBotForm", [folder](QDialog& dialog) {
             auto& finder = static_cast<FindUdlpBotForm&>(dialog);
             finder.runInitialSearch();
             typeInto(child<QLineEdit>(&dialog, "botFolderBox"), QString::fromStdString(folder));
@@ -148,16 +147,16 @@ protected:
 }  // namespace
 
 TEST_F(LinkModeTest, StartChecks) {
-    LinkForm form;
+    LinkForm form{prompts_};
     loadOwnBot(form, false);
-    MessageBox::clearAnsweredBoxes();
+    prompts_.clearAnsweredBoxes();
 
     QFile::remove(path("bin/UDLPX.NFO"));
     form.linkBots();
     writeUdlpFiles("Vebix", "/somewhere/else.mdd", false);
     form.linkBots();
     writeUdlpFiles("Vebix", fullPath(ownMind_), false);
-    ModalDialog::queueScript("FindUdlpBotForm", [](QDialog& d) { d.reject(); });
+    prompts_.queueScript("FindUdlpBotForm", [](QDialog& d) { d.reject(); });
     form.linkBots();
     // OK on a folder that holds a UDLP.NFO of another version: no bot to link with.
     QDir(tmp_.path()).mkpath("Old");
@@ -165,7 +164,7 @@ TEST_F(LinkModeTest, StartChecks) {
     chooseBotIn(spath("Old"));
     form.linkBots();
 
-    EXPECT_EQ(MessageBox::answeredBoxes(),
+    EXPECT_EQ(prompts_.answeredBoxes(),
               (QStringList{"UDLP: You must first enable UDLP",
                            "UDLP: UDLP is enabled for a different Vebix bot; you must enable UDLP "
                            "for this bot or load the desired mind file",
@@ -175,7 +174,7 @@ TEST_F(LinkModeTest, StartChecks) {
 }
 
 TEST_F(LinkModeTest, TwoCopiesTalkForTwentyTurns) {
-    LinkForm form;
+    LinkForm form{prompts_};
     loadOwnBot(form, true);
     makeOtherBot(false);
     const std::string otherBytes = readBytes(path("Bea/Bea.mdd"));
@@ -233,7 +232,7 @@ TEST_F(LinkModeTest, TwoCopiesTalkForTwentyTurns) {
 }
 
 TEST_F(LinkModeTest, OnlyAnsweredLinesAreLearnedOnTheOtherSide) {
-    LinkForm form;
+    LinkForm form{prompts_};
     loadOwnBot(form, false);
     makeOtherBot(true);
     const std::size_t otherBefore = mindLines(otherMind_).size();
@@ -263,7 +262,7 @@ TEST_F(LinkModeTest, OnlyAnsweredLinesAreLearnedOnTheOtherSide) {
 }
 
 TEST_F(LinkModeTest, ClosingInTheMiddleOfATurnEndsLinkModeAndSavesWhatWasLearned) {
-    LinkForm form;
+    LinkForm form{prompts_};
     loadOwnBot(form, true);
     // A bot that answers twice, then takes its time until the test lets it go.
     QDir(tmp_.path()).mkpath("Slow");
@@ -302,7 +301,7 @@ TEST_F(LinkModeTest, ClosingInTheMiddleOfATurnEndsLinkModeAndSavesWhatWasLearned
 }
 
 TEST_F(LinkModeTest, LinkBotsChosenWhileAReplyWaitsStartsAfterIt) {
-    LinkForm form;
+    LinkForm form{prompts_};
     loadOwnBot(form, true);
     makeOtherBot(false);
     const std::size_t ownLinesBefore = mindLines(ownMind_).size();

@@ -3,13 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "app/gui/application.h"
-#include "app/gui/modaldialog.h"
+#include "scriptedprompts.h"
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    vebix::Application app(argc, argv);
-    // A dialog that no test answers is closed at once instead of waiting for a person.
-    vebix::ModalDialog::setRefuseUnscripted(true);
+    // An error no test answers is closed at once instead of waiting for a person; tests that
+    // expect errors answer them with prompts of their own.
+    vebix::testing::ScriptedPrompts unanswered;
+    vebix::Application app(argc, argv, unanswered);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -24,15 +24,15 @@ using testing::writeBytes;
 class Menus : public testing::WindowTest {
 protected:
     void startAsAnn(TestForm& form) {
-        prepareWindowMode(nullptr);
-        answerNamePrompt("Ann");
+        prepareWindowMode(nullptr, prompts_);
+        answerNamePrompt(prompts_, "Ann");
         showAndLoad(form);
         ASSERT_TRUE(form.bot);
     }
     static void choose(VebixForm& form, const char* item) { child<QAction>(&form, item)->trigger(); }
     // Scripts the New Mind dialog: bot name, template box, Save-as, then Create.
-    static void answerNewMind(const QString& name, bool useTemplate, const QString& saveAs) {
-        ModalDialog::queueScript("NewMindForm", [=](QDialog& dialog) {
+    void answerNewMind(const QString& name, bool useTemplate, const QString& saveAs) {
+        prompts_.queueScript("NewMindForm", [=](QDialog& dialog) {
             typeInto(child<QLineEdit>(&dialog, "botNameBox"), name);
             child<QCheckBox>(&dialog, "startWithDefaultMindCheck")->setChecked(useTemplate);
             typeInto(child<QLineEdit>(&dialog, "saveAsBox"), saveAs);
@@ -48,7 +48,7 @@ QStringList captions(const QList<QAction*>& items) {
 }
 
 TEST_F(Menus, MenuBarHoldsTheEntriesInOrder) {
-    VebixForm form;
+    VebixForm form{prompts_};
     EXPECT_EQ(captions(form.menuBar()->actions()), (QStringList{"&File", "&Tools", "&Help"}));
     EXPECT_EQ(captions(child<QMenu>(&form, "fileMenu")->actions()),
               (QStringList{"&New Mind...", "&Load Mind...", "-", "Save &Transcript...", "-", "E&xit"}));
@@ -59,7 +59,7 @@ TEST_F(Menus, MenuBarHoldsTheEntriesInOrder) {
 }
 
 TEST_F(Menus, LinkModeKeepsOnlyItsEntries) {
-    VebixForm form;
+    VebixForm form{prompts_};
     form.keepOnlyLinkModeMenuItems();
     EXPECT_EQ(captions(form.menuBar()->actions()), (QStringList{"&File", "&Tools", "&Help"}));
     EXPECT_EQ(captions(child<QMenu>(&form, "fileMenu")->actions()),
@@ -69,7 +69,7 @@ TEST_F(Menus, LinkModeKeepsOnlyItsEntries) {
 }
 
 TEST_F(Menus, DelayToggledTwiceComesBackToItsFirstValue) {
-    VebixForm form;
+    VebixForm form{prompts_};
     QAction* delay = child<QAction>(&form, "delayResponsesItem");
     EXPECT_TRUE(delay->isChecked());  // no "Delay" value: on
     choose(form, "delayResponsesItem");
@@ -84,32 +84,32 @@ TEST_F(Menus, DelayToggledTwiceComesBackToItsFirstValue) {
 
 TEST_F(Menus, DelayEntryStartsFromTheSetting) {
     Settings().setDword(Settings::Key::Delay, 0);
-    prepareWindowMode(nullptr);
-    VebixForm form;
+    prepareWindowMode(nullptr, prompts_);
+    VebixForm form{prompts_};
     EXPECT_FALSE(child<QAction>(&form, "delayResponsesItem")->isChecked());
 }
 
 TEST_F(Menus, LoadMindCancelledKeepsTheMindUnsaved) {
-    TestForm form;
+    TestForm form{prompts_};
     startAsAnn(form);
     form.engine = [](const std::string&) { return "ok"; };
     sayLine(form, "keep me");
     const auto before = form.bot;
-    FileDialog::setNextFileName(QString());
+    prompts_.setNextFileName(QString());
     choose(form, "loadMindItem");
-    EXPECT_EQ(FileDialog::lastAnsweredRequest()->initialFile, path("Documents/Vebix.mdd"));
+    EXPECT_EQ(prompts_.lastAnsweredRequest()->initialFile, path("Documents/Vebix.mdd"));
     EXPECT_EQ(form.bot, before);
     EXPECT_FALSE(QFileInfo::exists(path("Documents/Vebix.mdd")));
     EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
 }
 
 TEST_F(Menus, LoadMindOfAFileThatIsNotAMindShowsWhy) {
-    TestForm form;
+    TestForm form{prompts_};
     startAsAnn(form);
     writeBytes(path("picture.mdd"), "GIF89a\r\n");
-    FileDialog::setNextFileName(path("picture.mdd"));
+    prompts_.setNextFileName(path("picture.mdd"));
     choose(form, "loadMindItem");
-    EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{"Vebix: Not a valid Vebix mind file"});
+    EXPECT_EQ(prompts_.answeredBoxes(), QStringList{"Vebix: Not a valid Vebix mind file"});
     // No mind: the window does not look usable, and says what to do.
     EXPECT_FALSE(form.bot);
     EXPECT_EQ(status(form), "Please load or create a mind file");
@@ -117,8 +117,8 @@ TEST_F(Menus, LoadMindOfAFileThatIsNotAMindShowsWhy) {
     EXPECT_FALSE(child<QLineEdit>(&form, "input")->isEnabled());
 
     // A mind that loads makes it usable again.
-    answerNamePrompt("Ann");
-    FileDialog::setNextFileName(path("Documents/Vebix.mdd"));
+    answerNamePrompt(prompts_, "Ann");
+    prompts_.setNextFileName(path("Documents/Vebix.mdd"));
     choose(form, "loadMindItem");
     EXPECT_TRUE(form.bot);
     EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
@@ -128,23 +128,23 @@ TEST_F(Menus, LoadMindOfAFileThatIsNotAMindShowsWhy) {
 TEST_F(Menus, LoadMindSavesTheCurrentMindFirstAndRemembersTheChosenFile) {
     // A mind to load, made by a first window.
     {
-        TestForm maker;
+        TestForm maker{prompts_};
         programValues().mindPath = spath("other.mdd");
-        answerNamePrompt("Ann");
+        answerNamePrompt(prompts_, "Ann");
         showAndLoad(maker);
         maker.engine = [](const std::string&) { return "made"; };
         sayLine(maker, "hello other");
         maker.close();
     }
     programValues().mindPath = spath("Documents/Vebix.mdd");
-    answerNamePrompt("Ann");
-    TestForm form;
+    answerNamePrompt(prompts_, "Ann");
+    TestForm form{prompts_};
     showAndLoad(form);
     form.engine = [](const std::string&) { return "ok"; };
     sayLine(form, "save me first");
 
-    answerNamePrompt("Ann");
-    FileDialog::setNextFileName(path("other.mdd"));
+    answerNamePrompt(prompts_, "Ann");
+    prompts_.setNextFileName(path("other.mdd"));
     choose(form, "loadMindItem");
     EXPECT_NE(readBytes(path("Documents/Vebix.mdd")).find(" Ann!TAG1 save me first\r\n"), std::string::npos);
     EXPECT_EQ(Settings().findString(Settings::Key::LastMindFile), spath("other.mdd"));
@@ -154,11 +154,11 @@ TEST_F(Menus, LoadMindSavesTheCurrentMindFirstAndRemembersTheChosenFile) {
 
 TEST_F(Menus, NewMindFromTheTemplateOrEmptyWithQuotesRemovedFromTheName) {
     for (const bool useTemplate : {true, false}) {
-        TestForm form;
+        TestForm form{prompts_};
         startAsAnn(form);
         const QString file = path(useTemplate ? "Robo1.mdd" : "Robo2.mdd");
         answerNewMind("\"Ro\"bo\"", useTemplate, file);
-        answerNamePrompt("Ann");
+        answerNamePrompt(prompts_, "Ann");
         choose(form, "newMindItem");
         ASSERT_TRUE(form.bot);
         EXPECT_EQ(form.bot->botName, "Robo");
@@ -176,15 +176,15 @@ TEST_F(Menus, NewMindFromTheTemplateOrEmptyWithQuotesRemovedFromTheName) {
 }
 
 TEST_F(Menus, NewMindOntoAnExistingFileAsksBeforeReplacingIt) {
-    TestForm form;
+    TestForm form{prompts_};
     startAsAnn(form);
     writeBytes(path("taken.mdd"), "precious\r\n");
 
     // No: the dialog stays open and nothing is written; then Cancel.
     bool stayedOpen = false;
-    ModalDialog::queueScript("NewMindForm", [&](QDialog& dialog) {
+    prompts_.queueScript("NewMindForm", [&](QDialog& dialog) {
         typeInto(child<QLineEdit>(&dialog, "saveAsBox"), path("taken.mdd"));
-        MessageBox::setNextAnswer(QMessageBox::No);
+        prompts_.setNextAnswer(QMessageBox::No);
         click(child<QPushButton>(&dialog, "createBtn"));
         stayedOpen = dialog.isVisible();
         click(child<QPushButton>(&dialog, "cancelBtn"));
@@ -192,27 +192,27 @@ TEST_F(Menus, NewMindOntoAnExistingFileAsksBeforeReplacingIt) {
     choose(form, "newMindItem");
     EXPECT_TRUE(stayedOpen);
     EXPECT_EQ(readBytes(path("taken.mdd")), "precious\r\n");
-    ASSERT_EQ(MessageBox::answeredBoxes().size(), 1);
-    EXPECT_EQ(MessageBox::answeredBoxes()[0],
+    ASSERT_EQ(prompts_.answeredBoxes().size(), 1);
+    EXPECT_EQ(prompts_.answeredBoxes()[0],
               "New Mind: " + QString::fromUtf8(NewMindForm::kReplaceQuestion).arg(path("taken.mdd")));
 
     // Yes: replaced by the new mind.
-    ModalDialog::queueScript("NewMindForm", [&](QDialog& dialog) {
+    prompts_.queueScript("NewMindForm", [&](QDialog& dialog) {
         typeInto(child<QLineEdit>(&dialog, "saveAsBox"), path("taken.mdd"));
-        MessageBox::setNextAnswer(QMessageBox::Yes);
+        prompts_.setNextAnswer(QMessageBox::Yes);
         click(child<QPushButton>(&dialog, "createBtn"));
     });
-    answerNamePrompt("Ann");
+    answerNamePrompt(prompts_, "Ann");
     choose(form, "newMindItem");
     EXPECT_NE(readBytes(path("taken.mdd")).find("Vebix"), std::string::npos);
     EXPECT_EQ(readBytes(path("taken.mdd")).find("precious"), std::string::npos);
 }
 
 TEST_F(Menus, NewMindCancelledChangesNothing) {
-    TestForm form;
+    TestForm form{prompts_};
     startAsAnn(form);
     const auto before = form.bot;
-    ModalDialog::queueScript("NewMindForm",
+    prompts_.queueScript("NewMindForm",
                              [](QDialog& d) { click(child<QPushButton>(&d, "cancelBtn")); });
     choose(form, "newMindItem");
     EXPECT_EQ(form.bot, before);
@@ -220,16 +220,16 @@ TEST_F(Menus, NewMindCancelledChangesNothing) {
 }
 
 TEST_F(Menus, TranscriptOfAFreshConversation) {
-    TestForm form;
+    TestForm form{prompts_};
     startAsAnn(form);
     const QString opening = shown(form).split('\n')[2];
     ASSERT_TRUE(opening.startsWith("<Vebix> "));
     const QByteArray expected = "Documents/Vebix.mdd\r\n\r\n" + opening.toUtf8() + "\r\n<Ann> ";
     EXPECT_EQ(form.transcriptBytes(), expected);
 
-    FileDialog::setNextFileName(path("talk.txt"));
+    prompts_.setNextFileName(path("talk.txt"));
     choose(form, "saveTranscriptItem");
-    const auto request = FileDialog::lastAnsweredRequest();
+    const auto request = prompts_.lastAnsweredRequest();
     ASSERT_TRUE(request);
     EXPECT_EQ(request->initialFile, "Vebix");
     EXPECT_EQ(request->filter, "Text Files (*.txt)");
@@ -239,7 +239,7 @@ TEST_F(Menus, TranscriptOfAFreshConversation) {
 }
 
 TEST_F(Menus, TranscriptKeepsAnApologyAndNonAsciiText) {
-    TestForm form;
+    TestForm form{prompts_};
     startAsAnn(form);
     form.engine = [](const std::string&) { return std::string(); };
     // Typed through an input method: key clicks carry ASCII only.
@@ -254,37 +254,37 @@ TEST_F(Menus, TranscriptKeepsAnApologyAndNonAsciiText) {
 }
 
 TEST_F(Menus, TranscriptThatCannotBeWrittenReachesTheErrorDialog) {
-    TestForm form;
+    TestForm form{prompts_};
     startAsAnn(form);
-    FileDialog::setNextFileName(path("no/such/folder/talk.txt"));
-    ErrorDialog::setNextAnswer(ErrorDialog::Continue);
+    prompts_.setNextFileName(path("no/such/folder/talk.txt"));
+    prompts_.setNextErrorChoice(Prompts::ErrorChoice::Continue);
     choose(form, "saveTranscriptItem");
-    ASSERT_EQ(ErrorDialog::answeredMessages().size(), 1);
-    EXPECT_TRUE(ErrorDialog::answeredMessages()[0].startsWith("Unable to write the transcript file"));
-    ErrorDialog::clearAnsweredMessages();
+    ASSERT_EQ(prompts_.answeredErrors().size(), 1);
+    EXPECT_TRUE(prompts_.answeredErrors()[0].startsWith("Unable to write the transcript file"));
+    prompts_.clearAnsweredErrors();
 }
 
 TEST_F(Menus, LinkBotsNeedsALoadedBot) {
-    TestForm form;
+    TestForm form{prompts_};
     choose(form, "linkBotsItem");
-    EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{": Bot not loaded"});
+    EXPECT_EQ(prompts_.answeredBoxes(), QStringList{": Bot not loaded"});
     EXPECT_EQ(form.linkModeStarts, 0);
     startAsAnn(form);
-    MessageBox::clearAnsweredBoxes();
+    prompts_.clearAnsweredBoxes();
     choose(form, "linkBotsItem");
-    EXPECT_TRUE(MessageBox::answeredBoxes().isEmpty());
+    EXPECT_TRUE(prompts_.answeredBoxes().isEmpty());
     EXPECT_EQ(form.linkModeStarts, 1);
 }
 
 TEST_F(Menus, AboutShowsTheVersionLine) {
-    VebixForm form;
+    VebixForm form{prompts_};
     choose(form, "aboutItem");
-    ASSERT_EQ(MessageBox::answeredBoxes().size(), 1);
-    EXPECT_TRUE(MessageBox::answeredBoxes()[0].startsWith("About Vebix: Vebix 1.2.02\r\n"));
+    ASSERT_EQ(prompts_.answeredBoxes().size(), 1);
+    EXPECT_TRUE(prompts_.answeredBoxes()[0].startsWith("About Vebix: Vebix 1.2.02\r\n"));
 }
 
 TEST_F(Menus, ExitClosesAndSavesWhenTheUserSpoke) {
-    TestForm form;
+    TestForm form{prompts_};
     startAsAnn(form);
     form.engine = [](const std::string&) { return "bye"; };
     sayLine(form, "see you");
@@ -294,9 +294,9 @@ TEST_F(Menus, ExitClosesAndSavesWhenTheUserSpoke) {
 }
 
 TEST_F(Menus, EnablingUdlpRequestsASaveOfTheMind) {
-    TestForm form;
+    TestForm form{prompts_};
     startAsAnn(form);
-    ModalDialog::queueScript("UdlpForm", [](QDialog& d) {
+    prompts_.queueScript("UdlpForm", [](QDialog& d) {
         click(child<QPushButton>(&d, "enableUdlpBtn"));
         click(child<QPushButton>(&d, "doneBtn"));
     });
@@ -309,9 +309,9 @@ TEST_F(Menus, EnablingUdlpRequestsASaveOfTheMind) {
 }
 
 TEST_F(Menus, EnableDialogClosedWithoutEnablingRequestsNoSave) {
-    TestForm form;
+    TestForm form{prompts_};
     startAsAnn(form);
-    ModalDialog::queueScript("UdlpForm", [](QDialog& d) { click(child<QPushButton>(&d, "doneBtn")); });
+    prompts_.queueScript("UdlpForm", [](QDialog& d) { click(child<QPushButton>(&d, "doneBtn")); });
     choose(form, "enableUdlpItem");
     EXPECT_FALSE(form.saveRequested);
 }

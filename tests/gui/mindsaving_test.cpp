@@ -36,15 +36,15 @@ protected:
     }
     void TearDown() override {
         full_.reset();
-        EXPECT_EQ(MessageBox::pendingChoices(), 0);
-        EXPECT_TRUE(MessageBox::unmatchedChoices().isEmpty())
-            << MessageBox::unmatchedChoices().join(", ").toStdString();
-        MessageBox::clearAnsweredBoxes();
+        EXPECT_EQ(prompts_.pendingChoices(), 0);
+        EXPECT_TRUE(prompts_.unmatchedChoices().isEmpty())
+            << prompts_.unmatchedChoices().join(", ").toStdString();
+        prompts_.clearAnsweredBoxes();
         WindowTest::TearDown();
     }
     // Loads the mind as Ann and says two lines, not saved yet.
     void startAndChat(TestForm& form) {
-        answerNamePrompt("Ann");
+        answerNamePrompt(prompts_, "Ann");
         showAndLoad(form);
         ASSERT_TRUE(form.bot);
         form.engine = [](const std::string&) { return "noted"; };
@@ -97,8 +97,8 @@ TEST_F(MindSaving, ExitWithAFailingSaveAsksWithTheReasonAndKeepsTheLines) {
         writeBytes(path("mind.mdd"), kMind);
         QFile::remove(path("elsewhere.mdd"));
         programValues().mindPath = spath("mind.mdd");
-        MessageBox::clearAnsweredBoxes();
-        TestForm form;
+        prompts_.clearAnsweredBoxes();
+        TestForm form{prompts_};
         startAndChat(form);
         const std::size_t unsaved = form.unsavedLineCount();
         const std::vector<std::string> said = linesOf(form);
@@ -106,17 +106,17 @@ TEST_F(MindSaving, ExitWithAFailingSaveAsksWithTheReasonAndKeepsTheLines) {
             QString button = QString::fromUtf8(step.button);
             button.replace("%n", QString::number(unsaved));
             const bool free = step.freeDiskFirst;
-            MessageBox::queueChoice(button, [this, free] {
+            prompts_.queueChoice(button, [this, free] {
                 if (free) freeDisk();
             });
         }
-        if (c.outcome == SavedElsewhere) FileDialog::setNextFileName(path("elsewhere.mdd"));
+        if (c.outcome == SavedElsewhere) prompts_.setNextFileName(path("elsewhere.mdd"));
         fillDisk();
         child<QAction>(&form, "exitItem")->trigger();
         freeDisk();
 
         // Every question names the file, the system's reason and what would be lost.
-        const QStringList asked = MessageBox::answeredBoxes();
+        const QStringList asked = prompts_.answeredBoxes();
         ASSERT_EQ(asked.size(), static_cast<qsizetype>(c.steps.size()));
         for (const QString& box : asked) {
             EXPECT_TRUE(box.startsWith("Vebix: " + failure("mind.mdd", "File too large")))
@@ -178,14 +178,14 @@ protected:
 };
 
 TEST_F(FailingAutosave, ShowsOneNoticeInTheWindowInsteadOfABoxPerTick) {
-    TestForm form;
+    TestForm form{prompts_};
     startFailing(form);
     for (int tick = 0; tick < 5; ++tick) QCoreApplication::processEvents();
 
     // No box of any kind, and the person can go on typing.
-    EXPECT_TRUE(MessageBox::answeredBoxes().isEmpty());
-    EXPECT_TRUE(ErrorDialog::answeredMessages().isEmpty());
-    EXPECT_TRUE(ModalDialog::unscriptedDialogs().isEmpty());
+    EXPECT_TRUE(prompts_.answeredBoxes().isEmpty());
+    EXPECT_TRUE(prompts_.answeredErrors().isEmpty());
+    EXPECT_TRUE(prompts_.unscripted().isEmpty());
     QFrame* notice = noticeOf(form);
     ASSERT_TRUE(notice->isVisible());
     EXPECT_FALSE(notice->isWindow());
@@ -213,7 +213,7 @@ TEST_F(FailingAutosave, ShowsOneNoticeInTheWindowInsteadOfABoxPerTick) {
 }
 
 TEST_F(FailingAutosave, TheNoticeOffersTryAgainAndSaveAs) {
-    TestForm form;
+    TestForm form{prompts_};
     startFailing(form);
     QCoreApplication::processEvents();
     timer_->stop();
@@ -225,7 +225,7 @@ TEST_F(FailingAutosave, TheNoticeOffersTryAgainAndSaveAs) {
     // Still full: the notice stays. A file elsewhere cannot be written either: it says so.
     click(tryAgain);
     EXPECT_TRUE(notice->isVisible());
-    FileDialog::setNextFileName(path("elsewhere.mdd"));
+    prompts_.setNextFileName(path("elsewhere.mdd"));
     click(saveAs);
     EXPECT_TRUE(notice->isVisible());
     EXPECT_EQ(noticeText(form),
@@ -238,11 +238,11 @@ TEST_F(FailingAutosave, TheNoticeOffersTryAgainAndSaveAs) {
     {
         MindLock otherWindow;
         ASSERT_EQ(otherWindow.hold(spath("held.mdd")), MindLock::Outcome::Held);
-        MessageBox::clearAnsweredBoxes();
-        MessageBox::setNextAnswer(QMessageBox::Ok);
-        FileDialog::setNextFileName(path("held.mdd"));
+        prompts_.clearAnsweredBoxes();
+        prompts_.setNextAnswer(QMessageBox::Ok);
+        prompts_.setNextFileName(path("held.mdd"));
         click(saveAs);
-        EXPECT_EQ(MessageBox::answeredBoxes(),
+        EXPECT_EQ(prompts_.answeredBoxes(),
                   QStringList{"Vebix: The mind file \"" + path("held.mdd") +
                               "\" is open in another window of Vebix.\r\n\r\nPlease choose "
                               "another file name."});
@@ -253,7 +253,7 @@ TEST_F(FailingAutosave, TheNoticeOffersTryAgainAndSaveAs) {
 
     // Save As with room: the whole mind goes to the new file, which is now the mind.
     const std::vector<std::string> said = linesOf(form);
-    FileDialog::setNextFileName(path("elsewhere.mdd"));
+    prompts_.setNextFileName(path("elsewhere.mdd"));
     click(saveAs);
     EXPECT_FALSE(notice->isVisible());
     EXPECT_EQ(linesIn("elsewhere.mdd"), said);
@@ -281,20 +281,20 @@ TEST_F(MindSaving, AFileRefusedAsNotAMindIsNeverWrittenTo) {
     const std::string letter = "Dear Ann, thanks for the letter.\r\nSee you soon.\r\n";
     writeBytes(path("letter.txt"), letter);
     programValues().mindPath = spath("letter.txt");
-    TestForm form;
+    TestForm form{prompts_};
     showAndLoad(form);
-    EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{"Vebix: Incompatible mind file"});
+    EXPECT_EQ(prompts_.answeredBoxes(), QStringList{"Vebix: Incompatible mind file"});
     EXPECT_EQ(status(form), "Please load or create a mind file");
     EXPECT_FALSE(child<QLineEdit>(&form, "input")->isEnabled());
-    MessageBox::clearAnsweredBoxes();
+    prompts_.clearAnsweredBoxes();
 
-    ModalDialog::queueScript("UdlpForm", [](QDialog& d) {
+    prompts_.queueScript("UdlpForm", [](QDialog& d) {
         click(child<QPushButton>(&d, "enableUdlpBtn"));
         click(child<QPushButton>(&d, "doneBtn"));
     });
     child<QAction>(&form, "enableUdlpItem")->trigger();
     child<QAction>(&form, "linkBotsItem")->trigger();
-    EXPECT_EQ(MessageBox::answeredBoxes(),
+    EXPECT_EQ(prompts_.answeredBoxes(),
               (QStringList{"UDLP: Unable to enable UDLP2 for the current bot: no bot loaded",
                            ": Bot not loaded"}));
     EXPECT_EQ(form.linkModeStarts, 0);

@@ -14,7 +14,7 @@ using testing::writeBytes;
 class NewMindDialog : public testing::WindowTest {};
 
 TEST_F(NewMindDialog, Layout) {
-    NewMindForm form;
+    NewMindForm form{prompts_};
     EXPECT_EQ(form.windowTitle(), "New Mind");
     EXPECT_EQ(form.size(), QSize(386, 142));
     EXPECT_EQ(child<QLineEdit>(&form, "botNameBox")->text(), "Vebix");
@@ -27,7 +27,7 @@ TEST_F(NewMindDialog, Layout) {
 }
 
 TEST_F(NewMindDialog, EnterAtOnceFillsTheDefaultPath) {
-    NewMindForm form;
+    NewMindForm form{prompts_};
     form.show();
     QTest::keyClick(child<QLineEdit>(&form, "botNameBox"), Qt::Key_Return);
     EXPECT_EQ(form.result(), QDialog::Accepted);
@@ -48,25 +48,25 @@ TEST_F(NewMindDialog, NameChecks) {
         {"\"Quoted\"", true, "Documents/\"Quoted\".mdd"},
     };
     for (const Case& c : cases) {
-        MessageBox::clearAnsweredBoxes();
-        NewMindForm form;
+        prompts_.clearAnsweredBoxes();
+        NewMindForm form{prompts_};
         form.show();
         typeInto(child<QLineEdit>(&form, "botNameBox"), c.name);
         click(child<QPushButton>(&form, "createBtn"));
         EXPECT_EQ(form.isVisible(), !c.accepted) << c.name.toStdString();
         if (c.accepted) {
-            EXPECT_TRUE(MessageBox::answeredBoxes().isEmpty());
+            EXPECT_TRUE(prompts_.answeredBoxes().isEmpty());
             EXPECT_EQ(form.saveAsPath(), path(c.defaultPath));
             EXPECT_EQ(form.botName(), c.name);  // untrimmed for the caller
         } else {
-            EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{": Please enter a new bot name"});
+            EXPECT_EQ(prompts_.answeredBoxes(), QStringList{": Please enter a new bot name"});
             EXPECT_EQ(form.focusWidget(), child<QLineEdit>(&form, "botNameBox"));
         }
     }
 }
 
 TEST_F(NewMindDialog, TypedSaveAsIsPassedOnAsItStands) {
-    NewMindForm form;
+    NewMindForm form{prompts_};
     form.show();
     typeInto(child<QLineEdit>(&form, "saveAsBox"), path("bots/mybot"));
     child<QCheckBox>(&form, "startWithDefaultMindCheck")->setChecked(false);
@@ -104,50 +104,50 @@ TEST_F(NewMindDialog, AMindOpenInAnotherWindowIsNotReplaced) {
          true},
     };
     for (const auto& c : cases) {
-        MessageBox::clearAnsweredBoxes();
-        MessageBox::setNextAnswer(QMessageBox::No);
-        NewMindForm form;
+        prompts_.clearAnsweredBoxes();
+        prompts_.setNextAnswer(QMessageBox::No);
+        NewMindForm form{prompts_};
         form.show();
         typeInto(child<QLineEdit>(&form, "saveAsBox"), path(c.file));
         click(child<QPushButton>(&form, "createBtn"));
-        EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{c.box}) << c.file;
+        EXPECT_EQ(prompts_.answeredBoxes(), QStringList{c.box}) << c.file;
         EXPECT_EQ(form.isVisible(), c.open) << c.file;
-        MessageBox::setNextAnswer(QMessageBox::NoButton);
+        prompts_.setNextAnswer(QMessageBox::NoButton);
     }
     EXPECT_EQ(readBytes(path("Documents/held.mdd")), mind);
 }
 
 TEST_F(NewMindDialog, BrowseProposesTheDocumentsFolderAndTheName) {
-    NewMindForm form;
+    NewMindForm form{prompts_};
     form.show();
     typeInto(child<QLineEdit>(&form, "botNameBox"), " Ann ");
-    FileDialog::setNextFileName(QString());  // cancelled
+    prompts_.setNextFileName(QString());  // cancelled
     click(child<QPushButton>(&form, "browseBtn"));
-    auto request = FileDialog::lastAnsweredRequest();
+    auto request = prompts_.lastAnsweredRequest();
     ASSERT_TRUE(request);
     EXPECT_EQ(request->initialFile, path("Documents/Ann"));
     EXPECT_EQ(request->filter, "Vebix Mind Files (*.mdd)");
     EXPECT_EQ(request->defaultSuffix, "mdd");
     EXPECT_TRUE(form.saveAsPath().isEmpty());
 
-    FileDialog::setNextFileName(path("chosen.mdd"));
+    prompts_.setNextFileName(path("chosen.mdd"));
     click(child<QPushButton>(&form, "browseBtn"));
     EXPECT_EQ(form.saveAsPath(), path("chosen.mdd"));
 
-    FileDialog::setNextFileName(QString());
+    prompts_.setNextFileName(QString());
     click(child<QPushButton>(&form, "browseBtn"));
-    EXPECT_EQ(FileDialog::lastAnsweredRequest()->initialFile, path("chosen.mdd"));
+    EXPECT_EQ(prompts_.lastAnsweredRequest()->initialFile, path("chosen.mdd"));
     EXPECT_EQ(form.saveAsPath(), path("chosen.mdd"));
     EXPECT_TRUE(form.isVisible());
 }
 
 TEST_F(NewMindDialog, CancelAndEscapeEndWithoutOk) {
-    NewMindForm a;
+    NewMindForm a{prompts_};
     a.show();
     click(child<QPushButton>(&a, "cancelBtn"));
     EXPECT_EQ(a.result(), QDialog::Rejected);
     EXPECT_FALSE(a.isVisible());
-    NewMindForm b;
+    NewMindForm b{prompts_};
     b.show();
     QTest::keyClick(child<QLineEdit>(&b, "botNameBox"), Qt::Key_Escape);
     EXPECT_EQ(b.result(), QDialog::Rejected);

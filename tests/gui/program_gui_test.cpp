@@ -9,7 +9,7 @@
 #include "app/platform/settings.h"
 #include "app/platform/systempaths.h"
 #include "app/gui/vebixform.h"
-#include "app/gui/messagebox.h"
+#include "scriptedprompts.h"
 
 namespace vebix {
 namespace {
@@ -24,24 +24,24 @@ protected:
         previous_ = QDir::currentPath();
         QDir::setCurrent(tmp_.path());
         programValues() = ProgramValues{};
-        MessageBox::clearAnsweredBoxes();
+        prompts_.clearAnsweredBoxes();
     }
     void TearDown() override {
         QDir::setCurrent(previous_);
         Settings::redirectUserSettings({});
         systempaths::overrideDocumentsFolder(std::nullopt);
         programValues() = ProgramValues{};
-        MessageBox::setNextAnswer(QMessageBox::NoButton);
     }
     QTemporaryDir tmp_;
     QString previous_;
+    testing::ScriptedPrompts prompts_;
 };
 
 TEST_F(WindowModeStart, MissingNamedMindIsShownInABoxAndTheWindowOpensWithoutOne) {
-    MessageBox::setNextAnswer(QMessageBox::Ok);
-    prepareWindowMode("nope.mdd");
+    prompts_.setNextAnswer(QMessageBox::Ok);
+    prepareWindowMode("nope.mdd", prompts_);
     const QString full = QDir(tmp_.path()).filePath("nope.mdd");
-    EXPECT_EQ(MessageBox::answeredBoxes(),
+    EXPECT_EQ(prompts_.answeredBoxes(),
               QStringList{QStringLiteral("Vebix: Mind file not found:\r\n") + full});
     EXPECT_EQ(programValues().mindPath, "");
 }
@@ -52,8 +52,8 @@ TEST_F(WindowModeStart, DefaultMindAndDelaySetting) {
         s.setString(Settings::Key::LastMindFile, "/no/such/file.mdd");
         s.writeString("", "Delay", "not a number");
     }
-    prepareWindowMode(nullptr);
-    EXPECT_TRUE(MessageBox::answeredBoxes().isEmpty());
+    prepareWindowMode(nullptr, prompts_);
+    EXPECT_TRUE(prompts_.answeredBoxes().isEmpty());
     EXPECT_EQ(programValues().mindPath,
               QDir(tmp_.path()).filePath("Documents/Vebix.mdd").toStdString());
     EXPECT_TRUE(programValues().delayResponses);
@@ -61,27 +61,34 @@ TEST_F(WindowModeStart, DefaultMindAndDelaySetting) {
         Settings s;
         s.setDword(Settings::Key::Delay, 0);
     }
-    prepareWindowMode(nullptr);
+    prepareWindowMode(nullptr, prompts_);
     EXPECT_FALSE(programValues().delayResponses);
 }
 
-TEST(MessageBoxSeam, NextAnswerAnswersOneBoxOnly) {
-    MessageBox::clearAnsweredBoxes();
-    MessageBox::setNextAnswer(QMessageBox::No);
-    EXPECT_EQ(MessageBox::show(nullptr, "Cap", "Text", QMessageBox::Question,
-                               QMessageBox::Yes | QMessageBox::No),
+TEST(ScriptedPromptsTest, NextAnswerAnswersOneBoxOnly) {
+    testing::ScriptedPrompts prompts;
+    prompts.setNextAnswer(QMessageBox::No);
+    EXPECT_EQ(prompts.message(nullptr, "Cap", "Text", QMessageBox::Question,
+                              QMessageBox::Yes | QMessageBox::No),
               QMessageBox::No);
-    EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{"Cap: Text"});
-    MessageBox::setAutoAnswer(QMessageBox::Yes);
-    EXPECT_EQ(MessageBox::show(nullptr, "A", "1", QMessageBox::Question,
-                               QMessageBox::Yes | QMessageBox::No),
+    EXPECT_EQ(prompts.answeredBoxes(), QStringList{"Cap: Text"});
+    prompts.setAutoAnswer(QMessageBox::Yes);
+    EXPECT_EQ(prompts.message(nullptr, "A", "1", QMessageBox::Question,
+                              QMessageBox::Yes | QMessageBox::No),
               QMessageBox::Yes);
-    MessageBox::setAutoAnswer(QMessageBox::NoButton);
-    EXPECT_EQ(MessageBox::answeredBoxes().size(), 2);
+    prompts.setAutoAnswer(QMessageBox::NoButton);
+    EXPECT_EQ(prompts.answeredBoxes().size(), 2);
+    // With no answer left, the box is refused rather than left waiting for a person.
+    EXPECT_EQ(prompts.message(nullptr, "B", "2", QMessageBox::Question,
+                              QMessageBox::Yes | QMessageBox::No),
+              QMessageBox::NoButton);
+    EXPECT_EQ(prompts.unscripted(), QStringList{"B"});
+    EXPECT_EQ(prompts.answeredBoxes().size(), 2);
 }
 
 TEST(MainWindow, HasTheProgramTitle) {
-    VebixForm form;
+    testing::ScriptedPrompts prompts;
+    VebixForm form{prompts};
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Vebix 1.2.02"));
 }
 

@@ -24,7 +24,7 @@ protected:
 TEST_F(UdlpDialog, LayoutAndTheCurrentBot) {
     MindKeeper mind;
     loadRobo(mind);
-    UdlpForm form(nullptr, &mind);
+    UdlpForm form(nullptr, &mind, prompts_);
     EXPECT_EQ(form.windowTitle(), "Universal Dynamic Link Protocol");
     EXPECT_EQ(form.size(), QSize(338, 287));
     EXPECT_EQ(child<QLabel>(&form, "curBotLabel")->text(),
@@ -39,13 +39,13 @@ TEST_F(UdlpDialog, LayoutAndTheCurrentBot) {
 TEST_F(UdlpDialog, NoBotLoadedWritesNothing) {
     MindKeeper empty;
     for (const MindKeeper* mind : {static_cast<const MindKeeper*>(nullptr), static_cast<const MindKeeper*>(&empty)}) {
-        MessageBox::clearAnsweredBoxes();
-        UdlpForm form(nullptr, mind);
+        prompts_.clearAnsweredBoxes();
+        UdlpForm form(nullptr, mind, prompts_);
         form.show();
         EXPECT_EQ(child<QLabel>(&form, "curBotLabel")->text(),
                   "No bot is loaded. Load or create a mind (File menu) to enable UDLP2 for it.");
         click(child<QPushButton>(&form, "enableUdlpBtn"));
-        EXPECT_EQ(MessageBox::answeredBoxes(),
+        EXPECT_EQ(prompts_.answeredBoxes(),
                   QStringList{"UDLP: Unable to enable UDLP2 for the current bot: no bot loaded"});
         EXPECT_FALSE(form.enabled());
         EXPECT_FALSE(QFileInfo::exists(path("bin/UDLP.NFO")));
@@ -56,11 +56,11 @@ TEST_F(UdlpDialog, NoBotLoadedWritesNothing) {
 TEST_F(UdlpDialog, EnablingWritesBothFilesWithLearnOff) {
     MindKeeper mind;
     loadRobo(mind);
-    UdlpForm form(nullptr, &mind);
+    UdlpForm form(nullptr, &mind, prompts_);
     form.show();
     click(child<QPushButton>(&form, "enableUdlpBtn"));
     EXPECT_TRUE(form.enabled());
-    EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{"UDLP: UDLP enabled"});
+    EXPECT_EQ(prompts_.answeredBoxes(), QStringList{"UDLP: UDLP enabled"});
     EXPECT_EQ(form.focusWidget(), child<QPushButton>(&form, "doneBtn"));
     const std::string extended = readBytes(path("bin/UDLPX.NFO"));
     EXPECT_TRUE(extended.ends_with("learn=false\r\n")) << extended;
@@ -75,76 +75,76 @@ TEST_F(UdlpDialog, AnExistingInfoFileIsReplacedOnlyAfterYes) {
     writeBytes(path("bin/UDLPX.NFO"), "old extended\r\n");
     const QString question = "UDLP: UDLP is currently enabled for another bot; overwrite?";
 
-    UdlpForm refused(nullptr, &mind);
+    UdlpForm refused(nullptr, &mind, prompts_);
     refused.show();
-    MessageBox::setNextAnswer(QMessageBox::No);
+    prompts_.setNextAnswer(QMessageBox::No);
     click(child<QPushButton>(&refused, "enableUdlpBtn"));
-    EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{question});
+    EXPECT_EQ(prompts_.answeredBoxes(), QStringList{question});
     EXPECT_FALSE(refused.enabled());
     EXPECT_EQ(readBytes(path("bin/UDLP.NFO")), "old basic\r\n");
     EXPECT_EQ(readBytes(path("bin/UDLPX.NFO")), "old extended\r\n");
 
-    MessageBox::clearAnsweredBoxes();
-    UdlpForm accepted(nullptr, &mind);
+    prompts_.clearAnsweredBoxes();
+    UdlpForm accepted(nullptr, &mind, prompts_);
     accepted.show();
     child<QCheckBox>(&accepted, "learnCheck")->setChecked(true);
-    MessageBox::setNextAnswer(QMessageBox::Yes);
+    prompts_.setNextAnswer(QMessageBox::Yes);
     click(child<QPushButton>(&accepted, "enableUdlpBtn"));
-    EXPECT_EQ(MessageBox::answeredBoxes(), (QStringList{question, "UDLP: UDLP enabled"}));
+    EXPECT_EQ(prompts_.answeredBoxes(), (QStringList{question, "UDLP: UDLP enabled"}));
     EXPECT_TRUE(accepted.enabled());
     EXPECT_TRUE(readBytes(path("bin/UDLPX.NFO")).ends_with("learn=true\r\n"));
 
     // Asked again although the files are for this very bot.
-    MessageBox::clearAnsweredBoxes();
-    UdlpForm again(nullptr, &mind);
+    prompts_.clearAnsweredBoxes();
+    UdlpForm again(nullptr, &mind, prompts_);
     again.show();
-    MessageBox::setNextAnswer(QMessageBox::No);
+    prompts_.setNextAnswer(QMessageBox::No);
     click(child<QPushButton>(&again, "enableUdlpBtn"));
-    EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{question});
+    EXPECT_EQ(prompts_.answeredBoxes(), QStringList{question});
 }
 
 TEST_F(UdlpDialog, CheckingLearnExplainsItUncheckingDoesNot) {
     MindKeeper mind;
     loadRobo(mind);
-    UdlpForm form(nullptr, &mind);
+    UdlpForm form(nullptr, &mind, prompts_);
     form.show();
     auto* learn = child<QCheckBox>(&form, "learnCheck");
     click(learn);
     ASSERT_TRUE(learn->isChecked());
-    ASSERT_EQ(MessageBox::answeredBoxes().size(), 1);
-    EXPECT_TRUE(MessageBox::answeredBoxes()[0].startsWith(
+    ASSERT_EQ(prompts_.answeredBoxes().size(), 1);
+    EXPECT_TRUE(prompts_.answeredBoxes()[0].startsWith(
         "UDLP Learn: This enables your bot to learn from linked conversations, which may not be "
         "desired when linked with less intelligent bots,\r\nor when"));
-    EXPECT_TRUE(MessageBox::answeredBoxes()[0].endsWith(
+    EXPECT_TRUE(prompts_.answeredBoxes()[0].endsWith(
         "\r\n\r\nYou must check this box before pressing the Enable button."));
     click(learn);
     EXPECT_FALSE(learn->isChecked());
-    EXPECT_EQ(MessageBox::answeredBoxes().size(), 1);
+    EXPECT_EQ(prompts_.answeredBoxes().size(), 1);
 }
 
 TEST_F(UdlpDialog, TheLinkOpensTheDownloadPage) {
     std::vector<QUrl> opened;
     bool succeed = true;
-    UdlpForm::setUrlOpener([&](const QUrl& url) {
+    prompts_.setUrlOpener([&](const QUrl& url) {
         opened.push_back(url);
         return succeed;
     });
-    UdlpForm form(nullptr, nullptr);
+    UdlpForm form(nullptr, nullptr, prompts_);
     form.show();
     auto* link = child<QLabel>(&form, "linkShellLabel");
     EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
     QTest::mouseClick(link, Qt::LeftButton);
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0], QUrl(UdlpForm::kDownloadUrl));
-    EXPECT_TRUE(MessageBox::answeredBoxes().isEmpty());
+    EXPECT_TRUE(prompts_.answeredBoxes().isEmpty());
     succeed = false;
     QTest::mouseClick(link, Qt::LeftButton);
-    EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{": Unable to open URL"});
-    UdlpForm::setUrlOpener({});
+    EXPECT_EQ(prompts_.answeredBoxes(), QStringList{": Unable to open URL"});
+    prompts_.setUrlOpener({});
 }
 
 TEST_F(UdlpDialog, DoneCloses) {
-    UdlpForm form(nullptr, nullptr);
+    UdlpForm form(nullptr, nullptr, prompts_);
     form.show();
     EXPECT_EQ(form.focusWidget(), child<QPushButton>(&form, "enableUdlpBtn"));
     click(child<QPushButton>(&form, "doneBtn"));

@@ -31,7 +31,7 @@ protected:
 };
 
 TEST_F(UserNameDialog, Layout) {
-    UserNameForm form("Ann");
+    UserNameForm form("Ann", prompts_);
     EXPECT_EQ(form.windowTitle(), "User Name");
     EXPECT_EQ(form.size(), QSize(314, 200));
     EXPECT_EQ(child<QLineEdit>(&form, "nameBox")->text(), "Ann");
@@ -68,15 +68,15 @@ TEST_F(UserNameDialog, ChecksOfTheName) {
     };
     for (const Case& c : cases) {
         for (const std::string& name : storedNames()) Settings().removeValue(Settings::kUserNamesGroup, name);
-        MessageBox::clearAnsweredBoxes();
-        MessageBox::setAutoAnswer(QMessageBox::NoButton);
-        UserNameForm form("");
+        prompts_.clearAnsweredBoxes();
+        prompts_.setAutoAnswer(QMessageBox::NoButton);
+        UserNameForm form("", prompts_);
         form.show();
         typeInto(child<QLineEdit>(&form, "nameBox"), c.typed);
-        if (c.answer != QMessageBox::NoButton) MessageBox::setNextAnswer(c.answer);
+        if (c.answer != QMessageBox::NoButton) prompts_.setNextAnswer(c.answer);
         click(child<QPushButton>(&form, "okBtn"));
         const std::string label = c.typed.toStdString() + " / " + std::to_string(c.answer);
-        EXPECT_EQ(MessageBox::answeredBoxes(), c.message.isEmpty() ? QStringList() : QStringList{c.message}) << label;
+        EXPECT_EQ(prompts_.answeredBoxes(), c.message.isEmpty() ? QStringList() : QStringList{c.message}) << label;
         EXPECT_EQ(form.isVisible(), !c.accepted) << label;
         EXPECT_EQ(form.result() == QDialog::Accepted, c.accepted) << label;
         if (c.accepted) {
@@ -112,8 +112,8 @@ TEST_F(UserNameDialog, KnownNamesSortedAndListedOnce) {
         {"", {"Ann", "bob", "carl", "zed", e}},  // unknown
     };
     for (const Case& c : cases) {
-        UserNameForm::overrideLoginName(c.login);
-        UserNameForm form("");
+        login_.set(c.login);
+        UserNameForm form("", prompts_);
         form.show();
         // Which spelling of "bob" stands for the name is not fixed, so only letters are compared.
         const QStringList got = listed(form);
@@ -130,7 +130,7 @@ TEST_F(UserNameDialog, ANameIsKeptInTheSpellingWrittenLast) {
         Settings s;
         for (const char* name : {"bob", "BOB", "Ann", "bobby"}) s.writeString(Settings::kUserNamesGroup, name, "");
     }
-    UserNameForm form("");
+    UserNameForm form("", prompts_);
     form.show();
     typeInto(child<QLineEdit>(&form, "nameBox"), "Bob");
     click(child<QPushButton>(&form, "okBtn"));
@@ -139,7 +139,7 @@ TEST_F(UserNameDialog, ANameIsKeptInTheSpellingWrittenLast) {
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"Ann", "Bob", "bobby"}));
 
-    UserNameForm again("");
+    UserNameForm again("", prompts_);
     again.show();
     EXPECT_EQ(listed(again), (QStringList{"Ann", "Bob", "bobby"}));
 }
@@ -147,7 +147,7 @@ TEST_F(UserNameDialog, ANameIsKeptInTheSpellingWrittenLast) {
 // The dialog has no Cancel: Escape leaves it open with what was typed; the close box still
 // closes it without a name.
 TEST_F(UserNameDialog, EscapeDoesNotCloseTheDialog) {
-    UserNameForm form("");
+    UserNameForm form("", prompts_);
     form.show();
     auto* box = child<QLineEdit>(&form, "nameBox");
     typeInto(box, "Ann");
@@ -155,7 +155,7 @@ TEST_F(UserNameDialog, EscapeDoesNotCloseTheDialog) {
     QTest::keyClick(&form, Qt::Key_Escape);
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(box->text(), "Ann");
-    EXPECT_TRUE(MessageBox::answeredBoxes().isEmpty());
+    EXPECT_TRUE(prompts_.answeredBoxes().isEmpty());
 
     form.close();
     EXPECT_FALSE(form.isVisible());
@@ -164,7 +164,7 @@ TEST_F(UserNameDialog, EscapeDoesNotCloseTheDialog) {
 }
 
 TEST_F(UserNameDialog, EnterInTheNameBoxPressesOk) {
-    UserNameForm form("");
+    UserNameForm form("", prompts_);
     form.show();
     auto* box = child<QLineEdit>(&form, "nameBox");
     typeInto(box, "Ann");
@@ -175,18 +175,18 @@ TEST_F(UserNameDialog, EnterInTheNameBoxPressesOk) {
 }
 
 TEST_F(UserNameDialog, WithoutKnownNamesOnlyTheLoginIsOffered) {
-    UserNameForm::overrideLoginName("Maria");
-    UserNameForm maria("");
+    login_.set("Maria");
+    UserNameForm maria("", prompts_);
     maria.show();
     EXPECT_EQ(listed(maria), QStringList{"Maria"});
-    UserNameForm::overrideLoginName("Administrator");
-    UserNameForm admin("");
+    login_.set("Administrator");
+    UserNameForm admin("", prompts_);
     admin.show();
     EXPECT_TRUE(listed(admin).isEmpty());
 }
 
 TEST_F(UserNameDialog, EqualNamesKeepTheirInsertionOrder) {
-    UserNameForm form("");
+    UserNameForm form("", prompts_);
     for (const char* name : {"b", "B", "a", "c", "b2"}) form.addKnownName(name);
     EXPECT_EQ(listed(form), (QStringList{"a", "b", "B", "b2", "c"}));
 }
@@ -194,7 +194,7 @@ TEST_F(UserNameDialog, EqualNamesKeepTheirInsertionOrder) {
 TEST_F(UserNameDialog, SelectingANameCopiesItAndDoubleClickAccepts) {
     Settings().writeString(Settings::kUserNamesGroup, "Ann", "");
     Settings().writeString(Settings::kUserNamesGroup, "Jo", "");
-    UserNameForm form("");
+    UserNameForm form("", prompts_);
     form.show();
     QCoreApplication::processEvents();  // lets the list lay out its entries
     auto* list = child<QListWidget>(&form, "knownNamesList");
@@ -202,14 +202,14 @@ TEST_F(UserNameDialog, SelectingANameCopiesItAndDoubleClickAccepts) {
     EXPECT_EQ(child<QLineEdit>(&form, "nameBox")->text(), "Ann");
 
     // "Jo" is short: the check runs on a double-click too; Yes keeps the dialog open.
-    MessageBox::setAutoAnswer(QMessageBox::NoButton);
+    prompts_.setAutoAnswer(QMessageBox::NoButton);
     list->setCurrentRow(1);
-    MessageBox::setNextAnswer(QMessageBox::Yes);
+    prompts_.setNextAnswer(QMessageBox::Yes);
     const QRect rect = list->visualItemRect(list->item(1));
 
     doubleClick(list, rect.center());
     EXPECT_TRUE(form.isVisible());
-    EXPECT_EQ(MessageBox::answeredBoxes().size(), 1);
+    EXPECT_EQ(prompts_.answeredBoxes().size(), 1);
 
     list->setCurrentRow(0);
     doubleClick(list, list->visualItemRect(list->item(0)).center());

@@ -39,8 +39,8 @@ class ChatWindow : public testing::WindowTest {
 protected:
     // Starts the window on a new template mind at the default path, as user Ann.
     void startAsAnn(TestForm& form) {
-        prepareWindowMode(nullptr);
-        answerNamePrompt("Ann");
+        prepareWindowMode(nullptr, prompts_);
+        answerNamePrompt(prompts_, "Ann");
         showAndLoad(form);
         ASSERT_TRUE(form.bot);
         ASSERT_EQ(form.userName(), "Ann");
@@ -48,7 +48,7 @@ protected:
 };
 
 TEST_F(ChatWindow, LayoutAtCreation) {
-    VebixForm form;
+    VebixForm form{prompts_};
     EXPECT_EQ(form.windowTitle(), "Vebix 1.2.02");
     EXPECT_EQ(form.minimumSize(), QSize(350, 250));
     EXPECT_EQ(child<QTextEdit>(&form, "disp")->geometry(), QRect(16, 16, 416, 264));
@@ -74,7 +74,7 @@ TEST_F(ChatWindow, LayoutAtCreation) {
 }
 
 TEST_F(ChatWindow, DisplayContextMenuOffersOnlyCopyAndSelectAll) {
-    VebixForm form;
+    VebixForm form{prompts_};
     std::unique_ptr<QMenu> menu(child<ChatDisplay>(&form, "disp")->trimmedContextMenu());
     QStringList names;
     for (QAction* a : menu->actions()) names << a->objectName();
@@ -82,7 +82,7 @@ TEST_F(ChatWindow, DisplayContextMenuOffersOnlyCopyAndSelectAll) {
 }
 
 TEST_F(ChatWindow, FirstStartMakesTheTemplateMindAtTheDefaultPathAndGreets) {
-    TestForm form;
+    TestForm form{prompts_};
     startAsAnn(form);
     EXPECT_EQ(programValues().mindPath, spath("Documents/Vebix.mdd"));
     const QStringList lines = shown(form).split('\n');
@@ -118,11 +118,11 @@ TEST_F(ChatWindow, FirstStartMakesTheTemplateMindAtTheDefaultPathAndGreets) {
 // The name prompt opens centred over the main window, which the load has just placed in the
 // middle of the screen, not where the window system last reported the window.
 TEST_F(ChatWindow, TheNamePromptOpensCentredOverTheWindow) {
-    TestForm form;
-    prepareWindowMode(nullptr);
+    TestForm form{prompts_};
+    prepareWindowMode(nullptr, prompts_);
     QRect prompt, window;
     bool visible = false;
-    ModalDialog::queueScript("UserNameForm", [&](QDialog& dialog) {
+    prompts_.queueScript("UserNameForm", [&](QDialog& dialog) {
         visible = dialog.isVisible();
         prompt = dialog.geometry();
         window = form.geometry();
@@ -159,14 +159,14 @@ TEST_F(ChatWindow, AMindOpenInAnotherWindowIsLoadedOnlyAfterAsking) {
         {QMessageBox::Yes, {}, spath("Documents/held.mdd")},
     };
     for (const Case& c : cases) {
-        MessageBox::clearAnsweredBoxes();
-        TestForm form;
-        prepareWindowMode(spath("Documents/held.mdd").c_str());
-        MessageBox::setNextAnswer(c.answer);
-        if (!c.chosen.isEmpty()) FileDialog::setNextFileName(c.chosen);
-        answerNamePrompt("Ann");
+        prompts_.clearAnsweredBoxes();
+        TestForm form{prompts_};
+        prepareWindowMode(spath("Documents/held.mdd").c_str(), prompts_);
+        prompts_.setNextAnswer(c.answer);
+        if (!c.chosen.isEmpty()) prompts_.setNextFileName(c.chosen);
+        answerNamePrompt(prompts_, "Ann");
         showAndLoad(form);
-        EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{question});
+        EXPECT_EQ(prompts_.answeredBoxes(), QStringList{question});
         ASSERT_TRUE(form.bot);
         EXPECT_EQ(form.bot->fileName, c.loaded);
         EXPECT_EQ(form.userName(), "Ann");
@@ -174,7 +174,7 @@ TEST_F(ChatWindow, AMindOpenInAnotherWindowIsLoadedOnlyAfterAsking) {
 }
 
 TEST_F(ChatWindow, NoMindChosenAsksToLoadOne) {
-    TestForm form;
+    TestForm form{prompts_};
     showAndLoad(form);
     EXPECT_EQ(status(form), "Please load or create a mind file");
     EXPECT_FALSE(form.bot);
@@ -184,9 +184,9 @@ TEST_F(ChatWindow, NoMindChosenAsksToLoadOne) {
 TEST_F(ChatWindow, LoadErrorAtStartIsShownWithTheCaptionVebix) {
     writeBytes(path("bad.mdd"), "GIF89a\r\n");
     programValues().mindPath = spath("bad.mdd");
-    TestForm form;
+    TestForm form{prompts_};
     showAndLoad(form);
-    EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{"Vebix: Not a valid Vebix mind file"});
+    EXPECT_EQ(prompts_.answeredBoxes(), QStringList{"Vebix: Not a valid Vebix mind file"});
     // Nothing to talk to: the window says so and takes no input.
     EXPECT_EQ(status(form), "Please load or create a mind file");
     EXPECT_FALSE(form.bot);
@@ -195,9 +195,9 @@ TEST_F(ChatWindow, LoadErrorAtStartIsShownWithTheCaptionVebix) {
 }
 
 TEST_F(ChatWindow, CancellingTheFirstNamePromptEndsTheProgramWithoutSaving) {
-    prepareWindowMode(nullptr);
-    ModalDialog::queueScript("UserNameForm", [](QDialog& dialog) { dialog.close(); });
-    TestForm form;
+    prepareWindowMode(nullptr, prompts_);
+    prompts_.queueScript("UserNameForm", [](QDialog& dialog) { dialog.close(); });
+    TestForm form{prompts_};
     showAndLoad(form);
     EXPECT_TRUE(form.programEnded);
     EXPECT_FALSE(form.isVisible());
@@ -207,13 +207,13 @@ TEST_F(ChatWindow, CancellingTheFirstNamePromptEndsTheProgramWithoutSaving) {
 
 TEST_F(ChatWindow, LastUserNameFillsThePromptAndCancelKeepsIt) {
     Settings().setString(Settings::Key::LastUserName, "Zoe");
-    prepareWindowMode(nullptr);
+    prepareWindowMode(nullptr, prompts_);
     QString offered;
-    ModalDialog::queueScript("UserNameForm", [&offered](QDialog& dialog) {
+    prompts_.queueScript("UserNameForm", [&offered](QDialog& dialog) {
         offered = child<QLineEdit>(&dialog, "nameBox")->text();
         dialog.close();
     });
-    TestForm form;
+    TestForm form{prompts_};
     showAndLoad(form);
     EXPECT_EQ(offered, "Zoe");
     EXPECT_FALSE(form.programEnded);
@@ -223,7 +223,7 @@ TEST_F(ChatWindow, LastUserNameFillsThePromptAndCancelKeepsIt) {
 }
 
 TEST_F(ChatWindow, ElevenLinesAreShownLearnedAndRefreshTheFillWordsAfterTheTenth) {
-    TestForm form;
+    TestForm form{prompts_};
     startAsAnn(form);
     int n = 0;
     form.engine = [&n](const std::string&) { return "answer " + std::to_string(++n); };
@@ -253,7 +253,7 @@ TEST_F(ChatWindow, ElevenLinesAreShownLearnedAndRefreshTheFillWordsAfterTheTenth
 }
 
 TEST_F(ChatWindow, FillWordsAreRecomputedFromTheConversation) {
-    TestForm form;
+    TestForm form{prompts_};
     startAsAnn(form);
     form.engine = [](const std::string&) { return "zebra zebra"; };
     for (int i = 0; i < 10; ++i) sayLine(form, "zebra zebra zebra");
@@ -262,7 +262,7 @@ TEST_F(ChatWindow, FillWordsAreRecomputedFromTheConversation) {
 }
 
 TEST_F(ChatWindow, AnEngineThatFindsNothingGivesTheGreyApology) {
-    TestForm form;
+    TestForm form{prompts_};
     startAsAnn(form);
     form.engine = [](const std::string&) { return std::string(); };
     const std::size_t before = form.bot->lines.size();
@@ -280,7 +280,7 @@ TEST_F(ChatWindow, AnEngineThatFindsNothingGivesTheGreyApology) {
 }
 
 TEST_F(ChatWindow, ASecondEngineAnswerAfterEmptyOnesIsShown) {
-    TestForm form;
+    TestForm form{prompts_};
     startAsAnn(form);
     int calls = 0;
     form.engine = [&calls](const std::string&) { return ++calls < 4 ? std::string() : "at last"; };
@@ -290,7 +290,7 @@ TEST_F(ChatWindow, ASecondEngineAnswerAfterEmptyOnesIsShown) {
 }
 
 TEST_F(ChatWindow, TheProbeIsAnsweredAtOnceAndNothingIsLearned) {
-    TestForm form;
+    TestForm form{prompts_};
     startAsAnn(form);
     form.engine = [](const std::string&) { return "never"; };
     const std::size_t before = form.bot->lines.size();
@@ -302,7 +302,7 @@ TEST_F(ChatWindow, TheProbeIsAnsweredAtOnceAndNothingIsLearned) {
 }
 
 TEST_F(ChatWindow, ABlankLineIsIgnored) {
-    TestForm form;
+    TestForm form{prompts_};
     startAsAnn(form);
     const QString greeting = shown(form);
     sayLine(form, "    ");
@@ -313,7 +313,7 @@ TEST_F(ChatWindow, ABlankLineIsIgnored) {
 }
 
 TEST_F(ChatWindow, EnterInTheInputLineSays) {
-    TestForm form;
+    TestForm form{prompts_};
     startAsAnn(form);
     form.engine = [](const std::string&) { return "yes"; };
     auto* input = child<QLineEdit>(&form, "input");
@@ -326,7 +326,7 @@ TEST_F(ChatWindow, EnterInTheInputLineSays) {
 // as blanks (the tab stays), the display shows that line rather than the pasted text, and after a
 // save the mind reloads with that whole line once: no cut line, no stray records.
 TEST_F(ChatWindow, AMultiLinePasteIsLearnedShownAndReloadedAsOneLine) {
-    TestForm form;
+    TestForm form{prompts_};
     startAsAnn(form);
     form.engine = [](const std::string&) { return "noted"; };
     const std::size_t before = form.bot->lines.size();
@@ -366,7 +366,7 @@ TEST_F(ChatWindow, ResponseDelayCountsFromTheFirstEngineCall) {
     };
     for (const Case c : {Case{true, 0, 1000}, Case{true, 300, 1000}, Case{true, 1500, 1500},
                          Case{false, 0, 0}, Case{false, 300, 300}}) {
-        TestForm form;
+        TestForm form{prompts_};
         startAsAnn(form);
         programValues().delayResponses = c.delay;
         form.engine = [this, &c](const std::string&) {
@@ -379,13 +379,13 @@ TEST_F(ChatWindow, ResponseDelayCountsFromTheFirstEngineCall) {
             << "delay " << c.delay << ", engine " << c.engineMs;
         EXPECT_TRUE(shown(form).endsWith("<Vebix> ok\n<Ann> "));
         form.hide();
-        ModalDialog::reset();
+        prompts_.resetScripts();
     }
 }
 
 // While a reply waits for its second to pass, the window paints and its menus open.
 TEST_F(ChatWindow, WindowStaysResponsiveDuringTheDelay) {
-    TestForm form;
+    TestForm form{prompts_};
     startAsAnn(form);
     programValues().delayResponses = true;
     auto* viewport = child<QTextEdit>(&form, "disp")->viewport();
@@ -433,7 +433,7 @@ TEST_F(ChatWindow, WindowStaysResponsiveDuringTheDelay) {
 }
 
 TEST_F(ChatWindow, WaitOfThreeMillisecondsOrLessOnlyHandlesPendingEvents) {
-    TestForm form;
+    TestForm form{prompts_};
     const std::uint64_t start = clock_.tickMs();
     form.waitProcessingEvents(3);
     EXPECT_EQ(clock_.tickMs(), start);
@@ -446,7 +446,7 @@ TEST_F(ChatWindow, WaitOfThreeMillisecondsOrLessOnlyHandlesPendingEvents) {
 // so here an existing mind file is loaded instead.
 TEST_F(ChatWindow, AutosaveTimerSavesAtAScoreOf180AndNotAt170) {
     {
-        TestForm first;
+        TestForm first{prompts_};
         startAsAnn(first);
         first.engine = [](const std::string&) { return "fine"; };
         sayLine(first, "make the file");
@@ -455,8 +455,8 @@ TEST_F(ChatWindow, AutosaveTimerSavesAtAScoreOf180AndNotAt170) {
     ASSERT_TRUE(QFileInfo::exists(path("Documents/Vebix.mdd")));
     const std::string saved = readBytes(path("Documents/Vebix.mdd"));
 
-    answerNamePrompt("Ann");
-    TestForm form;
+    answerNamePrompt(prompts_, "Ann");
+    TestForm form{prompts_};
     showAndLoad(form);
     form.engine = [](const std::string&) { return "sure"; };
     auto* timer = child<QTimer>(&form, "autosaveTimer");
@@ -481,13 +481,13 @@ TEST_F(ChatWindow, AutosaveTimerSavesAtAScoreOf180AndNotAt170) {
 
 TEST_F(ChatWindow, ClosingSavesOnlyWhenTheUserSpoke) {
     {
-        TestForm form;
+        TestForm form{prompts_};
         startAsAnn(form);
         form.close();
         EXPECT_FALSE(QFileInfo::exists(path("Documents/Vebix.mdd")));
     }
-    answerNamePrompt("Ann");
-    TestForm form;
+    answerNamePrompt(prompts_, "Ann");
+    TestForm form{prompts_};
     showAndLoad(form);
     form.engine = [](const std::string&) { return "bye then"; };
     sayLine(form, "goodbye");
@@ -499,7 +499,7 @@ TEST_F(ChatWindow, ClosingSavesOnlyWhenTheUserSpoke) {
 }
 
 TEST_F(ChatWindow, AnchoredControlsFollowTheWindowSize) {
-    TestForm form;
+    TestForm form{prompts_};
     showAndLoad(form);
     auto* disp = child<QTextEdit>(&form, "disp");
     auto* input = child<QLineEdit>(&form, "input");
@@ -514,7 +514,7 @@ TEST_F(ChatWindow, AnchoredControlsFollowTheWindowSize) {
 }
 
 TEST_F(ChatWindow, RestoringFromMinimisedShowsTheEndOfTheConversation) {
-    TestForm form;
+    TestForm form{prompts_};
     showAndLoad(form);
     for (int i = 0; i < 200; ++i) form.appendText(QStringLiteral("line %1\r\n").arg(i), VebixForm::textColor);
     QScrollBar* bar = child<QTextEdit>(&form, "disp")->verticalScrollBar();
@@ -526,7 +526,7 @@ TEST_F(ChatWindow, RestoringFromMinimisedShowsTheEndOfTheConversation) {
 }
 
 TEST_F(ChatWindow, DisplayPathShowsTheDocumentsFolderByItsName) {
-    VebixForm form;
+    VebixForm form{prompts_};
     struct Case {
         QString mind;
         QString shown;
@@ -546,7 +546,7 @@ TEST_F(ChatWindow, DisplayPathShowsTheDocumentsFolderByItsName) {
 
 TEST_F(ChatWindow, AnExistingMindOpensWithProbabilityOneHalf) {
     {
-        TestForm first;
+        TestForm first{prompts_};
         startAsAnn(first);
         first.engine = [](const std::string&) { return "ok"; };
         sayLine(first, "save me");
@@ -555,8 +555,8 @@ TEST_F(ChatWindow, AnExistingMindOpensWithProbabilityOneHalf) {
     int opened = 0;
     for (int run = 0; run < 40; ++run) {
         programValues().mindPath = spath("Documents/Vebix.mdd");
-        answerNamePrompt("Ann");
-        TestForm form;
+        answerNamePrompt(prompts_, "Ann");
+        TestForm form{prompts_};
         showAndLoad(form);
         const bool opens = shown(form).split('\n').size() == 4;
         EXPECT_EQ(status(form), opens ? "Vebix is waiting for your response"

@@ -39,18 +39,18 @@ int main(int argc, char** argv) {
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    vebix::Application app(argc, argv);
-    vebix::ModalDialog::setRefuseUnscripted(true);
-    vebix::MessageBox::setAutoAnswer(QMessageBox::Ok);
+    vebix::testing::ScriptedPrompts prompts_;
+    prompts_.setAutoAnswer(QMessageBox::Ok);
+    vebix::Application app(argc, argv, prompts_);
     vebix::FakeClock fake;
     vebix::ScopedClock scoped(fake);
-    vebix::prepareWindowMode(nullptr);
+    vebix::prepareWindowMode(nullptr, prompts_);
     vebix::programValues().mindPath = argv[1];
     vebix::programValues().localTag = "TAG1";
     vebix::programValues().delayResponses = false;
 
-    vebix::testing::answerNamePrompt("Sam");
-    vebix::testing::TestForm form;
+    vebix::testing::answerNamePrompt(prompts_, "Sam");
+    vebix::testing::TestForm form{prompts_};
     form.engine = [](const std::string& line) {
         return "reply to " + line.substr(line.rfind(' ') + 1);
     };
