@@ -93,7 +93,7 @@ TEST_F(ErrorNet, AnErrorInSayLeavesSayEnabledAndIsReported) {
     Settings::redirectUserSettings(QDir(tmp.path()).filePath("settings.conf"));
     systempaths::overrideDocumentsFolder(tmp.path());
     programValues() = ProgramValues{};
-    const testing::ScopedLoginName noLogin(QString());
+    const testing::ScopedLoginName noLogin{QString()};
     programValues().mindPath = (tmp.path() + "/m.mdd").toStdString();
     testing::answerNamePrompt(prompts_, "Ann");
     testing::TestForm form{prompts_};
