@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/ai/ai.h"
-#include "engine/base/clock.h"
+#include "support/fakeclock.h"
 #include "engine/base/random.h"
 
 namespace {

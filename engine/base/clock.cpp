@@ -1,5 +1,6 @@
 #include "engine/base/clock.h"
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -31,7 +32,8 @@ std::atomic<Clock*> current{&systemClock};
 
 Clock& clock() { return *current.load(); }
 
-ScopedClock::ScopedClock(Clock& replacement) : previous_(current.exchange(&replacement)) {}
-ScopedClock::~ScopedClock() { current.store(previous_); }
+Clock* replaceClock(Clock* replacement) {
+    return current.exchange(replacement ? replacement : &systemClock);
+}
 
 }  // namespace vebix

@@ -2,10 +2,11 @@
 // The one clock of the program: wall time in whole seconds since 1970 (stamps of learned lines,
 // recency, autosave) and a millisecond tick count (response delays, time-outs).
 //
-// Tests replace it with a FakeClock through ScopedClock; nothing in the program reads the system
-// clock any other way, and nothing sleeps except through sleepMs, so a test never waits for real.
+// It is process-wide on purpose: every learned line is stamped deep inside the engine, and time
+// must be steerable in tests without threading a clock through every engine call. Nothing in the
+// program reads the system clock any other way, and nothing sleeps except through sleepMs, so a
+// replaced clock governs all of it.
 
-#include <atomic>
 #include <cstdint>
 
 namespace vebix {
@@ -21,38 +22,12 @@ public:
     virtual void sleepMs(std::uint32_t ms) = 0;
 };
 
-// The clock in force (the system clock unless a test replaced it). Outside namespace vebix write
+// The clock in force (the system clock unless replaced). Outside namespace vebix write
 // vebix::clock(), since the C library has a clock() of its own.
 Clock& clock();
 
-// A clock that moves only when told to; sleepMs moves it instead of waiting.
-class FakeClock : public Clock {
-public:
-    explicit FakeClock(std::uint32_t seconds = 1700000000, std::uint64_t tick = 1000000)
-        : seconds_(seconds), tick_(tick) {}
-    std::uint32_t nowSeconds() override { return seconds_.load(); }
-    std::uint64_t tickMs() override { return tick_.load(); }
-    void sleepMs(std::uint32_t ms) override { advanceMs(ms); }
-
-    void setSeconds(std::uint32_t s) { seconds_ = s; }
-    void advanceSeconds(std::uint32_t s) { seconds_ += s; }
-    void advanceMs(std::uint64_t ms) { tick_ += ms; }
-
-private:
-    std::atomic<std::uint32_t> seconds_;
-    std::atomic<std::uint64_t> tick_;
-};
-
-// Installs a clock for the lifetime of this object, then restores the previous one.
-class ScopedClock {
-public:
-    explicit ScopedClock(Clock& replacement);
-    ~ScopedClock();
-    ScopedClock(const ScopedClock&) = delete;
-    ScopedClock& operator=(const ScopedClock&) = delete;
-
-private:
-    Clock* previous_;
-};
+// Puts replacement in force (null: the system clock again) and returns the clock that was. The
+// caller keeps replacement alive while it is in force.
+Clock* replaceClock(Clock* replacement);
 
 }  // namespace vebix

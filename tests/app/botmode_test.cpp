@@ -6,7 +6,7 @@
 #include <QFileInfo>
 
 #include "apptestsupport.h"
-#include "engine/base/clock.h"
+#include "support/fakeclock.h"
 #include "app/mind/vebixai.h"
 
 namespace vebix {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "apptestsupport.h"
-#include "engine/base/clock.h"
+#include "support/fakeclock.h"
 #include "engine/base/error.h"
 #include "app/udlp/botmode.h"
 #include "app/mind/program.h"

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/base/clock.h"
+#include "support/fakeclock.h"
 #include "engine/base/random.h"
 #include "app/udlp/linkloop.h"
 #include "app/mind/templatemind.h"

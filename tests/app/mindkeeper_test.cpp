@@ -5,7 +5,7 @@
 #include <QFileInfo>
 
 #include "apptestsupport.h"
-#include "engine/base/clock.h"
+#include "support/fakeclock.h"
 #include "engine/base/error.h"
 #include "app/mind/templatemind.h"
 

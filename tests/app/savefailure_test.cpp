@@ -17,7 +17,7 @@
 #include <string>
 
 #include "apptestsupport.h"
-#include "engine/base/clock.h"
+#include "support/fakeclock.h"
 #include "engine/base/error.h"
 #include "app/udlp/botmode.h"
 #include "app/mind/mindkeeper.h"

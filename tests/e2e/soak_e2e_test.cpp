@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/base/clock.h"
+#include "support/fakeclock.h"
 #include "engine/base/random.h"
 #include "childprocess.h"
 #include "app/udlp/linkloop.h"

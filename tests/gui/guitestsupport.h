@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "app/apptestsupport.h"
-#include "engine/base/clock.h"
+#include "support/fakeclock.h"
 #include "engine/base/random.h"
 #include "app/gui/application.h"
 #include "app/gui/usernameform.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/base/clock.h"
+#include "support/fakeclock.h"
 #include "app/mind/mindkeeper.h"
 #include "app/mind/program.h"
 

@@ -5,7 +5,7 @@
 
 #include "engine/ai/ai.h"
 #include "ai_test_util.h"
-#include "engine/base/clock.h"
+#include "support/fakeclock.h"
 #include "engine/base/random.h"
 
 using namespace vebix;

@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/base/clock.h"
+#include "support/fakeclock.h"
 #include "engine/base/random.h"
 
 using namespace vebix;
