@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <mutex>
 
 namespace vebix {
 namespace {
@@ -16,8 +15,6 @@ namespace {
 constexpr off_t kHeldByte = off_t{1} << 62;
 constexpr off_t kWritingByte = kHeldByte + 1;
 
-std::mutex g_observerMutex;
-std::function<void()> g_waitObserver;
 
 int openForLocking(const std::string& path, bool& writable) {
     int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
@@ -83,7 +80,7 @@ bool mindOpenElsewhere(const std::string& path, const std::string& ownMind) {
     return probe.hold(path) == MindLock::Outcome::HeldElsewhere;
 }
 
-MindWriteLock::MindWriteLock(const std::string& path) {
+MindWriteLock::MindWriteLock(const std::string& path, const std::function<void()>& onWait) {
     // A write through a rename replaces the file while another writer waits on the old one;
     // the waiter then locks the file that now has the name. A few rounds settle any race.
     for (int round = 0; round < 8; ++round) {
@@ -92,10 +89,7 @@ MindWriteLock::MindWriteLock(const std::string& path) {
         if (fd < 0) return;
         bool locked = lockByte(fd, kWritingByte, F_WRLCK, false);
         if (!locked && (errno == EAGAIN || errno == EACCES)) {
-            {
-                std::lock_guard<std::mutex> guard(g_observerMutex);
-                if (g_waitObserver) g_waitObserver();
-            }
+            if (onWait) onWait();
             locked = lockByte(fd, kWritingByte, F_WRLCK, true);
         }
         if (!locked) {
@@ -112,11 +106,6 @@ MindWriteLock::MindWriteLock(const std::string& path) {
 
 MindWriteLock::~MindWriteLock() {
     if (fd_ >= 0) ::close(fd_);
-}
-
-void MindWriteLock::setWaitObserver(std::function<void()> observer) {
-    std::lock_guard<std::mutex> guard(g_observerMutex);
-    g_waitObserver = std::move(observer);
 }
 
 }  // namespace vebix

@@ -49,17 +49,14 @@ bool mindOpenElsewhere(const std::string& path, const std::string& ownMind);
 // Held while one write to the mind file at path runs: the constructor waits until no other
 // writer holds the file and takes it; the destructor releases it. When no file exists at path
 // nothing is locked (a file written whole appears through a rename). Should the file be
-// replaced while waiting, the new file is locked instead.
+// replaced while waiting, the new file is locked instead. onWait, when given, is called (on the
+// waiting thread) when the lock is found taken, just before waiting.
 class MindWriteLock {
 public:
-    explicit MindWriteLock(const std::string& path);
+    explicit MindWriteLock(const std::string& path, const std::function<void()>& onWait = {});
     ~MindWriteLock();
     MindWriteLock(const MindWriteLock&) = delete;
     MindWriteLock& operator=(const MindWriteLock&) = delete;
-
-    // For tests: called (on the waiting thread) when a writer finds the lock taken, just
-    // before it waits. An empty function removes it.
-    static void setWaitObserver(std::function<void()> observer);
 
 private:
     int fd_ = -1;

@@ -132,7 +132,7 @@ std::string VebixAi::stripOwnName(std::string_view text) const {
 
 void VebixAi::saveFrom(std::size_t start) {
     // Another front end or bot mode may be writing this mind: one write at a time.
-    MindWriteLock writing(fileName);
+    MindWriteLock writing(fileName, onWriteLockWait);
     QFile existing(toQPath(fileName));
     if (!existing.exists() || existing.size() == 0) {
         // An empty file holds no header; appending to it would make a file that does not load.
@@ -144,7 +144,7 @@ void VebixAi::saveFrom(std::size_t start) {
 }
 
 void VebixAi::saveAll() {
-    MindWriteLock writing(fileName);
+    MindWriteLock writing(fileName, onWriteLockWait);
     headerWritten = false;
     writeWhole();
 }

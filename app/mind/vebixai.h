@@ -4,6 +4,7 @@
 // refuses files that are not minds or carry a version it cannot read, writes minds back (whole
 // or by appending the new lines), and offers a line for the bot to open a conversation with.
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +41,9 @@ public:
     // Rewrites the whole file (as a version 1.2 mind) through a temporary file and a rename,
     // under the mind's write lock. Fails as saveFrom does.
     virtual void saveAll();
+    // Called (on the saving thread) when a save finds another writer holding the mind's write
+    // lock, just before it waits.
+    std::function<void()> onWriteLockWait;
 
     // A line for the bot to open a conversation with user, or empty.
     std::string openingLine(std::string_view user);

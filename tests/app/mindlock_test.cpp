@@ -122,12 +122,11 @@ TEST_F(MindLockTest, ASaveWaitsForAnotherWriter) {
     const std::string before = readBytes(path("mind.mdd"));
 
     std::promise<void> waiting;
-    MindWriteLock::setWaitObserver([&] { waiting.set_value(); });
+    keeper.bot->onWriteLockWait = [&] { waiting.set_value(); };
     auto writer = std::make_unique<MindWriteLock>(spath("mind.mdd"));
     std::future<void> save = std::async(std::launch::async, [&] { keeper.bot->saveFrom(2); });
     const bool sawWait =
         waiting.get_future().wait_for(std::chrono::seconds(60)) == std::future_status::ready;
-    MindWriteLock::setWaitObserver({});
     EXPECT_TRUE(sawWait);
     EXPECT_EQ(readBytes(path("mind.mdd")), before);
     writer.reset();
