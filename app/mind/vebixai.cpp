@@ -19,33 +19,20 @@
 #include "app/mind/mindfileformat.h"
 #include "app/mind/mindlock.h"
 #include "engine/enparse/likeness.h"
+#include "engine/base/ascii.h"
+#include "engine/base/filehandle.h"
 
 namespace vebix {
 namespace {
 
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 std::string_view trimLeft(std::string_view s) {
-    while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isAsciiSpace(s.front())) s.remove_prefix(1);
     return s;
 }
 
 std::string_view trimRight(std::string_view s) {
-    while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
+    while (!s.empty() && isAsciiSpace(s.back())) s.remove_suffix(1);
     return s;
-}
-
-bool isAsciiAlnum(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-std::string asciiLower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
 }
 
 [[noreturn]] void notValid() { throw Error(std::string(mindfile::kNotValidMessage)); }
@@ -183,10 +170,7 @@ void VebixAi::writeWhole() {
 void VebixAi::appendFrom(std::size_t start) {
     const int fd = ::open(fileName.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) throw Error(saveFailure(fileName, errno));
-    struct FdCloser {
-        int fd;
-        ~FdCloser() { ::close(fd); }
-    } closer{fd};
+    const FdHandle closer(fd);
 
     struct stat st {};
     if (::fstat(fd, &st) != 0) throw Error(saveFailure(fileName, errno));
@@ -271,7 +255,7 @@ std::string VebixAi::openingLine(std::string_view user) {
 }
 
 bool VebixAi::isGreeting(std::string_view text) {
-    const std::string lower = asciiLower(text);
+    const std::string lower = lowerAscii(text);
     for (std::string_view g : kGreetings) {
         std::size_t pos = lower.find(g);
         if (pos == std::string::npos) continue;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/ai/ai.h"
+#include "engine/base/ascii.h"
 #include "engine/base/clock.h"
 #include "engine/base/random.h"
 #include "engine/enparse/likeness.h"
@@ -12,17 +13,13 @@ namespace vebix {
 namespace {
 
 bool hasAsciiAlnum(std::string_view s) {
-    return std::any_of(s.begin(), s.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-    });
+    return std::any_of(s.begin(), s.end(), [](char c) { return isAsciiAlnum(c); });
 }
 
 // The first ASCII letter (upper case) or digit of s, or 0 when it has none.
 char firstAlnumUpper(std::string_view s) {
-    for (char c : s) {
-        if (c >= 'a' && c <= 'z') return static_cast<char>(c - 'a' + 'A');
-        if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return c;
-    }
+    for (char c : s)
+        if (isAsciiAlnum(c)) return asciiUpper(c);
     return 0;
 }
 

@@ -12,16 +12,13 @@
 
 #include "engine/ai/ai.h"
 #include "engine/base/error.h"
+#include "engine/base/filehandle.h"
+#include "engine/base/lines.h"
 
 namespace vebix {
 namespace {
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 std::string_view dropBom(std::string_view line) {
     if (line.starts_with(kBom)) line.remove_prefix(kBom.size());
@@ -58,10 +55,7 @@ std::size_t Ai::loadFile(const std::string& name) {
 
     const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw Error("Unable to load AI file '" + name + "'");
-    struct FdCloser {
-        int fd;
-        ~FdCloser() { ::close(fd); }
-    } closer{fd};
+    const FdHandle closer(fd);
 
     // The whole file in one block that the line list keeps: the lines are views into it, so a
     // big mind is read at the speed of the disk and costs no copy. The file may still grow while
@@ -96,25 +90,11 @@ std::size_t Ai::loadFile(const std::string& name) {
     // Lines end at CR, LF or CR LF, as the line reader has them; a line also ends at a NUL
     // byte (what follows it on the same line is dropped).
     FlagGuard views(keepViews_, true);
-    std::size_t pos = 0;
-    std::size_t nextLf = 0;  // the first LF at or after pos (size when there is none)
-    bool lfKnown = false;
-    while (pos < size) {
-        if (!lfKnown || nextLf < pos) {
-            const void* lf = std::memchr(text.data() + pos, '\n', size - pos);
-            nextLf = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text.data()) : size;
-            lfKnown = true;
-        }
-        const void* cr = std::memchr(text.data() + pos, '\r', nextLf - pos);
-        const std::size_t end =
-            cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - text.data()) : nextLf;
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
-        if (end < size && text[end] == '\r' && pos < size && text[pos] == '\n') ++pos;
+    forEachLine(text, [&](std::string_view line) {
         if (hasNul)
             if (std::size_t nul = line.find('\0'); nul != std::string_view::npos) line = line.substr(0, nul);
         acceptLoadedLine(dropBom(line));
-    }
+    });
     finishLoading();
     return lines.size();
 }
@@ -123,20 +103,7 @@ std::size_t Ai::loadText(const std::string& name, std::string_view text, bool co
     lines.clear();
     fileName = name;
     FlagGuard views(keepViews_, !copyLines);
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find_first_of("\r\n", pos);
-        std::string_view line;
-        if (end == std::string_view::npos) {
-            line = text.substr(pos);
-            pos = text.size();
-        } else {
-            line = text.substr(pos, end - pos);
-            pos = end + 1;
-            if (text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
-        }
-        acceptLoadedLine(dropBom(line));
-    }
+    forEachLine(text, [&](std::string_view line) { acceptLoadedLine(dropBom(line)); });
     finishLoading();
     return lines.size();
 }

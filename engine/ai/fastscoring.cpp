@@ -27,6 +27,7 @@
 
 #include "engine/ai/ai.h"
 #include "engine/ai/scoringrules.h"
+#include "engine/base/ascii.h"
 #include "engine/base/random.h"
 #include "engine/enparse/likeness.h"
 #include "engine/enparse/tokenizer.h"
@@ -44,9 +45,7 @@ constexpr int kOtherStart = 26;
 int startClass(std::string_view w) {
     if (w.empty()) return kOtherStart;
     const char c = w[0];
-    if (c >= 'a' && c <= 'z') return c - 'a';
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    return kOtherStart;
+    return isAsciiLetter(c) ? asciiLower(c) - 'a' : kOtherStart;
 }
 
 // The distinct tokens of the input that can score (Words and Numbers).

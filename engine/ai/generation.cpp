@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/ai/ai.h"
+#include "engine/base/ascii.h"
 #include "engine/base/random.h"
 #include "engine/enparse/tokenizer.h"
 #include "engine/enparse/unicode.h"
@@ -26,8 +27,6 @@ bool isWordOrNumber(const Token& t) {
     return t.type == TokenType::Word || t.type == TokenType::Number;
 }
 
-char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // First occurrence of needle in hay, ASCII letters compared without case. Candidates for the
 // first byte are found with memchr (both cases of a letter), which keeps a scan of a big mind
 // near the speed of memory.
@@ -35,7 +34,7 @@ std::size_t findNoCase(std::string_view hay, std::string_view needle) {
     if (needle.empty()) return 0;
     if (needle.size() > hay.size()) return std::string_view::npos;
     const char first = asciiLower(needle[0]);
-    const char other = first >= 'a' && first <= 'z' ? static_cast<char>(first - 'a' + 'A') : first;
+    const char other = asciiUpper(first);
     const char* const begin = hay.data();
     const char* const last = begin + (hay.size() - needle.size()) + 1;  // past the last start
     auto matchesAt = [&](const char* p) {

@@ -10,6 +10,7 @@
 
 #include "engine/ai/ai.h"
 #include "engine/ai/scoringrules.h"
+#include "engine/base/ascii.h"
 #include "engine/base/random.h"
 #include "engine/enparse/likeness.h"
 #include "engine/enparse/tokenizer.h"
@@ -20,13 +21,6 @@ namespace {
 using scoring::Context;
 using scoring::saturate32;
 using scoring::storedForm;
-
-std::string asciiLower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
 
 }  // namespace
 
@@ -130,7 +124,7 @@ std::vector<Ai::Sim> Ai::scoreLines(std::string_view partnerName,
         const auto time = parseTime(m.time);
         if (!time) continue;  // an unreadable time: neither candidate nor context
 
-        Context& ctx = contexts[asciiLower(m.key)];
+        Context& ctx = contexts[lowerAscii(m.key)];
         std::uint64_t own = 0;
 
         const auto d = static_cast<std::int32_t>(referenceTime - *time);
