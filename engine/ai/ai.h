@@ -58,7 +58,7 @@ public:
         EqualNumberScore = 12,        // on top of NumberMatchScore
         TopicWordPercent = 20,
         AlikeTopicWordPercent = 6,
-        LongLineWords = 7,            // lines with this many Word tokens score x 0.7
+        LongLineWords = 7,            // lines with this many Word tokens score less (scoringrules.h)
         PauseDecayPercentPerMinute = 10,
         PauseDecayMaxMinutes = 5,
         RecentLineSeconds = 180,

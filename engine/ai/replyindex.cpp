@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "engine/ai/mindline.h"
+#include "engine/ai/scoringrules.h"
 #include "engine/base/ascii.h"
 #include "engine/enparse/tokenizer.h"
 
@@ -181,7 +182,7 @@ ReplyIndex::LineTokens ReplyIndex::tokens(std::size_t i, std::string_view text) 
             }
             pool_.push_back(id);
         }
-        pool_[start] = static_cast<std::uint32_t>(list.size()) | (words >= 7 ? kFirstBit : 0u);
+        pool_[start] = static_cast<std::uint32_t>(list.size()) | (scoring::isLongLine(words) ? kFirstBit : 0u);
         tokenStart_[i] = start;
     }
     const std::uint32_t start = tokenStart_[i];

@@ -33,7 +33,7 @@ public:
     struct LineTokens {
         const std::uint32_t* ids = nullptr;  // word ids, kBreak, each maybe with kFirstBit
         std::uint32_t count = 0;             // all tokens of the line
-        bool longLine = false;               // 7 or more Word tokens
+        bool longLine = false;               // a long line (scoring::isLongLine)
     };
 
     std::mutex mutex;
