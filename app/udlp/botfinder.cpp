@@ -197,7 +197,8 @@ std::optional<BotListEntry> BotFinder::botFromFolder(const std::string& typedFol
 
     UdlpInfo extended;
     if (loadUdlpInfo(folder, extended)) {
-        if (!mindPath.empty() && equalsIgnoringAsciiCase(extended.mind, mindPath)) return std::nullopt;
+        if (!mindPath.empty() && equalsIgnoringAsciiCase(extended.mind, mindPath))
+            return std::nullopt;
         if (!extended.botName.empty()) name = extended.botName;
         if (!extended.exePath.empty()) exePath = inFolder(extended.exePath);
     }

@@ -48,8 +48,8 @@ mode_t defaultFileMode() {
 }  // namespace
 
 std::size_t Ai::loadFile(const std::string& name) {
-    lines.clear();
-    fileName = name;
+    lines_.clear();
+    fileName_ = name;
     std::error_code ec;
     if (!std::filesystem::exists(name, ec)) return 0;
 
@@ -82,8 +82,8 @@ std::size_t Ai::loadFile(const std::string& name) {
         size += static_cast<std::size_t>(got);
     }
     const std::string_view text(block.get(), size);
-    lines.adopt(std::move(block));
-    lines.reserve(size / 64 + 16);  // about the lines of a mind; the list grows if need be
+    lines_.adopt(std::move(block));
+    lines_.reserve(size / 64 + 16);  // about the lines of a mind; the list grows if need be
     // NUL bytes are rare: only when the file holds one is each line searched for it.
     const bool hasNul = std::memchr(text.data(), '\0', size) != nullptr;
 
@@ -96,19 +96,19 @@ std::size_t Ai::loadFile(const std::string& name) {
         acceptLoadedLine(dropBom(line));
     });
     finishLoading();
-    return lines.size();
+    return lines_.size();
 }
 
-std::size_t Ai::loadText(const std::string& name, std::string_view text, bool copyLines) {
-    lines.clear();
-    fileName = name;
-    FlagGuard views(keepViews_, !copyLines);
+std::size_t Ai::loadText(const std::string& name, std::string_view text, TextLines keep) {
+    lines_.clear();
+    fileName_ = name;
+    FlagGuard views(keepViews_, keep == TextLines::Viewed);
     forEachLine(text, [&](std::string_view line) { acceptLoadedLine(dropBom(line)); });
     finishLoading();
-    return lines.size();
+    return lines_.size();
 }
 
-void Ai::saveFile(const std::string& name, bool clearModified) {
+void Ai::saveFile(const std::string& name, AfterSave after) {
     // Written beside the target and renamed over it only when complete and on disk, so that a
     // failure or a crash half-way leaves the old file as it was.
     std::string tempName = name + ".XXXXXX";
@@ -131,7 +131,7 @@ void Ai::saveFile(const std::string& name, bool clearModified) {
         ::unlink(tempName.c_str());
         throw Error("Unable to finish saving AI file '" + name + "'");
     };
-    for (std::string_view line : lines) {
+    for (std::string_view line : lines_) {
         if (std::fwrite(line.data(), 1, line.size(), file.get()) != line.size()) fail();
         if (std::fwrite("\r\n", 1, 2, file.get()) != 2) fail();
     }
@@ -151,7 +151,7 @@ void Ai::saveFile(const std::string& name, bool clearModified) {
         ::fsync(dir);
         ::close(dir);
     }
-    if (clearModified) modified = false;
+    if (after == AfterSave::ClearModified) modified_ = false;
 }
 
 }  // namespace vebix

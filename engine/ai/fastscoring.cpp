@@ -77,7 +77,7 @@ enum : std::uint8_t {
 class Query {
 public:
     Query(const Ai& ai, ReplyIndex& index, std::string_view input)
-        : ai_(ai), index_(index), tokens_(tokenize(input, true)) {
+        : ai_(ai), index_(index), tokens_(tokenize(input, Tokenize::Normalising)) {
         position_.assign(tokens_.size(), -1);
         first_.assign(tokens_.size(), 0);
         for (std::size_t p = 0; p < tokens_.size(); ++p) {
@@ -291,8 +291,8 @@ std::vector<Ai::Sim> Ai::scoreLinesIndexed(std::string_view partnerName,
 
     ReplyIndex& index = *index_;
     std::lock_guard<std::mutex> lock(index.mutex);
-    index.sync(lines);
-    const std::size_t n = lines.size();
+    index.sync(lines_);
+    const std::size_t n = lines_.size();
 
     // 1. Random chunking, drawing the generator exactly as the reference does.
     std::vector<std::uint32_t> open;
@@ -314,12 +314,12 @@ std::vector<Ai::Sim> Ai::scoreLinesIndexed(std::string_view partnerName,
         const std::uint32_t i = open[k];
         if (!index.usable(i)) continue;
         OpenLine& o = scored[k];
-        const std::string_view line = lines[i];
+        const std::string_view line = lines_[i];
         if (hasExcludeMark(line)) {
             o.excluded = true;
             continue;
         }
-        const MindLine mline = parseLine(line, false);
+        const MindLine mline = parseLine(line, AiSuffix::Keep);
         o.textOffset = static_cast<std::uint32_t>(mline.text.data() - line.data());
         o.penalty = speakerPenalty(mline.speaker);
         o.ai = mline.speaker == kAiSpeaker;
@@ -355,7 +355,7 @@ std::vector<Ai::Sim> Ai::scoreLinesIndexed(std::string_view partnerName,
         walk(contexts[index.conversation(i)], step, candidates);
     }
 
-    if (onDebug) debug(scoring::chunkedReport(n - open.size(), n));
+    if (onDebug_) debug(scoring::chunkedReport(n - open.size(), n));
     trimCandidates(candidates);
     return candidates;
 }

@@ -90,7 +90,9 @@ bool hasLetterOrDigit(std::string_view s) {
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\f' || c == '\r' || c == '\n'; }
 
-std::vector<Token> plainTokens(std::string_view text) { return tokenize(text, false).tokens(); }
+std::vector<Token> plainTokens(std::string_view text) {
+    return tokenize(text, Tokenize::Plain).tokens();
+}
 
 // Chooses the phrase length for one splice pass: 2 words, sometimes 1, sometimes 3.
 // Returns 0 when toks is too short for it.
@@ -161,12 +163,12 @@ bool Ai::findLineWithPhrase(std::string_view partnerName, const std::vector<Wc>&
     {
         // What the reply index keeps tells "<ai>" lines and lines marked "#-" without parsing.
         std::lock_guard<std::mutex> lock(index_->mutex);
-        index_->sync(lines);
-        index_->makePairSets(lines);
+        index_->sync(lines_);
+        index_->makePairSets(lines_);
         const ReplyIndex::PairSet need = ReplyIndex::pairsOf(phrase);
-        for (std::size_t i = 0; i < lines.size(); ++i) {
+        for (std::size_t i = 0; i < lines_.size(); ++i) {
             if (!index_->lendsText(i) || !index_->pairSet(i).covers(need)) continue;
-            const std::string_view text = index_->text(i, lines[i]);
+            const std::string_view text = index_->text(i, lines_[i]);
             const std::size_t pos = findNoCase(text, phrase);
             if (pos == std::string_view::npos || !boundedByBreaks(text, pos, phrase.size())) continue;
             if (!exclude.empty() && exclude.find(text) != std::string_view::npos) continue;
@@ -181,8 +183,8 @@ bool Ai::findLineWithPhrase(std::string_view partnerName, const std::vector<Wc>&
 
     for (int attempt = 0; attempt < kPickAttempts; ++attempt) {
         const std::uint32_t index = kept[rng::next() % kept.size()];
-        const std::string_view text = lineText(lines[index]);
-        std::string chosen = personalize ? personalizeText(partnerName, topicWords, index, text)
+        const std::string_view text = lineText(lines_[index]);
+        std::string chosen = personalize_ ? personalizeText(partnerName, topicWords, index, text)
                                          : std::string(text);
         // Personalising may have replaced a name the phrase held.
         const std::size_t pos = findNoCase(chosen, phrase);

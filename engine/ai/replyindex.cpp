@@ -156,7 +156,7 @@ std::uint32_t ReplyIndex::wordId(std::uint16_t type, std::string_view text) {
 
 ReplyIndex::LineTokens ReplyIndex::tokens(std::size_t i, std::string_view text) {
     if (tokenStart_[i] == kNone) {
-        const TokenList list = tokenize(text, true);
+        const TokenList list = tokenize(text, Tokenize::Normalising);
         const auto start = static_cast<std::uint32_t>(pool_.size());
         pool_.push_back(0);
         std::size_t words = 0;
@@ -182,7 +182,8 @@ ReplyIndex::LineTokens ReplyIndex::tokens(std::size_t i, std::string_view text) 
             }
             pool_.push_back(id);
         }
-        pool_[start] = static_cast<std::uint32_t>(list.size()) | (scoring::isLongLine(words) ? kFirstBit : 0u);
+        pool_[start] = static_cast<std::uint32_t>(list.size()) |
+                       (scoring::isLongLine(words) ? kFirstBit : 0u);
         tokenStart_[i] = start;
     }
     const std::uint32_t start = tokenStart_[i];

@@ -38,7 +38,7 @@ std::string formatChunkedPercent(double percent) {
 }
 
 std::string_view Ai::candidateText(std::uint32_t index, std::uint32_t offset) const {
-    std::string_view line = lines[index];
+    std::string_view line = lines_[index];
     return offset <= line.size() ? line.substr(offset) : std::string_view();
 }
 
@@ -48,8 +48,9 @@ void Ai::trimCandidates(std::vector<Sim>& candidates) {
 }
 
 std::uint64_t Ai::tokenRunScore(const Token* a, std::size_t aCount, const TokenList& b,
-                                bool seen) const {
+                                RunToken start) const {
     if (aCount == 0) return 0;
+    const bool seen = start == RunToken::SeenBefore;
     std::uint64_t total = 0;
     for (const Token& bt : b) {
         // bt stays fixed while the run walks along a.
@@ -87,7 +88,7 @@ std::uint64_t Ai::phraseMatchScore(const TokenList& lineTokens,
     for (std::size_t k = 0; k < a.size(); ++k) {
         bool seen = !earlier.emplace(a[k].type, a[k].text()).second;
         // A token met before adds nothing, so its runs need not be walked.
-        if (!seen) total += tokenRunScore(&a[k], a.size() - k, b, false);
+        if (!seen) total += tokenRunScore(&a[k], a.size() - k, b, RunToken::FirstOfItsKind);
     }
     return total;
 }
@@ -96,10 +97,10 @@ std::vector<Ai::Sim> Ai::scoreLines(std::string_view partnerName,
                                     const std::vector<Wc>& topicWords,
                                     std::string_view conversationKey, std::string_view input,
                                     std::uint32_t referenceTime) const {
-    const TokenList inputTokens = tokenize(input, true);
+    const TokenList inputTokens = tokenize(input, Tokenize::Normalising);
     const std::string key = storedForm(conversationKey);
     const std::string partner = storedForm(partnerName);
-    const std::size_t n = lines.size();
+    const std::size_t n = lines_.size();
     scoring::Chunking chunking(n);
     std::uint64_t chunked = 0;
     std::unordered_map<std::string, Context> contexts;
@@ -107,7 +108,7 @@ std::vector<Ai::Sim> Ai::scoreLines(std::string_view partnerName,
     candidates.reserve(MaxCandidatesBuilding);
 
     for (std::size_t i = 0; i < n; ++i) {
-        const std::string_view line = lines[i];
+        const std::string_view line = lines_[i];
         bool skip = hasExcludeMark(line);
         if (chunking.skipsNext()) {
             skip = true;
@@ -116,7 +117,7 @@ std::vector<Ai::Sim> Ai::scoreLines(std::string_view partnerName,
 
         const auto offset = textOffset(line);
         if (!offset) continue;
-        const MindLine m = parseLine(line, false);
+        const MindLine m = parseLine(line, AiSuffix::Keep);
         const auto time = parseTime(m.time);
         if (!time) continue;  // an unreadable time: neither candidate nor context
 
@@ -127,7 +128,7 @@ std::vector<Ai::Sim> Ai::scoreLines(std::string_view partnerName,
         step.own = recencyBonus(referenceTime, *time);
         if (!skip) {
             step.own += conversationBonus(m, key, partner);
-            const TokenList lineTokens = tokenize(m.text, true);
+            const TokenList lineTokens = tokenize(m.text, Tokenize::Normalising);
             step.own += phraseMatchScore(lineTokens, inputTokens);
             for (const Wc& w : topicWords) {
                 for (const Token& t : lineTokens) {
@@ -149,7 +150,7 @@ std::vector<Ai::Sim> Ai::scoreLines(std::string_view partnerName,
         walk(contexts[lowerAscii(m.key)], step, candidates);
     }
 
-    if (onDebug) debug(scoring::chunkedReport(chunked, n));
+    if (onDebug_) debug(scoring::chunkedReport(chunked, n));
     trimCandidates(candidates);
     return candidates;
 }

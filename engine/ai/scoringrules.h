@@ -31,8 +31,8 @@ public:
             --left_;
             return true;
         }
-        if (lineCount_ <= static_cast<std::size_t>(Ai::ChunkingMinLines) || (rng::next() & 127) != 0)
-            return false;
+        if (lineCount_ <= static_cast<std::size_t>(Ai::ChunkingMinLines)) return false;
+        if ((rng::next() & 127) != 0) return false;
         left_ = rng::next() % 40 + lineCount_ / Ai::ChunkingLinesPerStep;
         return true;
     }

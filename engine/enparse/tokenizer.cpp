@@ -79,8 +79,13 @@ private:
 
 class Tokenizer {
 public:
-    Tokenizer(std::string_view text, bool normalising, bool expand)
-        : scan_(text), normalising_(normalising), expand_(expand) {}
+    // Slang::Keep leaves slang words and contractions as they are (normalising mode only).
+    enum class Slang { Expand, Keep };
+
+    Tokenizer(std::string_view text, Tokenize mode, Slang slang)
+        : scan_(text),
+          normalising_(mode == Tokenize::Normalising),
+          expand_(slang == Slang::Expand) {}
 
     TokenList run() {
         for (;;) {
@@ -292,13 +297,15 @@ private:
 
 }  // namespace
 
-TokenList tokenize(std::string_view text, bool normalising) {
-    return Tokenizer(text, normalising, true).run();
+TokenList tokenize(std::string_view text, Tokenize mode) {
+    return Tokenizer(text, mode, Tokenizer::Slang::Expand).run();
 }
 
 namespace detail {
 
-TokenList tokenizeUnexpanded(std::string_view text) { return Tokenizer(text, true, false).run(); }
+TokenList tokenizeUnexpanded(std::string_view text) {
+    return Tokenizer(text, Tokenize::Normalising, Tokenizer::Slang::Keep).run();
+}
 
 std::size_t appendPieces(TokenList& list, std::string_view text, std::uint16_t type) {
     std::size_t pieces = 0;
