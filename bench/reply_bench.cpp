@@ -36,7 +36,7 @@ vebix::Ai* mind(int lines) {
     const std::string path = mindPath(lines);
     if (!std::filesystem::exists(path)) return nullptr;
     auto ai = std::make_unique<vebix::Ai>();
-    ai->name = "Benchbot";
+    ai->setName("Benchbot");
     ai->loadFile(path);
     ai->calcFillWords();
     return (minds[lines] = std::move(ai)).get();
@@ -44,7 +44,7 @@ vebix::Ai* mind(int lines) {
 
 // A minute after the newest line, as when a user talks to the mind just loaded.
 std::uint32_t replyTime(const vebix::Ai& ai) {
-    auto t = vebix::parseTime(vebix::parseLine(ai.lines.back(), false).time);
+    auto t = vebix::parseTime(vebix::parseLine(ai.lines().back(), vebix::AiSuffix::Keep).time);
     return t ? *t + 60 : 0;
 }
 

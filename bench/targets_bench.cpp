@@ -142,14 +142,14 @@ std::unique_ptr<vebix::Ai> loadMind(int lines) {
         std::exit(2);
     }
     auto ai = std::make_unique<vebix::Ai>();
-    ai->name = "Benchbot";
+    ai->setName("Benchbot");
     ai->loadFile(path);
     ai->calcFillWords();
     return ai;
 }
 
 std::uint32_t replyTime(const vebix::Ai& ai) {
-    auto t = vebix::parseTime(vebix::parseLine(ai.lines.back(), false).time);
+    auto t = vebix::parseTime(vebix::parseLine(ai.lines().back(), vebix::AiSuffix::Keep).time);
     return t ? *t + 60 : 0;
 }
 

@@ -40,7 +40,7 @@ const Corpus& corpus() {
         }
         // Neighbouring words of each line, as the engine compares a word with its candidates.
         for (const auto& line : out.lines) {
-            const vebix::TokenList tokens = vebix::tokenize(line, true);
+            const vebix::TokenList tokens = vebix::tokenize(line, vebix::Tokenize::Normalising);
             for (std::size_t i = 1; i < tokens.size(); ++i) {
                 if (tokens[i - 1].type == vebix::TokenType::Word &&
                     tokens[i].type == vebix::TokenType::Word) {
@@ -54,12 +54,12 @@ const Corpus& corpus() {
     return c;
 }
 
-void tokenizeCorpus(benchmark::State& state, bool normalising) {
+void tokenizeCorpus(benchmark::State& state, vebix::Tokenize mode) {
     const Corpus& c = corpus();
     std::size_t tokens = 0;
     for (auto _ : state) {
         for (const auto& line : c.lines) {
-            const vebix::TokenList list = vebix::tokenize(line, normalising);
+            const vebix::TokenList list = vebix::tokenize(line, mode);
             tokens += list.size();
             benchmark::DoNotOptimize(list.tokens().data());
         }
@@ -71,8 +71,10 @@ void tokenizeCorpus(benchmark::State& state, bool normalising) {
         static_cast<double>(tokens) / static_cast<double>(state.iterations() * c.lines.size());
 }
 
-void BM_TokenizePlain(benchmark::State& state) { tokenizeCorpus(state, false); }
-void BM_TokenizeNormalising(benchmark::State& state) { tokenizeCorpus(state, true); }
+void BM_TokenizePlain(benchmark::State& state) { tokenizeCorpus(state, vebix::Tokenize::Plain); }
+void BM_TokenizeNormalising(benchmark::State& state) {
+    tokenizeCorpus(state, vebix::Tokenize::Normalising);
+}
 
 void BM_WordsAlike(benchmark::State& state) {
     const Corpus& c = corpus();

@@ -34,7 +34,7 @@ Loaded capture(vebix::VebixAi& ai, bool ok, std::string error) {
     l.error = std::move(error);
     l.botName = ai.botName;
     l.headerLines = ai.headerLines;
-    l.lines.assign(ai.lines.begin(), ai.lines.end());
+    l.lines.assign(ai.lines().begin(), ai.lines().end());
     return l;
 }
 
@@ -61,7 +61,8 @@ const QTemporaryDir& folder() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
 
-    const Loaded fromText = load([&](vebix::VebixAi& ai) { ai.loadText("fuzz.mdd", text, true); });
+    const Loaded fromText =
+        load([&](vebix::VebixAi& ai) { ai.loadText("fuzz.mdd", text, vebix::TextLines::Copied); });
 
     const int fd = ::memfd_create("mind", 0);
     if (fd < 0) std::abort();
@@ -92,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string path = QDir(folder().path()).filePath("m.mdd").toStdString();
         {
             vebix::VebixAi ai;
-            ai.fileName = path;
+            ai.setFileName(path);
             ai.botName = fromFile.botName;
             ai.headerLines = fromFile.headerLines;
             for (const std::string& l : fromFile.lines) ai.appendLine(l);

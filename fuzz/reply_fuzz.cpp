@@ -53,8 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vebix::FakeClock fake(now);
     vebix::ScopedClock scoped(fake);
     vebix::Ai ai;
-    ai.loadText("fuzz", mind, true);
-    ai.name = "Bot";
+    ai.loadText("fuzz", mind, vebix::TextLines::Copied);
+    ai.setName("Bot");
     ai.calcFillWords();
 
     vebix::rng::seed(seed);

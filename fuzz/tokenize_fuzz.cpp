@@ -9,8 +9,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    for (bool normalising : {false, true}) {
-        vebix::TokenList tokens = vebix::tokenize(text, normalising);
+    for (vebix::Tokenize mode : {vebix::Tokenize::Plain, vebix::Tokenize::Normalising}) {
+        const bool normalising = mode == vebix::Tokenize::Normalising;
+        vebix::TokenList tokens = vebix::tokenize(text, mode);
         unsigned sum = 0;
         for (const vebix::Token& t : tokens) {
             for (char c : t.text()) sum += static_cast<unsigned char>(c);

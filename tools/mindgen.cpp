@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "engine/base/ascii.h"
+
 namespace vebix::mindgen {
 namespace {
 
@@ -83,10 +85,10 @@ std::string varied(const std::string& text, Random& random) {
     std::string out = text;
     switch (random.below(4)) {
     case 0:
-        if (out[0] >= 'a' && out[0] <= 'z')
-            out[0] = static_cast<char>(out[0] - 'a' + 'A');
-        else if (out[0] >= 'A' && out[0] <= 'Z')
-            out[0] = static_cast<char>(out[0] - 'A' + 'a');
+        if (isAsciiLowerLetter(out[0]))
+            out[0] = asciiUpper(out[0]);
+        else if (isAsciiUpper(out[0]))
+            out[0] = asciiLower(out[0]);
         else
             out = "so " + out;
         break;

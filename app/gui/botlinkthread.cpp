@@ -5,15 +5,9 @@
 #include "app/mind/program.h"
 #include "app/gui/prompts.h"
 #include "app/gui/windowthread.h"
+#include "app/platform/qtext.h"
 
 namespace vebix {
-namespace {
-
-QString fromUtf8(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-}  // namespace
 
 VebixForm::BotLinkThread::BotLinkThread(VebixForm* mainForm, std::shared_ptr<VebixAi> engine,
                                         const LinkBot& linkBot, const UdlpInfo& ownInfo)

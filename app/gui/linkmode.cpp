@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "engine/base/ascii.h"
 #include "app/mind/program.h"
 #include "app/udlp/udlpinfo.h"
 #include "app/gui/botlinkthread.h"
@@ -20,15 +21,6 @@ namespace vebix {
 namespace {
 
 const QString kUdlpCaption = QStringLiteral("UDLP");
-
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "engine/base/ascii.h"
 #include "app/platform/filewrite.h"
 #include "app/mind/mindlock.h"
 #include "app/mind/program.h"
@@ -21,8 +22,7 @@ namespace {
 bool holdsLetterOrDigit(const QString& text) {
     for (QChar c : text) {
         const char16_t u = c.unicode();
-        if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9'))
-            return true;
+        if (u < 0x80 && isAsciiAlnum(static_cast<char>(u))) return true;
     }
     return false;
 }

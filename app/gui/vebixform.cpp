@@ -19,6 +19,7 @@
 #include "engine/ai/mindline.h"
 #include "engine/base/clock.h"
 #include "engine/base/random.h"
+#include "engine/base/ascii.h"
 #include "app/udlp/botmode.h"
 #include "app/platform/filewrite.h"
 #include "app/mind/program.h"
@@ -32,6 +33,7 @@
 #include "app/gui/prompts.h"
 #include "app/gui/savenotice.h"
 #include "app/gui/usernameform.h"
+#include "app/platform/qtext.h"
 
 namespace vebix {
 namespace {
@@ -47,19 +49,6 @@ std::string trimmed(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
-bool startsWithIgnoringAsciiCase(const std::string& text, const std::string& prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
-        if (lower(static_cast<unsigned char>(text[i])) != lower(static_cast<unsigned char>(prefix[i])))
-            return false;
-    }
-    return true;
-}
-
-QString fromUtf8(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 }  // namespace
 

@@ -39,18 +39,18 @@ bool MindKeeper::loadMind(const std::string& newBotName, bool useTemplate, bool 
             loaded = true;
             lastSaveTime = lastLineTime;
             bot->loadFile(values.mindPath);
-            savedCount = static_cast<std::uint32_t>(bot->lines.size());
+            savedCount = static_cast<std::uint32_t>(bot->lines().size());
         } else {
             if (useTemplate) {
-                bot->loadText(values.mindPath, templateMindText(), false);
+                bot->loadText(values.mindPath, templateMindText(), TextLines::Viewed);
             } else {
                 bot->botName = newBotName;
-                bot->loadText(values.mindPath, {}, false);
+                bot->loadText(values.mindPath, {}, TextLines::Viewed);
             }
             if (!newBotName.empty()) bot->botName = newBotName;
             if (isNew) {
                 bot->saveAll();
-                savedCount = static_cast<std::uint32_t>(bot->lines.size());
+                savedCount = static_cast<std::uint32_t>(bot->lines().size());
                 keepHolding();
             }
         }
@@ -63,7 +63,7 @@ bool MindKeeper::loadMind(const std::string& newBotName, bool useTemplate, bool 
     }
 
     bot->calcFillWords();
-    bot->name = bot->botName;
+    bot->setName(bot->botName);
 
     if (onScreen && !greetAfterLoad(loaded)) return false;
     return loaded;
@@ -106,17 +106,17 @@ void MindKeeper::saveNow() {
 void MindKeeper::saveAs(const std::string& path) {
     if (!bot) return;
     const std::string full = fullPath(path);
-    const std::string previous = bot->fileName;
-    bot->fileName = full;
+    const std::string previous = bot->fileName();
+    bot->setFileName(full);
     try {
         bot->saveAll();
     } catch (...) {
-        bot->fileName = previous;
+        bot->setFileName(previous);
         throw;
     }
     programValues().mindPath = full;
     saveRequested = false;
-    savedCount = static_cast<std::uint32_t>(bot->lines.size());
+    savedCount = static_cast<std::uint32_t>(bot->lines().size());
     lastSaveTime = clock().nowSeconds();
     // The mind now lives in the new file: that is the one held open.
     keepHolding();
@@ -133,22 +133,22 @@ void MindKeeper::discardMind() {
 void MindKeeper::saveNewLines() {
     bot->saveFrom(savedCount);
     saveRequested = false;
-    savedCount = static_cast<std::uint32_t>(bot->lines.size());
+    savedCount = static_cast<std::uint32_t>(bot->lines().size());
     keepHolding();
 }
 
 void MindKeeper::keepHolding() {
-    if (holdMindOpen && bot) mindLock_.hold(bot->fileName);
+    if (holdMindOpen && bot) mindLock_.hold(bot->fileName());
 }
 
 bool MindKeeper::isBotLoaded() const { return bot && !bot->botName.empty(); }
 
 bool MindKeeper::hasUnsavedLines() const {
-    return bot && savedCount != bot->lines.size();
+    return bot && savedCount != bot->lines().size();
 }
 
 std::size_t MindKeeper::unsavedLineCount() const {
-    return bot && bot->lines.size() > savedCount ? bot->lines.size() - savedCount : 0;
+    return bot && bot->lines().size() > savedCount ? bot->lines().size() - savedCount : 0;
 }
 
 }  // namespace vebix

@@ -19,33 +19,20 @@
 #include "app/mind/mindfileformat.h"
 #include "app/mind/mindlock.h"
 #include "engine/enparse/likeness.h"
+#include "engine/base/ascii.h"
+#include "engine/base/filehandle.h"
 
 namespace vebix {
 namespace {
 
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 std::string_view trimLeft(std::string_view s) {
-    while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isAsciiSpace(s.front())) s.remove_prefix(1);
     return s;
 }
 
 std::string_view trimRight(std::string_view s) {
-    while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
+    while (!s.empty() && isAsciiSpace(s.back())) s.remove_suffix(1);
     return s;
-}
-
-bool isAsciiAlnum(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-std::string asciiLower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
 }
 
 [[noreturn]] void notValid() { throw Error(std::string(mindfile::kNotValidMessage)); }
@@ -132,8 +119,8 @@ std::string VebixAi::stripOwnName(std::string_view text) const {
 
 void VebixAi::saveFrom(std::size_t start) {
     // Another front end or bot mode may be writing this mind: one write at a time.
-    MindWriteLock writing(fileName, onWriteLockWait);
-    QFile existing(toQPath(fileName));
+    MindWriteLock writing(fileName(), onWriteLockWait);
+    QFile existing(toQPath(fileName()));
     if (!existing.exists() || existing.size() == 0) {
         // An empty file holds no header; appending to it would make a file that does not load.
         headerWritten = false;
@@ -144,14 +131,14 @@ void VebixAi::saveFrom(std::size_t start) {
 }
 
 void VebixAi::saveAll() {
-    MindWriteLock writing(fileName, onWriteLockWait);
+    MindWriteLock writing(fileName(), onWriteLockWait);
     headerWritten = false;
     writeWhole();
 }
 
 void VebixAi::writeWhole() {
     writeWholeFile(
-        toQPath(fileName),
+        toQPath(fileName()),
         [this](const ByteSink& sink) {
             if (!headerWritten) {
                 version = std::string(mindfile::kCurrentVersion);
@@ -171,40 +158,37 @@ void VebixAi::writeWhole() {
                 }
                 sink(mindfile::kLineEnd);
             }
-            for (std::string_view line : lines) {
+            for (std::string_view line : lines()) {
                 sink(line);
                 sink(mindfile::kLineEnd);
             }
         },
-        saveFailure(fileName));
+        saveFailure(fileName()));
     headerWritten = true;
 }
 
 void VebixAi::appendFrom(std::size_t start) {
-    const int fd = ::open(fileName.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) throw Error(saveFailure(fileName, errno));
-    struct FdCloser {
-        int fd;
-        ~FdCloser() { ::close(fd); }
-    } closer{fd};
+    const int fd = ::open(fileName().c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) throw Error(saveFailure(fileName(), errno));
+    const FdHandle closer(fd);
 
     struct stat st {};
-    if (::fstat(fd, &st) != 0) throw Error(saveFailure(fileName, errno));
+    if (::fstat(fd, &st) != 0) throw Error(saveFailure(fileName(), errno));
     const off_t size = st.st_size;
 
     std::string block;
     if (size > 0) {
         char last = 0;
-        if (::pread(fd, &last, 1, size - 1) != 1) throw Error(saveFailure(fileName, errno));
+        if (::pread(fd, &last, 1, size - 1) != 1) throw Error(saveFailure(fileName(), errno));
         // A last line without a line end would otherwise run together with the first new one.
         if (last != '\n' && last != '\r') block += mindfile::kLineEnd;
     }
     std::size_t bytes = block.size();
-    for (std::size_t i = start; i < lines.size(); ++i)
-        bytes += lines[i].size() + mindfile::kLineEnd.size();
+    for (std::size_t i = start; i < lines().size(); ++i)
+        bytes += lines()[i].size() + mindfile::kLineEnd.size();
     block.reserve(bytes);
-    for (std::size_t i = start; i < lines.size(); ++i) {
-        block += lines[i];
+    for (std::size_t i = start; i < lines().size(); ++i) {
+        block += lines()[i];
         block += mindfile::kLineEnd;
     }
     headerWritten = true;
@@ -222,7 +206,7 @@ void VebixAi::appendFrom(std::size_t start) {
         if (::ftruncate(fd, size) != 0) {
             // Nothing more can be done; the error below still reports the failed save.
         }
-        throw Error(saveFailure(fileName, error));
+        throw Error(saveFailure(fileName(), error));
     };
     std::size_t done = 0;
     while (done < block.size()) {
@@ -239,9 +223,9 @@ void VebixAi::appendFrom(std::size_t start) {
 std::string VebixAi::openingLine(std::string_view user) {
     std::uint32_t previous = 0;
     std::string chosen;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        std::string_view line = lines[i];
-        MindLine parsed = parseLine(line, true);
+    for (std::size_t i = 0; i < lines().size(); ++i) {
+        std::string_view line = lines()[i];
+        MindLine parsed = parseLine(line, AiSuffix::Strip);
         std::optional<std::uint32_t> time = parseTime(parsed.time);
         // A line whose time does not read is left out; it stays in the mind as it is.
         if (!time) continue;
@@ -271,7 +255,7 @@ std::string VebixAi::openingLine(std::string_view user) {
 }
 
 bool VebixAi::isGreeting(std::string_view text) {
-    const std::string lower = asciiLower(text);
+    const std::string lower = lowerAscii(text);
     for (std::string_view g : kGreetings) {
         std::size_t pos = lower.find(g);
         if (pos == std::string::npos) continue;

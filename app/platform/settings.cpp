@@ -6,6 +6,7 @@
 #include <array>
 
 #include "engine/base/error.h"
+#include "app/platform/qtext.h"
 
 namespace vebix {
 namespace {
@@ -21,10 +22,6 @@ constexpr const char* kOrganisation = "Vebix";
 QString& redirectedPath() {
     static QString path;
     return path;
-}
-
-QString fromUtf8(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
 std::optional<std::uint32_t> parseDecimal(const QString& text) {

@@ -10,6 +10,8 @@
 #include <memory>
 
 #include "engine/base/error.h"
+#include "engine/base/ascii.h"
+#include "engine/base/filehandle.h"
 #include "app/platform/filewrite.h"
 #include "app/mind/program.h"
 #include "app/platform/settings.h"
@@ -23,33 +25,10 @@ constexpr std::uint32_t kBackslashMix = 0x265F9A98u;
 constexpr unsigned kEntriesPerPump = 20;
 constexpr unsigned kSupportedVersion = 2 * 256 + 0;
 
-char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool isAsciiSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (asciiLower(a[i]) != asciiLower(b[i])) return false;
-    return true;
-}
-
-int compareIgnoringCase(std::string_view a, std::string_view b) {
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const auto x = static_cast<unsigned char>(asciiLower(a[i]));
-        const auto y = static_cast<unsigned char>(asciiLower(b[i]));
-        if (x != y) return x < y ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
 bool containsIgnoringCase(std::string_view text, std::string_view part) {
     if (part.size() > text.size()) return false;
     for (std::size_t i = 0; i + part.size() <= text.size(); ++i)
-        if (equalsIgnoringCase(text.substr(i, part.size()), part)) return true;
+        if (equalsIgnoringAsciiCase(text.substr(i, part.size()), part)) return true;
     return false;
 }
 
@@ -78,9 +57,6 @@ bool holdsFile(const std::string& folder, std::string_view fileName) {
     return QFileInfo(toQPath(joinPath(folder, fileName))).isFile();
 }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 std::optional<std::string> existingFolder(const std::optional<std::string>& folder) {
     if (!folder || folder->empty() || !QFileInfo(toQPath(*folder)).isDir()) return std::nullopt;
@@ -90,13 +66,13 @@ std::optional<std::string> existingFolder(const std::optional<std::string>& fold
 }  // namespace
 
 bool botEntryLess(const BotListEntry& a, const BotListEntry& b) {
-    const int byName = compareIgnoringCase(a.name, b.name);
+    const int byName = compareIgnoringAsciiCase(a.name, b.name);
     if (byName != 0) return byName < 0;
-    return compareIgnoringCase(a.folder, b.folder) < 0;
+    return compareIgnoringAsciiCase(a.folder, b.folder) < 0;
 }
 
 bool botEntryEqual(const BotListEntry& a, const BotListEntry& b) {
-    return equalsIgnoringCase(a.name, b.name);
+    return equalsIgnoringAsciiCase(a.name, b.name);
 }
 
 std::string trimmedText(std::string_view text) {
@@ -112,9 +88,7 @@ std::string escapeLinkBotName(std::string_view trimmedName) {
     out.reserve(trimmedName.size());
     for (char c : trimmedName) {
         const auto byte = static_cast<unsigned char>(c);
-        const bool alnum = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-                           (byte >= '0' && byte <= '9');
-        if (alnum || kKept.find(c) != std::string_view::npos) {
+        if (isAsciiAlnum(c) || kKept.find(c) != std::string_view::npos) {
             out += c;
         } else {
             out += '%';
@@ -169,7 +143,7 @@ std::optional<std::string> botFolderProblem(std::string_view folderText) {
 
 const BotListEntry* BotFinder::findByFolder(std::string_view folder) const {
     for (const BotListEntry& entry : entries_)
-        if (equalsIgnoringCase(entry.folder, folder)) return &entry;
+        if (equalsIgnoringAsciiCase(entry.folder, folder)) return &entry;
     return nullptr;
 }
 
@@ -185,7 +159,7 @@ std::optional<BotListEntry> BotFinder::botFromFolder(const std::string& typedFol
     const std::string& mindPath = programValues().mindPath;
     const std::string ownFolder = mindFolder(mindPath);
     if (!ownFolder.empty() &&
-        equalsIgnoringCase(withoutTrailingSlashes(folder), withoutTrailingSlashes(ownFolder)))
+        equalsIgnoringAsciiCase(withoutTrailingSlashes(folder), withoutTrailingSlashes(ownFolder)))
         return std::nullopt;
 
     if (const BotListEntry* listed = findByFolder(folder)) {
@@ -201,7 +175,7 @@ std::optional<BotListEntry> BotFinder::botFromFolder(const std::string& typedFol
     std::string name;
     if (holdsFile(folder, udlp::kBasicFileName)) {
         const std::string path = joinPath(folder, udlp::kBasicFileName);
-        std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+        FilePtr file(std::fopen(path.c_str(), "rb"));
         if (!file) throw Error("Unable to read UDLP info file '" + path + "'");
         UdlpInfo header;
         if (readUdlpHeader(file.get(), header) == kSupportedVersion) {
@@ -213,7 +187,8 @@ std::optional<BotListEntry> BotFinder::botFromFolder(const std::string& typedFol
 
     UdlpInfo extended;
     if (loadUdlpInfo(folder, extended)) {
-        if (!mindPath.empty() && equalsIgnoringCase(extended.mind, mindPath)) return std::nullopt;
+        if (!mindPath.empty() && equalsIgnoringAsciiCase(extended.mind, mindPath))
+            return std::nullopt;
         if (!extended.botName.empty()) name = extended.botName;
         if (!extended.exePath.empty()) exePath = inFolder(extended.exePath);
     }

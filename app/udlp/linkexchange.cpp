@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/base/error.h"
+#include "engine/base/lines.h"
 #include "app/udlp/chatmsgformat.h"
 #include "app/platform/filewrite.h"
 #include "engine/myfile/process.h"
@@ -16,18 +17,7 @@ namespace {
 
 std::vector<std::string_view> splitLines(std::string_view text) {
     std::vector<std::string_view> lines;
-    std::size_t start = 0, i = 0;
-    while (i < text.size()) {
-        char c = text[i];
-        if (c == '\r' || c == '\n') {
-            lines.push_back(text.substr(start, i - start));
-            i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
-            start = i;
-        } else {
-            ++i;
-        }
-    }
-    if (start < text.size()) lines.push_back(text.substr(start));
+    forEachLine(text, [&](std::string_view line) { lines.push_back(line); });
     return lines;
 }
 

@@ -12,6 +12,8 @@
 #include "app/platform/systempaths.h"
 #include "app/udlp/udlpformat.h"
 #include "engine/myfile/readline.h"
+#include "engine/base/ascii.h"
+#include "engine/base/filehandle.h"
 
 namespace vebix {
 namespace {
@@ -34,22 +36,12 @@ std::uint8_t parseVersionPart(const std::string& text) {
     return static_cast<std::uint8_t>(value);
 }
 
-std::string asciiLower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 }  // namespace
 
 bool parseUdlpFlag(const std::string& value) {
     if (value == "0") return false;
-    const std::string lower = asciiLower(value);
+    const std::string lower = lowerAscii(value);
     return lower != "false" && lower != "no";
 }
 
@@ -88,7 +80,7 @@ bool loadUdlpInfo(const std::string& folder, UdlpInfo& info) {
     QFileInfo fileInfo(path);
     if (!fileInfo.exists()) return false;
     const std::string pathBytes = fromQPath(path);
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(pathBytes.c_str(), "rb"));
+    FilePtr file(std::fopen(pathBytes.c_str(), "rb"));
     if (!file) throw Error("Unable to read UDLP info file '" + pathBytes + "'");
     info = readUdlpInfo(file.get());
     info.infoPath = pathBytes;

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/ai/linestore.h"
@@ -24,6 +25,14 @@ namespace vebix {
 
 inline constexpr std::string_view kEngineVersion = "1.7.5";
 inline constexpr std::string_view kDefaultDataFileName = "aimain.dat";
+
+// How Ai::loadText keeps the lines: copied into the mind, or as views into the caller's text.
+enum class TextLines { Copied, Viewed };
+// Whether a successful Ai::saveFile clears the modified flag.
+enum class AfterSave { ClearModified, KeepModified };
+// Whether the token a run starts at has been met before in its list (its runs then add
+// nothing, though they are still walked).
+enum class RunToken { FirstOfItsKind, SeenBefore };
 
 class Ai {
 public:
@@ -58,7 +67,7 @@ public:
         EqualNumberScore = 12,        // on top of NumberMatchScore
         TopicWordPercent = 20,
         AlikeTopicWordPercent = 6,
-        LongLineWords = 7,            // lines with this many Word tokens score x 0.7
+        LongLineWords = 7,            // lines with this many Word tokens score less
         PauseDecayPercentPerMinute = 10,
         PauseDecayMaxMinutes = 5,
         RecentLineSeconds = 180,
@@ -82,14 +91,30 @@ public:
     Ai(const Ai&) = delete;
     Ai& operator=(const Ai&) = delete;
 
-    // ---- fields --------------------------------------------------------------------------
-    std::string name;                 // the engine's own name, for personalisation
-    LineStore lines;                  // the mind, oldest first
-    bool modified = false;            // set by learning, cleared by a save that asks for it
-    bool personalize = true;          // pass replies taken from the mind through personalizeText
-    std::vector<std::string> fillWords;  // the most frequent recent words, at most 30
-    std::string fileName;             // where the mind was loaded from or is to be saved
-    std::function<void(std::string_view)> onDebug;  // optional diagnostics sink
+    // ---- state ---------------------------------------------------------------------------
+    // The engine's own name, for personalisation.
+    const std::string& name() const { return name_; }
+    void setName(std::string name) { name_ = std::move(name); }
+    // The mind, oldest first. It changes only through learning and loading.
+    const LineStore& lines() const { return lines_; }
+    // Replaces the mind by these lines, kept exactly as given (no line-end bytes replaced, empty
+    // lines kept), without touching modified: for building a mind piece by piece.
+    void setLines(const std::vector<std::string>& lines);
+    // Set by learning, cleared by a save that asks for it.
+    bool modified() const { return modified_; }
+    void setModified(bool modified) { modified_ = modified; }
+    // Whether replies taken from the mind pass through personalizeText (on by default).
+    bool personalizes() const { return personalize_; }
+    void setPersonalize(bool on) { personalize_ = on; }
+    // The most frequent recent words, at most 30 (see calcFillWords).
+    const std::vector<std::string>& fillWords() const { return fillWords_; }
+    void setFillWords(std::vector<std::string> words) { fillWords_ = std::move(words); }
+    // Where the mind was loaded from or is to be saved.
+    const std::string& fileName() const { return fileName_; }
+    void setFileName(std::string name) { fileName_ = std::move(name); }
+    // An optional sink for diagnostics; empty for none.
+    void setDebugSink(std::function<void(std::string_view)> sink) { onDebug_ = std::move(sink); }
+    bool hasDebugSink() const { return static_cast<bool>(onDebug_); }
 
     // ---- virtual operations, in slot order ------------------------------------------------
     // Called once per line while a mind is read. Ai: appends non-empty lines (as a view into
@@ -126,14 +151,14 @@ public:
     // stay. A line ends at CR, LF or CR LF (or at a NUL byte); a leading byte-order mark is
     // dropped from every line.
     std::size_t loadFile(const std::string& name);
-    // Replaces the mind by the lines of text (CR, LF or CR LF ends). With copyLines false the
+    // Replaces the mind by the lines of text (CR, LF or CR LF ends). With TextLines::Viewed the
     // lines refer into text, which must then outlive this object.
-    std::size_t loadText(const std::string& name, std::string_view text, bool copyLines);
+    std::size_t loadText(const std::string& name, std::string_view text, TextLines keep);
     // Writes every line followed by CR LF to a temporary file beside name, flushes it to disk
     // and renames it over name, so that a failed save leaves the old file as it was. Throws
     // Error("Unable to create AI file '<name>'") or
     // Error("Unable to finish saving AI file '<name>'"); modified is then unchanged.
-    void saveFile(const std::string& name, bool clearModified);
+    void saveFile(const std::string& name, AfterSave after);
 
     // ---- replies --------------------------------------------------------------------------
     // The reply to input, or empty when nothing was found. scoreLines then chooseReply.
@@ -180,7 +205,7 @@ public:
                                    const TokenList& inputTokens) const;
     // The score of the runs that start at a[0], compared against every token of b.
     std::uint64_t tokenRunScore(const Token* a, std::size_t aCount, const TokenList& b,
-                                bool seen) const;
+                                RunToken start) const;
 
     // ---- generation -----------------------------------------------------------------------
     // A new sentence spliced from lines holding seed; empty when nothing could be made.
@@ -205,10 +230,17 @@ public:
     static std::vector<Token> tokensFromWord(const std::vector<Token>& tokens, int k);
 
 protected:
-    // Sends text to onDebug when one is set.
+    // Sends text to the debug sink when one is set.
     void debug(std::string_view text) const;
 
 private:
+    std::string name_;
+    LineStore lines_;
+    bool modified_ = false;
+    bool personalize_ = true;
+    std::vector<std::string> fillWords_;
+    std::string fileName_;
+    std::function<void(std::string_view)> onDebug_;
     bool keepViews_ = false;  // loadText without copying: acceptLoadedLine stores views
     // What scoreLinesIndexed keeps about the lines; it guards itself with its own mutex, so
     // that replies may run on two threads.

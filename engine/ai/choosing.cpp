@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/ai/ai.h"
+#include "engine/base/ascii.h"
 #include "engine/base/clock.h"
 #include "engine/base/random.h"
 #include "engine/enparse/likeness.h"
@@ -12,17 +13,13 @@ namespace vebix {
 namespace {
 
 bool hasAsciiAlnum(std::string_view s) {
-    return std::any_of(s.begin(), s.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-    });
+    return std::any_of(s.begin(), s.end(), [](char c) { return isAsciiAlnum(c); });
 }
 
 // The first ASCII letter (upper case) or digit of s, or 0 when it has none.
 char firstAlnumUpper(std::string_view s) {
-    for (char c : s) {
-        if (c >= 'a' && c <= 'z') return static_cast<char>(c - 'a' + 'A');
-        if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return c;
-    }
+    for (char c : s)
+        if (isAsciiAlnum(c)) return asciiUpper(c);
     return 0;
 }
 
@@ -83,7 +80,7 @@ std::string Ai::chooseReply(std::string_view partnerName, const std::vector<Wc>&
     }
 
     if (!direct) {
-        const TokenList tokens = tokenize(input, true);
+        const TokenList tokens = tokenize(input, Tokenize::Normalising);
         for (int attempt = 1; attempt <= GenerationTries; ++attempt) {
             const int seed = pickSeedToken(tokens.tokens());
             if (seed < 0) continue;
@@ -94,11 +91,11 @@ std::string Ai::chooseReply(std::string_view partnerName, const std::vector<Wc>&
                 bool repeat = false;
                 const char lead = firstAlnumUpper(r);
                 std::lock_guard<std::mutex> lock(index_->mutex);
-                index_->sync(lines);
-                index_->makePairSets(lines);
-                for (std::size_t i = 0; i < lines.size(); ++i) {
+                index_->sync(lines_);
+                index_->makePairSets(lines_);
+                for (std::size_t i = 0; i < lines_.size(); ++i) {
                     if (!index_->lendsText(i)) continue;
-                    const std::string_view text = index_->text(i, lines[i]);
+                    const std::string_view text = index_->text(i, lines_[i]);
                     // looseEquals starts with the first letters or digits: most lines differ there.
                     if (firstAlnumUpper(text) != lead) continue;
                     if (looseEquals(text, r)) {
@@ -117,10 +114,10 @@ std::string Ai::chooseReply(std::string_view partnerName, const std::vector<Wc>&
 
     // Texts said in the last ten minutes, from the newest lines, are not repeated.
     std::vector<std::string_view> recent;
-    if (lines.size() >= 8) {
+    if (lines_.size() >= 8) {
         const std::int64_t since = static_cast<std::int64_t>(clock().nowSeconds()) - RecentTextSeconds;
-        for (std::size_t i = lines.size() - 8; i < lines.size(); ++i) {
-            const MindLine m = parseLine(lines[i], false);
+        for (std::size_t i = lines_.size() - 8; i < lines_.size(); ++i) {
+            const MindLine m = parseLine(lines_[i], AiSuffix::Keep);
             const auto time = parseTime(m.time);
             if (!time) continue;  // an unreadable time is passed over
             if (static_cast<std::int64_t>(*time) <= since) break;
@@ -143,7 +140,7 @@ std::string Ai::chooseReply(std::string_view partnerName, const std::vector<Wc>&
 
     debug("Tries: " + std::to_string(picks));
     debug("Entry: " + std::to_string(candidates[picked].index + 1));
-    if (personalize) r = personalizeText(partnerName, topicWords, candidates[picked].index, r);
+    if (personalize_) r = personalizeText(partnerName, topicWords, candidates[picked].index, r);
     return r;
 }
 

@@ -12,16 +12,13 @@
 
 #include "engine/ai/ai.h"
 #include "engine/base/error.h"
+#include "engine/base/filehandle.h"
+#include "engine/base/lines.h"
 
 namespace vebix {
 namespace {
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 std::string_view dropBom(std::string_view line) {
     if (line.starts_with(kBom)) line.remove_prefix(kBom.size());
@@ -51,17 +48,14 @@ mode_t defaultFileMode() {
 }  // namespace
 
 std::size_t Ai::loadFile(const std::string& name) {
-    lines.clear();
-    fileName = name;
+    lines_.clear();
+    fileName_ = name;
     std::error_code ec;
     if (!std::filesystem::exists(name, ec)) return 0;
 
     const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw Error("Unable to load AI file '" + name + "'");
-    struct FdCloser {
-        int fd;
-        ~FdCloser() { ::close(fd); }
-    } closer{fd};
+    const FdHandle closer(fd);
 
     // The whole file in one block that the line list keeps: the lines are views into it, so a
     // big mind is read at the speed of the disk and costs no copy. The file may still grow while
@@ -88,60 +82,33 @@ std::size_t Ai::loadFile(const std::string& name) {
         size += static_cast<std::size_t>(got);
     }
     const std::string_view text(block.get(), size);
-    lines.adopt(std::move(block));
-    lines.reserve(size / 64 + 16);  // about the lines of a mind; the list grows if need be
+    lines_.adopt(std::move(block));
+    lines_.reserve(size / 64 + 16);  // about the lines of a mind; the list grows if need be
     // NUL bytes are rare: only when the file holds one is each line searched for it.
     const bool hasNul = std::memchr(text.data(), '\0', size) != nullptr;
 
     // Lines end at CR, LF or CR LF, as the line reader has them; a line also ends at a NUL
     // byte (what follows it on the same line is dropped).
     FlagGuard views(keepViews_, true);
-    std::size_t pos = 0;
-    std::size_t nextLf = 0;  // the first LF at or after pos (size when there is none)
-    bool lfKnown = false;
-    while (pos < size) {
-        if (!lfKnown || nextLf < pos) {
-            const void* lf = std::memchr(text.data() + pos, '\n', size - pos);
-            nextLf = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text.data()) : size;
-            lfKnown = true;
-        }
-        const void* cr = std::memchr(text.data() + pos, '\r', nextLf - pos);
-        const std::size_t end =
-            cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - text.data()) : nextLf;
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
-        if (end < size && text[end] == '\r' && pos < size && text[pos] == '\n') ++pos;
+    forEachLine(text, [&](std::string_view line) {
         if (hasNul)
             if (std::size_t nul = line.find('\0'); nul != std::string_view::npos) line = line.substr(0, nul);
         acceptLoadedLine(dropBom(line));
-    }
+    });
     finishLoading();
-    return lines.size();
+    return lines_.size();
 }
 
-std::size_t Ai::loadText(const std::string& name, std::string_view text, bool copyLines) {
-    lines.clear();
-    fileName = name;
-    FlagGuard views(keepViews_, !copyLines);
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find_first_of("\r\n", pos);
-        std::string_view line;
-        if (end == std::string_view::npos) {
-            line = text.substr(pos);
-            pos = text.size();
-        } else {
-            line = text.substr(pos, end - pos);
-            pos = end + 1;
-            if (text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
-        }
-        acceptLoadedLine(dropBom(line));
-    }
+std::size_t Ai::loadText(const std::string& name, std::string_view text, TextLines keep) {
+    lines_.clear();
+    fileName_ = name;
+    FlagGuard views(keepViews_, keep == TextLines::Viewed);
+    forEachLine(text, [&](std::string_view line) { acceptLoadedLine(dropBom(line)); });
     finishLoading();
-    return lines.size();
+    return lines_.size();
 }
 
-void Ai::saveFile(const std::string& name, bool clearModified) {
+void Ai::saveFile(const std::string& name, AfterSave after) {
     // Written beside the target and renamed over it only when complete and on disk, so that a
     // failure or a crash half-way leaves the old file as it was.
     std::string tempName = name + ".XXXXXX";
@@ -164,7 +131,7 @@ void Ai::saveFile(const std::string& name, bool clearModified) {
         ::unlink(tempName.c_str());
         throw Error("Unable to finish saving AI file '" + name + "'");
     };
-    for (std::string_view line : lines) {
+    for (std::string_view line : lines_) {
         if (std::fwrite(line.data(), 1, line.size(), file.get()) != line.size()) fail();
         if (std::fwrite("\r\n", 1, 2, file.get()) != 2) fail();
     }
@@ -184,7 +151,7 @@ void Ai::saveFile(const std::string& name, bool clearModified) {
         ::fsync(dir);
         ::close(dir);
     }
-    if (clearModified) modified = false;
+    if (after == AfterSave::ClearModified) modified_ = false;
 }
 
 }  // namespace vebix

@@ -27,7 +27,7 @@
 
 #include "engine/ai/ai.h"
 #include "engine/ai/scoringrules.h"
-#include "engine/base/random.h"
+#include "engine/base/ascii.h"
 #include "engine/enparse/likeness.h"
 #include "engine/enparse/tokenizer.h"
 
@@ -35,8 +35,13 @@ namespace vebix {
 namespace {
 
 using scoring::Context;
-using scoring::saturate32;
+using scoring::conversationBonus;
+using scoring::finishOwnScore;
+using scoring::recencyBonus;
+using scoring::SpeakerPenalty;
+using scoring::speakerPenalty;
 using scoring::storedForm;
+using scoring::walk;
 
 // Words alike to each other start with the same ASCII letter (see the note above); 26 stands
 // for a word that does not start with one.
@@ -44,9 +49,7 @@ constexpr int kOtherStart = 26;
 int startClass(std::string_view w) {
     if (w.empty()) return kOtherStart;
     const char c = w[0];
-    if (c >= 'a' && c <= 'z') return c - 'a';
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    return kOtherStart;
+    return isAsciiLetter(c) ? asciiLower(c) - 'a' : kOtherStart;
 }
 
 // The distinct tokens of the input that can score (Words and Numbers).
@@ -74,7 +77,7 @@ enum : std::uint8_t {
 class Query {
 public:
     Query(const Ai& ai, ReplyIndex& index, std::string_view input)
-        : ai_(ai), index_(index), tokens_(tokenize(input, true)) {
+        : ai_(ai), index_(index), tokens_(tokenize(input, Tokenize::Normalising)) {
         position_.assign(tokens_.size(), -1);
         first_.assign(tokens_.size(), 0);
         for (std::size_t p = 0; p < tokens_.size(); ++p) {
@@ -270,20 +273,10 @@ private:
 struct OpenLine {
     std::uint64_t own = 0;
     std::uint32_t textOffset = 0;
-    std::uint8_t skip = 0;     // carries the exclude mark
-    std::uint8_t penalty = 0;  // 1: a third off, 2: halved
-    std::uint8_t ai = 0;       // said by "<ai>": never a candidate
+    bool excluded = false;  // carries the exclude mark
+    bool ai = false;        // said by "<ai>": never a candidate
+    SpeakerPenalty penalty = SpeakerPenalty::None;
 };
-
-std::uint64_t recencyBonus(std::uint32_t referenceTime, std::uint32_t time) {
-    const auto d = static_cast<std::int32_t>(referenceTime - time);
-    std::uint64_t own = 0;
-    if (d > 0) {
-        if (d <= Ai::RecentLineSeconds) own += Ai::RecentLineBonus;
-        if (d <= Ai::RecentMonthSeconds) own += Ai::RecentMonthBonus;
-    }
-    return own;
-}
 
 }  // namespace
 
@@ -298,21 +291,15 @@ std::vector<Ai::Sim> Ai::scoreLinesIndexed(std::string_view partnerName,
 
     ReplyIndex& index = *index_;
     std::lock_guard<std::mutex> lock(index.mutex);
-    index.sync(lines);
-    const std::size_t n = lines.size();
+    index.sync(lines_);
+    const std::size_t n = lines_.size();
 
     // 1. Random chunking, drawing the generator exactly as the reference does.
     std::vector<std::uint32_t> open;
-    std::uint64_t chunkLeft = 0;
+    scoring::Chunking chunking(n);
     for (std::size_t i = 0; i < n; ++i) {
-        if (chunkLeft > 0) {
-            const std::uint64_t step = std::min<std::uint64_t>(chunkLeft, n - i);
-            chunkLeft -= step;
-            i += step - 1;
-            continue;
-        }
-        if (n > static_cast<std::size_t>(ChunkingMinLines) && (rng::next() & 127) == 0) {
-            chunkLeft = rng::next() % 40 + n / ChunkingLinesPerStep;
+        if (chunking.skipsNext()) {
+            i += chunking.skipRunRest(n - i - 1);
             continue;
         }
         open.push_back(static_cast<std::uint32_t>(i));
@@ -327,30 +314,21 @@ std::vector<Ai::Sim> Ai::scoreLinesIndexed(std::string_view partnerName,
         const std::uint32_t i = open[k];
         if (!index.usable(i)) continue;
         OpenLine& o = scored[k];
-        const std::string_view line = lines[i];
+        const std::string_view line = lines_[i];
         if (hasExcludeMark(line)) {
-            o.skip = 1;
+            o.excluded = true;
             continue;
         }
-        const MindLine mline = parseLine(line, false);
+        const MindLine mline = parseLine(line, AiSuffix::Keep);
         o.textOffset = static_cast<std::uint32_t>(mline.text.data() - line.data());
-        const std::string_view sp = mline.speaker;
-        if (sp.size() > 5 && (sp.starts_with("Nemo!") || sp.starts_with("oNemo!")))
-            o.penalty = 1;
-        else if (sp.size() > 5 && sp.starts_with("pavex"))
-            o.penalty = 1;
-        else if (sp.size() > 4 && sp.starts_with("gbit"))
-            o.penalty = 2;
-        o.ai = sp == kAiSpeaker;
+        o.penalty = speakerPenalty(mline.speaker);
+        o.ai = mline.speaker == kAiSpeaker;
 
         std::uint64_t own = recencyBonus(referenceTime, index.time(i));
-        if (mline.key == key) own += SameConversationBonus;
-        if (sp == partner) own += SameSpeakerBonus;
+        own += conversationBonus(mline, key, partner);
         const ReplyIndex::LineTokens toks = index.tokens(i, mline.text);
         own += query.phraseScore(toks);
-        own = saturate32(own);
-        if (toks.longLine) own = static_cast<std::uint64_t>(static_cast<double>(own) * 0.7);
-        o.own = own;
+        o.own = finishOwnScore(own, toks.longLine);
     }
 
     // 3. The walk over conversations, as the reference makes it.
@@ -362,47 +340,22 @@ std::vector<Ai::Sim> Ai::scoreLinesIndexed(std::string_view partnerName,
         const OpenLine* o = nullptr;
         if (k < open.size() && open[k] == i) o = &scored[k++];
         if (!index.usable(i)) continue;
-        const std::uint32_t time = index.time(i);
-        Context& ctx = contexts[index.conversation(i)];
-        const bool skip = o == nullptr || o->skip;
-        std::uint64_t own = skip ? recencyBonus(referenceTime, time) : o->own;
-
-        if (ctx.lastTime != 0) {
-            const auto g = static_cast<std::int32_t>(time - ctx.lastTime);
-            if (g > 0) {
-                const std::uint64_t minutes = std::min<std::uint64_t>(g / 60, PauseDecayMaxMinutes);
-                if (own != 0) own -= own * (minutes * PauseDecayPercentPerMinute) / 100;
-            } else if (g < 0) {
-                continue;
-            }
+        scoring::WalkLine step;
+        step.index = static_cast<std::uint32_t>(i);
+        step.time = index.time(i);
+        step.scored = o != nullptr && !o->excluded;
+        if (step.scored) {
+            step.own = o->own;
+            step.textOffset = o->textOffset;
+            step.candidate = !o->ai;
+            step.penalty = o->penalty;
+        } else {
+            step.own = recencyBonus(referenceTime, step.time);
         }
-
-        if (!skip) {
-            Sim sim;
-            sim.index = static_cast<std::uint32_t>(i);
-            sim.textOffset = o->textOffset;
-            sim.score = static_cast<std::uint16_t>(
-                std::min<std::uint64_t>(own / 2 + ctx.running, MaxScore));
-            if (o->penalty == 1)
-                sim.score -= sim.score / 3;
-            else if (o->penalty == 2)
-                sim.score = sim.score / 2;
-            if (!o->ai) {
-                if (candidates.size() >= static_cast<std::size_t>(MaxCandidatesBuilding))
-                    trimCandidates(candidates);
-                candidates.push_back(sim);
-            }
-        }
-
-        ctx.lastTime = time;
-        ctx.running = saturate32(own / 2 + ctx.running / 2);
+        walk(contexts[index.conversation(i)], step, candidates);
     }
 
-    if (onDebug) {
-        const std::uint64_t chunked = n - open.size();
-        const double percent = n ? chunked * 100.0 / static_cast<double>(n) : 0.0;
-        debug("Randomly chunked: " + formatChunkedPercent(percent) + "%");
-    }
+    if (onDebug_) debug(scoring::chunkedReport(n - open.size(), n));
     trimCandidates(candidates);
     return candidates;
 }

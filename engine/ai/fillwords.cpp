@@ -8,7 +8,7 @@
 namespace vebix {
 
 void Ai::calcFillWords() {
-    const std::size_t n = lines.size();
+    const std::size_t n = lines_.size();
     if (n == 0) return;
     const std::size_t maxLines = FillWordMaxLines;
     const std::size_t take = n <= 4 * maxLines ? n / 4 : maxLines;
@@ -19,7 +19,7 @@ void Ai::calcFillWords() {
     std::vector<TokenList> keep;  // normalised words may live in a list's own storage
     keep.reserve(take);
     for (std::size_t i = n - take; i < n; ++i) {
-        keep.push_back(tokenize(lineText(lines[i]), true));
+        keep.push_back(tokenize(lineText(lines_[i]), Tokenize::Normalising));
         for (const Token& t : keep.back()) {
             if (t.type != TokenType::Word) continue;
             auto [it, fresh] = at.try_emplace(t.text(), counted.size());
@@ -32,17 +32,17 @@ void Ai::calcFillWords() {
     std::stable_sort(counted.begin(), counted.end());
     if (counted.size() > static_cast<std::size_t>(FillWordCount)) counted.resize(FillWordCount);
 
-    fillWords.clear();
-    for (const Wc& w : counted) fillWords.emplace_back(w.text);
+    fillWords_.clear();
+    for (const Wc& w : counted) fillWords_.emplace_back(w.text);
 }
 
 bool Ai::notFillWord(std::string_view word) const {
-    return std::find(fillWords.begin(), fillWords.end(), word) == fillWords.end();
+    return std::find(fillWords_.begin(), fillWords_.end(), word) == fillWords_.end();
 }
 
 void Ai::forEachKeyWord(std::string_view text,
                         const std::function<bool(std::string_view)>& visit) {
-    TokenList tokens = tokenize(text, true);
+    TokenList tokens = tokenize(text, Tokenize::Normalising);
     for (const Token& t : tokens) {
         if (t.type != TokenType::Word || !notFillWord(t.text())) continue;
         if (!visit(t.text())) return;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/ai/ai.h"
+#include "engine/base/ascii.h"
 #include "engine/base/random.h"
 #include "engine/enparse/tokenizer.h"
 #include "engine/enparse/unicode.h"
@@ -26,8 +27,6 @@ bool isWordOrNumber(const Token& t) {
     return t.type == TokenType::Word || t.type == TokenType::Number;
 }
 
-char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // First occurrence of needle in hay, ASCII letters compared without case. Candidates for the
 // first byte are found with memchr (both cases of a letter), which keeps a scan of a big mind
 // near the speed of memory.
@@ -35,7 +34,7 @@ std::size_t findNoCase(std::string_view hay, std::string_view needle) {
     if (needle.empty()) return 0;
     if (needle.size() > hay.size()) return std::string_view::npos;
     const char first = asciiLower(needle[0]);
-    const char other = first >= 'a' && first <= 'z' ? static_cast<char>(first - 'a' + 'A') : first;
+    const char other = asciiUpper(first);
     const char* const begin = hay.data();
     const char* const last = begin + (hay.size() - needle.size()) + 1;  // past the last start
     auto matchesAt = [&](const char* p) {
@@ -91,7 +90,9 @@ bool hasLetterOrDigit(std::string_view s) {
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\f' || c == '\r' || c == '\n'; }
 
-std::vector<Token> plainTokens(std::string_view text) { return tokenize(text, false).tokens(); }
+std::vector<Token> plainTokens(std::string_view text) {
+    return tokenize(text, Tokenize::Plain).tokens();
+}
 
 // Chooses the phrase length for one splice pass: 2 words, sometimes 1, sometimes 3.
 // Returns 0 when toks is too short for it.
@@ -162,12 +163,12 @@ bool Ai::findLineWithPhrase(std::string_view partnerName, const std::vector<Wc>&
     {
         // What the reply index keeps tells "<ai>" lines and lines marked "#-" without parsing.
         std::lock_guard<std::mutex> lock(index_->mutex);
-        index_->sync(lines);
-        index_->makePairSets(lines);
+        index_->sync(lines_);
+        index_->makePairSets(lines_);
         const ReplyIndex::PairSet need = ReplyIndex::pairsOf(phrase);
-        for (std::size_t i = 0; i < lines.size(); ++i) {
+        for (std::size_t i = 0; i < lines_.size(); ++i) {
             if (!index_->lendsText(i) || !index_->pairSet(i).covers(need)) continue;
-            const std::string_view text = index_->text(i, lines[i]);
+            const std::string_view text = index_->text(i, lines_[i]);
             const std::size_t pos = findNoCase(text, phrase);
             if (pos == std::string_view::npos || !boundedByBreaks(text, pos, phrase.size())) continue;
             if (!exclude.empty() && exclude.find(text) != std::string_view::npos) continue;
@@ -182,8 +183,8 @@ bool Ai::findLineWithPhrase(std::string_view partnerName, const std::vector<Wc>&
 
     for (int attempt = 0; attempt < kPickAttempts; ++attempt) {
         const std::uint32_t index = kept[rng::next() % kept.size()];
-        const std::string_view text = lineText(lines[index]);
-        std::string chosen = personalize ? personalizeText(partnerName, topicWords, index, text)
+        const std::string_view text = lineText(lines_[index]);
+        std::string chosen = personalize_ ? personalizeText(partnerName, topicWords, index, text)
                                          : std::string(text);
         // Personalising may have replaced a name the phrase held.
         const std::size_t pos = findNoCase(chosen, phrase);

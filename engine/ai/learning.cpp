@@ -37,22 +37,27 @@ void Ai::appendLine(std::string_view line) {
     // The one place every learned line passes: a CR or LF stored here would split the line in
     // the saved file (its end reloading as a malformed line of its own), and a NUL would cut it
     // on reloading. Whatever the front end, the mind holds one line per thing learned.
-    lines.push_back(learnedText(line));
-    modified = true;
+    lines_.push_back(learnedText(line));
+    modified_ = true;
+}
+
+void Ai::setLines(const std::vector<std::string>& lines) {
+    lines_.clear();
+    for (const std::string& line : lines) lines_.push_back(line);
 }
 
 void Ai::acceptLoadedLine(std::string_view line) {
     if (line.empty()) return;
     if (keepViews_)
-        lines.pushExternal(line);
+        lines_.pushExternal(line);
     else
-        lines.push_back(line);
+        lines_.push_back(line);
 }
 
 void Ai::finishLoading() {}
 
 void Ai::debug(std::string_view text) const {
-    if (onDebug) onDebug(text);
+    if (onDebug_) onDebug_(text);
 }
 
 }  // namespace vebix

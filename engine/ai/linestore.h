@@ -1,7 +1,8 @@
 #pragma once
-// The mind's line list: append-only, position is identity. Lines are kept in large shared
-// blocks rather than one allocation each, so that a mind of millions of lines costs little more
-// than its bytes, and a view of a line stays valid until clear().
+// The mind's line list: append-only, position is identity. Lines are kept in an arena of large
+// shared blocks rather than one allocation each, so that a mind of millions of lines costs
+// little more than its bytes, and a view of a line stays valid until clear() (also when the
+// store is moved).
 //
 // Not synchronised: appending while another thread reads is not allowed.
 
@@ -10,6 +11,8 @@
 #include <memory>
 #include <string_view>
 #include <vector>
+
+#include "engine/base/arena.h"
 
 namespace vebix {
 
@@ -23,13 +26,13 @@ public:
     auto end() const { return views_.end(); }
 
     // Appends a copy of line.
-    void push_back(std::string_view line);
+    void push_back(std::string_view line) { views_.push_back(arena_.store(line)); }
     // Appends a view of bytes owned by the caller, who keeps them alive and unchanged for as
     // long as this store holds them.
     void pushExternal(std::string_view line) { views_.push_back(line); }
     // Takes ownership of a block of bytes; lines appended with pushExternal may then view it.
     // It lives until clear().
-    void adopt(std::unique_ptr<char[]> block) { blocks_.push_back(std::move(block)); }
+    void adopt(std::unique_ptr<char[]> block) { arena_.adopt(std::move(block)); }
     void reserve(std::size_t lines) { views_.reserve(lines); }
     void clear();
     // Changes on every clear(): lines at the same position before and after a clear are not
@@ -37,11 +40,8 @@ public:
     std::uint64_t epoch() const { return epoch_; }
 
 private:
-    static constexpr std::size_t kBlockSize = 1 << 20;
     std::vector<std::string_view> views_;
-    std::vector<std::unique_ptr<char[]>> blocks_;
-    char* cur_ = nullptr;       // the block being filled
-    std::size_t curLeft_ = 0;   // bytes left in it
+    Arena arena_;
     std::uint64_t epoch_ = 0;
 };
 

@@ -6,7 +6,7 @@
 
 namespace vebix {
 
-MindLine parseLine(std::string_view line, bool stripAiSuffix) {
+MindLine parseLine(std::string_view line, AiSuffix aiSuffix) {
     MindLine m;
     std::size_t b1 = line.find(' ');
     if (b1 == std::string_view::npos) return m;
@@ -18,7 +18,8 @@ MindLine parseLine(std::string_view line, bool stripAiSuffix) {
     if (b3 == std::string_view::npos) return m;
     m.speaker = line.substr(b2 + 1, b3 - b2 - 1);
     m.text = line.substr(b3 + 1);
-    if (stripAiSuffix && m.speaker.size() > kAiSpeaker.size() && m.speaker.ends_with(kAiSpeaker))
+    if (aiSuffix == AiSuffix::Strip && m.speaker.size() > kAiSpeaker.size() &&
+        m.speaker.ends_with(kAiSpeaker))
         m.speaker.remove_suffix(kAiSpeaker.size());
     return m;
 }

@@ -26,9 +26,10 @@ struct MindLine {
 };
 
 // Splits a line at its first three blanks. A line without a blank has every field empty; with
-// one blank only key is set; with two, key and time. With stripAiSuffix, a speaker longer than
-// four bytes that ends in "<ai>" loses those four bytes.
-MindLine parseLine(std::string_view line, bool stripAiSuffix);
+// one blank only key is set; with two, key and time. With AiSuffix::Strip, a speaker longer
+// than four bytes that ends in "<ai>" loses those four bytes.
+enum class AiSuffix { Keep, Strip };
+MindLine parseLine(std::string_view line, AiSuffix aiSuffix);
 
 // The text after the third blank, or empty when the line has fewer than three blanks.
 std::string_view lineText(std::string_view line);

@@ -13,10 +13,10 @@ std::string_view upToBang(std::string_view s) { return s.substr(0, s.find('!'));
 
 std::string Ai::personalizeText(std::string_view partnerName, const std::vector<Wc>& /*topicWords*/,
                                 std::size_t lineIndex, std::string_view text) const {
-    if (lineIndex >= lines.size()) return std::string(text);
-    const MindLine line = parseLine(lines[lineIndex], false);
+    if (lineIndex >= lines_.size()) return std::string(text);
+    const MindLine line = parseLine(lines_[lineIndex], AiSuffix::Keep);
 
-    std::string_view self = upToBang(name);
+    std::string_view self = upToBang(name_);
     if (self.empty()) self = "me";
     const std::string_view user = upToBang(partnerName);
 
@@ -27,9 +27,9 @@ std::string Ai::personalizeText(std::string_view partnerName, const std::vector<
 
     // The addressee: who spoke just before in the same conversation, when the text names them.
     std::string_view addressee;
-    const TokenList tokens = tokenize(text, false);
+    const TokenList tokens = tokenize(text, Tokenize::Plain);
     for (std::size_t back = 1; back <= 3 && back <= lineIndex; ++back) {
-        const MindLine before = parseLine(lines[lineIndex - back], false);
+        const MindLine before = parseLine(lines_[lineIndex - back], AiSuffix::Keep);
         if (before.key != line.key) continue;
         const std::string_view candidate = nameOf(before.speaker);
         if (candidate.size() <= 2) continue;

@@ -4,6 +4,8 @@
 #include <unordered_set>
 
 #include "engine/ai/mindline.h"
+#include "engine/ai/scoringrules.h"
+#include "engine/base/ascii.h"
 #include "engine/enparse/tokenizer.h"
 
 namespace vebix {
@@ -34,8 +36,7 @@ void ReplyIndex::reset() {
     pairs_.clear();
     conversations_.clear();
     slots_.clear();
-    arena_.clear();
-    chunks_.clear();
+    texts_.clear();
     words_.assign(1, std::string_view());
     types_.assign(1, 0);
     lastKey_.clear();
@@ -80,8 +81,7 @@ void ReplyIndex::sync(const LineStore& lines) {
         const std::string_view key = line.substr(0, b1);
         if (lastConversation_ == kNone || key != lastKey_) {
             lower.assign(key);
-            for (char& c : lower)
-                if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            for (char& c : lower) c = asciiLower(c);
             auto [it, fresh] = conversations_.try_emplace(lower, 0);
             if (fresh) it->second = static_cast<std::uint32_t>(conversations_.size() - 1);
             lastConversation_ = it->second;
@@ -95,13 +95,11 @@ ReplyIndex::PairSet ReplyIndex::pairsOf(std::string_view text) {
     PairSet set;
     unsigned prev = 0;  // the previous byte, lower case, when a letter or digit; else 0
     for (char ch : text) {
-        unsigned c = static_cast<unsigned char>(ch);
-        if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
-        const bool alnum = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-        if (!alnum) {
+        if (!isAsciiAlnum(ch)) {
             prev = 0;
             continue;
         }
+        const unsigned c = static_cast<unsigned char>(asciiLower(ch));
         if (prev) {
             const unsigned bit = ((prev << 8 | c) * 0x9E3779B1u) >> 25;  // 0..127
             set.bits[bit >> 6] |= std::uint64_t{1} << (bit & 63);
@@ -137,17 +135,9 @@ std::uint32_t ReplyIndex::wordId(std::uint16_t type, std::string_view text) {
         if (slot.id == 0) break;
         if (slot.hash == h && types_[slot.id] == type && words_[slot.id] == text) return slot.id;
     }
-    // A new word: its text is kept in an arena that never moves what it holds.
-    constexpr std::size_t kArena = 1 << 20;
-    if (arena_.capacity() < kArena || arena_.capacity() - arena_.size() < text.size()) {
-        if (!arena_.empty()) chunks_.push_back(std::move(arena_));
-        arena_ = std::string();
-        arena_.reserve(std::max(kArena, text.size()));
-    }
-    const char* stored = arena_.data() + arena_.size();
-    arena_.append(text);
+    // A new word: its text is kept where it never moves, since words_ views it.
     const auto id = static_cast<std::uint32_t>(words_.size());
-    words_.emplace_back(stored, text.size());
+    words_.push_back(texts_.store(text));
     types_.push_back(type);
     slots_[at] = {h, id};
     if (words_.size() * 2 > slots_.size()) {
@@ -166,7 +156,7 @@ std::uint32_t ReplyIndex::wordId(std::uint16_t type, std::string_view text) {
 
 ReplyIndex::LineTokens ReplyIndex::tokens(std::size_t i, std::string_view text) {
     if (tokenStart_[i] == kNone) {
-        const TokenList list = tokenize(text, true);
+        const TokenList list = tokenize(text, Tokenize::Normalising);
         const auto start = static_cast<std::uint32_t>(pool_.size());
         pool_.push_back(0);
         std::size_t words = 0;
@@ -192,7 +182,8 @@ ReplyIndex::LineTokens ReplyIndex::tokens(std::size_t i, std::string_view text) 
             }
             pool_.push_back(id);
         }
-        pool_[start] = static_cast<std::uint32_t>(list.size()) | (words >= 7 ? kFirstBit : 0u);
+        pool_[start] = static_cast<std::uint32_t>(list.size()) |
+                       (scoring::isLongLine(words) ? kFirstBit : 0u);
         tokenStart_[i] = start;
     }
     const std::uint32_t start = tokenStart_[i];

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "engine/ai/linestore.h"
+#include "engine/base/arena.h"
 
 namespace vebix {
 
@@ -32,7 +33,7 @@ public:
     struct LineTokens {
         const std::uint32_t* ids = nullptr;  // word ids, kBreak, each maybe with kFirstBit
         std::uint32_t count = 0;             // all tokens of the line
-        bool longLine = false;               // 7 or more Word tokens
+        bool longLine = false;               // a long line (scoring::isLongLine)
     };
 
     std::mutex mutex;
@@ -112,8 +113,7 @@ private:
         std::uint32_t id = 0;  // 0: empty
     };
     std::vector<Slot> slots_;
-    std::string arena_;                 // the texts, end to end (they are views once the
-    std::vector<std::string> chunks_;   // arena is full: old arenas are kept in chunks_)
+    Arena texts_;  // the words' texts, which words_ views
     std::vector<std::string_view> words_{std::string_view()};
     std::vector<std::uint16_t> types_{0};
     // The previous line's key and its conversation: lines of one conversation come in runs.

@@ -10,7 +10,7 @@
 
 #include "engine/ai/ai.h"
 #include "engine/ai/scoringrules.h"
-#include "engine/base/random.h"
+#include "engine/base/ascii.h"
 #include "engine/enparse/likeness.h"
 #include "engine/enparse/tokenizer.h"
 
@@ -18,15 +18,13 @@ namespace vebix {
 namespace {
 
 using scoring::Context;
-using scoring::saturate32;
+using scoring::conversationBonus;
+using scoring::finishOwnScore;
+using scoring::isLongLine;
+using scoring::recencyBonus;
+using scoring::speakerPenalty;
 using scoring::storedForm;
-
-std::string asciiLower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
+using scoring::walk;
 
 }  // namespace
 
@@ -40,7 +38,7 @@ std::string formatChunkedPercent(double percent) {
 }
 
 std::string_view Ai::candidateText(std::uint32_t index, std::uint32_t offset) const {
-    std::string_view line = lines[index];
+    std::string_view line = lines_[index];
     return offset <= line.size() ? line.substr(offset) : std::string_view();
 }
 
@@ -50,8 +48,9 @@ void Ai::trimCandidates(std::vector<Sim>& candidates) {
 }
 
 std::uint64_t Ai::tokenRunScore(const Token* a, std::size_t aCount, const TokenList& b,
-                                bool seen) const {
+                                RunToken start) const {
     if (aCount == 0) return 0;
+    const bool seen = start == RunToken::SeenBefore;
     std::uint64_t total = 0;
     for (const Token& bt : b) {
         // bt stays fixed while the run walks along a.
@@ -89,7 +88,7 @@ std::uint64_t Ai::phraseMatchScore(const TokenList& lineTokens,
     for (std::size_t k = 0; k < a.size(); ++k) {
         bool seen = !earlier.emplace(a[k].type, a[k].text()).second;
         // A token met before adds nothing, so its runs need not be walked.
-        if (!seen) total += tokenRunScore(&a[k], a.size() - k, b, false);
+        if (!seen) total += tokenRunScore(&a[k], a.size() - k, b, RunToken::FirstOfItsKind);
     }
     return total;
 }
@@ -98,108 +97,60 @@ std::vector<Ai::Sim> Ai::scoreLines(std::string_view partnerName,
                                     const std::vector<Wc>& topicWords,
                                     std::string_view conversationKey, std::string_view input,
                                     std::uint32_t referenceTime) const {
-    const TokenList inputTokens = tokenize(input, true);
+    const TokenList inputTokens = tokenize(input, Tokenize::Normalising);
     const std::string key = storedForm(conversationKey);
     const std::string partner = storedForm(partnerName);
-    const std::size_t n = lines.size();
-    std::uint64_t processed = 0, chunked = 0, chunkLeft = 0;
+    const std::size_t n = lines_.size();
+    scoring::Chunking chunking(n);
+    std::uint64_t chunked = 0;
     std::unordered_map<std::string, Context> contexts;
     std::vector<Sim> candidates;
     candidates.reserve(MaxCandidatesBuilding);
 
     for (std::size_t i = 0; i < n; ++i) {
-        const std::string_view line = lines[i];
+        const std::string_view line = lines_[i];
         bool skip = hasExcludeMark(line);
-
-        // Random chunking: on big minds, runs of lines are passed over at random, so that
-        // replies vary and cost less.
-        if (chunkLeft > 0) {
-            --chunkLeft;
-            skip = true;
-            ++chunked;
-        } else if (n > static_cast<std::size_t>(ChunkingMinLines) && (rng::next() & 127) == 0) {
-            chunkLeft = rng::next() % 40 + n / ChunkingLinesPerStep;
+        if (chunking.skipsNext()) {
             skip = true;
             ++chunked;
         }
-        ++processed;
 
         const auto offset = textOffset(line);
         if (!offset) continue;
-        const MindLine m = parseLine(line, false);
+        const MindLine m = parseLine(line, AiSuffix::Keep);
         const auto time = parseTime(m.time);
         if (!time) continue;  // an unreadable time: neither candidate nor context
 
-        Context& ctx = contexts[asciiLower(m.key)];
-        std::uint64_t own = 0;
-
-        const auto d = static_cast<std::int32_t>(referenceTime - *time);
-        if (d > 0) {
-            if (d <= RecentLineSeconds) own += RecentLineBonus;
-            if (d <= RecentMonthSeconds) own += RecentMonthBonus;
-        }
-
-        TokenList lineTokens;
+        scoring::WalkLine step;
+        step.index = static_cast<std::uint32_t>(i);
+        step.textOffset = static_cast<std::uint32_t>(*offset);
+        step.time = *time;
+        step.own = recencyBonus(referenceTime, *time);
         if (!skip) {
-            if (m.key == key) own += SameConversationBonus;
-            if (m.speaker == partner) own += SameSpeakerBonus;
-            lineTokens = tokenize(m.text, true);
-            own += phraseMatchScore(lineTokens, inputTokens);
+            step.own += conversationBonus(m, key, partner);
+            const TokenList lineTokens = tokenize(m.text, Tokenize::Normalising);
+            step.own += phraseMatchScore(lineTokens, inputTokens);
             for (const Wc& w : topicWords) {
                 for (const Token& t : lineTokens) {
                     if (t.text() == w.text)
-                        own += static_cast<std::uint64_t>(w.count) * TopicWordPercent / 100;
+                        step.own += static_cast<std::uint64_t>(w.count) * TopicWordPercent / 100;
                     else if (wordsAlike(t.text(), w.text))
-                        own += static_cast<std::uint64_t>(w.count) * AlikeTopicWordPercent / 100;
+                        step.own +=
+                            static_cast<std::uint64_t>(w.count) * AlikeTopicWordPercent / 100;
                 }
             }
             std::size_t words = 0;
             for (const Token& t : lineTokens)
                 if (t.type == TokenType::Word) ++words;
-            own = saturate32(own);
-            if (words >= static_cast<std::size_t>(LongLineWords))
-                own = static_cast<std::uint64_t>(static_cast<double>(own) * 0.7);
+            step.own = finishOwnScore(step.own, isLongLine(words));
+            step.scored = true;
+            step.candidate = m.speaker != kAiSpeaker;
+            step.penalty = speakerPenalty(m.speaker);
         }
-
-        if (ctx.lastTime != 0) {
-            const auto g = static_cast<std::int32_t>(*time - ctx.lastTime);
-            if (g > 0) {
-                const std::uint64_t minutes = std::min<std::uint64_t>(g / 60, PauseDecayMaxMinutes);
-                if (own != 0) own -= own * (minutes * PauseDecayPercentPerMinute) / 100;
-            } else if (g < 0) {
-                continue;  // earlier than its predecessor: ignored, context untouched
-            }
-        }
-
-        if (!skip) {
-            Sim sim;
-            sim.index = static_cast<std::uint32_t>(i);
-            sim.textOffset = static_cast<std::uint32_t>(*offset);
-            // Saturates: a wrapped score would put a strong line at the bottom.
-            sim.score = static_cast<std::uint16_t>(
-                std::min<std::uint64_t>(own / 2 + ctx.running, MaxScore));
-            const std::string_view sp = m.speaker;
-            if (sp.size() > 5 && (sp.starts_with("Nemo!") || sp.starts_with("oNemo!")))
-                sim.score -= sim.score / 3;
-            else if (sp.size() > 5 && sp.starts_with("pavex"))
-                sim.score -= sim.score / 3;
-            else if (sp.size() > 4 && sp.starts_with("gbit"))
-                sim.score = sim.score / 2;
-            if (sp != kAiSpeaker) {
-                if (candidates.size() >= static_cast<std::size_t>(MaxCandidatesBuilding))
-                    trimCandidates(candidates);
-                candidates.push_back(sim);
-            }
-        }
-
-        ctx.lastTime = *time;
-        ctx.running = saturate32(own / 2 + ctx.running / 2);
+        walk(contexts[lowerAscii(m.key)], step, candidates);
     }
 
-    if (onDebug) {
-        const double percent = processed ? chunked * 100.0 / static_cast<double>(processed) : 0.0;
-        debug("Randomly chunked: " + formatChunkedPercent(percent) + "%");
-    }
+    if (onDebug_) debug(scoring::chunkedReport(chunked, n));
     trimCandidates(candidates);
     return candidates;
 }

@@ -2,29 +2,12 @@
 
 #include <array>
 
+#include "engine/base/ascii.h"
 #include "engine/enparse/unicode.h"
 
 namespace vebix {
 
 namespace {
-
-constexpr bool isAsciiAlnum(unsigned char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-constexpr unsigned char asciiUpper(unsigned char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c;
-}
-
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (asciiUpper(static_cast<unsigned char>(a[i])) !=
-            asciiUpper(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
 
 bool isArticle(std::string_view w) {
     return equalsIgnoringAsciiCase(w, "a") || equalsIgnoringAsciiCase(w, "an");
@@ -67,13 +50,12 @@ constexpr std::string_view kSoundDigits = "01230120022455012623010202";
 bool looseEquals(std::string_view first, std::string_view second) {
     std::size_t i = 0, j = 0;
     for (;;) {
-        while (i < first.size() && !isAsciiAlnum(static_cast<unsigned char>(first[i]))) ++i;
-        while (j < second.size() && !isAsciiAlnum(static_cast<unsigned char>(second[j]))) ++j;
+        while (i < first.size() && !isAsciiAlnum(first[i])) ++i;
+        while (j < second.size() && !isAsciiAlnum(second[j])) ++j;
         if (i == first.size() || j == second.size()) {
             return i == first.size() && j == second.size();
         }
-        if (asciiUpper(static_cast<unsigned char>(first[i])) !=
-            asciiUpper(static_cast<unsigned char>(second[j]))) {
+        if (asciiUpper(first[i]) != asciiUpper(second[j])) {
             return false;
         }
         ++i;
@@ -143,7 +125,7 @@ std::string_view soundCode(std::string_view word, char* buffer, std::size_t buff
     std::size_t len = 0;
     char prev = 0;  // the previous digit; 0 when there is none
     for (const char ch : word) {
-        const unsigned char c = asciiUpper(static_cast<unsigned char>(ch));
+        const auto c = static_cast<unsigned char>(asciiUpper(ch));
         if (c < 'A' || c > 'Z') {
             prev = 0;  // a non-letter separates like a vowel
             continue;

@@ -172,7 +172,7 @@ TokenList splitContraction(std::size_t apostrophe, std::string_view word) {
         }
     }
     // Not a contraction we know: the word splits at its apostrophes as in plain mode.
-    return tokenize(word, false);
+    return tokenize(word, Tokenize::Plain);
 }
 
 }  // namespace vebix

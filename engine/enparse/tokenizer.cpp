@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "engine/base/ascii.h"
 #include "engine/enparse/slang.h"
 #include "engine/enparse/tokenizer_internal.h"
 #include "engine/enparse/unicode.h"
@@ -27,8 +28,6 @@ constexpr std::string_view kPauseText = ",";
 // Of a token repeated in a row, at most this many copies reach the result.
 constexpr unsigned kMaxRepeats = 5;
 
-constexpr bool isAsciiLetter(char32_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-constexpr bool isAsciiDigit(char32_t c) { return c >= '0' && c <= '9'; }
 
 // Walks the text one code point at a time. A NUL character reads as the end of the text; a
 // byte that does not start a valid UTF-8 sequence reads as unicode::kInvalid and is one byte
@@ -80,8 +79,13 @@ private:
 
 class Tokenizer {
 public:
-    Tokenizer(std::string_view text, bool normalising, bool expand)
-        : scan_(text), normalising_(normalising), expand_(expand) {}
+    // Slang::Keep leaves slang words and contractions as they are (normalising mode only).
+    enum class Slang { Expand, Keep };
+
+    Tokenizer(std::string_view text, Tokenize mode, Slang slang)
+        : scan_(text),
+          normalising_(mode == Tokenize::Normalising),
+          expand_(slang == Slang::Expand) {}
 
     TokenList run() {
         for (;;) {
@@ -153,7 +157,7 @@ private:
         std::size_t p = scan_.pos() + 1;  // past the letter the main loop saw
         for (; p < text.size(); ++p) {
             const auto c = static_cast<unsigned char>(text[p]);
-            if (isAsciiLetter(c) || c == '-') continue;
+            if (isAsciiLetter(text[p]) || c == '-') continue;
             if (c == '\'' && normalising_) {
                 apostrophe = p - start_;
                 continue;
@@ -183,7 +187,7 @@ private:
     void number() {
         const std::string_view text = scan_.text();
         std::size_t p = scan_.pos() + 1;
-        while (p < text.size() && isAsciiDigit(static_cast<unsigned char>(text[p]))) ++p;
+        while (p < text.size() && isAsciiDigit(text[p])) ++p;
         scan_.moveTo(p);
         emit(scan_.from(start_), TokenType::Number);
     }
@@ -244,7 +248,7 @@ private:
         std::size_t i = 0;
         for (; i < text.size(); ++i) {
             const auto b = static_cast<unsigned char>(text[i]);
-            if (b >= 'A' && b <= 'Z') break;
+            if (isAsciiUpper(text[i])) break;
             if (b >= 0x80) {
                 std::size_t len;
                 const char32_t c = unicode::decode(text, i, len);
@@ -259,7 +263,7 @@ private:
         while (i < text.size()) {
             const auto b = static_cast<unsigned char>(text[i]);
             if (b < 0x80) {
-                out.push_back(static_cast<char>(b >= 'A' && b <= 'Z' ? b + 32 : b));
+                out.push_back(asciiLower(text[i]));
                 ++i;
                 continue;
             }
@@ -293,13 +297,15 @@ private:
 
 }  // namespace
 
-TokenList tokenize(std::string_view text, bool normalising) {
-    return Tokenizer(text, normalising, true).run();
+TokenList tokenize(std::string_view text, Tokenize mode) {
+    return Tokenizer(text, mode, Tokenizer::Slang::Expand).run();
 }
 
 namespace detail {
 
-TokenList tokenizeUnexpanded(std::string_view text) { return Tokenizer(text, true, false).run(); }
+TokenList tokenizeUnexpanded(std::string_view text) {
+    return Tokenizer(text, Tokenize::Normalising, Tokenizer::Slang::Keep).run();
+}
 
 std::size_t appendPieces(TokenList& list, std::string_view text, std::uint16_t type) {
     std::size_t pieces = 0;

@@ -18,6 +18,9 @@
 
 namespace vebix {
 
-TokenList tokenize(std::string_view text, bool normalising);
+// Which of the two modes above tokenize works in.
+enum class Tokenize { Plain, Normalising };
+
+TokenList tokenize(std::string_view text, Tokenize mode);
 
 }  // namespace vebix

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "engine/base/ascii.h"
+
 namespace vebix::unicode {
 
 namespace {
@@ -85,7 +87,7 @@ void encode(char32_t cp, std::string& out) {
 }
 
 char32_t toLower(char32_t cp) {
-    if (cp < 0x80) return (cp >= 'A' && cp <= 'Z') ? cp + 32 : cp;
+    if (cp < 0x80) return asciiLower(cp);
     // The last run starting at or before cp.
     const auto* end = std::end(kLowerRuns);
     const auto* it = std::upper_bound(std::begin(kLowerRuns), end, cp,
@@ -98,7 +100,7 @@ char32_t toLower(char32_t cp) {
 }
 
 bool isAlphabetic(char32_t cp) {
-    if (cp < 0x80) return (cp | 0x20) >= 'a' && (cp | 0x20) <= 'z';
+    if (cp < 0x80) return isAsciiLetter(cp);
     const auto* it = std::upper_bound(std::begin(kAlphabetic), std::end(kAlphabetic), cp,
                                       [](char32_t c, const CodeRange& r) { return c < r.first; });
     return it != std::begin(kAlphabetic) && cp <= (it - 1)->last;

@@ -88,11 +88,11 @@ TEST_F(BotModeInProcess, LearnsWithTheSameStamp) {
     EXPECT_EQ(run(), 0);
     VebixAi back;
     back.loadFile(spath("m.mdd"));
-    ASSERT_EQ(back.lines.size(), 6u);
-    EXPECT_EQ(back.lines[4], "Bo_b!Bo_b 1700000000 Bo_b!Bo_b Hi.");
+    ASSERT_EQ(back.lines().size(), 6u);
+    EXPECT_EQ(back.lines()[4], "Bo_b!Bo_b 1700000000 Bo_b!Bo_b Hi.");
     std::string reply = readBytes(path("work/CHAT.MSG"));
     reply.resize(reply.size() - 2);
-    EXPECT_EQ(back.lines[5], "Bo_b!Bo_b 1700000000 <ai> " + reply);
+    EXPECT_EQ(back.lines()[5], "Bo_b!Bo_b 1700000000 <ai> " + reply);
 }
 
 }  // namespace

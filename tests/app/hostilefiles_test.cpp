@@ -194,8 +194,9 @@ TEST_F(HostileMind, BotModeLearnsOnDamagedMindsAndKeepsEveryByte) {
         EXPECT_TRUE(after.compare(0, original.size(), original) == 0);
         VebixAi back;
         EXPECT_EQ(back.loadFile(spath("odd.mdd")), c.lines + 2);
-        EXPECT_EQ(back.lines[c.lines], "Bob!Bob 1700000000 Bob!Bob hello, how are you?");
-        EXPECT_TRUE(std::string_view(back.lines[c.lines + 1]).starts_with("Bob!Bob 1700000000 <ai> "));
+        EXPECT_EQ(back.lines()[c.lines], "Bob!Bob 1700000000 Bob!Bob hello, how are you?");
+        EXPECT_TRUE(
+            std::string_view(back.lines()[c.lines + 1]).starts_with("Bob!Bob 1700000000 <ai> "));
     }
 }
 

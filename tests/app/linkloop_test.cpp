@@ -57,8 +57,8 @@ protected:
         root_ = ::mkdtemp(tmpl);
         rng::seed(99);
         engine_ = std::make_shared<VebixAi>();
-        engine_->loadText("template", templateMindText(), false);
-        engine_->name = engine_->botName;
+        engine_->loadText("template", templateMindText(), TextLines::Viewed);
+        engine_->setName(engine_->botName);
     }
     void TearDown() override { fs::remove_all(root_); }
 
@@ -108,7 +108,7 @@ TEST_F(LinkLoopTest, TurnsAreShownAndOnlyAnsweredLinesLearned) {
     LinkBot other = bot("Echo", "printf 'You said %s\\r\\n' \"$msg\" > CHAT.MSG");
     RecordingWindow window;
     LinkLoop loop(engine_, other, info(true), window, direct());
-    std::size_t before = engine_->lines.size();
+    std::size_t before = engine_->lines().size();
     run(loop, window);
 
     // Opening line, then partner and bot lines alternate. The stop came with the fourth bot
@@ -124,10 +124,10 @@ TEST_F(LinkLoopTest, TurnsAreShownAndOnlyAnsweredLinesLearned) {
     EXPECT_EQ(window.status, "Link Mode: Vebix and Echo");
     EXPECT_TRUE(window.learned);
     // Three answered exchanges: the loaded bot's line and the reply for each.
-    ASSERT_EQ(engine_->lines.size(), before + 6);
+    ASSERT_EQ(engine_->lines().size(), before + 6);
     for (int t = 0; t < 3; ++t) {
-        MindLine own = parseLine(engine_->lines[before + 2 * t], false);
-        MindLine rep = parseLine(engine_->lines[before + 2 * t + 1], false);
+        MindLine own = parseLine(engine_->lines()[before + 2 * t], AiSuffix::Keep);
+        MindLine rep = parseLine(engine_->lines()[before + 2 * t + 1], AiSuffix::Keep);
         EXPECT_EQ(own.key, "Echo!Echo");
         EXPECT_EQ(own.speaker, "<ai>");
         EXPECT_EQ(own.text, sent[t]);
@@ -140,11 +140,11 @@ TEST_F(LinkLoopTest, LearnOffLeavesTheMindAlone) {
     LinkBot other = bot("Echo", "printf 'Sure\\r\\n' > CHAT.MSG");
     RecordingWindow window;
     LinkLoop loop(engine_, other, info(false), window, direct());
-    std::size_t before = engine_->lines.size();
+    std::size_t before = engine_->lines().size();
     run(loop, window);
-    EXPECT_EQ(engine_->lines.size(), before);
+    EXPECT_EQ(engine_->lines().size(), before);
     EXPECT_FALSE(window.learned);
-    EXPECT_FALSE(engine_->modified);
+    EXPECT_FALSE(engine_->modified());
 }
 
 TEST_F(LinkLoopTest, UnansweredTurnsAndTheProbeBothWays) {
@@ -157,7 +157,7 @@ esac)");
     RecordingWindow window;
     window.stopAfterBotLines = 3;
     LinkLoop loop(engine_, other, info(true), window, direct());
-    std::size_t before = engine_->lines.size();
+    std::size_t before = engine_->lines().size();
     run(loop, window);
 
     auto sent = received("Odd");
@@ -172,10 +172,10 @@ esac)");
     EXPECT_EQ(window.events, expected);
     // Learned: nothing for the unanswered line; the line the probe answered, but not the
     // probe; then the reply to the probe answer, but not the probe answer itself.
-    ASSERT_EQ(engine_->lines.size(), before + 2);
-    EXPECT_EQ(parseLine(engine_->lines[before], false).speaker, "<ai>");
-    EXPECT_EQ(parseLine(engine_->lines[before], false).text, sent[1]);
-    EXPECT_EQ(parseLine(engine_->lines[before + 1], false).text, "Fine");
+    ASSERT_EQ(engine_->lines().size(), before + 2);
+    EXPECT_EQ(parseLine(engine_->lines()[before], AiSuffix::Keep).speaker, "<ai>");
+    EXPECT_EQ(parseLine(engine_->lines()[before], AiSuffix::Keep).text, sent[1]);
+    EXPECT_EQ(parseLine(engine_->lines()[before + 1], AiSuffix::Keep).text, "Fine");
 }
 
 TEST_F(LinkLoopTest, MissingExecutableIsSaidOnceAndEndsTheTurns) {
@@ -220,7 +220,8 @@ TEST_F(LinkLoopTest, StatusSaysLinkModeAsSoonAsTheOtherBotRuns) {
 
 TEST_F(LinkLoopTest, AnEngineThatFindsNothingNeverSendsAnEmptyLine) {
     auto empty = std::make_shared<VebixAi>();
-    empty->botName = empty->name = "Blank";
+    empty->botName = "Blank";
+    empty->setName("Blank");
     LinkBot other = bot("Echo", "printf 'Hello there\\r\\n' > CHAT.MSG");
     RecordingWindow window;
     window.stopAfterBotLines = 3;
@@ -231,8 +232,8 @@ TEST_F(LinkLoopTest, AnEngineThatFindsNothingNeverSendsAnEmptyLine) {
     EXPECT_EQ(sent[0], "hi");  // no opening line in an empty mind
     for (const auto& s : sent) EXPECT_FALSE(s.empty());
     // Whatever the engine said is learned; its fallback words carry the exclude mark.
-    for (std::size_t i = 0; i < empty->lines.size(); ++i) {
-        MindLine m = parseLine(empty->lines[i], false);
+    for (std::size_t i = 0; i < empty->lines().size(); ++i) {
+        MindLine m = parseLine(empty->lines()[i], AiSuffix::Keep);
         if (m.speaker == "<ai>" && m.text.starts_with("I don't know")) {
             EXPECT_EQ(m.text, "I don't know.....#-");
         }

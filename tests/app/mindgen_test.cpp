@@ -27,16 +27,16 @@ TEST(MindGenerator, MakesAValidMindOfExactlyTheLinesAskedFor) {
         const std::string text = mindgen::makeMind(corpus, options);
         ASSERT_TRUE(text.starts_with("\xEF\xBB\xBF" "1.2 1.2 \"Genbot\"\r\n")) << n;
         VebixAi ai;
-        ai.loadText("generated.mdd", text, true);
+        ai.loadText("generated.mdd", text, TextLines::Copied);
         EXPECT_EQ(ai.botName, "Genbot");
-        ASSERT_EQ(ai.lines.size(), n);
+        ASSERT_EQ(ai.lines().size(), n);
 
         std::uint32_t previous = 0;
         std::set<std::string> keys;
         std::size_t aiLines = 0;
         for (std::size_t i = 0; i < n; ++i) {
-            const std::string_view line = ai.lines[i];
-            const MindLine m = parseLine(line, false);
+            const std::string_view line = ai.lines()[i];
+            const MindLine m = parseLine(line, AiSuffix::Keep);
             ASSERT_FALSE(m.text.empty()) << line;
             EXPECT_EQ(m.text.find_first_of(std::string_view("\r\n\0\t", 4)), std::string_view::npos);
             const auto time = parseTime(m.time);
@@ -71,11 +71,11 @@ TEST(MindGenerator, SameSeedSameBytesOtherSeedOtherMind) {
     options.plain = true;
     const std::string plain = mindgen::makeMind(corpus, options);
     Ai data;
-    ASSERT_EQ(data.loadText("plain.dat", plain, true), 3000u);
+    ASSERT_EQ(data.loadText("plain.dat", plain, TextLines::Copied), 3000u);
     VebixAi mind;
-    mind.loadText("mind.mdd", first, true);
-    EXPECT_EQ(std::vector<std::string>(data.lines.begin(), data.lines.end()),
-              std::vector<std::string>(mind.lines.begin(), mind.lines.end()));
+    mind.loadText("mind.mdd", first, TextLines::Copied);
+    EXPECT_EQ(std::vector<std::string>(data.lines().begin(), data.lines().end()),
+              std::vector<std::string>(mind.lines().begin(), mind.lines().end()));
     EXPECT_EQ(plain.find('\r'), std::string::npos);
 }
 

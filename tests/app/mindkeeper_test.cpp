@@ -34,7 +34,7 @@ TEST_F(MindKeeperTest, LoadsAnExistingFile) {
     EXPECT_TRUE(keeper.loadMind("", true, false));
     ASSERT_TRUE(keeper.bot);
     EXPECT_EQ(keeper.bot->botName, "Small");
-    EXPECT_EQ(keeper.bot->name, "Small");
+    EXPECT_EQ(keeper.bot->name(), "Small");
     EXPECT_EQ(keeper.savedCount, 2u);
     EXPECT_EQ(keeper.lastLineTime, kNow);
     EXPECT_EQ(keeper.lastSaveTime, kNow);
@@ -52,14 +52,14 @@ TEST_F(MindKeeperTest, RelativeMindPathIsMadeFull) {
     keeper.loadMind("", true, false);
     QDir::setCurrent(previous);
     EXPECT_EQ(programValues().mindPath, spath("mind.mdd"));
-    EXPECT_EQ(keeper.bot->fileName, spath("mind.mdd"));
+    EXPECT_EQ(keeper.bot->fileName(), spath("mind.mdd"));
 }
 
 TEST_F(MindKeeperTest, MissingFileGivesTheTemplateAndWritesNothing) {
     MindKeeper keeper;
     EXPECT_FALSE(keeper.loadMind("", true, false));
     EXPECT_EQ(keeper.bot->botName, "Vebix");
-    EXPECT_EQ(keeper.bot->lines.size(), 122u);
+    EXPECT_EQ(keeper.bot->lines().size(), 122u);
     EXPECT_EQ(keeper.savedCount, 0u);
     EXPECT_EQ(keeper.lastSaveTime, 0u);
     EXPECT_FALSE(QFileInfo::exists(path("mind.mdd")));
@@ -78,7 +78,7 @@ TEST_F(MindKeeperTest, NewMindsAreWrittenAtOnce) {
     VebixAi back;
     back.loadFile(spath("mind.mdd"));
     EXPECT_EQ(back.botName, "Tem Plate");
-    EXPECT_EQ(back.lines.size(), 122u);
+    EXPECT_EQ(back.lines().size(), 122u);
 }
 
 // A refused file leaves no bot, not even one named from its first line, so nothing is ever
@@ -128,7 +128,7 @@ TEST_F(MindKeeperTest, SaveAsWritesTheWholeMindThereAndMakesItTheMind) {
                   "Unable to save mind file '" + spath("no/such/folder/x.mdd") +
                       "': No such file or directory");
     }
-    EXPECT_EQ(keeper.bot->fileName, spath("mind.mdd"));
+    EXPECT_EQ(keeper.bot->fileName(), spath("mind.mdd"));
     EXPECT_EQ(programValues().mindPath, spath("mind.mdd"));
     EXPECT_EQ(keeper.unsavedLineCount(), 1u);
 
@@ -139,8 +139,8 @@ TEST_F(MindKeeperTest, SaveAsWritesTheWholeMindThereAndMakesItTheMind) {
     VebixAi back;
     back.loadFile(spath("other.mdd"));
     EXPECT_EQ(back.botName, "Small");
-    ASSERT_EQ(back.lines.size(), 3u);
-    EXPECT_EQ(std::string(back.lines[2]), "Ann 4 Ann keep me");
+    ASSERT_EQ(back.lines().size(), 3u);
+    EXPECT_EQ(std::string(back.lines()[2]), "Ann 4 Ann keep me");
 
     // Later lines go to the new file.
     keeper.bot->addLine("Ann", "5", "Ann", "and me");
@@ -241,7 +241,7 @@ TEST_F(MindKeeperTest, CloseBotSavesWhenRequested) {
     EXPECT_FALSE(keeper.saveRequested);
     VebixAi back;
     back.loadFile(spath("mind.mdd"));
-    EXPECT_EQ(back.lines.size(), 122u);
+    EXPECT_EQ(back.lines().size(), 122u);
 }
 
 class HookedKeeper : public MindKeeper {

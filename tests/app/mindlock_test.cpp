@@ -66,7 +66,7 @@ TEST_F(MindLockTest, ASecondKeeperOnAHeldMindIsAskedAndFollowsTheAnswer) {
         EXPECT_EQ(second.asked, std::vector<std::string>{spath("mind.mdd")}) << c.answer;
         EXPECT_EQ(static_cast<bool>(second.bot), c.loaded) << c.answer;
         if (c.loaded) {
-            EXPECT_EQ(second.bot->fileName, c.file) << c.answer;
+            EXPECT_EQ(second.bot->fileName(), c.file) << c.answer;
         }
     }
 

@@ -21,12 +21,12 @@ using testing::writeBytes;
 const std::string kBom = "\xEF\xBB\xBF";
 
 std::vector<std::string> linesOf(const VebixAi& ai) {
-    return {ai.lines.begin(), ai.lines.end()};
+    return {ai.lines().begin(), ai.lines().end()};
 }
 
 std::string errorOf(VebixAi& ai, std::string_view text) {
     try {
-        ai.loadText("mind.mdd", text, true);
+        ai.loadText("mind.mdd", text, TextLines::Copied);
     } catch (const Error& e) {
         return e.what();
     }
@@ -84,7 +84,7 @@ TEST(VebixAiLoad, ReadsHeaderKeyValuesAndBody) {
     VebixAi ai;
     ai.loadText("m.mdd", kBom + "1.2 1.2 \"Ann Lee\"\r\napp=Vebix\r\ngender=f\r\n\r\n"
                          "$ 1 $a Hi.\r\n\r\nk 2 s text with blanks\r\n",
-                true);
+                TextLines::Copied);
     EXPECT_EQ(ai.botName, "Ann Lee");
     EXPECT_EQ(ai.headerLines, (std::vector<std::string>{"app=Vebix", "gender=f"}));
     EXPECT_EQ(linesOf(ai), (std::vector<std::string>{"$ 1 $a Hi.", "k 2 s text with blanks"}));
@@ -92,7 +92,7 @@ TEST(VebixAiLoad, ReadsHeaderKeyValuesAndBody) {
 
 TEST(VebixAiLoad, OldVersionsHaveNoKeyValueLines) {
     VebixAi ai;
-    ai.loadText("m.mdd", "1.1 1.1 Sam\nk 1 a hello\nk 2 <ai> hi\n", true);
+    ai.loadText("m.mdd", "1.1 1.1 Sam\nk 1 a hello\nk 2 <ai> hi\n", TextLines::Copied);
     EXPECT_EQ(ai.botName, "Sam");
     EXPECT_TRUE(ai.headerLines.empty());
     EXPECT_EQ(linesOf(ai), (std::vector<std::string>{"k 1 a hello", "k 2 <ai> hi"}));
@@ -100,10 +100,10 @@ TEST(VebixAiLoad, OldVersionsHaveNoKeyValueLines) {
 
 TEST(VebixAiLoad, VersionOneTwoWithoutEmptyLineHasAnEmptyMind) {
     VebixAi ai;
-    ai.loadText("m.mdd", "1.2 1.2 \"X\"\rk 1 a hello\rk 2 a bye\r", true);
+    ai.loadText("m.mdd", "1.2 1.2 \"X\"\rk 1 a hello\rk 2 a bye\r", TextLines::Copied);
     EXPECT_EQ(ai.botName, "X");
     EXPECT_EQ(ai.headerLines, (std::vector<std::string>{"k 1 a hello", "k 2 a bye"}));
-    EXPECT_TRUE(ai.lines.empty());
+    EXPECT_TRUE(ai.lines().empty());
 }
 
 TEST(VebixAiLoad, TextWithoutHeaderIsNotAMind) {
@@ -116,11 +116,11 @@ TEST(VebixAiLoad, TextWithoutHeaderIsNotAMind) {
 
 TEST(VebixAiLoad, TemplateKeepsItsKeyValueLines) {
     VebixAi ai;
-    ai.loadText("t.mdd", templateMindText(), false);
+    ai.loadText("t.mdd", templateMindText(), TextLines::Viewed);
     EXPECT_EQ(ai.botName, "Vebix");
     EXPECT_EQ(ai.headerLines,
               (std::vector<std::string>{"app=Vebix", "appver=1.2.02", "gender=m"}));
-    EXPECT_EQ(ai.lines.size(), 122u);
+    EXPECT_EQ(ai.lines().size(), 122u);
 }
 
 // ---- stripOwnName, isGreeting ---------------------------------------------------------------------
@@ -176,7 +176,7 @@ std::string expectedOpening(const std::vector<std::string>& qualifying) {
 
 TEST(VebixAi, OpeningLineFollowsTheDrawsOverQualifyingLines) {
     VebixAi ai;
-    ai.name = "Vebix";
+    ai.setName("Vebix");
     ai.loadText("m.mdd",
                 "1.2 1.2 \"Vebix\"\r\n\r\n"
                 "$ 1001 $a First one.\r\n"       // a conversation start (1001 >= 0 + 900)
@@ -186,7 +186,7 @@ TEST(VebixAi, OpeningLineFollowsTheDrawsOverQualifyingLines) {
                 "$ 1100 $b oh hi\r\n"            // a greeting
                 "$ 5000 $a Long pause.\r\n"      // 5000 >= 1100 + 900
                 "$ 5001 $b plain\r\n",
-                true);
+                TextLines::Copied);
     const std::vector<std::string> qualifying = {"First one.", "oh hi", "Long pause."};
     int empties = 0;
     for (std::uint64_t seed = 1; seed <= 60; ++seed) {
@@ -212,7 +212,7 @@ class VebixAiSave : public AppTest {};
 
 TEST_F(VebixAiSave, SaveAllOfTheTemplateWritesItsBytes) {
     VebixAi ai;
-    ai.loadText(spath("t.mdd"), templateMindText(), false);
+    ai.loadText(spath("t.mdd"), templateMindText(), TextLines::Viewed);
     ai.saveAll();
     EXPECT_EQ(readBytes(path("t.mdd")), std::string(templateMindText()));
     EXPECT_TRUE(ai.headerWritten);
@@ -232,7 +232,7 @@ TEST_F(VebixAiSave, OldFileIsRewrittenAsVersionOneTwo) {
 TEST_F(VebixAiSave, SaveFromAppendsOnlyNewLinesAndNeverASecondHeader) {
     VebixAi ai;
     ai.botName = "Bo";
-    ai.loadText(spath("bo.mdd"), "", true);
+    ai.loadText(spath("bo.mdd"), "", TextLines::Copied);
     ai.addLine("Ann", "10", "Ann", "first");
     ai.saveFrom(0);  // no file yet: written whole
     const std::string whole = kBom + "1.2 1.2 \"Bo\"\r\n\r\nAnn 10 Ann first\r\n";
@@ -250,7 +250,7 @@ TEST_F(VebixAiSave, SaveFromAppendsOnlyNewLinesAndNeverASecondHeader) {
     EXPECT_EQ(bytes.find("1.2 1.2"), bytes.rfind("1.2 1.2"));
     VebixAi check;
     check.loadFile(spath("bo.mdd"));
-    EXPECT_EQ(check.lines.size(), 4u);
+    EXPECT_EQ(check.lines().size(), 4u);
 }
 
 TEST_F(VebixAiSave, AppendingEndsALastLineThatHasNoLineEnd) {
@@ -270,7 +270,7 @@ TEST_F(VebixAiSave, EmptyExistingFileIsWrittenWhole) {
     writeBytes(path("e.mdd"), "");
     VebixAi ai;
     ai.botName = "E";
-    ai.loadText(spath("e.mdd"), "", true);
+    ai.loadText(spath("e.mdd"), "", TextLines::Copied);
     ai.addLine("k", "1", "a", "x");
     ai.saveFrom(0);
     EXPECT_EQ(readBytes(path("e.mdd")), kBom + "1.2 1.2 \"E\"\r\n\r\nk 1 a x\r\n");
@@ -278,7 +278,7 @@ TEST_F(VebixAiSave, EmptyExistingFileIsWrittenWhole) {
 
 TEST_F(VebixAiSave, MindMadeByTheProgramLoadsBackLineForLine) {
     VebixAi ai;
-    ai.loadText(spath("round.mdd"), templateMindText(), false);
+    ai.loadText(spath("round.mdd"), templateMindText(), TextLines::Viewed);
     ai.botName = "Round Trip";
     ai.addLine("Ann Lee", "1700000000", "Ann Lee", "  blanks kept  ");
     ai.addAiLine("Ann Lee", "1700000000", "bytes \xFF\xFE and \xC3\xA9");
@@ -294,7 +294,7 @@ TEST_F(VebixAiSave, MindMadeByTheProgramLoadsBackLineForLine) {
 TEST_F(VebixAiSave, SaveFailuresAreRaised) {
     VebixAi ai;
     ai.botName = "K";
-    ai.loadText(spath("missing-folder/keep.mdd"), "", true);
+    ai.loadText(spath("missing-folder/keep.mdd"), "", TextLines::Copied);
     ai.addLine("k", "1", "a", "x");
     try {
         ai.saveAll();

@@ -84,7 +84,7 @@ protected:
     std::vector<std::string> mindLines(const QString& file) {
         VebixAi ai;
         ai.loadFile(file.toStdString());
-        return {ai.lines.begin(), ai.lines.end()};
+        return {ai.lines().begin(), ai.lines().end()};
     }
 
     // Expects a successful run with a one-line reply; returns the reply without its line end.
@@ -247,7 +247,7 @@ TEST_F(BotModeE2E, OldMindFileIsAnsweredFromAndAppendedTo) {
     VebixAi back;
     back.loadFile(spath("mind.mdd"));
     EXPECT_EQ(back.botName, "Oldie");
-    EXPECT_EQ(back.lines.size(), 4u);
+    EXPECT_EQ(back.lines().size(), 4u);
 }
 
 TEST_F(BotModeE2E, LastLineWithoutLineEndIsKept) {
@@ -320,9 +320,9 @@ TEST_F(BotModeE2E, TwoHundredExchangesInARow) {
     back.loadFile(spath("mind.mdd"));
     EXPECT_EQ(back.botName, "Mo");
     EXPECT_EQ(back.headerLines, std::vector<std::string>{"app=Vebix"});
-    EXPECT_EQ(back.lines.size(), kMindLines + 400u);
-    for (std::size_t i = kMindLines; i < back.lines.size(); i += 2)
-        EXPECT_EQ(back.lines[i].substr(0, 3), "Bot") << i;
+    EXPECT_EQ(back.lines().size(), kMindLines + 400u);
+    for (std::size_t i = kMindLines; i < back.lines().size(); i += 2)
+        EXPECT_EQ(back.lines()[i].substr(0, 3), "Bot") << i;
 }
 
 }  // namespace

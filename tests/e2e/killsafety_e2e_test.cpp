@@ -50,8 +50,8 @@ int killTarget() {
 
 std::vector<std::string> templateLines() {
     VebixAi t;
-    t.loadText("template", templateMindText(), true);
-    return {t.lines.begin(), t.lines.end()};
+    t.loadText("template", templateMindText(), TextLines::Copied);
+    return {t.lines().begin(), t.lines().end()};
 }
 
 bool allDigits(std::string_view s) {
@@ -83,7 +83,7 @@ std::vector<long> exchangesIn(const QString& mindPath, const std::string& key,
         ADD_FAILURE() << "the mind does not load: " << e.what();
         return {};
     }
-    std::vector<std::string> lines(mind.lines.begin(), mind.lines.end());
+    std::vector<std::string> lines(mind.lines().begin(), mind.lines().end());
     EXPECT_EQ(mind.botName, "Vebix");
     if (lines.size() < tmpl.size() ||
         !std::equal(tmpl.begin(), tmpl.end(), lines.begin())) {

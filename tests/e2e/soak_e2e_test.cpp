@@ -95,10 +95,11 @@ TEST(Soak, BotModeExchangesGrowTheMindByTwoLinesEach) {
 
     VebixAi after;
     ASSERT_NO_THROW(after.loadFile(mind));
-    ASSERT_EQ(after.lines.size(), startLines + 2 * static_cast<std::size_t>(n));
+    ASSERT_EQ(after.lines().size(), startLines + 2 * static_cast<std::size_t>(n));
     for (long i = 0; i < n; ++i) {
-        const std::string_view heard = after.lines[startLines + 2 * static_cast<std::size_t>(i)];
-        const std::string_view said = after.lines[startLines + 2 * static_cast<std::size_t>(i) + 1];
+        const std::size_t at = startLines + 2 * static_cast<std::size_t>(i);
+        const std::string_view heard = after.lines()[at];
+        const std::string_view said = after.lines()[at + 1];
         ASSERT_TRUE(heard.starts_with("Ann!Ann ") && heard.ends_with(" #" + std::to_string(i)))
             << heard;
         ASSERT_TRUE(said.starts_with("Ann!Ann ") &&
@@ -106,7 +107,7 @@ TEST(Soak, BotModeExchangesGrowTheMindByTwoLinesEach) {
             << said;
     }
     std::cout << n << " exchanges; the mind grew from " << startLines << " to "
-              << after.lines.size() << " lines\n";
+              << after.lines().size() << " lines\n";
 }
 
 long linkTurns() {
@@ -171,8 +172,8 @@ TEST(Soak, LinkedCopiesTalkForManyTurns) {
 
     auto engine = std::make_shared<VebixAi>();
     engine->loadFile(ownMind);
-    engine->name = engine->botName;
-    const std::size_t ownBefore = engine->lines.size();
+    engine->setName(engine->botName);
+    const std::size_t ownBefore = engine->lines().size();
     VebixAi otherStart;
     const std::size_t otherBefore = otherStart.loadFile(otherMind);
 
@@ -205,12 +206,12 @@ TEST(Soak, LinkedCopiesTalkForManyTurns) {
     ASSERT_NO_THROW(otherAfter.loadFile(otherMind));
     // The other copy learned each line it was sent and its answer; this side learned its own
     // lines that were answered and the answers.
-    EXPECT_EQ(otherAfter.lines.size(), otherBefore + 2 * static_cast<std::size_t>(turns - 1));
-    EXPECT_EQ(ownAfter.lines.size(), engine->lines.size());
-    EXPECT_GE(ownAfter.lines.size(), ownBefore + 2 * static_cast<std::size_t>(turns - 1));
+    EXPECT_EQ(otherAfter.lines().size(), otherBefore + 2 * static_cast<std::size_t>(turns - 1));
+    EXPECT_EQ(ownAfter.lines().size(), engine->lines().size());
+    EXPECT_GE(ownAfter.lines().size(), ownBefore + 2 * static_cast<std::size_t>(turns - 1));
     std::cout << turns << " link turns; the minds grew from " << ownBefore << " to "
-              << ownAfter.lines.size() << " and from " << otherBefore << " to "
-              << otherAfter.lines.size() << " lines\n";
+              << ownAfter.lines().size() << " and from " << otherBefore << " to "
+              << otherAfter.lines().size() << " lines\n";
 }
 
 }  // namespace

@@ -137,7 +137,7 @@ protected:
     static std::vector<std::string> mindLines(const std::string& file) {
         VebixAi ai;
         ai.loadFile(file);
-        return {ai.lines.begin(), ai.lines.end()};
+        return {ai.lines().begin(), ai.lines().end()};
     }
 
     std::string ownMind_, otherFolder_, otherMind_;
@@ -218,7 +218,8 @@ TEST_F(LinkModeTest, TwoCopiesTalkForTwentyTurns) {
     auto own = mindLines(ownMind_);
     ASSERT_EQ(own.size(), ownLinesBefore + 2 * static_cast<std::size_t>(beaLines));
     for (std::size_t i = ownLinesBefore; i < own.size(); i += 2) {
-        MindLine mine = parseLine(own[i], false), hers = parseLine(own[i + 1], false);
+        MindLine mine = parseLine(own[i], AiSuffix::Keep);
+        MindLine hers = parseLine(own[i + 1], AiSuffix::Keep);
         EXPECT_EQ(mine.key, "Bea!Bea");
         EXPECT_EQ(mine.speaker, "<ai>");
         EXPECT_EQ(hers.speaker, "Bea!Bea");
@@ -255,7 +256,7 @@ TEST_F(LinkModeTest, OnlyAnsweredLinesAreLearnedOnTheOtherSide) {
     EXPECT_TRUE(learned == shownPairs || learned == shownPairs + 2)
         << learned << " lines learned, " << shownPairs << " shown";
     for (std::size_t i = otherBefore + 1; i < otherBefore + shownPairs; i += 2) {
-        const std::string said(parseLine(other[i], false).text);
+        const std::string said(parseLine(other[i], AiSuffix::Keep).text);
         EXPECT_TRUE(text.contains("<Bea> " + QString::fromStdString(said) + "\n")) << said;
     }
     EXPECT_EQ(readBytes(path("Own.mdd")), ownBytes);
@@ -296,8 +297,8 @@ TEST_F(LinkModeTest, ClosingInTheMiddleOfATurnEndsLinkModeAndSavesWhatWasLearned
     // The two answered exchanges were learned and saved.
     auto own = mindLines(ownMind_);
     ASSERT_GE(own.size(), 4u);
-    EXPECT_EQ(parseLine(own[own.size() - 3], false).text, "Answer 1");
-    EXPECT_EQ(parseLine(own.back(), false).text, "Answer 2");
+    EXPECT_EQ(parseLine(own[own.size() - 3], AiSuffix::Keep).text, "Answer 1");
+    EXPECT_EQ(parseLine(own.back(), AiSuffix::Keep).text, "Answer 2");
 }
 
 TEST_F(LinkModeTest, LinkBotsChosenWhileAReplyWaitsStartsAfterIt) {
@@ -333,11 +334,13 @@ TEST_F(LinkModeTest, LinkBotsChosenWhileAReplyWaitsStartsAfterIt) {
     // Learned in order: the user's line, its reply, then the link's lines.
     const auto own = mindLines(ownMind_);
     std::size_t at = ownLinesBefore;
-    while (at < own.size() && parseLine(own[at], false).text != "Tell me about yourself") ++at;
+    while (at < own.size() &&
+           parseLine(own[at], AiSuffix::Keep).text != "Tell me about yourself")
+        ++at;
     ASSERT_LT(at + 2, own.size());
-    const MindLine said = parseLine(own[at], false);
-    const MindLine answered = parseLine(own[at + 1], false);
+    const MindLine said = parseLine(own[at], AiSuffix::Keep);
+    const MindLine answered = parseLine(own[at + 1], AiSuffix::Keep);
     EXPECT_EQ(answered.speaker, "<ai>");
     EXPECT_EQ(answered.key, said.speaker);
-    EXPECT_EQ(parseLine(own[at + 2], false).key, "Bea!Bea");
+    EXPECT_EQ(parseLine(own[at + 2], AiSuffix::Keep).key, "Bea!Bea");
 }

@@ -166,7 +166,7 @@ TEST_F(Menus, NewMindFromTheTemplateOrEmptyWithQuotesRemovedFromTheName) {
         const std::string bytes = readBytes(file);
         EXPECT_NE(bytes.find("\"Robo\""), std::string::npos) << bytes.substr(0, 80);
         const std::size_t greetingLines = useTemplate ? 1 : 0;  // the opening line, when any
-        EXPECT_EQ(form.savedCount + greetingLines >= form.bot->lines.size(), true);
+        EXPECT_EQ(form.savedCount + greetingLines >= form.bot->lines().size(), true);
         if (useTemplate)
             EXPECT_GT(form.savedCount, 100u);
         else

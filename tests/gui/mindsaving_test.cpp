@@ -62,10 +62,10 @@ protected:
     std::vector<std::string> linesIn(const QString& file) const {
         VebixAi back;
         back.loadFile(fromQPath(path(file)));
-        return {back.lines.begin(), back.lines.end()};
+        return {back.lines().begin(), back.lines().end()};
     }
     static std::vector<std::string> linesOf(const VebixForm& form) {
-        return {form.bot->lines.begin(), form.bot->lines.end()};
+        return {form.bot->lines().begin(), form.bot->lines().end()};
     }
 
     std::optional<DiskNearlyFull> full_;

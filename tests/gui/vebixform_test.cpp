@@ -104,9 +104,9 @@ TEST_F(ChatWindow, FirstStartMakesTheTemplateMindAtTheDefaultPathAndGreets) {
     EXPECT_EQ(colorOf(form, "Ann>"), VebixForm::userNameColor);
 
     // The opening line is learned; nothing is written yet; the settings record mind and user.
-    EXPECT_EQ(std::string(form.bot->lines[form.bot->lines.size() - 1]).find("Ann!TAG1"), 0u);
-    EXPECT_NE(std::string(form.bot->lines[form.bot->lines.size() - 1]).find("<ai> " + opening.toStdString()),
-              std::string::npos);
+    const std::string last(form.bot->lines().back());
+    EXPECT_EQ(last.find("Ann!TAG1"), 0u);
+    EXPECT_NE(last.find("<ai> " + opening.toStdString()), std::string::npos);
     EXPECT_FALSE(QFileInfo::exists(path("Documents/Vebix.mdd")));
     Settings settings;
     EXPECT_EQ(settings.findString(Settings::Key::LastMindFile), spath("Documents/Vebix.mdd"));
@@ -168,7 +168,7 @@ TEST_F(ChatWindow, AMindOpenInAnotherWindowIsLoadedOnlyAfterAsking) {
         showAndLoad(form);
         EXPECT_EQ(prompts_.answeredBoxes(), QStringList{question});
         ASSERT_TRUE(form.bot);
-        EXPECT_EQ(form.bot->fileName, c.loaded);
+        EXPECT_EQ(form.bot->fileName(), c.loaded);
         EXPECT_EQ(form.userName(), "Ann");
     }
 }
@@ -227,7 +227,7 @@ TEST_F(ChatWindow, ElevenLinesAreShownLearnedAndRefreshTheFillWordsAfterTheTenth
     startAsAnn(form);
     int n = 0;
     form.engine = [&n](const std::string&) { return "answer " + std::to_string(++n); };
-    const std::size_t before = form.bot->lines.size();
+    const std::size_t before = form.bot->lines().size();
     const QString greeting = shown(form);
 
     for (int i = 1; i <= 11; ++i) {
@@ -239,11 +239,12 @@ TEST_F(ChatWindow, ElevenLinesAreShownLearnedAndRefreshTheFillWordsAfterTheTenth
         EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
     }
     EXPECT_EQ(form.replyCalls, 11);
-    ASSERT_EQ(form.bot->lines.size(), before + 22);
+    ASSERT_EQ(form.bot->lines().size(), before + 22);
     const std::string stamp = std::to_string(clock_.nowSeconds());
-    EXPECT_EQ(std::string(form.bot->lines[before]), "Ann!TAG1 " + stamp + " Ann!TAG1 line number 1");
-    EXPECT_EQ(std::string(form.bot->lines[before + 1]), "Ann!TAG1 " + stamp + " <ai> answer 1");
-    EXPECT_EQ(std::string(form.bot->lines[before + 21]), "Ann!TAG1 " + stamp + " <ai> answer 11");
+    EXPECT_EQ(std::string(form.bot->lines()[before]),
+              "Ann!TAG1 " + stamp + " Ann!TAG1 line number 1");
+    EXPECT_EQ(std::string(form.bot->lines()[before + 1]), "Ann!TAG1 " + stamp + " <ai> answer 1");
+    EXPECT_EQ(std::string(form.bot->lines()[before + 21]), "Ann!TAG1 " + stamp + " <ai> answer 11");
 
     QString expected = greeting;
     for (int i = 1; i <= 11; ++i)
@@ -257,7 +258,7 @@ TEST_F(ChatWindow, FillWordsAreRecomputedFromTheConversation) {
     startAsAnn(form);
     form.engine = [](const std::string&) { return "zebra zebra"; };
     for (int i = 0; i < 10; ++i) sayLine(form, "zebra zebra zebra");
-    const auto& words = form.bot->fillWords;
+    const auto& words = form.bot->fillWords();
     EXPECT_NE(std::find(words.begin(), words.end(), "zebra"), words.end());
 }
 
@@ -265,7 +266,7 @@ TEST_F(ChatWindow, AnEngineThatFindsNothingGivesTheGreyApology) {
     TestForm form{prompts_};
     startAsAnn(form);
     form.engine = [](const std::string&) { return std::string(); };
-    const std::size_t before = form.bot->lines.size();
+    const std::size_t before = form.bot->lines().size();
     const QString greeting = shown(form);
     sayLine(form, "anybody there?");
     EXPECT_EQ(form.replyCalls, 10);
@@ -275,7 +276,7 @@ TEST_F(ChatWindow, AnEngineThatFindsNothingGivesTheGreyApology) {
                                       "<Ann> ");
     EXPECT_EQ(colorOf(form, "Sorry"), VebixForm::infoColor);
     EXPECT_EQ(colorOf(form, "You can try"), VebixForm::infoColor);
-    EXPECT_EQ(form.bot->lines.size(), before + 1);  // only the user's line
+    EXPECT_EQ(form.bot->lines().size(), before + 1);  // only the user's line
     EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
 }
 
@@ -293,12 +294,12 @@ TEST_F(ChatWindow, TheProbeIsAnsweredAtOnceAndNothingIsLearned) {
     TestForm form{prompts_};
     startAsAnn(form);
     form.engine = [](const std::string&) { return "never"; };
-    const std::size_t before = form.bot->lines.size();
+    const std::size_t before = form.bot->lines().size();
     const QString greeting = shown(form);
     sayLine(form, "!#@ ");
     EXPECT_EQ(shown(form), greeting + "!#@\n<Vebix> <mxo1.7.5>\n<Ann> ");
     EXPECT_EQ(form.replyCalls, 0);
-    EXPECT_EQ(form.bot->lines.size(), before);
+    EXPECT_EQ(form.bot->lines().size(), before);
 }
 
 TEST_F(ChatWindow, ABlankLineIsIgnored) {
@@ -329,7 +330,7 @@ TEST_F(ChatWindow, AMultiLinePasteIsLearnedShownAndReloadedAsOneLine) {
     TestForm form{prompts_};
     startAsAnn(form);
     form.engine = [](const std::string&) { return "noted"; };
-    const std::size_t before = form.bot->lines.size();
+    const std::size_t before = form.bot->lines().size();
     const QString greeting = shown(form);
     auto* input = child<QLineEdit>(&form, "input");
     const QString pasted = QStringLiteral("first line\nsecond line\nthird\tline");
@@ -338,17 +339,18 @@ TEST_F(ChatWindow, AMultiLinePasteIsLearnedShownAndReloadedAsOneLine) {
     QTest::keyClick(input, Qt::Key_Return);
 
     const std::string learned = "first line second line third\tline";
-    ASSERT_EQ(form.bot->lines.size(), before + 2);
+    ASSERT_EQ(form.bot->lines().size(), before + 2);
     const std::string stamp = std::to_string(clock_.nowSeconds());
-    EXPECT_EQ(std::string(form.bot->lines[before]), "Ann!TAG1 " + stamp + " Ann!TAG1 " + learned);
+    EXPECT_EQ(std::string(form.bot->lines()[before]),
+              "Ann!TAG1 " + stamp + " Ann!TAG1 " + learned);
     EXPECT_EQ(shown(form), greeting + QString::fromStdString(learned) + "\n<Vebix> noted\n<Ann> ");
 
     form.close();
     VebixAi reloaded;
     reloaded.loadFile(spath("Documents/Vebix.mdd"));
-    ASSERT_EQ(reloaded.lines.size(), before + 2);
+    ASSERT_EQ(reloaded.lines().size(), before + 2);
     std::vector<std::string> holding;
-    for (std::string_view l : reloaded.lines)
+    for (std::string_view l : reloaded.lines())
         if (l.find("first line") != std::string_view::npos ||
             l.find("second line") != std::string_view::npos || l.find("third") != std::string_view::npos)
             holding.emplace_back(l);
@@ -476,7 +478,7 @@ TEST_F(ChatWindow, AutosaveTimerSavesAtAScoreOf180AndNotAt170) {
     ASSERT_GT(after.size(), saved.size());
     EXPECT_NE(after.find(" Ann!TAG1 remember this\r\n"), std::string::npos);
     EXPECT_NE(after.find(" <ai> sure\r\n"), std::string::npos);
-    EXPECT_EQ(form.savedCount, form.bot->lines.size());
+    EXPECT_EQ(form.savedCount, form.bot->lines().size());
 }
 
 TEST_F(ChatWindow, ClosingSavesOnlyWhenTheUserSpoke) {

@@ -22,8 +22,8 @@ constexpr std::string_view kPrefix = "autosave check ";
 
 // The number of the last exchange in the mind, or -1.
 long lastExchange(const vebix::VebixAi& bot) {
-    for (std::size_t i = bot.lines.size(); i-- > 0;) {
-        std::string_view line = bot.lines[i];
+    for (std::size_t i = bot.lines().size(); i-- > 0;) {
+        std::string_view line = bot.lines()[i];
         std::size_t at = line.rfind(kPrefix);
         if (at != std::string_view::npos && line.find("<ai>") == std::string_view::npos)
             return std::stol(std::string(line.substr(at + kPrefix.size())));

@@ -9,16 +9,13 @@
 
 namespace vebix::testing {
 
-inline void fill(Ai& ai, const std::vector<std::string>& lines) {
-    ai.lines.clear();
-    for (const auto& l : lines) ai.lines.push_back(l);
-}
+inline void fill(Ai& ai, const std::vector<std::string>& lines) { ai.setLines(lines); }
 
 // Collects what the engine sends to onDebug.
 struct DebugLog {
     std::vector<std::string> texts;
     void attach(Ai& ai) {
-        ai.onDebug = [this](std::string_view t) { texts.emplace_back(t); };
+        ai.setDebugSink([this](std::string_view t) { texts.emplace_back(t); });
     }
     bool has(std::string_view t) const {
         for (const auto& x : texts)

@@ -125,7 +125,7 @@ TEST(Choosing, RecentTextsAreNotRepeated) {
     for (int i = 0; i < 8; ++i)
         lines.push_back("u " + std::to_string(999500 + i) + " B i said this first");
     Ai ai;
-    ai.personalize = false;
+    ai.setPersonalize(false);
     fill(ai, lines);
     for (std::uint64_t seed = 1; seed <= 20; ++seed) {
         DebugLog log;
@@ -138,7 +138,7 @@ TEST(Choosing, RecentTextsAreNotRepeated) {
     }
 
     // Once the newest lines are older than ten minutes they no longer block anything.
-    ai.onDebug = nullptr;
+    ai.setDebugSink(nullptr);
     fake.advanceSeconds(700);
     int repeats = 0;
     for (std::uint64_t seed = 1; seed <= 20; ++seed) {
@@ -168,7 +168,7 @@ TEST(Choosing, PickedLineIsPersonalised) {
     FakeClock fakeClock(1000000);
     ScopedClock fixed(fakeClock);
     Ai ai;
-    ai.name = "Vebix!local";
+    ai.setName("Vebix!local");
     fill(ai, {"$ 7001 $a What is your name?", "$ 7002 Bot My name is Bot. Pleased to meet you.",
               "$ 7003 $a x", "$ 7004 $a y"});
     DebugLog log;
@@ -177,7 +177,7 @@ TEST(Choosing, PickedLineIsPersonalised) {
     std::vector<Ai::Sim> cands = {{1, 11, 30}, {2, 10, 5}, {3, 10, 5}, {0, 10, 5}};
     EXPECT_EQ(ai.chooseReply("Sam!pc", {}, cands, "name"), "My name is Vebix. Pleased to meet you.");
     EXPECT_EQ(log.last("Entry: "), "2");
-    ai.personalize = false;
+    ai.setPersonalize(false);
     EXPECT_EQ(ai.chooseReply("Sam!pc", {}, cands, "name"), "My name is Bot. Pleased to meet you.");
 }
 

@@ -15,10 +15,10 @@ using namespace vebix;
 // --plain) answers 1,000 lines taken from the conversation corpus.
 TEST(Corpus, ThousandRepliesOnAThousandLineMind) {
     Ai ai;
-    ai.name = "Benchbot";
+    ai.setName("Benchbot");
     ASSERT_EQ(ai.loadFile(VEBIX_TEST_DATA_DIR "/ai/mind_1000.dat"), 1000u);
     ai.calcFillWords();
-    EXPECT_FALSE(ai.fillWords.empty());
+    EXPECT_FALSE(ai.fillWords().empty());
 
     std::ifstream corpus(VEBIX_TEST_DATA_DIR "/corpus/chatterbot_en.txt");
     ASSERT_TRUE(corpus.good());
@@ -28,15 +28,15 @@ TEST(Corpus, ThousandRepliesOnAThousandLineMind) {
         if (!line.empty()) inputs.push_back(line);
     ASSERT_EQ(inputs.size(), 1000u);
 
-    const std::uint32_t now = *parseTime(parseLine(ai.lines.back(), false).time) + 60;
+    const std::uint32_t now = *parseTime(parseLine(ai.lines().back(), AiSuffix::Keep).time) + 60;
     FakeClock fake(now);
     ScopedClock scoped(fake);
     std::vector<std::string> chunked;
     int generated = 0;
-    ai.onDebug = [&](std::string_view t) {
+    ai.setDebugSink([&](std::string_view t) {
         if (t.starts_with("Randomly chunked: ")) chunked.emplace_back(t);
         if (t == "Entry: generated") ++generated;
-    };
+    });
     rng::seed(2024);
     int nonEmpty = 0;
     for (const auto& input : inputs) {

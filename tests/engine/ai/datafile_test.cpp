@@ -48,7 +48,7 @@ std::string readBytes(const std::string& path) {
 }
 
 std::vector<std::string> linesOf(const Ai& ai) {
-    return std::vector<std::string>(ai.lines.begin(), ai.lines.end());
+    return std::vector<std::string>(ai.lines().begin(), ai.lines().end());
 }
 
 using Lines = std::vector<std::string>;
@@ -88,13 +88,13 @@ TEST(DataFile, LoadFileAndLoadTextReadTheSameLines) {
         Ai fromFile;
         EXPECT_EQ(fromFile.loadFile(path), c.lines.size());
         EXPECT_EQ(linesOf(fromFile), c.lines);
-        EXPECT_EQ(fromFile.fileName, path);
-        EXPECT_FALSE(fromFile.modified);
-        for (bool copy : {true, false}) {
+        EXPECT_EQ(fromFile.fileName(), path);
+        EXPECT_FALSE(fromFile.modified());
+        for (TextLines keep : {TextLines::Copied, TextLines::Viewed}) {
             Ai fromText;
-            EXPECT_EQ(fromText.loadText("template", c.bytes, copy), c.lines.size());
+            EXPECT_EQ(fromText.loadText("template", c.bytes, keep), c.lines.size());
             EXPECT_EQ(linesOf(fromText), c.lines);
-            EXPECT_EQ(fromText.fileName, "template");
+            EXPECT_EQ(fromText.fileName(), "template");
         }
     }
 }
@@ -110,21 +110,21 @@ TEST(DataFile, LoadFileCutsALineAtNul) {
 TEST(DataFile, LoadTextWithoutCopyViewsTheText) {
     const std::string text = "a 1 b x\r\n" + kBom + "c 2 d y";
     Ai views, copies;
-    views.loadText("t", text, false);
-    copies.loadText("t", text, true);
-    ASSERT_EQ(views.lines.size(), 2u);
-    EXPECT_TRUE(liesWithin(views.lines[0], text));
-    EXPECT_TRUE(liesWithin(views.lines[1], text));
-    EXPECT_FALSE(liesWithin(copies.lines[0], text));
+    views.loadText("t", text, TextLines::Viewed);
+    copies.loadText("t", text, TextLines::Copied);
+    ASSERT_EQ(views.lines().size(), 2u);
+    EXPECT_TRUE(liesWithin(views.lines()[0], text));
+    EXPECT_TRUE(liesWithin(views.lines()[1], text));
+    EXPECT_FALSE(liesWithin(copies.lines()[0], text));
     // Lines learned afterwards are copies as usual.
     views.appendLine("e 3 f z");
-    EXPECT_FALSE(liesWithin(views.lines[2], text));
+    EXPECT_FALSE(liesWithin(views.lines()[2], text));
 }
 
 TEST(DataFile, LoadReplacesTheMind) {
     Ai ai;
     ai.addLine("k", "1", "s", "old");
-    ai.loadText("t", "n 2 s new\n", true);
+    ai.loadText("t", "n 2 s new\n", TextLines::Copied);
     EXPECT_EQ(linesOf(ai), (Lines{"n 2 s new"}));
 }
 
@@ -134,12 +134,12 @@ TEST(DataFile, MissingFileGivesEmptyMindAndSaveCreatesIt) {
     Ai ai;
     ai.addLine("k", "1", "s", "stale");
     EXPECT_EQ(ai.loadFile(path), 0u);
-    EXPECT_TRUE(ai.lines.empty());
-    EXPECT_EQ(ai.fileName, path);
+    EXPECT_TRUE(ai.lines().empty());
+    EXPECT_EQ(ai.fileName(), path);
     ai.addLine("Sam", "100", "Sam", "hello there");
     ai.addAiLine("Sam", "101", "hi Sam");
-    ai.saveFile(ai.fileName, true);
-    EXPECT_FALSE(ai.modified);
+    ai.saveFile(ai.fileName(), AfterSave::ClearModified);
+    EXPECT_FALSE(ai.modified());
     EXPECT_EQ(readBytes(path), "Sam 100 Sam hello there\r\nSam 101 <ai> hi Sam\r\n");
 }
 
@@ -148,11 +148,11 @@ TEST(DataFile, SaveAndLoadRoundTrip) {
     for (const auto& c : readCases()) {
         SCOPED_TRACE(c.name);
         Ai ai;
-        ai.loadText("t", c.bytes, true);
-        ai.modified = true;
+        ai.loadText("t", c.bytes, TextLines::Copied);
+        ai.setModified(true);
         const std::string path = dir.file("round.dat");
-        ai.saveFile(path, false);
-        EXPECT_TRUE(ai.modified);  // not asked to clear it
+        ai.saveFile(path, AfterSave::KeepModified);
+        EXPECT_TRUE(ai.modified());  // not asked to clear it
         std::string expected;
         for (const auto& l : c.lines) expected += l + "\r\n";
         EXPECT_EQ(readBytes(path), expected);  // no byte-order mark, no blank lines, CR LF
@@ -173,7 +173,7 @@ TEST(DataFile, SaveKeepsTheFileMode) {
     fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     Ai ai;
     ai.addLine("k", "1", "s", "x");
-    ai.saveFile(path, true);
+    ai.saveFile(path, AfterSave::ClearModified);
     EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
@@ -185,23 +185,23 @@ TEST(DataFile, SaveErrors) {
 
     const std::string noFolder = dir.file("missing/aimain.dat");
     try {
-        ai.saveFile(noFolder, true);
+        ai.saveFile(noFolder, AfterSave::ClearModified);
         FAIL() << "expected an error";
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), ("Unable to create AI file '" + noFolder + "'").c_str());
     }
-    EXPECT_TRUE(ai.modified);
+    EXPECT_TRUE(ai.modified());
 
     const std::string folder = dir.file("adir");
     fs::create_directory(folder);
     writeBytes(folder + "/inside", "keep");
     try {
-        ai.saveFile(folder, true);
+        ai.saveFile(folder, AfterSave::ClearModified);
         FAIL() << "expected an error";
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), ("Unable to finish saving AI file '" + folder + "'").c_str());
     }
-    EXPECT_TRUE(ai.modified);
+    EXPECT_TRUE(ai.modified());
     EXPECT_TRUE(fs::is_directory(folder));
     EXPECT_EQ(readBytes(folder + "/inside"), "keep");
     int entries = 0;
@@ -227,7 +227,7 @@ TEST(DataFile, FailedSaveLeavesTheOldFile) {
     bool threw = false;
     std::string message;
     try {
-        ai.saveFile(path, true);
+        ai.saveFile(path, AfterSave::ClearModified);
     } catch (const Error& e) {
         threw = true;
         message = e.what();
@@ -238,7 +238,7 @@ TEST(DataFile, FailedSaveLeavesTheOldFile) {
     EXPECT_TRUE(threw);
     EXPECT_EQ(message, "Unable to finish saving AI file '" + path + "'");
     EXPECT_EQ(readBytes(path), old);
-    EXPECT_TRUE(ai.modified);
+    EXPECT_TRUE(ai.modified());
     int entries = 0;
     for (auto& e : fs::directory_iterator(dir.path())) (void)e, ++entries;
     EXPECT_EQ(entries, 1);

@@ -70,8 +70,8 @@ std::vector<Query> queriesFor(const Ai& ai, std::uint32_t now, std::size_t corpu
         queries.push_back({partner, k % 2 ? "Noah 23" : "guest!t", std::move(input), now});
     };
     for (const std::string& line : corpusLines(corpusInputs, 1000)) add(line);
-    for (std::size_t i = 0; i < ai.lines.size(); i += ai.lines.size() / (corpusInputs / 4) + 1)
-        add(std::string(lineText(ai.lines[i])));
+    for (std::size_t i = 0; i < ai.lines().size(); i += ai.lines().size() / (corpusInputs / 4) + 1)
+        add(std::string(lineText(ai.lines()[i])));
     add("");
     add("?!?");
     add("12 5 12 1984 and 7");
@@ -86,7 +86,7 @@ std::vector<Query> queriesFor(const Ai& ai, std::uint32_t now, std::size_t corpu
 }
 
 std::uint32_t afterNewest(const Ai& ai) {
-    auto t = parseTime(parseLine(ai.lines.back(), false).time);
+    auto t = parseTime(parseLine(ai.lines().back(), AiSuffix::Keep).time);
     return t ? *t + 60 : 2000000000;
 }
 
@@ -96,7 +96,7 @@ TEST(IndexedScoring, SameAsReferenceOnThousandLineMind) {
     Ai ai;
     ASSERT_EQ(ai.loadFile(VEBIX_TEST_DATA_DIR "/ai/mind_1000.dat"), 1000u);
     ai.calcFillWords();
-    ASSERT_FALSE(ai.fillWords.empty());
+    ASSERT_FALSE(ai.fillWords().empty());
     expectSameCandidates(ai, queriesFor(ai, afterNewest(ai)), 11);
 }
 
@@ -107,7 +107,7 @@ TEST(IndexedScoring, SameAsReferenceOnTwentyThousandLineMind) {
     options.plain = true;
     const std::string text = mindgen::makeMind(mindgen::readCorpusFile(kCorpus), options);
     Ai ai;
-    ASSERT_EQ(ai.loadText("mind_20000.dat", text, false), 20000u);
+    ASSERT_EQ(ai.loadText("mind_20000.dat", text, TextLines::Viewed), 20000u);
     ai.calcFillWords();
     // Early in the mind (recency and decay matter) and a minute after its newest line.
     expectSameCandidates(ai, queriesFor(ai, afterNewest(ai), 16), 21);
@@ -146,7 +146,7 @@ TEST(IndexedScoring, SameAsReferenceOnOddLines) {
         for (const std::string& l : odd) lines.push_back(l);
     Ai ai;
     fill(ai, lines);
-    ai.fillWords = {"the", "cat", "and"};
+    ai.setFillWords({"the", "cat", "and"});
     std::vector<Query> queries;
     const std::vector<std::string> inputs = {
         "cats", "the cat sat", "12 and 34", "rober robert rupert robbed", "thier there their",

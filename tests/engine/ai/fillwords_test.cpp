@@ -21,7 +21,7 @@ TEST(FillWords, CountsTheLastQuarter) {
     lines.push_back("k 1 X the mat");
     fill(ai, lines);
     ai.calcFillWords();
-    EXPECT_EQ(ai.fillWords, (std::vector<std::string>{"the", "cat", "sat", "mat"}));
+    EXPECT_EQ(ai.fillWords(), (std::vector<std::string>{"the", "cat", "sat", "mat"}));
     EXPECT_FALSE(ai.notFillWord("the"));
     EXPECT_TRUE(ai.notFillWord("old"));
     EXPECT_TRUE(ai.notFillWord("The"));  // byte-equal only
@@ -29,12 +29,12 @@ TEST(FillWords, CountsTheLastQuarter) {
 
 TEST(FillWords, SizesAndLimits) {
     Ai ai;
-    ai.fillWords = {"keep"};
+    ai.setFillWords({"keep"});
     ai.calcFillWords();  // empty mind: unchanged
-    EXPECT_EQ(ai.fillWords, (std::vector<std::string>{"keep"}));
+    EXPECT_EQ(ai.fillWords(), (std::vector<std::string>{"keep"}));
     fill(ai, {"k 1 X a b", "k 1 X c d", "k 1 X e f"});
     ai.calcFillWords();  // three lines: no line in the last quarter
-    EXPECT_TRUE(ai.fillWords.empty());
+    EXPECT_TRUE(ai.fillWords().empty());
 
     // 40 distinct words: at most 30 kept, the most frequent first.
     std::vector<std::string> lines;
@@ -44,8 +44,8 @@ TEST(FillWords, SizesAndLimits) {
     for (int i = 0; i < 8; ++i) lines.push_back("k 1 X" + all + " often often");
     fill(ai, lines);
     ai.calcFillWords();
-    ASSERT_EQ(ai.fillWords.size(), 30u);
-    EXPECT_EQ(ai.fillWords[0], "often");  // 4 times in the last two lines, the others twice
+    ASSERT_EQ(ai.fillWords().size(), 30u);
+    EXPECT_EQ(ai.fillWords()[0], "often");  // 4 times in the last two lines, the others twice
 }
 
 TEST(FillWords, OnlyTheLast448LinesOfBigMinds) {
@@ -54,12 +54,12 @@ TEST(FillWords, OnlyTheLast448LinesOfBigMinds) {
     for (int i = 0; i < 448; ++i) lines.push_back("k 1 X late");
     fill(ai, lines);
     ai.calcFillWords();
-    EXPECT_EQ(ai.fillWords, (std::vector<std::string>{"late"}));
+    EXPECT_EQ(ai.fillWords(), (std::vector<std::string>{"late"}));
 }
 
 TEST(FillWords, ForEachKeyWordSkipsFillWordsAndStops) {
     Ai ai;
-    ai.fillWords = {"the"};
+    ai.setFillWords({"the"});
     std::vector<std::string> seen;
     ai.forEachKeyWord("The cat, 42 dogs don't bark!", [&](std::string_view w) {
         seen.emplace_back(w);

@@ -26,7 +26,7 @@ using Strings = std::vector<std::string>;
 
 TEST(Generation, TokensFromWord) {
     const std::string text = "one, two 3 four!";
-    const std::vector<Token> toks = tokenize(text, false).tokens();
+    const std::vector<Token> toks = tokenize(text, Tokenize::Plain).tokens();
     struct Case {
         int k;
         Strings out;
@@ -49,9 +49,9 @@ TEST(Generation, TokensFromWord) {
 TEST(Generation, PickSeedToken) {
     EXPECT_EQ(Ai::pickSeedToken({}), -1);
     const std::string punct = "?! ... ,";
-    EXPECT_EQ(Ai::pickSeedToken(tokenize(punct, true).tokens()), -1);
+    EXPECT_EQ(Ai::pickSeedToken(tokenize(punct, Tokenize::Normalising).tokens()), -1);
     const std::string text = "well , 42 cats ?";
-    const std::vector<Token> toks = tokenize(text, true).tokens();
+    const std::vector<Token> toks = tokenize(text, Tokenize::Normalising).tokens();
     std::set<int> picked;
     int numbers = 0;
     for (std::uint64_t seed = 0; seed < 400; ++seed) {
@@ -159,7 +159,7 @@ TEST(Generation, TailExtensionNeedsMoreThanTenBytes) {
 
 TEST(Generation, FindLineWithPhrase) {
     Ai ai;
-    ai.name = "Vebix";
+    ai.setName("Vebix");
     fill(ai, {"k 1 Robert Robert likes tea", "k 2 A Tea, please", "k 3 A steam engine"});
     Ai::PhraseHit hit;
     for (std::uint64_t seed = 0; seed < 10; ++seed) {
@@ -176,7 +176,7 @@ TEST(Generation, FindLineWithPhrase) {
     EXPECT_FALSE(ai.findLineWithPhrase("Sam", {}, "robert likes", "", hit));
     rng::seed(3);
     EXPECT_EQ(ai.generateReply("Sam", {}, "robert"), "");
-    ai.personalize = false;
+    ai.setPersonalize(false);
     ASSERT_TRUE(ai.findLineWithPhrase("Sam", {}, "robert likes", "", hit));
     EXPECT_EQ(hit.text, "Robert likes tea");
     EXPECT_EQ(hit.offset, 0u);

@@ -13,10 +13,10 @@ using namespace vebix;
 TEST(Learning, BlanksInSpeakerIdsBecomeUnderscores) {
     Ai ai;
     ai.addLine("Mary Ann!pc", "1700000000", "Mary Ann!pc", " hello  there ");
-    ASSERT_EQ(ai.lines.size(), 1u);
-    EXPECT_EQ(ai.lines[0], "Mary_Ann!pc 1700000000 Mary_Ann!pc  hello  there ");
-    EXPECT_TRUE(ai.modified);
-    MindLine m = parseLine(ai.lines[0], false);
+    ASSERT_EQ(ai.lines().size(), 1u);
+    EXPECT_EQ(ai.lines()[0], "Mary_Ann!pc 1700000000 Mary_Ann!pc  hello  there ");
+    EXPECT_TRUE(ai.modified());
+    MindLine m = parseLine(ai.lines()[0], AiSuffix::Keep);
     EXPECT_EQ(m.key, "Mary_Ann!pc");
     EXPECT_EQ(m.speaker, "Mary_Ann!pc");
     EXPECT_EQ(m.text, " hello  there ");
@@ -25,19 +25,19 @@ TEST(Learning, BlanksInSpeakerIdsBecomeUnderscores) {
 TEST(Learning, AiLinesAndPlainAppend) {
     Ai ai;
     ai.addAiLine("Sam Smith", "5", "hi Sam");
-    EXPECT_EQ(ai.lines[0], "Sam_Smith 5 <ai> hi Sam");
-    ai.modified = false;
+    EXPECT_EQ(ai.lines()[0], "Sam_Smith 5 <ai> hi Sam");
+    ai.setModified(false);
     ai.appendLine("k 6 x already formatted");
-    EXPECT_EQ(ai.lines[1], "k 6 x already formatted");
-    EXPECT_TRUE(ai.modified);
+    EXPECT_EQ(ai.lines()[1], "k 6 x already formatted");
+    EXPECT_TRUE(ai.modified());
 }
 
 TEST(Learning, TwoUserTurnsWithoutReplyLeaveTwoUserLines) {
     Ai ai;
     ai.addLine("Sam!x", "100", "Sam!x", "anyone there?");
     ai.addLine("Sam!x", "160", "Sam!x", "hello?");
-    ASSERT_EQ(ai.lines.size(), 2u);
-    for (std::string_view l : ai.lines) EXPECT_EQ(parseLine(l, false).speaker, "Sam!x");
+    ASSERT_EQ(ai.lines().size(), 2u);
+    for (std::string_view l : ai.lines()) EXPECT_EQ(parseLine(l, AiSuffix::Keep).speaker, "Sam!x");
 }
 
 // A mind line can never hold CR, LF or NUL, whichever field they come in and however the line is
@@ -67,24 +67,24 @@ TEST(Learning, LineBreaksAndNulsAreNeverStored) {
     Ai ai;
     for (const Case& c : cases) {
         ai.addLine(c.key, "100", c.speaker, c.text);
-        EXPECT_EQ(ai.lines.back(), c.stored) << c.what;
+        EXPECT_EQ(ai.lines().back(), c.stored) << c.what;
     }
     // The engine's own lines and lines appended already formatted follow the same rule.
     ai.addAiLine("Sam\r", "101", "a\0b\r\nc"s);
-    EXPECT_EQ(ai.lines.back(), "Sam_ 101 <ai> a b  c");
+    EXPECT_EQ(ai.lines().back(), "Sam_ 101 <ai> a b  c");
     ai.appendLine("k 102 x one\ntwo\0three\r"s);
-    EXPECT_EQ(ai.lines.back(), "k 102 x one two three ");
+    EXPECT_EQ(ai.lines().back(), "k 102 x one two three ");
 
-    std::vector<std::string> learned(ai.lines.begin(), ai.lines.end());
+    std::vector<std::string> learned(ai.lines().begin(), ai.lines().end());
     const auto dir = std::filesystem::temp_directory_path() /
                      ("vebix-learning-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     const std::string file = (dir / "mind.dat").string();
-    ai.saveFile(file, true);
+    ai.saveFile(file, AfterSave::ClearModified);
     Ai reloaded;
     reloaded.loadFile(file);
     std::filesystem::remove_all(dir);
-    EXPECT_EQ(std::vector<std::string>(reloaded.lines.begin(), reloaded.lines.end()), learned);
+    EXPECT_EQ(std::vector<std::string>(reloaded.lines().begin(), reloaded.lines().end()), learned);
 }
 
 TEST(Learning, LearnedTextIsWhatTheMindStores) {
@@ -94,5 +94,5 @@ TEST(Learning, LearnedTextIsWhatTheMindStores) {
     Ai ai;
     const std::string pasted = "first line\nsecond line\nthird\tline";
     ai.addLine("k", "1", "k", pasted);
-    EXPECT_EQ(lineText(ai.lines.back()), learnedText(pasted));
+    EXPECT_EQ(lineText(ai.lines().back()), learnedText(pasted));
 }

@@ -10,28 +10,29 @@ using namespace vebix;
 TEST(MindLine, ParseFields) {
     struct Case {
         std::string line;
-        bool strip;
+        AiSuffix aiSuffix;
         std::string key, time, speaker, text;
     };
     const Case cases[] = {
-        {"nokey", false, "", "", "", ""},
-        {"", false, "", "", "", ""},
-        {"k 12", false, "k", "", "", ""},
-        {"k 12 ", false, "k", "12", "", ""},  // two blanks: key and time
-        {"k 12 sp", false, "k", "12", "", ""},
-        {"k 12 sp ", false, "k", "12", "sp", ""},  // third blank last: empty text
-        {"Sam 1700000000 Sam hello there you", false, "Sam", "1700000000", "Sam", "hello there you"},
-        {"$ 1001 $a Hi.", false, "$", "1001", "$a", "Hi."},
-        {"k 1 Bob<ai> hi", true, "k", "1", "Bob", "hi"},
-        {"k 1 Bob<ai> hi", false, "k", "1", "Bob<ai>", "hi"},
-        {"k 1 <ai> hi", true, "k", "1", "<ai>", "hi"},
-        {"k 1 <ai> hi", false, "k", "1", "<ai>", "hi"},
-        {"k 1 x<ai>y hi", true, "k", "1", "x<ai>y", "hi"},
-        {"  x y", false, "", "", "x", "y"},
+        {"nokey", AiSuffix::Keep, "", "", "", ""},
+        {"", AiSuffix::Keep, "", "", "", ""},
+        {"k 12", AiSuffix::Keep, "k", "", "", ""},
+        {"k 12 ", AiSuffix::Keep, "k", "12", "", ""},  // two blanks: key and time
+        {"k 12 sp", AiSuffix::Keep, "k", "12", "", ""},
+        {"k 12 sp ", AiSuffix::Keep, "k", "12", "sp", ""},  // third blank last: empty text
+        {"Sam 1700000000 Sam hello there you", AiSuffix::Keep, "Sam", "1700000000", "Sam",
+         "hello there you"},
+        {"$ 1001 $a Hi.", AiSuffix::Keep, "$", "1001", "$a", "Hi."},
+        {"k 1 Bob<ai> hi", AiSuffix::Strip, "k", "1", "Bob", "hi"},
+        {"k 1 Bob<ai> hi", AiSuffix::Keep, "k", "1", "Bob<ai>", "hi"},
+        {"k 1 <ai> hi", AiSuffix::Strip, "k", "1", "<ai>", "hi"},
+        {"k 1 <ai> hi", AiSuffix::Keep, "k", "1", "<ai>", "hi"},
+        {"k 1 x<ai>y hi", AiSuffix::Strip, "k", "1", "x<ai>y", "hi"},
+        {"  x y", AiSuffix::Keep, "", "", "x", "y"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
-        MindLine m = parseLine(c.line, c.strip);
+        MindLine m = parseLine(c.line, c.aiSuffix);
         EXPECT_EQ(m.key, c.key);
         EXPECT_EQ(m.time, c.time);
         EXPECT_EQ(m.speaker, c.speaker);
@@ -82,13 +83,13 @@ TEST(MindLine, ModuleConstants) {
     EXPECT_EQ(kEngineVersion, "1.7.5");
     EXPECT_EQ(kDefaultDataFileName, "aimain.dat");
     Ai ai;
-    EXPECT_TRUE(ai.name.empty());
-    EXPECT_TRUE(ai.lines.empty());
-    EXPECT_FALSE(ai.modified);
-    EXPECT_TRUE(ai.personalize);
-    EXPECT_TRUE(ai.fillWords.empty());
-    EXPECT_TRUE(ai.fileName.empty());
-    EXPECT_FALSE(ai.onDebug);
+    EXPECT_TRUE(ai.name().empty());
+    EXPECT_TRUE(ai.lines().empty());
+    EXPECT_FALSE(ai.modified());
+    EXPECT_TRUE(ai.personalizes());
+    EXPECT_TRUE(ai.fillWords().empty());
+    EXPECT_TRUE(ai.fileName().empty());
+    EXPECT_FALSE(ai.hasDebugSink());
 }
 
 TEST(MindLine, SimAndWcOrderHighestFirst) {

@@ -35,9 +35,9 @@ TEST(Personalize, Names) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.lines.back());
         Ai ai;
-        ai.name = c.name;
+        ai.setName(c.name);
         fill(ai, c.lines);
         const std::size_t last = c.lines.size() - 1;
-        EXPECT_EQ(ai.personalizeText(c.partner, {}, last, lineText(ai.lines[last])), c.expected);
+        EXPECT_EQ(ai.personalizeText(c.partner, {}, last, lineText(ai.lines()[last])), c.expected);
     }
 }

@@ -123,12 +123,12 @@ TEST(Scoring, HandComputedScores) {
         SCOPED_TRACE(c.name);
         Ai ai;
         fill(ai, c.lines);
-        ai.fillWords = c.fillWords;
+        ai.setFillWords(c.fillWords);
         auto sims = ai.scoreLines(c.partner, c.topics, c.key, c.input, c.referenceTime);
         EXPECT_EQ(scoresOf(sims), c.expected);
         EXPECT_TRUE(std::is_sorted(sims.begin(), sims.end()));
         for (const auto& s : sims)
-            EXPECT_EQ(ai.candidateText(s.index, s.textOffset), lineText(ai.lines[s.index]));
+            EXPECT_EQ(ai.candidateText(s.index, s.textOffset), lineText(ai.lines()[s.index]));
     }
 }
 
@@ -160,7 +160,9 @@ TEST(Scoring, PhraseMatchScoreRuns) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line + " | " + c.input);
-        EXPECT_EQ(ai.phraseMatchScore(tokenize(c.line, true), tokenize(c.input, true)), c.score);
+        EXPECT_EQ(ai.phraseMatchScore(tokenize(c.line, Tokenize::Normalising),
+                                      tokenize(c.input, Tokenize::Normalising)),
+                  c.score);
     }
 }
 

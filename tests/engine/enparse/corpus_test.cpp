@@ -66,7 +66,7 @@ void checkLines(const std::vector<std::string_view>& lines, const std::string& w
                 std::size_t& total) {
     for (std::size_t n = 0; n < lines.size(); ++n) {
         const std::string_view line = lines[n];
-        const TokenList plain = tokenize(line, false);
+        const TokenList plain = tokenize(line, Tokenize::Plain);
         const char* lastEnd = line.data();
         for (const Token& t : plain) {
             // Plain tokens are slices of the line, in order and not overlapping.
@@ -79,7 +79,7 @@ void checkLines(const std::vector<std::string_view>& lines, const std::string& w
             }
             lastEnd = t.data + t.length;
         }
-        const TokenList normal = tokenize(line, true);
+        const TokenList normal = tokenize(line, Tokenize::Normalising);
         for (const Token& t : normal) {
             ASSERT_TRUE(isTypeValue(t.type)) << what << " line " << n + 1;
             ASSERT_GT(t.length, 0u) << what << " line " << n + 1;

@@ -102,13 +102,14 @@ TEST(Slang, NormalisingTokenizationExpands) {
         {"u, k", {W("you"), P(","), W("ok")}},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(toks(tokenize(c.text, true)), c.expected) << c.text;
+        EXPECT_EQ(toks(tokenize(c.text, Tokenize::Normalising)), c.expected) << c.text;
     }
 }
 
 TEST(Slang, PlainTokenizationDoesNotExpand) {
-    EXPECT_EQ(toks(tokenize("u r gonna", false)), words({"u", "r", "gonna"}));
-    EXPECT_EQ(toks(tokenize("won't", false)), (std::vector<Tok>{W("won"), S("'"), W("t")}));
+    EXPECT_EQ(toks(tokenize("u r gonna", Tokenize::Plain)), words({"u", "r", "gonna"}));
+    EXPECT_EQ(toks(tokenize("won't", Tokenize::Plain)),
+              (std::vector<Tok>{W("won"), S("'"), W("t")}));
 }
 
 TEST(Slang, SplitContraction) {

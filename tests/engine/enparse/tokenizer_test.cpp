@@ -34,10 +34,11 @@ std::vector<Tok> operator+(std::vector<Tok> a, const std::vector<Tok>& b) {
 
 void check(const std::vector<Case>& cases) {
     for (const Case& c : cases) {
-        for (bool normalising : {false, true}) {
+        for (Tokenize mode : {Tokenize::Plain, Tokenize::Normalising}) {
+            const bool normalising = mode == Tokenize::Normalising;
             if (c.mode == Mode::Plain && normalising) continue;
             if (c.mode == Mode::Normalising && !normalising) continue;
-            EXPECT_EQ(toks(tokenize(c.text, normalising)), c.expected)
+            EXPECT_EQ(toks(tokenize(c.text, mode)), c.expected)
                 << (normalising ? "normalising" : "plain") << " mode, text: " << Tok{0, c.text};
         }
     }
@@ -153,8 +154,9 @@ TEST(Tokenizer, NormalisingLowerCasesBeyondAscii) {
 
 TEST(Tokenizer, TextsNeedingNoChangeAreNotCopied) {
     const std::string text = "hello, World caf\xC3\xA9 42?";
-    for (bool normalising : {false, true}) {
-        const TokenList list = tokenize(text, normalising);
+    for (Tokenize mode : {Tokenize::Plain, Tokenize::Normalising}) {
+        const bool normalising = mode == Tokenize::Normalising;
+        const TokenList list = tokenize(text, mode);
         ASSERT_EQ(list.size(), 7u);
         for (std::size_t i : {0u, 3u, 4u, 5u}) {  // hello, caf, é, 42
             EXPECT_GE(list[i].data, text.data()) << i;
@@ -187,12 +189,13 @@ TEST(Tokenizer, MalformedUtf8BytesAreOneByteSymbols) {
     for (const Bad& b : bad) {
         std::vector<Tok> symbols;
         for (char c : b.bytes) symbols.push_back(S(std::string(1, c)));
-        for (bool normalising : {false, true}) {
+        for (Tokenize mode : {Tokenize::Plain, Tokenize::Normalising}) {
+            const bool normalising = mode == Tokenize::Normalising;
             // Followed by normal tokens, in the middle and at the very end of the text.
             const auto expected =
                 std::vector<Tok>{W("x")} + symbols + std::vector<Tok>{W("ok"), QR("?")};
-            EXPECT_EQ(toks(tokenize("x" + b.bytes + "ok?", normalising)), expected) << b.kind;
-            EXPECT_EQ(toks(tokenize("Ok " + b.bytes, normalising)),
+            EXPECT_EQ(toks(tokenize("x" + b.bytes + "ok?", mode)), expected) << b.kind;
+            EXPECT_EQ(toks(tokenize("Ok " + b.bytes, mode)),
                       std::vector<Tok>{W(normalising ? "ok" : "Ok")} + symbols)
                 << b.kind;
         }
@@ -234,7 +237,7 @@ TEST(Tokenizer, LongRunsBecomeSeveralTokens) {
     });
     const std::size_t sizes[] = {max - 1, max, max + 1};
     for (std::size_t n : sizes) {
-        const TokenList list = tokenize(std::string(n, 'q'), false);
+        const TokenList list = tokenize(std::string(n, 'q'), Tokenize::Plain);
         std::size_t total = 0;
         for (const Token& t : list) total += t.length;
         EXPECT_EQ(total, n);
@@ -244,7 +247,7 @@ TEST(Tokenizer, LongRunsBecomeSeveralTokens) {
 
 TEST(Tokenizer, TokenListSurvivesMoves) {
     const std::string text = "HELLO WORLD Straße";
-    TokenList a = tokenize(text, true);
+    TokenList a = tokenize(text, Tokenize::Normalising);
     TokenList b = std::move(a);
     TokenList c;
     c = std::move(b);
