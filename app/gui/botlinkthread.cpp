@@ -1,8 +1,5 @@
 #include "app/gui/botlinkthread.h"
 
-#include <atomic>
-
-#include "app/mind/program.h"
 #include "app/gui/messagebox.h"
 #include "app/gui/windowthread.h"
 
@@ -16,7 +13,8 @@ QString fromUtf8(std::string_view s) {
 }  // namespace
 
 VebixForm::BotLinkThread::BotLinkThread(VebixForm* mainForm, std::shared_ptr<VebixAi> engine,
-                                        const LinkBot& linkBot, const UdlpInfo& ownInfo)
+                                        const LinkBot& linkBot, const UdlpInfo& ownInfo,
+                                        const std::atomic<bool>& delayResponses)
     : mainForm_(mainForm),
       loop_(std::move(engine), linkBot, ownInfo, *this,
             [this](const std::function<void()>& work) {
@@ -27,10 +25,8 @@ VebixForm::BotLinkThread::BotLinkThread(VebixForm* mainForm, std::shared_ptr<Veb
                     if (!loop_.stopRequested()) work();
                 });
             }) {
-    // Read afresh before every pause: the Tools menu may switch it at any time.
-    loop_.delayResponses = [] {
-        return std::atomic_ref<bool>(programValues().delayResponses).load();
-    };
+    // The Tools menu may switch it at any time.
+    loop_.takeDelayFrom(delayResponses);
 }
 
 void VebixForm::BotLinkThread::run() {

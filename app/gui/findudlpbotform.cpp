@@ -113,9 +113,9 @@ void FindUdlpBotForm::BottomUpdateTimer::tick() {
     guarded([&form] { form.settleChosenBot(true); });
 }
 
-FindUdlpBotForm::FindUdlpBotForm(QWidget* owner)
+FindUdlpBotForm::FindUdlpBotForm(QWidget* owner, const std::string& ownMindPath)
     : QDialog(owner),
-      finder_([this](const BotListEntry& entry) { addRow(entry); }),
+      finder_(ownMindPath, [this](const BotListEntry& entry) { addRow(entry); }),
       places_(botSearchPlaces()) {
     setObjectName(QStringLiteral("FindUdlpBotForm"));
     setWindowTitle(QString::fromLatin1(kTitle));

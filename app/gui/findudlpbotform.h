@@ -81,7 +81,8 @@ public:
 
     static constexpr int kUpdateIntervalMs = 500;
 
-    explicit FindUdlpBotForm(QWidget* owner = nullptr);
+    // ownMindPath: the mind loaded in the window, whose bot is never offered.
+    explicit FindUdlpBotForm(QWidget* owner = nullptr, const std::string& ownMindPath = {});
     ~FindUdlpBotForm() override;
 
     // The bot the dialog answers with, or nullopt.

@@ -41,14 +41,14 @@ void VebixForm::startLinkMode() {
                          QMessageBox::Information);
         return;
     }
-    if (!equalsIgnoringAsciiCase(own.mind, fullPath(programValues().mindPath))) {
+    if (!equalsIgnoringAsciiCase(own.mind, mindPath())) {
         MessageBox::show(this, kUdlpCaption,
                          QStringLiteral("UDLP is enabled for a different Vebix bot; you must enable "
                                         "UDLP for this bot or load the desired mind file"),
                          QMessageBox::Warning);
         return;
     }
-    FindUdlpBotForm finder(this);
+    FindUdlpBotForm finder(this, mindPath());
     if (ModalDialog::exec(finder) != QDialog::Accepted) return;
     if (!finder.chosenBot()) {
         MessageBox::show(this, kUdlpCaption, QStringLiteral("Problem interfacing with UDLP bot"),
@@ -82,7 +82,7 @@ void VebixForm::startLinkMode() {
                infoColor);
 
     linkThread_ = new BotLinkThread(this, bot, LinkBot{other.name, other.folder, other.exePath},
-                                    own);
+                                    own, delayResponses_);
     linkThread_->start();
 }
 

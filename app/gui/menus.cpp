@@ -77,7 +77,7 @@ void VebixForm::buildMenus() {
     separator(plain(tools, "-", "toolsSeparator"));
     delayItem_ = kept(tools, "&Delay Responses", "delayResponsesItem");
     delayItem_->setCheckable(true);
-    delayItem_->setChecked(programValues().delayResponses);
+    delayItem_->setChecked(delayResponses_.load());
     // The entry flips its own check mark when chosen; toggleDelay flips it itself.
     connect(delayItem_, &QAction::triggered, this, [this](bool checkedNow) {
         delayItem_->setChecked(!checkedNow);
@@ -102,14 +102,14 @@ void VebixForm::keepOnlyLinkModeMenuItems() {
 }
 
 void VebixForm::newMind() {
-    NewMindForm dialog(this);
+    NewMindForm dialog(this, mindPath());
     if (ModalDialog::exec(dialog) != QDialog::Accepted) return;
     if (!closeMindOrAsk()) return;
     try {
-        programValues().mindPath = dialog.saveAsPath().toStdString();
         QString name = dialog.botName();
         name.remove(QLatin1Char('"'));
-        loadMind(name.toStdString(), dialog.useTemplate(), true);
+        loadMind(dialog.saveAsPath().toStdString(), name.toStdString(), dialog.useTemplate(),
+                 true);
     } catch (const std::exception& e) {
         showNoMind();
         MessageBox::error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
@@ -119,12 +119,11 @@ void VebixForm::newMind() {
 void VebixForm::openMind() {
     const QString chosen = FileDialog::openFile(
         this, FileDialog::forMind(QStringLiteral("Load Mind"),
-                                  QString::fromStdString(programValues().mindPath)));
+                                  QString::fromStdString(mindPath())));
     if (chosen.isEmpty()) return;
     if (!closeMindOrAsk()) return;
     try {
-        programValues().mindPath = chosen.toStdString();
-        if (!loadMind({}, true, false) && !bot) showNoMind();
+        if (!loadMind(chosen.toStdString(), {}, true, false) && !bot) showNoMind();
     } catch (const std::exception& e) {
         showNoMind();
         MessageBox::error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
@@ -150,7 +149,7 @@ void VebixForm::linkBots() {
 void VebixForm::toggleDelay() {
     const bool on = !delayItem_->isChecked();
     // The link thread reads it while it runs.
-    std::atomic_ref<bool>(programValues().delayResponses).store(on);
+    delayResponses_.store(on);
     delayItem_->setChecked(on);
     Settings settings;
     settings.setDword(Settings::Key::Delay, on ? 1 : 0);

@@ -88,11 +88,11 @@ bool VebixForm::closeMindOrAsk() {
 bool VebixForm::saveMindAs() {
     if (!bot) return false;
     const QString chosen = FileDialog::saveFile(
-        this, FileDialog::forMind(QStringLiteral("Save Mind As"), toQPath(programValues().mindPath)));
+        this, FileDialog::forMind(QStringLiteral("Save Mind As"), toQPath(mindPath())));
     if (chosen.isEmpty()) return false;
     // Written over a mind another window keeps open, the file would take that window's lines
     // too. Returning false lets the caller ask again.
-    if (mindOpenElsewhere(fromQPath(chosen), programValues().mindPath)) {
+    if (mindOpenElsewhere(fromQPath(chosen), mindPath())) {
         MessageBox::show(this, QString::fromUtf8(kMessageCaption),
                          QString::fromUtf8(NewMindForm::kOpenElsewhereText).arg(chosen),
                          QMessageBox::Warning);
@@ -100,7 +100,7 @@ bool VebixForm::saveMindAs() {
     }
     saveAs(fromQPath(chosen));
     // The next start opens the mind where it now lives.
-    saveSettings(programValues().mindPath, userName().toStdString());
+    saveSettings(mindPath(), userName().toStdString());
     return true;
 }
 

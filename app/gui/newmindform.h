@@ -8,6 +8,8 @@
 #include <QDialog>
 #include <QString>
 
+#include <string>
+
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -18,7 +20,8 @@ namespace vebix {
 class NewMindForm : public QDialog {
     Q_OBJECT
 public:
-    explicit NewMindForm(QWidget* parent = nullptr);
+    // currentMindPath: the mind the window holds now, which its own new mind may replace.
+    explicit NewMindForm(QWidget* parent = nullptr, const std::string& currentMindPath = {});
 
     QString botName() const;        // botNameBox as typed
     bool useTemplate() const;       // startWithDefaultMindCheck
@@ -34,6 +37,7 @@ private:
     void browse();
     QString trimmedName() const;
 
+    std::string currentMindPath_;
     QLabel* label3_;
     QLineEdit* botNameBox_;
     QCheckBox* startWithDefaultMindCheck_;

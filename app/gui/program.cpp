@@ -38,17 +38,18 @@ void showFatalBoxIfDisplay(const std::string& message) {
                       QString::fromStdString(message));
 }
 
-void prepareWindowMode(const char* namedPath) {
-    chooseStartMind(false, namedPath ? namedPath : "", [](const std::string& message) {
-        MessageBox::error(QApplication::activeWindow(), QString::fromUtf8(kMessageCaption),
-                          QString::fromStdString(message));
-    });
-    readDelaySetting();
+StartupChoice prepareWindowMode(const char* namedPath) {
+    StartupChoice start =
+        chooseStartMind(false, namedPath ? namedPath : "", [](const std::string& message) {
+            MessageBox::error(QApplication::activeWindow(), QString::fromUtf8(kMessageCaption),
+                              QString::fromStdString(message));
+        });
+    start.delayResponses = readDelaySetting();
+    return start;
 }
 
 int runWindowMode(const char* namedPath) {
-    prepareWindowMode(namedPath);
-    VebixForm form;
+    VebixForm form(prepareWindowMode(namedPath));
     form.show();
     return QApplication::exec();
 }

@@ -8,14 +8,16 @@
 
 #include <string>
 
+#include "app/mind/program.h"
+
 namespace vebix {
 
 int runProgram(int argc, char** argv);
 
 // The start-up steps of window mode before the main window: settles the start mind (a named
-// mind that does not exist is reported in a box, caption "Vebix") and reads the delay setting.
-// Needs the QApplication to exist.
-void prepareWindowMode(const char* namedPath);
+// mind that does not exist is reported in a box, caption "Vebix") and reads the delay setting,
+// giving what the window starts with. Needs the QApplication to exist.
+StartupChoice prepareWindowMode(const char* namedPath);
 
 // Window mode: settles the start mind (a named mind that does not exist is reported in a box),
 // reads the delay setting, opens the main window and runs the message loop. Needs the

@@ -161,7 +161,7 @@ void UdlpForm::enableUdlp() {
         MessageBox::show(this, caption, QString::fromUtf8(kOverwrite), QMessageBox::Question,
                          QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
-    writeUdlpFiles(mind_->bot->botName, fullPath(mind_->bot->fileName), learnCheck_->isChecked());
+    writeUdlpFiles(mind_->bot->botName, mind_->mindPath(), learnCheck_->isChecked());
     enabled_ = true;
     MessageBox::show(this, caption, QString::fromUtf8(kEnabled), QMessageBox::Information);
     doneBtn_->setFocus();

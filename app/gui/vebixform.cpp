@@ -64,7 +64,12 @@ QString fromUtf8(const std::string& text) {
 
 }  // namespace
 
-VebixForm::VebixForm(QWidget* parent) : QMainWindow(parent) {
+VebixForm::VebixForm(const StartupChoice& start, QWidget* parent)
+    : QMainWindow(parent),
+      startMindPath_(start.mindPath),
+      documentsFolder_(start.documentsFolder),
+      localTag_(start.localTag),
+      delayResponses_(start.delayResponses) {
     setObjectName(QStringLiteral("VebixForm"));
     buildMenus();
 
@@ -187,9 +192,9 @@ QString VebixForm::documentsDisplayName() {
     return name.isEmpty() ? QStringLiteral("My Documents") : name;
 }
 
-QString VebixForm::displayPath() const {
-    const std::string& path = programValues().mindPath;
-    const std::string& folder = programValues().defaultMindFolder;
+QString VebixForm::displayPath() const { return displayPath(mindPath(), documentsFolder_); }
+
+QString VebixForm::displayPath(const std::string& path, const std::string& folder) {
     if (!folder.empty() && path.size() > folder.size() && startsWithIgnoringAsciiCase(path, folder)) {
         const std::string rest = path.substr(folder.size());
         // Only a path below the folder: "/home/ann/Documents2/x.mdd" is not in "Documents".
@@ -221,12 +226,12 @@ void VebixForm::onLoad() {
     anchor(dispAnchor_, disp_, Top | Bottom | Left | Right);
     QCoreApplication::processEvents();
 
-    if (programValues().mindPath.empty()) {
+    if (startMindPath_.empty()) {
         showNoMind();
     } else {
         try {
             // No mind when the person chose none instead of one another window holds.
-            if (!loadMind({}, true, false) && !bot) showNoMind();
+            if (!loadMind(startMindPath_, {}, true, false) && !bot) showNoMind();
         } catch (const std::exception& e) {
             showNoMind();
             MessageBox::error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
@@ -329,7 +334,7 @@ std::string VebixForm::resolveHeldMind(const std::string& path) {
 void VebixForm::closeBot() { MindKeeper::closeBot(); }
 
 std::string VebixForm::speakerId() const {
-    return userName_.toStdString() + "!" + programValues().localTag;
+    return userName_.toStdString() + "!" + localTag_;
 }
 
 std::string VebixForm::stamp() const { return std::to_string(lastLineTime); }
@@ -379,7 +384,7 @@ bool VebixForm::greetAfterLoad(bool existingLoaded) {
     input_->setEnabled(true);
     input_->setFocus();
     QCoreApplication::processEvents();
-    saveSettings(programValues().mindPath, userName_.toStdString());
+    saveSettings(mindPath(), userName_.toStdString());
     return true;
 }
 
@@ -465,7 +470,7 @@ void VebixForm::say() {
     for (int call = 0; call < kReplyTries && answer.empty(); ++call)
         answer = askReply(*engine, speaker, line, lastLineTime);
 
-    if (!answer.empty() && programValues().delayResponses) {
+    if (!answer.empty() && delayResponses_.load()) {
         const std::uint64_t t1 = clock().tickMs();
         if (t0 <= t1 && t1 < t0 + kResponseDelayMs) waitProcessingEvents(kResponseDelayMs - (t1 - t0));
     }

@@ -12,11 +12,13 @@
 #include <QRgb>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
 
 #include "app/mind/mindkeeper.h"
+#include "app/mind/program.h"
 
 class QAction;
 class QLabel;
@@ -60,7 +62,9 @@ public:
     // How often say() asks the engine before it apologises.
     static constexpr int kReplyTries = 10;
 
-    explicit VebixForm(QWidget* parent = nullptr);
+    // start: the mind loaded once the window is up (none when its path is empty), the
+    // documents folder the display names, the local tag and the response delay.
+    explicit VebixForm(const StartupChoice& start = {}, QWidget* parent = nullptr);
     ~VebixForm() override;
 
     // ---- the display ---------------------------------------------------------------------------
@@ -79,6 +83,7 @@ public:
     // The mind path as the display shows it: below the documents folder, the folder's display
     // name and the rest of the path; elsewhere the full path.
     QString displayPath() const;
+    static QString displayPath(const std::string& path, const std::string& documentsFolder);
     // The documents folder's own name; "My Documents" when there is none.
     static QString documentsDisplayName();
 
@@ -89,6 +94,9 @@ public:
     const QString& userName() const { return userName_; }
     // userName, "!", the local tag: the user as the engine knows them.
     std::string speakerId() const;
+
+    // Whether replies are held for the response delay (Tools > Delay Responses).
+    bool delaysResponses() const { return delayResponses_.load(); }
 
     // ---- menu commands -------------------------------------------------------------------------
     void newMind();
@@ -206,6 +214,12 @@ private:
 
     // Menu entries the commands look at.
     QAction* delayItem_ = nullptr;
+
+    const std::string startMindPath_;
+    const std::string documentsFolder_;
+    const std::string localTag_;
+    // Read by link mode's thread while it runs.
+    std::atomic<bool> delayResponses_;
 
     QString userName_;
     BotLinkThread* linkThread_ = nullptr;

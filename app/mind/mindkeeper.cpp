@@ -9,22 +9,22 @@
 
 namespace vebix {
 
-bool MindKeeper::loadMind(const std::string& newBotName, bool useTemplate, bool isNew) {
+bool MindKeeper::loadMind(const std::string& path, const std::string& newBotName,
+                          bool useTemplate, bool isNew) {
     const bool onScreen = isOnScreen();
     if (onScreen) showLoading();
 
-    ProgramValues& values = programValues();
-    values.mindPath = fullPath(values.mindPath);
+    mindPath_ = fullPath(path);
     // Two keepers appending to one mind would interleave their lines out of time order.
     while (holdMindOpen && !isNew &&
-           mindLock_.hold(values.mindPath) == MindLock::Outcome::HeldElsewhere) {
-        const std::string chosen = resolveHeldMind(values.mindPath);
+           mindLock_.hold(mindPath_) == MindLock::Outcome::HeldElsewhere) {
+        const std::string chosen = resolveHeldMind(mindPath_);
         if (chosen.empty()) {
             bot.reset();
             return false;
         }
-        if (chosen == values.mindPath) break;
-        values.mindPath = fullPath(chosen);
+        if (chosen == mindPath_) break;
+        mindPath_ = fullPath(chosen);
     }
 
     bot = std::make_shared<VebixAi>();
@@ -35,17 +35,17 @@ bool MindKeeper::loadMind(const std::string& newBotName, bool useTemplate, bool 
 
     bool loaded = false;
     try {
-        if (!isNew && QFileInfo::exists(toQPath(values.mindPath))) {
+        if (!isNew && QFileInfo::exists(toQPath(mindPath_))) {
             loaded = true;
             lastSaveTime = lastLineTime;
-            bot->loadFile(values.mindPath);
+            bot->loadFile(mindPath_);
             savedCount = static_cast<std::uint32_t>(bot->lines.size());
         } else {
             if (useTemplate) {
-                bot->loadText(values.mindPath, templateMindText(), false);
+                bot->loadText(mindPath_, templateMindText(), false);
             } else {
                 bot->botName = newBotName;
-                bot->loadText(values.mindPath, {}, false);
+                bot->loadText(mindPath_, {}, false);
             }
             if (!newBotName.empty()) bot->botName = newBotName;
             if (isNew) {
@@ -114,7 +114,7 @@ void MindKeeper::saveAs(const std::string& path) {
         bot->fileName = previous;
         throw;
     }
-    programValues().mindPath = full;
+    mindPath_ = full;
     saveRequested = false;
     savedCount = static_cast<std::uint32_t>(bot->lines.size());
     lastSaveTime = clock().nowSeconds();

@@ -34,7 +34,11 @@ public:
     // another keeper holds. Bot mode, which answers for a mind open in a window, turns it off.
     bool holdMindOpen = true;
 
-    // Loads the mind at programValues().mindPath (made absolute first) into a new bot, or, when
+    // The current mind's file, absolute: the path last given to loadMind (or the one chosen
+    // instead of a mind held elsewhere) or saveAs; empty before the first load.
+    const std::string& mindPath() const { return mindPath_; }
+
+    // Loads the mind at path (made absolute first; from then on mindPath()) into a new bot, or, when
     // isNew is set or no file exists there, makes a new mind: from the template mind with
     // useTemplate, otherwise empty and named newBotName; a non-empty newBotName names it either
     // way. With isNew the new mind is written to its file at once. Returns true when an
@@ -45,7 +49,8 @@ public:
     // resolveHeldMind first; when that gives no path, no mind is loaded (bot is empty) and the
     // result is false. The loaded mind's file is held open until another is loaded or the
     // mind is released, and again after each save (a whole write replaces the file).
-    virtual bool loadMind(const std::string& newBotName, bool useTemplate, bool isNew);
+    virtual bool loadMind(const std::string& path, const std::string& newBotName,
+                          bool useTemplate, bool isNew);
 
     // Saves the new lines when the user spoke to the mind (or a save was requested) and then
     // releases it; otherwise writes nothing and keeps it.
@@ -59,7 +64,7 @@ public:
     // Errors of saving propagate; the lines then stay unsaved.
     void saveNow();
     // Writes the whole mind to the file at path (made absolute first), which from then on is
-    // the mind's file and programValues().mindPath. When that fails the error propagates and
+    // the mind's file and mindPath(). When that fails the error propagates and
     // the mind keeps its file.
     void saveAs(const std::string& path);
     // Releases the mind without saving: its unsaved lines are lost.
@@ -94,6 +99,7 @@ private:
     void keepHolding();
 
     MindLock mindLock_;
+    std::string mindPath_;
 };
 
 }  // namespace vebix

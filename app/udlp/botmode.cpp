@@ -72,13 +72,13 @@ int runBotMode(const std::string& namedPath, const FatalBox& showFatalBox) {
             }
         }
 
-        chooseStartMind(true, mindFile);
+        const StartupChoice start = chooseStartMind(true, mindFile);
 
         MindKeeper keeper;
         // Bot mode answers for a mind that a window may hold open; it only writes under the
         // mind's write lock.
         keeper.holdMindOpen = false;
-        keeper.loadMind({}, true, false);
+        keeper.loadMind(start.mindPath, {}, true, false);
 
         ChatRequest request;
         if (std::FILE* file = std::fopen(std::string(chatmsg::kFileName).c_str(), "rb")) {

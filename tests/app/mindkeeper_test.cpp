@@ -22,8 +22,9 @@ class MindKeeperTest : public testing::AppTest {
 protected:
     void SetUp() override {
         AppTest::SetUp();
-        programValues().mindPath = spath("mind.mdd");
+        mind_ = spath("mind.mdd");
     }
+    std::string mind_;
     FakeClock clock_{kNow};
     ScopedClock scoped_{clock_};
 };
@@ -31,7 +32,7 @@ protected:
 TEST_F(MindKeeperTest, LoadsAnExistingFile) {
     writeBytes(path("mind.mdd"), kSmallMind);
     MindKeeper keeper;
-    EXPECT_TRUE(keeper.loadMind("", true, false));
+    EXPECT_TRUE(keeper.loadMind(mind_, "", true, false));
     ASSERT_TRUE(keeper.bot);
     EXPECT_EQ(keeper.bot->botName, "Small");
     EXPECT_EQ(keeper.bot->name, "Small");
@@ -47,17 +48,16 @@ TEST_F(MindKeeperTest, RelativeMindPathIsMadeFull) {
     writeBytes(path("mind.mdd"), kSmallMind);
     const QString previous = QDir::currentPath();
     QDir::setCurrent(tmp_.path());
-    programValues().mindPath = "mind.mdd";
     MindKeeper keeper;
-    keeper.loadMind("", true, false);
+    keeper.loadMind("mind.mdd", "", true, false);
     QDir::setCurrent(previous);
-    EXPECT_EQ(programValues().mindPath, spath("mind.mdd"));
+    EXPECT_EQ(keeper.mindPath(), spath("mind.mdd"));
     EXPECT_EQ(keeper.bot->fileName, spath("mind.mdd"));
 }
 
 TEST_F(MindKeeperTest, MissingFileGivesTheTemplateAndWritesNothing) {
     MindKeeper keeper;
-    EXPECT_FALSE(keeper.loadMind("", true, false));
+    EXPECT_FALSE(keeper.loadMind(mind_, "", true, false));
     EXPECT_EQ(keeper.bot->botName, "Vebix");
     EXPECT_EQ(keeper.bot->lines.size(), 122u);
     EXPECT_EQ(keeper.savedCount, 0u);
@@ -67,12 +67,12 @@ TEST_F(MindKeeperTest, MissingFileGivesTheTemplateAndWritesNothing) {
 
 TEST_F(MindKeeperTest, NewMindsAreWrittenAtOnce) {
     MindKeeper keeper;
-    EXPECT_FALSE(keeper.loadMind("Zed", false, true));
+    EXPECT_FALSE(keeper.loadMind(mind_, "Zed", false, true));
     EXPECT_EQ(readBytes(path("mind.mdd")), "\xEF\xBB\xBF" "1.2 1.2 \"Zed\"\r\n\r\n");
     EXPECT_EQ(keeper.savedCount, 0u);
 
     writeBytes(path("mind.mdd"), kSmallMind);  // isNew replaces an existing file
-    EXPECT_FALSE(keeper.loadMind("Tem Plate", true, true));
+    EXPECT_FALSE(keeper.loadMind(mind_, "Tem Plate", true, true));
     EXPECT_EQ(keeper.bot->botName, "Tem Plate");
     EXPECT_EQ(keeper.savedCount, 122u);
     VebixAi back;
@@ -95,7 +95,7 @@ TEST_F(MindKeeperTest, LoadErrorsPropagateAndLeaveNoBot) {
         writeBytes(path("mind.mdd"), c.file);
         MindKeeper keeper;
         try {
-            keeper.loadMind("", true, false);
+            keeper.loadMind(mind_, "", true, false);
             ADD_FAILURE() << "no error";
         } catch (const Error& e) {
             EXPECT_STREQ(e.what(), c.error);
@@ -114,7 +114,7 @@ TEST_F(MindKeeperTest, LoadErrorsPropagateAndLeaveNoBot) {
 TEST_F(MindKeeperTest, SaveAsWritesTheWholeMindThereAndMakesItTheMind) {
     writeBytes(path("mind.mdd"), kSmallMind);
     MindKeeper keeper;
-    keeper.loadMind("", true, false);
+    keeper.loadMind(mind_, "", true, false);
     keeper.exchangeCount = 1;
     keeper.bot->addLine("Ann", "4", "Ann", "keep me");
     EXPECT_EQ(keeper.unsavedLineCount(), 1u);
@@ -129,11 +129,11 @@ TEST_F(MindKeeperTest, SaveAsWritesTheWholeMindThereAndMakesItTheMind) {
                       "': No such file or directory");
     }
     EXPECT_EQ(keeper.bot->fileName, spath("mind.mdd"));
-    EXPECT_EQ(programValues().mindPath, spath("mind.mdd"));
+    EXPECT_EQ(keeper.mindPath(), spath("mind.mdd"));
     EXPECT_EQ(keeper.unsavedLineCount(), 1u);
 
     keeper.saveAs(spath("other.mdd"));
-    EXPECT_EQ(programValues().mindPath, spath("other.mdd"));
+    EXPECT_EQ(keeper.mindPath(), spath("other.mdd"));
     EXPECT_EQ(keeper.unsavedLineCount(), 0u);
     EXPECT_EQ(readBytes(path("mind.mdd")), kSmallMind);
     VebixAi back;
@@ -167,7 +167,7 @@ TEST_F(MindKeeperTest, AutosaveWhenTheScoreReaches180) {
         SCOPED_TRACE(std::to_string(c.sinceSave) + "/" + std::to_string(c.sinceLine));
         writeBytes(path("mind.mdd"), kSmallMind);
         MindKeeper keeper;
-        keeper.loadMind("", true, false);
+        keeper.loadMind(mind_, "", true, false);
         keeper.exchangeCount = 1;
         keeper.bot->addLine("Ann", "5", "Ann", "new line");
         keeper.lastSaveTime = kNow - c.sinceSave;
@@ -182,7 +182,7 @@ TEST_F(MindKeeperTest, AutosaveWhenTheScoreReaches180) {
 TEST_F(MindKeeperTest, AutosaveAsTheClockMoves) {
     writeBytes(path("mind.mdd"), kSmallMind);
     MindKeeper keeper;
-    keeper.loadMind("", true, false);
+    keeper.loadMind(mind_, "", true, false);
     clock_.advanceSeconds(100);
     keeper.autosaveTick();  // nobody spoke: nothing to do
     keeper.exchangeCount = 1;
@@ -204,7 +204,7 @@ TEST_F(MindKeeperTest, AutosaveAsTheClockMoves) {
 TEST_F(MindKeeperTest, SaveRequestedSkipsTheEarlyExitsButNotTheScore) {
     writeBytes(path("mind.mdd"), kSmallMind);
     MindKeeper keeper;
-    keeper.loadMind("", true, false);
+    keeper.loadMind(mind_, "", true, false);
     keeper.saveRequested = true;
     keeper.autosaveTick();  // score 0
     EXPECT_TRUE(keeper.saveRequested);
@@ -217,7 +217,7 @@ TEST_F(MindKeeperTest, SaveRequestedSkipsTheEarlyExitsButNotTheScore) {
 TEST_F(MindKeeperTest, CloseBotSavesOnlyWhenTheUserSpoke) {
     writeBytes(path("mind.mdd"), kSmallMind);
     MindKeeper keeper;
-    keeper.loadMind("", true, false);
+    keeper.loadMind(mind_, "", true, false);
     keeper.bot->addAiLine("Ann", "3", "opening line");  // learned, but nobody spoke
     keeper.closeBot();
     EXPECT_EQ(readBytes(path("mind.mdd")), kSmallMind);
@@ -235,7 +235,7 @@ TEST_F(MindKeeperTest, CloseBotSavesOnlyWhenTheUserSpoke) {
 
 TEST_F(MindKeeperTest, CloseBotSavesWhenRequested) {
     MindKeeper keeper;
-    keeper.loadMind("", true, false);  // template mind, no file yet
+    keeper.loadMind(mind_, "", true, false);  // template mind, no file yet
     keeper.saveRequested = true;
     keeper.closeBot();
     EXPECT_FALSE(keeper.saveRequested);
@@ -263,18 +263,18 @@ protected:
 TEST_F(MindKeeperTest, WindowHooks) {
     writeBytes(path("mind.mdd"), kSmallMind);
     HookedKeeper keeper;
-    EXPECT_TRUE(keeper.loadMind("", true, false));
+    EXPECT_TRUE(keeper.loadMind(mind_, "", true, false));
     keeper.closeBot();
     EXPECT_EQ(keeper.calls,
               (std::vector<std::string>{"showLoading", "greet existing", "disableSay"}));
 
     keeper.calls.clear();
     keeper.greetResult = false;  // the user cancelled the name prompt
-    EXPECT_FALSE(keeper.loadMind("", true, false));
+    EXPECT_FALSE(keeper.loadMind(mind_, "", true, false));
 
     keeper.calls.clear();
     keeper.onScreen = false;
-    keeper.loadMind("", true, false);
+    keeper.loadMind(mind_, "", true, false);
     keeper.closeBot();
     EXPECT_TRUE(keeper.calls.empty());
 }

@@ -39,8 +39,7 @@ protected:
         writeBytes(path("other.mdd"), kMind);
     }
     bool load(MindKeeper& keeper, const QString& name) {
-        programValues().mindPath = spath(name);
-        return keeper.loadMind({}, true, false);
+        return keeper.loadMind(spath(name), {}, true, false);
     }
 };
 
@@ -85,8 +84,7 @@ TEST_F(MindLockTest, ASecondKeeperOnAHeldMindIsAskedAndFollowsTheAnswer) {
 // A mind written whole replaces its file through a rename; the new file is held too.
 TEST_F(MindLockTest, ANewMindIsHeldAfterItsFirstWrite) {
     AskingKeeper maker;
-    programValues().mindPath = spath("new.mdd");
-    maker.loadMind("Newbie", false, true);
+    maker.loadMind(spath("new.mdd"), "Newbie", false, true);
     ASSERT_TRUE(QFileInfo::exists(path("new.mdd")));
     AskingKeeper second;
     second.answer = "";
@@ -107,7 +105,7 @@ TEST_F(MindLockTest, AKeeperThatDoesNotHoldNeitherAsksNorBlocks) {
     botMode.closeBot();
     EXPECT_NE(readBytes(path("mind.mdd")).find("hi from the bot"), std::string::npos);
 
-    window.loadMind({}, true, false);  // reloads the same mind, still holding it
+    window.loadMind(window.mindPath(), {}, true, false);  // reloads the same mind, still holding it
     AskingKeeper later;
     later.answer = "";
     EXPECT_FALSE(load(later, "mind.mdd"));

@@ -162,9 +162,8 @@ TEST_F(SaveFailure, ReadOnlyFolderOrFileRefusesTheSaveAndKeepsTheFile) {
 TEST_F(SaveFailure, AutosaveThatFailsKeepsTheLinesForTheNextTick) {
     FakeClock fake(1700000000);
     ScopedClock scoped(fake);
-    programValues().mindPath = mindPath_;
     MindKeeper keeper;
-    ASSERT_TRUE(keeper.loadMind("", true, false));
+    ASSERT_TRUE(keeper.loadMind(mindPath_, "", true, false));
     keeper.bot->addLine("Bob", "5", "Bob", "remember me");
     keeper.bot->addAiLine("Bob", "5", "I will");
     keeper.exchangeCount = 1;

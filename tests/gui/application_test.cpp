@@ -90,10 +90,10 @@ TEST_F(ErrorNet, AnErrorInSayLeavesSayEnabledAndIsReported) {
     QTemporaryDir tmp;
     Settings::redirectUserSettings(QDir(tmp.path()).filePath("settings.conf"));
     systempaths::overrideDocumentsFolder(tmp.path());
-    programValues() = ProgramValues{};
-    programValues().mindPath = (tmp.path() + "/m.mdd").toStdString();
+    StartupChoice start;
+    start.mindPath = (tmp.path() + "/m.mdd").toStdString();
     testing::answerNamePrompt("Ann");
-    testing::TestForm form;
+    testing::TestForm form(start);
     form.show();
     QCoreApplication::processEvents();
     form.engine = [](const std::string&) -> std::string { throw Error("engine failure"); };
@@ -105,7 +105,6 @@ TEST_F(ErrorNet, AnErrorInSayLeavesSayEnabledAndIsReported) {
     form.hide();
     Settings::redirectUserSettings({});
     systempaths::overrideDocumentsFolder(std::nullopt);
-    programValues() = ProgramValues{};
 }
 
 }  // namespace

@@ -43,8 +43,7 @@ protected:
         Settings::redirectUserSettings(path("settings.conf"));
         overrideBotSearchPlaces(
             BotSearchPlaces{spath("opt"), spath("home"), spath("home/Desktop")});
-        programValues() = ProgramValues{};
-        programValues().mindPath = spath("home/Minds/Me.mdd");
+        ownMind_ = spath("home/Minds/Me.mdd");
         MessageBox::clearAnsweredBoxes();
     }
     void TearDown() override {
@@ -52,7 +51,6 @@ protected:
         FileDialog::clearNextFileName();
         overrideBotSearchPlaces(std::nullopt);
         Settings::redirectUserSettings({});
-        programValues() = ProgramValues{};
         qputenv("HOME", oldHome_);
         qputenv("XDG_CONFIG_HOME", oldConfig_);
     }
@@ -85,10 +83,11 @@ protected:
 
     QTemporaryDir tmp_{QDir::tempPath() + "/fubf-XXXXXX"};
     QByteArray oldHome_, oldConfig_;
+    std::string ownMind_;  // the mind loaded on this side
 };
 
 TEST_F(FindUdlpBotFormTest, LayoutAndTexts) {
-    FindUdlpBotForm form;
+    FindUdlpBotForm form(nullptr, ownMind_);
     EXPECT_EQ(form.windowTitle(), "Find UDLP Bot");
     EXPECT_EQ(form.size(), QSize(394, 216));
     EXPECT_EQ(form.minimumSize(), form.maximumSize());
@@ -136,7 +135,7 @@ TEST_F(FindUdlpBotFormTest, SearchFillsASortedListAndEnablesOk) {
     makeBot("home/Lumen", "bob");
     makeBot("home/Desktop/vebixa", "Ann");
     makeBot("opt/decoy", "Decoy");
-    FindUdlpBotForm form;
+    FindUdlpBotForm form(nullptr, ownMind_);
     auto* ok = control<QPushButton>(form, "okBtn");
     auto* searching = control<QLabel>(form, "searchLabel");
     auto* list = control<QListWidget>(form, "knownBotsList");
@@ -163,7 +162,7 @@ TEST_F(FindUdlpBotFormTest, SearchFillsASortedListAndEnablesOk) {
 }
 
 TEST_F(FindUdlpBotFormTest, OkRefusesEmptyAndNonBotFolders) {
-    FindUdlpBotForm form;
+    FindUdlpBotForm form(nullptr, ownMind_);
     form.show();
     form.runInitialSearch();
     auto* box = control<QLineEdit>(form, "botFolderBox");
@@ -188,7 +187,7 @@ TEST_F(FindUdlpBotFormTest, OkRefusesEmptyAndNonBotFolders) {
 
 TEST_F(FindUdlpBotFormTest, TypingThenPausingShowsAndRemembersTheBot) {
     makeBot("bots/Tom", "Tom");
-    FindUdlpBotForm form;
+    FindUdlpBotForm form(nullptr, ownMind_);
     form.runInitialSearch();
     auto* box = control<QLineEdit>(form, "botFolderBox");
     auto* name = control<QLabel>(form, "curBotName");
@@ -226,7 +225,7 @@ TEST_F(FindUdlpBotFormTest, OkRightAfterTypingSettlesTheBotAtOnce) {
     for (const auto& [folder, bot] :
          std::vector<std::pair<QString, std::optional<std::string>>>{{"bots/Tom", "Tom"},
                                                                        {"bots/Old", {}}}) {
-        FindUdlpBotForm form;
+        FindUdlpBotForm form(nullptr, ownMind_);
         form.show();
         form.runInitialSearch();
         control<QLineEdit>(form, "botFolderBox")->setText(path(folder));
@@ -249,7 +248,7 @@ TEST_F(FindUdlpBotFormTest, OkRightAfterTypingSettlesTheBotAtOnce) {
 TEST_F(FindUdlpBotFormTest, SelectingCopiesTheFolderAndDoubleClickAccepts) {
     makeBot("opt/vebixBob", "Bob");
     makeBot("opt/vebixAnn", "Ann");
-    FindUdlpBotForm form;
+    FindUdlpBotForm form(nullptr, ownMind_);
     form.show();
     form.runInitialSearch();
     auto* list = control<QListWidget>(form, "knownBotsList");
@@ -282,7 +281,7 @@ TEST_F(FindUdlpBotFormTest, SelectingCopiesTheFolderAndDoubleClickAccepts) {
 TEST_F(FindUdlpBotFormTest, SelectedRowIsPaintedInTheMixedColour) {
     makeBot("opt/vebixBob", "Bob");
     makeBot("opt/vebixAnn", "Ann");
-    FindUdlpBotForm form;
+    FindUdlpBotForm form(nullptr, ownMind_);
     form.show();
     form.runInitialSearch();
     auto* list = control<QListWidget>(form, "knownBotsList");
@@ -303,7 +302,7 @@ TEST_F(FindUdlpBotFormTest, SelectedRowIsPaintedInTheMixedColour) {
 
 TEST_F(FindUdlpBotFormTest, BrowseStartsInProgramFilesAndTakesTheChosenFilesFolder) {
     makeBot("far/away", "Far");
-    FindUdlpBotForm form;
+    FindUdlpBotForm form(nullptr, ownMind_);
     form.runInitialSearch();
     FileDialog::setNextFileName(path("far/away/UDLP.NFO"));
     control<QPushButton>(form, "browseBotBtn")->click();
@@ -322,7 +321,7 @@ TEST_F(FindUdlpBotFormTest, BrowseStartsInProgramFilesAndTakesTheChosenFilesFold
 
 TEST_F(FindUdlpBotFormTest, CurrentBotIsNeverChosen) {
     makeBot("home/Minds", "Me");
-    FindUdlpBotForm form;
+    FindUdlpBotForm form(nullptr, ownMind_);
     form.runInitialSearch();
     control<QLineEdit>(form, "botFolderBox")->setText(path("home/Minds"));
     form.pendingUpdateTimer()->tick();

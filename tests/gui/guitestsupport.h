@@ -24,6 +24,7 @@
 #include "app/gui/filedialog.h"
 #include "app/gui/messagebox.h"
 #include "app/gui/modaldialog.h"
+#include "app/gui/program.h"
 #include "app/gui/usernameform.h"
 #include "app/gui/vebixform.h"
 
@@ -65,6 +66,7 @@ public:
     int linkModeStarts = 0;
     bool programEnded = false;
 
+    using VebixForm::VebixForm;
     using VebixForm::waitProcessingEvents;
 
 protected:
@@ -83,15 +85,16 @@ protected:
     void endProgram() override { programEnded = true; }
 };
 
-// A window test: its own folders and settings, the local tag "TAG1", a fake clock, a seeded
+// A window test: its own folders and settings, windows with the local tag "TAG1", a fake clock, a seeded
 // random generator, and no prompt left waiting for a person.
 class WindowTest : public AppTest {
 protected:
     void SetUp() override {
         AppTest::SetUp();
         rng::seed(7);
-        programValues().localTag = "TAG1";
-        programValues().defaultMindFolder = spath("Documents");
+        start_ = StartupChoice{};
+        start_.localTag = "TAG1";
+        start_.documentsFolder = spath("Documents");
         MessageBox::clearAnsweredBoxes();
         MessageBox::setNextAnswer(QMessageBox::NoButton);
         MessageBox::setAutoAnswer(QMessageBox::Ok);
@@ -114,6 +117,14 @@ protected:
         AppTest::TearDown();
     }
 
+    // Window mode's start-up steps (see prepareWindowMode), kept in start_ with the local tag
+    // "TAG1" for the windows the test makes.
+    const StartupChoice& prepare(const char* namedPath = nullptr) {
+        start_ = prepareWindowMode(namedPath);
+        start_.localTag = "TAG1";
+        return start_;
+    }
+
     // Shows the window and lets its load event run (the name prompt must be scripted first).
     static void showAndLoad(VebixForm& form) {
         form.show();
@@ -129,6 +140,8 @@ protected:
 
     FakeClock clock_;
     ScopedClock scopedClock_{clock_};
+    // What the windows of the test start with: no mind until prepare() or the test sets one.
+    StartupChoice start_;
 };
 
 }  // namespace vebix::testing

@@ -38,6 +38,7 @@ namespace {
 // A window whose link mode is the real one.
 class LinkForm : public VebixForm {
 public:
+    using VebixForm::VebixForm;
     bool programEnded = false;
 
 protected:
@@ -78,7 +79,9 @@ protected:
     void SetUp() override {
         WindowTest::SetUp();
         overrideBotSearchPlaces(BotSearchPlaces{});
-        programValues().delayResponses = false;
+        ownMind_ = spath("Own.mdd");
+        start_.mindPath = ownMind_;
+        start_.delayResponses = false;
         QDir(tmp_.path()).mkpath("home");
         savedHome_ = qgetenv("HOME");
         savedConfig_ = qgetenv("XDG_CONFIG_HOME");
@@ -96,11 +99,10 @@ protected:
         WindowTest::TearDown();
     }
 
-    // This side: a mind "Own.mdd" from the template, loaded into the window, UDLP enabled for it.
+    // This side: a mind "Own.mdd" from the template (the window's start mind), loaded into the
+    // window, UDLP enabled for it.
     void loadOwnBot(LinkForm& form, bool learn) {
-        ownMind_ = spath("Own.mdd");
         writeBytes(path("Own.mdd"), std::string(templateMindText()));
-        programValues().mindPath = ownMind_;
         writeUdlpFiles("Vebix", fullPath(ownMind_), learn);
         answerNamePrompt("Ann");
         showAndLoad(form);
@@ -148,7 +150,7 @@ protected:
 }  // namespace
 
 TEST_F(LinkModeTest, StartChecks) {
-    LinkForm form;
+    LinkForm form(start_);
     loadOwnBot(form, false);
     MessageBox::clearAnsweredBoxes();
 
@@ -175,7 +177,7 @@ TEST_F(LinkModeTest, StartChecks) {
 }
 
 TEST_F(LinkModeTest, TwoCopiesTalkForTwentyTurns) {
-    LinkForm form;
+    LinkForm form(start_);
     loadOwnBot(form, true);
     makeOtherBot(false);
     const std::string otherBytes = readBytes(path("Bea/Bea.mdd"));
@@ -233,7 +235,7 @@ TEST_F(LinkModeTest, TwoCopiesTalkForTwentyTurns) {
 }
 
 TEST_F(LinkModeTest, OnlyAnsweredLinesAreLearnedOnTheOtherSide) {
-    LinkForm form;
+    LinkForm form(start_);
     loadOwnBot(form, false);
     makeOtherBot(true);
     const std::size_t otherBefore = mindLines(otherMind_).size();
@@ -263,7 +265,7 @@ TEST_F(LinkModeTest, OnlyAnsweredLinesAreLearnedOnTheOtherSide) {
 }
 
 TEST_F(LinkModeTest, ClosingInTheMiddleOfATurnEndsLinkModeAndSavesWhatWasLearned) {
-    LinkForm form;
+    LinkForm form(start_);
     loadOwnBot(form, true);
     // A bot that answers twice, then takes its time until the test lets it go.
     QDir(tmp_.path()).mkpath("Slow");
@@ -302,13 +304,14 @@ TEST_F(LinkModeTest, ClosingInTheMiddleOfATurnEndsLinkModeAndSavesWhatWasLearned
 }
 
 TEST_F(LinkModeTest, LinkBotsChosenWhileAReplyWaitsStartsAfterIt) {
-    LinkForm form;
+    LinkForm form(start_);
     loadOwnBot(form, true);
     makeOtherBot(false);
     const std::size_t ownLinesBefore = mindLines(ownMind_).size();
     chooseBotIn(otherFolder_);
     // Tools > Link Bots while the reply waits out its delay in the window's events.
-    programValues().delayResponses = true;
+    form.toggleDelay();
+    ASSERT_TRUE(form.delaysResponses());
     bool chosenDuringReply = false;
     VebixForm::BotLinkThread* threadThen = nullptr;
     QTimer::singleShot(0, &form, [&] {
@@ -319,7 +322,7 @@ TEST_F(LinkModeTest, LinkBotsChosenWhileAReplyWaitsStartsAfterIt) {
     sayLine(form, "Tell me about yourself");
     ASSERT_TRUE(chosenDuringReply);
     EXPECT_EQ(threadThen, nullptr);
-    std::atomic_ref<bool>(programValues().delayResponses).store(false);
+    form.toggleDelay();
 
     // Then link mode starts, with the exchange already shown and learned before it.
     QDeadlineTimer deadline(30000);

@@ -24,7 +24,6 @@ using testing::writeBytes;
 class Menus : public testing::WindowTest {
 protected:
     void startAsAnn(TestForm& form) {
-        prepareWindowMode(nullptr);
         answerNamePrompt("Ann");
         showAndLoad(form);
         ASSERT_TRUE(form.bot);
@@ -48,7 +47,7 @@ QStringList captions(const QList<QAction*>& items) {
 }
 
 TEST_F(Menus, MenuBarHoldsTheEntriesInOrder) {
-    VebixForm form;
+    VebixForm form(start_);
     EXPECT_EQ(captions(form.menuBar()->actions()), (QStringList{"&File", "&Tools", "&Help"}));
     EXPECT_EQ(captions(child<QMenu>(&form, "fileMenu")->actions()),
               (QStringList{"&New Mind...", "&Load Mind...", "-", "Save &Transcript...", "-", "E&xit"}));
@@ -59,7 +58,7 @@ TEST_F(Menus, MenuBarHoldsTheEntriesInOrder) {
 }
 
 TEST_F(Menus, LinkModeKeepsOnlyItsEntries) {
-    VebixForm form;
+    VebixForm form(start_);
     form.keepOnlyLinkModeMenuItems();
     EXPECT_EQ(captions(form.menuBar()->actions()), (QStringList{"&File", "&Tools", "&Help"}));
     EXPECT_EQ(captions(child<QMenu>(&form, "fileMenu")->actions()),
@@ -69,28 +68,28 @@ TEST_F(Menus, LinkModeKeepsOnlyItsEntries) {
 }
 
 TEST_F(Menus, DelayToggledTwiceComesBackToItsFirstValue) {
-    VebixForm form;
+    VebixForm form(start_);
     QAction* delay = child<QAction>(&form, "delayResponsesItem");
     EXPECT_TRUE(delay->isChecked());  // no "Delay" value: on
     choose(form, "delayResponsesItem");
     EXPECT_FALSE(delay->isChecked());
-    EXPECT_FALSE(programValues().delayResponses);
+    EXPECT_FALSE(form.delaysResponses());
     EXPECT_EQ(Settings().findDword(Settings::Key::Delay), 0u);
     choose(form, "delayResponsesItem");
     EXPECT_TRUE(delay->isChecked());
-    EXPECT_TRUE(programValues().delayResponses);
+    EXPECT_TRUE(form.delaysResponses());
     EXPECT_EQ(Settings().findDword(Settings::Key::Delay), 1u);
 }
 
 TEST_F(Menus, DelayEntryStartsFromTheSetting) {
     Settings().setDword(Settings::Key::Delay, 0);
-    prepareWindowMode(nullptr);
-    VebixForm form;
+    prepare();
+    VebixForm form(start_);
     EXPECT_FALSE(child<QAction>(&form, "delayResponsesItem")->isChecked());
 }
 
 TEST_F(Menus, LoadMindCancelledKeepsTheMindUnsaved) {
-    TestForm form;
+    TestForm form(prepare());
     startAsAnn(form);
     form.engine = [](const std::string&) { return "ok"; };
     sayLine(form, "keep me");
@@ -104,7 +103,7 @@ TEST_F(Menus, LoadMindCancelledKeepsTheMindUnsaved) {
 }
 
 TEST_F(Menus, LoadMindOfAFileThatIsNotAMindShowsWhy) {
-    TestForm form;
+    TestForm form(prepare());
     startAsAnn(form);
     writeBytes(path("picture.mdd"), "GIF89a\r\n");
     FileDialog::setNextFileName(path("picture.mdd"));
@@ -128,17 +127,17 @@ TEST_F(Menus, LoadMindOfAFileThatIsNotAMindShowsWhy) {
 TEST_F(Menus, LoadMindSavesTheCurrentMindFirstAndRemembersTheChosenFile) {
     // A mind to load, made by a first window.
     {
-        TestForm maker;
-        programValues().mindPath = spath("other.mdd");
+        start_.mindPath = spath("other.mdd");
+        TestForm maker(start_);
         answerNamePrompt("Ann");
         showAndLoad(maker);
         maker.engine = [](const std::string&) { return "made"; };
         sayLine(maker, "hello other");
         maker.close();
     }
-    programValues().mindPath = spath("Documents/Vebix.mdd");
+    start_.mindPath = spath("Documents/Vebix.mdd");
     answerNamePrompt("Ann");
-    TestForm form;
+    TestForm form(start_);
     showAndLoad(form);
     form.engine = [](const std::string&) { return "ok"; };
     sayLine(form, "save me first");
@@ -154,7 +153,7 @@ TEST_F(Menus, LoadMindSavesTheCurrentMindFirstAndRemembersTheChosenFile) {
 
 TEST_F(Menus, NewMindFromTheTemplateOrEmptyWithQuotesRemovedFromTheName) {
     for (const bool useTemplate : {true, false}) {
-        TestForm form;
+        TestForm form(prepare());
         startAsAnn(form);
         const QString file = path(useTemplate ? "Robo1.mdd" : "Robo2.mdd");
         answerNewMind("\"Ro\"bo\"", useTemplate, file);
@@ -162,7 +161,7 @@ TEST_F(Menus, NewMindFromTheTemplateOrEmptyWithQuotesRemovedFromTheName) {
         choose(form, "newMindItem");
         ASSERT_TRUE(form.bot);
         EXPECT_EQ(form.bot->botName, "Robo");
-        EXPECT_EQ(programValues().mindPath, fromQPath(file));
+        EXPECT_EQ(form.mindPath(), fromQPath(file));
         const std::string bytes = readBytes(file);
         EXPECT_NE(bytes.find("\"Robo\""), std::string::npos) << bytes.substr(0, 80);
         const std::size_t greetingLines = useTemplate ? 1 : 0;  // the opening line, when any
@@ -176,7 +175,7 @@ TEST_F(Menus, NewMindFromTheTemplateOrEmptyWithQuotesRemovedFromTheName) {
 }
 
 TEST_F(Menus, NewMindOntoAnExistingFileAsksBeforeReplacingIt) {
-    TestForm form;
+    TestForm form(prepare());
     startAsAnn(form);
     writeBytes(path("taken.mdd"), "precious\r\n");
 
@@ -209,7 +208,7 @@ TEST_F(Menus, NewMindOntoAnExistingFileAsksBeforeReplacingIt) {
 }
 
 TEST_F(Menus, NewMindCancelledChangesNothing) {
-    TestForm form;
+    TestForm form(prepare());
     startAsAnn(form);
     const auto before = form.bot;
     ModalDialog::queueScript("NewMindForm",
@@ -220,7 +219,7 @@ TEST_F(Menus, NewMindCancelledChangesNothing) {
 }
 
 TEST_F(Menus, TranscriptOfAFreshConversation) {
-    TestForm form;
+    TestForm form(prepare());
     startAsAnn(form);
     const QString opening = shown(form).split('\n')[2];
     ASSERT_TRUE(opening.startsWith("<Vebix> "));
@@ -239,7 +238,7 @@ TEST_F(Menus, TranscriptOfAFreshConversation) {
 }
 
 TEST_F(Menus, TranscriptKeepsAnApologyAndNonAsciiText) {
-    TestForm form;
+    TestForm form(prepare());
     startAsAnn(form);
     form.engine = [](const std::string&) { return std::string(); };
     // Typed through an input method: key clicks carry ASCII only.
@@ -254,7 +253,7 @@ TEST_F(Menus, TranscriptKeepsAnApologyAndNonAsciiText) {
 }
 
 TEST_F(Menus, TranscriptThatCannotBeWrittenReachesTheErrorDialog) {
-    TestForm form;
+    TestForm form(prepare());
     startAsAnn(form);
     FileDialog::setNextFileName(path("no/such/folder/talk.txt"));
     ErrorDialog::setNextAnswer(ErrorDialog::Continue);
@@ -265,7 +264,7 @@ TEST_F(Menus, TranscriptThatCannotBeWrittenReachesTheErrorDialog) {
 }
 
 TEST_F(Menus, LinkBotsNeedsALoadedBot) {
-    TestForm form;
+    TestForm form(prepare());
     choose(form, "linkBotsItem");
     EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{": Bot not loaded"});
     EXPECT_EQ(form.linkModeStarts, 0);
@@ -277,14 +276,14 @@ TEST_F(Menus, LinkBotsNeedsALoadedBot) {
 }
 
 TEST_F(Menus, AboutShowsTheVersionLine) {
-    VebixForm form;
+    VebixForm form(start_);
     choose(form, "aboutItem");
     ASSERT_EQ(MessageBox::answeredBoxes().size(), 1);
     EXPECT_TRUE(MessageBox::answeredBoxes()[0].startsWith("About Vebix: Vebix 1.2.02\r\n"));
 }
 
 TEST_F(Menus, ExitClosesAndSavesWhenTheUserSpoke) {
-    TestForm form;
+    TestForm form(prepare());
     startAsAnn(form);
     form.engine = [](const std::string&) { return "bye"; };
     sayLine(form, "see you");
@@ -294,7 +293,7 @@ TEST_F(Menus, ExitClosesAndSavesWhenTheUserSpoke) {
 }
 
 TEST_F(Menus, EnablingUdlpRequestsASaveOfTheMind) {
-    TestForm form;
+    TestForm form(prepare());
     startAsAnn(form);
     ModalDialog::queueScript("UdlpForm", [](QDialog& d) {
         click(child<QPushButton>(&d, "enableUdlpBtn"));
@@ -309,7 +308,7 @@ TEST_F(Menus, EnablingUdlpRequestsASaveOfTheMind) {
 }
 
 TEST_F(Menus, EnableDialogClosedWithoutEnablingRequestsNoSave) {
-    TestForm form;
+    TestForm form(prepare());
     startAsAnn(form);
     ModalDialog::queueScript("UdlpForm", [](QDialog& d) { click(child<QPushButton>(&d, "doneBtn")); });
     choose(form, "enableUdlpItem");

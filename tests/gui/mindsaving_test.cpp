@@ -32,7 +32,7 @@ protected:
     void SetUp() override {
         WindowTest::SetUp();
         writeBytes(path("mind.mdd"), kMind);
-        programValues().mindPath = spath("mind.mdd");
+        start_.mindPath = spath("mind.mdd");
     }
     void TearDown() override {
         full_.reset();
@@ -96,9 +96,9 @@ TEST_F(MindSaving, ExitWithAFailingSaveAsksWithTheReasonAndKeepsTheLines) {
         SCOPED_TRACE(c.what);
         writeBytes(path("mind.mdd"), kMind);
         QFile::remove(path("elsewhere.mdd"));
-        programValues().mindPath = spath("mind.mdd");
+        start_.mindPath = spath("mind.mdd");
         MessageBox::clearAnsweredBoxes();
-        TestForm form;
+        TestForm form(start_);
         startAndChat(form);
         const std::size_t unsaved = form.unsavedLineCount();
         const std::vector<std::string> said = linesOf(form);
@@ -133,7 +133,7 @@ TEST_F(MindSaving, ExitWithAFailingSaveAsksWithTheReasonAndKeepsTheLines) {
                 EXPECT_FALSE(form.isVisible());
                 EXPECT_EQ(readBytes(path("mind.mdd")), kMind);
                 EXPECT_EQ(linesIn("elsewhere.mdd"), said);
-                EXPECT_EQ(programValues().mindPath, spath("elsewhere.mdd"));
+                EXPECT_EQ(form.mindPath(), spath("elsewhere.mdd"));
                 EXPECT_EQ(Settings().findString(Settings::Key::LastMindFile), spath("elsewhere.mdd"));
                 break;
             case Discarded:
@@ -178,7 +178,7 @@ protected:
 };
 
 TEST_F(FailingAutosave, ShowsOneNoticeInTheWindowInsteadOfABoxPerTick) {
-    TestForm form;
+    TestForm form(start_);
     startFailing(form);
     for (int tick = 0; tick < 5; ++tick) QCoreApplication::processEvents();
 
@@ -213,7 +213,7 @@ TEST_F(FailingAutosave, ShowsOneNoticeInTheWindowInsteadOfABoxPerTick) {
 }
 
 TEST_F(FailingAutosave, TheNoticeOffersTryAgainAndSaveAs) {
-    TestForm form;
+    TestForm form(start_);
     startFailing(form);
     QCoreApplication::processEvents();
     timer_->stop();
@@ -230,7 +230,7 @@ TEST_F(FailingAutosave, TheNoticeOffersTryAgainAndSaveAs) {
     EXPECT_TRUE(notice->isVisible());
     EXPECT_EQ(noticeText(form),
               "This mind is not being saved. " + failure("elsewhere.mdd", "File too large"));
-    EXPECT_EQ(programValues().mindPath, spath("mind.mdd"));
+    EXPECT_EQ(form.mindPath(), spath("mind.mdd"));
 
     freeDisk();
     // Never over a mind another window keeps open: that file stays as it was.
@@ -248,7 +248,7 @@ TEST_F(FailingAutosave, TheNoticeOffersTryAgainAndSaveAs) {
                               "another file name."});
         EXPECT_TRUE(notice->isVisible());
         EXPECT_EQ(readBytes(path("held.mdd")), kMind);
-        EXPECT_EQ(programValues().mindPath, spath("mind.mdd"));
+        EXPECT_EQ(form.mindPath(), spath("mind.mdd"));
     }
 
     // Save As with room: the whole mind goes to the new file, which is now the mind.
@@ -258,7 +258,7 @@ TEST_F(FailingAutosave, TheNoticeOffersTryAgainAndSaveAs) {
     EXPECT_FALSE(notice->isVisible());
     EXPECT_EQ(linesIn("elsewhere.mdd"), said);
     EXPECT_EQ(readBytes(path("mind.mdd")), kMind);
-    EXPECT_EQ(programValues().mindPath, spath("elsewhere.mdd"));
+    EXPECT_EQ(form.mindPath(), spath("elsewhere.mdd"));
     EXPECT_EQ(form.unsavedLineCount(), 0u);
 
     // Try Again once the disk has room.
@@ -280,8 +280,8 @@ TEST_F(FailingAutosave, TheNoticeOffersTryAgainAndSaveAs) {
 TEST_F(MindSaving, AFileRefusedAsNotAMindIsNeverWrittenTo) {
     const std::string letter = "Dear Ann, thanks for the letter.\r\nSee you soon.\r\n";
     writeBytes(path("letter.txt"), letter);
-    programValues().mindPath = spath("letter.txt");
-    TestForm form;
+    start_.mindPath = spath("letter.txt");
+    TestForm form(start_);
     showAndLoad(form);
     EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{"Vebix: Incompatible mind file"});
     EXPECT_EQ(status(form), "Please load or create a mind file");

@@ -83,11 +83,9 @@ TEST_F(NewMindDialog, AMindOpenInAnotherWindowIsNotReplaced) {
     writeBytes(path("Documents/held.mdd"), mind);
     writeBytes(path("Documents/own.mdd"), mind);
     MindKeeper otherWindow;
-    programValues().mindPath = spath("Documents/held.mdd");
-    ASSERT_TRUE(otherWindow.loadMind({}, true, false));
+    ASSERT_TRUE(otherWindow.loadMind(spath("Documents/held.mdd"), {}, true, false));
     MindKeeper thisWindow;
-    programValues().mindPath = spath("Documents/own.mdd");
-    ASSERT_TRUE(thisWindow.loadMind({}, true, false));
+    ASSERT_TRUE(thisWindow.loadMind(spath("Documents/own.mdd"), {}, true, false));
 
     const struct {
         const char* file;
@@ -106,7 +104,7 @@ TEST_F(NewMindDialog, AMindOpenInAnotherWindowIsNotReplaced) {
     for (const auto& c : cases) {
         MessageBox::clearAnsweredBoxes();
         MessageBox::setNextAnswer(QMessageBox::No);
-        NewMindForm form;
+        NewMindForm form(nullptr, thisWindow.mindPath());
         form.show();
         typeInto(child<QLineEdit>(&form, "saveAsBox"), path(c.file));
         click(child<QPushButton>(&form, "createBtn"));

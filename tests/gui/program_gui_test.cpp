@@ -23,14 +23,12 @@ protected:
         systempaths::overrideDocumentsFolder(QDir(tmp_.path()).filePath("Documents"));
         previous_ = QDir::currentPath();
         QDir::setCurrent(tmp_.path());
-        programValues() = ProgramValues{};
         MessageBox::clearAnsweredBoxes();
     }
     void TearDown() override {
         QDir::setCurrent(previous_);
         Settings::redirectUserSettings({});
         systempaths::overrideDocumentsFolder(std::nullopt);
-        programValues() = ProgramValues{};
         MessageBox::setNextAnswer(QMessageBox::NoButton);
     }
     QTemporaryDir tmp_;
@@ -39,11 +37,11 @@ protected:
 
 TEST_F(WindowModeStart, MissingNamedMindIsShownInABoxAndTheWindowOpensWithoutOne) {
     MessageBox::setNextAnswer(QMessageBox::Ok);
-    prepareWindowMode("nope.mdd");
+    const StartupChoice start = prepareWindowMode("nope.mdd");
     const QString full = QDir(tmp_.path()).filePath("nope.mdd");
     EXPECT_EQ(MessageBox::answeredBoxes(),
               QStringList{QStringLiteral("Vebix: Mind file not found:\r\n") + full});
-    EXPECT_EQ(programValues().mindPath, "");
+    EXPECT_EQ(start.mindPath, "");
 }
 
 TEST_F(WindowModeStart, DefaultMindAndDelaySetting) {
@@ -52,17 +50,16 @@ TEST_F(WindowModeStart, DefaultMindAndDelaySetting) {
         s.setString(Settings::Key::LastMindFile, "/no/such/file.mdd");
         s.writeString("", "Delay", "not a number");
     }
-    prepareWindowMode(nullptr);
+    const StartupChoice first = prepareWindowMode(nullptr);
     EXPECT_TRUE(MessageBox::answeredBoxes().isEmpty());
-    EXPECT_EQ(programValues().mindPath,
+    EXPECT_EQ(first.mindPath,
               QDir(tmp_.path()).filePath("Documents/Vebix.mdd").toStdString());
-    EXPECT_TRUE(programValues().delayResponses);
+    EXPECT_TRUE(first.delayResponses);
     {
         Settings s;
         s.setDword(Settings::Key::Delay, 0);
     }
-    prepareWindowMode(nullptr);
-    EXPECT_FALSE(programValues().delayResponses);
+    EXPECT_FALSE(prepareWindowMode(nullptr).delayResponses);
 }
 
 TEST(MessageBoxSeam, NextAnswerAnswersOneBoxOnly) {

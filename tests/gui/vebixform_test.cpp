@@ -39,7 +39,6 @@ class ChatWindow : public testing::WindowTest {
 protected:
     // Starts the window on a new template mind at the default path, as user Ann.
     void startAsAnn(TestForm& form) {
-        prepareWindowMode(nullptr);
         answerNamePrompt("Ann");
         showAndLoad(form);
         ASSERT_TRUE(form.bot);
@@ -48,7 +47,7 @@ protected:
 };
 
 TEST_F(ChatWindow, LayoutAtCreation) {
-    VebixForm form;
+    VebixForm form(start_);
     EXPECT_EQ(form.windowTitle(), "Vebix 1.2.02");
     EXPECT_EQ(form.minimumSize(), QSize(350, 250));
     EXPECT_EQ(child<QTextEdit>(&form, "disp")->geometry(), QRect(16, 16, 416, 264));
@@ -74,7 +73,7 @@ TEST_F(ChatWindow, LayoutAtCreation) {
 }
 
 TEST_F(ChatWindow, DisplayContextMenuOffersOnlyCopyAndSelectAll) {
-    VebixForm form;
+    VebixForm form(start_);
     std::unique_ptr<QMenu> menu(child<ChatDisplay>(&form, "disp")->trimmedContextMenu());
     QStringList names;
     for (QAction* a : menu->actions()) names << a->objectName();
@@ -82,9 +81,9 @@ TEST_F(ChatWindow, DisplayContextMenuOffersOnlyCopyAndSelectAll) {
 }
 
 TEST_F(ChatWindow, FirstStartMakesTheTemplateMindAtTheDefaultPathAndGreets) {
-    TestForm form;
+    TestForm form(prepare());
     startAsAnn(form);
-    EXPECT_EQ(programValues().mindPath, spath("Documents/Vebix.mdd"));
+    EXPECT_EQ(form.mindPath(), spath("Documents/Vebix.mdd"));
     const QStringList lines = shown(form).split('\n');
     ASSERT_EQ(lines.size(), 4) << shown(form).toStdString();
     EXPECT_EQ(lines[0], "Documents/Vebix.mdd");
@@ -118,8 +117,7 @@ TEST_F(ChatWindow, FirstStartMakesTheTemplateMindAtTheDefaultPathAndGreets) {
 // The name prompt opens centred over the main window, which the load has just placed in the
 // middle of the screen, not where the window system last reported the window.
 TEST_F(ChatWindow, TheNamePromptOpensCentredOverTheWindow) {
-    TestForm form;
-    prepareWindowMode(nullptr);
+    TestForm form(prepare());
     QRect prompt, window;
     bool visible = false;
     ModalDialog::queueScript("UserNameForm", [&](QDialog& dialog) {
@@ -142,8 +140,7 @@ TEST_F(ChatWindow, AMindOpenInAnotherWindowIsLoadedOnlyAfterAsking) {
     writeBytes(path("Documents/held.mdd"), mind);
     writeBytes(path("Documents/free.mdd"), mind);
     MindKeeper otherWindow;
-    programValues().mindPath = spath("Documents/held.mdd");
-    ASSERT_TRUE(otherWindow.loadMind({}, true, false));
+    ASSERT_TRUE(otherWindow.loadMind(spath("Documents/held.mdd"), {}, true, false));
 
     const QString question =
         "Vebix: The mind file \"" + path("Documents/held.mdd") +
@@ -160,8 +157,7 @@ TEST_F(ChatWindow, AMindOpenInAnotherWindowIsLoadedOnlyAfterAsking) {
     };
     for (const Case& c : cases) {
         MessageBox::clearAnsweredBoxes();
-        TestForm form;
-        prepareWindowMode(spath("Documents/held.mdd").c_str());
+        TestForm form(prepare(spath("Documents/held.mdd").c_str()));
         MessageBox::setNextAnswer(c.answer);
         if (!c.chosen.isEmpty()) FileDialog::setNextFileName(c.chosen);
         answerNamePrompt("Ann");
@@ -174,7 +170,7 @@ TEST_F(ChatWindow, AMindOpenInAnotherWindowIsLoadedOnlyAfterAsking) {
 }
 
 TEST_F(ChatWindow, NoMindChosenAsksToLoadOne) {
-    TestForm form;
+    TestForm form(start_);
     showAndLoad(form);
     EXPECT_EQ(status(form), "Please load or create a mind file");
     EXPECT_FALSE(form.bot);
@@ -183,8 +179,8 @@ TEST_F(ChatWindow, NoMindChosenAsksToLoadOne) {
 
 TEST_F(ChatWindow, LoadErrorAtStartIsShownWithTheCaptionVebix) {
     writeBytes(path("bad.mdd"), "GIF89a\r\n");
-    programValues().mindPath = spath("bad.mdd");
-    TestForm form;
+    start_.mindPath = spath("bad.mdd");
+    TestForm form(start_);
     showAndLoad(form);
     EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{"Vebix: Not a valid Vebix mind file"});
     // Nothing to talk to: the window says so and takes no input.
@@ -195,9 +191,9 @@ TEST_F(ChatWindow, LoadErrorAtStartIsShownWithTheCaptionVebix) {
 }
 
 TEST_F(ChatWindow, CancellingTheFirstNamePromptEndsTheProgramWithoutSaving) {
-    prepareWindowMode(nullptr);
+    prepare();
     ModalDialog::queueScript("UserNameForm", [](QDialog& dialog) { dialog.close(); });
-    TestForm form;
+    TestForm form(start_);
     showAndLoad(form);
     EXPECT_TRUE(form.programEnded);
     EXPECT_FALSE(form.isVisible());
@@ -207,13 +203,13 @@ TEST_F(ChatWindow, CancellingTheFirstNamePromptEndsTheProgramWithoutSaving) {
 
 TEST_F(ChatWindow, LastUserNameFillsThePromptAndCancelKeepsIt) {
     Settings().setString(Settings::Key::LastUserName, "Zoe");
-    prepareWindowMode(nullptr);
+    prepare();
     QString offered;
     ModalDialog::queueScript("UserNameForm", [&offered](QDialog& dialog) {
         offered = child<QLineEdit>(&dialog, "nameBox")->text();
         dialog.close();
     });
-    TestForm form;
+    TestForm form(start_);
     showAndLoad(form);
     EXPECT_EQ(offered, "Zoe");
     EXPECT_FALSE(form.programEnded);
@@ -223,7 +219,7 @@ TEST_F(ChatWindow, LastUserNameFillsThePromptAndCancelKeepsIt) {
 }
 
 TEST_F(ChatWindow, ElevenLinesAreShownLearnedAndRefreshTheFillWordsAfterTheTenth) {
-    TestForm form;
+    TestForm form(prepare());
     startAsAnn(form);
     int n = 0;
     form.engine = [&n](const std::string&) { return "answer " + std::to_string(++n); };
@@ -253,7 +249,7 @@ TEST_F(ChatWindow, ElevenLinesAreShownLearnedAndRefreshTheFillWordsAfterTheTenth
 }
 
 TEST_F(ChatWindow, FillWordsAreRecomputedFromTheConversation) {
-    TestForm form;
+    TestForm form(prepare());
     startAsAnn(form);
     form.engine = [](const std::string&) { return "zebra zebra"; };
     for (int i = 0; i < 10; ++i) sayLine(form, "zebra zebra zebra");
@@ -262,7 +258,7 @@ TEST_F(ChatWindow, FillWordsAreRecomputedFromTheConversation) {
 }
 
 TEST_F(ChatWindow, AnEngineThatFindsNothingGivesTheGreyApology) {
-    TestForm form;
+    TestForm form(prepare());
     startAsAnn(form);
     form.engine = [](const std::string&) { return std::string(); };
     const std::size_t before = form.bot->lines.size();
@@ -280,7 +276,7 @@ TEST_F(ChatWindow, AnEngineThatFindsNothingGivesTheGreyApology) {
 }
 
 TEST_F(ChatWindow, ASecondEngineAnswerAfterEmptyOnesIsShown) {
-    TestForm form;
+    TestForm form(prepare());
     startAsAnn(form);
     int calls = 0;
     form.engine = [&calls](const std::string&) { return ++calls < 4 ? std::string() : "at last"; };
@@ -290,7 +286,7 @@ TEST_F(ChatWindow, ASecondEngineAnswerAfterEmptyOnesIsShown) {
 }
 
 TEST_F(ChatWindow, TheProbeIsAnsweredAtOnceAndNothingIsLearned) {
-    TestForm form;
+    TestForm form(prepare());
     startAsAnn(form);
     form.engine = [](const std::string&) { return "never"; };
     const std::size_t before = form.bot->lines.size();
@@ -302,7 +298,7 @@ TEST_F(ChatWindow, TheProbeIsAnsweredAtOnceAndNothingIsLearned) {
 }
 
 TEST_F(ChatWindow, ABlankLineIsIgnored) {
-    TestForm form;
+    TestForm form(prepare());
     startAsAnn(form);
     const QString greeting = shown(form);
     sayLine(form, "    ");
@@ -313,7 +309,7 @@ TEST_F(ChatWindow, ABlankLineIsIgnored) {
 }
 
 TEST_F(ChatWindow, EnterInTheInputLineSays) {
-    TestForm form;
+    TestForm form(prepare());
     startAsAnn(form);
     form.engine = [](const std::string&) { return "yes"; };
     auto* input = child<QLineEdit>(&form, "input");
@@ -326,7 +322,7 @@ TEST_F(ChatWindow, EnterInTheInputLineSays) {
 // as blanks (the tab stays), the display shows that line rather than the pasted text, and after a
 // save the mind reloads with that whole line once: no cut line, no stray records.
 TEST_F(ChatWindow, AMultiLinePasteIsLearnedShownAndReloadedAsOneLine) {
-    TestForm form;
+    TestForm form(prepare());
     startAsAnn(form);
     form.engine = [](const std::string&) { return "noted"; };
     const std::size_t before = form.bot->lines.size();
@@ -366,9 +362,10 @@ TEST_F(ChatWindow, ResponseDelayCountsFromTheFirstEngineCall) {
     };
     for (const Case c : {Case{true, 0, 1000}, Case{true, 300, 1000}, Case{true, 1500, 1500},
                          Case{false, 0, 0}, Case{false, 300, 300}}) {
-        TestForm form;
+        prepare();
+        start_.delayResponses = c.delay;
+        TestForm form(start_);
         startAsAnn(form);
-        programValues().delayResponses = c.delay;
         form.engine = [this, &c](const std::string&) {
             clock_.advanceMs(c.engineMs);
             return std::string("ok");
@@ -385,9 +382,9 @@ TEST_F(ChatWindow, ResponseDelayCountsFromTheFirstEngineCall) {
 
 // While a reply waits for its second to pass, the window paints and its menus open.
 TEST_F(ChatWindow, WindowStaysResponsiveDuringTheDelay) {
-    TestForm form;
+    TestForm form(prepare());
     startAsAnn(form);
-    programValues().delayResponses = true;
+    ASSERT_TRUE(form.delaysResponses());
     auto* viewport = child<QTextEdit>(&form, "disp")->viewport();
     QMenu* fileMenu = child<QMenu>(&form, "fileMenu");
 
@@ -433,7 +430,7 @@ TEST_F(ChatWindow, WindowStaysResponsiveDuringTheDelay) {
 }
 
 TEST_F(ChatWindow, WaitOfThreeMillisecondsOrLessOnlyHandlesPendingEvents) {
-    TestForm form;
+    TestForm form(start_);
     const std::uint64_t start = clock_.tickMs();
     form.waitProcessingEvents(3);
     EXPECT_EQ(clock_.tickMs(), start);
@@ -446,7 +443,7 @@ TEST_F(ChatWindow, WaitOfThreeMillisecondsOrLessOnlyHandlesPendingEvents) {
 // so here an existing mind file is loaded instead.
 TEST_F(ChatWindow, AutosaveTimerSavesAtAScoreOf180AndNotAt170) {
     {
-        TestForm first;
+        TestForm first(prepare());
         startAsAnn(first);
         first.engine = [](const std::string&) { return "fine"; };
         sayLine(first, "make the file");
@@ -456,7 +453,7 @@ TEST_F(ChatWindow, AutosaveTimerSavesAtAScoreOf180AndNotAt170) {
     const std::string saved = readBytes(path("Documents/Vebix.mdd"));
 
     answerNamePrompt("Ann");
-    TestForm form;
+    TestForm form(start_);
     showAndLoad(form);
     form.engine = [](const std::string&) { return "sure"; };
     auto* timer = child<QTimer>(&form, "autosaveTimer");
@@ -481,13 +478,13 @@ TEST_F(ChatWindow, AutosaveTimerSavesAtAScoreOf180AndNotAt170) {
 
 TEST_F(ChatWindow, ClosingSavesOnlyWhenTheUserSpoke) {
     {
-        TestForm form;
+        TestForm form(prepare());
         startAsAnn(form);
         form.close();
         EXPECT_FALSE(QFileInfo::exists(path("Documents/Vebix.mdd")));
     }
     answerNamePrompt("Ann");
-    TestForm form;
+    TestForm form(start_);
     showAndLoad(form);
     form.engine = [](const std::string&) { return "bye then"; };
     sayLine(form, "goodbye");
@@ -499,7 +496,7 @@ TEST_F(ChatWindow, ClosingSavesOnlyWhenTheUserSpoke) {
 }
 
 TEST_F(ChatWindow, AnchoredControlsFollowTheWindowSize) {
-    TestForm form;
+    TestForm form(start_);
     showAndLoad(form);
     auto* disp = child<QTextEdit>(&form, "disp");
     auto* input = child<QLineEdit>(&form, "input");
@@ -514,7 +511,7 @@ TEST_F(ChatWindow, AnchoredControlsFollowTheWindowSize) {
 }
 
 TEST_F(ChatWindow, RestoringFromMinimisedShowsTheEndOfTheConversation) {
-    TestForm form;
+    TestForm form(start_);
     showAndLoad(form);
     for (int i = 0; i < 200; ++i) form.appendText(QStringLiteral("line %1\r\n").arg(i), VebixForm::textColor);
     QScrollBar* bar = child<QTextEdit>(&form, "disp")->verticalScrollBar();
@@ -526,7 +523,6 @@ TEST_F(ChatWindow, RestoringFromMinimisedShowsTheEndOfTheConversation) {
 }
 
 TEST_F(ChatWindow, DisplayPathShowsTheDocumentsFolderByItsName) {
-    VebixForm form;
     struct Case {
         QString mind;
         QString shown;
@@ -536,17 +532,15 @@ TEST_F(ChatWindow, DisplayPathShowsTheDocumentsFolderByItsName) {
                           Case{docs + "/bots/Ann.mdd", "Documents/bots/Ann.mdd"},
                           Case{path("elsewhere/x.mdd"), path("elsewhere/x.mdd")},
                           Case{docs + "2/x.mdd", docs + "2/x.mdd"}}) {
-        programValues().mindPath = c.mind.toStdString();
-        EXPECT_EQ(form.displayPath(), c.shown) << c.mind.toStdString();
+        EXPECT_EQ(VebixForm::displayPath(c.mind.toStdString(), spath("Documents")), c.shown)
+            << c.mind.toStdString();
     }
-    programValues().defaultMindFolder.clear();
-    programValues().mindPath = (docs + "/Vebix.mdd").toStdString();
-    EXPECT_EQ(form.displayPath(), docs + "/Vebix.mdd");
+    EXPECT_EQ(VebixForm::displayPath((docs + "/Vebix.mdd").toStdString(), {}), docs + "/Vebix.mdd");
 }
 
 TEST_F(ChatWindow, AnExistingMindOpensWithProbabilityOneHalf) {
     {
-        TestForm first;
+        TestForm first(prepare());
         startAsAnn(first);
         first.engine = [](const std::string&) { return "ok"; };
         sayLine(first, "save me");
@@ -554,9 +548,9 @@ TEST_F(ChatWindow, AnExistingMindOpensWithProbabilityOneHalf) {
     }
     int opened = 0;
     for (int run = 0; run < 40; ++run) {
-        programValues().mindPath = spath("Documents/Vebix.mdd");
+        start_.mindPath = spath("Documents/Vebix.mdd");
         answerNamePrompt("Ann");
-        TestForm form;
+        TestForm form(start_);
         showAndLoad(form);
         const bool opens = shown(form).split('\n').size() == 4;
         EXPECT_EQ(status(form), opens ? "Vebix is waiting for your response"

@@ -41,9 +41,8 @@ int main(int argc, char** argv) {
     try {
         vebix::FakeClock fake;
         vebix::ScopedClock scoped(fake);
-        vebix::programValues().mindPath = argv[1];
         vebix::MindKeeper keeper;
-        keeper.loadMind({}, true, false);
+        keeper.loadMind(argv[1], {}, true, false);
         for (long n = lastExchange(*keeper.bot) + 1;; ++n) {
             const std::string stamp = std::to_string(fake.nowSeconds());
             keeper.bot->addLine(kUser, stamp, kUser, std::string(kPrefix) + std::to_string(n));

@@ -44,13 +44,13 @@ int main(int argc, char** argv) {
     vebix::MessageBox::setAutoAnswer(QMessageBox::Ok);
     vebix::FakeClock fake;
     vebix::ScopedClock scoped(fake);
-    vebix::prepareWindowMode(nullptr);
-    vebix::programValues().mindPath = argv[1];
-    vebix::programValues().localTag = "TAG1";
-    vebix::programValues().delayResponses = false;
+    vebix::StartupChoice start = vebix::prepareWindowMode(nullptr);
+    start.mindPath = argv[1];
+    start.localTag = "TAG1";
+    start.delayResponses = false;
 
     vebix::testing::answerNamePrompt("Sam");
-    vebix::testing::TestForm form;
+    vebix::testing::TestForm form(start);
     form.engine = [](const std::string& line) {
         return "reply to " + line.substr(line.rfind(' ') + 1);
     };
