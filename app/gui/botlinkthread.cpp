@@ -62,6 +62,6 @@ void VebixForm::BotLinkThread::showError(std::string_view text) {
     MessageBox::error(mainForm_, fromUtf8(kLinkErrorCaption), fromUtf8(text));
 }
 
-void VebixForm::BotLinkThread::markLearned() { mainForm_->exchangeCount = 1; }
+void VebixForm::BotLinkThread::markLearned() { mainForm_->keeper().setExchangeCount(1); }
 
 }  // namespace vebix

@@ -41,14 +41,14 @@ void VebixForm::startLinkMode() {
                          QMessageBox::Information);
         return;
     }
-    if (!equalsIgnoringAsciiCase(own.mind, mindPath())) {
+    if (!equalsIgnoringAsciiCase(own.mind, keeper_.mindPath())) {
         MessageBox::show(this, kUdlpCaption,
                          QStringLiteral("UDLP is enabled for a different Vebix bot; you must enable "
                                         "UDLP for this bot or load the desired mind file"),
                          QMessageBox::Warning);
         return;
     }
-    FindUdlpBotForm finder(this, mindPath());
+    FindUdlpBotForm finder(this, keeper_.mindPath());
     if (ModalDialog::exec(finder) != QDialog::Accepted) return;
     if (!finder.chosenBot()) {
         MessageBox::show(this, kUdlpCaption, QStringLiteral("Problem interfacing with UDLP bot"),
@@ -56,7 +56,7 @@ void VebixForm::startLinkMode() {
         return;
     }
     const BotListEntry& other = *finder.chosenBot();
-    const QString ownName = QString::fromStdString(bot->botName);
+    const QString ownName = QString::fromStdString(keeper_.bot()->botName);
     const QString otherName = QString::fromStdString(other.name);
 
     // The window becomes link mode's; there is no way back.
@@ -81,8 +81,9 @@ void VebixForm::startLinkMode() {
                    QStringLiteral("\r\n\r\n"),
                infoColor);
 
-    linkThread_ = new BotLinkThread(this, bot, LinkBot{other.name, other.folder, other.exePath},
-                                    own, delayResponses_);
+    linkThread_ = new BotLinkThread(this, keeper_.bot(),
+                                    LinkBot{other.name, other.folder, other.exePath}, own,
+                                    delayResponses_);
     linkThread_->start();
 }
 

@@ -102,14 +102,17 @@ void VebixForm::keepOnlyLinkModeMenuItems() {
 }
 
 void VebixForm::newMind() {
-    NewMindForm dialog(this, mindPath());
+    NewMindForm dialog(this, keeper_.mindPath());
     if (ModalDialog::exec(dialog) != QDialog::Accepted) return;
     if (!closeMindOrAsk()) return;
     try {
         QString name = dialog.botName();
         name.remove(QLatin1Char('"'));
-        loadMind(dialog.saveAsPath().toStdString(), name.toStdString(), dialog.useTemplate(),
-                 true);
+        keeper_.loadMind(dialog.saveAsPath().toStdString(),
+                         {.open = MindKeeper::Open::AlwaysNew,
+                          .source = dialog.useTemplate() ? MindKeeper::NewMind::FromTemplate
+                                                         : MindKeeper::NewMind::Empty,
+                          .botName = name.toStdString()});
     } catch (const std::exception& e) {
         showNoMind();
         MessageBox::error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
@@ -119,11 +122,11 @@ void VebixForm::newMind() {
 void VebixForm::openMind() {
     const QString chosen = FileDialog::openFile(
         this, FileDialog::forMind(QStringLiteral("Load Mind"),
-                                  QString::fromStdString(mindPath())));
+                                  QString::fromStdString(keeper_.mindPath())));
     if (chosen.isEmpty()) return;
     if (!closeMindOrAsk()) return;
     try {
-        if (!loadMind(chosen.toStdString(), {}, true, false) && !bot) showNoMind();
+        if (!keeper_.loadMind(chosen.toStdString()) && !keeper_.bot()) showNoMind();
     } catch (const std::exception& e) {
         showNoMind();
         MessageBox::error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
@@ -131,7 +134,7 @@ void VebixForm::openMind() {
 }
 
 void VebixForm::linkBots() {
-    if (!isBotLoaded()) {
+    if (!keeper_.isBotLoaded()) {
         MessageBox::show(this, QString(), QStringLiteral("Bot not loaded"), QMessageBox::NoIcon);
         return;
     }
@@ -162,9 +165,9 @@ void VebixForm::showAbout() {
 }
 
 void VebixForm::enableUdlp() {
-    UdlpForm dialog(this, this);
+    UdlpForm dialog(this, &keeper_);
     ModalDialog::exec(dialog);
-    if (dialog.enabled()) saveRequested = true;
+    if (dialog.enabled()) keeper_.requestSave();
 }
 
 }  // namespace vebix

@@ -94,8 +94,8 @@ UdlpForm::UdlpForm(QWidget* owner, const MindKeeper* mind) : QDialog(owner), min
     // holds "%s" is shown as it is.
     QString curBot;
     if (mind_ && mind_->isBotLoaded()) {
-        const QString name = QString::fromStdString(mind_->bot->botName);
-        const QString file = QFileInfo(toQPath(mind_->bot->fileName)).fileName();
+        const QString name = QString::fromStdString(mind_->bot()->botName);
+        const QString file = QFileInfo(toQPath(mind_->bot()->fileName)).fileName();
         curBot = QStringLiteral("To enable UDLP2 to be used with the current bot \"") + name +
                  QStringLiteral("\" (") + file +
                  QStringLiteral("), click on the following Enable button.");
@@ -149,7 +149,7 @@ void UdlpForm::showEvent(QShowEvent* event) {
 
 void UdlpForm::enableUdlp() {
     const QString caption = QString::fromUtf8(kCaption);
-    if (!mind_ || !mind_->bot || mind_->bot->botName.empty()) {
+    if (!mind_ || !mind_->bot() || mind_->bot()->botName.empty()) {
         MessageBox::show(this, caption, QString::fromUtf8(kNoBot), QMessageBox::NoIcon);
         return;
     }
@@ -161,7 +161,7 @@ void UdlpForm::enableUdlp() {
         MessageBox::show(this, caption, QString::fromUtf8(kOverwrite), QMessageBox::Question,
                          QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
-    writeUdlpFiles(mind_->bot->botName, mind_->mindPath(), learnCheck_->isChecked());
+    writeUdlpFiles(mind_->bot()->botName, mind_->mindPath(), learnCheck_->isChecked());
     enabled_ = true;
     MessageBox::show(this, caption, QString::fromUtf8(kEnabled), QMessageBox::Information);
     doneBtn_->setFocus();

@@ -138,7 +138,7 @@ VebixForm::VebixForm(const StartupChoice& start, QWidget* parent)
 
     autosaveTimer_ = new QTimer(this);
     autosaveTimer_->setObjectName(QStringLiteral("autosaveTimer"));
-    autosaveTimer_->setInterval(kAutosaveIntervalMs);
+    autosaveTimer_->setInterval(MindKeeper::kAutosaveIntervalMs);
     connect(autosaveTimer_, &QTimer::timeout, this, [this] { guarded([this] { autosaveQuietly(); }); });
 
     saveNotice_ = new SaveNotice(client_);
@@ -184,7 +184,9 @@ void VebixForm::setStatusText(const QString& text) { status_->setText(text); }
 
 QString VebixForm::statusText() const { return status_->text(); }
 
-QString VebixForm::botName() const { return bot ? fromUtf8(bot->botName) : QString(); }
+QString VebixForm::botName() const {
+    return keeper_.bot() ? fromUtf8(keeper_.bot()->botName) : QString();
+}
 
 QString VebixForm::documentsDisplayName() {
     const QString folder = systempaths::documentsFolder();
@@ -192,7 +194,7 @@ QString VebixForm::documentsDisplayName() {
     return name.isEmpty() ? QStringLiteral("My Documents") : name;
 }
 
-QString VebixForm::displayPath() const { return displayPath(mindPath(), documentsFolder_); }
+QString VebixForm::displayPath() const { return displayPath(keeper_.mindPath(), documentsFolder_); }
 
 QString VebixForm::displayPath(const std::string& path, const std::string& folder) {
     if (!folder.empty() && path.size() > folder.size() && startsWithIgnoringAsciiCase(path, folder)) {
@@ -231,7 +233,7 @@ void VebixForm::onLoad() {
     } else {
         try {
             // No mind when the person chose none instead of one another window holds.
-            if (!loadMind(startMindPath_, {}, true, false) && !bot) showNoMind();
+            if (!keeper_.loadMind(startMindPath_) && !keeper_.bot()) showNoMind();
         } catch (const std::exception& e) {
             showNoMind();
             MessageBox::error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
@@ -331,13 +333,11 @@ std::string VebixForm::resolveHeldMind(const std::string& path) {
         FileDialog::openFile(this, FileDialog::forMind(QStringLiteral("Load Mind"), fromUtf8(path))));
 }
 
-void VebixForm::closeBot() { MindKeeper::closeBot(); }
-
 std::string VebixForm::speakerId() const {
     return userName_.toStdString() + "!" + localTag_;
 }
 
-std::string VebixForm::stamp() const { return std::to_string(lastLineTime); }
+std::string VebixForm::stamp() const { return std::to_string(keeper_.lastLineTime()); }
 
 bool VebixForm::greetAfterLoad(bool existingLoaded) {
     appendText(displayPath() + kCrLf + kCrLf, infoColor);
@@ -367,13 +367,13 @@ bool VebixForm::greetAfterLoad(bool existingLoaded) {
     bool opens = !existingLoaded || (rng::next() & 1u) != 0;
     std::string opening;
     if (opens) {
-        opening = bot->openingLine(userName_.toStdString());
+        opening = keeper_.bot()->openingLine(userName_.toStdString());
         opens = !opening.empty();
     }
     if (opens) {
         showBotTag();
         appendText(fromUtf8(opening) + kCrLf, textColor);
-        bot->addAiLine(speakerId(), stamp(), opening);
+        keeper_.bot()->addAiLine(speakerId(), stamp(), opening);
         setStatusText(botName() + QStringLiteral(" is waiting for your response"));
     } else {
         setStatusText(botName() + QStringLiteral(" is waiting for you to start chatting"));
@@ -384,7 +384,7 @@ bool VebixForm::greetAfterLoad(bool existingLoaded) {
     input_->setEnabled(true);
     input_->setFocus();
     QCoreApplication::processEvents();
-    saveSettings(mindPath(), userName_.toStdString());
+    saveSettings(keeper_.mindPath(), userName_.toStdString());
     return true;
 }
 
@@ -419,7 +419,7 @@ void VebixForm::waitProcessingEvents(std::uint64_t ms) {
 }
 
 void VebixForm::say() {
-    if (!bot) return;
+    if (!keeper_.bot()) return;
     // What the engine will learn, and so what is shown: a paste may hold line breaks, which
     // no mind line can.
     const std::string line = trimmed(learnedText(input_->text().toStdString()));
@@ -427,7 +427,7 @@ void VebixForm::say() {
 
     // The engine asked is the one that learns, even if a menu command switches minds while
     // events are handled below.
-    const std::shared_ptr<VebixAi> engine = bot;
+    const std::shared_ptr<VebixAi> engine = keeper_.bot();
     sayBtn_->setEnabled(false);
     // Say comes back however this ends, unless the mind was closed or replaced meanwhile (the
     // new one decides the button then).
@@ -435,18 +435,18 @@ void VebixForm::say() {
         VebixForm* form;
         const std::shared_ptr<VebixAi>& engine;
         ~EnableAgain() {
-            if (form->bot == engine) form->sayBtn_->setEnabled(true);
+            if (form->keeper_.bot() == engine) form->sayBtn_->setEnabled(true);
         }
     } enableAgain{this, engine};
     // Link mode waits until this exchange is over (linkBots).
     const QScopedValueRollback<bool> pending(replyPending_, true);
 
     const std::string speaker = speakerId();
-    if (exchangeCount == 0) setStatusText(QStringLiteral("You are chatting with ") + botName());
-    ++exchangeCount;
+    if (keeper_.exchangeCount() == 0) setStatusText(QStringLiteral("You are chatting with ") + botName());
+    keeper_.setExchangeCount(keeper_.exchangeCount() + 1);
     appendText(fromUtf8(line) + kCrLf, textColor);
     input_->clear();
-    lastLineTime = clock().nowSeconds();
+    keeper_.noteUserLine(clock().nowSeconds());
     const std::string lineStamp = stamp();
 
     std::string probe = line;
@@ -458,8 +458,8 @@ void VebixForm::say() {
     }
 
     engine->addLine(speaker, lineStamp, speaker, line);
-    if (exchangeCount == 10) {
-        exchangeCount = 1;
+    if (keeper_.exchangeCount() == 10) {
+        keeper_.setExchangeCount(1);
         QCoreApplication::processEvents();
         refreshFillWords(*engine);
     }
@@ -468,7 +468,7 @@ void VebixForm::say() {
     const std::uint64_t t0 = clock().tickMs();
     std::string answer;
     for (int call = 0; call < kReplyTries && answer.empty(); ++call)
-        answer = askReply(*engine, speaker, line, lastLineTime);
+        answer = askReply(*engine, speaker, line, keeper_.lastLineTime());
 
     if (!answer.empty() && delayResponses_.load()) {
         const std::uint64_t t1 = clock().tickMs();
@@ -476,7 +476,7 @@ void VebixForm::say() {
     }
     // The mind was closed or replaced while the window handled its events: this exchange
     // belongs to a conversation no longer on screen.
-    if (bot != engine) return;
+    if (keeper_.bot() != engine) return;
 
     if (answer.empty()) {
         appendText(QStringLiteral("Sorry, ") + botName() +

@@ -1,12 +1,12 @@
 #pragma once
 // The main window: one loaded mind, a coloured conversation display, an input line, the Say
-// button, a status line and the menu bar. It builds on the mind keeping (loading, closing,
-// autosaving the mind) and supplies its window hooks: the loading display, the greeting after
-// a load (where the mind lives, the user's name, the bot's opening line) and the Say button.
+// button, a status line and the menu bar. It holds the mind keeper (loading, closing,
+// autosaving the mind) and observes it: the loading display, the greeting after a load (where
+// the mind lives, the user's name, the bot's opening line), the Say button and the question
+// about a mind another window holds.
 //
-// Link mode (a later addition) reuses the display operations, the hidden linkBot* controls,
-// the menu entries built as LinkModeMenuItem and exchangeCount; linkBots() hands over to
-// startLinkMode() once a bot is loaded.
+// Link mode reuses the display operations, the hidden linkBot* controls and the menu entries
+// built as LinkModeMenuItem; linkBots() hands over to startLinkMode() once a bot is loaded.
 
 #include <QMainWindow>
 #include <QRgb>
@@ -34,7 +34,7 @@ class SaveNotice;
 
 inline constexpr const char* kAppTitle = "Vebix 1.2.02";
 
-class VebixForm : public QMainWindow, public MindKeeper {
+class VebixForm : public QMainWindow, private MindKeeper::Observer {
     Q_OBJECT
 public:
     // A menu entry that stays in the menu bar in link mode. No behaviour of its own.
@@ -112,7 +112,9 @@ public:
     // the menus of the entries kept.
     void keepOnlyLinkModeMenuItems();
 
-    void closeBot() override;
+    // The mind the window shows.
+    MindKeeper& keeper() { return keeper_; }
+    const MindKeeper& keeper() const { return keeper_; }
 
     // ---- keeping the mind's lines (mindsaving.cpp) ---------------------------------------------
     // Closes the mind, saving its new lines. When that save fails the window stays (or comes
@@ -125,8 +127,8 @@ public:
     // file).
     bool saveMindAs();
 
-protected:
-    // ---- mind keeping hooks --------------------------------------------------------------------
+private:
+    // ---- observing the mind keeper -------------------------------------------------------------
     bool isOnScreen() const override;
     void showLoading() override;
     bool greetAfterLoad(bool existingLoaded) override;
@@ -135,6 +137,7 @@ protected:
     // user choose another mind file (none chosen: no mind is loaded).
     std::string resolveHeldMind(const std::string& path) override;
 
+protected:
     // ---- window events -------------------------------------------------------------------------
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -215,6 +218,7 @@ private:
     // Menu entries the commands look at.
     QAction* delayItem_ = nullptr;
 
+    MindKeeper keeper_{this};
     const std::string startMindPath_;
     const std::string documentsFolder_;
     const std::string localTag_;

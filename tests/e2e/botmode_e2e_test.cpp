@@ -122,7 +122,7 @@ TEST_F(BotModeE2E, TemplateMindAnswersWhenThereIsNoInfoAndNoMind) {
 TEST_F(BotModeE2E, AnswersAndLearnsForAMindAnotherKeeperHoldsOpen) {
     write(path("mind.mdd"), kMind);
     MindKeeper window;
-    ASSERT_TRUE(window.loadMind(spath("mind.mdd"), {}, true, false));
+    ASSERT_TRUE(window.loadMind(spath("mind.mdd")));
     infoWithMind("learn=true\r\n");
     request("Bob\r\nHi.\r\n");
     expectAnswered(run());

@@ -106,7 +106,7 @@ protected:
         writeUdlpFiles("Vebix", fullPath(ownMind_), learn);
         answerNamePrompt("Ann");
         showAndLoad(form);
-        ASSERT_TRUE(form.isBotLoaded());
+        ASSERT_TRUE(form.keeper().isBotLoaded());
     }
     // The other side: a copy of the program in its own folder, with its own mind and UDLP files.
     void makeOtherBot(bool learn) {

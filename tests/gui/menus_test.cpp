@@ -26,7 +26,7 @@ protected:
     void startAsAnn(TestForm& form) {
         answerNamePrompt("Ann");
         showAndLoad(form);
-        ASSERT_TRUE(form.bot);
+        ASSERT_TRUE(form.keeper().bot());
     }
     static void choose(VebixForm& form, const char* item) { child<QAction>(&form, item)->trigger(); }
     // Scripts the New Mind dialog: bot name, template box, Save-as, then Create.
@@ -93,11 +93,11 @@ TEST_F(Menus, LoadMindCancelledKeepsTheMindUnsaved) {
     startAsAnn(form);
     form.engine = [](const std::string&) { return "ok"; };
     sayLine(form, "keep me");
-    const auto before = form.bot;
+    const auto before = form.keeper().bot();
     FileDialog::setNextFileName(QString());
     choose(form, "loadMindItem");
     EXPECT_EQ(FileDialog::lastAnsweredRequest()->initialFile, path("Documents/Vebix.mdd"));
-    EXPECT_EQ(form.bot, before);
+    EXPECT_EQ(form.keeper().bot(), before);
     EXPECT_FALSE(QFileInfo::exists(path("Documents/Vebix.mdd")));
     EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
 }
@@ -110,7 +110,7 @@ TEST_F(Menus, LoadMindOfAFileThatIsNotAMindShowsWhy) {
     choose(form, "loadMindItem");
     EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{"Vebix: Not a valid Vebix mind file"});
     // No mind: the window does not look usable, and says what to do.
-    EXPECT_FALSE(form.bot);
+    EXPECT_FALSE(form.keeper().bot());
     EXPECT_EQ(status(form), "Please load or create a mind file");
     EXPECT_FALSE(child<QPushButton>(&form, "sayBtn")->isEnabled());
     EXPECT_FALSE(child<QLineEdit>(&form, "input")->isEnabled());
@@ -119,7 +119,7 @@ TEST_F(Menus, LoadMindOfAFileThatIsNotAMindShowsWhy) {
     answerNamePrompt("Ann");
     FileDialog::setNextFileName(path("Documents/Vebix.mdd"));
     choose(form, "loadMindItem");
-    EXPECT_TRUE(form.bot);
+    EXPECT_TRUE(form.keeper().bot());
     EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
     EXPECT_TRUE(child<QLineEdit>(&form, "input")->isEnabled());
 }
@@ -148,7 +148,7 @@ TEST_F(Menus, LoadMindSavesTheCurrentMindFirstAndRemembersTheChosenFile) {
     EXPECT_NE(readBytes(path("Documents/Vebix.mdd")).find(" Ann!TAG1 save me first\r\n"), std::string::npos);
     EXPECT_EQ(Settings().findString(Settings::Key::LastMindFile), spath("other.mdd"));
     EXPECT_TRUE(shown(form).startsWith(path("other.mdd") + "\n\n"));
-    EXPECT_EQ(form.exchangeCount, 0);
+    EXPECT_EQ(form.keeper().exchangeCount(), 0);
 }
 
 TEST_F(Menus, NewMindFromTheTemplateOrEmptyWithQuotesRemovedFromTheName) {
@@ -159,17 +159,17 @@ TEST_F(Menus, NewMindFromTheTemplateOrEmptyWithQuotesRemovedFromTheName) {
         answerNewMind("\"Ro\"bo\"", useTemplate, file);
         answerNamePrompt("Ann");
         choose(form, "newMindItem");
-        ASSERT_TRUE(form.bot);
-        EXPECT_EQ(form.bot->botName, "Robo");
-        EXPECT_EQ(form.mindPath(), fromQPath(file));
+        ASSERT_TRUE(form.keeper().bot());
+        EXPECT_EQ(form.keeper().bot()->botName, "Robo");
+        EXPECT_EQ(form.keeper().mindPath(), fromQPath(file));
         const std::string bytes = readBytes(file);
         EXPECT_NE(bytes.find("\"Robo\""), std::string::npos) << bytes.substr(0, 80);
         const std::size_t greetingLines = useTemplate ? 1 : 0;  // the opening line, when any
-        EXPECT_EQ(form.savedCount + greetingLines >= form.bot->lines.size(), true);
+        EXPECT_EQ(form.keeper().savedCount() + greetingLines >= form.keeper().bot()->lines.size(), true);
         if (useTemplate)
-            EXPECT_GT(form.savedCount, 100u);
+            EXPECT_GT(form.keeper().savedCount(), 100u);
         else
-            EXPECT_EQ(form.savedCount, 0u);
+            EXPECT_EQ(form.keeper().savedCount(), 0u);
         form.hide();
     }
 }
@@ -210,11 +210,11 @@ TEST_F(Menus, NewMindOntoAnExistingFileAsksBeforeReplacingIt) {
 TEST_F(Menus, NewMindCancelledChangesNothing) {
     TestForm form(prepare());
     startAsAnn(form);
-    const auto before = form.bot;
+    const auto before = form.keeper().bot();
     ModalDialog::queueScript("NewMindForm",
                              [](QDialog& d) { click(child<QPushButton>(&d, "cancelBtn")); });
     choose(form, "newMindItem");
-    EXPECT_EQ(form.bot, before);
+    EXPECT_EQ(form.keeper().bot(), before);
     EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
 }
 
@@ -300,7 +300,7 @@ TEST_F(Menus, EnablingUdlpRequestsASaveOfTheMind) {
         click(child<QPushButton>(&d, "doneBtn"));
     });
     choose(form, "enableUdlpItem");
-    EXPECT_TRUE(form.saveRequested);
+    EXPECT_TRUE(form.keeper().saveRequested());
     EXPECT_TRUE(QFileInfo::exists(path("bin/UDLPX.NFO")));
     // A requested save happens on closing even though the user never spoke.
     form.close();
@@ -312,7 +312,7 @@ TEST_F(Menus, EnableDialogClosedWithoutEnablingRequestsNoSave) {
     startAsAnn(form);
     ModalDialog::queueScript("UdlpForm", [](QDialog& d) { click(child<QPushButton>(&d, "doneBtn")); });
     choose(form, "enableUdlpItem");
-    EXPECT_FALSE(form.saveRequested);
+    EXPECT_FALSE(form.keeper().saveRequested());
 }
 
 }  // namespace

@@ -83,9 +83,9 @@ TEST_F(NewMindDialog, AMindOpenInAnotherWindowIsNotReplaced) {
     writeBytes(path("Documents/held.mdd"), mind);
     writeBytes(path("Documents/own.mdd"), mind);
     MindKeeper otherWindow;
-    ASSERT_TRUE(otherWindow.loadMind(spath("Documents/held.mdd"), {}, true, false));
+    ASSERT_TRUE(otherWindow.loadMind(spath("Documents/held.mdd")));
     MindKeeper thisWindow;
-    ASSERT_TRUE(thisWindow.loadMind(spath("Documents/own.mdd"), {}, true, false));
+    ASSERT_TRUE(thisWindow.loadMind(spath("Documents/own.mdd")));
 
     const struct {
         const char* file;

@@ -16,7 +16,9 @@ protected:
     // A mind keeping holding a bot named Robo whose mind file is <tmp>/minds/robo.mdd.
     void loadRobo(MindKeeper& mind) {
         QDir(tmp_.path()).mkpath("minds");
-        mind.loadMind(spath("minds/robo.mdd"), "Robo", false, true);
+        mind.loadMind(spath("minds/robo.mdd"), {.open = MindKeeper::Open::AlwaysNew,
+            .source = MindKeeper::NewMind::Empty,
+            .botName = "Robo"});
     }
 };
 

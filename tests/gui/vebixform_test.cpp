@@ -41,7 +41,7 @@ protected:
     void startAsAnn(TestForm& form) {
         answerNamePrompt("Ann");
         showAndLoad(form);
-        ASSERT_TRUE(form.bot);
+        ASSERT_TRUE(form.keeper().bot());
         ASSERT_EQ(form.userName(), "Ann");
     }
 };
@@ -83,7 +83,7 @@ TEST_F(ChatWindow, DisplayContextMenuOffersOnlyCopyAndSelectAll) {
 TEST_F(ChatWindow, FirstStartMakesTheTemplateMindAtTheDefaultPathAndGreets) {
     TestForm form(prepare());
     startAsAnn(form);
-    EXPECT_EQ(form.mindPath(), spath("Documents/Vebix.mdd"));
+    EXPECT_EQ(form.keeper().mindPath(), spath("Documents/Vebix.mdd"));
     const QStringList lines = shown(form).split('\n');
     ASSERT_EQ(lines.size(), 4) << shown(form).toStdString();
     EXPECT_EQ(lines[0], "Documents/Vebix.mdd");
@@ -103,8 +103,8 @@ TEST_F(ChatWindow, FirstStartMakesTheTemplateMindAtTheDefaultPathAndGreets) {
     EXPECT_EQ(colorOf(form, "Ann>"), VebixForm::userNameColor);
 
     // The opening line is learned; nothing is written yet; the settings record mind and user.
-    EXPECT_EQ(std::string(form.bot->lines[form.bot->lines.size() - 1]).find("Ann!TAG1"), 0u);
-    EXPECT_NE(std::string(form.bot->lines[form.bot->lines.size() - 1]).find("<ai> " + opening.toStdString()),
+    EXPECT_EQ(std::string(form.keeper().bot()->lines[form.keeper().bot()->lines.size() - 1]).find("Ann!TAG1"), 0u);
+    EXPECT_NE(std::string(form.keeper().bot()->lines[form.keeper().bot()->lines.size() - 1]).find("<ai> " + opening.toStdString()),
               std::string::npos);
     EXPECT_FALSE(QFileInfo::exists(path("Documents/Vebix.mdd")));
     Settings settings;
@@ -140,7 +140,7 @@ TEST_F(ChatWindow, AMindOpenInAnotherWindowIsLoadedOnlyAfterAsking) {
     writeBytes(path("Documents/held.mdd"), mind);
     writeBytes(path("Documents/free.mdd"), mind);
     MindKeeper otherWindow;
-    ASSERT_TRUE(otherWindow.loadMind(spath("Documents/held.mdd"), {}, true, false));
+    ASSERT_TRUE(otherWindow.loadMind(spath("Documents/held.mdd")));
 
     const QString question =
         "Vebix: The mind file \"" + path("Documents/held.mdd") +
@@ -163,8 +163,8 @@ TEST_F(ChatWindow, AMindOpenInAnotherWindowIsLoadedOnlyAfterAsking) {
         answerNamePrompt("Ann");
         showAndLoad(form);
         EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{question});
-        ASSERT_TRUE(form.bot);
-        EXPECT_EQ(form.bot->fileName, c.loaded);
+        ASSERT_TRUE(form.keeper().bot());
+        EXPECT_EQ(form.keeper().bot()->fileName, c.loaded);
         EXPECT_EQ(form.userName(), "Ann");
     }
 }
@@ -173,7 +173,7 @@ TEST_F(ChatWindow, NoMindChosenAsksToLoadOne) {
     TestForm form(start_);
     showAndLoad(form);
     EXPECT_EQ(status(form), "Please load or create a mind file");
-    EXPECT_FALSE(form.bot);
+    EXPECT_FALSE(form.keeper().bot());
     EXPECT_FALSE(child<QPushButton>(&form, "sayBtn")->isEnabled());
 }
 
@@ -185,7 +185,7 @@ TEST_F(ChatWindow, LoadErrorAtStartIsShownWithTheCaptionVebix) {
     EXPECT_EQ(MessageBox::answeredBoxes(), QStringList{"Vebix: Not a valid Vebix mind file"});
     // Nothing to talk to: the window says so and takes no input.
     EXPECT_EQ(status(form), "Please load or create a mind file");
-    EXPECT_FALSE(form.bot);
+    EXPECT_FALSE(form.keeper().bot());
     EXPECT_FALSE(child<QPushButton>(&form, "sayBtn")->isEnabled());
     EXPECT_FALSE(child<QLineEdit>(&form, "input")->isEnabled());
 }
@@ -223,23 +223,23 @@ TEST_F(ChatWindow, ElevenLinesAreShownLearnedAndRefreshTheFillWordsAfterTheTenth
     startAsAnn(form);
     int n = 0;
     form.engine = [&n](const std::string&) { return "answer " + std::to_string(++n); };
-    const std::size_t before = form.bot->lines.size();
+    const std::size_t before = form.keeper().bot()->lines.size();
     const QString greeting = shown(form);
 
     for (int i = 1; i <= 11; ++i) {
         sayLine(form, QStringLiteral("line number %1").arg(i));
         EXPECT_EQ(status(form), "You are chatting with Vebix") << i;
         EXPECT_EQ(form.fillWordRefreshes, i >= 10 ? 1 : 0) << i;
-        EXPECT_EQ(form.exchangeCount, i >= 10 ? i - 9 : i) << i;
+        EXPECT_EQ(form.keeper().exchangeCount(), i >= 10 ? i - 9 : i) << i;
         EXPECT_TRUE(child<QLineEdit>(&form, "input")->text().isEmpty());
         EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
     }
     EXPECT_EQ(form.replyCalls, 11);
-    ASSERT_EQ(form.bot->lines.size(), before + 22);
+    ASSERT_EQ(form.keeper().bot()->lines.size(), before + 22);
     const std::string stamp = std::to_string(clock_.nowSeconds());
-    EXPECT_EQ(std::string(form.bot->lines[before]), "Ann!TAG1 " + stamp + " Ann!TAG1 line number 1");
-    EXPECT_EQ(std::string(form.bot->lines[before + 1]), "Ann!TAG1 " + stamp + " <ai> answer 1");
-    EXPECT_EQ(std::string(form.bot->lines[before + 21]), "Ann!TAG1 " + stamp + " <ai> answer 11");
+    EXPECT_EQ(std::string(form.keeper().bot()->lines[before]), "Ann!TAG1 " + stamp + " Ann!TAG1 line number 1");
+    EXPECT_EQ(std::string(form.keeper().bot()->lines[before + 1]), "Ann!TAG1 " + stamp + " <ai> answer 1");
+    EXPECT_EQ(std::string(form.keeper().bot()->lines[before + 21]), "Ann!TAG1 " + stamp + " <ai> answer 11");
 
     QString expected = greeting;
     for (int i = 1; i <= 11; ++i)
@@ -253,7 +253,7 @@ TEST_F(ChatWindow, FillWordsAreRecomputedFromTheConversation) {
     startAsAnn(form);
     form.engine = [](const std::string&) { return "zebra zebra"; };
     for (int i = 0; i < 10; ++i) sayLine(form, "zebra zebra zebra");
-    const auto& words = form.bot->fillWords;
+    const auto& words = form.keeper().bot()->fillWords;
     EXPECT_NE(std::find(words.begin(), words.end(), "zebra"), words.end());
 }
 
@@ -261,7 +261,7 @@ TEST_F(ChatWindow, AnEngineThatFindsNothingGivesTheGreyApology) {
     TestForm form(prepare());
     startAsAnn(form);
     form.engine = [](const std::string&) { return std::string(); };
-    const std::size_t before = form.bot->lines.size();
+    const std::size_t before = form.keeper().bot()->lines.size();
     const QString greeting = shown(form);
     sayLine(form, "anybody there?");
     EXPECT_EQ(form.replyCalls, 10);
@@ -271,7 +271,7 @@ TEST_F(ChatWindow, AnEngineThatFindsNothingGivesTheGreyApology) {
                                       "<Ann> ");
     EXPECT_EQ(colorOf(form, "Sorry"), VebixForm::infoColor);
     EXPECT_EQ(colorOf(form, "You can try"), VebixForm::infoColor);
-    EXPECT_EQ(form.bot->lines.size(), before + 1);  // only the user's line
+    EXPECT_EQ(form.keeper().bot()->lines.size(), before + 1);  // only the user's line
     EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
 }
 
@@ -289,12 +289,12 @@ TEST_F(ChatWindow, TheProbeIsAnsweredAtOnceAndNothingIsLearned) {
     TestForm form(prepare());
     startAsAnn(form);
     form.engine = [](const std::string&) { return "never"; };
-    const std::size_t before = form.bot->lines.size();
+    const std::size_t before = form.keeper().bot()->lines.size();
     const QString greeting = shown(form);
     sayLine(form, "!#@ ");
     EXPECT_EQ(shown(form), greeting + "!#@\n<Vebix> <mxo1.7.5>\n<Ann> ");
     EXPECT_EQ(form.replyCalls, 0);
-    EXPECT_EQ(form.bot->lines.size(), before);
+    EXPECT_EQ(form.keeper().bot()->lines.size(), before);
 }
 
 TEST_F(ChatWindow, ABlankLineIsIgnored) {
@@ -304,7 +304,7 @@ TEST_F(ChatWindow, ABlankLineIsIgnored) {
     sayLine(form, "    ");
     EXPECT_EQ(shown(form), greeting);
     EXPECT_EQ(child<QLineEdit>(&form, "input")->text(), "    ");
-    EXPECT_EQ(form.exchangeCount, 0);
+    EXPECT_EQ(form.keeper().exchangeCount(), 0);
     EXPECT_EQ(form.replyCalls, 0);
 }
 
@@ -325,7 +325,7 @@ TEST_F(ChatWindow, AMultiLinePasteIsLearnedShownAndReloadedAsOneLine) {
     TestForm form(prepare());
     startAsAnn(form);
     form.engine = [](const std::string&) { return "noted"; };
-    const std::size_t before = form.bot->lines.size();
+    const std::size_t before = form.keeper().bot()->lines.size();
     const QString greeting = shown(form);
     auto* input = child<QLineEdit>(&form, "input");
     const QString pasted = QStringLiteral("first line\nsecond line\nthird\tline");
@@ -334,9 +334,9 @@ TEST_F(ChatWindow, AMultiLinePasteIsLearnedShownAndReloadedAsOneLine) {
     QTest::keyClick(input, Qt::Key_Return);
 
     const std::string learned = "first line second line third\tline";
-    ASSERT_EQ(form.bot->lines.size(), before + 2);
+    ASSERT_EQ(form.keeper().bot()->lines.size(), before + 2);
     const std::string stamp = std::to_string(clock_.nowSeconds());
-    EXPECT_EQ(std::string(form.bot->lines[before]), "Ann!TAG1 " + stamp + " Ann!TAG1 " + learned);
+    EXPECT_EQ(std::string(form.keeper().bot()->lines[before]), "Ann!TAG1 " + stamp + " Ann!TAG1 " + learned);
     EXPECT_EQ(shown(form), greeting + QString::fromStdString(learned) + "\n<Vebix> noted\n<Ann> ");
 
     form.close();
@@ -473,7 +473,7 @@ TEST_F(ChatWindow, AutosaveTimerSavesAtAScoreOf180AndNotAt170) {
     ASSERT_GT(after.size(), saved.size());
     EXPECT_NE(after.find(" Ann!TAG1 remember this\r\n"), std::string::npos);
     EXPECT_NE(after.find(" <ai> sure\r\n"), std::string::npos);
-    EXPECT_EQ(form.savedCount, form.bot->lines.size());
+    EXPECT_EQ(form.keeper().savedCount(), form.keeper().bot()->lines.size());
 }
 
 TEST_F(ChatWindow, ClosingSavesOnlyWhenTheUserSpoke) {

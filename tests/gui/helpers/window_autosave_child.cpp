@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     };
     form.show();
     QCoreApplication::processEvents();
-    if (!form.bot) {
+    if (!form.keeper().bot()) {
         std::fprintf(stderr, "the mind did not load\n");
         return 1;
     }
@@ -64,12 +64,12 @@ int main(int argc, char** argv) {
     auto* input = form.findChild<QLineEdit*>("input");
     if (!timer || !input) return 1;
     timer->setInterval(0);
-    for (long n = lastExchange(*form.bot) + 1;; ++n) {
+    for (long n = lastExchange(*form.keeper().bot()) + 1;; ++n) {
         input->setText(QString::fromStdString(std::string(kPrefix) + std::to_string(n)));
         form.say();
         fake.advanceSeconds(200);
         QCoreApplication::processEvents();
-        if (form.hasUnsavedLines()) {
+        if (form.keeper().hasUnsavedLines()) {
             std::fprintf(stderr, "the timer did not save\n");
             return 1;
         }
