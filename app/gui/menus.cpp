@@ -6,6 +6,7 @@
 
 #include "app/mind/program.h"
 #include "app/platform/settings.h"
+#include "app/chat/conversation.h"
 #include "app/gui/application.h"
 #include "app/gui/filedialog.h"
 #include "app/gui/messagebox.h"
@@ -138,11 +139,10 @@ void VebixForm::linkBots() {
         MessageBox::show(this, QString(), QStringLiteral("Bot not loaded"), QMessageBox::NoIcon);
         return;
     }
-    if (replyPending_) {
-        // The menu was opened while say() waits out the reply's delay with the window's events
-        // running. Link mode starts once that exchange is shown and learned: started now, the
-        // reply would land in the link conversation, and the window thread would teach the
-        // engine while the link thread reads it.
+    if (conversation_->exchangePending()) {
+        // A reply is held for its delay. Link mode starts once that exchange is shown and
+        // learned: started now, the reply would land in the link conversation, and the window
+        // thread would teach the engine while the link thread reads it.
         QTimer::singleShot(kLinkRetryMs, this, [this] { linkBots(); });
         return;
     }

@@ -10,20 +10,16 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
-#include <QScopedValueRollback>
 #include <QTimer>
 #include <QWindowStateChangeEvent>
 
-#include <algorithm>
 
-#include "engine/ai/mindline.h"
-#include "engine/base/clock.h"
 #include "engine/base/random.h"
-#include "app/udlp/botmode.h"
 #include "app/platform/filewrite.h"
 #include "app/mind/program.h"
 #include "app/platform/settings.h"
 #include "app/platform/systempaths.h"
+#include "app/chat/conversation.h"
 #include "app/gui/appicon.h"
 #include "app/gui/application.h"
 #include "app/gui/chatdisplay.h"
@@ -38,15 +34,6 @@ namespace vebix {
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
-
-// Removes blanks, tabs, line feeds, vertical tabs, form feeds and carriage returns at both ends.
-std::string trimmed(const std::string& text) {
-    constexpr const char* kWhite = " \t\n\v\f\r";
-    const auto first = text.find_first_not_of(kWhite);
-    if (first == std::string::npos) return {};
-    const auto last = text.find_last_not_of(kWhite);
-    return text.substr(first, last - first + 1);
-}
 
 bool startsWithIgnoringAsciiCase(const std::string& text, const std::string& prefix) {
     if (text.size() < prefix.size()) return false;
@@ -140,6 +127,9 @@ VebixForm::VebixForm(const StartupChoice& start, QWidget* parent)
     autosaveTimer_->setObjectName(QStringLiteral("autosaveTimer"));
     autosaveTimer_->setInterval(MindKeeper::kAutosaveIntervalMs);
     connect(autosaveTimer_, &QTimer::timeout, this, [this] { guarded([this] { autosaveQuietly(); }); });
+
+    conversation_ = new Conversation(keeper_, delayResponses_, this);
+    connectConversation();
 
     saveNotice_ = new SaveNotice(client_);
     connect(saveNotice_, &SaveNotice::tryAgainClicked, this,
@@ -394,102 +384,37 @@ void VebixForm::endProgram() {
 
 // ---- the conversation --------------------------------------------------------------------------
 
-std::string VebixForm::askReply(VebixAi& engine, const std::string& speaker,
-                                const std::string& line, std::uint32_t referenceTime) {
-    return engine.reply(speaker, {}, speaker, line, referenceTime);
-}
-
-void VebixForm::refreshFillWords(VebixAi& engine) { engine.calcFillWords(); }
-
-void VebixForm::waitProcessingEvents(std::uint64_t ms) {
-    if (ms <= 3) {
-        QCoreApplication::processEvents();
-        return;
-    }
-    // Short naps on the program's clock between rounds of event handling: the window repaints
-    // and its menus open meanwhile, and a test's fake clock makes the wait pass at once.
-    constexpr std::uint64_t kNapMs = 10;
-    const std::uint64_t deadline = clock().tickMs() + ms;
-    for (;;) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        const std::uint64_t now = clock().tickMs();
-        if (now >= deadline) break;
-        clock().sleepMs(static_cast<std::uint32_t>(std::min(deadline - now, kNapMs)));
-    }
+void VebixForm::connectConversation() {
+    connect(conversation_, &Conversation::statusChanged, this, &VebixForm::setStatusText);
+    connect(conversation_, &Conversation::lineAccepted, this, [this](const QString& line) {
+        sayBtn_->setEnabled(false);
+        appendText(line + kCrLf, textColor);
+        input_->clear();
+    });
+    auto botLine = [this](const QString& text) {
+        showBotTag();
+        appendText(text + kCrLf, textColor);
+    };
+    connect(conversation_, &Conversation::probeAnswered, this, botLine);
+    connect(conversation_, &Conversation::replied, this, botLine);
+    connect(conversation_, &Conversation::unableToReply, this,
+            [this](const QString& apology) { appendText(apology, infoColor); });
+    connect(conversation_, &Conversation::exchangeFinished, this, [this] {
+        showUserTag();
+        sayBtn_->setEnabled(true);
+    });
 }
 
 void VebixForm::say() {
-    if (!keeper_.bot()) return;
-    // What the engine will learn, and so what is shown: a paste may hold line breaks, which
-    // no mind line can.
-    const std::string line = trimmed(learnedText(input_->text().toStdString()));
-    if (line.empty()) return;
-
-    // The engine asked is the one that learns, even if a menu command switches minds while
-    // events are handled below.
     const std::shared_ptr<VebixAi> engine = keeper_.bot();
-    sayBtn_->setEnabled(false);
-    // Say comes back however this ends, unless the mind was closed or replaced meanwhile (the
-    // new one decides the button then).
-    struct EnableAgain {
-        VebixForm* form;
-        const std::shared_ptr<VebixAi>& engine;
-        ~EnableAgain() {
-            if (form->keeper_.bot() == engine) form->sayBtn_->setEnabled(true);
-        }
-    } enableAgain{this, engine};
-    // Link mode waits until this exchange is over (linkBots).
-    const QScopedValueRollback<bool> pending(replyPending_, true);
-
-    const std::string speaker = speakerId();
-    if (keeper_.exchangeCount() == 0) setStatusText(QStringLiteral("You are chatting with ") + botName());
-    keeper_.setExchangeCount(keeper_.exchangeCount() + 1);
-    appendText(fromUtf8(line) + kCrLf, textColor);
-    input_->clear();
-    keeper_.noteUserLine(clock().nowSeconds());
-    const std::string lineStamp = stamp();
-
-    std::string probe = line;
-    if (answerProbe(probe)) {
-        showBotTag();
-        appendText(fromUtf8(probe) + kCrLf, textColor);
-        showUserTag();
-        return;
+    try {
+        conversation_->say(speakerId(), input_->text().toStdString());
+    } catch (...) {
+        // Say comes back after a failed exchange, unless the mind was closed or replaced
+        // meanwhile (the new one decides the button then).
+        if (engine && keeper_.bot() == engine) sayBtn_->setEnabled(true);
+        throw;
     }
-
-    engine->addLine(speaker, lineStamp, speaker, line);
-    if (keeper_.exchangeCount() == 10) {
-        keeper_.setExchangeCount(1);
-        QCoreApplication::processEvents();
-        refreshFillWords(*engine);
-    }
-    QCoreApplication::processEvents();
-
-    const std::uint64_t t0 = clock().tickMs();
-    std::string answer;
-    for (int call = 0; call < kReplyTries && answer.empty(); ++call)
-        answer = askReply(*engine, speaker, line, keeper_.lastLineTime());
-
-    if (!answer.empty() && delayResponses_.load()) {
-        const std::uint64_t t1 = clock().tickMs();
-        if (t0 <= t1 && t1 < t0 + kResponseDelayMs) waitProcessingEvents(kResponseDelayMs - (t1 - t0));
-    }
-    // The mind was closed or replaced while the window handled its events: this exchange
-    // belongs to a conversation no longer on screen.
-    if (keeper_.bot() != engine) return;
-
-    if (answer.empty()) {
-        appendText(QStringLiteral("Sorry, ") + botName() +
-                       QStringLiteral(" is unable to respond to your previous message.") + kCrLf +
-                       QStringLiteral("You can try wording your previous message differently.") +
-                       kCrLf,
-                   infoColor);
-    } else {
-        showBotTag();
-        appendText(fromUtf8(answer) + kCrLf, textColor);
-        engine->addAiLine(speaker, lineStamp, answer);
-    }
-    showUserTag();
 }
 
 }  // namespace vebix

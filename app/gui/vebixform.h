@@ -30,6 +30,7 @@ class QTimer;
 namespace vebix {
 
 class ChatDisplay;
+class Conversation;
 class SaveNotice;
 
 inline constexpr const char* kAppTitle = "Vebix 1.2.02";
@@ -57,10 +58,6 @@ public:
     static constexpr int kClientHeight = 350;
     static constexpr int kMinWidth = 350;
     static constexpr int kMinHeight = 250;
-    // The shortest time between asking the engine and showing its reply, with the delay on.
-    static constexpr std::uint64_t kResponseDelayMs = 1000;
-    // How often say() asks the engine before it apologises.
-    static constexpr int kReplyTries = 10;
 
     // start: the mind loaded once the window is up (none when its path is empty), the
     // documents folder the display names, the local tag and the response delay.
@@ -88,8 +85,10 @@ public:
     static QString documentsDisplayName();
 
     // ---- the conversation ----------------------------------------------------------------------
-    // Handles the line in input (the Say button).
+    // Says the line in input (the Say button): the conversation takes it from there.
     void say();
+    // The conversation with the loaded mind, which the window shows.
+    Conversation& conversation() { return *conversation_; }
     // The user's name; empty until the first name prompt of the process.
     const QString& userName() const { return userName_; }
     // userName, "!", the local tag: the user as the engine knows them.
@@ -145,11 +144,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     // ---- seams ---------------------------------------------------------------------------------
-    // One call of the engine for the user's line. Tests replace the engine's answers here.
-    virtual std::string askReply(VebixAi& engine, const std::string& speaker,
-                                 const std::string& line, std::uint32_t referenceTime);
-    // Recomputes the engine's fill words (after the 10th user line, then every 9th).
-    virtual void refreshFillWords(VebixAi& engine);
     // Starts link mode with the loaded bot: checks its UDLP info, lets the user pick the other
     // bot, turns the window into link mode and starts the link thread.
     virtual void startLinkMode();
@@ -165,9 +159,6 @@ public:
 protected:
     // Tells the application to end (the name prompt was cancelled while no name is known).
     virtual void endProgram();
-    // Waits ms milliseconds on the program's clock while the window keeps handling its events
-    // (painting, menus, timers); 3 ms or less only handles what is pending.
-    void waitProcessingEvents(std::uint64_t ms);
 
 private:
     struct Anchor {
@@ -179,6 +170,8 @@ private:
     enum : std::uint8_t { Top = 1, Bottom = 2, Left = 4, Right = 8 };
 
     void buildMenus();
+    // Shows what the conversation says.
+    void connectConversation();
     void onLoad();
     // The window with no mind: Say and the input line disabled, the status asking for a mind.
     void showNoMind();
@@ -214,6 +207,7 @@ private:
     QWidget* client_;
     QTimer* autosaveTimer_;
     SaveNotice* saveNotice_;
+    Conversation* conversation_;
 
     // Menu entries the commands look at.
     QAction* delayItem_ = nullptr;
@@ -227,7 +221,6 @@ private:
 
     QString userName_;
     BotLinkThread* linkThread_ = nullptr;
-    bool replyPending_ = false;  // say() is between the user's line and the reply
     bool loadStarted_ = false;
     bool disposed_ = false;  // closed for good without saving (name prompt cancelled)
 };

@@ -4,6 +4,7 @@
 // engine answers can be scripted.
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QCheckBox>
 #include <QDialog>
 #include <QLabel>
@@ -20,6 +21,7 @@
 #include "app/apptestsupport.h"
 #include "engine/base/clock.h"
 #include "engine/base/random.h"
+#include "app/chat/conversation.h"
 #include "app/gui/application.h"
 #include "app/gui/filedialog.h"
 #include "app/gui/messagebox.h"
@@ -56,7 +58,8 @@ inline void answerNamePrompt(const QString& name) {
 }
 
 // A main window whose engine calls, fill-word refreshes, link-mode start and program end are
-// watched; engine, when set, answers in place of the real engine.
+// watched; engine, when set, answers in place of the real engine. Its replies are not held
+// (a response delay of 0) unless the test sets the delay back.
 class TestForm : public VebixForm {
 public:
     std::function<std::string(const std::string& line)> engine;
@@ -66,21 +69,23 @@ public:
     int linkModeStarts = 0;
     bool programEnded = false;
 
-    using VebixForm::VebixForm;
-    using VebixForm::waitProcessingEvents;
+    explicit TestForm(const StartupChoice& start = {}) : VebixForm(start) {
+        conversation().setResponseDelayMs(0);
+        conversation().setEngineCalls(
+            {[this](VebixAi& ai, const std::string& speaker, const std::string& line,
+                    std::uint32_t referenceTime) {
+                 ++replyCalls;
+                 replyTicks.push_back(clock().tickMs());
+                 if (engine) return engine(line);
+                 return ai.reply(speaker, {}, speaker, line, referenceTime);
+             },
+             [this](VebixAi& ai) {
+                 ++fillWordRefreshes;
+                 ai.calcFillWords();
+             }});
+    }
 
 protected:
-    std::string askReply(VebixAi& ai, const std::string& speaker, const std::string& line,
-                         std::uint32_t referenceTime) override {
-        ++replyCalls;
-        replyTicks.push_back(clock().tickMs());
-        if (engine) return engine(line);
-        return VebixForm::askReply(ai, speaker, line, referenceTime);
-    }
-    void refreshFillWords(VebixAi& ai) override {
-        ++fillWordRefreshes;
-        VebixForm::refreshFillWords(ai);
-    }
     void startLinkMode() override { ++linkModeStarts; }
     void endProgram() override { programEnded = true; }
 };
@@ -134,6 +139,14 @@ protected:
     static void sayLine(VebixForm& form, const QString& line) {
         typeInto(child<QLineEdit>(&form, "input"), line);
         click(child<QPushButton>(&form, "sayBtn"));
+    }
+    // Runs the event loop until the window's exchange is over (its held reply shown), for
+    // at most 10 s. False when it is still pending.
+    static bool finishExchange(VebixForm& form) {
+        QDeadlineTimer deadline(10000);
+        while (form.conversation().exchangePending() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        return !form.conversation().exchangePending();
     }
     static QString shown(VebixForm& form) { return child<QTextEdit>(&form, "disp")->toPlainText(); }
     static QString status(VebixForm& form) { return child<QLabel>(&form, "status")->text(); }

@@ -309,7 +309,7 @@ TEST_F(LinkModeTest, LinkBotsChosenWhileAReplyWaitsStartsAfterIt) {
     makeOtherBot(false);
     const std::size_t ownLinesBefore = mindLines(ownMind_).size();
     chooseBotIn(otherFolder_);
-    // Tools > Link Bots while the reply waits out its delay in the window's events.
+    // Tools > Link Bots while the reply is held for its delay.
     form.toggleDelay();
     ASSERT_TRUE(form.delaysResponses());
     bool chosenDuringReply = false;
@@ -320,6 +320,10 @@ TEST_F(LinkModeTest, LinkBotsChosenWhileAReplyWaitsStartsAfterIt) {
         threadThen = form.linkThread();
     });
     sayLine(form, "Tell me about yourself");
+    ASSERT_TRUE(form.conversation().exchangePending());
+    QDeadlineTimer chosen(30000);
+    while (!chosenDuringReply && !chosen.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
     ASSERT_TRUE(chosenDuringReply);
     EXPECT_EQ(threadThen, nullptr);
     form.toggleDelay();
