@@ -2,7 +2,6 @@
 
 #include <atomic>
 
-#include "app/mind/program.h"
 #include "app/gui/prompts.h"
 #include "app/gui/windowthread.h"
 #include "app/platform/qtext.h"
@@ -10,7 +9,8 @@
 namespace vebix {
 
 VebixForm::BotLinkThread::BotLinkThread(VebixForm* mainForm, std::shared_ptr<VebixAi> engine,
-                                        const LinkBot& linkBot, const UdlpInfo& ownInfo)
+                                        const LinkBot& linkBot, const UdlpInfo& ownInfo,
+                                        const std::atomic<bool>& delayResponses)
     : mainForm_(mainForm),
       loop_(std::move(engine), linkBot, ownInfo, *this,
             [this](const std::function<void()>& work) {
@@ -21,10 +21,8 @@ VebixForm::BotLinkThread::BotLinkThread(VebixForm* mainForm, std::shared_ptr<Veb
                     if (!loop_.stopRequested()) work();
                 });
             }) {
-    // Read afresh before every pause: the Tools menu may switch it at any time.
-    loop_.delayResponses = [] {
-        return std::atomic_ref<bool>(programValues().delayResponses).load();
-    };
+    // The Tools menu may switch it at any time.
+    loop_.takeDelayFrom(delayResponses);
 }
 
 void VebixForm::BotLinkThread::run() {
@@ -60,6 +58,6 @@ void VebixForm::BotLinkThread::showError(std::string_view text) {
     mainForm_->prompts().error(mainForm_, fromUtf8(kLinkErrorCaption), fromUtf8(text));
 }
 
-void VebixForm::BotLinkThread::markLearned() { mainForm_->exchangeCount = 1; }
+void VebixForm::BotLinkThread::markLearned() { mainForm_->keeper().setExchangeCount(1); }
 
 }  // namespace vebix

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QThread>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -16,8 +17,9 @@ namespace vebix {
 class VebixForm::BotLinkThread : public QThread, private LinkLoop::Window {
 public:
     // Holds the engine for as long as it runs, also after the window released it.
+    // delayResponses is the window's flag, read before every pause.
     BotLinkThread(VebixForm* mainForm, std::shared_ptr<VebixAi> engine, const LinkBot& linkBot,
-                  const UdlpInfo& ownInfo);
+                  const UdlpInfo& ownInfo, const std::atomic<bool>& delayResponses);
 
     // Asks the loop to end; from then on it no longer reaches the window.
     void requestStop() { loop_.requestStop(); }

@@ -113,10 +113,11 @@ void FindUdlpBotForm::BottomUpdateTimer::tick() {
     guarded([&form] { form.settleChosenBot(true); });
 }
 
-FindUdlpBotForm::FindUdlpBotForm(Prompts& prompts, QWidget* owner, BotSearchPlaces places)
+FindUdlpBotForm::FindUdlpBotForm(Prompts& prompts, QWidget* owner,
+                                 const std::string& ownMindPath, BotSearchPlaces places)
     : QDialog(owner),
       prompts_(&prompts),
-      finder_([this](const BotListEntry& entry) { addRow(entry); }),
+      finder_(ownMindPath, [this](const BotListEntry& entry) { addRow(entry); }),
       places_(std::move(places)) {
     setObjectName(QStringLiteral("FindUdlpBotForm"));
     setWindowTitle(QString::fromLatin1(kTitle));

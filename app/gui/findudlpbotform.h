@@ -83,8 +83,10 @@ public:
 
     static constexpr int kUpdateIntervalMs = 500;
 
-    // places: where the search of known bots looks.
+    // ownMindPath: the mind loaded in the window, whose bot is never offered; places: where the
+    // search of known bots looks.
     explicit FindUdlpBotForm(Prompts& prompts, QWidget* owner = nullptr,
+                             const std::string& ownMindPath = {},
                              BotSearchPlaces places = botSearchPlaces());
     ~FindUdlpBotForm() override;
 

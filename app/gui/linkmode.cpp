@@ -32,14 +32,14 @@ void VebixForm::startLinkMode() {
                           QMessageBox::Information);
         return;
     }
-    if (!equalsIgnoringAsciiCase(own.mind, fullPath(programValues().mindPath))) {
+    if (!equalsIgnoringAsciiCase(own.mind, keeper_.mindPath())) {
         prompts_->message(this, kUdlpCaption,
                           QStringLiteral("UDLP is enabled for a different Vebix bot; you must "
                                          "enable UDLP for this bot or load the desired mind file"),
                           QMessageBox::Warning);
         return;
     }
-    FindUdlpBotForm finder(*prompts_, this);
+    FindUdlpBotForm finder(*prompts_, this, keeper_.mindPath());
     if (prompts_->exec(finder) != QDialog::Accepted) return;
     if (!finder.chosenBot()) {
         prompts_->message(this, kUdlpCaption, QStringLiteral("Problem interfacing with UDLP bot"),
@@ -47,7 +47,7 @@ void VebixForm::startLinkMode() {
         return;
     }
     const BotListEntry& other = *finder.chosenBot();
-    const QString ownName = QString::fromStdString(bot->botName);
+    const QString ownName = QString::fromStdString(keeper_.bot()->botName);
     const QString otherName = QString::fromStdString(other.name);
 
     // The window becomes link mode's; there is no way back.
@@ -72,8 +72,9 @@ void VebixForm::startLinkMode() {
                    QStringLiteral("\r\n\r\n"),
                infoColor);
 
-    linkThread_ = new BotLinkThread(this, bot, LinkBot{other.name, other.folder, other.exePath},
-                                    own);
+    linkThread_ = new BotLinkThread(this, keeper_.bot(),
+                                    LinkBot{other.name, other.folder, other.exePath}, own,
+                                    delayResponses_);
     linkThread_->start();
 }
 

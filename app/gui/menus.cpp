@@ -6,6 +6,7 @@
 
 #include "app/mind/program.h"
 #include "app/platform/settings.h"
+#include "app/chat/conversation.h"
 #include "app/gui/application.h"
 #include "app/gui/filedialog.h"
 #include "app/gui/prompts.h"
@@ -76,7 +77,7 @@ void VebixForm::buildMenus() {
     separator(plain(tools, "-", "toolsSeparator"));
     delayItem_ = kept(tools, "&Delay Responses", "delayResponsesItem");
     delayItem_->setCheckable(true);
-    delayItem_->setChecked(programValues().delayResponses);
+    delayItem_->setChecked(delayResponses_.load());
     // The entry flips its own check mark when chosen; toggleDelay flips it itself.
     connect(delayItem_, &QAction::triggered, this, [this](bool checkedNow) {
         delayItem_->setChecked(!checkedNow);
@@ -101,14 +102,17 @@ void VebixForm::keepOnlyLinkModeMenuItems() {
 }
 
 void VebixForm::newMind() {
-    NewMindForm dialog(*prompts_, this);
+    NewMindForm dialog(*prompts_, this, keeper_.mindPath());
     if (prompts_->exec(dialog) != QDialog::Accepted) return;
     if (!closeMindOrAsk()) return;
     try {
-        programValues().mindPath = dialog.saveAsPath().toStdString();
         QString name = dialog.botName();
         name.remove(QLatin1Char('"'));
-        loadMind(name.toStdString(), dialog.useTemplate(), true);
+        keeper_.loadMind(dialog.saveAsPath().toStdString(),
+                         {.open = MindKeeper::Open::AlwaysNew,
+                          .source = dialog.useTemplate() ? MindKeeper::NewMind::FromTemplate
+                                                         : MindKeeper::NewMind::Empty,
+                          .botName = name.toStdString()});
     } catch (const std::exception& e) {
         showNoMind();
         prompts_->error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
@@ -118,12 +122,11 @@ void VebixForm::newMind() {
 void VebixForm::openMind() {
     const QString chosen = prompts_->openFile(
         this, FileDialog::forMind(QStringLiteral("Load Mind"),
-                                  QString::fromStdString(programValues().mindPath)));
+                                  QString::fromStdString(keeper_.mindPath())));
     if (chosen.isEmpty()) return;
     if (!closeMindOrAsk()) return;
     try {
-        programValues().mindPath = chosen.toStdString();
-        if (!loadMind({}, true, false) && !bot) showNoMind();
+        if (!keeper_.loadMind(chosen.toStdString()) && !keeper_.bot()) showNoMind();
     } catch (const std::exception& e) {
         showNoMind();
         prompts_->error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
@@ -131,15 +134,14 @@ void VebixForm::openMind() {
 }
 
 void VebixForm::linkBots() {
-    if (!isBotLoaded()) {
+    if (!keeper_.isBotLoaded()) {
         prompts_->message(this, QString(), QStringLiteral("Bot not loaded"), QMessageBox::NoIcon);
         return;
     }
-    if (replyPending_) {
-        // The menu was opened while say() waits out the reply's delay with the window's events
-        // running. Link mode starts once that exchange is shown and learned: started now, the
-        // reply would land in the link conversation, and the window thread would teach the
-        // engine while the link thread reads it.
+    if (conversation_->exchangePending()) {
+        // A reply is held for its delay. Link mode starts once that exchange is shown and
+        // learned: started now, the reply would land in the link conversation, and the window
+        // thread would teach the engine while the link thread reads it.
         QTimer::singleShot(kLinkRetryMs, this, [this] { linkBots(); });
         return;
     }
@@ -149,7 +151,7 @@ void VebixForm::linkBots() {
 void VebixForm::toggleDelay() {
     const bool on = !delayItem_->isChecked();
     // The link thread reads it while it runs.
-    std::atomic_ref<bool>(programValues().delayResponses).store(on);
+    delayResponses_.store(on);
     delayItem_->setChecked(on);
     Settings settings;
     settings.setDword(Settings::Key::Delay, on ? 1 : 0);
@@ -162,9 +164,9 @@ void VebixForm::showAbout() {
 }
 
 void VebixForm::enableUdlp() {
-    UdlpForm dialog(this, this, *prompts_);
+    UdlpForm dialog(this, &keeper_, *prompts_);
     prompts_->exec(dialog);
-    if (dialog.enabled()) saveRequested = true;
+    if (dialog.enabled()) keeper_.requestSave();
 }
 
 }  // namespace vebix

@@ -36,7 +36,7 @@ QString discardText(std::size_t count) {
 bool VebixForm::closeMindOrAsk() {
     QString reason;
     try {
-        closeBot();
+        keeper_.closeBot();
         return true;
     } catch (const std::exception& e) {
         reason = QString::fromUtf8(e.what());
@@ -45,7 +45,7 @@ bool VebixForm::closeMindOrAsk() {
     // silently: the window comes back (closing hid it) and the person decides.
     if (isHidden()) show();
     for (;;) {
-        const std::size_t unsaved = unsavedLineCount();
+        const std::size_t unsaved = keeper_.unsavedLineCount();
         const QString lost = unsaved == 0
                                  ? QStringLiteral("No lines would be lost.")
                                  : linesText(unsaved) +
@@ -62,21 +62,21 @@ bool VebixForm::closeMindOrAsk() {
         try {
             switch (choice) {
                 case TryAgain:
-                    closeBot();
+                    keeper_.closeBot();
                     hideSaveNotice();
                     return true;
                 case SaveAs:
                     if (!saveMindAs()) continue;
                     hideSaveNotice();
-                    closeBot();
+                    keeper_.closeBot();
                     return true;
                 case Discard:
-                    discardMind();
+                    keeper_.discardMind();
                     hideSaveNotice();
                     return true;
                 default:
                     // The mind stays open as it was; closing disabled Say.
-                    sayBtn_->setEnabled(bot != nullptr);
+                    sayBtn_->setEnabled(keeper_.bot() != nullptr);
                     return false;
             }
         } catch (const std::exception& e) {
@@ -86,21 +86,21 @@ bool VebixForm::closeMindOrAsk() {
 }
 
 bool VebixForm::saveMindAs() {
-    if (!bot) return false;
+    if (!keeper_.bot()) return false;
     const QString chosen = prompts_->saveFile(
-        this, FileDialog::forMind(QStringLiteral("Save Mind As"), toQPath(programValues().mindPath)));
+        this, FileDialog::forMind(QStringLiteral("Save Mind As"), toQPath(keeper_.mindPath())));
     if (chosen.isEmpty()) return false;
     // Written over a mind another window keeps open, the file would take that window's lines
     // too. Returning false lets the caller ask again.
-    if (mindOpenElsewhere(fromQPath(chosen), programValues().mindPath)) {
+    if (mindOpenElsewhere(fromQPath(chosen), keeper_.mindPath())) {
         prompts_->message(this, QString::fromUtf8(kMessageCaption),
                           QString::fromUtf8(NewMindForm::kOpenElsewhereText).arg(chosen),
                           QMessageBox::Warning);
         return false;
     }
-    saveAs(fromQPath(chosen));
+    keeper_.saveAs(fromQPath(chosen));
     // The next start opens the mind where it now lives.
-    saveSettings(programValues().mindPath, userName().toStdString());
+    saveSettings(keeper_.mindPath(), userName().toStdString());
     return true;
 }
 
@@ -124,12 +124,13 @@ bool VebixForm::savedOrNoticed(const std::function<void()>& save) {
 void VebixForm::autosaveQuietly() {
     // A box per tick would pile up and catch the keys typed meanwhile; the notice stays until
     // a save succeeds, and the next ticks try again.
-    if (savedOrNoticed([this] { autosaveTick(); }) && !hasUnsavedLines() && !saveRequested)
+    if (savedOrNoticed([this] { keeper_.autosaveTick(); }) && !keeper_.hasUnsavedLines() &&
+        !keeper_.saveRequested())
         hideSaveNotice();
 }
 
 void VebixForm::retrySaveFromNotice() {
-    if (savedOrNoticed([this] { saveNow(); })) hideSaveNotice();
+    if (savedOrNoticed([this] { keeper_.saveNow(); })) hideSaveNotice();
 }
 
 void VebixForm::saveAsFromNotice() {

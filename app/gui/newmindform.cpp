@@ -10,7 +10,6 @@
 #include "engine/base/ascii.h"
 #include "app/platform/filewrite.h"
 #include "app/mind/mindlock.h"
-#include "app/mind/program.h"
 #include "app/platform/systempaths.h"
 #include "app/gui/application.h"
 #include "app/gui/filedialog.h"
@@ -42,8 +41,8 @@ const char* const NewMindForm::kOpenElsewhereText =
 const char* const NewMindForm::kReplaceQuestion =
     "A file named \"%1\" already exists.\r\n\r\nDo you want to replace it with the new mind?";
 
-NewMindForm::NewMindForm(Prompts& prompts, QWidget* parent)
-    : QDialog(parent), prompts_(&prompts) {
+NewMindForm::NewMindForm(Prompts& prompts, QWidget* parent, const std::string& currentMindPath)
+    : QDialog(parent), prompts_(&prompts), currentMindPath_(currentMindPath) {
     setObjectName(QStringLiteral("NewMindForm"));
     setWindowTitle(QStringLiteral("New Mind"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -117,7 +116,7 @@ void NewMindForm::create() {
     // Creating the mind writes the whole file, so a mind already there would be lost.
     const QFileInfo target(saveAsBox_->text());
     if (target.exists() && !target.isDir() &&
-        mindOpenElsewhere(fromQPath(target.absoluteFilePath()), programValues().mindPath)) {
+        mindOpenElsewhere(fromQPath(target.absoluteFilePath()), currentMindPath_)) {
         // Replaced under another window, the file would take that window's lines too.
         prompts_->message(this, windowTitle(),
                           QString::fromUtf8(kOpenElsewhereText).arg(saveAsBox_->text()),

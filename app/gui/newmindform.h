@@ -8,6 +8,8 @@
 #include <QDialog>
 #include <QString>
 
+#include <string>
+
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -20,7 +22,9 @@ class Prompts;
 class NewMindForm : public QDialog {
     Q_OBJECT
 public:
-    explicit NewMindForm(Prompts& prompts, QWidget* parent = nullptr);
+    // currentMindPath: the mind the window holds now, which its own new mind may replace.
+    explicit NewMindForm(Prompts& prompts, QWidget* parent = nullptr,
+                         const std::string& currentMindPath = {});
 
     QString botName() const;        // botNameBox as typed
     bool useTemplate() const;       // startWithDefaultMindCheck
@@ -37,6 +41,7 @@ private:
     void browse();
     QString trimmedName() const;
 
+    std::string currentMindPath_;
     QLabel* label3_;
     QLineEdit* botNameBox_;
     QCheckBox* startWithDefaultMindCheck_;

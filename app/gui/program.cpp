@@ -37,17 +37,18 @@ void showFatalBoxIfDisplay(const std::string& message) {
                   QString::fromStdString(message));
 }
 
-void prepareWindowMode(const char* namedPath, Prompts& prompts) {
-    chooseStartMind(false, namedPath ? namedPath : "", [&prompts](const std::string& message) {
-        prompts.error(QApplication::activeWindow(), QString::fromUtf8(kMessageCaption),
-                      QString::fromStdString(message));
-    });
-    readDelaySetting();
+StartupChoice prepareWindowMode(const char* namedPath, Prompts& prompts) {
+    StartupChoice start =
+        chooseStartMind(false, namedPath ? namedPath : "", [&prompts](const std::string& message) {
+            prompts.error(QApplication::activeWindow(), QString::fromUtf8(kMessageCaption),
+                          QString::fromStdString(message));
+        });
+    start.delayResponses = readDelaySetting();
+    return start;
 }
 
 int runWindowMode(const char* namedPath, Prompts& prompts) {
-    prepareWindowMode(namedPath, prompts);
-    VebixForm form(prompts);
+    VebixForm form(prompts, prepareWindowMode(namedPath, prompts));
     form.show();
     return QApplication::exec();
 }

@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "app/mind/program.h"
+
 namespace vebix {
 
 class Prompts;
@@ -15,9 +17,9 @@ class Prompts;
 int runProgram(int argc, char** argv);
 
 // The start-up steps of window mode before the main window: settles the start mind (a named
-// mind that does not exist is reported in a box, caption "Vebix") and reads the delay setting.
-// Needs the QApplication to exist.
-void prepareWindowMode(const char* namedPath, Prompts& prompts);
+// mind that does not exist is reported in a box, caption "Vebix") and reads the delay setting,
+// giving what the window starts with. Needs the QApplication to exist.
+StartupChoice prepareWindowMode(const char* namedPath, Prompts& prompts);
 
 // Window mode: settles the start mind (a named mind that does not exist is reported in a box),
 // reads the delay setting, opens the main window and runs the message loop. prompts asks the

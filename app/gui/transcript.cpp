@@ -17,6 +17,7 @@ QByteArray VebixForm::transcriptBytes() const {
 void VebixForm::saveTranscript() {
     FileDialog::Request request;
     request.caption = QStringLiteral("Save Transcript");
+    const auto& bot = keeper_.bot();
     request.initialFile = bot && !bot->botName.empty() ? botName() : QStringLiteral("Transcript");
     request.filter = QStringLiteral("Text Files (*.txt)");
     request.defaultSuffix = QStringLiteral("txt");

@@ -89,8 +89,8 @@ UdlpForm::UdlpForm(QWidget* owner, const MindKeeper* mind, Prompts& prompts)
     // holds "%s" is shown as it is.
     QString curBot;
     if (mind_ && mind_->isBotLoaded()) {
-        const QString name = QString::fromStdString(mind_->bot->botName);
-        const QString file = QFileInfo(toQPath(mind_->bot->fileName())).fileName();
+        const QString name = QString::fromStdString(mind_->bot()->botName);
+        const QString file = QFileInfo(toQPath(mind_->bot()->fileName())).fileName();
         curBot = QStringLiteral("To enable UDLP2 to be used with the current bot \"") + name +
                  QStringLiteral("\" (") + file +
                  QStringLiteral("), click on the following Enable button.");
@@ -144,7 +144,7 @@ void UdlpForm::showEvent(QShowEvent* event) {
 
 void UdlpForm::enableUdlp() {
     const QString caption = QString::fromUtf8(kCaption);
-    if (!mind_ || !mind_->bot || mind_->bot->botName.empty()) {
+    if (!mind_ || !mind_->bot() || mind_->bot()->botName.empty()) {
         prompts_->message(this, caption, QString::fromUtf8(kNoBot), QMessageBox::NoIcon);
         return;
     }
@@ -156,7 +156,7 @@ void UdlpForm::enableUdlp() {
         prompts_->message(this, caption, QString::fromUtf8(kOverwrite), QMessageBox::Question,
                           QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
-    writeUdlpFiles(mind_->bot->botName, fullPath(mind_->bot->fileName()), learnCheck_->isChecked());
+    writeUdlpFiles(mind_->bot()->botName, mind_->mindPath(), learnCheck_->isChecked());
     enabled_ = true;
     prompts_->message(this, caption, QString::fromUtf8(kEnabled), QMessageBox::Information);
     doneBtn_->setFocus();

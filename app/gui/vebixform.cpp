@@ -10,21 +10,17 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
-#include <QScopedValueRollback>
 #include <QTimer>
 #include <QWindowStateChangeEvent>
 
-#include <algorithm>
 
-#include "engine/ai/mindline.h"
-#include "engine/base/clock.h"
 #include "engine/base/random.h"
 #include "engine/base/ascii.h"
-#include "app/udlp/botmode.h"
 #include "app/platform/filewrite.h"
 #include "app/mind/program.h"
 #include "app/platform/settings.h"
 #include "app/platform/systempaths.h"
+#include "app/chat/conversation.h"
 #include "app/gui/appicon.h"
 #include "app/gui/application.h"
 #include "app/gui/chatdisplay.h"
@@ -40,19 +36,15 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-// Removes blanks, tabs, line feeds, vertical tabs, form feeds and carriage returns at both ends.
-std::string trimmed(const std::string& text) {
-    constexpr const char* kWhite = " \t\n\v\f\r";
-    const auto first = text.find_first_not_of(kWhite);
-    if (first == std::string::npos) return {};
-    const auto last = text.find_last_not_of(kWhite);
-    return text.substr(first, last - first + 1);
-}
-
-
 }  // namespace
 
-VebixForm::VebixForm(Prompts& prompts, QWidget* parent) : QMainWindow(parent), prompts_(&prompts) {
+VebixForm::VebixForm(Prompts& prompts, const StartupChoice& start, QWidget* parent)
+    : QMainWindow(parent),
+      prompts_(&prompts),
+      startMindPath_(start.mindPath),
+      documentsFolder_(start.documentsFolder),
+      localTag_(start.localTag),
+      delayResponses_(start.delayResponses) {
     setObjectName(QStringLiteral("VebixForm"));
     buildMenus();
 
@@ -121,8 +113,11 @@ VebixForm::VebixForm(Prompts& prompts, QWidget* parent) : QMainWindow(parent), p
 
     autosaveTimer_ = new QTimer(this);
     autosaveTimer_->setObjectName(QStringLiteral("autosaveTimer"));
-    autosaveTimer_->setInterval(kAutosaveIntervalMs);
+    autosaveTimer_->setInterval(MindKeeper::kAutosaveIntervalMs);
     connect(autosaveTimer_, &QTimer::timeout, this, [this] { guarded([this] { autosaveQuietly(); }); });
+
+    conversation_ = new Conversation(keeper_, delayResponses_, this);
+    connectConversation();
 
     saveNotice_ = new SaveNotice(client_);
     connect(saveNotice_, &SaveNotice::tryAgainClicked, this,
@@ -167,7 +162,9 @@ void VebixForm::setStatusText(const QString& text) { status_->setText(text); }
 
 QString VebixForm::statusText() const { return status_->text(); }
 
-QString VebixForm::botName() const { return bot ? fromUtf8(bot->botName) : QString(); }
+QString VebixForm::botName() const {
+    return keeper_.bot() ? fromUtf8(keeper_.bot()->botName) : QString();
+}
 
 QString VebixForm::documentsDisplayName() {
     const QString folder = systempaths::documentsFolder();
@@ -175,9 +172,9 @@ QString VebixForm::documentsDisplayName() {
     return name.isEmpty() ? QStringLiteral("My Documents") : name;
 }
 
-QString VebixForm::displayPath() const {
-    const std::string& path = programValues().mindPath;
-    const std::string& folder = programValues().defaultMindFolder;
+QString VebixForm::displayPath() const { return displayPath(keeper_.mindPath(), documentsFolder_); }
+
+QString VebixForm::displayPath(const std::string& path, const std::string& folder) {
     if (!folder.empty() && path.size() > folder.size() && startsWithIgnoringAsciiCase(path, folder)) {
         const std::string rest = path.substr(folder.size());
         // Only a path below the folder: "/home/ann/Documents2/x.mdd" is not in "Documents".
@@ -209,12 +206,12 @@ void VebixForm::onLoad() {
     anchor(dispAnchor_, disp_, Top | Bottom | Left | Right);
     QCoreApplication::processEvents();
 
-    if (programValues().mindPath.empty()) {
+    if (startMindPath_.empty()) {
         showNoMind();
     } else {
         try {
             // No mind when the person chose none instead of one another window holds.
-            if (!loadMind({}, true, false) && !bot) showNoMind();
+            if (!keeper_.loadMind(startMindPath_) && !keeper_.bot()) showNoMind();
         } catch (const std::exception& e) {
             showNoMind();
             prompts_->error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
@@ -314,13 +311,11 @@ std::string VebixForm::resolveHeldMind(const std::string& path) {
         prompts_->openFile(this, FileDialog::forMind(QStringLiteral("Load Mind"), fromUtf8(path))));
 }
 
-void VebixForm::closeBot() { MindKeeper::closeBot(); }
-
 std::string VebixForm::speakerId() const {
-    return userName_.toStdString() + "!" + programValues().localTag;
+    return userName_.toStdString() + "!" + localTag_;
 }
 
-std::string VebixForm::stamp() const { return std::to_string(lastLineTime); }
+std::string VebixForm::stamp() const { return std::to_string(keeper_.lastLineTime()); }
 
 bool VebixForm::greetAfterLoad(bool existingLoaded) {
     appendText(displayPath() + kCrLf + kCrLf, infoColor);
@@ -350,13 +345,13 @@ bool VebixForm::greetAfterLoad(bool existingLoaded) {
     bool opens = !existingLoaded || (rng::next() & 1u) != 0;
     std::string opening;
     if (opens) {
-        opening = bot->openingLine(userName_.toStdString());
+        opening = keeper_.bot()->openingLine(userName_.toStdString());
         opens = !opening.empty();
     }
     if (opens) {
         showBotTag();
         appendText(fromUtf8(opening) + kCrLf, textColor);
-        bot->addAiLine(speakerId(), stamp(), opening);
+        keeper_.bot()->addAiLine(speakerId(), stamp(), opening);
         setStatusText(botName() + QStringLiteral(" is waiting for your response"));
     } else {
         setStatusText(botName() + QStringLiteral(" is waiting for you to start chatting"));
@@ -367,7 +362,7 @@ bool VebixForm::greetAfterLoad(bool existingLoaded) {
     input_->setEnabled(true);
     input_->setFocus();
     QCoreApplication::processEvents();
-    saveSettings(programValues().mindPath, userName_.toStdString());
+    saveSettings(keeper_.mindPath(), userName_.toStdString());
     return true;
 }
 
@@ -377,102 +372,37 @@ void VebixForm::endProgram() {
 
 // ---- the conversation --------------------------------------------------------------------------
 
-std::string VebixForm::askReply(VebixAi& engine, const std::string& speaker,
-                                const std::string& line, std::uint32_t referenceTime) {
-    return engine.reply(speaker, {}, speaker, line, referenceTime);
-}
-
-void VebixForm::refreshFillWords(VebixAi& engine) { engine.calcFillWords(); }
-
-void VebixForm::waitProcessingEvents(std::uint64_t ms) {
-    if (ms <= 3) {
-        QCoreApplication::processEvents();
-        return;
-    }
-    // Short naps on the program's clock between rounds of event handling: the window repaints
-    // and its menus open meanwhile, and a test's fake clock makes the wait pass at once.
-    constexpr std::uint64_t kNapMs = 10;
-    const std::uint64_t deadline = clock().tickMs() + ms;
-    for (;;) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        const std::uint64_t now = clock().tickMs();
-        if (now >= deadline) break;
-        clock().sleepMs(static_cast<std::uint32_t>(std::min(deadline - now, kNapMs)));
-    }
+void VebixForm::connectConversation() {
+    connect(conversation_, &Conversation::statusChanged, this, &VebixForm::setStatusText);
+    connect(conversation_, &Conversation::lineAccepted, this, [this](const QString& line) {
+        sayBtn_->setEnabled(false);
+        appendText(line + kCrLf, textColor);
+        input_->clear();
+    });
+    auto botLine = [this](const QString& text) {
+        showBotTag();
+        appendText(text + kCrLf, textColor);
+    };
+    connect(conversation_, &Conversation::probeAnswered, this, botLine);
+    connect(conversation_, &Conversation::replied, this, botLine);
+    connect(conversation_, &Conversation::unableToReply, this,
+            [this](const QString& apology) { appendText(apology, infoColor); });
+    connect(conversation_, &Conversation::exchangeFinished, this, [this] {
+        showUserTag();
+        sayBtn_->setEnabled(true);
+    });
 }
 
 void VebixForm::say() {
-    if (!bot) return;
-    // What the engine will learn, and so what is shown: a paste may hold line breaks, which
-    // no mind line can.
-    const std::string line = trimmed(learnedText(input_->text().toStdString()));
-    if (line.empty()) return;
-
-    // The engine asked is the one that learns, even if a menu command switches minds while
-    // events are handled below.
-    const std::shared_ptr<VebixAi> engine = bot;
-    sayBtn_->setEnabled(false);
-    // Say comes back however this ends, unless the mind was closed or replaced meanwhile (the
-    // new one decides the button then).
-    struct EnableAgain {
-        VebixForm* form;
-        const std::shared_ptr<VebixAi>& engine;
-        ~EnableAgain() {
-            if (form->bot == engine) form->sayBtn_->setEnabled(true);
-        }
-    } enableAgain{this, engine};
-    // Link mode waits until this exchange is over (linkBots).
-    const QScopedValueRollback<bool> pending(replyPending_, true);
-
-    const std::string speaker = speakerId();
-    if (exchangeCount == 0) setStatusText(QStringLiteral("You are chatting with ") + botName());
-    ++exchangeCount;
-    appendText(fromUtf8(line) + kCrLf, textColor);
-    input_->clear();
-    lastLineTime = clock().nowSeconds();
-    const std::string lineStamp = stamp();
-
-    std::string probe = line;
-    if (answerProbe(probe)) {
-        showBotTag();
-        appendText(fromUtf8(probe) + kCrLf, textColor);
-        showUserTag();
-        return;
+    const std::shared_ptr<VebixAi> engine = keeper_.bot();
+    try {
+        conversation_->say(speakerId(), input_->text().toStdString());
+    } catch (...) {
+        // Say comes back after a failed exchange, unless the mind was closed or replaced
+        // meanwhile (the new one decides the button then).
+        if (engine && keeper_.bot() == engine) sayBtn_->setEnabled(true);
+        throw;
     }
-
-    engine->addLine(speaker, lineStamp, speaker, line);
-    if (exchangeCount == 10) {
-        exchangeCount = 1;
-        QCoreApplication::processEvents();
-        refreshFillWords(*engine);
-    }
-    QCoreApplication::processEvents();
-
-    const std::uint64_t t0 = clock().tickMs();
-    std::string answer;
-    for (int call = 0; call < kReplyTries && answer.empty(); ++call)
-        answer = askReply(*engine, speaker, line, lastLineTime);
-
-    if (!answer.empty() && programValues().delayResponses) {
-        const std::uint64_t t1 = clock().tickMs();
-        if (t0 <= t1 && t1 < t0 + kResponseDelayMs) waitProcessingEvents(kResponseDelayMs - (t1 - t0));
-    }
-    // The mind was closed or replaced while the window handled its events: this exchange
-    // belongs to a conversation no longer on screen.
-    if (bot != engine) return;
-
-    if (answer.empty()) {
-        appendText(QStringLiteral("Sorry, ") + botName() +
-                       QStringLiteral(" is unable to respond to your previous message.") + kCrLf +
-                       QStringLiteral("You can try wording your previous message differently.") +
-                       kCrLf,
-                   infoColor);
-    } else {
-        showBotTag();
-        appendText(fromUtf8(answer) + kCrLf, textColor);
-        engine->addAiLine(speaker, lineStamp, answer);
-    }
-    showUserTag();
 }
 
 }  // namespace vebix

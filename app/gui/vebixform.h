@@ -1,22 +1,24 @@
 #pragma once
 // The main window: one loaded mind, a coloured conversation display, an input line, the Say
-// button, a status line and the menu bar. It builds on the mind keeping (loading, closing,
-// autosaving the mind) and supplies its window hooks: the loading display, the greeting after
-// a load (where the mind lives, the user's name, the bot's opening line) and the Say button.
+// button, a status line and the menu bar. It holds the mind keeper (loading, closing,
+// autosaving the mind) and observes it: the loading display, the greeting after a load (where
+// the mind lives, the user's name, the bot's opening line), the Say button and the question
+// about a mind another window holds.
 //
-// Link mode (a later addition) reuses the display operations, the hidden linkBot* controls,
-// the menu entries built as LinkModeMenuItem and exchangeCount; linkBots() hands over to
-// startLinkMode() once a bot is loaded.
+// Link mode reuses the display operations, the hidden linkBot* controls and the menu entries
+// built as LinkModeMenuItem; linkBots() hands over to startLinkMode() once a bot is loaded.
 
 #include <QMainWindow>
 #include <QRgb>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
 
 #include "app/mind/mindkeeper.h"
+#include "app/mind/program.h"
 
 class QAction;
 class QLabel;
@@ -28,12 +30,13 @@ class QTimer;
 namespace vebix {
 
 class ChatDisplay;
+class Conversation;
 class Prompts;
 class SaveNotice;
 
 inline constexpr const char* kAppTitle = "Vebix 1.2.02";
 
-class VebixForm : public QMainWindow, public MindKeeper {
+class VebixForm : public QMainWindow, private MindKeeper::Observer {
     Q_OBJECT
 public:
     // A menu entry that stays in the menu bar in link mode. No behaviour of its own.
@@ -56,14 +59,12 @@ public:
     static constexpr int kClientHeight = 350;
     static constexpr int kMinWidth = 350;
     static constexpr int kMinHeight = 250;
-    // The shortest time between asking the engine and showing its reply, with the delay on.
-    static constexpr std::uint64_t kResponseDelayMs = 1000;
-    // How often say() asks the engine before it apologises.
-    static constexpr int kReplyTries = 10;
 
     // prompts asks the person everything the window and its dialogs need to ask; it must
-    // outlive the window.
-    explicit VebixForm(Prompts& prompts, QWidget* parent = nullptr);
+    // outlive the window. start: the mind loaded once the window is up (none when its path is
+    // empty), the documents folder the display names, the local tag and the response delay.
+    explicit VebixForm(Prompts& prompts, const StartupChoice& start = {},
+                       QWidget* parent = nullptr);
     ~VebixForm() override;
 
     Prompts& prompts() const { return *prompts_; }
@@ -84,16 +85,22 @@ public:
     // The mind path as the display shows it: below the documents folder, the folder's display
     // name and the rest of the path; elsewhere the full path.
     QString displayPath() const;
+    static QString displayPath(const std::string& path, const std::string& documentsFolder);
     // The documents folder's own name; "My Documents" when there is none.
     static QString documentsDisplayName();
 
     // ---- the conversation ----------------------------------------------------------------------
-    // Handles the line in input (the Say button).
+    // Says the line in input (the Say button): the conversation takes it from there.
     void say();
+    // The conversation with the loaded mind, which the window shows.
+    Conversation& conversation() { return *conversation_; }
     // The user's name; empty until the first name prompt of the process.
     const QString& userName() const { return userName_; }
     // userName, "!", the local tag: the user as the engine knows them.
     std::string speakerId() const;
+
+    // Whether replies are held for the response delay (Tools > Delay Responses).
+    bool delaysResponses() const { return delayResponses_.load(); }
 
     // ---- menu commands -------------------------------------------------------------------------
     void newMind();
@@ -109,7 +116,9 @@ public:
     // the menus of the entries kept.
     void keepOnlyLinkModeMenuItems();
 
-    void closeBot() override;
+    // The mind the window shows.
+    MindKeeper& keeper() { return keeper_; }
+    const MindKeeper& keeper() const { return keeper_; }
 
     // ---- keeping the mind's lines (mindsaving.cpp) ---------------------------------------------
     // Closes the mind, saving its new lines. When that save fails the window stays (or comes
@@ -122,8 +131,8 @@ public:
     // file).
     bool saveMindAs();
 
-protected:
-    // ---- mind keeping hooks --------------------------------------------------------------------
+private:
+    // ---- observing the mind keeper -------------------------------------------------------------
     bool isOnScreen() const override;
     void showLoading() override;
     bool greetAfterLoad(bool existingLoaded) override;
@@ -132,6 +141,7 @@ protected:
     // user choose another mind file (none chosen: no mind is loaded).
     std::string resolveHeldMind(const std::string& path) override;
 
+protected:
     // ---- window events -------------------------------------------------------------------------
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -139,11 +149,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     // ---- seams ---------------------------------------------------------------------------------
-    // One call of the engine for the user's line. Tests replace the engine's answers here.
-    virtual std::string askReply(VebixAi& engine, const std::string& speaker,
-                                 const std::string& line, std::uint32_t referenceTime);
-    // Recomputes the engine's fill words (after the 10th user line, then every 9th).
-    virtual void refreshFillWords(VebixAi& engine);
     // Starts link mode with the loaded bot: checks its UDLP info, lets the user pick the other
     // bot, turns the window into link mode and starts the link thread.
     virtual void startLinkMode();
@@ -159,9 +164,6 @@ public:
 protected:
     // Tells the application to end (the name prompt was cancelled while no name is known).
     virtual void endProgram();
-    // Waits ms milliseconds on the program's clock while the window keeps handling its events
-    // (painting, menus, timers); 3 ms or less only handles what is pending.
-    void waitProcessingEvents(std::uint64_t ms);
 
 private:
     struct Anchor {
@@ -173,6 +175,8 @@ private:
     enum : std::uint8_t { Top = 1, Bottom = 2, Left = 4, Right = 8 };
 
     void buildMenus();
+    // Shows what the conversation says.
+    void connectConversation();
     void onLoad();
     // The window with no mind: Say and the input line disabled, the status asking for a mind.
     void showNoMind();
@@ -210,13 +214,20 @@ private:
     QWidget* client_;
     QTimer* autosaveTimer_;
     SaveNotice* saveNotice_;
+    Conversation* conversation_;
 
     // Menu entries the commands look at.
     QAction* delayItem_ = nullptr;
 
+    MindKeeper keeper_{this};
+    const std::string startMindPath_;
+    const std::string documentsFolder_;
+    const std::string localTag_;
+    // Read by link mode's thread while it runs.
+    std::atomic<bool> delayResponses_;
+
     QString userName_;
     BotLinkThread* linkThread_ = nullptr;
-    bool replyPending_ = false;  // say() is between the user's line and the reply
     bool loadStarted_ = false;
     bool disposed_ = false;  // closed for good without saving (name prompt cancelled)
 };

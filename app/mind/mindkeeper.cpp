@@ -9,48 +9,52 @@
 
 namespace vebix {
 
-bool MindKeeper::loadMind(const std::string& newBotName, bool useTemplate, bool isNew) {
-    const bool onScreen = isOnScreen();
-    if (onScreen) showLoading();
+MindKeeper::MindKeeper(Observer* observer, Holding holding)
+    : observer_(observer), holdMindOpen_(holding == Holding::HoldOpen) {}
 
-    ProgramValues& values = programValues();
-    values.mindPath = fullPath(values.mindPath);
+bool MindKeeper::loadMind(const std::string& path, const LoadOptions& options) {
+    const bool isNew = options.open == Open::AlwaysNew;
+    const std::string& newBotName = options.botName;
+    const bool onScreen = observer_ && observer_->isOnScreen();
+    if (onScreen) observer_->showLoading();
+
+    mindPath_ = fullPath(path);
     // Two keepers appending to one mind would interleave their lines out of time order.
-    while (holdMindOpen && !isNew &&
-           mindLock_.hold(values.mindPath) == MindLock::Outcome::HeldElsewhere) {
-        const std::string chosen = resolveHeldMind(values.mindPath);
+    while (holdMindOpen_ && !isNew &&
+           mindLock_.hold(mindPath_) == MindLock::Outcome::HeldElsewhere) {
+        const std::string chosen = observer_ ? observer_->resolveHeldMind(mindPath_) : mindPath_;
         if (chosen.empty()) {
-            bot.reset();
+            bot_.reset();
             return false;
         }
-        if (chosen == values.mindPath) break;
-        values.mindPath = fullPath(chosen);
+        if (chosen == mindPath_) break;
+        mindPath_ = fullPath(chosen);
     }
 
-    bot = std::make_shared<VebixAi>();
-    exchangeCount = 0;
-    lastLineTime = clock().nowSeconds();
-    lastSaveTime = 0;
-    savedCount = 0;
+    bot_ = std::make_shared<VebixAi>();
+    exchangeCount_ = 0;
+    lastLineTime_ = clock().nowSeconds();
+    lastSaveTime_ = 0;
+    savedCount_ = 0;
 
     bool loaded = false;
     try {
-        if (!isNew && QFileInfo::exists(toQPath(values.mindPath))) {
+        if (!isNew && QFileInfo::exists(toQPath(mindPath_))) {
             loaded = true;
-            lastSaveTime = lastLineTime;
-            bot->loadFile(values.mindPath);
-            savedCount = static_cast<std::uint32_t>(bot->lines().size());
+            lastSaveTime_ = lastLineTime_;
+            bot_->loadFile(mindPath_);
+            savedCount_ = static_cast<std::uint32_t>(bot_->lines().size());
         } else {
-            if (useTemplate) {
-                bot->loadText(values.mindPath, templateMindText(), TextLines::Viewed);
+            if (options.source == NewMind::FromTemplate) {
+                bot_->loadText(mindPath_, templateMindText(), TextLines::Viewed);
             } else {
-                bot->botName = newBotName;
-                bot->loadText(values.mindPath, {}, TextLines::Viewed);
+                bot_->botName = newBotName;
+                bot_->loadText(mindPath_, {}, TextLines::Viewed);
             }
-            if (!newBotName.empty()) bot->botName = newBotName;
+            if (!newBotName.empty()) bot_->botName = newBotName;
             if (isNew) {
-                bot->saveAll();
-                savedCount = static_cast<std::uint32_t>(bot->lines().size());
+                bot_->saveAll();
+                savedCount_ = static_cast<std::uint32_t>(bot_->lines().size());
                 keepHolding();
             }
         }
@@ -62,93 +66,93 @@ bool MindKeeper::loadMind(const std::string& newBotName, bool useTemplate, bool 
         throw;
     }
 
-    bot->calcFillWords();
-    bot->setName(bot->botName);
+    bot_->calcFillWords();
+    bot_->setName(bot_->botName);
 
-    if (onScreen && !greetAfterLoad(loaded)) return false;
+    if (onScreen && !observer_->greetAfterLoad(loaded)) return false;
     return loaded;
 }
 
 void MindKeeper::closeBot() {
-    if (isOnScreen()) disableSay();
-    if (!bot) return;
-    if (saveRequested || (exchangeCount != 0 && hasUnsavedLines())) {
-        bot->saveFrom(savedCount);
-        saveRequested = false;
-        bot.reset();
+    if (observer_ && observer_->isOnScreen()) observer_->disableSay();
+    if (!bot_) return;
+    if (saveRequested_ || (exchangeCount_ != 0 && hasUnsavedLines())) {
+        bot_->saveFrom(savedCount_);
+        saveRequested_ = false;
+        bot_.reset();
         mindLock_.release();
     }
 }
 
 void MindKeeper::autosaveTick() {
-    if (!bot) return;
+    if (!bot_) return;
     const std::uint32_t now = clock().nowSeconds();
-    if (!saveRequested) {
-        if (exchangeCount == 0) return;
+    if (!saveRequested_) {
+        if (exchangeCount_ == 0) return;
         if (!hasUnsavedLines()) {
-            lastSaveTime = now;
+            lastSaveTime_ = now;
             return;
         }
     }
-    const std::int64_t sinceSave = static_cast<std::int64_t>(now) - lastSaveTime;
-    const std::int64_t sinceLine = static_cast<std::int64_t>(now) - lastLineTime;
+    const std::int64_t sinceSave = static_cast<std::int64_t>(now) - lastSaveTime_;
+    const std::int64_t sinceLine = static_cast<std::int64_t>(now) - lastLineTime_;
     if (sinceSave + sinceLine / 3 < kAutosaveScore) return;
     saveNewLines();
-    lastSaveTime = now;
+    lastSaveTime_ = now;
 }
 
 void MindKeeper::saveNow() {
-    if (!bot) return;
+    if (!bot_) return;
     saveNewLines();
-    lastSaveTime = clock().nowSeconds();
+    lastSaveTime_ = clock().nowSeconds();
 }
 
 void MindKeeper::saveAs(const std::string& path) {
-    if (!bot) return;
+    if (!bot_) return;
     const std::string full = fullPath(path);
-    const std::string previous = bot->fileName();
-    bot->setFileName(full);
+    const std::string previous = bot_->fileName();
+    bot_->setFileName(full);
     try {
-        bot->saveAll();
+        bot_->saveAll();
     } catch (...) {
-        bot->setFileName(previous);
+        bot_->setFileName(previous);
         throw;
     }
-    programValues().mindPath = full;
-    saveRequested = false;
-    savedCount = static_cast<std::uint32_t>(bot->lines().size());
-    lastSaveTime = clock().nowSeconds();
+    mindPath_ = full;
+    saveRequested_ = false;
+    savedCount_ = static_cast<std::uint32_t>(bot_->lines().size());
+    lastSaveTime_ = clock().nowSeconds();
     // The mind now lives in the new file: that is the one held open.
     keepHolding();
 }
 
 void MindKeeper::discardMind() {
-    bot.reset();
+    bot_.reset();
     mindLock_.release();
-    saveRequested = false;
-    savedCount = 0;
-    exchangeCount = 0;
+    saveRequested_ = false;
+    savedCount_ = 0;
+    exchangeCount_ = 0;
 }
 
 void MindKeeper::saveNewLines() {
-    bot->saveFrom(savedCount);
-    saveRequested = false;
-    savedCount = static_cast<std::uint32_t>(bot->lines().size());
+    bot_->saveFrom(savedCount_);
+    saveRequested_ = false;
+    savedCount_ = static_cast<std::uint32_t>(bot_->lines().size());
     keepHolding();
 }
 
 void MindKeeper::keepHolding() {
-    if (holdMindOpen && bot) mindLock_.hold(bot->fileName());
+    if (holdMindOpen_ && bot_) mindLock_.hold(bot_->fileName());
 }
 
-bool MindKeeper::isBotLoaded() const { return bot && !bot->botName.empty(); }
+bool MindKeeper::isBotLoaded() const { return bot_ && !bot_->botName.empty(); }
 
 bool MindKeeper::hasUnsavedLines() const {
-    return bot && savedCount != bot->lines().size();
+    return bot_ && savedCount_ != bot_->lines().size();
 }
 
 std::size_t MindKeeper::unsavedLineCount() const {
-    return bot && bot->lines().size() > savedCount ? bot->lines().size() - savedCount : 0;
+    return bot_ && bot_->lines().size() > savedCount_ ? bot_->lines().size() - savedCount_ : 0;
 }
 
 }  // namespace vebix

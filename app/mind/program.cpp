@@ -18,31 +18,27 @@ bool pathExists(const std::string& path) {
 
 }  // namespace
 
-ProgramValues& programValues() {
-    static ProgramValues values;
-    return values;
-}
-
 std::string fullPath(const std::string& path) {
     return fromQPath(QFileInfo(toQPath(path)).absoluteFilePath());
 }
 
-bool chooseStartMind(bool quiet, const std::string& namedPath, const ErrorReporter& report) {
-    ProgramValues& values = programValues();
-    if (values.localTag.empty()) values.localTag = computeLocalTag();
+StartupChoice chooseStartMind(bool quiet, const std::string& namedPath,
+                              const ErrorReporter& report) {
+    StartupChoice values;
+    values.localTag = computeLocalTag();
 
     // The documents folder lookup never fails the start-up by itself.
-    values.defaultMindFolder = fromQPath(systempaths::documentsFolder());
+    values.documentsFolder = fromQPath(systempaths::documentsFolder());
 
     if (!namedPath.empty()) {
         if (pathExists(namedPath)) {
             values.mindPath = namedPath;
-            return true;
+            return values;
         }
         std::string message = "Mind file not found:\r\n" + fullPath(namedPath);
         if (quiet) throw Error(message);
         if (report) report(message);
-        return false;
+        return values;
     }
 
     {
@@ -50,19 +46,19 @@ bool chooseStartMind(bool quiet, const std::string& namedPath, const ErrorReport
         std::optional<std::string> last = settings.findString(Settings::Key::LastMindFile);
         if (last && pathExists(*last)) {
             values.mindPath = *last;
-            return true;
+            return values;
         }
     }
 
-    const QString folder = toQPath(values.defaultMindFolder);
+    const QString folder = toQPath(values.documentsFolder);
     if (folder.isEmpty() || !QFileInfo::exists(folder)) {
         if (folder.isEmpty() || !QDir().mkdir(folder))
-            throw Error("Unable to create the folder '" + values.defaultMindFolder + "'");
+            throw Error("Unable to create the folder '" + values.documentsFolder + "'");
     }
     values.mindPath = fromQPath(QDir(folder).filePath(
         QString::fromUtf8(mindfile::kDefaultFileName.data(),
                           static_cast<qsizetype>(mindfile::kDefaultFileName.size()))));
-    return true;
+    return values;
 }
 
 std::string computeLocalTag(const std::optional<std::string>& computerName,
@@ -81,10 +77,10 @@ std::string computeLocalTag() {
     return computeLocalTag(systempaths::computerName(), systempaths::userName());
 }
 
-void readDelaySetting() {
+bool readDelaySetting() {
     Settings settings;
-    if (std::optional<std::uint32_t> delay = settings.findDword(Settings::Key::Delay))
-        programValues().delayResponses = *delay != 0;
+    const std::optional<std::uint32_t> delay = settings.findDword(Settings::Key::Delay);
+    return !delay || *delay != 0;
 }
 
 void saveSettings(const std::string& mindPath, const std::string& userName) {

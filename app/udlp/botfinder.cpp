@@ -13,7 +13,6 @@
 #include "engine/base/ascii.h"
 #include "engine/base/filehandle.h"
 #include "app/platform/filewrite.h"
-#include "app/mind/program.h"
 #include "app/platform/settings.h"
 #include "app/udlp/udlpformat.h"
 #include "app/udlp/udlpinfo.h"
@@ -156,7 +155,7 @@ std::optional<BotListEntry> BotFinder::botFromFolder(const std::string& typedFol
         typedFolder.empty() ? typedFolder
                             : fromQPath(QDir::cleanPath(
                                   QFileInfo(toQPath(typedFolder)).absoluteFilePath()));
-    const std::string& mindPath = programValues().mindPath;
+    const std::string& mindPath = ownMindPath_;
     const std::string ownFolder = mindFolder(mindPath);
     if (!ownFolder.empty() &&
         equalsIgnoringAsciiCase(withoutTrailingSlashes(folder), withoutTrailingSlashes(ownFolder)))

@@ -72,10 +72,12 @@ public:
     using EventPump = std::function<bool()>;
 
     BotFinder() = default;
-    explicit BotFinder(AddedHook added) : added_(std::move(added)) {}
+    // ownMindPath: the mind loaded on this side (empty: none), whose bot is never listed.
+    explicit BotFinder(std::string ownMindPath, AddedHook added = {})
+        : ownMindPath_(std::move(ownMindPath)), added_(std::move(added)) {}
 
-    // Turns a folder into a list entry, or nullopt when it holds no bot or holds the current
-    // bot (the folder of programValues().mindPath, or a "UDLPX.NFO" whose mind= is mindPath,
+    // Turns a folder into a list entry, or nullopt when it holds no bot or holds the own
+    // bot (the folder of ownMindPath, or a "UDLPX.NFO" whose mind= is ownMindPath,
     // ignoring ASCII case). A folder already listed (ignoring ASCII case) gives its entry. The
     // bot comes from "UDLP.NFO" of version 2.0 (its folder joined with the executable's name),
     // overridden by a non-empty botName and exePath of "UDLPX.NFO"; both must end non-empty.
@@ -100,6 +102,7 @@ private:
     bool examine(const std::string& folder, const EventPump& pump);
     bool examineEntries(const std::string& folder, const EventPump& pump);
 
+    std::string ownMindPath_;
     AddedHook added_;
     std::vector<BotListEntry> entries_;
     unsigned listedCount_ = 0;  // folder entries listed over the whole search

@@ -72,13 +72,12 @@ int runBotMode(const std::string& namedPath, const FatalBox& showFatalBox) {
             }
         }
 
-        chooseStartMind(true, mindFile);
+        const StartupChoice start = chooseStartMind(true, mindFile);
 
-        MindKeeper keeper;
         // Bot mode answers for a mind that a window may hold open; it only writes under the
         // mind's write lock.
-        keeper.holdMindOpen = false;
-        keeper.loadMind({}, true, false);
+        MindKeeper keeper(nullptr, MindKeeper::Holding::DoNotHold);
+        keeper.loadMind(start.mindPath);
 
         ChatRequest request;
         if (std::FILE* file = std::fopen(std::string(chatmsg::kFileName).c_str(), "rb")) {
@@ -97,16 +96,16 @@ int runBotMode(const std::string& namedPath, const FatalBox& showFatalBox) {
         if (!answerProbe(reply)) {
             reply.clear();
             for (int i = 0; i < chatmsg::kReplyAttempts && reply.empty(); ++i)
-                reply = keeper.bot->reply(request.sender, {}, speakerId, request.message, now);
+                reply = keeper.bot()->reply(request.sender, {}, speakerId, request.message, now);
             std::string learned = reply;
             if (reply.empty()) {
                 reply = std::string(chatmsg::kNoReplyAnswer);
                 learned = std::string(chatmsg::kNoReplyLearned);
             }
             if (learn) {
-                keeper.bot->addLine(speakerId, stamp, speakerId, request.message);
-                keeper.bot->addAiLine(speakerId, stamp, learned);
-                keeper.exchangeCount = 1;
+                keeper.bot()->addLine(speakerId, stamp, speakerId, request.message);
+                keeper.bot()->addAiLine(speakerId, stamp, learned);
+                keeper.setExchangeCount(1);
                 keeper.closeBot();
             }
         }

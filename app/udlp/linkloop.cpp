@@ -106,7 +106,7 @@ void LinkLoop::turns() {
         if (!result.error.empty() && ownInfo_.showErrors)
             runOnWindow_([&] { window_.showError(result.error); });
         if (stop_.load()) return;
-        if (delayResponses() && !pauseSince(tick0)) return;
+        if (delay_->load() && !pauseSince(tick0)) return;
 
         std::string reply = result.reply;
         if (result.gotReply) {
@@ -143,7 +143,7 @@ void LinkLoop::turns() {
             message = std::string(chatmsg::kNoReplyAnswer);
             learnedMessage = std::string(chatmsg::kNoReplyLearned);
         }
-        if (delayResponses() && !pauseSince(tick0)) return;
+        if (delay_->load() && !pauseSince(tick0)) return;
         runOnWindow_([&] { window_.showBotLine(message); });
 
         if (++turnCounter > kLinkFillWordTurns) {

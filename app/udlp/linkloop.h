@@ -71,8 +71,10 @@ public:
     void requestStop() { stop_.store(true); }
     bool stopRequested() const { return stop_.load(); }
 
-    // Read afresh before every pause, so that the Delay setting takes effect at once.
-    std::function<bool()> delayResponses = [] { return true; };
+    // The flag that says whether each line is held for the link pause; it is read afresh
+    // before every pause, so that a change takes effect at once, and must outlive the loop.
+    // Until one is given the pause is always kept.
+    void takeDelayFrom(const std::atomic<bool>& delayResponses) { delay_ = &delayResponses; }
     // How long the other bot may take (tests shorten it).
     std::uint32_t replyTimeoutMs;
     // How long the end waits for a bot still running (tests change it).
@@ -90,6 +92,8 @@ private:
     Window& window_;
     RunOnWindow runOnWindow_;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> alwaysDelay_{true};
+    const std::atomic<bool>* delay_ = &alwaysDelay_;
     std::unique_ptr<LinkExchange> exchange_;
 };
 

@@ -60,7 +60,7 @@ private:
 };
 
 // A test with its own temporary folder holding "settings.conf", "Documents" and "bin/vebix"
-// (the executable's path as the program sees it), and fresh program-wide values.
+// (the executable's path as the program sees it).
 class AppTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -70,13 +70,11 @@ protected:
         Settings::redirectUserSettings(path("settings.conf"));
         systempaths::overrideDocumentsFolder(path("Documents"));
         systempaths::overrideExecutablePath(path("bin/vebix"));
-        programValues() = ProgramValues{};
     }
     void TearDown() override {
         Settings::redirectUserSettings({});
         systempaths::overrideDocumentsFolder(std::nullopt);
         systempaths::overrideExecutablePath(std::nullopt);
-        programValues() = ProgramValues{};
     }
     QString path(const QString& name) const { return QDir(tmp_.path()).filePath(name); }
     std::string spath(const QString& name) const { return fromQPath(path(name)); }

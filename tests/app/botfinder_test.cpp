@@ -144,7 +144,7 @@ TEST_F(BotFinderTest, ExecutableIsNamedByItsAbsolutePathInTheBotsFolder) {
 }
 
 TEST_F(BotFinderTest, FolderRules) {
-    programValues().mindPath = spath("mine/Me.mdd");
+    const std::string ownMind = spath("mine/Me.mdd");
     const std::string header = basicFile("bot.bin", "Bo");
     struct Case {
         const char* what;
@@ -171,7 +171,7 @@ TEST_F(BotFinderTest, FolderRules) {
         const Case& c = cases[i];
         const QString folder = path(QString("case%1").arg(i));
         makeBot(folder, c.basic, c.extended);
-        BotFinder finder;
+        BotFinder finder(ownMind);
         auto bot = finder.botFromFolder(fromQPath(folder), false);
         ASSERT_EQ(bot.has_value(), c.name.has_value()) << c.what;
         if (!bot) continue;
@@ -184,8 +184,7 @@ TEST_F(BotFinderTest, FolderRules) {
 
 TEST_F(BotFinderTest, CurrentBotsFolderIsNotListed) {
     makeBot(path("mine"), basicFile("bot.bin", "Me"));
-    programValues().mindPath = spath("mine/Me.mdd");
-    BotFinder finder;
+    BotFinder finder(spath("mine/Me.mdd"));
     for (const std::string& folder : {spath("mine"), spath("mine") + "/", spath("MINE")})
         EXPECT_FALSE(finder.botFromFolder(folder, true)) << folder;
     EXPECT_TRUE(finder.entries().empty());
@@ -268,12 +267,11 @@ TEST_F(BotFinderTest, SearchesRememberedFoldersThenTheLikelyPlaces) {
     makeNamed("home/Desktop", "DeskItself");
     makeBot(t("home/vebix-broken"), "x\r\n");       // unreadable: passed over
     makeNamed("home/vebix-mind", "Me");                // the current bot
-    programValues().mindPath = st("home/vebix-mind/me.mdd");
     Settings().writeString(Settings::kLinkBotListGroup, "Zed.1", st("elsewhere/Zed"));
     Settings().writeString(Settings::kLinkBotListGroup, "Empty.2", "");
 
     BotSearchPlaces places{st("opt"), st("home"), st("home/Desktop")};
-    BotFinder finder;
+    BotFinder finder(st("home/vebix-mind/me.mdd"));
     int pumps = 0;
     ASSERT_TRUE(finder.search(places, [&] {
         ++pumps;

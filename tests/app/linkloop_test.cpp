@@ -266,7 +266,8 @@ TEST_F(LinkLoopTest, PausesFollowTheDelaySettingAndStopEndsThem) {
 
     RecordingWindow fast;
     LinkLoop noDelay(engine_, other, info(false), fast, direct());
-    noDelay.delayResponses = [] { return false; };
+    const std::atomic<bool> off{false};
+    noDelay.takeDelayFrom(off);
     fast.loop = &noDelay;
     start = fake.tickMs();
     noDelay.run();

@@ -22,8 +22,9 @@ class MindKeeperTest : public testing::AppTest {
 protected:
     void SetUp() override {
         AppTest::SetUp();
-        programValues().mindPath = spath("mind.mdd");
+        mind_ = spath("mind.mdd");
     }
+    std::string mind_;
     FakeClock clock_{kNow};
     ScopedClock scoped_{clock_};
 };
@@ -31,14 +32,14 @@ protected:
 TEST_F(MindKeeperTest, LoadsAnExistingFile) {
     writeBytes(path("mind.mdd"), kSmallMind);
     MindKeeper keeper;
-    EXPECT_TRUE(keeper.loadMind("", true, false));
-    ASSERT_TRUE(keeper.bot);
-    EXPECT_EQ(keeper.bot->botName, "Small");
-    EXPECT_EQ(keeper.bot->name(), "Small");
-    EXPECT_EQ(keeper.savedCount, 2u);
-    EXPECT_EQ(keeper.lastLineTime, kNow);
-    EXPECT_EQ(keeper.lastSaveTime, kNow);
-    EXPECT_EQ(keeper.exchangeCount, 0);
+    EXPECT_TRUE(keeper.loadMind(mind_));
+    ASSERT_TRUE(keeper.bot());
+    EXPECT_EQ(keeper.bot()->botName, "Small");
+    EXPECT_EQ(keeper.bot()->name(), "Small");
+    EXPECT_EQ(keeper.savedCount(), 2u);
+    EXPECT_EQ(keeper.lastLineTime(), kNow);
+    EXPECT_EQ(keeper.lastSaveTime(), kNow);
+    EXPECT_EQ(keeper.exchangeCount(), 0);
     EXPECT_TRUE(keeper.isBotLoaded());
     EXPECT_FALSE(keeper.hasUnsavedLines());
 }
@@ -47,34 +48,36 @@ TEST_F(MindKeeperTest, RelativeMindPathIsMadeFull) {
     writeBytes(path("mind.mdd"), kSmallMind);
     const QString previous = QDir::currentPath();
     QDir::setCurrent(tmp_.path());
-    programValues().mindPath = "mind.mdd";
     MindKeeper keeper;
-    keeper.loadMind("", true, false);
+    keeper.loadMind("mind.mdd");
     QDir::setCurrent(previous);
-    EXPECT_EQ(programValues().mindPath, spath("mind.mdd"));
-    EXPECT_EQ(keeper.bot->fileName(), spath("mind.mdd"));
+    EXPECT_EQ(keeper.mindPath(), spath("mind.mdd"));
+    EXPECT_EQ(keeper.bot()->fileName(), spath("mind.mdd"));
 }
 
 TEST_F(MindKeeperTest, MissingFileGivesTheTemplateAndWritesNothing) {
     MindKeeper keeper;
-    EXPECT_FALSE(keeper.loadMind("", true, false));
-    EXPECT_EQ(keeper.bot->botName, "Vebix");
-    EXPECT_EQ(keeper.bot->lines().size(), 122u);
-    EXPECT_EQ(keeper.savedCount, 0u);
-    EXPECT_EQ(keeper.lastSaveTime, 0u);
+    EXPECT_FALSE(keeper.loadMind(mind_));
+    EXPECT_EQ(keeper.bot()->botName, "Vebix");
+    EXPECT_EQ(keeper.bot()->lines().size(), 122u);
+    EXPECT_EQ(keeper.savedCount(), 0u);
+    EXPECT_EQ(keeper.lastSaveTime(), 0u);
     EXPECT_FALSE(QFileInfo::exists(path("mind.mdd")));
 }
 
 TEST_F(MindKeeperTest, NewMindsAreWrittenAtOnce) {
     MindKeeper keeper;
-    EXPECT_FALSE(keeper.loadMind("Zed", false, true));
+    EXPECT_FALSE(keeper.loadMind(mind_, {.open = MindKeeper::Open::AlwaysNew,
+        .source = MindKeeper::NewMind::Empty,
+        .botName = "Zed"}));
     EXPECT_EQ(readBytes(path("mind.mdd")), "\xEF\xBB\xBF" "1.2 1.2 \"Zed\"\r\n\r\n");
-    EXPECT_EQ(keeper.savedCount, 0u);
+    EXPECT_EQ(keeper.savedCount(), 0u);
 
     writeBytes(path("mind.mdd"), kSmallMind);  // isNew replaces an existing file
-    EXPECT_FALSE(keeper.loadMind("Tem Plate", true, true));
-    EXPECT_EQ(keeper.bot->botName, "Tem Plate");
-    EXPECT_EQ(keeper.savedCount, 122u);
+    EXPECT_FALSE(keeper.loadMind(mind_,
+        {.open = MindKeeper::Open::AlwaysNew, .botName = "Tem Plate"}));
+    EXPECT_EQ(keeper.bot()->botName, "Tem Plate");
+    EXPECT_EQ(keeper.savedCount(), 122u);
     VebixAi back;
     back.loadFile(spath("mind.mdd"));
     EXPECT_EQ(back.botName, "Tem Plate");
@@ -95,16 +98,16 @@ TEST_F(MindKeeperTest, LoadErrorsPropagateAndLeaveNoBot) {
         writeBytes(path("mind.mdd"), c.file);
         MindKeeper keeper;
         try {
-            keeper.loadMind("", true, false);
+            keeper.loadMind(mind_);
             ADD_FAILURE() << "no error";
         } catch (const Error& e) {
             EXPECT_STREQ(e.what(), c.error);
         }
-        EXPECT_FALSE(keeper.bot);
+        EXPECT_FALSE(keeper.bot());
         EXPECT_FALSE(keeper.isBotLoaded());
         EXPECT_EQ(keeper.unsavedLineCount(), 0u);
-        keeper.saveRequested = true;
-        keeper.exchangeCount = 1;
+        keeper.requestSave();
+        keeper.setExchangeCount(1);
         keeper.closeBot();
         keeper.saveNow();
         EXPECT_EQ(readBytes(path("mind.mdd")), c.file);
@@ -114,9 +117,9 @@ TEST_F(MindKeeperTest, LoadErrorsPropagateAndLeaveNoBot) {
 TEST_F(MindKeeperTest, SaveAsWritesTheWholeMindThereAndMakesItTheMind) {
     writeBytes(path("mind.mdd"), kSmallMind);
     MindKeeper keeper;
-    keeper.loadMind("", true, false);
-    keeper.exchangeCount = 1;
-    keeper.bot->addLine("Ann", "4", "Ann", "keep me");
+    keeper.loadMind(mind_);
+    keeper.setExchangeCount(1);
+    keeper.bot()->addLine("Ann", "4", "Ann", "keep me");
     EXPECT_EQ(keeper.unsavedLineCount(), 1u);
 
     // A folder that does not exist: the error names the reason and the mind keeps its file.
@@ -128,12 +131,12 @@ TEST_F(MindKeeperTest, SaveAsWritesTheWholeMindThereAndMakesItTheMind) {
                   "Unable to save mind file '" + spath("no/such/folder/x.mdd") +
                       "': No such file or directory");
     }
-    EXPECT_EQ(keeper.bot->fileName(), spath("mind.mdd"));
-    EXPECT_EQ(programValues().mindPath, spath("mind.mdd"));
+    EXPECT_EQ(keeper.bot()->fileName(), spath("mind.mdd"));
+    EXPECT_EQ(keeper.mindPath(), spath("mind.mdd"));
     EXPECT_EQ(keeper.unsavedLineCount(), 1u);
 
     keeper.saveAs(spath("other.mdd"));
-    EXPECT_EQ(programValues().mindPath, spath("other.mdd"));
+    EXPECT_EQ(keeper.mindPath(), spath("other.mdd"));
     EXPECT_EQ(keeper.unsavedLineCount(), 0u);
     EXPECT_EQ(readBytes(path("mind.mdd")), kSmallMind);
     VebixAi back;
@@ -143,7 +146,7 @@ TEST_F(MindKeeperTest, SaveAsWritesTheWholeMindThereAndMakesItTheMind) {
     EXPECT_EQ(std::string(back.lines()[2]), "Ann 4 Ann keep me");
 
     // Later lines go to the new file.
-    keeper.bot->addLine("Ann", "5", "Ann", "and me");
+    keeper.bot()->addLine("Ann", "5", "Ann", "and me");
     keeper.closeBot();
     EXPECT_NE(readBytes(path("other.mdd")).find("Ann 5 Ann and me\r\n"), std::string::npos);
     EXPECT_EQ(readBytes(path("mind.mdd")), kSmallMind);
@@ -166,30 +169,33 @@ TEST_F(MindKeeperTest, AutosaveWhenTheScoreReaches180) {
     for (const TickCase& c : cases) {
         SCOPED_TRACE(std::to_string(c.sinceSave) + "/" + std::to_string(c.sinceLine));
         writeBytes(path("mind.mdd"), kSmallMind);
+        // Loaded (and so saved) sinceSave seconds ago; the last user line sinceLine ago.
+        FakeClock atLoad(kNow - c.sinceSave);
+        ScopedClock loadTime(atLoad);
         MindKeeper keeper;
-        keeper.loadMind("", true, false);
-        keeper.exchangeCount = 1;
-        keeper.bot->addLine("Ann", "5", "Ann", "new line");
-        keeper.lastSaveTime = kNow - c.sinceSave;
-        keeper.lastLineTime = kNow - c.sinceLine;
+        keeper.loadMind(mind_);
+        atLoad.setSeconds(kNow);
+        keeper.setExchangeCount(1);
+        keeper.bot()->addLine("Ann", "5", "Ann", "new line");
+        keeper.noteUserLine(kNow - c.sinceLine);
         keeper.autosaveTick();
         EXPECT_EQ(readBytes(path("mind.mdd")) == kSmallMind + "Ann 5 Ann new line\r\n", c.saves);
         EXPECT_EQ(keeper.hasUnsavedLines(), !c.saves);
-        EXPECT_EQ(keeper.lastSaveTime, c.saves ? kNow : kNow - c.sinceSave);
+        EXPECT_EQ(keeper.lastSaveTime(), c.saves ? kNow : kNow - c.sinceSave);
     }
 }
 
 TEST_F(MindKeeperTest, AutosaveAsTheClockMoves) {
     writeBytes(path("mind.mdd"), kSmallMind);
     MindKeeper keeper;
-    keeper.loadMind("", true, false);
+    keeper.loadMind(mind_);
     clock_.advanceSeconds(100);
     keeper.autosaveTick();  // nobody spoke: nothing to do
-    keeper.exchangeCount = 1;
+    keeper.setExchangeCount(1);
     keeper.autosaveTick();  // nothing unsaved: the file holds every line as of now
-    EXPECT_EQ(keeper.lastSaveTime, kNow + 100);
-    keeper.bot->addLine("Ann", "5", "Ann", "line");
-    keeper.lastLineTime = kNow + 100;
+    EXPECT_EQ(keeper.lastSaveTime(), kNow + 100);
+    keeper.bot()->addLine("Ann", "5", "Ann", "line");
+    keeper.noteUserLine(kNow + 100);
     for (int i = 0; i < 13; ++i) {
         clock_.advanceSeconds(10);
         keeper.autosaveTick();
@@ -204,53 +210,55 @@ TEST_F(MindKeeperTest, AutosaveAsTheClockMoves) {
 TEST_F(MindKeeperTest, SaveRequestedSkipsTheEarlyExitsButNotTheScore) {
     writeBytes(path("mind.mdd"), kSmallMind);
     MindKeeper keeper;
-    keeper.loadMind("", true, false);
-    keeper.saveRequested = true;
+    keeper.loadMind(mind_);
+    keeper.requestSave();
     keeper.autosaveTick();  // score 0
-    EXPECT_TRUE(keeper.saveRequested);
+    EXPECT_TRUE(keeper.saveRequested());
     clock_.advanceSeconds(180);
     keeper.autosaveTick();
-    EXPECT_FALSE(keeper.saveRequested);
-    EXPECT_EQ(keeper.lastSaveTime, kNow + 180);
+    EXPECT_FALSE(keeper.saveRequested());
+    EXPECT_EQ(keeper.lastSaveTime(), kNow + 180);
 }
 
 TEST_F(MindKeeperTest, CloseBotSavesOnlyWhenTheUserSpoke) {
     writeBytes(path("mind.mdd"), kSmallMind);
     MindKeeper keeper;
-    keeper.loadMind("", true, false);
-    keeper.bot->addAiLine("Ann", "3", "opening line");  // learned, but nobody spoke
+    keeper.loadMind(mind_);
+    keeper.bot()->addAiLine("Ann", "3", "opening line");  // learned, but nobody spoke
     keeper.closeBot();
     EXPECT_EQ(readBytes(path("mind.mdd")), kSmallMind);
-    EXPECT_TRUE(keeper.bot);
+    EXPECT_TRUE(keeper.bot());
 
-    keeper.exchangeCount = 1;
-    keeper.bot->addLine("Ann", "4", "Ann", "hi");
+    keeper.setExchangeCount(1);
+    keeper.bot()->addLine("Ann", "4", "Ann", "hi");
     keeper.closeBot();
     EXPECT_EQ(readBytes(path("mind.mdd")),
               kSmallMind + "Ann 3 <ai> opening line\r\nAnn 4 Ann hi\r\n");
-    EXPECT_FALSE(keeper.bot);
+    EXPECT_FALSE(keeper.bot());
     EXPECT_FALSE(keeper.isBotLoaded());
     keeper.closeBot();  // nothing loaded: nothing happens
 }
 
 TEST_F(MindKeeperTest, CloseBotSavesWhenRequested) {
     MindKeeper keeper;
-    keeper.loadMind("", true, false);  // template mind, no file yet
-    keeper.saveRequested = true;
+    keeper.loadMind(mind_);  // template mind, no file yet
+    keeper.requestSave();
     keeper.closeBot();
-    EXPECT_FALSE(keeper.saveRequested);
+    EXPECT_FALSE(keeper.saveRequested());
     VebixAi back;
     back.loadFile(spath("mind.mdd"));
     EXPECT_EQ(back.lines().size(), 122u);
 }
 
-class HookedKeeper : public MindKeeper {
+class HookedKeeper : public MindKeeper, private MindKeeper::Observer {
 public:
+    HookedKeeper() : MindKeeper(this) {}
+
     bool onScreen = true;
     bool greetResult = true;
     std::vector<std::string> calls;
 
-protected:
+private:
     bool isOnScreen() const override { return onScreen; }
     void showLoading() override { calls.push_back("showLoading"); }
     bool greetAfterLoad(bool existing) override {
@@ -260,21 +268,21 @@ protected:
     void disableSay() override { calls.push_back("disableSay"); }
 };
 
-TEST_F(MindKeeperTest, WindowHooks) {
+TEST_F(MindKeeperTest, ObserverHooks) {
     writeBytes(path("mind.mdd"), kSmallMind);
     HookedKeeper keeper;
-    EXPECT_TRUE(keeper.loadMind("", true, false));
+    EXPECT_TRUE(keeper.loadMind(mind_));
     keeper.closeBot();
     EXPECT_EQ(keeper.calls,
               (std::vector<std::string>{"showLoading", "greet existing", "disableSay"}));
 
     keeper.calls.clear();
     keeper.greetResult = false;  // the user cancelled the name prompt
-    EXPECT_FALSE(keeper.loadMind("", true, false));
+    EXPECT_FALSE(keeper.loadMind(mind_));
 
     keeper.calls.clear();
     keeper.onScreen = false;
-    keeper.loadMind("", true, false);
+    keeper.loadMind(mind_);
     keeper.closeBot();
     EXPECT_TRUE(keeper.calls.empty());
 }

@@ -18,13 +18,15 @@ using testing::writeBytes;
 
 const std::string kMind = "1.2 1.2 \"Small\"\r\n\r\nk 1 a hello there\r\nk 2 <ai> hi\r\n";
 
-// A keeper that answers the question about a held mind as told and records it.
-class AskingKeeper : public MindKeeper {
+// A keeper whose observer answers the question about a held mind as told and records it.
+class AskingKeeper : public MindKeeper, private MindKeeper::Observer {
 public:
+    explicit AskingKeeper(Holding holding = Holding::HoldOpen) : MindKeeper(this, holding) {}
+
     std::string answer = "<same>";
     std::vector<std::string> asked;
 
-protected:
+private:
     std::string resolveHeldMind(const std::string& path) override {
         asked.push_back(path);
         return answer == "<same>" ? path : answer;
@@ -39,8 +41,7 @@ protected:
         writeBytes(path("other.mdd"), kMind);
     }
     bool load(MindKeeper& keeper, const QString& name) {
-        programValues().mindPath = spath(name);
-        return keeper.loadMind({}, true, false);
+        return keeper.loadMind(spath(name));
     }
 };
 
@@ -64,9 +65,9 @@ TEST_F(MindLockTest, ASecondKeeperOnAHeldMindIsAskedAndFollowsTheAnswer) {
         second.answer = c.answer;
         EXPECT_EQ(load(second, "mind.mdd"), c.loaded) << c.answer;
         EXPECT_EQ(second.asked, std::vector<std::string>{spath("mind.mdd")}) << c.answer;
-        EXPECT_EQ(static_cast<bool>(second.bot), c.loaded) << c.answer;
+        EXPECT_EQ(static_cast<bool>(second.bot()), c.loaded) << c.answer;
         if (c.loaded) {
-            EXPECT_EQ(second.bot->fileName(), c.file) << c.answer;
+            EXPECT_EQ(second.bot()->fileName(), c.file) << c.answer;
         }
     }
 
@@ -85,8 +86,9 @@ TEST_F(MindLockTest, ASecondKeeperOnAHeldMindIsAskedAndFollowsTheAnswer) {
 // A mind written whole replaces its file through a rename; the new file is held too.
 TEST_F(MindLockTest, ANewMindIsHeldAfterItsFirstWrite) {
     AskingKeeper maker;
-    programValues().mindPath = spath("new.mdd");
-    maker.loadMind("Newbie", false, true);
+    maker.loadMind(spath("new.mdd"), {.open = MindKeeper::Open::AlwaysNew,
+        .source = MindKeeper::NewMind::Empty,
+        .botName = "Newbie"});
     ASSERT_TRUE(QFileInfo::exists(path("new.mdd")));
     AskingKeeper second;
     second.answer = "";
@@ -98,16 +100,15 @@ TEST_F(MindLockTest, ANewMindIsHeldAfterItsFirstWrite) {
 TEST_F(MindLockTest, AKeeperThatDoesNotHoldNeitherAsksNorBlocks) {
     AskingKeeper window;
     ASSERT_TRUE(load(window, "mind.mdd"));
-    AskingKeeper botMode;
-    botMode.holdMindOpen = false;
+    AskingKeeper botMode(MindKeeper::Holding::DoNotHold);
     EXPECT_TRUE(load(botMode, "mind.mdd"));
     EXPECT_TRUE(botMode.asked.empty());
-    botMode.bot->addLine("b!b", "3", "b!b", "hi from the bot");
-    botMode.exchangeCount = 1;
+    botMode.bot()->addLine("b!b", "3", "b!b", "hi from the bot");
+    botMode.setExchangeCount(1);
     botMode.closeBot();
     EXPECT_NE(readBytes(path("mind.mdd")).find("hi from the bot"), std::string::npos);
 
-    window.loadMind({}, true, false);  // reloads the same mind, still holding it
+    window.loadMind(window.mindPath());  // reloads the same mind, still holding it
     AskingKeeper later;
     later.answer = "";
     EXPECT_FALSE(load(later, "mind.mdd"));
@@ -115,16 +116,15 @@ TEST_F(MindLockTest, AKeeperThatDoesNotHoldNeitherAsksNorBlocks) {
 
 // A save waits while another writer holds the write lock and runs once it is released.
 TEST_F(MindLockTest, ASaveWaitsForAnotherWriter) {
-    MindKeeper keeper;
-    keeper.holdMindOpen = false;
+    MindKeeper keeper(nullptr, MindKeeper::Holding::DoNotHold);
     ASSERT_TRUE(load(keeper, "mind.mdd"));
-    keeper.bot->addLine("a!a", "3", "a!a", "a line said while another wrote");
+    keeper.bot()->addLine("a!a", "3", "a!a", "a line said while another wrote");
     const std::string before = readBytes(path("mind.mdd"));
 
     std::promise<void> waiting;
-    keeper.bot->onWriteLockWait = [&] { waiting.set_value(); };
+    keeper.bot()->onWriteLockWait = [&] { waiting.set_value(); };
     auto writer = std::make_unique<MindWriteLock>(spath("mind.mdd"));
-    std::future<void> save = std::async(std::launch::async, [&] { keeper.bot->saveFrom(2); });
+    std::future<void> save = std::async(std::launch::async, [&] { keeper.bot()->saveFrom(2); });
     const bool sawWait =
         waiting.get_future().wait_for(std::chrono::seconds(60)) == std::future_status::ready;
     EXPECT_TRUE(sawWait);

@@ -47,18 +47,19 @@ protected:
 
 TEST_F(ChooseStartMind, ExistingNamedPathIsTakenUnchanged) {
     writeBytes(path("work/rel.mdd"), "x");
-    EXPECT_TRUE(chooseStartMind(false, "rel.mdd", reporter()));
-    EXPECT_EQ(programValues().mindPath, "rel.mdd");
-    EXPECT_EQ(programValues().defaultMindFolder, spath("Documents"));
-    EXPECT_FALSE(programValues().localTag.empty());
+    const StartupChoice start = chooseStartMind(false, "rel.mdd", reporter());
+    EXPECT_EQ(start.mindPath, "rel.mdd");
+    EXPECT_EQ(start.documentsFolder, spath("Documents"));
+    EXPECT_FALSE(start.localTag.empty());
     EXPECT_TRUE(reported_.empty());
 }
 
 TEST_F(ChooseStartMind, MissingNamedPathIsReportedWithItsFullPath) {
     const std::string expected = "Mind file not found:\r\n" + spath("work/nope.mdd");
-    EXPECT_FALSE(chooseStartMind(false, "nope.mdd", reporter()));
+    const StartupChoice start = chooseStartMind(false, "nope.mdd", reporter());
     EXPECT_EQ(reported_, std::vector<std::string>{expected});
-    EXPECT_EQ(programValues().mindPath, "");
+    EXPECT_EQ(start.mindPath, "");
+    EXPECT_EQ(start.documentsFolder, spath("Documents"));
     try {
         chooseStartMind(true, "nope.mdd", reporter());
         ADD_FAILURE() << "quiet form did not raise";
@@ -74,8 +75,7 @@ TEST_F(ChooseStartMind, LastMindFileWhenItExists) {
         Settings s;
         s.setString(Settings::Key::LastMindFile, spath("last.mdd"));
     }
-    EXPECT_TRUE(chooseStartMind(false, "", reporter()));
-    EXPECT_EQ(programValues().mindPath, spath("last.mdd"));
+    EXPECT_EQ(chooseStartMind(false, "", reporter()).mindPath, spath("last.mdd"));
 }
 
 TEST_F(ChooseStartMind, DeletedLastMindFileFallsBackToTheDefaultSilently) {
@@ -83,32 +83,32 @@ TEST_F(ChooseStartMind, DeletedLastMindFileFallsBackToTheDefaultSilently) {
         Settings s;
         s.setString(Settings::Key::LastMindFile, spath("deleted.mdd"));
     }
-    EXPECT_TRUE(chooseStartMind(false, "", reporter()));
-    EXPECT_EQ(programValues().mindPath, spath("Documents/Vebix.mdd"));
+    EXPECT_EQ(chooseStartMind(false, "", reporter()).mindPath, spath("Documents/Vebix.mdd"));
     EXPECT_FALSE(QFileInfo::exists(path("Documents/Vebix.mdd")));
     EXPECT_TRUE(reported_.empty());
 }
 
 TEST_F(ChooseStartMind, MissingDocumentsFolderIsCreated) {
     systempaths::overrideDocumentsFolder(path("NewDocs"));
-    EXPECT_TRUE(chooseStartMind(true, ""));
+    const StartupChoice start = chooseStartMind(true, "");
     EXPECT_TRUE(QFileInfo(path("NewDocs")).isDir());
-    EXPECT_EQ(programValues().mindPath, spath("NewDocs/Vebix.mdd"));
+    EXPECT_EQ(start.mindPath, spath("NewDocs/Vebix.mdd"));
+    EXPECT_EQ(start.documentsFolder, spath("NewDocs"));
 }
 
 TEST_F(ChooseStartMind, NoDocumentsFolderFailsOnlyWhenTheDefaultIsNeeded) {
     systempaths::overrideDocumentsFolder(QString());
     EXPECT_THROW(chooseStartMind(true, ""), Error);
     writeBytes(path("work/named.mdd"), "x");
-    EXPECT_TRUE(chooseStartMind(true, "named.mdd"));
+    EXPECT_EQ(chooseStartMind(true, "named.mdd").mindPath, "named.mdd");
     systempaths::overrideDocumentsFolder(path("a/b/c"));  // only one level is created
     EXPECT_THROW(chooseStartMind(true, ""), Error);
 }
 
-TEST_F(ChooseStartMind, KeepsAnExistingLocalTag) {
-    programValues().localTag = "given";
-    chooseStartMind(true, "");
-    EXPECT_EQ(programValues().localTag, "given");
+TEST_F(ChooseStartMind, GivesThisMachinesLocalTagAndLeavesTheDelayOn) {
+    const StartupChoice start = chooseStartMind(true, "");
+    EXPECT_EQ(start.localTag, computeLocalTag());
+    EXPECT_TRUE(start.delayResponses);
 }
 
 }  // namespace

@@ -162,19 +162,18 @@ TEST_F(SaveFailure, ReadOnlyFolderOrFileRefusesTheSaveAndKeepsTheFile) {
 TEST_F(SaveFailure, AutosaveThatFailsKeepsTheLinesForTheNextTick) {
     FakeClock fake(1700000000);
     ScopedClock scoped(fake);
-    programValues().mindPath = mindPath_;
     MindKeeper keeper;
-    ASSERT_TRUE(keeper.loadMind("", true, false));
-    keeper.bot->addLine("Bob", "5", "Bob", "remember me");
-    keeper.bot->addAiLine("Bob", "5", "I will");
-    keeper.exchangeCount = 1;
+    ASSERT_TRUE(keeper.loadMind(mindPath_));
+    keeper.bot()->addLine("Bob", "5", "Bob", "remember me");
+    keeper.bot()->addAiLine("Bob", "5", "I will");
+    keeper.setExchangeCount(1);
     fake.advanceSeconds(600);
     {
         DiskNearlyFull full(kMind.size());
         EXPECT_THROW(keeper.autosaveTick(), Error);
     }
     EXPECT_EQ(readBytes(path("mind.mdd")), kMind);
-    EXPECT_EQ(keeper.savedCount, 2u);
+    EXPECT_EQ(keeper.savedCount(), 2u);
     EXPECT_TRUE(keeper.hasUnsavedLines());
 
     keeper.autosaveTick();

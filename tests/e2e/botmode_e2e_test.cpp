@@ -122,13 +122,11 @@ TEST_F(BotModeE2E, TemplateMindAnswersWhenThereIsNoInfoAndNoMind) {
 TEST_F(BotModeE2E, AnswersAndLearnsForAMindAnotherKeeperHoldsOpen) {
     write(path("mind.mdd"), kMind);
     MindKeeper window;
-    programValues().mindPath = spath("mind.mdd");
-    ASSERT_TRUE(window.loadMind({}, true, false));
+    ASSERT_TRUE(window.loadMind(spath("mind.mdd")));
     infoWithMind("learn=true\r\n");
     request("Bob\r\nHi.\r\n");
     expectAnswered(run());
     EXPECT_EQ(mindLines(path("mind.mdd")).size(), kMindLines + 2u);
-    programValues() = ProgramValues{};
 }
 
 TEST_F(BotModeE2E, LastUsedMindIsTheDefault) {

@@ -92,11 +92,11 @@ TEST_F(ErrorNet, AnErrorInSayLeavesSayEnabledAndIsReported) {
     QTemporaryDir tmp;
     Settings::redirectUserSettings(QDir(tmp.path()).filePath("settings.conf"));
     systempaths::overrideDocumentsFolder(tmp.path());
-    programValues() = ProgramValues{};
+    StartupChoice start;
     const testing::ScopedLoginName noLogin{QString()};
-    programValues().mindPath = (tmp.path() + "/m.mdd").toStdString();
+    start.mindPath = (tmp.path() + "/m.mdd").toStdString();
     testing::answerNamePrompt(prompts_, "Ann");
-    testing::TestForm form{prompts_};
+    testing::TestForm form(prompts_, start);
     form.show();
     QCoreApplication::processEvents();
     form.engine = [](const std::string&) -> std::string { throw Error("engine failure"); };
@@ -108,7 +108,6 @@ TEST_F(ErrorNet, AnErrorInSayLeavesSayEnabledAndIsReported) {
     form.hide();
     Settings::redirectUserSettings({});
     systempaths::overrideDocumentsFolder(std::nullopt);
-    programValues() = ProgramValues{};
 }
 
 }  // namespace

@@ -41,13 +41,11 @@ protected:
         qputenv("XDG_CONFIG_HOME", path("config").toUtf8());
         Settings::redirectUserSettings(path("settings.conf"));
         places_ = BotSearchPlaces{spath("opt"), spath("home"), spath("home/Desktop")};
-        programValues() = ProgramValues{};
-        programValues().mindPath = spath("home/Minds/Me.mdd");
+        ownMind_ = spath("home/Minds/Me.mdd");
         prompts_.clearAnsweredBoxes();
     }
     void TearDown() override {
         Settings::redirectUserSettings({});
-        programValues() = ProgramValues{};
         qputenv("HOME", oldHome_);
         qputenv("XDG_CONFIG_HOME", oldConfig_);
     }
@@ -80,12 +78,13 @@ protected:
 
     QTemporaryDir tmp_{QDir::tempPath() + "/fubf-XXXXXX"};
     QByteArray oldHome_, oldConfig_;
+    std::string ownMind_;  // the mind loaded on this side
     BotSearchPlaces places_;
     testing::ScriptedPrompts prompts_;
 };
 
 TEST_F(FindUdlpBotFormTest, LayoutAndTexts) {
-    FindUdlpBotForm form{prompts_, nullptr, places_};
+    FindUdlpBotForm form{prompts_, nullptr, ownMind_, places_};
     EXPECT_EQ(form.windowTitle(), "Find UDLP Bot");
     EXPECT_EQ(form.size(), QSize(394, 216));
     EXPECT_EQ(form.minimumSize(), form.maximumSize());
@@ -133,7 +132,7 @@ TEST_F(FindUdlpBotFormTest, SearchFillsASortedListAndEnablesOk) {
     makeBot("home/Lumen", "bob");
     makeBot("home/Desktop/vebixa", "Ann");
     makeBot("opt/decoy", "Decoy");
-    FindUdlpBotForm form{prompts_, nullptr, places_};
+    FindUdlpBotForm form{prompts_, nullptr, ownMind_, places_};
     auto* ok = control<QPushButton>(form, "okBtn");
     auto* searching = control<QLabel>(form, "searchLabel");
     auto* list = control<QListWidget>(form, "knownBotsList");
@@ -160,7 +159,7 @@ TEST_F(FindUdlpBotFormTest, SearchFillsASortedListAndEnablesOk) {
 }
 
 TEST_F(FindUdlpBotFormTest, OkRefusesEmptyAndNonBotFolders) {
-    FindUdlpBotForm form{prompts_, nullptr, places_};
+    FindUdlpBotForm form{prompts_, nullptr, ownMind_, places_};
     form.show();
     form.runInitialSearch();
     auto* box = control<QLineEdit>(form, "botFolderBox");
@@ -185,7 +184,7 @@ TEST_F(FindUdlpBotFormTest, OkRefusesEmptyAndNonBotFolders) {
 
 TEST_F(FindUdlpBotFormTest, TypingThenPausingShowsAndRemembersTheBot) {
     makeBot("bots/Tom", "Tom");
-    FindUdlpBotForm form{prompts_, nullptr, places_};
+    FindUdlpBotForm form{prompts_, nullptr, ownMind_, places_};
     form.runInitialSearch();
     auto* box = control<QLineEdit>(form, "botFolderBox");
     auto* name = control<QLabel>(form, "curBotName");
@@ -223,7 +222,7 @@ TEST_F(FindUdlpBotFormTest, OkRightAfterTypingSettlesTheBotAtOnce) {
     for (const auto& [folder, bot] :
          std::vector<std::pair<QString, std::optional<std::string>>>{{"bots/Tom", "Tom"},
                                                                        {"bots/Old", {}}}) {
-        FindUdlpBotForm form{prompts_, nullptr, places_};
+        FindUdlpBotForm form{prompts_, nullptr, ownMind_, places_};
         form.show();
         form.runInitialSearch();
         control<QLineEdit>(form, "botFolderBox")->setText(path(folder));
@@ -246,7 +245,7 @@ TEST_F(FindUdlpBotFormTest, OkRightAfterTypingSettlesTheBotAtOnce) {
 TEST_F(FindUdlpBotFormTest, SelectingCopiesTheFolderAndDoubleClickAccepts) {
     makeBot("opt/vebixBob", "Bob");
     makeBot("opt/vebixAnn", "Ann");
-    FindUdlpBotForm form{prompts_, nullptr, places_};
+    FindUdlpBotForm form{prompts_, nullptr, ownMind_, places_};
     form.show();
     form.runInitialSearch();
     auto* list = control<QListWidget>(form, "knownBotsList");
@@ -279,7 +278,7 @@ TEST_F(FindUdlpBotFormTest, SelectingCopiesTheFolderAndDoubleClickAccepts) {
 TEST_F(FindUdlpBotFormTest, SelectedRowIsPaintedInTheMixedColour) {
     makeBot("opt/vebixBob", "Bob");
     makeBot("opt/vebixAnn", "Ann");
-    FindUdlpBotForm form{prompts_, nullptr, places_};
+    FindUdlpBotForm form{prompts_, nullptr, ownMind_, places_};
     form.show();
     form.runInitialSearch();
     auto* list = control<QListWidget>(form, "knownBotsList");
@@ -300,7 +299,7 @@ TEST_F(FindUdlpBotFormTest, SelectedRowIsPaintedInTheMixedColour) {
 
 TEST_F(FindUdlpBotFormTest, BrowseStartsInProgramFilesAndTakesTheChosenFilesFolder) {
     makeBot("far/away", "Far");
-    FindUdlpBotForm form{prompts_, nullptr, places_};
+    FindUdlpBotForm form{prompts_, nullptr, ownMind_, places_};
     form.runInitialSearch();
     prompts_.setNextFileName(path("far/away/UDLP.NFO"));
     control<QPushButton>(form, "browseBotBtn")->click();
@@ -319,7 +318,7 @@ TEST_F(FindUdlpBotFormTest, BrowseStartsInProgramFilesAndTakesTheChosenFilesFold
 
 TEST_F(FindUdlpBotFormTest, CurrentBotIsNeverChosen) {
     makeBot("home/Minds", "Me");
-    FindUdlpBotForm form{prompts_, nullptr, places_};
+    FindUdlpBotForm form{prompts_, nullptr, ownMind_, places_};
     form.runInitialSearch();
     control<QLineEdit>(form, "botFolderBox")->setText(path("home/Minds"));
     form.pendingUpdateTimer()->tick();

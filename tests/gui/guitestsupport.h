@@ -4,6 +4,7 @@
 // engine answers can be scripted.
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QCheckBox>
 #include <QDialog>
 #include <QLabel>
@@ -20,7 +21,9 @@
 #include "app/apptestsupport.h"
 #include "support/fakeclock.h"
 #include "engine/base/random.h"
+#include "app/chat/conversation.h"
 #include "app/gui/application.h"
+#include "app/gui/program.h"
 #include "app/gui/usernameform.h"
 #include "app/gui/vebixform.h"
 #include "scriptedprompts.h"
@@ -53,11 +56,10 @@ inline void answerNamePrompt(ScriptedPrompts& prompts, const QString& name) {
 }
 
 // A main window whose engine calls, fill-word refreshes, link-mode start and program end are
-// watched; engine, when set, answers in place of the real engine.
+// watched; engine, when set, answers in place of the real engine. Its replies are not held
+// (a response delay of 0) unless the test sets the delay back.
 class TestForm : public VebixForm {
 public:
-    explicit TestForm(Prompts& prompts) : VebixForm(prompts) {}
-
     std::function<std::string(const std::string& line)> engine;
     int replyCalls = 0;
     std::vector<std::uint64_t> replyTicks;  // the tick of every engine call
@@ -65,20 +67,24 @@ public:
     int linkModeStarts = 0;
     bool programEnded = false;
 
-    using VebixForm::waitProcessingEvents;
+    explicit TestForm(Prompts& prompts, const StartupChoice& start = {})
+        : VebixForm(prompts, start) {
+        conversation().setResponseDelayMs(0);
+        conversation().setEngineCalls(
+            {[this](VebixAi& ai, const std::string& speaker, const std::string& line,
+                    std::uint32_t referenceTime) {
+                 ++replyCalls;
+                 replyTicks.push_back(clock().tickMs());
+                 if (engine) return engine(line);
+                 return ai.reply(speaker, {}, speaker, line, referenceTime);
+             },
+             [this](VebixAi& ai) {
+                 ++fillWordRefreshes;
+                 ai.calcFillWords();
+             }});
+    }
 
 protected:
-    std::string askReply(VebixAi& ai, const std::string& speaker, const std::string& line,
-                         std::uint32_t referenceTime) override {
-        ++replyCalls;
-        replyTicks.push_back(clock().tickMs());
-        if (engine) return engine(line);
-        return VebixForm::askReply(ai, speaker, line, referenceTime);
-    }
-    void refreshFillWords(VebixAi& ai) override {
-        ++fillWordRefreshes;
-        VebixForm::refreshFillWords(ai);
-    }
     void startLinkMode() override { ++linkModeStarts; }
     void endProgram() override { programEnded = true; }
 };
@@ -113,8 +119,9 @@ protected:
     void SetUp() override {
         AppTest::SetUp();
         rng::seed(7);
-        programValues().localTag = "TAG1";
-        programValues().defaultMindFolder = spath("Documents");
+        start_ = StartupChoice{};
+        start_.localTag = "TAG1";
+        start_.documentsFolder = spath("Documents");
         prompts_.setAutoAnswer(QMessageBox::Ok);
     }
     void TearDown() override {
@@ -123,6 +130,14 @@ protected:
         EXPECT_TRUE(prompts_.answeredErrors().isEmpty())
             << prompts_.answeredErrors().join(", ").toStdString();
         AppTest::TearDown();
+    }
+
+    // Window mode's start-up steps (see prepareWindowMode), kept in start_ with the local tag
+    // "TAG1" for the windows the test makes.
+    const StartupChoice& prepare(const char* namedPath = nullptr) {
+        start_ = prepareWindowMode(namedPath, prompts_);
+        start_.localTag = "TAG1";
+        return start_;
     }
 
     // Shows the window and lets its load event run (the name prompt must be scripted first).
@@ -135,6 +150,14 @@ protected:
         typeInto(child<QLineEdit>(&form, "input"), line);
         click(child<QPushButton>(&form, "sayBtn"));
     }
+    // Runs the event loop until the window's exchange is over (its held reply shown), for
+    // at most 10 s. False when it is still pending.
+    static bool finishExchange(VebixForm& form) {
+        QDeadlineTimer deadline(10000);
+        while (form.conversation().exchangePending() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        return !form.conversation().exchangePending();
+    }
     static QString shown(VebixForm& form) { return child<QTextEdit>(&form, "disp")->toPlainText(); }
     static QString status(VebixForm& form) { return child<QLabel>(&form, "status")->text(); }
 
@@ -143,6 +166,8 @@ protected:
     ScopedLoginName login_{QString()};
     ScriptedPrompts prompts_;
     ScopedAppPrompts appPrompts_{prompts_};
+    // What the windows of the test start with: no mind until prepare() or the test sets one.
+    StartupChoice start_;
 };
 
 }  // namespace vebix::testing

@@ -78,7 +78,9 @@ class LinkModeTest : public WindowTest {
 protected:
     void SetUp() override {
         WindowTest::SetUp();
-        programValues().delayResponses = false;
+        ownMind_ = spath("Own.mdd");
+        start_.mindPath = ownMind_;
+        start_.delayResponses = false;
         QDir(tmp_.path()).mkpath("home");
         savedHome_ = qgetenv("HOME");
         savedConfig_ = qgetenv("XDG_CONFIG_HOME");
@@ -95,15 +97,14 @@ protected:
         WindowTest::TearDown();
     }
 
-    // This side: a mind "Own.mdd" from the template, loaded into the window, UDLP enabled for it.
+    // This side: a mind "Own.mdd" from the template (the window's start mind), loaded into the
+    // window, UDLP enabled for it.
     void loadOwnBot(LinkForm& form, bool learn) {
-        ownMind_ = spath("Own.mdd");
         writeBytes(path("Own.mdd"), std::string(templateMindText()));
-        programValues().mindPath = ownMind_;
         writeUdlpFiles("Vebix", fullPath(ownMind_), learn);
         answerNamePrompt(prompts_, "Ann");
         showAndLoad(form);
-        ASSERT_TRUE(form.isBotLoaded());
+        ASSERT_TRUE(form.keeper().isBotLoaded());
     }
     // The other side: a copy of the program in its own folder, with its own mind and UDLP files.
     void makeOtherBot(bool learn) {
@@ -147,7 +148,7 @@ protected:
 }  // namespace
 
 TEST_F(LinkModeTest, StartChecks) {
-    LinkForm form{prompts_};
+    LinkForm form(prompts_, start_);
     loadOwnBot(form, false);
     prompts_.clearAnsweredBoxes();
 
@@ -174,7 +175,7 @@ TEST_F(LinkModeTest, StartChecks) {
 }
 
 TEST_F(LinkModeTest, TwoCopiesTalkForTwentyTurns) {
-    LinkForm form{prompts_};
+    LinkForm form(prompts_, start_);
     loadOwnBot(form, true);
     makeOtherBot(false);
     const std::string otherBytes = readBytes(path("Bea/Bea.mdd"));
@@ -233,7 +234,7 @@ TEST_F(LinkModeTest, TwoCopiesTalkForTwentyTurns) {
 }
 
 TEST_F(LinkModeTest, OnlyAnsweredLinesAreLearnedOnTheOtherSide) {
-    LinkForm form{prompts_};
+    LinkForm form(prompts_, start_);
     loadOwnBot(form, false);
     makeOtherBot(true);
     const std::size_t otherBefore = mindLines(otherMind_).size();
@@ -263,7 +264,7 @@ TEST_F(LinkModeTest, OnlyAnsweredLinesAreLearnedOnTheOtherSide) {
 }
 
 TEST_F(LinkModeTest, ClosingInTheMiddleOfATurnEndsLinkModeAndSavesWhatWasLearned) {
-    LinkForm form{prompts_};
+    LinkForm form(prompts_, start_);
     loadOwnBot(form, true);
     // A bot that answers twice, then takes its time until the test lets it go.
     QDir(tmp_.path()).mkpath("Slow");
@@ -302,13 +303,14 @@ TEST_F(LinkModeTest, ClosingInTheMiddleOfATurnEndsLinkModeAndSavesWhatWasLearned
 }
 
 TEST_F(LinkModeTest, LinkBotsChosenWhileAReplyWaitsStartsAfterIt) {
-    LinkForm form{prompts_};
+    LinkForm form(prompts_, start_);
     loadOwnBot(form, true);
     makeOtherBot(false);
     const std::size_t ownLinesBefore = mindLines(ownMind_).size();
     chooseBotIn(otherFolder_);
-    // Tools > Link Bots while the reply waits out its delay in the window's events.
-    programValues().delayResponses = true;
+    // Tools > Link Bots while the reply is held for its delay.
+    form.toggleDelay();
+    ASSERT_TRUE(form.delaysResponses());
     bool chosenDuringReply = false;
     VebixForm::BotLinkThread* threadThen = nullptr;
     QTimer::singleShot(0, &form, [&] {
@@ -317,9 +319,13 @@ TEST_F(LinkModeTest, LinkBotsChosenWhileAReplyWaitsStartsAfterIt) {
         threadThen = form.linkThread();
     });
     sayLine(form, "Tell me about yourself");
+    ASSERT_TRUE(form.conversation().exchangePending());
+    QDeadlineTimer chosen(30000);
+    while (!chosenDuringReply && !chosen.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
     ASSERT_TRUE(chosenDuringReply);
     EXPECT_EQ(threadThen, nullptr);
-    std::atomic_ref<bool>(programValues().delayResponses).store(false);
+    form.toggleDelay();
 
     // Then link mode starts, with the exchange already shown and learned before it.
     QDeadlineTimer deadline(30000);

@@ -24,10 +24,9 @@ using testing::writeBytes;
 class Menus : public testing::WindowTest {
 protected:
     void startAsAnn(TestForm& form) {
-        prepareWindowMode(nullptr, prompts_);
         answerNamePrompt(prompts_, "Ann");
         showAndLoad(form);
-        ASSERT_TRUE(form.bot);
+        ASSERT_TRUE(form.keeper().bot());
     }
     static void choose(VebixForm& form, const char* item) { child<QAction>(&form, item)->trigger(); }
     // Scripts the New Mind dialog: bot name, template box, Save-as, then Create.
@@ -48,7 +47,7 @@ QStringList captions(const QList<QAction*>& items) {
 }
 
 TEST_F(Menus, MenuBarHoldsTheEntriesInOrder) {
-    VebixForm form{prompts_};
+    VebixForm form(prompts_, start_);
     EXPECT_EQ(captions(form.menuBar()->actions()), (QStringList{"&File", "&Tools", "&Help"}));
     EXPECT_EQ(captions(child<QMenu>(&form, "fileMenu")->actions()),
               (QStringList{"&New Mind...", "&Load Mind...", "-", "Save &Transcript...", "-", "E&xit"}));
@@ -59,7 +58,7 @@ TEST_F(Menus, MenuBarHoldsTheEntriesInOrder) {
 }
 
 TEST_F(Menus, LinkModeKeepsOnlyItsEntries) {
-    VebixForm form{prompts_};
+    VebixForm form(prompts_, start_);
     form.keepOnlyLinkModeMenuItems();
     EXPECT_EQ(captions(form.menuBar()->actions()), (QStringList{"&File", "&Tools", "&Help"}));
     EXPECT_EQ(captions(child<QMenu>(&form, "fileMenu")->actions()),
@@ -69,49 +68,49 @@ TEST_F(Menus, LinkModeKeepsOnlyItsEntries) {
 }
 
 TEST_F(Menus, DelayToggledTwiceComesBackToItsFirstValue) {
-    VebixForm form{prompts_};
+    VebixForm form(prompts_, start_);
     QAction* delay = child<QAction>(&form, "delayResponsesItem");
     EXPECT_TRUE(delay->isChecked());  // no "Delay" value: on
     choose(form, "delayResponsesItem");
     EXPECT_FALSE(delay->isChecked());
-    EXPECT_FALSE(programValues().delayResponses);
+    EXPECT_FALSE(form.delaysResponses());
     EXPECT_EQ(Settings().findDword(Settings::Key::Delay), 0u);
     choose(form, "delayResponsesItem");
     EXPECT_TRUE(delay->isChecked());
-    EXPECT_TRUE(programValues().delayResponses);
+    EXPECT_TRUE(form.delaysResponses());
     EXPECT_EQ(Settings().findDword(Settings::Key::Delay), 1u);
 }
 
 TEST_F(Menus, DelayEntryStartsFromTheSetting) {
     Settings().setDword(Settings::Key::Delay, 0);
-    prepareWindowMode(nullptr, prompts_);
-    VebixForm form{prompts_};
+    prepare();
+    VebixForm form(prompts_, start_);
     EXPECT_FALSE(child<QAction>(&form, "delayResponsesItem")->isChecked());
 }
 
 TEST_F(Menus, LoadMindCancelledKeepsTheMindUnsaved) {
-    TestForm form{prompts_};
+    TestForm form(prompts_, prepare());
     startAsAnn(form);
     form.engine = [](const std::string&) { return "ok"; };
     sayLine(form, "keep me");
-    const auto before = form.bot;
+    const auto before = form.keeper().bot();
     prompts_.setNextFileName(QString());
     choose(form, "loadMindItem");
     EXPECT_EQ(prompts_.lastAnsweredRequest()->initialFile, path("Documents/Vebix.mdd"));
-    EXPECT_EQ(form.bot, before);
+    EXPECT_EQ(form.keeper().bot(), before);
     EXPECT_FALSE(QFileInfo::exists(path("Documents/Vebix.mdd")));
     EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
 }
 
 TEST_F(Menus, LoadMindOfAFileThatIsNotAMindShowsWhy) {
-    TestForm form{prompts_};
+    TestForm form(prompts_, prepare());
     startAsAnn(form);
     writeBytes(path("picture.mdd"), "GIF89a\r\n");
     prompts_.setNextFileName(path("picture.mdd"));
     choose(form, "loadMindItem");
     EXPECT_EQ(prompts_.answeredBoxes(), QStringList{"Vebix: Not a valid Vebix mind file"});
     // No mind: the window does not look usable, and says what to do.
-    EXPECT_FALSE(form.bot);
+    EXPECT_FALSE(form.keeper().bot());
     EXPECT_EQ(status(form), "Please load or create a mind file");
     EXPECT_FALSE(child<QPushButton>(&form, "sayBtn")->isEnabled());
     EXPECT_FALSE(child<QLineEdit>(&form, "input")->isEnabled());
@@ -120,7 +119,7 @@ TEST_F(Menus, LoadMindOfAFileThatIsNotAMindShowsWhy) {
     answerNamePrompt(prompts_, "Ann");
     prompts_.setNextFileName(path("Documents/Vebix.mdd"));
     choose(form, "loadMindItem");
-    EXPECT_TRUE(form.bot);
+    EXPECT_TRUE(form.keeper().bot());
     EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
     EXPECT_TRUE(child<QLineEdit>(&form, "input")->isEnabled());
 }
@@ -128,17 +127,17 @@ TEST_F(Menus, LoadMindOfAFileThatIsNotAMindShowsWhy) {
 TEST_F(Menus, LoadMindSavesTheCurrentMindFirstAndRemembersTheChosenFile) {
     // A mind to load, made by a first window.
     {
-        TestForm maker{prompts_};
-        programValues().mindPath = spath("other.mdd");
+        start_.mindPath = spath("other.mdd");
+        TestForm maker(prompts_, start_);
         answerNamePrompt(prompts_, "Ann");
         showAndLoad(maker);
         maker.engine = [](const std::string&) { return "made"; };
         sayLine(maker, "hello other");
         maker.close();
     }
-    programValues().mindPath = spath("Documents/Vebix.mdd");
+    start_.mindPath = spath("Documents/Vebix.mdd");
     answerNamePrompt(prompts_, "Ann");
-    TestForm form{prompts_};
+    TestForm form(prompts_, start_);
     showAndLoad(form);
     form.engine = [](const std::string&) { return "ok"; };
     sayLine(form, "save me first");
@@ -149,34 +148,34 @@ TEST_F(Menus, LoadMindSavesTheCurrentMindFirstAndRemembersTheChosenFile) {
     EXPECT_NE(readBytes(path("Documents/Vebix.mdd")).find(" Ann!TAG1 save me first\r\n"), std::string::npos);
     EXPECT_EQ(Settings().findString(Settings::Key::LastMindFile), spath("other.mdd"));
     EXPECT_TRUE(shown(form).startsWith(path("other.mdd") + "\n\n"));
-    EXPECT_EQ(form.exchangeCount, 0);
+    EXPECT_EQ(form.keeper().exchangeCount(), 0);
 }
 
 TEST_F(Menus, NewMindFromTheTemplateOrEmptyWithQuotesRemovedFromTheName) {
     for (const bool useTemplate : {true, false}) {
-        TestForm form{prompts_};
+        TestForm form(prompts_, prepare());
         startAsAnn(form);
         const QString file = path(useTemplate ? "Robo1.mdd" : "Robo2.mdd");
         answerNewMind("\"Ro\"bo\"", useTemplate, file);
         answerNamePrompt(prompts_, "Ann");
         choose(form, "newMindItem");
-        ASSERT_TRUE(form.bot);
-        EXPECT_EQ(form.bot->botName, "Robo");
-        EXPECT_EQ(programValues().mindPath, fromQPath(file));
+        ASSERT_TRUE(form.keeper().bot());
+        EXPECT_EQ(form.keeper().bot()->botName, "Robo");
+        EXPECT_EQ(form.keeper().mindPath(), fromQPath(file));
         const std::string bytes = readBytes(file);
         EXPECT_NE(bytes.find("\"Robo\""), std::string::npos) << bytes.substr(0, 80);
         const std::size_t greetingLines = useTemplate ? 1 : 0;  // the opening line, when any
-        EXPECT_EQ(form.savedCount + greetingLines >= form.bot->lines().size(), true);
+        EXPECT_EQ(form.keeper().savedCount() + greetingLines >= form.keeper().bot()->lines().size(), true);
         if (useTemplate)
-            EXPECT_GT(form.savedCount, 100u);
+            EXPECT_GT(form.keeper().savedCount(), 100u);
         else
-            EXPECT_EQ(form.savedCount, 0u);
+            EXPECT_EQ(form.keeper().savedCount(), 0u);
         form.hide();
     }
 }
 
 TEST_F(Menus, NewMindOntoAnExistingFileAsksBeforeReplacingIt) {
-    TestForm form{prompts_};
+    TestForm form(prompts_, prepare());
     startAsAnn(form);
     writeBytes(path("taken.mdd"), "precious\r\n");
 
@@ -209,18 +208,18 @@ TEST_F(Menus, NewMindOntoAnExistingFileAsksBeforeReplacingIt) {
 }
 
 TEST_F(Menus, NewMindCancelledChangesNothing) {
-    TestForm form{prompts_};
+    TestForm form(prompts_, prepare());
     startAsAnn(form);
-    const auto before = form.bot;
+    const auto before = form.keeper().bot();
     prompts_.queueScript("NewMindForm",
                              [](QDialog& d) { click(child<QPushButton>(&d, "cancelBtn")); });
     choose(form, "newMindItem");
-    EXPECT_EQ(form.bot, before);
+    EXPECT_EQ(form.keeper().bot(), before);
     EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
 }
 
 TEST_F(Menus, TranscriptOfAFreshConversation) {
-    TestForm form{prompts_};
+    TestForm form(prompts_, prepare());
     startAsAnn(form);
     const QString opening = shown(form).split('\n')[2];
     ASSERT_TRUE(opening.startsWith("<Vebix> "));
@@ -239,7 +238,7 @@ TEST_F(Menus, TranscriptOfAFreshConversation) {
 }
 
 TEST_F(Menus, TranscriptKeepsAnApologyAndNonAsciiText) {
-    TestForm form{prompts_};
+    TestForm form(prompts_, prepare());
     startAsAnn(form);
     form.engine = [](const std::string&) { return std::string(); };
     // Typed through an input method: key clicks carry ASCII only.
@@ -254,7 +253,7 @@ TEST_F(Menus, TranscriptKeepsAnApologyAndNonAsciiText) {
 }
 
 TEST_F(Menus, TranscriptThatCannotBeWrittenReachesTheErrorDialog) {
-    TestForm form{prompts_};
+    TestForm form(prompts_, prepare());
     startAsAnn(form);
     prompts_.setNextFileName(path("no/such/folder/talk.txt"));
     prompts_.setNextErrorChoice(Prompts::ErrorChoice::Continue);
@@ -265,7 +264,7 @@ TEST_F(Menus, TranscriptThatCannotBeWrittenReachesTheErrorDialog) {
 }
 
 TEST_F(Menus, LinkBotsNeedsALoadedBot) {
-    TestForm form{prompts_};
+    TestForm form(prompts_, prepare());
     choose(form, "linkBotsItem");
     EXPECT_EQ(prompts_.answeredBoxes(), QStringList{": Bot not loaded"});
     EXPECT_EQ(form.linkModeStarts, 0);
@@ -277,14 +276,14 @@ TEST_F(Menus, LinkBotsNeedsALoadedBot) {
 }
 
 TEST_F(Menus, AboutShowsTheVersionLine) {
-    VebixForm form{prompts_};
+    VebixForm form(prompts_, start_);
     choose(form, "aboutItem");
     ASSERT_EQ(prompts_.answeredBoxes().size(), 1);
     EXPECT_TRUE(prompts_.answeredBoxes()[0].startsWith("About Vebix: Vebix 1.2.02\r\n"));
 }
 
 TEST_F(Menus, ExitClosesAndSavesWhenTheUserSpoke) {
-    TestForm form{prompts_};
+    TestForm form(prompts_, prepare());
     startAsAnn(form);
     form.engine = [](const std::string&) { return "bye"; };
     sayLine(form, "see you");
@@ -294,14 +293,14 @@ TEST_F(Menus, ExitClosesAndSavesWhenTheUserSpoke) {
 }
 
 TEST_F(Menus, EnablingUdlpRequestsASaveOfTheMind) {
-    TestForm form{prompts_};
+    TestForm form(prompts_, prepare());
     startAsAnn(form);
     prompts_.queueScript("UdlpForm", [](QDialog& d) {
         click(child<QPushButton>(&d, "enableUdlpBtn"));
         click(child<QPushButton>(&d, "doneBtn"));
     });
     choose(form, "enableUdlpItem");
-    EXPECT_TRUE(form.saveRequested);
+    EXPECT_TRUE(form.keeper().saveRequested());
     EXPECT_TRUE(QFileInfo::exists(path("bin/UDLPX.NFO")));
     // A requested save happens on closing even though the user never spoke.
     form.close();
@@ -309,11 +308,11 @@ TEST_F(Menus, EnablingUdlpRequestsASaveOfTheMind) {
 }
 
 TEST_F(Menus, EnableDialogClosedWithoutEnablingRequestsNoSave) {
-    TestForm form{prompts_};
+    TestForm form(prompts_, prepare());
     startAsAnn(form);
     prompts_.queueScript("UdlpForm", [](QDialog& d) { click(child<QPushButton>(&d, "doneBtn")); });
     choose(form, "enableUdlpItem");
-    EXPECT_FALSE(form.saveRequested);
+    EXPECT_FALSE(form.keeper().saveRequested());
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ protected:
     void SetUp() override {
         WindowTest::SetUp();
         writeBytes(path("mind.mdd"), kMind);
-        programValues().mindPath = spath("mind.mdd");
+        start_.mindPath = spath("mind.mdd");
     }
     void TearDown() override {
         full_.reset();
@@ -46,11 +46,11 @@ protected:
     void startAndChat(TestForm& form) {
         answerNamePrompt(prompts_, "Ann");
         showAndLoad(form);
-        ASSERT_TRUE(form.bot);
+        ASSERT_TRUE(form.keeper().bot());
         form.engine = [](const std::string&) { return "noted"; };
         sayLine(form, "first thing to keep");
         sayLine(form, "second thing to keep");
-        ASSERT_GE(form.unsavedLineCount(), 4u);
+        ASSERT_GE(form.keeper().unsavedLineCount(), 4u);
     }
     // From now on the mind file cannot grow.
     void fillDisk() { full_.emplace(QFileInfo(path("mind.mdd")).size()); }
@@ -65,7 +65,7 @@ protected:
         return {back.lines().begin(), back.lines().end()};
     }
     static std::vector<std::string> linesOf(const VebixForm& form) {
-        return {form.bot->lines().begin(), form.bot->lines().end()};
+        return {form.keeper().bot()->lines().begin(), form.keeper().bot()->lines().end()};
     }
 
     std::optional<DiskNearlyFull> full_;
@@ -96,11 +96,11 @@ TEST_F(MindSaving, ExitWithAFailingSaveAsksWithTheReasonAndKeepsTheLines) {
         SCOPED_TRACE(c.what);
         writeBytes(path("mind.mdd"), kMind);
         QFile::remove(path("elsewhere.mdd"));
-        programValues().mindPath = spath("mind.mdd");
+        start_.mindPath = spath("mind.mdd");
         prompts_.clearAnsweredBoxes();
-        TestForm form{prompts_};
+        TestForm form(prompts_, start_);
         startAndChat(form);
-        const std::size_t unsaved = form.unsavedLineCount();
+        const std::size_t unsaved = form.keeper().unsavedLineCount();
         const std::vector<std::string> said = linesOf(form);
         for (const Step& step : c.steps) {
             QString button = QString::fromUtf8(step.button);
@@ -133,17 +133,17 @@ TEST_F(MindSaving, ExitWithAFailingSaveAsksWithTheReasonAndKeepsTheLines) {
                 EXPECT_FALSE(form.isVisible());
                 EXPECT_EQ(readBytes(path("mind.mdd")), kMind);
                 EXPECT_EQ(linesIn("elsewhere.mdd"), said);
-                EXPECT_EQ(programValues().mindPath, spath("elsewhere.mdd"));
+                EXPECT_EQ(form.keeper().mindPath(), spath("elsewhere.mdd"));
                 EXPECT_EQ(Settings().findString(Settings::Key::LastMindFile), spath("elsewhere.mdd"));
                 break;
             case Discarded:
                 EXPECT_FALSE(form.isVisible());
                 EXPECT_EQ(readBytes(path("mind.mdd")), kMind);
-                EXPECT_FALSE(form.bot);
+                EXPECT_FALSE(form.keeper().bot());
                 break;
             case KeptOpen:
                 EXPECT_TRUE(form.isVisible());
-                ASSERT_TRUE(form.bot);
+                ASSERT_TRUE(form.keeper().bot());
                 EXPECT_EQ(linesOf(form), said);
                 EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
                 EXPECT_EQ(readBytes(path("mind.mdd")), kMind);
@@ -178,7 +178,7 @@ protected:
 };
 
 TEST_F(FailingAutosave, ShowsOneNoticeInTheWindowInsteadOfABoxPerTick) {
-    TestForm form{prompts_};
+    TestForm form(prompts_, start_);
     startFailing(form);
     for (int tick = 0; tick < 5; ++tick) QCoreApplication::processEvents();
 
@@ -213,7 +213,7 @@ TEST_F(FailingAutosave, ShowsOneNoticeInTheWindowInsteadOfABoxPerTick) {
 }
 
 TEST_F(FailingAutosave, TheNoticeOffersTryAgainAndSaveAs) {
-    TestForm form{prompts_};
+    TestForm form(prompts_, start_);
     startFailing(form);
     QCoreApplication::processEvents();
     timer_->stop();
@@ -230,7 +230,7 @@ TEST_F(FailingAutosave, TheNoticeOffersTryAgainAndSaveAs) {
     EXPECT_TRUE(notice->isVisible());
     EXPECT_EQ(noticeText(form),
               "This mind is not being saved. " + failure("elsewhere.mdd", "File too large"));
-    EXPECT_EQ(programValues().mindPath, spath("mind.mdd"));
+    EXPECT_EQ(form.keeper().mindPath(), spath("mind.mdd"));
 
     freeDisk();
     // Never over a mind another window keeps open: that file stays as it was.
@@ -248,7 +248,7 @@ TEST_F(FailingAutosave, TheNoticeOffersTryAgainAndSaveAs) {
                               "another file name."});
         EXPECT_TRUE(notice->isVisible());
         EXPECT_EQ(readBytes(path("held.mdd")), kMind);
-        EXPECT_EQ(programValues().mindPath, spath("mind.mdd"));
+        EXPECT_EQ(form.keeper().mindPath(), spath("mind.mdd"));
     }
 
     // Save As with room: the whole mind goes to the new file, which is now the mind.
@@ -258,8 +258,8 @@ TEST_F(FailingAutosave, TheNoticeOffersTryAgainAndSaveAs) {
     EXPECT_FALSE(notice->isVisible());
     EXPECT_EQ(linesIn("elsewhere.mdd"), said);
     EXPECT_EQ(readBytes(path("mind.mdd")), kMind);
-    EXPECT_EQ(programValues().mindPath, spath("elsewhere.mdd"));
-    EXPECT_EQ(form.unsavedLineCount(), 0u);
+    EXPECT_EQ(form.keeper().mindPath(), spath("elsewhere.mdd"));
+    EXPECT_EQ(form.keeper().unsavedLineCount(), 0u);
 
     // Try Again once the disk has room.
     sayLine(form, "a third thing");
@@ -280,8 +280,8 @@ TEST_F(FailingAutosave, TheNoticeOffersTryAgainAndSaveAs) {
 TEST_F(MindSaving, AFileRefusedAsNotAMindIsNeverWrittenTo) {
     const std::string letter = "Dear Ann, thanks for the letter.\r\nSee you soon.\r\n";
     writeBytes(path("letter.txt"), letter);
-    programValues().mindPath = spath("letter.txt");
-    TestForm form{prompts_};
+    start_.mindPath = spath("letter.txt");
+    TestForm form(prompts_, start_);
     showAndLoad(form);
     EXPECT_EQ(prompts_.answeredBoxes(), QStringList{"Vebix: Incompatible mind file"});
     EXPECT_EQ(status(form), "Please load or create a mind file");

@@ -83,11 +83,9 @@ TEST_F(NewMindDialog, AMindOpenInAnotherWindowIsNotReplaced) {
     writeBytes(path("Documents/held.mdd"), mind);
     writeBytes(path("Documents/own.mdd"), mind);
     MindKeeper otherWindow;
-    programValues().mindPath = spath("Documents/held.mdd");
-    ASSERT_TRUE(otherWindow.loadMind({}, true, false));
+    ASSERT_TRUE(otherWindow.loadMind(spath("Documents/held.mdd")));
     MindKeeper thisWindow;
-    programValues().mindPath = spath("Documents/own.mdd");
-    ASSERT_TRUE(thisWindow.loadMind({}, true, false));
+    ASSERT_TRUE(thisWindow.loadMind(spath("Documents/own.mdd")));
 
     const struct {
         const char* file;
@@ -106,7 +104,7 @@ TEST_F(NewMindDialog, AMindOpenInAnotherWindowIsNotReplaced) {
     for (const auto& c : cases) {
         prompts_.clearAnsweredBoxes();
         prompts_.setNextAnswer(QMessageBox::No);
-        NewMindForm form{prompts_};
+        NewMindForm form(prompts_, nullptr, thisWindow.mindPath());
         form.show();
         typeInto(child<QLineEdit>(&form, "saveAsBox"), path(c.file));
         click(child<QPushButton>(&form, "createBtn"));

@@ -23,14 +23,13 @@ protected:
         systempaths::overrideDocumentsFolder(QDir(tmp_.path()).filePath("Documents"));
         previous_ = QDir::currentPath();
         QDir::setCurrent(tmp_.path());
-        programValues() = ProgramValues{};
         prompts_.clearAnsweredBoxes();
     }
     void TearDown() override {
         QDir::setCurrent(previous_);
         Settings::redirectUserSettings({});
         systempaths::overrideDocumentsFolder(std::nullopt);
-        programValues() = ProgramValues{};
+        prompts_.setNextAnswer(QMessageBox::NoButton);
     }
     QTemporaryDir tmp_;
     QString previous_;
@@ -39,11 +38,11 @@ protected:
 
 TEST_F(WindowModeStart, MissingNamedMindIsShownInABoxAndTheWindowOpensWithoutOne) {
     prompts_.setNextAnswer(QMessageBox::Ok);
-    prepareWindowMode("nope.mdd", prompts_);
+    const StartupChoice start = prepareWindowMode("nope.mdd", prompts_);
     const QString full = QDir(tmp_.path()).filePath("nope.mdd");
     EXPECT_EQ(prompts_.answeredBoxes(),
               QStringList{QStringLiteral("Vebix: Mind file not found:\r\n") + full});
-    EXPECT_EQ(programValues().mindPath, "");
+    EXPECT_EQ(start.mindPath, "");
 }
 
 TEST_F(WindowModeStart, DefaultMindAndDelaySetting) {
@@ -52,17 +51,16 @@ TEST_F(WindowModeStart, DefaultMindAndDelaySetting) {
         s.setString(Settings::Key::LastMindFile, "/no/such/file.mdd");
         s.writeString("", "Delay", "not a number");
     }
-    prepareWindowMode(nullptr, prompts_);
+    const StartupChoice first = prepareWindowMode(nullptr, prompts_);
     EXPECT_TRUE(prompts_.answeredBoxes().isEmpty());
-    EXPECT_EQ(programValues().mindPath,
+    EXPECT_EQ(first.mindPath,
               QDir(tmp_.path()).filePath("Documents/Vebix.mdd").toStdString());
-    EXPECT_TRUE(programValues().delayResponses);
+    EXPECT_TRUE(first.delayResponses);
     {
         Settings s;
         s.setDword(Settings::Key::Delay, 0);
     }
-    prepareWindowMode(nullptr, prompts_);
-    EXPECT_FALSE(programValues().delayResponses);
+    EXPECT_FALSE(prepareWindowMode(nullptr, prompts_).delayResponses);
 }
 
 TEST(ScriptedPromptsTest, NextAnswerAnswersOneBoxOnly) {

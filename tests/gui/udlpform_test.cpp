@@ -16,8 +16,9 @@ protected:
     // A mind keeping holding a bot named Robo whose mind file is <tmp>/minds/robo.mdd.
     void loadRobo(MindKeeper& mind) {
         QDir(tmp_.path()).mkpath("minds");
-        programValues().mindPath = spath("minds/robo.mdd");
-        mind.loadMind("Robo", false, true);
+        mind.loadMind(spath("minds/robo.mdd"), {.open = MindKeeper::Open::AlwaysNew,
+            .source = MindKeeper::NewMind::Empty,
+            .botName = "Robo"});
     }
 };
 

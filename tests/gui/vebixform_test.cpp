@@ -39,16 +39,15 @@ class ChatWindow : public testing::WindowTest {
 protected:
     // Starts the window on a new template mind at the default path, as user Ann.
     void startAsAnn(TestForm& form) {
-        prepareWindowMode(nullptr, prompts_);
         answerNamePrompt(prompts_, "Ann");
         showAndLoad(form);
-        ASSERT_TRUE(form.bot);
+        ASSERT_TRUE(form.keeper().bot());
         ASSERT_EQ(form.userName(), "Ann");
     }
 };
 
 TEST_F(ChatWindow, LayoutAtCreation) {
-    VebixForm form{prompts_};
+    VebixForm form(prompts_, start_);
     EXPECT_EQ(form.windowTitle(), "Vebix 1.2.02");
     EXPECT_EQ(form.minimumSize(), QSize(350, 250));
     EXPECT_EQ(child<QTextEdit>(&form, "disp")->geometry(), QRect(16, 16, 416, 264));
@@ -74,7 +73,7 @@ TEST_F(ChatWindow, LayoutAtCreation) {
 }
 
 TEST_F(ChatWindow, DisplayContextMenuOffersOnlyCopyAndSelectAll) {
-    VebixForm form{prompts_};
+    VebixForm form(prompts_, start_);
     std::unique_ptr<QMenu> menu(child<ChatDisplay>(&form, "disp")->trimmedContextMenu());
     QStringList names;
     for (QAction* a : menu->actions()) names << a->objectName();
@@ -82,9 +81,9 @@ TEST_F(ChatWindow, DisplayContextMenuOffersOnlyCopyAndSelectAll) {
 }
 
 TEST_F(ChatWindow, FirstStartMakesTheTemplateMindAtTheDefaultPathAndGreets) {
-    TestForm form{prompts_};
+    TestForm form(prompts_, prepare());
     startAsAnn(form);
-    EXPECT_EQ(programValues().mindPath, spath("Documents/Vebix.mdd"));
+    EXPECT_EQ(form.keeper().mindPath(), spath("Documents/Vebix.mdd"));
     const QStringList lines = shown(form).split('\n');
     ASSERT_EQ(lines.size(), 4) << shown(form).toStdString();
     EXPECT_EQ(lines[0], "Documents/Vebix.mdd");
@@ -104,9 +103,9 @@ TEST_F(ChatWindow, FirstStartMakesTheTemplateMindAtTheDefaultPathAndGreets) {
     EXPECT_EQ(colorOf(form, "Ann>"), VebixForm::userNameColor);
 
     // The opening line is learned; nothing is written yet; the settings record mind and user.
-    const std::string last(form.bot->lines().back());
-    EXPECT_EQ(last.find("Ann!TAG1"), 0u);
-    EXPECT_NE(last.find("<ai> " + opening.toStdString()), std::string::npos);
+    EXPECT_EQ(std::string(form.keeper().bot()->lines()[form.keeper().bot()->lines().size() - 1]).find("Ann!TAG1"), 0u);
+    EXPECT_NE(std::string(form.keeper().bot()->lines()[form.keeper().bot()->lines().size() - 1]).find("<ai> " + opening.toStdString()),
+              std::string::npos);
     EXPECT_FALSE(QFileInfo::exists(path("Documents/Vebix.mdd")));
     Settings settings;
     EXPECT_EQ(settings.findString(Settings::Key::LastMindFile), spath("Documents/Vebix.mdd"));
@@ -118,8 +117,7 @@ TEST_F(ChatWindow, FirstStartMakesTheTemplateMindAtTheDefaultPathAndGreets) {
 // The name prompt opens centred over the main window, which the load has just placed in the
 // middle of the screen, not where the window system last reported the window.
 TEST_F(ChatWindow, TheNamePromptOpensCentredOverTheWindow) {
-    TestForm form{prompts_};
-    prepareWindowMode(nullptr, prompts_);
+    TestForm form(prompts_, prepare());
     QRect prompt, window;
     bool visible = false;
     prompts_.queueScript("UserNameForm", [&](QDialog& dialog) {
@@ -142,8 +140,7 @@ TEST_F(ChatWindow, AMindOpenInAnotherWindowIsLoadedOnlyAfterAsking) {
     writeBytes(path("Documents/held.mdd"), mind);
     writeBytes(path("Documents/free.mdd"), mind);
     MindKeeper otherWindow;
-    programValues().mindPath = spath("Documents/held.mdd");
-    ASSERT_TRUE(otherWindow.loadMind({}, true, false));
+    ASSERT_TRUE(otherWindow.loadMind(spath("Documents/held.mdd")));
 
     const QString question =
         "Vebix: The mind file \"" + path("Documents/held.mdd") +
@@ -160,44 +157,43 @@ TEST_F(ChatWindow, AMindOpenInAnotherWindowIsLoadedOnlyAfterAsking) {
     };
     for (const Case& c : cases) {
         prompts_.clearAnsweredBoxes();
-        TestForm form{prompts_};
-        prepareWindowMode(spath("Documents/held.mdd").c_str(), prompts_);
+        TestForm form(prompts_, prepare(spath("Documents/held.mdd").c_str()));
         prompts_.setNextAnswer(c.answer);
         if (!c.chosen.isEmpty()) prompts_.setNextFileName(c.chosen);
         answerNamePrompt(prompts_, "Ann");
         showAndLoad(form);
         EXPECT_EQ(prompts_.answeredBoxes(), QStringList{question});
-        ASSERT_TRUE(form.bot);
-        EXPECT_EQ(form.bot->fileName(), c.loaded);
+        ASSERT_TRUE(form.keeper().bot());
+        EXPECT_EQ(form.keeper().bot()->fileName(), c.loaded);
         EXPECT_EQ(form.userName(), "Ann");
     }
 }
 
 TEST_F(ChatWindow, NoMindChosenAsksToLoadOne) {
-    TestForm form{prompts_};
+    TestForm form(prompts_, start_);
     showAndLoad(form);
     EXPECT_EQ(status(form), "Please load or create a mind file");
-    EXPECT_FALSE(form.bot);
+    EXPECT_FALSE(form.keeper().bot());
     EXPECT_FALSE(child<QPushButton>(&form, "sayBtn")->isEnabled());
 }
 
 TEST_F(ChatWindow, LoadErrorAtStartIsShownWithTheCaptionVebix) {
     writeBytes(path("bad.mdd"), "GIF89a\r\n");
-    programValues().mindPath = spath("bad.mdd");
-    TestForm form{prompts_};
+    start_.mindPath = spath("bad.mdd");
+    TestForm form(prompts_, start_);
     showAndLoad(form);
     EXPECT_EQ(prompts_.answeredBoxes(), QStringList{"Vebix: Not a valid Vebix mind file"});
     // Nothing to talk to: the window says so and takes no input.
     EXPECT_EQ(status(form), "Please load or create a mind file");
-    EXPECT_FALSE(form.bot);
+    EXPECT_FALSE(form.keeper().bot());
     EXPECT_FALSE(child<QPushButton>(&form, "sayBtn")->isEnabled());
     EXPECT_FALSE(child<QLineEdit>(&form, "input")->isEnabled());
 }
 
 TEST_F(ChatWindow, CancellingTheFirstNamePromptEndsTheProgramWithoutSaving) {
-    prepareWindowMode(nullptr, prompts_);
+    prepare();
     prompts_.queueScript("UserNameForm", [](QDialog& dialog) { dialog.close(); });
-    TestForm form{prompts_};
+    TestForm form(prompts_, start_);
     showAndLoad(form);
     EXPECT_TRUE(form.programEnded);
     EXPECT_FALSE(form.isVisible());
@@ -207,13 +203,13 @@ TEST_F(ChatWindow, CancellingTheFirstNamePromptEndsTheProgramWithoutSaving) {
 
 TEST_F(ChatWindow, LastUserNameFillsThePromptAndCancelKeepsIt) {
     Settings().setString(Settings::Key::LastUserName, "Zoe");
-    prepareWindowMode(nullptr, prompts_);
+    prepare();
     QString offered;
     prompts_.queueScript("UserNameForm", [&offered](QDialog& dialog) {
         offered = child<QLineEdit>(&dialog, "nameBox")->text();
         dialog.close();
     });
-    TestForm form{prompts_};
+    TestForm form(prompts_, start_);
     showAndLoad(form);
     EXPECT_EQ(offered, "Zoe");
     EXPECT_FALSE(form.programEnded);
@@ -223,28 +219,27 @@ TEST_F(ChatWindow, LastUserNameFillsThePromptAndCancelKeepsIt) {
 }
 
 TEST_F(ChatWindow, ElevenLinesAreShownLearnedAndRefreshTheFillWordsAfterTheTenth) {
-    TestForm form{prompts_};
+    TestForm form(prompts_, prepare());
     startAsAnn(form);
     int n = 0;
     form.engine = [&n](const std::string&) { return "answer " + std::to_string(++n); };
-    const std::size_t before = form.bot->lines().size();
+    const std::size_t before = form.keeper().bot()->lines().size();
     const QString greeting = shown(form);
 
     for (int i = 1; i <= 11; ++i) {
         sayLine(form, QStringLiteral("line number %1").arg(i));
         EXPECT_EQ(status(form), "You are chatting with Vebix") << i;
         EXPECT_EQ(form.fillWordRefreshes, i >= 10 ? 1 : 0) << i;
-        EXPECT_EQ(form.exchangeCount, i >= 10 ? i - 9 : i) << i;
+        EXPECT_EQ(form.keeper().exchangeCount(), i >= 10 ? i - 9 : i) << i;
         EXPECT_TRUE(child<QLineEdit>(&form, "input")->text().isEmpty());
         EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
     }
     EXPECT_EQ(form.replyCalls, 11);
-    ASSERT_EQ(form.bot->lines().size(), before + 22);
+    ASSERT_EQ(form.keeper().bot()->lines().size(), before + 22);
     const std::string stamp = std::to_string(clock_.nowSeconds());
-    EXPECT_EQ(std::string(form.bot->lines()[before]),
-              "Ann!TAG1 " + stamp + " Ann!TAG1 line number 1");
-    EXPECT_EQ(std::string(form.bot->lines()[before + 1]), "Ann!TAG1 " + stamp + " <ai> answer 1");
-    EXPECT_EQ(std::string(form.bot->lines()[before + 21]), "Ann!TAG1 " + stamp + " <ai> answer 11");
+    EXPECT_EQ(std::string(form.keeper().bot()->lines()[before]), "Ann!TAG1 " + stamp + " Ann!TAG1 line number 1");
+    EXPECT_EQ(std::string(form.keeper().bot()->lines()[before + 1]), "Ann!TAG1 " + stamp + " <ai> answer 1");
+    EXPECT_EQ(std::string(form.keeper().bot()->lines()[before + 21]), "Ann!TAG1 " + stamp + " <ai> answer 11");
 
     QString expected = greeting;
     for (int i = 1; i <= 11; ++i)
@@ -254,19 +249,19 @@ TEST_F(ChatWindow, ElevenLinesAreShownLearnedAndRefreshTheFillWordsAfterTheTenth
 }
 
 TEST_F(ChatWindow, FillWordsAreRecomputedFromTheConversation) {
-    TestForm form{prompts_};
+    TestForm form(prompts_, prepare());
     startAsAnn(form);
     form.engine = [](const std::string&) { return "zebra zebra"; };
     for (int i = 0; i < 10; ++i) sayLine(form, "zebra zebra zebra");
-    const auto& words = form.bot->fillWords();
+    const auto& words = form.keeper().bot()->fillWords();
     EXPECT_NE(std::find(words.begin(), words.end(), "zebra"), words.end());
 }
 
 TEST_F(ChatWindow, AnEngineThatFindsNothingGivesTheGreyApology) {
-    TestForm form{prompts_};
+    TestForm form(prompts_, prepare());
     startAsAnn(form);
     form.engine = [](const std::string&) { return std::string(); };
-    const std::size_t before = form.bot->lines().size();
+    const std::size_t before = form.keeper().bot()->lines().size();
     const QString greeting = shown(form);
     sayLine(form, "anybody there?");
     EXPECT_EQ(form.replyCalls, 10);
@@ -276,12 +271,12 @@ TEST_F(ChatWindow, AnEngineThatFindsNothingGivesTheGreyApology) {
                                       "<Ann> ");
     EXPECT_EQ(colorOf(form, "Sorry"), VebixForm::infoColor);
     EXPECT_EQ(colorOf(form, "You can try"), VebixForm::infoColor);
-    EXPECT_EQ(form.bot->lines().size(), before + 1);  // only the user's line
+    EXPECT_EQ(form.keeper().bot()->lines().size(), before + 1);  // only the user's line
     EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
 }
 
 TEST_F(ChatWindow, ASecondEngineAnswerAfterEmptyOnesIsShown) {
-    TestForm form{prompts_};
+    TestForm form(prompts_, prepare());
     startAsAnn(form);
     int calls = 0;
     form.engine = [&calls](const std::string&) { return ++calls < 4 ? std::string() : "at last"; };
@@ -291,30 +286,30 @@ TEST_F(ChatWindow, ASecondEngineAnswerAfterEmptyOnesIsShown) {
 }
 
 TEST_F(ChatWindow, TheProbeIsAnsweredAtOnceAndNothingIsLearned) {
-    TestForm form{prompts_};
+    TestForm form(prompts_, prepare());
     startAsAnn(form);
     form.engine = [](const std::string&) { return "never"; };
-    const std::size_t before = form.bot->lines().size();
+    const std::size_t before = form.keeper().bot()->lines().size();
     const QString greeting = shown(form);
     sayLine(form, "!#@ ");
     EXPECT_EQ(shown(form), greeting + "!#@\n<Vebix> <mxo1.7.5>\n<Ann> ");
     EXPECT_EQ(form.replyCalls, 0);
-    EXPECT_EQ(form.bot->lines().size(), before);
+    EXPECT_EQ(form.keeper().bot()->lines().size(), before);
 }
 
 TEST_F(ChatWindow, ABlankLineIsIgnored) {
-    TestForm form{prompts_};
+    TestForm form(prompts_, prepare());
     startAsAnn(form);
     const QString greeting = shown(form);
     sayLine(form, "    ");
     EXPECT_EQ(shown(form), greeting);
     EXPECT_EQ(child<QLineEdit>(&form, "input")->text(), "    ");
-    EXPECT_EQ(form.exchangeCount, 0);
+    EXPECT_EQ(form.keeper().exchangeCount(), 0);
     EXPECT_EQ(form.replyCalls, 0);
 }
 
 TEST_F(ChatWindow, EnterInTheInputLineSays) {
-    TestForm form{prompts_};
+    TestForm form(prompts_, prepare());
     startAsAnn(form);
     form.engine = [](const std::string&) { return "yes"; };
     auto* input = child<QLineEdit>(&form, "input");
@@ -327,10 +322,10 @@ TEST_F(ChatWindow, EnterInTheInputLineSays) {
 // as blanks (the tab stays), the display shows that line rather than the pasted text, and after a
 // save the mind reloads with that whole line once: no cut line, no stray records.
 TEST_F(ChatWindow, AMultiLinePasteIsLearnedShownAndReloadedAsOneLine) {
-    TestForm form{prompts_};
+    TestForm form(prompts_, prepare());
     startAsAnn(form);
     form.engine = [](const std::string&) { return "noted"; };
-    const std::size_t before = form.bot->lines().size();
+    const std::size_t before = form.keeper().bot()->lines().size();
     const QString greeting = shown(form);
     auto* input = child<QLineEdit>(&form, "input");
     const QString pasted = QStringLiteral("first line\nsecond line\nthird\tline");
@@ -339,10 +334,9 @@ TEST_F(ChatWindow, AMultiLinePasteIsLearnedShownAndReloadedAsOneLine) {
     QTest::keyClick(input, Qt::Key_Return);
 
     const std::string learned = "first line second line third\tline";
-    ASSERT_EQ(form.bot->lines().size(), before + 2);
+    ASSERT_EQ(form.keeper().bot()->lines().size(), before + 2);
     const std::string stamp = std::to_string(clock_.nowSeconds());
-    EXPECT_EQ(std::string(form.bot->lines()[before]),
-              "Ann!TAG1 " + stamp + " Ann!TAG1 " + learned);
+    EXPECT_EQ(std::string(form.keeper().bot()->lines()[before]), "Ann!TAG1 " + stamp + " Ann!TAG1 " + learned);
     EXPECT_EQ(shown(form), greeting + QString::fromStdString(learned) + "\n<Vebix> noted\n<Ann> ");
 
     form.close();
@@ -358,65 +352,77 @@ TEST_F(ChatWindow, AMultiLinePasteIsLearnedShownAndReloadedAsOneLine) {
     EXPECT_EQ(holding[0], "Ann!TAG1 " + stamp + " Ann!TAG1 " + learned);
 }
 
-// The reply shows no sooner than 1000 ms after the engine was first asked, when the delay is
-// on; a slow engine adds no wait; with the delay off the reply shows at once.
+// The reply is held until 1000 ms after the engine was first asked, when the delay is on; a
+// slow engine adds no wait; with the delay off the reply shows at once.
 TEST_F(ChatWindow, ResponseDelayCountsFromTheFirstEngineCall) {
     struct Case {
         bool delay;
         std::uint64_t engineMs;
-        std::uint64_t shownAfter;
+        int heldMs;  // 0: shown before say() returns
     };
-    for (const Case c : {Case{true, 0, 1000}, Case{true, 300, 1000}, Case{true, 1500, 1500},
-                         Case{false, 0, 0}, Case{false, 300, 300}}) {
-        TestForm form{prompts_};
+    for (const Case c : {Case{true, 0, 1000}, Case{true, 300, 700}, Case{true, 1500, 0},
+                         Case{false, 0, 0}, Case{false, 300, 0}}) {
+        SCOPED_TRACE(::testing::Message() << "delay " << c.delay << ", engine " << c.engineMs);
+        prepare();
+        start_.delayResponses = c.delay;
+        TestForm form(prompts_, start_);
         startAsAnn(form);
-        programValues().delayResponses = c.delay;
+        form.conversation().setResponseDelayMs(Conversation::kResponseDelayMs);
         form.engine = [this, &c](const std::string&) {
             clock_.advanceMs(c.engineMs);
             return std::string("ok");
         };
         sayLine(form, "hello");
         ASSERT_EQ(form.replyTicks.size(), 1u);
-        EXPECT_EQ(clock_.tickMs() - form.replyTicks[0], c.shownAfter)
-            << "delay " << c.delay << ", engine " << c.engineMs;
+        auto* timer = child<QTimer>(&form, "replyTimer");
+        EXPECT_EQ(timer->isActive(), c.heldMs > 0);
+        if (c.heldMs > 0) {
+            EXPECT_EQ(timer->interval(), c.heldMs);
+            EXPECT_FALSE(shown(form).contains("<Vebix> ok"));
+            EXPECT_FALSE(child<QPushButton>(&form, "sayBtn")->isEnabled());
+            ASSERT_TRUE(finishExchange(form));
+        }
         EXPECT_TRUE(shown(form).endsWith("<Vebix> ok\n<Ann> "));
+        EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
         form.hide();
         prompts_.resetScripts();
     }
 }
 
-// While a reply waits for its second to pass, the window paints and its menus open.
+// While a reply is held, the window paints and its menus open.
 TEST_F(ChatWindow, WindowStaysResponsiveDuringTheDelay) {
-    TestForm form{prompts_};
+    TestForm form(prompts_, prepare());
     startAsAnn(form);
-    programValues().delayResponses = true;
+    form.conversation().setResponseDelayMs(Conversation::kResponseDelayMs);
+    ASSERT_TRUE(form.delaysResponses());
     auto* viewport = child<QTextEdit>(&form, "disp")->viewport();
     QMenu* fileMenu = child<QMenu>(&form, "fileMenu");
 
-    std::uint64_t asked = 0;
-    std::vector<std::uint64_t> paintTicks;
+    std::vector<bool> paintedWhilePending;
     bool menuOpenWhileWaiting = false;
     bool replyShownWhileWaiting = true;
 
     struct PaintWatch : QObject {
-        std::vector<std::uint64_t>* ticks;
+        std::vector<bool>* painted;
+        Conversation* conversation;
         bool eventFilter(QObject*, QEvent* e) override {
-            if (e->type() == QEvent::Paint) ticks->push_back(clock().tickMs());
+            if (e->type() == QEvent::Paint) painted->push_back(conversation->exchangePending());
             return false;
         }
     } watch;
-    watch.ticks = &paintTicks;
+    watch.painted = &paintedWhilePending;
+    watch.conversation = &form.conversation();
     viewport->installEventFilter(&watch);
 
     form.engine = [&](const std::string&) {
-        asked = clock().tickMs();
-        // Runs only once the window handles events again, i.e. during the wait.
+        // Runs only once the window handles events again, i.e. while the reply is held.
         QTimer::singleShot(0, &form, [&] {
-            paintTicks.clear();
+            paintedWhilePending.clear();
             viewport->update();
             fileMenu->popup(form.mapToGlobal(QPoint(0, 0)));
             QTimer::singleShot(0, &form, [&] {
-                menuOpenWhileWaiting = fileMenu->isVisible() && clock().tickMs() < asked + 1000;
+                menuOpenWhileWaiting =
+                    fileMenu->isVisible() && form.conversation().exchangePending();
                 replyShownWhileWaiting = shown(form).contains("<Vebix> later");
                 fileMenu->hide();
             });
@@ -424,23 +430,15 @@ TEST_F(ChatWindow, WindowStaysResponsiveDuringTheDelay) {
         return std::string("later");
     };
     sayLine(form, "are you there?");
+    EXPECT_EQ(child<QTimer>(&form, "replyTimer")->interval(), 1000);
+    ASSERT_TRUE(finishExchange(form));
     viewport->removeEventFilter(&watch);
 
     EXPECT_TRUE(menuOpenWhileWaiting);
     EXPECT_FALSE(replyShownWhileWaiting);
-    ASSERT_FALSE(paintTicks.empty());
-    EXPECT_LT(paintTicks.front(), asked + 1000);
-    EXPECT_EQ(clock().tickMs(), asked + 1000);
+    ASSERT_FALSE(paintedWhilePending.empty());
+    EXPECT_TRUE(paintedWhilePending.front());
     EXPECT_TRUE(shown(form).endsWith("<Vebix> later\n<Ann> "));
-}
-
-TEST_F(ChatWindow, WaitOfThreeMillisecondsOrLessOnlyHandlesPendingEvents) {
-    TestForm form{prompts_};
-    const std::uint64_t start = clock_.tickMs();
-    form.waitProcessingEvents(3);
-    EXPECT_EQ(clock_.tickMs(), start);
-    form.waitProcessingEvents(25);
-    EXPECT_EQ(clock_.tickMs(), start + 25);
 }
 
 // Autosave: (seconds since the last save) + (seconds since the last user line) / 3 must reach
@@ -448,7 +446,7 @@ TEST_F(ChatWindow, WaitOfThreeMillisecondsOrLessOnlyHandlesPendingEvents) {
 // so here an existing mind file is loaded instead.
 TEST_F(ChatWindow, AutosaveTimerSavesAtAScoreOf180AndNotAt170) {
     {
-        TestForm first{prompts_};
+        TestForm first(prompts_, prepare());
         startAsAnn(first);
         first.engine = [](const std::string&) { return "fine"; };
         sayLine(first, "make the file");
@@ -458,7 +456,7 @@ TEST_F(ChatWindow, AutosaveTimerSavesAtAScoreOf180AndNotAt170) {
     const std::string saved = readBytes(path("Documents/Vebix.mdd"));
 
     answerNamePrompt(prompts_, "Ann");
-    TestForm form{prompts_};
+    TestForm form(prompts_, start_);
     showAndLoad(form);
     form.engine = [](const std::string&) { return "sure"; };
     auto* timer = child<QTimer>(&form, "autosaveTimer");
@@ -478,18 +476,18 @@ TEST_F(ChatWindow, AutosaveTimerSavesAtAScoreOf180AndNotAt170) {
     ASSERT_GT(after.size(), saved.size());
     EXPECT_NE(after.find(" Ann!TAG1 remember this\r\n"), std::string::npos);
     EXPECT_NE(after.find(" <ai> sure\r\n"), std::string::npos);
-    EXPECT_EQ(form.savedCount, form.bot->lines().size());
+    EXPECT_EQ(form.keeper().savedCount(), form.keeper().bot()->lines().size());
 }
 
 TEST_F(ChatWindow, ClosingSavesOnlyWhenTheUserSpoke) {
     {
-        TestForm form{prompts_};
+        TestForm form(prompts_, prepare());
         startAsAnn(form);
         form.close();
         EXPECT_FALSE(QFileInfo::exists(path("Documents/Vebix.mdd")));
     }
     answerNamePrompt(prompts_, "Ann");
-    TestForm form{prompts_};
+    TestForm form(prompts_, start_);
     showAndLoad(form);
     form.engine = [](const std::string&) { return "bye then"; };
     sayLine(form, "goodbye");
@@ -501,7 +499,7 @@ TEST_F(ChatWindow, ClosingSavesOnlyWhenTheUserSpoke) {
 }
 
 TEST_F(ChatWindow, AnchoredControlsFollowTheWindowSize) {
-    TestForm form{prompts_};
+    TestForm form(prompts_, start_);
     showAndLoad(form);
     auto* disp = child<QTextEdit>(&form, "disp");
     auto* input = child<QLineEdit>(&form, "input");
@@ -516,7 +514,7 @@ TEST_F(ChatWindow, AnchoredControlsFollowTheWindowSize) {
 }
 
 TEST_F(ChatWindow, RestoringFromMinimisedShowsTheEndOfTheConversation) {
-    TestForm form{prompts_};
+    TestForm form(prompts_, start_);
     showAndLoad(form);
     for (int i = 0; i < 200; ++i) form.appendText(QStringLiteral("line %1\r\n").arg(i), VebixForm::textColor);
     QScrollBar* bar = child<QTextEdit>(&form, "disp")->verticalScrollBar();
@@ -528,7 +526,6 @@ TEST_F(ChatWindow, RestoringFromMinimisedShowsTheEndOfTheConversation) {
 }
 
 TEST_F(ChatWindow, DisplayPathShowsTheDocumentsFolderByItsName) {
-    VebixForm form{prompts_};
     struct Case {
         QString mind;
         QString shown;
@@ -538,17 +535,15 @@ TEST_F(ChatWindow, DisplayPathShowsTheDocumentsFolderByItsName) {
                           Case{docs + "/bots/Ann.mdd", "Documents/bots/Ann.mdd"},
                           Case{path("elsewhere/x.mdd"), path("elsewhere/x.mdd")},
                           Case{docs + "2/x.mdd", docs + "2/x.mdd"}}) {
-        programValues().mindPath = c.mind.toStdString();
-        EXPECT_EQ(form.displayPath(), c.shown) << c.mind.toStdString();
+        EXPECT_EQ(VebixForm::displayPath(c.mind.toStdString(), spath("Documents")), c.shown)
+            << c.mind.toStdString();
     }
-    programValues().defaultMindFolder.clear();
-    programValues().mindPath = (docs + "/Vebix.mdd").toStdString();
-    EXPECT_EQ(form.displayPath(), docs + "/Vebix.mdd");
+    EXPECT_EQ(VebixForm::displayPath((docs + "/Vebix.mdd").toStdString(), {}), docs + "/Vebix.mdd");
 }
 
 TEST_F(ChatWindow, AnExistingMindOpensWithProbabilityOneHalf) {
     {
-        TestForm first{prompts_};
+        TestForm first(prompts_, prepare());
         startAsAnn(first);
         first.engine = [](const std::string&) { return "ok"; };
         sayLine(first, "save me");
@@ -556,9 +551,9 @@ TEST_F(ChatWindow, AnExistingMindOpensWithProbabilityOneHalf) {
     }
     int opened = 0;
     for (int run = 0; run < 40; ++run) {
-        programValues().mindPath = spath("Documents/Vebix.mdd");
+        start_.mindPath = spath("Documents/Vebix.mdd");
         answerNamePrompt(prompts_, "Ann");
-        TestForm form{prompts_};
+        TestForm form(prompts_, start_);
         showAndLoad(form);
         const bool opens = shown(form).split('\n').size() == 4;
         EXPECT_EQ(status(form), opens ? "Vebix is waiting for your response"

@@ -41,15 +41,14 @@ int main(int argc, char** argv) {
     try {
         vebix::FakeClock fake;
         vebix::ScopedClock scoped(fake);
-        vebix::programValues().mindPath = argv[1];
         vebix::MindKeeper keeper;
-        keeper.loadMind({}, true, false);
-        for (long n = lastExchange(*keeper.bot) + 1;; ++n) {
+        keeper.loadMind(argv[1]);
+        for (long n = lastExchange(*keeper.bot()) + 1;; ++n) {
             const std::string stamp = std::to_string(fake.nowSeconds());
-            keeper.bot->addLine(kUser, stamp, kUser, std::string(kPrefix) + std::to_string(n));
-            keeper.bot->addAiLine(kUser, stamp, "reply to " + std::to_string(n));
-            keeper.exchangeCount = 1;
-            keeper.lastLineTime = fake.nowSeconds();
+            keeper.bot()->addLine(kUser, stamp, kUser, std::string(kPrefix) + std::to_string(n));
+            keeper.bot()->addAiLine(kUser, stamp, "reply to " + std::to_string(n));
+            keeper.setExchangeCount(1);
+            keeper.noteUserLine(fake.nowSeconds());
             fake.advanceSeconds(200);
             keeper.autosaveTick();
             if (keeper.hasUnsavedLines()) {

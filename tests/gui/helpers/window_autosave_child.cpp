@@ -44,19 +44,19 @@ int main(int argc, char** argv) {
     vebix::Application app(argc, argv, prompts_);
     vebix::FakeClock fake;
     vebix::ScopedClock scoped(fake);
-    vebix::prepareWindowMode(nullptr, prompts_);
-    vebix::programValues().mindPath = argv[1];
-    vebix::programValues().localTag = "TAG1";
-    vebix::programValues().delayResponses = false;
+    vebix::StartupChoice start = vebix::prepareWindowMode(nullptr, prompts_);
+    start.mindPath = argv[1];
+    start.localTag = "TAG1";
+    start.delayResponses = false;
 
     vebix::testing::answerNamePrompt(prompts_, "Sam");
-    vebix::testing::TestForm form{prompts_};
+    vebix::testing::TestForm form(prompts_, start);
     form.engine = [](const std::string& line) {
         return "reply to " + line.substr(line.rfind(' ') + 1);
     };
     form.show();
     QCoreApplication::processEvents();
-    if (!form.bot) {
+    if (!form.keeper().bot()) {
         std::fprintf(stderr, "the mind did not load\n");
         return 1;
     }
@@ -64,12 +64,12 @@ int main(int argc, char** argv) {
     auto* input = form.findChild<QLineEdit*>("input");
     if (!timer || !input) return 1;
     timer->setInterval(0);
-    for (long n = lastExchange(*form.bot) + 1;; ++n) {
+    for (long n = lastExchange(*form.keeper().bot()) + 1;; ++n) {
         input->setText(QString::fromStdString(std::string(kPrefix) + std::to_string(n)));
         form.say();
         fake.advanceSeconds(200);
         QCoreApplication::processEvents();
-        if (form.hasUnsavedLines()) {
+        if (form.keeper().hasUnsavedLines()) {
             std::fprintf(stderr, "the timer did not save\n");
             return 1;
         }
