@@ -9,10 +9,13 @@
 
 namespace vebix {
 
-constexpr bool isAsciiUpper(char c) { return c >= 'A' && c <= 'Z'; }
-constexpr bool isAsciiLowerLetter(char c) { return c >= 'a' && c <= 'z'; }
-constexpr bool isAsciiLetter(char c) { return isAsciiUpper(c) || isAsciiLowerLetter(c); }
-constexpr bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+// The classes are written as one unsigned comparison each (setting bit 5 maps A-Z onto a-z and
+// nothing else onto a-z): the tokenizer asks them for every byte.
+constexpr unsigned asciiByte(char c) { return static_cast<unsigned char>(c); }
+constexpr bool isAsciiUpper(char c) { return asciiByte(c) - 'A' < 26u; }
+constexpr bool isAsciiLowerLetter(char c) { return asciiByte(c) - 'a' < 26u; }
+constexpr bool isAsciiLetter(char c) { return (asciiByte(c) | 0x20u) - 'a' < 26u; }
+constexpr bool isAsciiDigit(char c) { return asciiByte(c) - '0' < 10u; }
 constexpr bool isAsciiAlnum(char c) { return isAsciiLetter(c) || isAsciiDigit(c); }
 
 // c with A-Z mapped to a-z (asciiLower) or a-z to A-Z (asciiUpper); every other byte as it is.
@@ -26,10 +29,8 @@ constexpr char asciiUpper(char c) {
 // The same for code points (only U+0041..U+005A and U+0061..U+007A are letters). Bytes and code
 // points are kept apart on purpose: a code point above 0xFF must never be narrowed to a byte, so
 // mixed calls (unsigned char, int) do not compile.
-constexpr bool isAsciiLetter(char32_t c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-constexpr bool isAsciiDigit(char32_t c) { return c >= '0' && c <= '9'; }
+constexpr bool isAsciiLetter(char32_t c) { return (c | 0x20u) - U'a' < 26u; }
+constexpr bool isAsciiDigit(char32_t c) { return c - U'0' < 10u; }
 constexpr char32_t asciiLower(char32_t c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
 
 // A copy of s with A-Z mapped to a-z.

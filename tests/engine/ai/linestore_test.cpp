@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/ai/linestore.h"
 
@@ -25,4 +27,24 @@ TEST(LineStore, ViewsStayValidWhileGrowing) {
     EXPECT_EQ(store.size(), 50004u);
     store.clear();
     EXPECT_TRUE(store.empty());
+}
+
+TEST(LineStore, ViewsStayValidWhenTheStoreIsMoved) {
+    // Short lines, which a std::string would keep inside itself, are the ones a move could
+    // carry away; the store keeps them in blocks that the move only hands over.
+    auto store = std::make_unique<LineStore>();
+    std::vector<std::string_view> views;
+    for (int i = 0; i < 1000; ++i) {
+        store->push_back("l" + std::to_string(i));
+        views.push_back((*store)[static_cast<std::size_t>(i)]);
+    }
+    LineStore moved(std::move(*store));
+    store.reset();
+    moved.push_back("one more");
+    for (int i = 0; i < 1000; ++i) {
+        EXPECT_EQ(views[static_cast<std::size_t>(i)], "l" + std::to_string(i)) << i;
+        const auto k = static_cast<std::size_t>(i);
+        EXPECT_EQ(moved[k].data(), views[k].data());
+    }
+    EXPECT_EQ(moved.back(), "one more");
 }
