@@ -27,7 +27,7 @@ const QString kUdlpCaption = QStringLiteral("UDLP");
 void VebixForm::startLinkMode() {
     if (linkThread_) return;  // one link per window
     UdlpInfo own;
-    if (!findUdlpInfo(own)) {
+    if (!findUdlpInfo(own, programPath_)) {
         prompts_->message(this, kUdlpCaption, QStringLiteral("You must first enable UDLP"),
                           QMessageBox::Information);
         return;

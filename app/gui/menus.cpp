@@ -164,7 +164,7 @@ void VebixForm::showAbout() {
 }
 
 void VebixForm::enableUdlp() {
-    UdlpForm dialog(this, &keeper_, *prompts_);
+    UdlpForm dialog(this, &keeper_, *prompts_, programPath_);
     prompts_->exec(dialog);
     if (dialog.enabled()) keeper_.requestSave();
 }

@@ -9,6 +9,8 @@
 #include "app/udlp/botmode.h"
 #include "app/udlp/chatmsgformat.h"
 #include "app/mind/program.h"
+#include "app/platform/filewrite.h"
+#include "app/platform/systempaths.h"
 #include "app/gui/application.h"
 #include "app/gui/displayprobe.h"
 #include "app/gui/desktopprompts.h"
@@ -38,12 +40,14 @@ void showFatalBoxIfDisplay(const std::string& message) {
 }
 
 StartupChoice prepareWindowMode(const char* namedPath, Prompts& prompts) {
-    StartupChoice start =
-        chooseStartMind(false, namedPath ? namedPath : "", [&prompts](const std::string& message) {
+    StartupChoice start = chooseStartMind(
+        false, namedPath ? namedPath : "", fromQPath(systempaths::documentsFolder()),
+        [&prompts](const std::string& message) {
             prompts.error(QApplication::activeWindow(), QString::fromUtf8(kMessageCaption),
                           QString::fromStdString(message));
         });
     start.delayResponses = readDelaySetting();
+    start.programPath = fromQPath(systempaths::executablePath());
     return start;
 }
 
@@ -56,7 +60,9 @@ int runWindowMode(const char* namedPath, Prompts& prompts) {
 int runProgram(int argc, char** argv) {
     const char* namedPath = argc > 1 ? argv[1] : nullptr;
     try {
-        if (chatMsgPresent()) return runBotMode(namedPath ? namedPath : "", showFatalBoxIfDisplay);
+        if (chatMsgPresent())
+            return runBotMode(namedPath ? namedPath : "", fromQPath(systempaths::executablePath()),
+                              showFatalBoxIfDisplay);
         const DisplayProbe display = probeDisplay(argc, argv);
         if (!display.interactive) {
             std::cerr << kMessageCaption << ": no display to show the window on (" << display.missing

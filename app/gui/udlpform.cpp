@@ -58,8 +58,9 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
 
 const char* const UdlpForm::kDownloadUrl = "https://udlp.example.org/linkshell/";
 
-UdlpForm::UdlpForm(QWidget* owner, const MindKeeper* mind, Prompts& prompts)
-    : QDialog(owner), mind_(mind), prompts_(&prompts) {
+UdlpForm::UdlpForm(QWidget* owner, const MindKeeper* mind, Prompts& prompts,
+                   const std::string& programPath)
+    : QDialog(owner), mind_(mind), prompts_(&prompts), programPath_(programPath) {
     setObjectName(QStringLiteral("UdlpForm"));
     setWindowTitle(QStringLiteral("Universal Dynamic Link Protocol"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -148,7 +149,7 @@ void UdlpForm::enableUdlp() {
         prompts_->message(this, caption, QString::fromUtf8(kNoBot), QMessageBox::NoIcon);
         return;
     }
-    const QString infoFile = QDir(systempaths::executableFolder())
+    const QString infoFile = QDir(QFileInfo(toQPath(programPath_)).absolutePath())
                                  .filePath(QString::fromUtf8(udlp::kBasicFileName.data(),
                                                              static_cast<qsizetype>(
                                                                  udlp::kBasicFileName.size())));
@@ -156,7 +157,7 @@ void UdlpForm::enableUdlp() {
         prompts_->message(this, caption, QString::fromUtf8(kOverwrite), QMessageBox::Question,
                           QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
-    writeUdlpFiles(mind_->bot()->botName, mind_->mindPath(), learnCheck_->isChecked());
+    writeUdlpFiles(mind_->bot()->botName, mind_->mindPath(), learnCheck_->isChecked(), programPath_);
     enabled_ = true;
     prompts_->message(this, caption, QString::fromUtf8(kEnabled), QMessageBox::Information);
     doneBtn_->setFocus();

@@ -38,7 +38,9 @@ class UdlpForm : public QDialog {
     Q_OBJECT
 public:
     // owner: the main window (may be null); mind: its mind keeping (null: no main window).
-    UdlpForm(QWidget* owner, const MindKeeper* mind, Prompts& prompts);
+    // programPath: the program's own executable, beside which the UDLP files are written.
+    UdlpForm(QWidget* owner, const MindKeeper* mind, Prompts& prompts,
+             const std::string& programPath);
 
     // True when the files were written during this showing.
     bool enabled() const { return enabled_; }
@@ -58,6 +60,7 @@ private:
 
     const MindKeeper* mind_;
     Prompts* prompts_;
+    const std::string programPath_;
     bool enabled_ = false;
     QLabel* introLabel_;
     LinkLabel* linkShellLabel_;

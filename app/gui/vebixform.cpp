@@ -44,6 +44,7 @@ VebixForm::VebixForm(Prompts& prompts, const StartupChoice& start, QWidget* pare
       startMindPath_(start.mindPath),
       documentsFolder_(start.documentsFolder),
       localTag_(start.localTag),
+      programPath_(start.programPath),
       delayResponses_(start.delayResponses) {
     setObjectName(QStringLiteral("VebixForm"));
     buildMenus();

@@ -223,6 +223,7 @@ private:
     const std::string startMindPath_;
     const std::string documentsFolder_;
     const std::string localTag_;
+    const std::string programPath_;
     // Read by link mode's thread while it runs.
     std::atomic<bool> delayResponses_;
 

@@ -23,12 +23,12 @@ std::string fullPath(const std::string& path) {
 }
 
 StartupChoice chooseStartMind(bool quiet, const std::string& namedPath,
-                              const ErrorReporter& report) {
+                              const std::string& documentsFolder, const ErrorReporter& report) {
     StartupChoice values;
     values.localTag = computeLocalTag();
 
-    // The documents folder lookup never fails the start-up by itself.
-    values.documentsFolder = fromQPath(systempaths::documentsFolder());
+    // An unknown documents folder fails the start-up only when the default mind is needed.
+    values.documentsFolder = documentsFolder;
 
     if (!namedPath.empty()) {
         if (pathExists(namedPath)) {

@@ -18,6 +18,7 @@ struct StartupChoice {
     std::string documentsFolder;  // the user's documents folder; empty when unknown
     std::string localTag;         // appended to the user's name in the user's speaker id
     bool delayResponses = true;   // hold each reply until a second after the engine was asked
+    std::string programPath;      // the program's own executable, which the UDLP files name
 };
 
 // Shows an error message to the user (window mode only).
@@ -25,13 +26,15 @@ using ErrorReporter = std::function<void(const std::string& message)>;
 
 // Settles the mind path: the named path when it exists (unchanged); otherwise, when no path is
 // named, the "LastMindFile" setting when it names a path that exists, else "Vebix.mdd" in the
-// documents folder (created when missing; the file itself need not exist). Also gives the
-// documents folder and this machine's local tag; delayResponses stays at its default.
+// documentsFolder (created when missing; the file itself need not exist). Also gives the
+// documents folder and this machine's local tag; delayResponses and programPath stay as they
+// are by default.
 //
 // A named path that does not exist gives the message "Mind file not found:" CR LF and its full
 // path: quiet throws it as an Error, otherwise it goes to report and the choice has no mind
 // path. Throws Error when the documents folder is needed and cannot be created.
 StartupChoice chooseStartMind(bool quiet, const std::string& namedPath,
+                              const std::string& documentsFolder,
                               const ErrorReporter& report = {});
 
 // The local tag from the computer's and the user's names; "-" when either is unknown.

@@ -19,11 +19,6 @@ constexpr std::array<Settings::KeyInfo, 3> kKeys = {{
 
 constexpr const char* kOrganisation = "Vebix";
 
-QString& redirectedPath() {
-    static QString path;
-    return path;
-}
-
 std::optional<std::uint32_t> parseDecimal(const QString& text) {
     if (text.isEmpty() || text.size() > 10) return std::nullopt;
     std::uint64_t value = 0;
@@ -43,21 +38,15 @@ const Settings::KeyInfo& Settings::info(Key key) {
     return kKeys.front();
 }
 
-Settings::Settings() {
-    const QString& redirected = redirectedPath();
-    if (!redirected.isEmpty())
-        store_ = std::make_unique<QSettings>(redirected, QSettings::NativeFormat);
-    else
-        store_ = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                             kOrganisation);
-}
+Settings::Settings()
+    : store_(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                         kOrganisation)) {}
 
 Settings::Settings(const QString& filePath)
     : store_(std::make_unique<QSettings>(filePath, QSettings::NativeFormat)) {}
 
 Settings::~Settings() = default;
 
-void Settings::redirectUserSettings(const QString& filePath) { redirectedPath() = filePath; }
 
 QString Settings::encodeName(std::string_view name) {
     if (name.empty()) return QStringLiteral("%");

@@ -43,7 +43,8 @@ public:
     static constexpr std::string_view kUserNamesGroup = "UserNames";
     static constexpr std::string_view kLinkBotListGroup = "LinkBotList";
 
-    // The user's settings (or the file set by redirectUserSettings).
+    // The user's settings: "Vebix.conf" in the user's configuration folder (XDG_CONFIG_HOME,
+    // or the folder set with QSettings::setPath for the native format and user scope).
     Settings();
     // A settings file of its own, in the same format.
     explicit Settings(const QString& filePath);
@@ -51,9 +52,6 @@ public:
     Settings(const Settings&) = delete;
     Settings& operator=(const Settings&) = delete;
 
-    // Makes every default-constructed Settings use filePath instead of the user's settings;
-    // an empty path restores the user's settings. For tests.
-    static void redirectUserSettings(const QString& filePath);
 
     // ---- the named values --------------------------------------------------------------------
     // The stored value, or nullopt when it is missing or not of the key's kind.

@@ -10,33 +10,13 @@
 #include <vector>
 
 namespace vebix::systempaths {
-namespace {
-
-std::optional<QString>& documentsOverride() {
-    static std::optional<QString> value;
-    return value;
-}
-
-std::optional<QString>& executableOverride() {
-    static std::optional<QString> value;
-    return value;
-}
-
-}  // namespace
-
 QString documentsFolder() {
-    if (documentsOverride()) return *documentsOverride();
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }
 
 QString executablePath() {
-    if (executableOverride()) return *executableOverride();
     return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
 }
-
-QString executableFolder() { return QFileInfo(executablePath()).absolutePath(); }
-
-QString executableFileName() { return QFileInfo(executablePath()).fileName(); }
 
 std::optional<std::string> computerName() {
     char buffer[HOST_NAME_MAX + 1] = {};
@@ -53,14 +33,6 @@ std::optional<std::string> userName() {
         !found->pw_name || found->pw_name[0] == '\0')
         return std::nullopt;
     return std::string(found->pw_name);
-}
-
-void overrideDocumentsFolder(std::optional<QString> folder) {
-    documentsOverride() = std::move(folder);
-}
-
-void overrideExecutablePath(std::optional<QString> path) {
-    executableOverride() = std::move(path);
 }
 
 }  // namespace vebix::systempaths

@@ -1,7 +1,9 @@
 #pragma once
 // What the program asks of the system about itself and its user: the documents folder, the
-// program's own executable, the computer's and the user's names. Each can be overridden, so
-// that tests never look at (or write beside) the real ones. None needs a QCoreApplication.
+// program's own executable, the computer's and the user's names. None needs a
+// QCoreApplication. Each is asked once, at start-up, and handed on; tests steer the documents
+// folder through HOME and XDG_CONFIG_HOME and hand their own paths in where the program would
+// hand these.
 
 #include <QString>
 
@@ -14,16 +16,8 @@ namespace vebix::systempaths {
 QString documentsFolder();
 // Full path of the running executable (the resolved /proc/self/exe).
 QString executablePath();
-// Its folder and its file name.
-QString executableFolder();
-QString executableFileName();
 // The computer's host name and the login name of the current user; nullopt when unknown.
 std::optional<std::string> computerName();
 std::optional<std::string> userName();
-
-// Overrides for tests; nullopt restores the system's answer. With an executable path
-// overridden, executableFolder and executableFileName follow it.
-void overrideDocumentsFolder(std::optional<QString> folder);
-void overrideExecutablePath(std::optional<QString> path);
 
 }  // namespace vebix::systempaths

@@ -12,6 +12,7 @@
 #include "engine/base/error.h"
 #include "app/udlp/chatmsgformat.h"
 #include "app/platform/filewrite.h"
+#include "app/platform/systempaths.h"
 #include "app/mind/mindkeeper.h"
 #include "app/mind/program.h"
 #include "app/udlp/udlpinfo.h"
@@ -57,13 +58,14 @@ int endWithFatalError(const std::string& message, bool showBox, const FatalBox& 
     return 1;
 }
 
-int runBotMode(const std::string& namedPath, const FatalBox& showFatalBox) {
+int runBotMode(const std::string& namedPath, const std::string& programPath,
+               const FatalBox& showFatalBox) {
     bool showErrors = true;
     try {
         bool learn = false;
         std::string mindFile = namedPath;
         UdlpInfo info;
-        if (findUdlpInfo(info)) {
+        if (findUdlpInfo(info, programPath)) {
             showErrors = info.showErrors;
             learn = info.learn;
             if (!info.mind.empty()) {
@@ -72,7 +74,8 @@ int runBotMode(const std::string& namedPath, const FatalBox& showFatalBox) {
             }
         }
 
-        const StartupChoice start = chooseStartMind(true, mindFile);
+        const StartupChoice start =
+            chooseStartMind(true, mindFile, fromQPath(systempaths::documentsFolder()));
 
         // Bot mode answers for a mind that a window may hold open; it only writes under the
         // mind's write lock.

@@ -40,6 +40,7 @@ int endWithFatalError(const std::string& message, bool showBox, const FatalBox& 
 // command line, or empty. Returns the exit status: 0 after the reply was written, 1 after any
 // failure (reported through endWithFatalError, with the box unless "UDLPX.NFO" turned
 // showerrors off).
-int runBotMode(const std::string& namedPath, const FatalBox& showFatalBox);
+int runBotMode(const std::string& namedPath, const std::string& programPath,
+               const FatalBox& showFatalBox);
 
 }  // namespace vebix

@@ -87,15 +87,17 @@ bool loadUdlpInfo(const std::string& folder, UdlpInfo& info) {
     return true;
 }
 
-bool findUdlpInfo(UdlpInfo& info) {
+bool findUdlpInfo(UdlpInfo& info, const std::string& programPath) {
     if (loadUdlpInfo({}, info)) return true;
-    return loadUdlpInfo(fromQPath(systempaths::executableFolder()), info);
+    return loadUdlpInfo(fromQPath(QFileInfo(toQPath(programPath)).absolutePath()), info);
 }
 
-void writeUdlpFiles(const std::string& botName, const std::string& mindPath, bool learn) {
-    const QDir folder(systempaths::executableFolder());
-    const std::string exeName = fromQPath(systempaths::executableFileName());
-    const std::string exePath = fromQPath(systempaths::executablePath());
+void writeUdlpFiles(const std::string& botName, const std::string& mindPath, bool learn,
+                    const std::string& programPath) {
+    const QFileInfo program(toQPath(programPath));
+    const QDir folder(program.absolutePath());
+    const std::string exeName = fromQPath(program.fileName());
+    const std::string exePath = fromQPath(program.absoluteFilePath());
     const std::string mindFull = fromQPath(QFileInfo(toQPath(mindPath)).absoluteFilePath());
 
     std::string basic;

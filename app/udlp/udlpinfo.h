@@ -35,13 +35,15 @@ UdlpInfo readUdlpInfo(std::FILE* file);
 // false, reading nothing, when the file does not exist.
 bool loadUdlpInfo(const std::string& folder, UdlpInfo& info);
 
-// loadUdlpInfo in the working folder, then in the folder of the program's executable.
-bool findUdlpInfo(UdlpInfo& info);
+// loadUdlpInfo in the working folder, then in the folder of the program's executable at
+// programPath.
+bool findUdlpInfo(UdlpInfo& info, const std::string& programPath);
 
-// Writes "UDLP.NFO" and "UDLPX.NFO" for the bot into the folder of the program's executable,
-// each whole through a temporary file. Throws Error when a file cannot be written; a file
-// already written stays.
-void writeUdlpFiles(const std::string& botName, const std::string& mindPath, bool learn);
+// Writes "UDLP.NFO" and "UDLPX.NFO" for the bot into the folder of the program's executable at
+// programPath, naming that executable; each file whole through a temporary file. Throws Error
+// when a file cannot be written; a file already written stays.
+void writeUdlpFiles(const std::string& botName, const std::string& mindPath, bool learn,
+                    const std::string& programPath);
 
 // A flag value: off for "0" and for "false" or "no" in any letter case, on otherwise.
 bool parseUdlpFlag(const std::string& value);

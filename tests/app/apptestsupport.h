@@ -13,12 +13,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/platform/filewrite.h"
 #include "app/mind/program.h"
 #include "app/platform/settings.h"
 #include "app/platform/systempaths.h"
+#include "support/userfolders.h"
 
 namespace vebix::testing {
 
@@ -59,27 +61,26 @@ private:
     sighandler_t oldHandler_;
 };
 
-// A test with its own temporary folder holding "settings.conf", "Documents" and "bin/vebix"
-// (the executable's path as the program sees it).
+// A test with its own temporary folder as the user's home: the settings store in
+// ".config/Vebix.conf" (settingsFile()), the documents folder "Documents", and "bin/vebix" as
+// the program's own path (programPath()), which tests hand in where the program hands its own.
 class AppTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(tmp_.isValid());
         QDir(tmp_.path()).mkpath("Documents");
         QDir(tmp_.path()).mkpath("bin");
-        Settings::redirectUserSettings(path("settings.conf"));
-        systempaths::overrideDocumentsFolder(path("Documents"));
-        systempaths::overrideExecutablePath(path("bin/vebix"));
+        folders_ = std::make_unique<testing::ScopedUserFolders>(tmp_.path());
     }
-    void TearDown() override {
-        Settings::redirectUserSettings({});
-        systempaths::overrideDocumentsFolder(std::nullopt);
-        systempaths::overrideExecutablePath(std::nullopt);
-    }
+    void TearDown() override { folders_.reset(); }
     QString path(const QString& name) const { return QDir(tmp_.path()).filePath(name); }
     std::string spath(const QString& name) const { return fromQPath(path(name)); }
+    QString settingsFile() const { return folders_->settingsFile(); }
+    std::string programPath() const { return spath("bin/vebix"); }
+    std::string documentsFolder() const { return spath("Documents"); }
 
     QTemporaryDir tmp_;
+    std::unique_ptr<testing::ScopedUserFolders> folders_;
 };
 
 // Runs the test body in the temporary folder as the working folder, restoring the old one.

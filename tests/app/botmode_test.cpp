@@ -30,7 +30,7 @@ TEST(AnswerProbe, OnlyTheExactProbe) {
 class BotModeInProcess : public testing::WorkingFolderTest {
 protected:
     int run(const std::string& namedPath = "") {
-        return runBotMode(namedPath, [this](const std::string& message) {
+        return runBotMode(namedPath, programPath(), [this](const std::string& message) {
             boxes_.push_back(message);
             appDuringBox_ = QCoreApplication::instance() != nullptr;
         });

@@ -35,7 +35,7 @@ class HostileSettings : public testing::AppTest {};
 
 TEST_F(HostileSettings, HandWrittenFileReadsSoundly) {
     const std::string huge(1 << 20, 'm');
-    writeBytes(path("settings.conf"),
+    writeBytes(settingsFile(),
                "[General]\n"
                "Delay=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x11garbage)\n"
                "LastMindFile=@ByteArray(\\xff\\xfe\\0/x)\n"
@@ -70,7 +70,7 @@ TEST_F(HostileSettings, HandWrittenFileReadsSoundly) {
     // The start-up steps that read the file cope: the delay stays on, and an unusable last
     // mind file gives way to the default one.
     EXPECT_TRUE(readDelaySetting());
-    EXPECT_EQ(chooseStartMind(true, "").mindPath, spath("Documents/Vebix.mdd"));
+    EXPECT_EQ(chooseStartMind(true, "", documentsFolder()).mindPath, spath("Documents/Vebix.mdd"));
 }
 
 TEST_F(HostileSettings, HugeAndOutOfRangeNumbers) {
@@ -82,7 +82,7 @@ TEST_F(HostileSettings, HugeAndOutOfRangeNumbers) {
         {"\xEF\xBC\x91", std::nullopt},  // a full-width digit one
     };
     for (const auto& [stored, expected] : cases) {
-        writeBytes(path("settings.conf"), "[General]\nDelay=" + stored + "\n");
+        writeBytes(settingsFile(), "[General]\nDelay=" + stored + "\n");
         Settings s;
         EXPECT_EQ(s.findDword(Settings::Key::Delay), expected) << stored.substr(0, 40);
     }
@@ -182,7 +182,7 @@ TEST_F(HostileMind, BotModeLearnsOnDamagedMindsAndKeepsEveryByte) {
                    "2\r\n0\r\nvebix\r\nOdd\r\nmind=" + spath("odd.mdd") + "\r\nlearn=true\r\n");
         writeBytes(path("work/CHAT.MSG"), "Bob\r\nhello, how are you?\r\n");
         std::vector<std::string> boxes;
-        ASSERT_EQ(runBotMode("", [&](const std::string& m) { boxes.push_back(m); }), 0)
+        ASSERT_EQ(runBotMode("", programPath(), [&](const std::string& m) { boxes.push_back(m); }), 0)
             << (boxes.empty() ? "" : boxes.front());
 
         // Every byte that was there is still there; the exchange follows on lines of its own.
@@ -213,7 +213,7 @@ TEST_F(HostileMind, FilesThatAreNotMindsAreRefusedWithTheirMessage) {
                    "2\r\n0\r\nvebix\r\nX\r\nmind=" + spath("bad.mdd") + "\r\nlearn=true\r\n");
         writeBytes(path("work/CHAT.MSG"), "Bob\r\nhello\r\n");
         std::vector<std::string> boxes;
-        EXPECT_EQ(runBotMode("", [&](const std::string& m) { boxes.push_back(m); }), 1);
+        EXPECT_EQ(runBotMode("", programPath(), [&](const std::string& m) { boxes.push_back(m); }), 1);
         EXPECT_EQ(boxes, std::vector<std::string>{message});
         EXPECT_EQ(readBytes(path("bad.mdd")), bytes);  // a refused file is not touched
     }

@@ -47,7 +47,7 @@ protected:
 
 TEST_F(ChooseStartMind, ExistingNamedPathIsTakenUnchanged) {
     writeBytes(path("work/rel.mdd"), "x");
-    const StartupChoice start = chooseStartMind(false, "rel.mdd", reporter());
+    const StartupChoice start = chooseStartMind(false, "rel.mdd", documentsFolder(), reporter());
     EXPECT_EQ(start.mindPath, "rel.mdd");
     EXPECT_EQ(start.documentsFolder, spath("Documents"));
     EXPECT_FALSE(start.localTag.empty());
@@ -56,12 +56,12 @@ TEST_F(ChooseStartMind, ExistingNamedPathIsTakenUnchanged) {
 
 TEST_F(ChooseStartMind, MissingNamedPathIsReportedWithItsFullPath) {
     const std::string expected = "Mind file not found:\r\n" + spath("work/nope.mdd");
-    const StartupChoice start = chooseStartMind(false, "nope.mdd", reporter());
+    const StartupChoice start = chooseStartMind(false, "nope.mdd", documentsFolder(), reporter());
     EXPECT_EQ(reported_, std::vector<std::string>{expected});
     EXPECT_EQ(start.mindPath, "");
     EXPECT_EQ(start.documentsFolder, spath("Documents"));
     try {
-        chooseStartMind(true, "nope.mdd", reporter());
+        chooseStartMind(true, "nope.mdd", documentsFolder(), reporter());
         ADD_FAILURE() << "quiet form did not raise";
     } catch (const Error& e) {
         EXPECT_EQ(e.what(), expected);
@@ -75,7 +75,7 @@ TEST_F(ChooseStartMind, LastMindFileWhenItExists) {
         Settings s;
         s.setString(Settings::Key::LastMindFile, spath("last.mdd"));
     }
-    EXPECT_EQ(chooseStartMind(false, "", reporter()).mindPath, spath("last.mdd"));
+    EXPECT_EQ(chooseStartMind(false, "", documentsFolder(), reporter()).mindPath, spath("last.mdd"));
 }
 
 TEST_F(ChooseStartMind, DeletedLastMindFileFallsBackToTheDefaultSilently) {
@@ -83,30 +83,34 @@ TEST_F(ChooseStartMind, DeletedLastMindFileFallsBackToTheDefaultSilently) {
         Settings s;
         s.setString(Settings::Key::LastMindFile, spath("deleted.mdd"));
     }
-    EXPECT_EQ(chooseStartMind(false, "", reporter()).mindPath, spath("Documents/Vebix.mdd"));
+    EXPECT_EQ(chooseStartMind(false, "", documentsFolder(), reporter()).mindPath, spath("Documents/Vebix.mdd"));
     EXPECT_FALSE(QFileInfo::exists(path("Documents/Vebix.mdd")));
     EXPECT_TRUE(reported_.empty());
 }
 
 TEST_F(ChooseStartMind, MissingDocumentsFolderIsCreated) {
-    systempaths::overrideDocumentsFolder(path("NewDocs"));
-    const StartupChoice start = chooseStartMind(true, "");
+    const StartupChoice start = chooseStartMind(true, "", spath("NewDocs"));
     EXPECT_TRUE(QFileInfo(path("NewDocs")).isDir());
     EXPECT_EQ(start.mindPath, spath("NewDocs/Vebix.mdd"));
     EXPECT_EQ(start.documentsFolder, spath("NewDocs"));
 }
 
 TEST_F(ChooseStartMind, NoDocumentsFolderFailsOnlyWhenTheDefaultIsNeeded) {
-    systempaths::overrideDocumentsFolder(QString());
-    EXPECT_THROW(chooseStartMind(true, ""), Error);
+    EXPECT_THROW(chooseStartMind(true, "", ""), Error);
     writeBytes(path("work/named.mdd"), "x");
-    EXPECT_EQ(chooseStartMind(true, "named.mdd").mindPath, "named.mdd");
-    systempaths::overrideDocumentsFolder(path("a/b/c"));  // only one level is created
-    EXPECT_THROW(chooseStartMind(true, ""), Error);
+    EXPECT_EQ(chooseStartMind(true, "named.mdd", "").mindPath, "named.mdd");
+    // only one level is created
+    EXPECT_THROW(chooseStartMind(true, "", spath("a/b/c")), Error);
+}
+
+TEST_F(ChooseStartMind, TheDocumentsFolderComesFromTheUsersFolders) {
+    EXPECT_EQ(systempaths::documentsFolder(), path("Documents"));
+    folders_->setDocumentsFolder(path("Papers"));
+    EXPECT_EQ(systempaths::documentsFolder(), path("Papers"));
 }
 
 TEST_F(ChooseStartMind, GivesThisMachinesLocalTagAndLeavesTheDelayOn) {
-    const StartupChoice start = chooseStartMind(true, "");
+    const StartupChoice start = chooseStartMind(true, "", documentsFolder());
     EXPECT_EQ(start.localTag, computeLocalTag());
     EXPECT_TRUE(start.delayResponses);
 }

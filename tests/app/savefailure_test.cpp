@@ -201,7 +201,7 @@ TEST_F(SaveFailure, BotModeReportsAFailedSaveAndLeavesTheMind) {
                   if (!QDir::setCurrent(work)) throw std::runtime_error("no working folder");
                   std::string shown = "<no box>";
                   const int status =
-                      runBotMode("", [&](const std::string& message) { shown = message; });
+                      runBotMode("", programPath(), [&](const std::string& message) { shown = message; });
                   if (status != 1) throw std::runtime_error("status " + std::to_string(status));
                   throw std::runtime_error(shown);
               }),

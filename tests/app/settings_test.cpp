@@ -98,7 +98,7 @@ TEST_F(SettingsTest, SaveSettingsRecordsMindAndUser) {
     Settings s;
     EXPECT_EQ(s.findString(Settings::Key::LastMindFile), "/minds/a b.mdd");
     EXPECT_EQ(s.findString(Settings::Key::LastUserName), "Ann Lee");
-    EXPECT_EQ(s.filePath(), path("settings.conf"));
+    EXPECT_EQ(s.filePath(), settingsFile());
 }
 
 TEST(SettingsNames, EncodingKeepsSeparatorsOut) {

@@ -125,20 +125,20 @@ class UdlpFiles : public testing::WorkingFolderTest {};
 
 TEST_F(UdlpFiles, WritesBothFilesBesideTheExecutable) {
     QDir(tmp_.path()).mkpath("Minds");
-    writeUdlpFiles("Ann", spath("Minds/Ann.mdd"), false);
+    writeUdlpFiles("Ann", spath("Minds/Ann.mdd"), false, programPath());
     const std::string four = "2\r\n0\r\nvebix\r\nAnn\r\n";
     EXPECT_EQ(readBytes(path("bin/UDLP.NFO")), four);
     EXPECT_EQ(readBytes(path("bin/UDLPX.NFO")),
               four + "mind=" + spath("Minds/Ann.mdd") + "\r\nexepath=" + spath("bin/vebix") +
                   "\r\nshowerrors=true\r\nlearn=false\r\n");
-    writeUdlpFiles("Bo", "rel.mdd", true);  // replaced whole; a relative mind made full
+    writeUdlpFiles("Bo", "rel.mdd", true, programPath());  // replaced whole; a relative mind made full
     EXPECT_EQ(readBytes(path("bin/UDLPX.NFO")),
               "2\r\n0\r\nvebix\r\nBo\r\nmind=" + spath("work/rel.mdd") + "\r\nexepath=" +
                   spath("bin/vebix") + "\r\nshowerrors=true\r\nlearn=true\r\n");
 }
 
 TEST_F(UdlpFiles, WrittenFilesReadBack) {
-    writeUdlpFiles("Ann Lee", "/minds/ann.mdd", true);
+    writeUdlpFiles("Ann Lee", "/minds/ann.mdd", true, programPath());
     UdlpInfo info;
     ASSERT_TRUE(loadUdlpInfo(spath("bin"), info));
     EXPECT_EQ(info.botName, "Ann Lee");
@@ -152,19 +152,18 @@ TEST_F(UdlpFiles, WrittenFilesReadBack) {
 
 TEST_F(UdlpFiles, FindPrefersTheWorkingFolder) {
     UdlpInfo info;
-    EXPECT_FALSE(findUdlpInfo(info));
+    EXPECT_FALSE(findUdlpInfo(info, programPath()));
     writeBytes(path("bin/UDLPX.NFO"), "2\r\n0\r\nvebix\r\nBesideExe\r\n");
-    ASSERT_TRUE(findUdlpInfo(info));
+    ASSERT_TRUE(findUdlpInfo(info, programPath()));
     EXPECT_EQ(info.botName, "BesideExe");
     writeBytes(path("work/UDLPX.NFO"), "2\r\n0\r\nvebix\r\nInWorkingFolder\r\n");
-    ASSERT_TRUE(findUdlpInfo(info));
+    ASSERT_TRUE(findUdlpInfo(info, programPath()));
     EXPECT_EQ(info.botName, "InWorkingFolder");
     EXPECT_EQ(info.infoPath, "UDLPX.NFO");
 }
 
 TEST_F(UdlpFiles, WriteFailureIsRaised) {
-    systempaths::overrideExecutablePath(path("no/such/folder/vebix"));
-    EXPECT_THROW(writeUdlpFiles("Ann", "/m.mdd", false), Error);
+    EXPECT_THROW(writeUdlpFiles("Ann", "/m.mdd", false, spath("no/such/folder/vebix")), Error);
 }
 
 }  // namespace

@@ -90,8 +90,7 @@ TEST_F(ErrorNet, TheDialogShowsTheFixedTextTheMessageAndTwoButtons) {
 
 TEST_F(ErrorNet, AnErrorInSayLeavesSayEnabledAndIsReported) {
     QTemporaryDir tmp;
-    Settings::redirectUserSettings(QDir(tmp.path()).filePath("settings.conf"));
-    systempaths::overrideDocumentsFolder(tmp.path());
+    const testing::ScopedUserFolders folders(tmp.path());
     StartupChoice start;
     const testing::ScopedLoginName noLogin{QString()};
     start.mindPath = (tmp.path() + "/m.mdd").toStdString();
@@ -106,8 +105,6 @@ TEST_F(ErrorNet, AnErrorInSayLeavesSayEnabledAndIsReported) {
     EXPECT_EQ(prompts_.answeredErrors(), QStringList{"engine failure"});
     EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
     form.hide();
-    Settings::redirectUserSettings({});
-    systempaths::overrideDocumentsFolder(std::nullopt);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "app/gui/findudlpbotform.h"
 
+#include <QSettings>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -39,15 +40,16 @@ protected:
         oldConfig_ = qgetenv("XDG_CONFIG_HOME");
         qputenv("HOME", path("home").toUtf8());
         qputenv("XDG_CONFIG_HOME", path("config").toUtf8());
-        Settings::redirectUserSettings(path("settings.conf"));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path("config"));
         places_ = BotSearchPlaces{spath("opt"), spath("home"), spath("home/Desktop")};
         ownMind_ = spath("home/Minds/Me.mdd");
         prompts_.clearAnsweredBoxes();
     }
     void TearDown() override {
-        Settings::redirectUserSettings({});
         qputenv("HOME", oldHome_);
         qputenv("XDG_CONFIG_HOME", oldConfig_);
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QString::fromUtf8(oldConfig_));
     }
 
     QString path(const QString& name) const { return QDir(tmp_.path()).filePath(name); }

@@ -122,6 +122,7 @@ protected:
         start_ = StartupChoice{};
         start_.localTag = "TAG1";
         start_.documentsFolder = spath("Documents");
+        start_.programPath = programPath();
         prompts_.setAutoAnswer(QMessageBox::Ok);
     }
     void TearDown() override {
@@ -137,6 +138,7 @@ protected:
     const StartupChoice& prepare(const char* namedPath = nullptr) {
         start_ = prepareWindowMode(namedPath, prompts_);
         start_.localTag = "TAG1";
+        start_.programPath = programPath();
         return start_;
     }
 

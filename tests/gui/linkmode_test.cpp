@@ -101,7 +101,7 @@ protected:
     // window, UDLP enabled for it.
     void loadOwnBot(LinkForm& form, bool learn) {
         writeBytes(path("Own.mdd"), std::string(templateMindText()));
-        writeUdlpFiles("Vebix", fullPath(ownMind_), learn);
+        writeUdlpFiles("Vebix", fullPath(ownMind_), learn, programPath());
         answerNamePrompt(prompts_, "Ann");
         showAndLoad(form);
         ASSERT_TRUE(form.keeper().isBotLoaded());
@@ -154,9 +154,9 @@ TEST_F(LinkModeTest, StartChecks) {
 
     QFile::remove(path("bin/UDLPX.NFO"));
     form.linkBots();
-    writeUdlpFiles("Vebix", "/somewhere/else.mdd", false);
+    writeUdlpFiles("Vebix", "/somewhere/else.mdd", false, programPath());
     form.linkBots();
-    writeUdlpFiles("Vebix", fullPath(ownMind_), false);
+    writeUdlpFiles("Vebix", fullPath(ownMind_), false, programPath());
     prompts_.queueScript("FindUdlpBotForm", [](QDialog& d) { d.reject(); });
     form.linkBots();
     // OK on a folder that holds a UDLP.NFO of another version: no bot to link with.

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <memory>
+
 #include <gtest/gtest.h>
 
 #include "app/mind/program.h"
@@ -10,6 +12,7 @@
 #include "app/platform/systempaths.h"
 #include "app/gui/vebixform.h"
 #include "scriptedprompts.h"
+#include "support/userfolders.h"
 
 namespace vebix {
 namespace {
@@ -19,19 +22,18 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(tmp_.isValid());
         QDir(tmp_.path()).mkpath("Documents");
-        Settings::redirectUserSettings(QDir(tmp_.path()).filePath("settings.conf"));
-        systempaths::overrideDocumentsFolder(QDir(tmp_.path()).filePath("Documents"));
+        folders_ = std::make_unique<testing::ScopedUserFolders>(tmp_.path());
         previous_ = QDir::currentPath();
         QDir::setCurrent(tmp_.path());
         prompts_.clearAnsweredBoxes();
     }
     void TearDown() override {
         QDir::setCurrent(previous_);
-        Settings::redirectUserSettings({});
-        systempaths::overrideDocumentsFolder(std::nullopt);
+        folders_.reset();
         prompts_.setNextAnswer(QMessageBox::NoButton);
     }
     QTemporaryDir tmp_;
+    std::unique_ptr<testing::ScopedUserFolders> folders_;
     QString previous_;
     testing::ScriptedPrompts prompts_;
 };

@@ -25,7 +25,7 @@ protected:
 TEST_F(UdlpDialog, LayoutAndTheCurrentBot) {
     MindKeeper mind;
     loadRobo(mind);
-    UdlpForm form(nullptr, &mind, prompts_);
+    UdlpForm form(nullptr, &mind, prompts_, programPath());
     EXPECT_EQ(form.windowTitle(), "Universal Dynamic Link Protocol");
     EXPECT_EQ(form.size(), QSize(338, 287));
     EXPECT_EQ(child<QLabel>(&form, "curBotLabel")->text(),
@@ -41,7 +41,7 @@ TEST_F(UdlpDialog, NoBotLoadedWritesNothing) {
     MindKeeper empty;
     for (const MindKeeper* mind : {static_cast<const MindKeeper*>(nullptr), static_cast<const MindKeeper*>(&empty)}) {
         prompts_.clearAnsweredBoxes();
-        UdlpForm form(nullptr, mind, prompts_);
+        UdlpForm form(nullptr, mind, prompts_, programPath());
         form.show();
         EXPECT_EQ(child<QLabel>(&form, "curBotLabel")->text(),
                   "No bot is loaded. Load or create a mind (File menu) to enable UDLP2 for it.");
@@ -57,7 +57,7 @@ TEST_F(UdlpDialog, NoBotLoadedWritesNothing) {
 TEST_F(UdlpDialog, EnablingWritesBothFilesWithLearnOff) {
     MindKeeper mind;
     loadRobo(mind);
-    UdlpForm form(nullptr, &mind, prompts_);
+    UdlpForm form(nullptr, &mind, prompts_, programPath());
     form.show();
     click(child<QPushButton>(&form, "enableUdlpBtn"));
     EXPECT_TRUE(form.enabled());
@@ -76,7 +76,7 @@ TEST_F(UdlpDialog, AnExistingInfoFileIsReplacedOnlyAfterYes) {
     writeBytes(path("bin/UDLPX.NFO"), "old extended\r\n");
     const QString question = "UDLP: UDLP is currently enabled for another bot; overwrite?";
 
-    UdlpForm refused(nullptr, &mind, prompts_);
+    UdlpForm refused(nullptr, &mind, prompts_, programPath());
     refused.show();
     prompts_.setNextAnswer(QMessageBox::No);
     click(child<QPushButton>(&refused, "enableUdlpBtn"));
@@ -86,7 +86,7 @@ TEST_F(UdlpDialog, AnExistingInfoFileIsReplacedOnlyAfterYes) {
     EXPECT_EQ(readBytes(path("bin/UDLPX.NFO")), "old extended\r\n");
 
     prompts_.clearAnsweredBoxes();
-    UdlpForm accepted(nullptr, &mind, prompts_);
+    UdlpForm accepted(nullptr, &mind, prompts_, programPath());
     accepted.show();
     child<QCheckBox>(&accepted, "learnCheck")->setChecked(true);
     prompts_.setNextAnswer(QMessageBox::Yes);
@@ -97,7 +97,7 @@ TEST_F(UdlpDialog, AnExistingInfoFileIsReplacedOnlyAfterYes) {
 
     // Asked again although the files are for this very bot.
     prompts_.clearAnsweredBoxes();
-    UdlpForm again(nullptr, &mind, prompts_);
+    UdlpForm again(nullptr, &mind, prompts_, programPath());
     again.show();
     prompts_.setNextAnswer(QMessageBox::No);
     click(child<QPushButton>(&again, "enableUdlpBtn"));
@@ -107,7 +107,7 @@ TEST_F(UdlpDialog, AnExistingInfoFileIsReplacedOnlyAfterYes) {
 TEST_F(UdlpDialog, CheckingLearnExplainsItUncheckingDoesNot) {
     MindKeeper mind;
     loadRobo(mind);
-    UdlpForm form(nullptr, &mind, prompts_);
+    UdlpForm form(nullptr, &mind, prompts_, programPath());
     form.show();
     auto* learn = child<QCheckBox>(&form, "learnCheck");
     click(learn);
@@ -130,7 +130,7 @@ TEST_F(UdlpDialog, TheLinkOpensTheDownloadPage) {
         opened.push_back(url);
         return succeed;
     });
-    UdlpForm form(nullptr, nullptr, prompts_);
+    UdlpForm form(nullptr, nullptr, prompts_, programPath());
     form.show();
     auto* link = child<QLabel>(&form, "linkShellLabel");
     EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
@@ -145,7 +145,7 @@ TEST_F(UdlpDialog, TheLinkOpensTheDownloadPage) {
 }
 
 TEST_F(UdlpDialog, DoneCloses) {
-    UdlpForm form(nullptr, nullptr, prompts_);
+    UdlpForm form(nullptr, nullptr, prompts_, programPath());
     form.show();
     EXPECT_EQ(form.focusWidget(), child<QPushButton>(&form, "enableUdlpBtn"));
     click(child<QPushButton>(&form, "doneBtn"));
