@@ -11,24 +11,20 @@
 namespace vebix {
 namespace {
 
-// The hand-over. The work and its outcome pass through these, under a lock of our own, rather
-// than inside the toolkit's call object: the toolkit orders the two threads with locks that
-// race checkers cannot see, ours they can. They exist before any thread starts.
-std::mutex handOverMutex;
-const std::function<void()>* pendingWork = nullptr;
-std::exception_ptr workFailure;
-// One hand-over at a time.
-std::mutex callMutex;
-
-// Runs the pending work when the window thread's event loop delivers the call.
+// The hand-over of one call. The work and its outcome pass through the mailbox, under a lock of
+// its own, rather than inside the toolkit's call object: the toolkit orders the two threads with
+// locks that race checkers cannot see, this one they can.
 class Mailbox : public QObject {
     Q_OBJECT
 public:
+    explicit Mailbox(const std::function<void()>& work) : work_(&work) {}
+
+    // Runs the work when the window thread's event loop delivers the call.
     Q_INVOKABLE void runPending() {
         const std::function<void()>* work;
         {
-            std::lock_guard<std::mutex> lock(handOverMutex);
-            work = pendingWork;
+            std::lock_guard<std::mutex> lock(mutex_);
+            work = work_;
         }
         std::exception_ptr failure;
         try {
@@ -36,9 +32,19 @@ public:
         } catch (...) {
             failure = std::current_exception();
         }
-        std::lock_guard<std::mutex> lock(handOverMutex);
-        workFailure = failure;
+        std::lock_guard<std::mutex> lock(mutex_);
+        failure_ = failure;
     }
+
+    std::exception_ptr failure() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return failure_;
+    }
+
+private:
+    std::mutex mutex_;
+    const std::function<void()>* work_;
+    std::exception_ptr failure_;
 };
 
 }  // namespace
@@ -46,24 +52,12 @@ public:
 void runOnWindowThread(QObject* context, const std::function<void()>& work) {
     if (QThread::currentThread() == context->thread())
         throw std::logic_error("runOnWindowThread called on the window thread");
-    std::lock_guard<std::mutex> serial(callMutex);
-    {
-        std::lock_guard<std::mutex> lock(handOverMutex);
-        pendingWork = &work;
-        workFailure = nullptr;
-    }
     // A blocking queued call: the window thread runs the mailbox from its event loop while
     // this thread waits.
-    Mailbox mailbox;
+    Mailbox mailbox(work);
     mailbox.moveToThread(context->thread());
     QMetaObject::invokeMethod(&mailbox, "runPending", Qt::BlockingQueuedConnection);
-    std::exception_ptr failure;
-    {
-        std::lock_guard<std::mutex> lock(handOverMutex);
-        failure = workFailure;
-        pendingWork = nullptr;
-    }
-    if (failure) std::rethrow_exception(failure);
+    if (std::exception_ptr failure = mailbox.failure()) std::rethrow_exception(failure);
 }
 
 }  // namespace vebix

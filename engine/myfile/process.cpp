@@ -18,23 +18,6 @@ extern char** environ;
 namespace vebix {
 namespace {
 
-// Children that outlived their ChildProcess (a bot that did not answer in time). They are
-// reaped whenever another child is started or waited for, so none stays a zombie for long.
-std::mutex abandonedMutex;
-std::vector<pid_t> abandoned;
-
-void reapAbandoned() {
-    std::lock_guard<std::mutex> lock(abandonedMutex);
-    for (auto it = abandoned.begin(); it != abandoned.end();) {
-        int status;
-        pid_t r = ::waitpid(*it, &status, WNOHANG);
-        if (r == *it || (r < 0 && errno == ECHILD))
-            it = abandoned.erase(it);
-        else
-            ++it;
-    }
-}
-
 int openPidFd(pid_t pid) {
 #ifdef SYS_pidfd_open
     return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
@@ -72,8 +55,14 @@ ChildProcess::~ChildProcess() {
     if (pid_ > 0 && !reaped_) {
         int status;
         if (::waitpid(pid_, &status, WNOHANG) == 0) {
-            std::lock_guard<std::mutex> lock(abandonedMutex);
-            abandoned.push_back(pid_);
+            // A child that outlived its object (a bot that did not answer in time) is waited
+            // for by a thread of its own, so it never stays a zombie and no list of such
+            // children has to be kept for the whole process.
+            std::thread([pid = pid_] {
+                int ended;
+                while (::waitpid(pid, &ended, 0) < 0 && errno == EINTR) {
+                }
+            }).detach();
         }
     }
 }
@@ -85,7 +74,6 @@ ChildProcess::StartResult ChildProcess::start(std::string_view commandLine,
 
 ChildProcess::StartResult ChildProcess::start(std::vector<std::string> args,
                                               const std::string& workingFolder) {
-    reapAbandoned();
     if (args.empty() || args[0].empty()) {
         error_ = EINVAL;
         return StartResult::Failed;

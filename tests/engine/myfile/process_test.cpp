@@ -3,11 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/myfile/process.h"
@@ -108,4 +110,34 @@ TEST_F(ProcessTest, StrangePathIsStartedAsItIsWithNoShell) {
     EXPECT_EQ(read(folder / "ran.txt"), "ran\n");
     EXPECT_FALSE(fs::exists(folder / "PWNED"));
     EXPECT_FALSE(fs::exists(dir_ / "PWNED"));
+}
+
+namespace {
+
+// The state letter of /proc/<pid>/stat ('Z' for a zombie), or 0 once the process is gone.
+char processState(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), {});
+    const auto close = stat.rfind(')');
+    return close == std::string::npos || close + 2 >= stat.size() ? 0 : stat[close + 2];
+}
+
+}  // namespace
+
+TEST_F(ProcessTest, AChildThatOutlivesItsObjectLeavesNoZombie) {
+    pid_t pid = 0;
+    {
+        ChildProcess child;
+        ASSERT_EQ(child.start(std::vector<std::string>{"/bin/sh", "-c", "exec sleep 1000"}, ""),
+                  ChildProcess::StartResult::Started);
+        pid = child.pid();
+        ASSERT_EQ(child.wait(0), ChildProcess::WaitResult::TimedOut);
+    }
+    // Ending it now: nothing in this test waits for it, so only the waiter the object left
+    // behind can take it out of the process table.
+    ASSERT_EQ(::kill(pid, SIGKILL), 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (processState(pid) != 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    EXPECT_EQ(processState(pid), 0) << "still in the process table as " << processState(pid);
 }
