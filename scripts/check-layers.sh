@@ -27,7 +27,7 @@ tests/engine/ai/        engine/base/ engine/enparse/ engine/ai/ tools/        no
 app/platform/           engine/ app/platform/                                 core
 app/mind/               engine/ app/platform/ app/mind/                       core
 app/udlp/               engine/ app/platform/ app/mind/ app/udlp/             core
-app/chat/               engine/ app/platform/ app/mind/ app/chat/             core
+app/chat/               engine/ app/platform/ app/mind/ app/udlp/ app/chat/   core
 app/gui/                engine/ app/                                          widgets
 app/main.cpp            engine/ app/                                          widgets
 tests/gui/              *                                                     widgets
