@@ -9,6 +9,7 @@
 #include "app/udlp/botmode.h"
 #include "app/udlp/chatmsgformat.h"
 #include "app/mind/program.h"
+#include "app/platform/qtext.h"
 #include "app/gui/application.h"
 #include "app/gui/displayprobe.h"
 #include "app/gui/desktopprompts.h"
@@ -31,17 +32,14 @@ void showFatalBoxIfDisplay(const std::string& message) {
         ownApp = std::make_unique<QApplication>(boxArgc, boxArgv);
     }
     DesktopPrompts prompts;
-    prompts.error(nullptr,
-                  QString::fromUtf8(chatmsg::kFatalCaption.data(),
-                                    static_cast<qsizetype>(chatmsg::kFatalCaption.size())),
-                  QString::fromStdString(message));
+    prompts.error(nullptr, fromUtf8(chatmsg::kFatalCaption), fromUtf8(message));
 }
 
 StartupChoice prepareWindowMode(const char* namedPath, Prompts& prompts) {
     StartupChoice start =
         chooseStartMind(false, namedPath ? namedPath : "", [&prompts](const std::string& message) {
             prompts.error(QApplication::activeWindow(), QString::fromUtf8(kMessageCaption),
-                          QString::fromStdString(message));
+                          fromUtf8(message));
         });
     start.delayResponses = readDelaySetting();
     return start;
