@@ -32,8 +32,8 @@ Loaded capture(vebix::VebixAi& ai, bool ok, std::string error) {
     Loaded l;
     l.ok = ok;
     l.error = std::move(error);
-    l.botName = ai.botName;
-    l.headerLines = ai.headerLines;
+    l.botName = ai.botName();
+    l.headerLines = ai.headerLines();
     l.lines.assign(ai.lines().begin(), ai.lines().end());
     return l;
 }
@@ -94,8 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         {
             vebix::VebixAi ai;
             ai.setFileName(path);
-            ai.botName = fromFile.botName;
-            ai.headerLines = fromFile.headerLines;
+            ai.setBotName(fromFile.botName);
+            ai.setHeaderLines(fromFile.headerLines);
             for (const std::string& l : fromFile.lines) ai.appendLine(l);
             ai.saveAll();
         }

@@ -4,28 +4,17 @@
 #include <QTimer>
 
 #include "engine/ai/mindline.h"
+#include "engine/base/ascii.h"
 #include "engine/base/clock.h"
 #include "app/mind/mindkeeper.h"
 #include "app/mind/vebixai.h"
+#include "app/platform/qtext.h"
 #include "app/udlp/botmode.h"
 
 namespace vebix {
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
-
-// Removes blanks, tabs, line feeds, vertical tabs, form feeds and carriage returns at both ends.
-std::string trimmed(const std::string& text) {
-    constexpr const char* kWhite = " \t\n\v\f\r";
-    const auto first = text.find_first_not_of(kWhite);
-    if (first == std::string::npos) return {};
-    const auto last = text.find_last_not_of(kWhite);
-    return text.substr(first, last - first + 1);
-}
-
-QString fromUtf8(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 }  // namespace
 
@@ -65,13 +54,13 @@ void Conversation::setEngineCalls(EngineCalls calls) {
     calls_ = std::move(calls);
 }
 
-QString Conversation::botName(const VebixAi& engine) const { return fromUtf8(engine.botName); }
+QString Conversation::botName(const VebixAi& engine) const { return fromUtf8(engine.botName()); }
 
 bool Conversation::say(const std::string& speaker, const std::string& typed) {
     if (!keeper_.bot() || pending_) return false;
     // What the engine will learn, and so what is shown: a paste may hold line breaks, which
     // no mind line can.
-    const std::string line = trimmed(learnedText(typed));
+    const std::string line = std::string(trimAsciiSpace(learnedText(typed)));
     if (line.empty()) return false;
 
     pending_ = std::make_unique<Pending>();

@@ -1,6 +1,7 @@
 #include "app/gui/filedialog.h"
 
 #include "app/mind/mindfileformat.h"
+#include "app/platform/qtext.h"
 
 namespace vebix {
 
@@ -8,10 +9,8 @@ FileDialog::Request FileDialog::forMind(const QString& caption, const QString& i
     Request request;
     request.caption = caption;
     request.initialFile = initialFile;
-    request.filter = QString::fromUtf8(mindfile::kFileFilter.data(),
-                                       static_cast<qsizetype>(mindfile::kFileFilter.size()));
-    request.defaultSuffix = QString::fromUtf8(mindfile::kExtension.substr(1).data(),
-                                              static_cast<qsizetype>(mindfile::kExtension.size() - 1));
+    request.filter = fromUtf8(mindfile::kFileFilter);
+    request.defaultSuffix = fromUtf8(mindfile::kExtension.substr(1));
     return request;
 }
 

@@ -11,7 +11,9 @@
 #include <QPushButton>
 #include <QShowEvent>
 
+#include "engine/base/ascii.h"
 #include "app/platform/filewrite.h"
+#include "app/platform/qtext.h"
 #include "app/gui/application.h"
 #include "app/gui/filedialog.h"
 #include "app/gui/prompts.h"
@@ -23,14 +25,12 @@ constexpr const char* kTitle = "Find UDLP Bot";
 const QColor kListBackground(244, 244, 244);
 const QColor kFolderColor(96, 96, 96);
 
-QString fromBytes(const std::string& text) { return QString::fromUtf8(text); }
-
 }  // namespace
 
 // ---- BotListItem -----------------------------------------------------------------------------------
 
 BotListItem::BotListItem(const BotListEntry& entry, const QIcon& icon)
-    : QListWidgetItem(icon, fromBytes(entry.name), nullptr, QListWidgetItem::UserType),
+    : QListWidgetItem(icon, fromUtf8(entry.name), nullptr, QListWidgetItem::UserType),
       entry_(entry) {
     setData(kFolderRole, toQPath(entry.folder));
 }
@@ -261,14 +261,14 @@ void FindUdlpBotForm::folderTextChanged() {
 }
 
 void FindUdlpBotForm::settleChosenBot(bool show) {
-    const std::string folder = trimmedText(fromQPath(folderText()));
+    const std::string folder(trimAsciiSpace(fromQPath(folderText())));
     if (folder.empty()) {
         chosenBot_.reset();
         return;
     }
     chosenBot_ = finder_.botFromFolder(folder, true);
     if (show && chosenBot_) {
-        curBotName_->setText(fromBytes(chosenBot_->name));
+        curBotName_->setText(fromUtf8(chosenBot_->name));
         curBotPic_->setPixmap(botIcon(*chosenBot_).pixmap(32, 32));
     }
 }

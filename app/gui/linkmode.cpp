@@ -10,6 +10,7 @@
 
 #include "engine/base/ascii.h"
 #include "app/mind/program.h"
+#include "app/platform/qtext.h"
 #include "app/udlp/udlpinfo.h"
 #include "app/gui/botlinkthread.h"
 #include "app/gui/chatdisplay.h"
@@ -47,8 +48,8 @@ void VebixForm::startLinkMode() {
         return;
     }
     const BotListEntry& other = *finder.chosenBot();
-    const QString ownName = QString::fromStdString(keeper_.bot()->botName);
-    const QString otherName = QString::fromStdString(other.name);
+    const QString ownName = fromUtf8(keeper_.bot()->botName());
+    const QString otherName = fromUtf8(other.name);
 
     // The window becomes link mode's; there is no way back.
     disp_->clear();

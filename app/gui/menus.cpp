@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "app/mind/program.h"
+#include "app/platform/filewrite.h"
 #include "app/platform/settings.h"
 #include "app/chat/conversation.h"
 #include "app/gui/application.h"
@@ -108,7 +109,7 @@ void VebixForm::newMind() {
     try {
         QString name = dialog.botName();
         name.remove(QLatin1Char('"'));
-        keeper_.loadMind(dialog.saveAsPath().toStdString(),
+        keeper_.loadMind(fromQPath(dialog.saveAsPath()),
                          {.open = MindKeeper::Open::AlwaysNew,
                           .source = dialog.useTemplate() ? MindKeeper::NewMind::FromTemplate
                                                          : MindKeeper::NewMind::Empty,
@@ -121,12 +122,11 @@ void VebixForm::newMind() {
 
 void VebixForm::openMind() {
     const QString chosen = prompts_->openFile(
-        this, FileDialog::forMind(QStringLiteral("Load Mind"),
-                                  QString::fromStdString(keeper_.mindPath())));
+        this, FileDialog::forMind(QStringLiteral("Load Mind"), toQPath(keeper_.mindPath())));
     if (chosen.isEmpty()) return;
     if (!closeMindOrAsk()) return;
     try {
-        if (!keeper_.loadMind(chosen.toStdString()) && !keeper_.bot()) showNoMind();
+        if (!keeper_.loadMind(fromQPath(chosen)) && !keeper_.bot()) showNoMind();
     } catch (const std::exception& e) {
         showNoMind();
         prompts_->error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));

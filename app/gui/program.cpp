@@ -11,6 +11,7 @@
 #include "app/mind/program.h"
 #include "app/platform/filewrite.h"
 #include "app/platform/systempaths.h"
+#include "app/platform/qtext.h"
 #include "app/gui/application.h"
 #include "app/gui/displayprobe.h"
 #include "app/gui/desktopprompts.h"
@@ -33,10 +34,7 @@ void showFatalBoxIfDisplay(const std::string& message) {
         ownApp = std::make_unique<QApplication>(boxArgc, boxArgv);
     }
     DesktopPrompts prompts;
-    prompts.error(nullptr,
-                  QString::fromUtf8(chatmsg::kFatalCaption.data(),
-                                    static_cast<qsizetype>(chatmsg::kFatalCaption.size())),
-                  QString::fromStdString(message));
+    prompts.error(nullptr, fromUtf8(chatmsg::kFatalCaption), fromUtf8(message));
 }
 
 StartupChoice prepareWindowMode(const char* namedPath, Prompts& prompts) {
@@ -44,7 +42,7 @@ StartupChoice prepareWindowMode(const char* namedPath, Prompts& prompts) {
         false, namedPath ? namedPath : "", fromQPath(systempaths::documentsFolder()),
         [&prompts](const std::string& message) {
             prompts.error(QApplication::activeWindow(), QString::fromUtf8(kMessageCaption),
-                          QString::fromStdString(message));
+                          fromUtf8(message));
         });
     start.delayResponses = readDelaySetting();
     start.programPath = fromQPath(systempaths::executablePath());

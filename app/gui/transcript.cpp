@@ -18,7 +18,7 @@ void VebixForm::saveTranscript() {
     FileDialog::Request request;
     request.caption = QStringLiteral("Save Transcript");
     const auto& bot = keeper_.bot();
-    request.initialFile = bot && !bot->botName.empty() ? botName() : QStringLiteral("Transcript");
+    request.initialFile = bot && !bot->botName().empty() ? botName() : QStringLiteral("Transcript");
     request.filter = QStringLiteral("Text Files (*.txt)");
     request.defaultSuffix = QStringLiteral("txt");
     const QString file = prompts_->saveFile(this, request);

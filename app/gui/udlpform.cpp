@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "app/platform/filewrite.h"
+#include "app/platform/qtext.h"
 #include "app/mind/mindkeeper.h"
 #include "app/mind/program.h"
 #include "app/platform/systempaths.h"
@@ -90,7 +91,7 @@ UdlpForm::UdlpForm(QWidget* owner, const MindKeeper* mind, Prompts& prompts,
     // holds "%s" is shown as it is.
     QString curBot;
     if (mind_ && mind_->isBotLoaded()) {
-        const QString name = QString::fromStdString(mind_->bot()->botName);
+        const QString name = fromUtf8(mind_->bot()->botName());
         const QString file = QFileInfo(toQPath(mind_->bot()->fileName())).fileName();
         curBot = QStringLiteral("To enable UDLP2 to be used with the current bot \"") + name +
                  QStringLiteral("\" (") + file +
@@ -145,19 +146,18 @@ void UdlpForm::showEvent(QShowEvent* event) {
 
 void UdlpForm::enableUdlp() {
     const QString caption = QString::fromUtf8(kCaption);
-    if (!mind_ || !mind_->bot() || mind_->bot()->botName.empty()) {
+    if (!mind_ || !mind_->bot() || mind_->bot()->botName().empty()) {
         prompts_->message(this, caption, QString::fromUtf8(kNoBot), QMessageBox::NoIcon);
         return;
     }
-    const QString infoFile = QDir(QFileInfo(toQPath(programPath_)).absolutePath())
-                                 .filePath(QString::fromUtf8(udlp::kBasicFileName.data(),
-                                                             static_cast<qsizetype>(
-                                                                 udlp::kBasicFileName.size())));
+    const QString infoFile =
+        QDir(QFileInfo(toQPath(programPath_)).absolutePath()).filePath(fromUtf8(udlp::kBasicFileName));
     if (QFileInfo::exists(infoFile) &&
         prompts_->message(this, caption, QString::fromUtf8(kOverwrite), QMessageBox::Question,
                           QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
-    writeUdlpFiles(mind_->bot()->botName, mind_->mindPath(), learnCheck_->isChecked(), programPath_);
+    writeUdlpFiles(mind_->bot()->botName(), mind_->mindPath(), learnCheck_->isChecked(),
+                   programPath_);
     enabled_ = true;
     prompts_->message(this, caption, QString::fromUtf8(kEnabled), QMessageBox::Information);
     doneBtn_->setFocus();

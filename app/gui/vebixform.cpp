@@ -164,7 +164,7 @@ void VebixForm::setStatusText(const QString& text) { status_->setText(text); }
 QString VebixForm::statusText() const { return status_->text(); }
 
 QString VebixForm::botName() const {
-    return keeper_.bot() ? fromUtf8(keeper_.bot()->botName) : QString();
+    return keeper_.bot() ? fromUtf8(keeper_.bot()->botName()) : QString();
 }
 
 QString VebixForm::documentsDisplayName() {

@@ -48,10 +48,10 @@ bool MindKeeper::loadMind(const std::string& path, const LoadOptions& options) {
             if (options.source == NewMind::FromTemplate) {
                 bot_->loadText(mindPath_, templateMindText(), TextLines::Viewed);
             } else {
-                bot_->botName = newBotName;
+                bot_->setBotName(newBotName);
                 bot_->loadText(mindPath_, {}, TextLines::Viewed);
             }
-            if (!newBotName.empty()) bot_->botName = newBotName;
+            if (!newBotName.empty()) bot_->setBotName(newBotName);
             if (isNew) {
                 bot_->saveAll();
                 savedCount_ = static_cast<std::uint32_t>(bot_->lines().size());
@@ -67,7 +67,7 @@ bool MindKeeper::loadMind(const std::string& path, const LoadOptions& options) {
     }
 
     bot_->calcFillWords();
-    bot_->setName(bot_->botName);
+    bot_->setName(bot_->botName());
 
     if (onScreen && !observer_->greetAfterLoad(loaded)) return false;
     return loaded;
@@ -145,7 +145,7 @@ void MindKeeper::keepHolding() {
     if (holdMindOpen_ && bot_) mindLock_.hold(bot_->fileName());
 }
 
-bool MindKeeper::isBotLoaded() const { return bot_ && !bot_->botName.empty(); }
+bool MindKeeper::isBotLoaded() const { return bot_ && !bot_->botName().empty(); }
 
 bool MindKeeper::hasUnsavedLines() const {
     return bot_ && savedCount_ != bot_->lines().size();

@@ -25,16 +25,6 @@
 namespace vebix {
 namespace {
 
-std::string_view trimLeft(std::string_view s) {
-    while (!s.empty() && isAsciiSpace(s.front())) s.remove_prefix(1);
-    return s;
-}
-
-std::string_view trimRight(std::string_view s) {
-    while (!s.empty() && isAsciiSpace(s.back())) s.remove_suffix(1);
-    return s;
-}
-
 [[noreturn]] void notValid() { throw Error(std::string(mindfile::kNotValidMessage)); }
 
 constexpr std::array<std::string_view, 7> kGreetings = {
@@ -56,17 +46,17 @@ std::string saveFailure(const std::string& fileName, int error) {
 }  // namespace
 
 void VebixAi::parseHeaderLine(std::string_view line) {
-    std::string_view rest = trimRight(trimLeft(line));
+    std::string_view rest = trimAsciiSpace(line);
 
     std::size_t blank = rest.find(mindfile::kFieldSeparator);
     if (blank == std::string_view::npos) notValid();
-    version = std::string(rest.substr(0, blank));
-    rest = trimLeft(rest.substr(blank + 1));
+    version_ = std::string(rest.substr(0, blank));
+    rest = trimAsciiSpaceLeft(rest.substr(blank + 1));
 
     blank = rest.find(mindfile::kFieldSeparator);
     if (blank == std::string_view::npos) notValid();
-    version2 = std::string(rest.substr(0, blank));
-    rest = trimLeft(rest.substr(blank + 1));
+    version2_ = std::string(rest.substr(0, blank));
+    rest = trimAsciiSpaceLeft(rest.substr(blank + 1));
 
     if (rest.empty()) notValid();
     std::string_view name;
@@ -78,52 +68,52 @@ void VebixAi::parseHeaderLine(std::string_view line) {
         name = rest.substr(0, rest.find(mindfile::kFieldSeparator));
     }
     if (name.empty()) notValid();
-    botName = std::string(name);
+    botName_ = std::string(name);
 
     if (std::find(mindfile::kVersionsWithoutKeyValues.begin(),
                   mindfile::kVersionsWithoutKeyValues.end(),
-                  version) != mindfile::kVersionsWithoutKeyValues.end()) {
-        inBody = true;
-    } else if (version == mindfile::kCurrentVersion) {
-        inBody = false;
+                  version_) != mindfile::kVersionsWithoutKeyValues.end()) {
+        inBody_ = true;
+    } else if (version_ == mindfile::kCurrentVersion) {
+        inBody_ = false;
     } else {
         throw Error(std::string(mindfile::kIncompatibleMessage));
     }
 }
 
 void VebixAi::acceptLoadedLine(std::string_view line) {
-    if (botName.empty()) {
+    if (botName_.empty()) {
         parseHeaderLine(line);
-    } else if (!inBody) {
+    } else if (!inBody_) {
         if (line.empty())
-            inBody = true;
+            inBody_ = true;
         else
-            headerLines.emplace_back(line);
+            headerLines_.emplace_back(line);
     } else {
         Ai::acceptLoadedLine(line);
     }
 }
 
 void VebixAi::finishLoading() {
-    if (botName.empty()) notValid();
+    if (botName_.empty()) notValid();
 }
 
 std::string VebixAi::stripOwnName(std::string_view text) const {
-    if (botName.empty()) return std::string(text);
-    std::size_t pos = text.rfind(botName);
+    if (botName_.empty()) return std::string(text);
+    std::size_t pos = text.rfind(botName_);
     if (pos == std::string_view::npos) return std::string(text);
     if (pos != 0 && text[pos - 1] != ' ') return std::string(text);
-    if (!looseEquals(text.substr(pos), botName)) return std::string(text);
-    return std::string(trimRight(text.substr(0, pos)));
+    if (!looseEquals(text.substr(pos), botName_)) return std::string(text);
+    return std::string(trimAsciiSpaceRight(text.substr(0, pos)));
 }
 
 void VebixAi::saveFrom(std::size_t start) {
     // Another front end or bot mode may be writing this mind: one write at a time.
-    MindWriteLock writing(fileName(), onWriteLockWait);
+    MindWriteLock writing(fileName(), onWriteLockWait_);
     QFile existing(toQPath(fileName()));
     if (!existing.exists() || existing.size() == 0) {
         // An empty file holds no header; appending to it would make a file that does not load.
-        headerWritten = false;
+        headerWritten_ = false;
         writeWhole();
     } else {
         appendFrom(start);
@@ -131,8 +121,8 @@ void VebixAi::saveFrom(std::size_t start) {
 }
 
 void VebixAi::saveAll() {
-    MindWriteLock writing(fileName(), onWriteLockWait);
-    headerWritten = false;
+    MindWriteLock writing(fileName(), onWriteLockWait_);
+    headerWritten_ = false;
     writeWhole();
 }
 
@@ -140,19 +130,19 @@ void VebixAi::writeWhole() {
     writeWholeFile(
         toQPath(fileName()),
         [this](const ByteSink& sink) {
-            if (!headerWritten) {
-                version = std::string(mindfile::kCurrentVersion);
-                version2 = std::string(mindfile::kCurrentVersion);
+            if (!headerWritten_) {
+                version_ = std::string(mindfile::kCurrentVersion);
+                version2_ = std::string(mindfile::kCurrentVersion);
                 sink(mindfile::kByteOrderMark);
-                sink(version);
+                sink(version_);
                 sink(" ");
-                sink(version2);
+                sink(version2_);
                 sink(" ");
                 sink(std::string_view(&mindfile::kNameQuote, 1));
-                sink(botName);
+                sink(botName_);
                 sink(std::string_view(&mindfile::kNameQuote, 1));
                 sink(mindfile::kLineEnd);
-                for (const std::string& h : headerLines) {
+                for (const std::string& h : headerLines_) {
                     sink(h);
                     sink(mindfile::kLineEnd);
                 }
@@ -164,7 +154,7 @@ void VebixAi::writeWhole() {
             }
         },
         saveFailure(fileName()));
-    headerWritten = true;
+    headerWritten_ = true;
 }
 
 void VebixAi::appendFrom(std::size_t start) {
@@ -191,7 +181,7 @@ void VebixAi::appendFrom(std::size_t start) {
         block += lines()[i];
         block += mindfile::kLineEnd;
     }
-    headerWritten = true;
+    headerWritten_ = true;
 
     // The new lines go to the file in one write, so that a process killed while saving leaves
     // all of them or none of them: what write() was given stays in the file even when the

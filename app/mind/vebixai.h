@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/ai/ai.h"
@@ -15,12 +16,21 @@ namespace vebix {
 
 class VebixAi : public Ai {
 public:
-    std::string botName;                   // from the header line
-    std::string version = "1.2";           // decides the header layout
-    std::string version2 = "1.2";          // kept, never compared
-    bool headerWritten = false;            // the header went to the file during this object's life
-    std::vector<std::string> headerLines;  // key=value lines, kept verbatim
-    bool inBody = false;                   // while loading: further lines are mind lines
+    // The name from the header line; empty until a header line was read or a name was given.
+    const std::string& botName() const { return botName_; }
+    void setBotName(std::string name) { botName_ = std::move(name); }
+    // The key=value lines between the header line and the first empty line, kept verbatim and
+    // written back in the same order.
+    const std::vector<std::string>& headerLines() const { return headerLines_; }
+    void setHeaderLines(std::vector<std::string> lines) { headerLines_ = std::move(lines); }
+    // The two version fields of the header line; a save makes both the current version.
+    const std::string& version() const { return version_; }
+    const std::string& version2() const { return version2_; }
+    // While loading: true once further lines are mind lines rather than key=value lines.
+    bool inBody() const { return inBody_; }
+    // True when the header went to the file during this object's life, so that appending adds
+    // only mind lines.
+    bool headerWritten() const { return headerWritten_; }
 
     // Loading: the first line is the header line, then (version 1.2) the key=value lines up to
     // the first empty line, then the mind lines. Throws Error("Not a valid Vebix mind file") or
@@ -41,9 +51,11 @@ public:
     // Rewrites the whole file (as a version 1.2 mind) through a temporary file and a rename,
     // under the mind's write lock. Fails as saveFrom does.
     virtual void saveAll();
-    // Called (on the saving thread) when a save finds another writer holding the mind's write
-    // lock, just before it waits.
-    std::function<void()> onWriteLockWait;
+    // Sets what is called (on the saving thread) when a save finds another writer holding the
+    // mind's write lock, just before it waits.
+    void setOnWriteLockWait(std::function<void()> callback) {
+        onWriteLockWait_ = std::move(callback);
+    }
 
     // A line for the bot to open a conversation with user, or empty.
     std::string openingLine(std::string_view user);
@@ -58,6 +70,14 @@ public:
 private:
     void writeWhole();
     void appendFrom(std::size_t start);
+
+    std::string botName_;
+    std::string version_ = "1.2";   // decides the header layout
+    std::string version2_ = "1.2";  // kept, never compared
+    bool headerWritten_ = false;
+    std::vector<std::string> headerLines_;
+    bool inBody_ = false;
+    std::function<void()> onWriteLockWait_;
 };
 
 }  // namespace vebix

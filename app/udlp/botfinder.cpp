@@ -74,12 +74,6 @@ bool botEntryEqual(const BotListEntry& a, const BotListEntry& b) {
     return equalsIgnoringAsciiCase(a.name, b.name);
 }
 
-std::string trimmedText(std::string_view text) {
-    while (!text.empty() && isAsciiSpace(text.front())) text.remove_prefix(1);
-    while (!text.empty() && isAsciiSpace(text.back())) text.remove_suffix(1);
-    return std::string(text);
-}
-
 std::string escapeLinkBotName(std::string_view trimmedName) {
     static constexpr std::string_view kKept = " {}()_-!";
     static constexpr char kHex[] = "0123456789ABCDEF";
@@ -99,7 +93,7 @@ std::string escapeLinkBotName(std::string_view trimmedName) {
 }
 
 std::string linkBotValueName(std::string_view name, std::string_view folder) {
-    const std::string trimmed = trimmedText(name);
+    const std::string trimmed(trimAsciiSpace(name));
     auto h = static_cast<std::uint32_t>(trimmed.size() + folder.size());
     for (char c : folder) {
         h += static_cast<unsigned char>(asciiLower(c));
@@ -133,7 +127,7 @@ bool namesKnownBotFolder(std::string_view path) {
 }
 
 std::optional<std::string> botFolderProblem(std::string_view folderText) {
-    const std::string folder = trimmedText(folderText);
+    const std::string folder(trimAsciiSpace(folderText));
     if (folder.empty()) return std::string(kNoBotLocationMessage);
     if (!holdsFile(folder, udlp::kBasicFileName))
         return std::string(kNotUdlpFolderMessage) + "\r\n\r\n" + folder;

@@ -60,9 +60,6 @@ inline constexpr std::string_view kNotUdlpFolderMessage =
 // kNotUdlpFolderMessage, CR LF CR LF and the trimmed folder text.
 std::optional<std::string> botFolderProblem(std::string_view folderText);
 
-// ASCII white space removed at both ends.
-std::string trimmedText(std::string_view text);
-
 // ---- the list ------------------------------------------------------------------------------------
 class BotFinder {
 public:

@@ -59,7 +59,7 @@ bool LinkLoop::pauseSince(std::uint64_t startTick) {
 }
 
 void LinkLoop::turns() {
-    const std::string ownName = engine_->botName;
+    const std::string ownName = engine_->botName();
     const std::string& otherName = other_.name;
     const std::string speakerId = otherName + "!" + otherName;
     auto stampOf = [](std::uint32_t t) { return std::to_string(t); };

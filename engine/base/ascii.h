@@ -68,4 +68,18 @@ constexpr bool isAsciiSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+// s without the white space (isAsciiSpace) at its start, at its end, or at both ends. The
+// result views s.
+constexpr std::string_view trimAsciiSpaceLeft(std::string_view s) {
+    while (!s.empty() && isAsciiSpace(s.front())) s.remove_prefix(1);
+    return s;
+}
+constexpr std::string_view trimAsciiSpaceRight(std::string_view s) {
+    while (!s.empty() && isAsciiSpace(s.back())) s.remove_suffix(1);
+    return s;
+}
+constexpr std::string_view trimAsciiSpace(std::string_view s) {
+    return trimAsciiSpaceRight(trimAsciiSpaceLeft(s));
+}
+
 }  // namespace vebix

@@ -176,7 +176,7 @@ TEST_F(HostileMind, BotModeLearnsOnDamagedMindsAndKeepsEveryByte) {
         {
             VebixAi read;
             EXPECT_EQ(read.loadFile(spath("odd.mdd")), c.lines);
-            EXPECT_EQ(read.botName, "Odd");
+            EXPECT_EQ(read.botName(), "Odd");
         }
         writeBytes(path("work/UDLPX.NFO"),
                    "2\r\n0\r\nvebix\r\nOdd\r\nmind=" + spath("odd.mdd") + "\r\nlearn=true\r\n");

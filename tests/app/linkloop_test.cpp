@@ -58,7 +58,7 @@ protected:
         rng::seed(99);
         engine_ = std::make_shared<VebixAi>();
         engine_->loadText("template", templateMindText(), TextLines::Viewed);
-        engine_->setName(engine_->botName);
+        engine_->setName(engine_->botName());
     }
     void TearDown() override { fs::remove_all(root_); }
 
@@ -220,7 +220,7 @@ TEST_F(LinkLoopTest, StatusSaysLinkModeAsSoonAsTheOtherBotRuns) {
 
 TEST_F(LinkLoopTest, AnEngineThatFindsNothingNeverSendsAnEmptyLine) {
     auto empty = std::make_shared<VebixAi>();
-    empty->botName = "Blank";
+    empty->setBotName("Blank");
     empty->setName("Blank");
     LinkBot other = bot("Echo", "printf 'Hello there\\r\\n' > CHAT.MSG");
     RecordingWindow window;

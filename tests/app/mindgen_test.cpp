@@ -28,7 +28,7 @@ TEST(MindGenerator, MakesAValidMindOfExactlyTheLinesAskedFor) {
         ASSERT_TRUE(text.starts_with("\xEF\xBB\xBF" "1.2 1.2 \"Genbot\"\r\n")) << n;
         VebixAi ai;
         ai.loadText("generated.mdd", text, TextLines::Copied);
-        EXPECT_EQ(ai.botName, "Genbot");
+        EXPECT_EQ(ai.botName(), "Genbot");
         ASSERT_EQ(ai.lines().size(), n);
 
         std::uint32_t previous = 0;

@@ -34,7 +34,7 @@ TEST_F(MindKeeperTest, LoadsAnExistingFile) {
     MindKeeper keeper;
     EXPECT_TRUE(keeper.loadMind(mind_));
     ASSERT_TRUE(keeper.bot());
-    EXPECT_EQ(keeper.bot()->botName, "Small");
+    EXPECT_EQ(keeper.bot()->botName(), "Small");
     EXPECT_EQ(keeper.bot()->name(), "Small");
     EXPECT_EQ(keeper.savedCount(), 2u);
     EXPECT_EQ(keeper.lastLineTime(), kNow);
@@ -58,7 +58,7 @@ TEST_F(MindKeeperTest, RelativeMindPathIsMadeFull) {
 TEST_F(MindKeeperTest, MissingFileGivesTheTemplateAndWritesNothing) {
     MindKeeper keeper;
     EXPECT_FALSE(keeper.loadMind(mind_));
-    EXPECT_EQ(keeper.bot()->botName, "Vebix");
+    EXPECT_EQ(keeper.bot()->botName(), "Vebix");
     EXPECT_EQ(keeper.bot()->lines().size(), 122u);
     EXPECT_EQ(keeper.savedCount(), 0u);
     EXPECT_EQ(keeper.lastSaveTime(), 0u);
@@ -76,11 +76,11 @@ TEST_F(MindKeeperTest, NewMindsAreWrittenAtOnce) {
     writeBytes(path("mind.mdd"), kSmallMind);  // isNew replaces an existing file
     EXPECT_FALSE(keeper.loadMind(mind_,
         {.open = MindKeeper::Open::AlwaysNew, .botName = "Tem Plate"}));
-    EXPECT_EQ(keeper.bot()->botName, "Tem Plate");
+    EXPECT_EQ(keeper.bot()->botName(), "Tem Plate");
     EXPECT_EQ(keeper.savedCount(), 122u);
     VebixAi back;
     back.loadFile(spath("mind.mdd"));
-    EXPECT_EQ(back.botName, "Tem Plate");
+    EXPECT_EQ(back.botName(), "Tem Plate");
     EXPECT_EQ(back.lines().size(), 122u);
 }
 
@@ -141,7 +141,7 @@ TEST_F(MindKeeperTest, SaveAsWritesTheWholeMindThereAndMakesItTheMind) {
     EXPECT_EQ(readBytes(path("mind.mdd")), kSmallMind);
     VebixAi back;
     back.loadFile(spath("other.mdd"));
-    EXPECT_EQ(back.botName, "Small");
+    EXPECT_EQ(back.botName(), "Small");
     ASSERT_EQ(back.lines().size(), 3u);
     EXPECT_EQ(std::string(back.lines()[2]), "Ann 4 Ann keep me");
 

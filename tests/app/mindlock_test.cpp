@@ -122,7 +122,7 @@ TEST_F(MindLockTest, ASaveWaitsForAnotherWriter) {
     const std::string before = readBytes(path("mind.mdd"));
 
     std::promise<void> waiting;
-    keeper.bot()->onWriteLockWait = [&] { waiting.set_value(); };
+    keeper.bot()->setOnWriteLockWait([&] { waiting.set_value(); });
     auto writer = std::make_unique<MindWriteLock>(spath("mind.mdd"));
     std::future<void> save = std::async(std::launch::async, [&] { keeper.bot()->saveFrom(2); });
     const bool sawWait =

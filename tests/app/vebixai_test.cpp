@@ -73,10 +73,10 @@ TEST(VebixAiHeader, ParsesOrRefusesHeaderLines) {
             continue;
         }
         ai.parseHeaderLine(c.line);
-        EXPECT_EQ(ai.version, c.version);
-        EXPECT_EQ(ai.version2, c.version2);
-        EXPECT_EQ(ai.botName, c.botName);
-        EXPECT_EQ(ai.inBody, c.inBody);
+        EXPECT_EQ(ai.version(), c.version);
+        EXPECT_EQ(ai.version2(), c.version2);
+        EXPECT_EQ(ai.botName(), c.botName);
+        EXPECT_EQ(ai.inBody(), c.inBody);
     }
 }
 
@@ -85,24 +85,24 @@ TEST(VebixAiLoad, ReadsHeaderKeyValuesAndBody) {
     ai.loadText("m.mdd", kBom + "1.2 1.2 \"Ann Lee\"\r\napp=Vebix\r\ngender=f\r\n\r\n"
                          "$ 1 $a Hi.\r\n\r\nk 2 s text with blanks\r\n",
                 TextLines::Copied);
-    EXPECT_EQ(ai.botName, "Ann Lee");
-    EXPECT_EQ(ai.headerLines, (std::vector<std::string>{"app=Vebix", "gender=f"}));
+    EXPECT_EQ(ai.botName(), "Ann Lee");
+    EXPECT_EQ(ai.headerLines(), (std::vector<std::string>{"app=Vebix", "gender=f"}));
     EXPECT_EQ(linesOf(ai), (std::vector<std::string>{"$ 1 $a Hi.", "k 2 s text with blanks"}));
 }
 
 TEST(VebixAiLoad, OldVersionsHaveNoKeyValueLines) {
     VebixAi ai;
     ai.loadText("m.mdd", "1.1 1.1 Sam\nk 1 a hello\nk 2 <ai> hi\n", TextLines::Copied);
-    EXPECT_EQ(ai.botName, "Sam");
-    EXPECT_TRUE(ai.headerLines.empty());
+    EXPECT_EQ(ai.botName(), "Sam");
+    EXPECT_TRUE(ai.headerLines().empty());
     EXPECT_EQ(linesOf(ai), (std::vector<std::string>{"k 1 a hello", "k 2 <ai> hi"}));
 }
 
 TEST(VebixAiLoad, VersionOneTwoWithoutEmptyLineHasAnEmptyMind) {
     VebixAi ai;
     ai.loadText("m.mdd", "1.2 1.2 \"X\"\rk 1 a hello\rk 2 a bye\r", TextLines::Copied);
-    EXPECT_EQ(ai.botName, "X");
-    EXPECT_EQ(ai.headerLines, (std::vector<std::string>{"k 1 a hello", "k 2 a bye"}));
+    EXPECT_EQ(ai.botName(), "X");
+    EXPECT_EQ(ai.headerLines(), (std::vector<std::string>{"k 1 a hello", "k 2 a bye"}));
     EXPECT_TRUE(ai.lines().empty());
 }
 
@@ -111,14 +111,14 @@ TEST(VebixAiLoad, TextWithoutHeaderIsNotAMind) {
     EXPECT_EQ(errorOf(empty, ""), "Not a valid Vebix mind file");
     VebixAi future;
     EXPECT_EQ(errorOf(future, "3.0 3.0 \"X\"\r\n\r\nk 1 a b\r\n"), "Incompatible mind file");
-    EXPECT_EQ(future.botName, "X");  // what was read so far stays
+    EXPECT_EQ(future.botName(), "X");  // what was read so far stays
 }
 
 TEST(VebixAiLoad, TemplateKeepsItsKeyValueLines) {
     VebixAi ai;
     ai.loadText("t.mdd", templateMindText(), TextLines::Viewed);
-    EXPECT_EQ(ai.botName, "Vebix");
-    EXPECT_EQ(ai.headerLines,
+    EXPECT_EQ(ai.botName(), "Vebix");
+    EXPECT_EQ(ai.headerLines(),
               (std::vector<std::string>{"app=Vebix", "appver=1.2.02", "gender=m"}));
     EXPECT_EQ(ai.lines().size(), 122u);
 }
@@ -127,7 +127,7 @@ TEST(VebixAiLoad, TemplateKeepsItsKeyValueLines) {
 
 TEST(VebixAi, StripOwnNameRemovesOnlyATrailingMention) {
     VebixAi ai;
-    ai.botName = "Vebix";
+    ai.setBotName("Vebix");
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"see you, Vebix!", "see you,"},
         {"Vebix", ""},
@@ -215,7 +215,7 @@ TEST_F(VebixAiSave, SaveAllOfTheTemplateWritesItsBytes) {
     ai.loadText(spath("t.mdd"), templateMindText(), TextLines::Viewed);
     ai.saveAll();
     EXPECT_EQ(readBytes(path("t.mdd")), std::string(templateMindText()));
-    EXPECT_TRUE(ai.headerWritten);
+    EXPECT_TRUE(ai.headerWritten());
 }
 
 TEST_F(VebixAiSave, OldFileIsRewrittenAsVersionOneTwo) {
@@ -225,13 +225,13 @@ TEST_F(VebixAiSave, OldFileIsRewrittenAsVersionOneTwo) {
     ai.saveAll();
     EXPECT_EQ(readBytes(path("old.mdd")),
               kBom + "1.2 1.2 \"Sam\"\r\n\r\nk 1 a hello\r\nk 2 <ai> hi\r\n");
-    EXPECT_EQ(ai.version, "1.2");
-    EXPECT_EQ(ai.version2, "1.2");
+    EXPECT_EQ(ai.version(), "1.2");
+    EXPECT_EQ(ai.version2(), "1.2");
 }
 
 TEST_F(VebixAiSave, SaveFromAppendsOnlyNewLinesAndNeverASecondHeader) {
     VebixAi ai;
-    ai.botName = "Bo";
+    ai.setBotName("Bo");
     ai.loadText(spath("bo.mdd"), "", TextLines::Copied);
     ai.addLine("Ann", "10", "Ann", "first");
     ai.saveFrom(0);  // no file yet: written whole
@@ -269,7 +269,7 @@ TEST_F(VebixAiSave, AppendingEndsALastLineThatHasNoLineEnd) {
 TEST_F(VebixAiSave, EmptyExistingFileIsWrittenWhole) {
     writeBytes(path("e.mdd"), "");
     VebixAi ai;
-    ai.botName = "E";
+    ai.setBotName("E");
     ai.loadText(spath("e.mdd"), "", TextLines::Copied);
     ai.addLine("k", "1", "a", "x");
     ai.saveFrom(0);
@@ -279,21 +279,21 @@ TEST_F(VebixAiSave, EmptyExistingFileIsWrittenWhole) {
 TEST_F(VebixAiSave, MindMadeByTheProgramLoadsBackLineForLine) {
     VebixAi ai;
     ai.loadText(spath("round.mdd"), templateMindText(), TextLines::Viewed);
-    ai.botName = "Round Trip";
+    ai.setBotName("Round Trip");
     ai.addLine("Ann Lee", "1700000000", "Ann Lee", "  blanks kept  ");
     ai.addAiLine("Ann Lee", "1700000000", "bytes \xFF\xFE and \xC3\xA9");
     ai.addLine("k", "1700000001", "k", std::string(100000, 'x'));
     ai.saveAll();
     VebixAi back;
     back.loadFile(spath("round.mdd"));
-    EXPECT_EQ(back.botName, "Round Trip");
-    EXPECT_EQ(back.headerLines, ai.headerLines);
+    EXPECT_EQ(back.botName(), "Round Trip");
+    EXPECT_EQ(back.headerLines(), ai.headerLines());
     EXPECT_EQ(linesOf(back), linesOf(ai));
 }
 
 TEST_F(VebixAiSave, SaveFailuresAreRaised) {
     VebixAi ai;
-    ai.botName = "K";
+    ai.setBotName("K");
     ai.loadText(spath("missing-folder/keep.mdd"), "", TextLines::Copied);
     ai.addLine("k", "1", "a", "x");
     try {

@@ -244,7 +244,7 @@ TEST_F(BotModeE2E, OldMindFileIsAnsweredFromAndAppendedTo) {
     EXPECT_EQ(read(path("mind.mdd")).substr(0, old.size()), old);
     VebixAi back;
     back.loadFile(spath("mind.mdd"));
-    EXPECT_EQ(back.botName, "Oldie");
+    EXPECT_EQ(back.botName(), "Oldie");
     EXPECT_EQ(back.lines().size(), 4u);
 }
 
@@ -316,8 +316,8 @@ TEST_F(BotModeE2E, TwoHundredExchangesInARow) {
     }
     VebixAi back;
     back.loadFile(spath("mind.mdd"));
-    EXPECT_EQ(back.botName, "Mo");
-    EXPECT_EQ(back.headerLines, std::vector<std::string>{"app=Vebix"});
+    EXPECT_EQ(back.botName(), "Mo");
+    EXPECT_EQ(back.headerLines(), std::vector<std::string>{"app=Vebix"});
     EXPECT_EQ(back.lines().size(), kMindLines + 400u);
     for (std::size_t i = kMindLines; i < back.lines().size(); i += 2)
         EXPECT_EQ(back.lines()[i].substr(0, 3), "Bot") << i;

@@ -84,7 +84,7 @@ std::vector<long> exchangesIn(const QString& mindPath, const std::string& key,
         return {};
     }
     std::vector<std::string> lines(mind.lines().begin(), mind.lines().end());
-    EXPECT_EQ(mind.botName, "Vebix");
+    EXPECT_EQ(mind.botName(), "Vebix");
     if (lines.size() < tmpl.size() ||
         !std::equal(tmpl.begin(), tmpl.end(), lines.begin())) {
         ADD_FAILURE() << "the template lines are not intact";

@@ -172,7 +172,7 @@ TEST(Soak, LinkedCopiesTalkForManyTurns) {
 
     auto engine = std::make_shared<VebixAi>();
     engine->loadFile(ownMind);
-    engine->setName(engine->botName);
+    engine->setName(engine->botName());
     const std::size_t ownBefore = engine->lines().size();
     VebixAi otherStart;
     const std::size_t otherBefore = otherStart.loadFile(otherMind);

@@ -160,7 +160,7 @@ TEST_F(Menus, NewMindFromTheTemplateOrEmptyWithQuotesRemovedFromTheName) {
         answerNamePrompt(prompts_, "Ann");
         choose(form, "newMindItem");
         ASSERT_TRUE(form.keeper().bot());
-        EXPECT_EQ(form.keeper().bot()->botName, "Robo");
+        EXPECT_EQ(form.keeper().bot()->botName(), "Robo");
         EXPECT_EQ(form.keeper().mindPath(), fromQPath(file));
         const std::string bytes = readBytes(file);
         EXPECT_NE(bytes.find("\"Robo\""), std::string::npos) << bytes.substr(0, 80);

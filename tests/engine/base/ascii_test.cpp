@@ -55,3 +55,27 @@ TEST(Ascii, StringsCompareIgnoringAsciiCaseOnly) {
     EXPECT_TRUE(startsWithIgnoringAsciiCase("Documents/x", "documents"));
     EXPECT_FALSE(startsWithIgnoringAsciiCase("Doc", "documents"));
 }
+
+TEST(Ascii, TrimmingRemovesOnlyAsciiWhiteSpaceAtTheEnds) {
+    struct Case {
+        std::string text, left, right, both;
+    };
+    const Case cases[] = {
+        {"", "", "", ""},
+        {" \t\n\v\f\r", "", "", ""},
+        {"a", "a", "a", "a"},
+        {" \ta b\r\n", "a b\r\n", " \ta b", "a b"},
+        {"\v\fx\f\v", "x\f\v", "\v\fx", "x"},
+        // A no-break space (C2 A0), NUL and other bytes are text, not white space.
+        {"\xC2\xA0x\xC2\xA0", "\xC2\xA0x\xC2\xA0", "\xC2\xA0x\xC2\xA0", "\xC2\xA0x\xC2\xA0"},
+        {std::string(" \0 ", 3), std::string("\0 ", 2), std::string(" \0", 2),
+         std::string("\0", 1)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(trimAsciiSpaceLeft(c.text), c.left);
+        EXPECT_EQ(trimAsciiSpaceRight(c.text), c.right);
+        EXPECT_EQ(trimAsciiSpace(c.text), c.both);
+    }
+    static_assert(trimAsciiSpace("  x y  ") == "x y");
+}
