@@ -76,7 +76,8 @@ ChildResult run(const std::vector<std::string>& argv, const std::string& folder 
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         const std::string_view v = *e;
-        if (!folder.empty() && (v.starts_with("HOME=") || v.starts_with("XDG_CONFIG_HOME="))) continue;
+        if (!folder.empty() && (v.starts_with("HOME=") || v.starts_with("XDG_CONFIG_HOME=")))
+            continue;
         env.emplace_back(v);
     }
     if (!folder.empty()) {
@@ -157,7 +158,8 @@ std::uint32_t replyTime(const vebix::Ai& ai) {
 double replyTimeOn(vebix::Ai& ai, int runs, const std::vector<std::string>& messages, int warmup) {
     const std::uint32_t now = replyTime(ai);
     std::size_t next = 0;
-    for (int i = 0; i < warmup; ++i) ai.reply("Guest!t", {}, "Guest!t", messages[next++ % messages.size()], now);
+    for (int i = 0; i < warmup; ++i)
+        ai.reply("Guest!t", {}, "Guest!t", messages[next++ % messages.size()], now);
     std::vector<double> t;
     for (int i = 0; i < runs; ++i) {
         const std::string& m = messages[next++ % messages.size()];
@@ -173,7 +175,8 @@ void steady(int runs) {
     std::vector<double> replies, cats, ratios;
     const std::uint32_t now = replyTime(*ai);
     // Warm up: the first replies work out the per-line facts the later ones reuse.
-    for (int i = 0; i < 40; ++i) ai->reply("Guest!t", {}, "Guest!t", inputs()[i % inputs().size()], now);
+    for (int i = 0; i < 40; ++i)
+        ai->reply("Guest!t", {}, "Guest!t", inputs()[i % inputs().size()], now);
     for (int i = 0; i < runs; ++i) {
         const std::string& m = inputs()[(40 + i) % inputs().size()];
         const double r = seconds([&] { ai->reply("Guest!t", {}, "Guest!t", m, now); });
@@ -236,11 +239,13 @@ void cold(int runs, bool printMemory) {
         peaks.push_back(static_cast<double>(r.peakKb) * 1024.0);
     }
     const double size = static_cast<double>(fs::file_size(mind));
-    std::printf("cold    1,000,000 lines: bot mode %.0f ms, wc -w %.0f ms, ratio %.2f (target <= 1)\n",
-                median(bots) * 1e3, median(wcs) * 1e3, median(ratios));
+    std::printf(
+        "cold    1,000,000 lines: bot mode %.0f ms, wc -w %.0f ms, ratio %.2f (target <= 1)\n",
+        median(bots) * 1e3, median(wcs) * 1e3, median(ratios));
     if (printMemory)
-        std::printf("memory  1,000,000 lines: peak %.0f MB, mind %.0f MB, ratio %.2f (target <= 2.5)\n",
-                    median(peaks) / 1e6, size / 1e6, median(peaks) / size);
+        std::printf(
+            "memory  1,000,000 lines: peak %.0f MB, mind %.0f MB, ratio %.2f (target <= 2.5)\n",
+            median(peaks) / 1e6, size / 1e6, median(peaks) / size);
 }
 
 void growth(int runs) {
@@ -250,9 +255,10 @@ void growth(int runs) {
     const double tSmall = replyTimeOn(*small, runs, inputs(), 40);
     const double tBig = replyTimeOn(*big, runs, inputs(), 40);
     const double perSmall = tSmall / 100000, perBig = tBig / 1000000;
-    std::printf("growth  per line: %.1f ns at 100,000 lines (reply %.1f ms), %.1f ns at 1,000,000 "
-                "(reply %.1f ms), ratio %.2f (target <= 1.3)\n",
-                perSmall * 1e9, tSmall * 1e3, perBig * 1e9, tBig * 1e3, perBig / perSmall);
+    std::printf(
+        "growth  per line: %.1f ns at 100,000 lines (reply %.1f ms), %.1f ns at 1,000,000 "
+        "(reply %.1f ms), ratio %.2f (target <= 1.3)\n",
+        perSmall * 1e9, tSmall * 1e3, perBig * 1e9, tBig * 1e3, perBig / perSmall);
     const std::vector<std::string> m32 = {longMessage(32 * 1024)};
     const std::vector<std::string> m64 = {longMessage(64 * 1024)};
     std::vector<double> t32, t64, ratios;
@@ -264,8 +270,9 @@ void growth(int runs) {
         t64.push_back(b);
         ratios.push_back(b / a);
     }
-    std::printf("growth  input on 100,000 lines: 32 KB %.0f ms, 64 KB %.0f ms, ratio %.2f (target <= 2.5)\n",
-                median(t32) * 1e3, median(t64) * 1e3, median(ratios));
+    std::printf(
+        "growth  input on 100,000 lines: 32 KB %.0f ms, 64 KB %.0f ms, ratio %.2f (target <= 2.5)\n",
+        median(t32) * 1e3, median(t64) * 1e3, median(ratios));
 }
 
 }  // namespace

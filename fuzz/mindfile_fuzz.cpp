@@ -88,8 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (std::string_view(l).starts_with("\xEF\xBB\xBF")) return false;
         return true;
     };
-    if (fromFile.ok && fromFile.botName.find('"') == std::string::npos &&
-        bomFree(fromFile.lines) && bomFree(fromFile.headerLines)) {
+    if (fromFile.ok && fromFile.botName.find('"') == std::string::npos && bomFree(fromFile.lines) &&
+        bomFree(fromFile.headerLines)) {
         const std::string path = QDir(folder().path()).filePath("m.mdd").toStdString();
         {
             vebix::VebixAi ai;

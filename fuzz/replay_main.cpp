@@ -27,7 +27,8 @@ TEST(FuzzReplay, KeptInputsPass) {
     for (const fs::path& file : files) {
         SCOPED_TRACE(file.filename().string());
         std::ifstream in(file, std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
         // A failed check aborts, which fails this test with the file's name in the log.
         std::cerr << "replaying " << file.filename().string() << "\n";
         EXPECT_EQ(LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()),

@@ -51,8 +51,8 @@ int main(int argc, char** argv) {
             options.seed = number;
         } else if (arg == "--start" && readNumber(value, number) && number <= 0xFFFFFFFFull) {
             options.startTime = static_cast<std::uint32_t>(number);
-        } else if (arg == "--bot-name" && std::string_view(value).find_first_of("\"\r\n") ==
-                                              std::string_view::npos) {
+        } else if (arg == "--bot-name" &&
+                   std::string_view(value).find_first_of("\"\r\n") == std::string_view::npos) {
             options.botName = value;
         } else if (arg == "--corpus") {
             corpus = value;
@@ -64,7 +64,8 @@ int main(int argc, char** argv) {
     }
     if (!haveLines || corpus.empty() || out.empty()) return usage();
     try {
-        const std::string mind = vebix::mindgen::makeMind(vebix::mindgen::readCorpusFile(corpus), options);
+        const std::string mind =
+            vebix::mindgen::makeMind(vebix::mindgen::readCorpusFile(corpus), options);
         if (out == "-") {
             std::cout.write(mind.data(), static_cast<std::streamsize>(mind.size()));
             std::cout.flush();

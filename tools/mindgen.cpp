@@ -27,7 +27,9 @@ public:
     // A number in [0, n); n > 0. The modulo bias is far below anything a test could notice.
     std::uint64_t below(std::uint64_t n) { return next() % n; }
     // A number in [low, high]; low <= high.
-    std::uint64_t between(std::uint64_t low, std::uint64_t high) { return low + below(high - low + 1); }
+    std::uint64_t between(std::uint64_t low, std::uint64_t high) {
+        return low + below(high - low + 1);
+    }
     bool percent(unsigned p) { return below(100) < p; }
 
 private:
@@ -36,9 +38,9 @@ private:
 
 // Some names with blanks and some beyond ASCII, as users type them.
 const char* const kNames[] = {
-    "Anna", "Ben",      "Chloé", "David",  "Elena",    "Finn", "Grace",     "Hugo",
-    "Ines", "Jonas",    "Kate",  "Liam",   "Mary Ann", "Noah", "Jean Luc",  "Zoë",
-    "Priya", "Kenji",   "Søren", "Fatima", "Omar",     "Rosa", "José Luis", "Tom",
+    "Anna",  "Ben",   "Chloé", "David",  "Elena",    "Finn", "Grace",     "Hugo",
+    "Ines",  "Jonas", "Kate",  "Liam",   "Mary Ann", "Noah", "Jean Luc",  "Zoë",
+    "Priya", "Kenji", "Søren", "Fatima", "Omar",     "Rosa", "José Luis", "Tom",
 };
 
 constexpr std::uint32_t kMinute = 60;
@@ -51,7 +53,8 @@ std::string squeezed(std::string_view line) {
     std::string out;
     bool blank = false;
     for (char c : line) {
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\0' || c == '\v' || c == '\f') {
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\0' || c == '\v' ||
+            c == '\f') {
             blank = !out.empty();
             continue;
         }
@@ -84,30 +87,30 @@ std::vector<std::string> makeUsers(std::size_t count, Random& random) {
 std::string varied(const std::string& text, Random& random) {
     std::string out = text;
     switch (random.below(4)) {
-    case 0:
-        if (isAsciiLowerLetter(out[0]))
-            out[0] = asciiUpper(out[0]);
-        else if (isAsciiUpper(out[0]))
-            out[0] = asciiLower(out[0]);
-        else
-            out = "so " + out;
-        break;
-    case 1:
-        if (out.size() > 1 && (out.back() == '.' || out.back() == '!' || out.back() == '?'))
-            out.pop_back();
-        else
-            out += random.percent(50) ? "." : "!";
-        break;
-    case 2: {
-        static const char* const kFront[] = {"well, ", "oh, ", "hmm, ", "ok "};
-        out = kFront[random.below(std::size(kFront))] + out;
-        break;
-    }
-    default: {
-        static const char* const kBack[] = {" :)", " lol", " haha", " ;)"};
-        out += kBack[random.below(std::size(kBack))];
-        break;
-    }
+        case 0:
+            if (isAsciiLowerLetter(out[0]))
+                out[0] = asciiUpper(out[0]);
+            else if (isAsciiUpper(out[0]))
+                out[0] = asciiLower(out[0]);
+            else
+                out = "so " + out;
+            break;
+        case 1:
+            if (out.size() > 1 && (out.back() == '.' || out.back() == '!' || out.back() == '?'))
+                out.pop_back();
+            else
+                out += random.percent(50) ? "." : "!";
+            break;
+        case 2: {
+            static const char* const kFront[] = {"well, ", "oh, ", "hmm, ", "ok "};
+            out = kFront[random.below(std::size(kFront))] + out;
+            break;
+        }
+        default: {
+            static const char* const kBack[] = {" :)", " lol", " haha", " ;)"};
+            out += kBack[random.below(std::size(kBack))];
+            break;
+        }
     }
     return out;
 }
@@ -158,7 +161,8 @@ std::string makeMind(const std::vector<Conversation>& corpus, const Options& opt
     std::string out;
     if (!options.plain) {
         out += "\xEF\xBB\xBF";
-        out += "1.2 1.2 \"" + options.botName + "\"\r\napp=Vebix\r\nappver=1.2.02\r\ngender=m\r\n\r\n";
+        out +=
+            "1.2 1.2 \"" + options.botName + "\"\r\napp=Vebix\r\nappver=1.2.02\r\ngender=m\r\n\r\n";
     }
     if (options.lines == 0) return out;
     if (corpus.empty()) throw std::invalid_argument("a mind needs a corpus with conversations");
@@ -166,8 +170,10 @@ std::string makeMind(const std::vector<Conversation>& corpus, const Options& opt
     Random random(options.seed);
     std::size_t utterances = 0;
     for (const auto& c : corpus) utterances += c.size();
-    const std::size_t sessions = options.lines * corpus.size() / std::max<std::size_t>(utterances, 1) + 1;
-    const std::vector<std::string> users = makeUsers(std::max<std::size_t>(1, sessions / 3), random);
+    const std::size_t sessions =
+        options.lines * corpus.size() / std::max<std::size_t>(utterances, 1) + 1;
+    const std::vector<std::string> users =
+        makeUsers(std::max<std::size_t>(1, sessions / 3), random);
     const std::size_t regulars = std::max<std::size_t>(1, users.size() / 20);
     // The mean unsqueezed gap is about 22 hours; squeeze when the sessions would span too long.
     const std::uint64_t plannedSpan = sessions * 22ull * kHour;
@@ -179,7 +185,8 @@ std::string makeMind(const std::vector<Conversation>& corpus, const Options& opt
     for (std::uint64_t round = 0; written < options.lines; ++round) {
         std::vector<std::size_t> order(corpus.size());
         for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-        for (std::size_t i = order.size(); i > 1; --i) std::swap(order[i - 1], order[random.below(i)]);
+        for (std::size_t i = order.size(); i > 1; --i)
+            std::swap(order[i - 1], order[random.below(i)]);
         for (std::size_t c : order) {
             if (written == options.lines) break;
             const std::string& user = random.percent(30) ? users[random.below(regulars)]

@@ -31,7 +31,7 @@ std::vector<Conversation> parseCorpus(std::string_view text);
 std::vector<Conversation> readCorpusFile(const std::string& path);
 
 struct Options {
-    std::size_t lines = 1000;              // exactly this many mind lines
+    std::size_t lines = 1000;  // exactly this many mind lines
     std::uint64_t seed = 1;
     std::uint32_t startTime = 1704067200;  // the day of the first session (2024-01-01 UTC)
     std::string botName = "Testbot";       // the name in the header line

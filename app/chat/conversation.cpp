@@ -48,9 +48,8 @@ void Conversation::setEngineCalls(EngineCalls calls) {
             return engine.reply(speaker, {}, speaker, line, referenceTime);
         };
     }
-    if (!calls.refreshFillWords) calls.refreshFillWords = [](VebixAi& engine) {
-        engine.calcFillWords();
-    };
+    if (!calls.refreshFillWords)
+        calls.refreshFillWords = [](VebixAi& engine) { engine.calcFillWords(); };
     calls_ = std::move(calls);
 }
 
@@ -129,11 +128,10 @@ void Conversation::deliver() {
     if (keeper_.bot() != exchange->engine) return;
 
     if (exchange->answer.empty()) {
-        emit unableToReply(QStringLiteral("Sorry, ") + botName(*exchange->engine) +
-                           QStringLiteral(" is unable to respond to your previous message.") +
-                           kCrLf +
-                           QStringLiteral("You can try wording your previous message differently.") +
-                           kCrLf);
+        emit unableToReply(
+            QStringLiteral("Sorry, ") + botName(*exchange->engine) +
+            QStringLiteral(" is unable to respond to your previous message.") + kCrLf +
+            QStringLiteral("You can try wording your previous message differently.") + kCrLf);
     } else {
         emit replied(fromUtf8(exchange->answer));
         exchange->engine->addAiLine(exchange->speaker, exchange->stamp, exchange->answer);

@@ -25,8 +25,8 @@ void closeWindowsAndEnd(std::function<void()> keptOpen) {
     QTimer::singleShot(0, qApp, [keptOpen = std::move(keptOpen)] {
         QApplication::closeAllWindows();
         for (QWidget* window : QApplication::topLevelWidgets()) {
-            if (window->isVisible() &&
-                window->windowType() != Qt::Popup && window->windowType() != Qt::ToolTip) {
+            if (window->isVisible() && window->windowType() != Qt::Popup &&
+                window->windowType() != Qt::ToolTip) {
                 keptOpen();
                 return;
             }

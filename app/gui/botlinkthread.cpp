@@ -12,15 +12,14 @@ VebixForm::BotLinkThread::BotLinkThread(VebixForm* mainForm, std::shared_ptr<Veb
                                         const LinkBot& linkBot, const UdlpInfo& ownInfo,
                                         const std::atomic<bool>& delayResponses)
     : mainForm_(mainForm),
-      loop_(std::move(engine), linkBot, ownInfo, *this,
-            [this](const std::function<void()>& work) {
-                // Once the window is closing (or gone) the loop no longer reaches it.
-                VebixForm* form = mainForm_.data();
-                if (loop_.stopRequested() || !form) return;
-                runOnWindowThread(form, [&] {
-                    if (!loop_.stopRequested()) work();
-                });
-            }) {
+      loop_(std::move(engine), linkBot, ownInfo, *this, [this](const std::function<void()>& work) {
+          // Once the window is closing (or gone) the loop no longer reaches it.
+          VebixForm* form = mainForm_.data();
+          if (loop_.stopRequested() || !form) return;
+          runOnWindowThread(form, [&] {
+              if (!loop_.stopRequested()) work();
+          });
+      }) {
     // The Tools menu may switch it at any time.
     loop_.takeDelayFrom(delayResponses);
 }

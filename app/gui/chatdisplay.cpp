@@ -18,7 +18,8 @@ ChatDisplay::ChatDisplay(QWidget* parent) : QTextEdit(parent) {
     p.setColor(QPalette::Base, QColor(244, 244, 244));
     p.setColor(QPalette::Text, Qt::black);
     // The selection keeps its colour when the focus moves to the input line.
-    p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
+    p.setColor(QPalette::Inactive, QPalette::Highlight,
+               p.color(QPalette::Active, QPalette::Highlight));
     p.setColor(QPalette::Inactive, QPalette::HighlightedText,
                p.color(QPalette::Active, QPalette::HighlightedText));
     setPalette(p);

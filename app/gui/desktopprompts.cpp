@@ -39,8 +39,8 @@ QMessageBox::StandardButton DesktopPrompts::message(QWidget* parent, const QStri
 }
 
 int DesktopPrompts::choose(QWidget* parent, const QString& caption, const QString& text,
-                           QMessageBox::Icon icon, const QStringList& buttonTexts,
-                           int defaultIndex, int escapeIndex) {
+                           QMessageBox::Icon icon, const QStringList& buttonTexts, int defaultIndex,
+                           int escapeIndex) {
     QMessageBox box(icon, caption, text, QMessageBox::NoButton, parent);
     QList<QPushButton*> buttons;
     for (const QString& label : buttonTexts)

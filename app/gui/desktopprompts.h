@@ -8,14 +8,12 @@ namespace vebix {
 
 class DesktopPrompts : public Prompts {
 public:
-    QMessageBox::StandardButton message(QWidget* parent, const QString& caption,
-                                        const QString& text, QMessageBox::Icon icon,
-                                        QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-                                        QMessageBox::StandardButton defaultButton =
-                                            QMessageBox::NoButton) override;
-    int choose(QWidget* parent, const QString& caption, const QString& text,
-               QMessageBox::Icon icon, const QStringList& buttonTexts, int defaultIndex,
-               int escapeIndex) override;
+    QMessageBox::StandardButton message(
+        QWidget* parent, const QString& caption, const QString& text, QMessageBox::Icon icon,
+        QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton) override;
+    int choose(QWidget* parent, const QString& caption, const QString& text, QMessageBox::Icon icon,
+               const QStringList& buttonTexts, int defaultIndex, int escapeIndex) override;
     QString openFile(QWidget* parent, const FileDialog::Request& request) override;
     QString saveFile(QWidget* parent, const FileDialog::Request& request) override;
     int exec(QDialog& dialog) override;

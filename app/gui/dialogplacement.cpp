@@ -18,8 +18,10 @@ void centreOver(QWidget& dialog, const QWidget& owner) {
     placed.moveCenter(owner.geometry().center());
     if (const QScreen* screen = owner.screen()) {
         const QRect area = screen->availableGeometry();
-        placed.moveLeft(std::max(area.left(), std::min(placed.left(), area.right() - placed.width() + 1)));
-        placed.moveTop(std::max(area.top(), std::min(placed.top(), area.bottom() - placed.height() + 1)));
+        placed.moveLeft(
+            std::max(area.left(), std::min(placed.left(), area.right() - placed.width() + 1)));
+        placed.moveTop(
+            std::max(area.top(), std::min(placed.top(), area.bottom() - placed.height() + 1)));
     }
     dialog.setGeometry(placed);
 }

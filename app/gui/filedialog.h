@@ -12,7 +12,7 @@ public:
         QString caption;
         QString initialFile;
         QString filter;
-        QString defaultSuffix;  // added to a typed name that has none, as "mdd"
+        QString defaultSuffix;         // added to a typed name that has none, as "mdd"
         bool confirmOverwrite = true;  // save dialogs: ask before an existing file is chosen
     };
 

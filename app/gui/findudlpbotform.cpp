@@ -48,7 +48,8 @@ BotRowDelegate::BotRowDelegate(const QFont& boldFont, QObject* parent)
 
 QColor BotRowDelegate::selectedBackground(const QColor& background, const QColor& highlight) {
     auto mix = [](int b, int h) { return (b * 224 + h * 31) / 255; };
-    return QColor(mix(background.red(), highlight.red()), mix(background.green(), highlight.green()),
+    return QColor(mix(background.red(), highlight.red()),
+                  mix(background.green(), highlight.green()),
                   mix(background.blue(), highlight.blue()));
 }
 
@@ -61,10 +62,10 @@ void BotRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     const QRect r = option.rect;
     const QColor background = option.palette.color(QPalette::Base);
     painter->save();
-    painter->fillRect(r, (option.state & QStyle::State_Selected)
-                             ? selectedBackground(background,
-                                                  option.palette.color(QPalette::Highlight))
-                             : background);
+    painter->fillRect(
+        r, (option.state & QStyle::State_Selected)
+               ? selectedBackground(background, option.palette.color(QPalette::Highlight))
+               : background);
 
     const QIcon icon = index.data(Qt::DecorationRole).value<QIcon>();
     if (!icon.isNull()) icon.paint(painter, QRect(r.x() + 2, r.y() + 2, 16, 16));
@@ -113,8 +114,8 @@ void FindUdlpBotForm::BottomUpdateTimer::tick() {
     guarded([&form] { form.settleChosenBot(true); });
 }
 
-FindUdlpBotForm::FindUdlpBotForm(Prompts& prompts, QWidget* owner,
-                                 const std::string& ownMindPath, BotSearchPlaces places)
+FindUdlpBotForm::FindUdlpBotForm(Prompts& prompts, QWidget* owner, const std::string& ownMindPath,
+                                 BotSearchPlaces places)
     : QDialog(owner),
       prompts_(&prompts),
       finder_(ownMindPath, [this](const BotListEntry& entry) { addRow(entry); }),

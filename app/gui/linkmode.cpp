@@ -73,9 +73,9 @@ void VebixForm::startLinkMode() {
                    QStringLiteral("\r\n\r\n"),
                infoColor);
 
-    linkThread_ = new BotLinkThread(this, keeper_.bot(),
-                                    LinkBot{other.name, other.folder, other.exePath}, own,
-                                    delayResponses_);
+    linkThread_ =
+        new BotLinkThread(this, keeper_.bot(), LinkBot{other.name, other.folder, other.exePath},
+                          own, delayResponses_);
     linkThread_->start();
 }
 

@@ -60,7 +60,8 @@ void VebixForm::buildMenus() {
         return item;
     };
     auto run = [this](QAction* item, void (VebixForm::*command)()) {
-        connect(item, &QAction::triggered, this, [this, command] { guarded([this, command] { (this->*command)(); }); });
+        connect(item, &QAction::triggered, this,
+                [this, command] { guarded([this, command] { (this->*command)(); }); });
     };
 
     QMenu* file = topLevel("&File", "file");

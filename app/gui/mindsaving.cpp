@@ -46,14 +46,15 @@ bool VebixForm::closeMindOrAsk() {
     if (isHidden()) show();
     for (;;) {
         const std::size_t unsaved = keeper_.unsavedLineCount();
-        const QString lost = unsaved == 0
-                                 ? QStringLiteral("No lines would be lost.")
-                                 : linesText(unsaved) +
-                                       QStringLiteral(" of this conversation would be lost.");
+        const QString lost =
+            unsaved == 0
+                ? QStringLiteral("No lines would be lost.")
+                : linesText(unsaved) + QStringLiteral(" of this conversation would be lost.");
         const QString question =
             reason + QStringLiteral("\n\nThe mind could not be saved. ") + lost +
-            QStringLiteral("\n\nTry Again (after freeing space or fixing the permissions), "
-                           "Save As... to write the whole mind to another file, or Discard.");
+            QStringLiteral(
+                "\n\nTry Again (after freeing space or fixing the permissions), "
+                "Save As... to write the whole mind to another file, or Discard.");
         const int choice = prompts_->choose(
             this, QString::fromUtf8(kMessageCaption), question, QMessageBox::Warning,
             {QStringLiteral("&Try Again"), QStringLiteral("&Save As..."), discardText(unsaved),
@@ -160,8 +161,7 @@ void VebixForm::placeSaveNotice() {
     const int top = input_->y() - kGap - height;
     saveNotice_->setGeometry(kMargin, top, width, height);
     const QRect shown = disp_->geometry();
-    disp_->setGeometry(shown.x(), shown.y(), shown.width(),
-                       std::max(0, top - kGap - shown.y()));
+    disp_->setGeometry(shown.x(), shown.y(), shown.width(), std::max(0, top - kGap - shown.y()));
 }
 
 }  // namespace vebix

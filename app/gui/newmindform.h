@@ -26,9 +26,9 @@ public:
     explicit NewMindForm(Prompts& prompts, QWidget* parent = nullptr,
                          const std::string& currentMindPath = {});
 
-    QString botName() const;        // botNameBox as typed
-    bool useTemplate() const;       // startWithDefaultMindCheck
-    QString saveAsPath() const;     // saveAsBox as typed
+    QString botName() const;     // botNameBox as typed
+    bool useTemplate() const;    // startWithDefaultMindCheck
+    QString saveAsPath() const;  // saveAsBox as typed
 
     // The message when the chosen file is a mind another window holds open ("%1": the path).
     static const char* const kOpenElsewhereText;

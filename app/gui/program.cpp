@@ -63,7 +63,8 @@ int runProgram(int argc, char** argv) {
                               showFatalBoxIfDisplay);
         const DisplayProbe display = probeDisplay(argc, argv);
         if (!display.interactive) {
-            std::cerr << kMessageCaption << ": no display to show the window on (" << display.missing
+            std::cerr << kMessageCaption << ": no display to show the window on ("
+                      << display.missing
                       << "); with a CHAT.MSG in the working folder the program answers it in bot "
                          "mode, which needs no display"
                       << std::endl;

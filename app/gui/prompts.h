@@ -27,12 +27,10 @@ public:
     // A modal box with a caption, a text, an icon and standard buttons, centred over parent
     // (the screen when null); returns the button that closed it. defaultButton NoButton leaves
     // the toolkit's own choice.
-    virtual QMessageBox::StandardButton message(QWidget* parent, const QString& caption,
-                                                const QString& text, QMessageBox::Icon icon,
-                                                QMessageBox::StandardButtons buttons =
-                                                    QMessageBox::Ok,
-                                                QMessageBox::StandardButton defaultButton =
-                                                    QMessageBox::NoButton) = 0;
+    virtual QMessageBox::StandardButton message(
+        QWidget* parent, const QString& caption, const QString& text, QMessageBox::Icon icon,
+        QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton) = 0;
     // A box with an error icon and an OK button.
     void error(QWidget* parent, const QString& caption, const QString& text) {
         message(parent, caption, text, QMessageBox::Critical, QMessageBox::Ok);

@@ -24,7 +24,8 @@ void VebixForm::saveTranscript() {
     const QString file = prompts_->saveFile(this, request);
     if (file.isEmpty()) return;
     const QByteArray bytes = transcriptBytes();
-    writeWholeFile(file, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+    writeWholeFile(file,
+                   std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
                    "Unable to write the transcript file '" + fromQPath(file) + "'");
 }
 

@@ -21,7 +21,6 @@
 namespace vebix {
 namespace {
 
-
 constexpr const char* kCaption = "UDLP";
 constexpr const char* kNoBot = "Unable to enable UDLP2 for the current bot: no bot loaded";
 constexpr const char* kNoBotLoaded =
@@ -150,8 +149,8 @@ void UdlpForm::enableUdlp() {
         prompts_->message(this, caption, QString::fromUtf8(kNoBot), QMessageBox::NoIcon);
         return;
     }
-    const QString infoFile =
-        QDir(QFileInfo(toQPath(programPath_)).absolutePath()).filePath(fromUtf8(udlp::kBasicFileName));
+    const QString infoFile = QDir(QFileInfo(toQPath(programPath_)).absolutePath())
+                                 .filePath(fromUtf8(udlp::kBasicFileName));
     if (QFileInfo::exists(infoFile) &&
         prompts_->message(this, caption, QString::fromUtf8(kOverwrite), QMessageBox::Question,
                           QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)

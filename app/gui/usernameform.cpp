@@ -14,7 +14,6 @@
 namespace vebix {
 namespace {
 
-
 constexpr const char* kEmptyName = "Please enter or select your name.";
 constexpr const char* kShortName =
     "It is recommended that you enter a longer name.\r\n\r\nWould you like to fix your name?";
@@ -147,9 +146,9 @@ void UserNameForm::acceptName() {
         return;
     }
     const auto bytes = name.toUtf8().size();
-    if (bytes <= 2 && prompts_->message(this, caption, QString::fromUtf8(kShortName),
-                                        QMessageBox::Question,
-                                        QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
+    if (bytes <= 2 &&
+        prompts_->message(this, caption, QString::fromUtf8(kShortName), QMessageBox::Question,
+                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
         nameBox_->setFocus();
         return;
     }

@@ -13,7 +13,6 @@
 #include <QTimer>
 #include <QWindowStateChangeEvent>
 
-
 #include "engine/base/random.h"
 #include "engine/base/ascii.h"
 #include "app/platform/filewrite.h"
@@ -115,7 +114,8 @@ VebixForm::VebixForm(Prompts& prompts, const StartupChoice& start, QWidget* pare
     autosaveTimer_ = new QTimer(this);
     autosaveTimer_->setObjectName(QStringLiteral("autosaveTimer"));
     autosaveTimer_->setInterval(MindKeeper::kAutosaveIntervalMs);
-    connect(autosaveTimer_, &QTimer::timeout, this, [this] { guarded([this] { autosaveQuietly(); }); });
+    connect(autosaveTimer_, &QTimer::timeout, this,
+            [this] { guarded([this] { autosaveQuietly(); }); });
 
     conversation_ = new Conversation(keeper_, delayResponses_, this);
     connectConversation();
@@ -176,7 +176,8 @@ QString VebixForm::documentsDisplayName() {
 QString VebixForm::displayPath() const { return displayPath(keeper_.mindPath(), documentsFolder_); }
 
 QString VebixForm::displayPath(const std::string& path, const std::string& folder) {
-    if (!folder.empty() && path.size() > folder.size() && startsWithIgnoringAsciiCase(path, folder)) {
+    if (!folder.empty() && path.size() > folder.size() &&
+        startsWithIgnoringAsciiCase(path, folder)) {
         const std::string rest = path.substr(folder.size());
         // Only a path below the folder: "/home/ann/Documents2/x.mdd" is not in "Documents".
         if (rest.front() == '/') return documentsDisplayName() + fromUtf8(rest);
@@ -301,20 +302,18 @@ void VebixForm::disableSay() { sayBtn_->setEnabled(false); }
 std::string VebixForm::resolveHeldMind(const std::string& path) {
     const QString question =
         QStringLiteral("The mind file \"") + fromUtf8(path) +
-        QStringLiteral("\" is open in another window of Vebix. If both keep it open, their "
-                       "lines are saved out of order.\r\n\r\nOpen it anyway? Choose No to load "
-                       "another mind file.");
-    if (prompts_->message(this, QString::fromUtf8(kMessageCaption), question,
-                          QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No,
-                          QMessageBox::No) != QMessageBox::No)
+        QStringLiteral(
+            "\" is open in another window of Vebix. If both keep it open, their "
+            "lines are saved out of order.\r\n\r\nOpen it anyway? Choose No to load "
+            "another mind file.");
+    if (prompts_->message(this, QString::fromUtf8(kMessageCaption), question, QMessageBox::Warning,
+                          QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::No)
         return path;
     return fromQPath(
         prompts_->openFile(this, FileDialog::forMind(QStringLiteral("Load Mind"), fromUtf8(path))));
 }
 
-std::string VebixForm::speakerId() const {
-    return userName_.toStdString() + "!" + localTag_;
-}
+std::string VebixForm::speakerId() const { return userName_.toStdString() + "!" + localTag_; }
 
 std::string VebixForm::stamp() const { return std::to_string(keeper_.lastLineTime()); }
 
@@ -324,7 +323,8 @@ bool VebixForm::greetAfterLoad(bool existingLoaded) {
 
     if (userName_.isEmpty()) {
         Settings settings;
-        if (auto last = settings.findString(Settings::Key::LastUserName)) userName_ = fromUtf8(*last);
+        if (auto last = settings.findString(Settings::Key::LastUserName))
+            userName_ = fromUtf8(*last);
     }
     {
         UserNameForm prompt(userName_, *prompts_, this);

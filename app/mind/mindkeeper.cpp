@@ -147,9 +147,7 @@ void MindKeeper::keepHolding() {
 
 bool MindKeeper::isBotLoaded() const { return bot_ && !bot_->botName().empty(); }
 
-bool MindKeeper::hasUnsavedLines() const {
-    return bot_ && savedCount_ != bot_->lines().size();
-}
+bool MindKeeper::hasUnsavedLines() const { return bot_ && savedCount_ != bot_->lines().size(); }
 
 std::size_t MindKeeper::unsavedLineCount() const {
     return bot_ && bot_->lines().size() > savedCount_ ? bot_->lines().size() - savedCount_ : 0;

@@ -15,7 +15,6 @@ namespace {
 constexpr off_t kHeldByte = off_t{1} << 62;
 constexpr off_t kWritingByte = kHeldByte + 1;
 
-
 int openForLocking(const std::string& path, bool& writable) {
     int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     writable = fd >= 0;
@@ -38,7 +37,8 @@ bool lockByte(int fd, off_t byte, short type, bool wait) {
 }
 
 bool sameFile(int fd, const std::string& path) {
-    struct stat open {}, named {};
+    struct stat open {};
+    struct stat named {};
     if (::fstat(fd, &open) != 0 || ::stat(path.c_str(), &named) != 0) return false;
     return open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
@@ -70,7 +70,8 @@ MindLock::Outcome MindLock::hold(const std::string& path) {
 
 bool mindOpenElsewhere(const std::string& path, const std::string& ownMind) {
     if (!ownMind.empty()) {
-        struct stat own {}, target {};
+        struct stat own {};
+        struct stat target {};
         if (::stat(ownMind.c_str(), &own) == 0 && ::stat(path.c_str(), &target) == 0 &&
             own.st_dev == target.st_dev && own.st_ino == target.st_ino)
             return false;

@@ -5,6 +5,7 @@
 
 #include "engine/base/error.h"
 #include "app/platform/filewrite.h"
+#include "app/platform/qtext.h"
 #include "app/mind/mindfileformat.h"
 #include "app/platform/settings.h"
 #include "app/platform/systempaths.h"
@@ -55,9 +56,7 @@ StartupChoice chooseStartMind(bool quiet, const std::string& namedPath,
         if (folder.isEmpty() || !QDir().mkdir(folder))
             throw Error("Unable to create the folder '" + values.documentsFolder + "'");
     }
-    values.mindPath = fromQPath(QDir(folder).filePath(
-        QString::fromUtf8(mindfile::kDefaultFileName.data(),
-                          static_cast<qsizetype>(mindfile::kDefaultFileName.size()))));
+    values.mindPath = fromQPath(QDir(folder).filePath(fromUtf8(mindfile::kDefaultFileName)));
     return values;
 }
 

@@ -34,8 +34,7 @@ using ErrorReporter = std::function<void(const std::string& message)>;
 // path: quiet throws it as an Error, otherwise it goes to report and the choice has no mind
 // path. Throws Error when the documents folder is needed and cannot be created.
 StartupChoice chooseStartMind(bool quiet, const std::string& namedPath,
-                              const std::string& documentsFolder,
-                              const ErrorReporter& report = {});
+                              const std::string& documentsFolder, const ErrorReporter& report = {});
 
 // The local tag from the computer's and the user's names; "-" when either is unknown.
 std::string computeLocalTag();

@@ -200,8 +200,8 @@ void VebixAi::appendFrom(std::size_t start) {
     };
     std::size_t done = 0;
     while (done < block.size()) {
-        const ssize_t n = ::pwrite(fd, block.data() + done, block.size() - done,
-                                   size + static_cast<off_t>(done));
+        const ssize_t n =
+            ::pwrite(fd, block.data() + done, block.size() - done, size + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) continue;
         // A write that takes nothing and reports no error: the device is full.
         if (n <= 0) fail(n < 0 ? errno : ENOSPC);

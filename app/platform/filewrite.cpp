@@ -15,9 +15,7 @@ QString toQPath(std::string_view path) {
     return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
 }
 
-std::string fromQPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
+std::string fromQPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 void writeWholeFile(const QString& path, const std::function<void(const ByteSink&)>& produce,
                     const std::string& failureMessage) {
@@ -80,7 +78,8 @@ void writeWholeFile(const QString& path, const std::function<void(const ByteSink
 
 void writeWholeFile(const QString& path, std::string_view contents,
                     const std::string& failureMessage) {
-    writeWholeFile(path, [&](const ByteSink& sink) { sink(contents); }, failureMessage);
+    writeWholeFile(
+        path, [&](const ByteSink& sink) { sink(contents); }, failureMessage);
 }
 
 }  // namespace vebix

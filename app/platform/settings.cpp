@@ -47,7 +47,6 @@ Settings::Settings(const QString& filePath)
 
 Settings::~Settings() = default;
 
-
 QString Settings::encodeName(std::string_view name) {
     if (name.empty()) return QStringLiteral("%");
     QString in = fromUtf8(name);
@@ -73,9 +72,21 @@ std::string Settings::decodeName(const QString& stored) {
     for (qsizetype i = 0; i < stored.size(); ++i) {
         if (stored[i] == u'%' && i + 2 < stored.size()) {
             QStringView code = QStringView(stored).mid(i + 1, 2);
-            if (code == u"25") { out += u'%'; i += 2; continue; }
-            if (code.compare(u"2F", Qt::CaseInsensitive) == 0) { out += u'/'; i += 2; continue; }
-            if (code.compare(u"5C", Qt::CaseInsensitive) == 0) { out += u'\\'; i += 2; continue; }
+            if (code == u"25") {
+                out += u'%';
+                i += 2;
+                continue;
+            }
+            if (code.compare(u"2F", Qt::CaseInsensitive) == 0) {
+                out += u'/';
+                i += 2;
+                continue;
+            }
+            if (code.compare(u"5C", Qt::CaseInsensitive) == 0) {
+                out += u'\\';
+                i += 2;
+                continue;
+            }
         }
         out += stored[i];
     }

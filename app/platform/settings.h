@@ -52,7 +52,6 @@ public:
     Settings(const Settings&) = delete;
     Settings& operator=(const Settings&) = delete;
 
-
     // ---- the named values --------------------------------------------------------------------
     // The stored value, or nullopt when it is missing or not of the key's kind.
     std::optional<std::string> findString(Key key) const;

@@ -14,9 +14,7 @@ QString documentsFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }
 
-QString executablePath() {
-    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-}
+QString executablePath() { return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath(); }
 
 std::optional<std::string> computerName() {
     char buffer[HOST_NAME_MAX + 1] = {};

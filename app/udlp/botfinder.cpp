@@ -56,7 +56,6 @@ bool holdsFile(const std::string& folder, std::string_view fileName) {
     return QFileInfo(toQPath(joinPath(folder, fileName))).isFile();
 }
 
-
 std::optional<std::string> existingFolder(const std::optional<std::string>& folder) {
     if (!folder || folder->empty() || !QFileInfo(toQPath(*folder)).isDir()) return std::nullopt;
     return folder;
@@ -146,9 +145,9 @@ std::optional<BotListEntry> BotFinder::botFromFolder(const std::string& typedFol
     // to where this program started would mean another folder at the next start, and the
     // executable must not depend on the other bot's working folder or on PATH.
     const std::string folder =
-        typedFolder.empty() ? typedFolder
-                            : fromQPath(QDir::cleanPath(
-                                  QFileInfo(toQPath(typedFolder)).absoluteFilePath()));
+        typedFolder.empty()
+            ? typedFolder
+            : fromQPath(QDir::cleanPath(QFileInfo(toQPath(typedFolder)).absoluteFilePath()));
     const std::string& mindPath = ownMindPath_;
     const std::string ownFolder = mindFolder(mindPath);
     if (!ownFolder.empty() &&

@@ -145,9 +145,9 @@ LinkExchange::Result LinkExchange::exchange(std::string_view message) {
     file.close();
     QFile::remove(chatPath);
     if (!readOk) return result;
-    result.gotReply = decideReply(std::string_view(contents.constData(),
-                                                   static_cast<std::size_t>(contents.size())),
-                                  ownName_, result.reply);
+    result.gotReply = decideReply(
+        std::string_view(contents.constData(), static_cast<std::size_t>(contents.size())), ownName_,
+        result.reply);
     return result;
 }
 

@@ -21,12 +21,12 @@ inline constexpr std::string_view kExeNotFoundMessage = "UDLP bot exe file not f
 class LinkExchange {
 public:
     struct Result {
-        bool started = false;    // the other bot's program was started
-        bool missing = false;    // its program (or its folder) does not exist: error says so
-        bool busy = false;       // it was still running from an earlier turn: nothing was sent
+        bool started = false;  // the other bot's program was started
+        bool missing = false;  // its program (or its folder) does not exist: error says so
+        bool busy = false;     // it was still running from an earlier turn: nothing was sent
         bool gotReply = false;
-        std::string reply;       // the other bot's line, when gotReply
-        std::string error;       // a failure to show (caption "UDLP Error"), else empty
+        std::string reply;  // the other bot's line, when gotReply
+        std::string error;  // a failure to show (caption "UDLP Error"), else empty
     };
 
     // folder: the other bot's folder; exePath: its executable; ownName: the name this side

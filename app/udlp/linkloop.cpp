@@ -10,8 +10,8 @@
 
 namespace vebix {
 
-LinkLoop::LinkLoop(std::shared_ptr<VebixAi> engine, LinkBot other, UdlpInfo ownInfo,
-                   Window& window, RunOnWindow runOnWindow)
+LinkLoop::LinkLoop(std::shared_ptr<VebixAi> engine, LinkBot other, UdlpInfo ownInfo, Window& window,
+                   RunOnWindow runOnWindow)
     : replyTimeoutMs(kLinkReplyTimeoutMs),
       engine_(std::move(engine)),
       other_(std::move(other)),

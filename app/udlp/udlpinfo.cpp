@@ -36,7 +36,6 @@ std::uint8_t parseVersionPart(const std::string& text) {
     return static_cast<std::uint8_t>(value);
 }
 
-
 }  // namespace
 
 bool parseUdlpFlag(const std::string& value) {
@@ -74,8 +73,8 @@ UdlpInfo readUdlpInfo(std::FILE* file) {
 }
 
 bool loadUdlpInfo(const std::string& folder, UdlpInfo& info) {
-    const QString name = QString::fromLatin1(udlp::kExtendedFileName.data(),
-                                             static_cast<qsizetype>(udlp::kExtendedFileName.size()));
+    const QString name = QString::fromLatin1(
+        udlp::kExtendedFileName.data(), static_cast<qsizetype>(udlp::kExtendedFileName.size()));
     const QString path = folder.empty() ? name : QDir(toQPath(folder)).filePath(name);
     QFileInfo fileInfo(path);
     if (!fileInfo.exists()) return false;
@@ -118,10 +117,9 @@ void writeUdlpFiles(const std::string& botName, const std::string& mindPath, boo
     keyLine(udlp::kLearnKey, learn ? udlp::kTrue : udlp::kFalse);
 
     auto write = [&](std::string_view fileName, const std::string& contents) {
-        const QString path = folder.filePath(QString::fromLatin1(
-            fileName.data(), static_cast<qsizetype>(fileName.size())));
-        writeWholeFile(path, contents,
-                       "Unable to write UDLP info file '" + fromQPath(path) + "'");
+        const QString path = folder.filePath(
+            QString::fromLatin1(fileName.data(), static_cast<qsizetype>(fileName.size())));
+        writeWholeFile(path, contents, "Unable to write UDLP info file '" + fromQPath(path) + "'");
     };
     write(udlp::kBasicFileName, basic);
     write(udlp::kExtendedFileName, extended);

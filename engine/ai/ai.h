@@ -56,18 +56,18 @@ public:
 
     // The scoring constants.
     enum ScoreValueEnum : int {
-        RecentLineBonus = 3,          // said at most RecentLineSeconds before the reference time
-        RecentMonthBonus = 4,         // said at most RecentMonthSeconds before
+        RecentLineBonus = 3,   // said at most RecentLineSeconds before the reference time
+        RecentMonthBonus = 4,  // said at most RecentMonthSeconds before
         SameConversationBonus = 6,
         SameSpeakerBonus = 4,
         WordMatchScore = 12,
         FillWordMatchScore = 8,
         AlikeWordScore = 4,
         NumberMatchScore = 4,
-        EqualNumberScore = 12,        // on top of NumberMatchScore
+        EqualNumberScore = 12,  // on top of NumberMatchScore
         TopicWordPercent = 20,
         AlikeTopicWordPercent = 6,
-        LongLineWords = 7,            // lines with this many Word tokens score less
+        LongLineWords = 7,  // lines with this many Word tokens score less
         PauseDecayPercentPerMinute = 10,
         PauseDecayMaxMinutes = 5,
         RecentLineSeconds = 180,
@@ -75,15 +75,15 @@ public:
         MaxCandidatesBuilding = 64,
         MaxCandidates = 48,
         FillWordCount = 30,
-        FillWordMaxLines = 448,       // calcFillWords reads the last quarter, at most this many
-        ChunkingMinLines = 1000,      // minds with more lines are randomly chunked
+        FillWordMaxLines = 448,   // calcFillWords reads the last quarter, at most this many
+        ChunkingMinLines = 1000,  // minds with more lines are randomly chunked
         ChunkingLinesPerStep = 640,
         RecentTextSeconds = 600,
-        DirectMinScore = 10,          // a best score above this (with 4 candidates) skips generation
+        DirectMinScore = 10,  // a best score above this (with 4 candidates) skips generation
         DirectMinCandidates = 4,
         GenerationTries = 8,
         MaxPicks = 32,
-        MaxScore = 65535,             // a Sim's score saturates here
+        MaxScore = 65535,  // a Sim's score saturates here
     };
 
     Ai() = default;
@@ -201,8 +201,7 @@ public:
     // Sorts candidates highest first and cuts them to 48.
     static void trimCandidates(std::vector<Sim>& candidates);
     // How well a line's tokens match the input's (both normalising mode).
-    std::uint64_t phraseMatchScore(const TokenList& lineTokens,
-                                   const TokenList& inputTokens) const;
+    std::uint64_t phraseMatchScore(const TokenList& lineTokens, const TokenList& inputTokens) const;
     // The score of the runs that start at a[0], compared against every token of b.
     std::uint64_t tokenRunScore(const Token* a, std::size_t aCount, const TokenList& b,
                                 RunToken start) const;
@@ -212,8 +211,8 @@ public:
     std::string generateReply(std::string_view partnerName, const std::vector<Wc>& topicWords,
                               std::string_view seed) const;
     struct PhraseHit {
-        std::string text;          // the (possibly personalised) line text
-        std::size_t offset = 0;    // where the phrase starts in text
+        std::string text;        // the (possibly personalised) line text
+        std::size_t offset = 0;  // where the phrase starts in text
         std::size_t length = 0;
     };
     // A line holding phrase as a whole word or words (case-insensitive), chosen at random

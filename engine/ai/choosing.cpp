@@ -115,7 +115,8 @@ std::string Ai::chooseReply(std::string_view partnerName, const std::vector<Wc>&
     // Texts said in the last ten minutes, from the newest lines, are not repeated.
     std::vector<std::string_view> recent;
     if (lines_.size() >= 8) {
-        const std::int64_t since = static_cast<std::int64_t>(clock().nowSeconds()) - RecentTextSeconds;
+        const std::int64_t since =
+            static_cast<std::int64_t>(clock().nowSeconds()) - RecentTextSeconds;
         for (std::size_t i = lines_.size() - 8; i < lines_.size(); ++i) {
             const MindLine m = parseLine(lines_[i], AiSuffix::Keep);
             const auto time = parseTime(m.time);
@@ -133,7 +134,8 @@ std::string Ai::chooseReply(std::string_view partnerName, const std::vector<Wc>&
         r = std::string(candidateText(candidates[picked].index, candidates[picked].textOffset));
         if (picks == MaxPicks) break;
         bool reject = !hasAsciiAlnum(r) || looseEquals(r, input);
-        for (std::size_t i = 0; !reject && i < recent.size(); ++i) reject = looseEquals(r, recent[i]);
+        for (std::size_t i = 0; !reject && i < recent.size(); ++i)
+            reject = looseEquals(r, recent[i]);
         if (!reject) break;
         if ((rng::next() & 3) == 0 && n < count) ++n;
     }

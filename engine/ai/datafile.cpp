@@ -92,7 +92,8 @@ std::size_t Ai::loadFile(const std::string& name) {
     FlagGuard views(keepViews_, true);
     forEachLine(text, [&](std::string_view line) {
         if (hasNul)
-            if (std::size_t nul = line.find('\0'); nul != std::string_view::npos) line = line.substr(0, nul);
+            if (std::size_t nul = line.find('\0'); nul != std::string_view::npos)
+                line = line.substr(0, nul);
         acceptLoadedLine(dropBom(line));
     });
     finishLoading();
@@ -117,7 +118,7 @@ void Ai::saveFile(const std::string& name, AfterSave after) {
 
     struct stat st {};
     mode_t mode = ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? (st.st_mode & 07777)
-                                                                          : defaultFileMode();
+                                                                        : defaultFileMode();
     ::fchmod(fd, mode);
 
     FilePtr file(::fdopen(fd, "wb"));

@@ -56,9 +56,9 @@ int startClass(std::string_view w) {
 struct InputToken {
     std::uint16_t type = 0;
     std::string_view text;
-    std::uint32_t count = 0;                  // how often it occurs in the input
-    bool fill = false;                        // a fill word
-    std::vector<std::uint32_t> positions;     // where it occurs in the input
+    std::uint32_t count = 0;               // how often it occurs in the input
+    bool fill = false;                     // a fill word
+    std::vector<std::uint32_t> positions;  // where it occurs in the input
 };
 
 // One input token a line word matches, and what the match is worth (it may be worth 0 and
@@ -174,9 +174,7 @@ private:
         }
     }
 
-    bool fillWord(std::uint32_t id) {
-        return !ai_.notFillWord(index_.wordText(id));
-    }
+    bool fillWord(std::uint32_t id) { return !ai_.notFillWord(index_.wordText(id)); }
 
     // The run sum of line word id (as b) against the input (as A), over the input's first
     // occurrences.
@@ -231,16 +229,18 @@ private:
                 forWordsNear(w, [&](std::uint32_t d) {
                     const InputToken& b = inputs_[d];
                     if (b.text == w)
-                        matches_.push_back({d, static_cast<std::uint32_t>(
-                                                   fill ? Ai::FillWordMatchScore : Ai::WordMatchScore)});
+                        matches_.push_back(
+                            {d, static_cast<std::uint32_t>(fill ? Ai::FillWordMatchScore
+                                                                : Ai::WordMatchScore)});
                     else if (wordsAlike(w, b.text))
-                        matches_.push_back({d, static_cast<std::uint32_t>(fill ? 0 : Ai::AlikeWordScore)});
+                        matches_.push_back(
+                            {d, static_cast<std::uint32_t>(fill ? 0 : Ai::AlikeWordScore)});
                 });
             } else {
                 for (std::uint32_t d : numbers_)
-                    matches_.push_back(
-                        {d, static_cast<std::uint32_t>(Ai::NumberMatchScore +
-                                                       (inputs_[d].text == w ? Ai::EqualNumberScore : 0))});
+                    matches_.push_back({d, static_cast<std::uint32_t>(
+                                               Ai::NumberMatchScore +
+                                               (inputs_[d].text == w ? Ai::EqualNumberScore : 0))});
             }
             mFrom_[id] = from;
             mTo_[id] = static_cast<std::uint32_t>(matches_.size());
@@ -282,8 +282,7 @@ struct OpenLine {
 
 std::vector<Ai::Sim> Ai::scoreLinesIndexed(std::string_view partnerName,
                                            const std::vector<Wc>& topicWords,
-                                           std::string_view conversationKey,
-                                           std::string_view input,
+                                           std::string_view conversationKey, std::string_view input,
                                            std::uint32_t referenceTime) const {
     // Topic words are rare (the program never passes any): the reference handles them.
     if (!topicWords.empty())

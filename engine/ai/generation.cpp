@@ -63,7 +63,8 @@ std::size_t findNoCase(std::string_view hay, std::string_view needle) {
 bool boundedByBreaks(std::string_view text, std::size_t pos, std::size_t len) {
     if (pos > 0) {
         std::size_t start = pos - 1;
-        while (start > 0 && pos - start < 4 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80)
+        while (start > 0 && pos - start < 4 &&
+               (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80)
             --start;
         std::size_t cpLen = 0;
         const char32_t cp = unicode::decode(text, start, cpLen);
@@ -141,7 +142,8 @@ std::vector<Token> Ai::tokensFromWord(const std::vector<Token>& tokens, int k) {
         int skipped = 0;
         for (std::size_t i = 0; i < tokens.size(); ++i) {
             if (!isWordOrNumber(tokens[i])) continue;
-            if (skipped == k) return {tokens.begin() + static_cast<std::ptrdiff_t>(i), tokens.end()};
+            if (skipped == k)
+                return {tokens.begin() + static_cast<std::ptrdiff_t>(i), tokens.end()};
             ++skipped;
         }
     } else {
@@ -170,7 +172,8 @@ bool Ai::findLineWithPhrase(std::string_view partnerName, const std::vector<Wc>&
             if (!index_->lendsText(i) || !index_->pairSet(i).covers(need)) continue;
             const std::string_view text = index_->text(i, lines_[i]);
             const std::size_t pos = findNoCase(text, phrase);
-            if (pos == std::string_view::npos || !boundedByBreaks(text, pos, phrase.size())) continue;
+            if (pos == std::string_view::npos || !boundedByBreaks(text, pos, phrase.size()))
+                continue;
             if (!exclude.empty() && exclude.find(text) != std::string_view::npos) continue;
             if (kept.size() < kKeptPositions) {
                 kept.push_back(static_cast<std::uint32_t>(i));
@@ -185,7 +188,7 @@ bool Ai::findLineWithPhrase(std::string_view partnerName, const std::vector<Wc>&
         const std::uint32_t index = kept[rng::next() % kept.size()];
         const std::string_view text = lineText(lines_[index]);
         std::string chosen = personalize_ ? personalizeText(partnerName, topicWords, index, text)
-                                         : std::string(text);
+                                          : std::string(text);
         // Personalising may have replaced a name the phrase held.
         const std::size_t pos = findNoCase(chosen, phrase);
         if (pos == std::string_view::npos) continue;

@@ -39,7 +39,9 @@ std::string_view lineText(std::string_view line) {
     return off ? line.substr(*off) : std::string_view();
 }
 
-bool hasExcludeMark(std::string_view line) { return line.find(kExcludeMark) != std::string_view::npos; }
+bool hasExcludeMark(std::string_view line) {
+    return line.find(kExcludeMark) != std::string_view::npos;
+}
 
 bool isLineBreakByte(char c) { return c == '\r' || c == '\n' || c == '\0'; }
 

@@ -182,8 +182,8 @@ ReplyIndex::LineTokens ReplyIndex::tokens(std::size_t i, std::string_view text) 
             }
             pool_.push_back(id);
         }
-        pool_[start] = static_cast<std::uint32_t>(list.size()) |
-                       (scoring::isLongLine(words) ? kFirstBit : 0u);
+        pool_[start] =
+            static_cast<std::uint32_t>(list.size()) | (scoring::isLongLine(words) ? kFirstBit : 0u);
         tokenStart_[i] = start;
     }
     const std::uint32_t start = tokenStart_[i];

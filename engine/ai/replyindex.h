@@ -65,7 +65,8 @@ public:
     struct PairSet {
         std::uint64_t bits[2] = {0, 0};
         bool covers(const PairSet& need) const {
-            return (bits[0] & need.bits[0]) == need.bits[0] && (bits[1] & need.bits[1]) == need.bits[1];
+            return (bits[0] & need.bits[0]) == need.bits[0] &&
+                   (bits[1] & need.bits[1]) == need.bits[1];
         }
     };
     static PairSet pairsOf(std::string_view text);
@@ -80,7 +81,9 @@ public:
 private:
     struct Hash {
         using is_transparent = void;
-        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+        std::size_t operator()(std::string_view s) const {
+            return std::hash<std::string_view>{}(s);
+        }
     };
     using Table = std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>>;
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
@@ -101,7 +104,7 @@ private:
     std::vector<std::uint8_t> flags_;
     std::vector<std::uint8_t> textOffset_;   // 255: look for it again
     std::vector<std::uint32_t> tokenStart_;  // into pool_, or kNone
-    std::vector<PairSet> pairs_;  // per line, once made
+    std::vector<PairSet> pairs_;             // per line, once made
     // Per line with tokens: a header (token count, bit 31 set for a long line), then the ids.
     std::vector<std::uint32_t> pool_;
     // Conversations by lower-case key.

@@ -44,7 +44,8 @@ std::string_view Ai::candidateText(std::uint32_t index, std::uint32_t offset) co
 
 void Ai::trimCandidates(std::vector<Sim>& candidates) {
     std::stable_sort(candidates.begin(), candidates.end());
-    if (candidates.size() > static_cast<std::size_t>(MaxCandidates)) candidates.resize(MaxCandidates);
+    if (candidates.size() > static_cast<std::size_t>(MaxCandidates))
+        candidates.resize(MaxCandidates);
 }
 
 std::uint64_t Ai::tokenRunScore(const Token* a, std::size_t aCount, const TokenList& b,
@@ -58,7 +59,8 @@ std::uint64_t Ai::tokenRunScore(const Token* a, std::size_t aCount, const TokenL
             const Token& at = a[j];
             if (bt.type == TokenType::Word) {
                 if (at.type == TokenType::Word && at.text() == bt.text()) {
-                    if (!seen) total += notFillWord(at.text()) ? WordMatchScore : FillWordMatchScore;
+                    if (!seen)
+                        total += notFillWord(at.text()) ? WordMatchScore : FillWordMatchScore;
                 } else if (at.type == TokenType::Word && wordsAlike(at.text(), bt.text())) {
                     if (!seen && notFillWord(at.text())) total += AlikeWordScore;
                 } else {
@@ -93,8 +95,7 @@ std::uint64_t Ai::phraseMatchScore(const TokenList& lineTokens,
     return total;
 }
 
-std::vector<Ai::Sim> Ai::scoreLines(std::string_view partnerName,
-                                    const std::vector<Wc>& topicWords,
+std::vector<Ai::Sim> Ai::scoreLines(std::string_view partnerName, const std::vector<Wc>& topicWords,
                                     std::string_view conversationKey, std::string_view input,
                                     std::uint32_t referenceTime) const {
     const TokenList inputTokens = tokenize(input, Tokenize::Normalising);

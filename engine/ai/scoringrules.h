@@ -112,9 +112,9 @@ struct WalkLine {
     std::uint32_t index = 0;
     std::uint32_t textOffset = 0;
     std::uint32_t time = 0;
-    std::uint64_t own = 0;       // its own score (only the recency bonus when not scored)
-    bool scored = false;         // not passed over: it may become a candidate
-    bool candidate = false;      // scored and not said by "<ai>"
+    std::uint64_t own = 0;   // its own score (only the recency bonus when not scored)
+    bool scored = false;     // not passed over: it may become a candidate
+    bool candidate = false;  // scored and not said by "<ai>"
     SpeakerPenalty penalty = SpeakerPenalty::None;
 };
 

@@ -19,9 +19,7 @@ constexpr bool isAsciiDigit(char c) { return asciiByte(c) - '0' < 10u; }
 constexpr bool isAsciiAlnum(char c) { return isAsciiLetter(c) || isAsciiDigit(c); }
 
 // c with A-Z mapped to a-z (asciiLower) or a-z to A-Z (asciiUpper); every other byte as it is.
-constexpr char asciiLower(char c) {
-    return isAsciiUpper(c) ? static_cast<char>(c - 'A' + 'a') : c;
-}
+constexpr char asciiLower(char c) { return isAsciiUpper(c) ? static_cast<char>(c - 'A' + 'a') : c; }
 constexpr char asciiUpper(char c) {
     return isAsciiLowerLetter(c) ? static_cast<char>(c - 'a' + 'A') : c;
 }

@@ -22,8 +22,8 @@ public:
         // LF ends then costs one scan, one with CR ends no more than two.
         if (!lfKnown_ || nextLf_ < pos_) {
             const void* lf = std::memchr(text_.data() + pos_, '\n', size - pos_);
-            nextLf_ = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text_.data())
-                         : size;
+            nextLf_ =
+                lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text_.data()) : size;
             lfKnown_ = true;
         }
         const void* cr = std::memchr(text_.data() + pos_, '\r', nextLf_ - pos_);

@@ -12,7 +12,8 @@ namespace {
 constexpr std::uint64_t kGolden = 0x9E3779B97F4A7C15ull;
 
 std::uint64_t initialState() {
-    auto t = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    auto t =
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     return t ^ (static_cast<std::uint64_t>(::getpid()) << 32);
 }
 

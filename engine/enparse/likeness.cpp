@@ -89,8 +89,8 @@ bool lettersAlike(std::string_view first, std::string_view second) {
             // An "e", "r" or "i" of the first word may stand for anything (a typo or a swap).
             if (isERI(ca)) {
                 // tolerated
-            } else if (((ca == 't' && cb == 'd') || (ca == 'd' && cb == 't')) &&
-                       k != a.size - 1 && k != b.size - 1) {
+            } else if (((ca == 't' && cb == 'd') || (ca == 'd' && cb == 't')) && k != a.size - 1 &&
+                       k != b.size - 1) {
                 // "d" and "t" stand for each other except at the end of a word
             } else {
                 return false;

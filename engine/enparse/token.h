@@ -20,8 +20,8 @@ struct TokenType {
         Pause = 2,
         Stop = 4,
         Symbol = 8,
-        Question = 16,           // a question mark that replaced an earlier Pause or Stop
-        QuestionRun = 16 | 2,    // a question run as read
+        Question = 16,         // a question mark that replaced an earlier Pause or Stop
+        QuestionRun = 16 | 2,  // a question run as read
         Number = 32,
     };
     static constexpr bool isQuestion(std::uint16_t t) { return (t & Question) != 0; }
@@ -76,7 +76,7 @@ private:
     std::vector<Token> tokens_;
     // Kept texts live in blocks; a block never moves, so views into it survive moves of the list.
     std::vector<std::unique_ptr<char[]>> kept_;
-    char* keptCur_ = nullptr;        // free room in the newest small-text block
+    char* keptCur_ = nullptr;  // free room in the newest small-text block
     std::size_t keptLeft_ = 0;
     std::size_t keptNextBlock_ = 0;  // size of the next small-text block (grows)
 };

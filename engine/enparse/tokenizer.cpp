@@ -28,7 +28,6 @@ constexpr std::string_view kPauseText = ",";
 // Of a token repeated in a row, at most this many copies reach the result.
 constexpr unsigned kMaxRepeats = 5;
 
-
 // Walks the text one code point at a time. A NUL character reads as the end of the text; a
 // byte that does not start a valid UTF-8 sequence reads as unicode::kInvalid and is one byte
 // long, so it can never stop the scan.
@@ -92,23 +91,23 @@ public:
             start_ = scan_.pos();
             const char32_t ch = scan_.peek();
             switch (ch) {
-            case 0:
-                return std::move(result_);
-            case ' ':
-            case '\t':
-            case '\f':
-            case 0xA0:  // no-break space
-                scan_.next();
-                continue;
-            case '?':
-            case '.':
-            case '!':
-            case ',':
-            case ';':
-                punctuationRun();
-                continue;
-            default:
-                break;
+                case 0:
+                    return std::move(result_);
+                case ' ':
+                case '\t':
+                case '\f':
+                case 0xA0:  // no-break space
+                    scan_.next();
+                    continue;
+                case '?':
+                case '.':
+                case '!':
+                case ',':
+                case ';':
+                    punctuationRun();
+                    continue;
+                default:
+                    break;
             }
             if (isAsciiLetter(ch)) {
                 word();

@@ -26,9 +26,9 @@ public:
         Failed,    // any other reason (see error())
     };
     enum class WaitResult {
-        Exited,    // exitCode() holds the status
-        Signalled, // signal() holds the signal that ended it
-        TimedOut,  // still running
+        Exited,     // exitCode() holds the status
+        Signalled,  // signal() holds the signal that ended it
+        TimedOut,   // still running
     };
 
     ChildProcess() = default;

@@ -68,9 +68,9 @@ TEST(LinkBotValueName, EscapesEveryByteButTheKeptOnes) {
 
 TEST(BotListEntryOrder, NameThenFolderIgnoringCase) {
     const BotListEntry a{"ann", "/b", "/x"}, b{"Ann", "/A", "/y"}, c{"Bob", "/a", "/z"};
-    EXPECT_TRUE(botEntryLess(b, a));   // same name: "/A" before "/b"
+    EXPECT_TRUE(botEntryLess(b, a));  // same name: "/A" before "/b"
     EXPECT_FALSE(botEntryLess(a, b));
-    EXPECT_TRUE(botEntryLess(a, c));   // "ann" before "Bob" although 'B' < 'a'
+    EXPECT_TRUE(botEntryLess(a, c));  // "ann" before "Bob" although 'B' < 'a'
     EXPECT_FALSE(botEntryLess(a, a));
     EXPECT_TRUE(botEntryEqual(a, b));  // names alone decide equality
     EXPECT_FALSE(botEntryEqual(a, c));
@@ -78,8 +78,9 @@ TEST(BotListEntryOrder, NameThenFolderIgnoringCase) {
 
 TEST(KnownBotFolders, PathContainsAKnownName) {
     const std::vector<std::pair<std::string, bool>> cases = {
-        {"/opt/MyVebixBot", true}, {"/opt/KERRO", true}, {"/home/u/lumen2", true},
-        {"/opt/vebix", true},      {"/opt/veb ix", false}, {"/opt/other", false},
+        {"/opt/MyVebixBot", true}, {"/opt/KERRO", true},
+        {"/home/u/lumen2", true},  {"/opt/vebix", true},
+        {"/opt/veb ix", false},    {"/opt/other", false},
         {"/VEBIXA/x", true},       {"", false},
     };
     for (const auto& [path, known] : cases) EXPECT_EQ(namesKnownBotFolder(path), known) << path;
@@ -160,8 +161,11 @@ TEST_F(BotFinderTest, FolderRules) {
          "<folder>/bot.bin"},
         {"version 1.0 rescued by the extended file", basicFile("bot.bin", "Bo", "1\r\n0\r\n"),
          basicFile("x", "Bo") + "exepath=/e/run\r\n", "Bo", "/e/run"},
-        {"own mind in another case", header,
-         header + "mind=" + spath("MINE/me.MDD") + "\r\n", {}, {}},
+        {"own mind in another case",
+         header,
+         header + "mind=" + spath("MINE/me.MDD") + "\r\n",
+         {},
+         {}},
         {"no name anywhere", basicFile("bot.bin", ""), "", {}, {}},
         {"no executable name", basicFile("", "Bo"), "", {}, {}},
         {"extended file only", "", basicFile("x", "Ex") + "exepath=/e/x\r\n", "Ex", "/e/x"},
@@ -216,8 +220,8 @@ TEST_F(BotFinderTest, RememberWritesTheValueNamedAfterNameAndFolder) {
     EXPECT_EQ(remembered(linkBotValueName("Dr. Who?", who)), who);
     auto names = Settings().valueNames(Settings::kLinkBotListGroup);
     std::sort(names.begin(), names.end());
-    auto expected = std::vector<std::string>{linkBotValueName("Ann", ann),
-                                             linkBotValueName("Dr. Who?", who)};
+    auto expected =
+        std::vector<std::string>{linkBotValueName("Ann", ann), linkBotValueName("Dr. Who?", who)};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(names, expected);
 
@@ -256,17 +260,17 @@ TEST_F(BotFinderTest, SearchesRememberedFoldersThenTheLikelyPlaces) {
     auto makeNamed = [&](const QString& folder, const std::string& name) {
         makeBot(t(folder), basicFile("bot.bin", name));
     };
-    makeNamed("elsewhere/Zed", "Zed");                 // remembered only
-    makeNamed("opt/MyVebixBot", "OptBot");             // known name under /opt
-    makeNamed("opt/OtherBot", "Hidden");               // decoy: path names no known bot
-    writeBytes(t("opt/vebix-notes.txt"), "a file"); // decoy: not a folder
-    makeNamed("home", "HomeItself");                   // the home folder itself
+    makeNamed("elsewhere/Zed", "Zed");               // remembered only
+    makeNamed("opt/MyVebixBot", "OptBot");           // known name under /opt
+    makeNamed("opt/OtherBot", "Hidden");             // decoy: path names no known bot
+    writeBytes(t("opt/vebix-notes.txt"), "a file");  // decoy: not a folder
+    makeNamed("home", "HomeItself");                 // the home folder itself
     makeNamed("home/LumenStuff", "HomeLumen");
     makeNamed("home/Desktop/kerro", "DeskKerro");
-    makeNamed("home/Desktop/plain", "DeskPlain");      // decoy: desktop path names nothing
+    makeNamed("home/Desktop/plain", "DeskPlain");  // decoy: desktop path names nothing
     makeNamed("home/Desktop", "DeskItself");
-    makeBot(t("home/vebix-broken"), "x\r\n");       // unreadable: passed over
-    makeNamed("home/vebix-mind", "Me");                // the current bot
+    makeBot(t("home/vebix-broken"), "x\r\n");  // unreadable: passed over
+    makeNamed("home/vebix-mind", "Me");        // the current bot
     Settings().writeString(Settings::kLinkBotListGroup, "Zed.1", st("elsewhere/Zed"));
     Settings().writeString(Settings::kLinkBotListGroup, "Empty.2", "");
 

@@ -17,8 +17,8 @@ using testing::writeBytes;
 
 TEST(AnswerProbe, OnlyTheExactProbe) {
     const std::vector<std::pair<std::string, bool>> cases = {
-        {"!#@", true}, {"!#@ ", false}, {" !#@", false}, {"!#", false}, {"", false},
-        {"<mxo1.7.5>", false}};
+        {"!#@", true}, {"!#@ ", false}, {" !#@", false},
+        {"!#", false}, {"", false},     {"<mxo1.7.5>", false}};
     for (const auto& [message, probe] : cases) {
         std::string m = message;
         EXPECT_EQ(answerProbe(m), probe) << message;
@@ -58,14 +58,15 @@ TEST_F(BotModeInProcess, AnswersWithoutAnApplicationObject) {
 TEST_F(BotModeInProcess, FailureShowsTheBoxWithoutAnApplicationObject) {
     writeBytes(path("work/CHAT.MSG"), "Bob\r\n");
     EXPECT_EQ(run(), 1);
-    EXPECT_EQ(boxes_, std::vector<std::string>{"CHAT.MSG does not contain appropriate information"});
+    EXPECT_EQ(boxes_,
+              std::vector<std::string>{"CHAT.MSG does not contain appropriate information"});
     EXPECT_FALSE(appDuringBox_);
     EXPECT_FALSE(QFileInfo::exists(path("work/CHAT.MSG")));
 }
 
 TEST_F(BotModeInProcess, ShowErrorsOffShowsNoBox) {
-    writeBytes(path("work/UDLPX.NFO"), "2\r\n0\r\nvebix\r\nB\r\nmind=" + spath("missing.mdd") +
-                                           "\r\nshowerrors=false\r\n");
+    writeBytes(path("work/UDLPX.NFO"),
+               "2\r\n0\r\nvebix\r\nB\r\nmind=" + spath("missing.mdd") + "\r\nshowerrors=false\r\n");
     writeBytes(path("work/CHAT.MSG"), "Bob\r\nhello\r\n");
     EXPECT_EQ(run(), 1);
     EXPECT_TRUE(boxes_.empty());
@@ -80,8 +81,9 @@ TEST_F(BotModeInProcess, BadInfoFileIsAlwaysShown) {
 }
 
 TEST_F(BotModeInProcess, LearnsWithTheSameStamp) {
-    writeBytes(path("m.mdd"), "1.2 1.2 \"M\"\r\n\r\n$ 1001 $a Hi.\r\n$ 1002 $b Hello there.\r\n"
-                              "$ 1003 $a How are you?\r\n$ 1004 $b Fine, thanks.\r\n");
+    writeBytes(path("m.mdd"),
+               "1.2 1.2 \"M\"\r\n\r\n$ 1001 $a Hi.\r\n$ 1002 $b Hello there.\r\n"
+               "$ 1003 $a How are you?\r\n$ 1004 $b Fine, thanks.\r\n");
     writeBytes(path("work/UDLPX.NFO"),
                "2\r\n0\r\nvebix\r\nM\r\nmind=" + spath("m.mdd") + "\r\nlearn=yes\r\n");
     writeBytes(path("work/CHAT.MSG"), "Bo b\r\nHi.\r\n");

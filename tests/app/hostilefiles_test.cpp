@@ -35,25 +35,28 @@ class HostileSettings : public testing::AppTest {};
 
 TEST_F(HostileSettings, HandWrittenFileReadsSoundly) {
     const std::string huge(1 << 20, 'm');
-    writeBytes(settingsFile(),
-               "[General]\n"
-               "Delay=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x11garbage)\n"
-               "LastMindFile=@ByteArray(\\xff\\xfe\\0/x)\n"
-               "LastUserName=" + huge + "\n"
-               "\xff\xfe garbage line without equals\n"
-               "[broken\n"
-               // Names as the store writes them ("/", "\\" and "%" escaped twice over), and
-               // one with raw UTF-8 and one with a broken sequence, as an editor may leave them.
-               "[UserNames]\n"
-               "a%252Fb=1\n"
-               "back%255Cslash=2\n"
-               "100%2525=3\n"
-               "J\xC3\xBCrgen=4\n"
-               "%25=5\n"
-               "bad\xC3=6\n"
-               "J%FCrg=7\n"
-               "[LinkBotList]\n"
-               "x=1, 2, 3\n");
+    writeBytes(
+        settingsFile(),
+        "[General]\n"
+        "Delay=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x11garbage)\n"
+        "LastMindFile=@ByteArray(\\xff\\xfe\\0/x)\n"
+        "LastUserName=" +
+            huge +
+            "\n"
+            "\xff\xfe garbage line without equals\n"
+            "[broken\n"
+            // Names as the store writes them ("/", "\\" and "%" escaped twice over), and
+            // one with raw UTF-8 and one with a broken sequence, as an editor may leave them.
+            "[UserNames]\n"
+            "a%252Fb=1\n"
+            "back%255Cslash=2\n"
+            "100%2525=3\n"
+            "J\xC3\xBCrgen=4\n"
+            "%25=5\n"
+            "bad\xC3=6\n"
+            "J%FCrg=7\n"
+            "[LinkBotList]\n"
+            "x=1, 2, 3\n");
     Settings s;
     // Wrong types read as missing or as text; nothing throws.
     EXPECT_EQ(s.findDword(Settings::Key::Delay), std::nullopt);
@@ -63,7 +66,8 @@ TEST_F(HostileSettings, HandWrittenFileReadsSoundly) {
     EXPECT_EQ(s.readDword(std::string(Settings::kLinkBotListGroup), "x"), std::nullopt);
 
     std::vector<std::string> names = s.valueNames(Settings::kUserNamesGroup);
-    for (const std::string expected : {"a/b", "back\\slash", "100%", "J\xC3\xBCrgen", "", "J\xC3\xBCrg"})
+    for (const std::string expected :
+         {"a/b", "back\\slash", "100%", "J\xC3\xBCrgen", "", "J\xC3\xBCrg"})
         EXPECT_NE(std::find(names.begin(), names.end(), expected), names.end())
             << expected << " not among " << ::testing::PrintToString(names);
 
@@ -111,16 +115,18 @@ TEST(HostileUdlpInfo, MissingHugeAndBinaryLines) {
         bool learn = false;
     };
     const std::vector<Case> cases = {
-        {"2\r\n", bad, "", "", false},                   // line 2 missing
-        {"2", bad, "", "", false},                       // no line end, line 2 missing
-        {"2\r\n0", "", "", "", false},                   // lines 3 and 4 missing
-        {"2\r\n0\r\nvebix\r\n", "", "", "", false},      // line 4 missing
+        {"2\r\n", bad, "", "", false},               // line 2 missing
+        {"2", bad, "", "", false},                   // no line end, line 2 missing
+        {"2\r\n0", "", "", "", false},               // lines 3 and 4 missing
+        {"2\r\n0\r\nvebix\r\n", "", "", "", false},  // line 4 missing
         {"2\r\n0\r\nvebix\r\n" + hugeName + "\r\nlearn=1\r\n", "", hugeName, "", true},
         {"2\r\n0\r\nvebix\r\nB\r\nmind=" + hugeName + "\n", "", "B", hugeName, false},
         {"2\0\r\n0\r\n"s, bad, "", "", false},  // a NUL in a version line
-        {"\xEF\xBB\xBF" "2\r\n0\r\n", bad, "", "", false},  // no byte-order mark allowed
-        {"2\r\n0\r\n\xFF\xFE\r\n\x80\x81\x00\r\nmind=\xC3\x28\r\nlearn=\x01\r\n"s, "", "\x80\x81\x00"s,
-         "\xC3\x28", true},
+        {"\xEF\xBB\xBF"
+         "2\r\n0\r\n",
+         bad, "", "", false},  // no byte-order mark allowed
+        {"2\r\n0\r\n\xFF\xFE\r\n\x80\x81\x00\r\nmind=\xC3\x28\r\nlearn=\x01\r\n"s, "",
+         "\x80\x81\x00"s, "\xC3\x28", true},
         {std::string(3 << 20, '7') + "\r\n0\r\n", bad, "", "", false},  // a huge version line
     };
     for (const Case& c : cases) {
@@ -151,7 +157,9 @@ protected:
 };
 
 TEST_F(HostileMind, BotModeLearnsOnDamagedMindsAndKeepsEveryByte) {
-    const std::string header = "\xEF\xBB\xBF" "1.2 1.2 \"Odd\"\r\napp=Vebix\r\n\r\n";
+    const std::string header =
+        "\xEF\xBB\xBF"
+        "1.2 1.2 \"Odd\"\r\napp=Vebix\r\n\r\n";
     const std::string tenMb(10 << 20, 'z');
     struct Case {
         const char* what;
@@ -161,7 +169,8 @@ TEST_F(HostileMind, BotModeLearnsOnDamagedMindsAndKeepsEveryByte) {
     const std::vector<Case> cases = {
         {"NUL bytes", "k 1 a hello\0hidden\r\nk 2 <ai> \0\r\nk 3 a how are you\r\n"s, 3},
         {"10 MB line", "k 1 a hello\r\nk 2 a " + tenMb + "\r\nk 3 <ai> how are you\r\n", 3},
-        {"invalid UTF-8", "k 1 a hello \xC3\x28 \xFF\xFE\r\nk 2 <ai> \xE2\x82 fine\r\nk 3 a \xF0\x9F\x98\r\n", 3},
+        {"invalid UTF-8",
+         "k 1 a hello \xC3\x28 \xFF\xFE\r\nk 2 <ai> \xE2\x82 fine\r\nk 3 a \xF0\x9F\x98\r\n", 3},
         {"CR only", "k 1 a hello\rk 2 <ai> hi there\rk 3 a how are you\r", 3},
         {"no line end at the end", "k 1 a hello\r\nk 2 <ai> hi there", 2},
         {"time not a number", "k x1 a hello\r\nk 2 <ai> hi\r\nk 99999999999 a hey\r\n", 3},
@@ -169,7 +178,8 @@ TEST_F(HostileMind, BotModeLearnsOnDamagedMindsAndKeepsEveryByte) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string original = (std::string_view(c.what) == std::string_view("CR only")
-                                          ? std::string("\xEF\xBB\xBF" "1.2 1.2 \"Odd\"\rapp=Vebix\r\r")
+                                          ? std::string("\xEF\xBB\xBF"
+                                                        "1.2 1.2 \"Odd\"\rapp=Vebix\r\r")
                                           : header) +
                                      c.body;
         writeBytes(path("odd.mdd"), original);
@@ -182,7 +192,8 @@ TEST_F(HostileMind, BotModeLearnsOnDamagedMindsAndKeepsEveryByte) {
                    "2\r\n0\r\nvebix\r\nOdd\r\nmind=" + spath("odd.mdd") + "\r\nlearn=true\r\n");
         writeBytes(path("work/CHAT.MSG"), "Bob\r\nhello, how are you?\r\n");
         std::vector<std::string> boxes;
-        ASSERT_EQ(runBotMode("", programPath(), [&](const std::string& m) { boxes.push_back(m); }), 0)
+        ASSERT_EQ(runBotMode("", programPath(), [&](const std::string& m) { boxes.push_back(m); }),
+                  0)
             << (boxes.empty() ? "" : boxes.front());
 
         // Every byte that was there is still there; the exchange follows on lines of its own.
@@ -203,7 +214,10 @@ TEST_F(HostileMind, FilesThatAreNotMindsAreRefusedWithTheirMessage) {
         {"", notValid},
         {std::string("\0\0\0\0", 4), notValid},
         {std::string(1 << 20, '\xFF'), notValid},
-        {"\x7F" "ELF\x02\x01\x01"s + std::string(100, '\0'), notValid},
+        {"\x7F"
+         "ELF\x02\x01\x01"s +
+             std::string(100, '\0'),
+         notValid},
         {"9.9 1.2 \"X\"\r\n\r\nk 1 a hi\r\n", "Incompatible mind file"},
         {"1.2 1.2 \"" + std::string(1 << 20, 'q'), notValid},
     };
@@ -213,7 +227,8 @@ TEST_F(HostileMind, FilesThatAreNotMindsAreRefusedWithTheirMessage) {
                    "2\r\n0\r\nvebix\r\nX\r\nmind=" + spath("bad.mdd") + "\r\nlearn=true\r\n");
         writeBytes(path("work/CHAT.MSG"), "Bob\r\nhello\r\n");
         std::vector<std::string> boxes;
-        EXPECT_EQ(runBotMode("", programPath(), [&](const std::string& m) { boxes.push_back(m); }), 1);
+        EXPECT_EQ(runBotMode("", programPath(), [&](const std::string& m) { boxes.push_back(m); }),
+                  1);
         EXPECT_EQ(boxes, std::vector<std::string>{message});
         EXPECT_EQ(readBytes(path("bad.mdd")), bytes);  // a refused file is not touched
     }

@@ -47,7 +47,11 @@ protected:
 }  // namespace
 
 TEST(LinkExchangeDecide, WhatCountsAsAReply) {
-    struct Case { std::string contents; bool got; std::string reply; };
+    struct Case {
+        std::string contents;
+        bool got;
+        std::string reply;
+    };
     const Case cases[] = {
         {"Hello there\r\n", true, "Hello there"},
         {"Hello there", true, "Hello there"},
@@ -89,7 +93,10 @@ rm -f expected)");
 }
 
 TEST_F(LinkExchangeTest, MisbehavingBotsGiveNoReply) {
-    struct Case { std::string name; std::string body; };
+    struct Case {
+        std::string name;
+        std::string body;
+    };
     const Case cases[] = {
         {"untouched", "exit 0"},
         {"empty", ": > CHAT.MSG"},
@@ -142,7 +149,8 @@ TEST_F(LinkExchangeTest, MissingExecutableIsReportedEveryTurn) {
 }
 
 TEST_F(LinkExchangeTest, StrangePathsStartThatExactFileWithNoShell) {
-    const std::string names[] = {"a b", "quote\"d", "semi;colon", "$(touch PWNED)", "`touch PWNED`"};
+    const std::string names[] = {"a b", "quote\"d", "semi;colon", "$(touch PWNED)",
+                                 "`touch PWNED`"};
     for (const auto& name : names) {
         fs::path exe = bot(name, "printf 'from %s\\r\\n' \"$(basename \"$PWD\")\" > CHAT.MSG");
         LinkExchange link((root_ / name).string(), exe.string(), "Vebix");

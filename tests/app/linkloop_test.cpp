@@ -33,7 +33,9 @@ public:
     void showPartnerLine(std::string_view name, std::string_view text) override {
         events.push_back(std::string(name) + ": " + std::string(text));
     }
-    void showInfo(std::string_view text) override { events.push_back("info: " + std::string(text)); }
+    void showInfo(std::string_view text) override {
+        events.push_back("info: " + std::string(text));
+    }
     void setStatus(std::string_view text) override {
         status = text;
         if (onStatus) onStatus();
@@ -165,8 +167,8 @@ esac)");
     // After the probe the loaded bot's next line is the probe answer, shown nowhere.
     EXPECT_EQ(sent[2], "<mxo1.7.5>");
     std::vector<std::string> expected = {
-        "bot: " + sent[0], "info: Odd was unable to respond", "bot: " + sent[1],
-        "Odd: Fine", window.events.back(),
+        "bot: " + sent[0],    "info: Odd was unable to respond", "bot: " + sent[1], "Odd: Fine",
+        window.events.back(),
     };
     ASSERT_EQ(window.events.size(), 5u);
     EXPECT_EQ(window.events, expected);
@@ -201,7 +203,8 @@ TEST_F(LinkLoopTest, StatusSaysLinkModeAsSoonAsTheOtherBotRuns) {
     fs::create_directories(root_ / "Echo");
     const fs::path release = root_ / "Echo" / "release";
     ASSERT_EQ(::mkfifo(release.c_str(), 0600), 0);
-    LinkBot other = bot("Echo", "[ $n -eq 1 ] && read line < release\nprintf 'ok\\r\\n' > CHAT.MSG");
+    LinkBot other =
+        bot("Echo", "[ $n -eq 1 ] && read line < release\nprintf 'ok\\r\\n' > CHAT.MSG");
     RecordingWindow window;
     window.stopAfterBotLines = 2;
     int statusShown = 0;
@@ -247,7 +250,7 @@ TEST_F(LinkLoopTest, RequestThatCannotBeWrittenEndsTheLoopWithAnError) {
     RecordingWindow window;
     window.stopAfterBotLines = 100;
     LinkLoop loop(engine_, other, info(true, false), window, direct());
-    run(loop, window);  // returns: the thread ends
+    run(loop, window);                    // returns: the thread ends
     ASSERT_EQ(window.errors.size(), 1u);  // shown even with showerrors off
     EXPECT_EQ(window.events.size(), 1u);  // the opening line only
 }

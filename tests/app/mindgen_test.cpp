@@ -25,7 +25,10 @@ TEST(MindGenerator, MakesAValidMindOfExactlyTheLinesAskedFor) {
         options.seed = 5;
         options.botName = "Genbot";
         const std::string text = mindgen::makeMind(corpus, options);
-        ASSERT_TRUE(text.starts_with("\xEF\xBB\xBF" "1.2 1.2 \"Genbot\"\r\n")) << n;
+        ASSERT_TRUE(
+            text.starts_with("\xEF\xBB\xBF"
+                             "1.2 1.2 \"Genbot\"\r\n"))
+            << n;
         VebixAi ai;
         ai.loadText("generated.mdd", text, TextLines::Copied);
         EXPECT_EQ(ai.botName(), "Genbot");
@@ -38,7 +41,8 @@ TEST(MindGenerator, MakesAValidMindOfExactlyTheLinesAskedFor) {
             const std::string_view line = ai.lines()[i];
             const MindLine m = parseLine(line, AiSuffix::Keep);
             ASSERT_FALSE(m.text.empty()) << line;
-            EXPECT_EQ(m.text.find_first_of(std::string_view("\r\n\0\t", 4)), std::string_view::npos);
+            EXPECT_EQ(m.text.find_first_of(std::string_view("\r\n\0\t", 4)),
+                      std::string_view::npos);
             const auto time = parseTime(m.time);
             ASSERT_TRUE(time) << line;
             EXPECT_GT(*time, previous) << line;  // times grow, line by line
@@ -80,11 +84,13 @@ TEST(MindGenerator, SameSeedSameBytesOtherSeedOtherMind) {
 }
 
 TEST(MindGenerator, CorpusUtterancesAreCleanedAndConversationsSplitAtEmptyLines) {
-    const auto corpus = mindgen::parseCorpus("\xEF\xBB\xBFHi\tthere \r\n  you\n\n\n\nWho  are\r you?\nMe.");
+    const auto corpus =
+        mindgen::parseCorpus("\xEF\xBB\xBFHi\tthere \r\n  you\n\n\n\nWho  are\r you?\nMe.");
     ASSERT_EQ(corpus.size(), 2u);
     EXPECT_EQ(corpus[0], (mindgen::Conversation{"Hi there", "you"}));
     EXPECT_EQ(corpus[1], (mindgen::Conversation{"Who are you?", "Me."}));
-    EXPECT_THROW(mindgen::readCorpusFile(VEBIX_TEST_DATA_DIR "/no-such-corpus.txt"), std::exception);
+    EXPECT_THROW(mindgen::readCorpusFile(VEBIX_TEST_DATA_DIR "/no-such-corpus.txt"),
+                 std::exception);
 }
 
 }  // namespace

@@ -68,14 +68,16 @@ TEST_F(MindKeeperTest, MissingFileGivesTheTemplateAndWritesNothing) {
 TEST_F(MindKeeperTest, NewMindsAreWrittenAtOnce) {
     MindKeeper keeper;
     EXPECT_FALSE(keeper.loadMind(mind_, {.open = MindKeeper::Open::AlwaysNew,
-        .source = MindKeeper::NewMind::Empty,
-        .botName = "Zed"}));
-    EXPECT_EQ(readBytes(path("mind.mdd")), "\xEF\xBB\xBF" "1.2 1.2 \"Zed\"\r\n\r\n");
+                                         .source = MindKeeper::NewMind::Empty,
+                                         .botName = "Zed"}));
+    EXPECT_EQ(readBytes(path("mind.mdd")),
+              "\xEF\xBB\xBF"
+              "1.2 1.2 \"Zed\"\r\n\r\n");
     EXPECT_EQ(keeper.savedCount(), 0u);
 
     writeBytes(path("mind.mdd"), kSmallMind);  // isNew replaces an existing file
-    EXPECT_FALSE(keeper.loadMind(mind_,
-        {.open = MindKeeper::Open::AlwaysNew, .botName = "Tem Plate"}));
+    EXPECT_FALSE(
+        keeper.loadMind(mind_, {.open = MindKeeper::Open::AlwaysNew, .botName = "Tem Plate"}));
     EXPECT_EQ(keeper.bot()->botName(), "Tem Plate");
     EXPECT_EQ(keeper.savedCount(), 122u);
     VebixAi back;
@@ -127,9 +129,9 @@ TEST_F(MindKeeperTest, SaveAsWritesTheWholeMindThereAndMakesItTheMind) {
         keeper.saveAs(spath("no/such/folder/x.mdd"));
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "Unable to save mind file '" + spath("no/such/folder/x.mdd") +
-                      "': No such file or directory");
+        EXPECT_EQ(std::string(e.what()), "Unable to save mind file '" +
+                                             spath("no/such/folder/x.mdd") +
+                                             "': No such file or directory");
     }
     EXPECT_EQ(keeper.bot()->fileName(), spath("mind.mdd"));
     EXPECT_EQ(keeper.mindPath(), spath("mind.mdd"));
@@ -159,11 +161,10 @@ struct TickCase {
 
 TEST_F(MindKeeperTest, AutosaveWhenTheScoreReaches180) {
     const std::vector<TickCase> cases = {
-        {150, 90, true},    // 150 + 30
-        {140, 90, false},   // 140 + 30
-        {180, 0, true},
-        {179, 2, false},    // 179 + 0
-        {0, 540, true},     // 0 + 180
+        {150, 90, true},                    // 150 + 30
+        {140, 90, false},                   // 140 + 30
+        {180, 0, true},   {179, 2, false},  // 179 + 0
+        {0, 540, true},                     // 0 + 180
         {0, 539, false},
     };
     for (const TickCase& c : cases) {

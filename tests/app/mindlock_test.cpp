@@ -40,9 +40,7 @@ protected:
         writeBytes(path("mind.mdd"), kMind);
         writeBytes(path("other.mdd"), kMind);
     }
-    bool load(MindKeeper& keeper, const QString& name) {
-        return keeper.loadMind(spath(name));
-    }
+    bool load(MindKeeper& keeper, const QString& name) { return keeper.loadMind(spath(name)); }
 };
 
 TEST_F(MindLockTest, ASecondKeeperOnAHeldMindIsAskedAndFollowsTheAnswer) {
@@ -56,9 +54,9 @@ TEST_F(MindLockTest, ASecondKeeperOnAHeldMindIsAskedAndFollowsTheAnswer) {
         std::string file;  // the mind loaded, when one is
     };
     const Case cases[] = {
-        {"", false, ""},                           // choose none
+        {"", false, ""},                                 // choose none
         {spath("other.mdd"), true, spath("other.mdd")},  // choose another
-        {"<same>", true, spath("mind.mdd")},        // open anyway
+        {"<same>", true, spath("mind.mdd")},             // open anyway
     };
     for (const Case& c : cases) {
         AskingKeeper second;
@@ -87,8 +85,8 @@ TEST_F(MindLockTest, ASecondKeeperOnAHeldMindIsAskedAndFollowsTheAnswer) {
 TEST_F(MindLockTest, ANewMindIsHeldAfterItsFirstWrite) {
     AskingKeeper maker;
     maker.loadMind(spath("new.mdd"), {.open = MindKeeper::Open::AlwaysNew,
-        .source = MindKeeper::NewMind::Empty,
-        .botName = "Newbie"});
+                                      .source = MindKeeper::NewMind::Empty,
+                                      .botName = "Newbie"});
     ASSERT_TRUE(QFileInfo::exists(path("new.mdd")));
     AskingKeeper second;
     second.answer = "";
@@ -131,7 +129,8 @@ TEST_F(MindLockTest, ASaveWaitsForAnotherWriter) {
     EXPECT_EQ(readBytes(path("mind.mdd")), before);
     writer.reset();
     save.get();
-    EXPECT_EQ(readBytes(path("mind.mdd")), before + "a!a 3 a!a a line said while another wrote\r\n");
+    EXPECT_EQ(readBytes(path("mind.mdd")),
+              before + "a!a 3 a!a a line said while another wrote\r\n");
 }
 
 }  // namespace

@@ -19,12 +19,10 @@ TEST(LocalTag, FromComputerAndUserNames) {
         std::string tag;
     };
     const std::vector<Case> cases = {
-        {"ab", "joe", "ab21686"},             // two letters: all of them
-        {"DESKT", "Ann", "DES19314"},         // five letters: the first three
-        {"kitchen-pc", "root", "kit59780"},
-        {"x", "", "x63147"},
-        {std::nullopt, "joe", "-"},
-        {"ab", std::nullopt, "-"},
+        {"ab", "joe", "ab21686"},      // two letters: all of them
+        {"DESKT", "Ann", "DES19314"},  // five letters: the first three
+        {"kitchen-pc", "root", "kit59780"}, {"x", "", "x63147"},
+        {std::nullopt, "joe", "-"},         {"ab", std::nullopt, "-"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(computeLocalTag(c.computer, c.user), c.tag) << c.computer.value_or("?");
@@ -75,7 +73,8 @@ TEST_F(ChooseStartMind, LastMindFileWhenItExists) {
         Settings s;
         s.setString(Settings::Key::LastMindFile, spath("last.mdd"));
     }
-    EXPECT_EQ(chooseStartMind(false, "", documentsFolder(), reporter()).mindPath, spath("last.mdd"));
+    EXPECT_EQ(chooseStartMind(false, "", documentsFolder(), reporter()).mindPath,
+              spath("last.mdd"));
 }
 
 TEST_F(ChooseStartMind, DeletedLastMindFileFallsBackToTheDefaultSilently) {
@@ -83,7 +82,8 @@ TEST_F(ChooseStartMind, DeletedLastMindFileFallsBackToTheDefaultSilently) {
         Settings s;
         s.setString(Settings::Key::LastMindFile, spath("deleted.mdd"));
     }
-    EXPECT_EQ(chooseStartMind(false, "", documentsFolder(), reporter()).mindPath, spath("Documents/Vebix.mdd"));
+    EXPECT_EQ(chooseStartMind(false, "", documentsFolder(), reporter()).mindPath,
+              spath("Documents/Vebix.mdd"));
     EXPECT_FALSE(QFileInfo::exists(path("Documents/Vebix.mdd")));
     EXPECT_TRUE(reported_.empty());
 }

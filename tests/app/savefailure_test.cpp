@@ -31,7 +31,8 @@ using testing::readBytes;
 using testing::writeBytes;
 
 const std::string kMind =
-    "\xEF\xBB\xBF" "1.2 1.2 \"Mo\"\r\napp=Vebix\r\n\r\nk 1 a hello there\r\nk 2 <ai> hi\r\n";
+    "\xEF\xBB\xBF"
+    "1.2 1.2 \"Mo\"\r\napp=Vebix\r\n\r\nk 1 a hello there\r\nk 2 <ai> hi\r\n";
 
 // Runs body in a child process that, like any user but the administrator, may not write where
 // permissions forbid it (the administrator drops to the user "nobody" first). Returns the
@@ -42,8 +43,8 @@ std::string errorAsOrdinaryUser(const std::function<void()>& body) {
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::close(fds[0]);
-        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 ||
-                                 ::setuid(65534) != 0))
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
             ::_exit(3);
         std::string message = "<no error>";
         try {
@@ -126,16 +127,17 @@ TEST_F(SaveFailure, FullDiskWhileWritingWholeLeavesTheOldFile) {
 
 TEST_F(SaveFailure, ReadOnlyFolderOrFileRefusesTheSaveAndKeepsTheFile) {
     // The folder chain must be passable for the ordinary user.
-    ASSERT_TRUE(QFile::setPermissions(tmp_.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                       QFileDevice::ExeOwner | QFileDevice::ReadOther |
-                                                       QFileDevice::ExeOther));
+    ASSERT_TRUE(QFile::setPermissions(
+        tmp_.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                         QFileDevice::ReadOther | QFileDevice::ExeOther));
     QDir(tmp_.path()).mkpath("ro");
     writeBytes(path("ro/mind.mdd"), kMind);
     mindPath_ = spath("ro/mind.mdd");
     const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ReadOther | QFileDevice::ReadGroup;
     ASSERT_TRUE(QFile::setPermissions(path("ro/mind.mdd"), readOnly));
     ASSERT_TRUE(QFile::setPermissions(path("ro"), readOnly | QFileDevice::ExeOwner |
-                                                      QFileDevice::ExeOther | QFileDevice::ExeGroup));
+                                                      QFileDevice::ExeOther |
+                                                      QFileDevice::ExeGroup));
 
     struct Case {
         const char* what;
@@ -155,8 +157,8 @@ TEST_F(SaveFailure, ReadOnlyFolderOrFileRefusesTheSaveAndKeepsTheFile) {
         EXPECT_EQ(readBytes(path("ro/mind.mdd")), kMind);
         EXPECT_EQ(QDir(path("ro")).entryList(QDir::Files | QDir::Hidden).size(), 1);
     }
-    QFile::setPermissions(path("ro"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                          QFileDevice::ExeOwner);
+    QFile::setPermissions(path("ro"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 TEST_F(SaveFailure, AutosaveThatFailsKeepsTheLinesForTheNextTick) {
@@ -200,8 +202,8 @@ TEST_F(SaveFailure, BotModeReportsAFailedSaveAndLeavesTheMind) {
     EXPECT_EQ(errorAsOrdinaryUser([&] {
                   if (!QDir::setCurrent(work)) throw std::runtime_error("no working folder");
                   std::string shown = "<no box>";
-                  const int status =
-                      runBotMode("", programPath(), [&](const std::string& message) { shown = message; });
+                  const int status = runBotMode(
+                      "", programPath(), [&](const std::string& message) { shown = message; });
                   if (status != 1) throw std::runtime_error("status " + std::to_string(status));
                   throw std::runtime_error(shown);
               }),

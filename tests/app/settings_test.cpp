@@ -15,10 +15,25 @@ namespace {
 class SettingsTest : public testing::AppTest {};
 
 const std::vector<std::string> kAwkwardNames = {
-    "plain",       "a/b",          "back\\slash",  "100%",        "%2F literal",
-    "%25",         "%",            "with blanks ", " lead",       "Grüße",
-    "日本語",      "a=b;c,d",      "[section]",    "#hash",       "General",
-    "//double//",  "\\\\server\\share",             "",            "tab\there",
+    "plain",
+    "a/b",
+    "back\\slash",
+    "100%",
+    "%2F literal",
+    "%25",
+    "%",
+    "with blanks ",
+    " lead",
+    "Grüße",
+    "日本語",
+    "a=b;c,d",
+    "[section]",
+    "#hash",
+    "General",
+    "//double//",
+    "\\\\server\\share",
+    "",
+    "tab\there",
 };
 
 TEST_F(SettingsTest, ValueNamesRoundTripExactly) {
@@ -42,8 +57,8 @@ TEST_F(SettingsTest, ValueNamesRoundTripExactly) {
 }
 
 TEST_F(SettingsTest, StringValuesRoundTrip) {
-    const std::vector<std::string> values = {"", "a,b", "@start", "line\nbreak", " padded ",
-                                             "/home/ann/Minds/ann.mdd", "ü\\%/"};
+    const std::vector<std::string> values = {
+        "", "a,b", "@start", "line\nbreak", " padded ", "/home/ann/Minds/ann.mdd", "ü\\%/"};
     {
         Settings s(path("values.conf"));
         for (std::size_t i = 0; i < values.size(); ++i)
@@ -67,9 +82,17 @@ TEST_F(SettingsTest, RemoveAndMissingValues) {
 
 TEST_F(SettingsTest, DwordThatIsNotADecimalNumberReadsAsMissing) {
     const std::vector<std::pair<std::string, std::optional<std::uint32_t>>> cases = {
-        {"0", 0u},         {"1", 1u},       {"7", 7u},          {"4294967295", 4294967295u},
-        {"4294967296", std::nullopt},       {"-1", std::nullopt}, {"yes", std::nullopt},
-        {"", std::nullopt}, {" 1", std::nullopt}, {"0x1", std::nullopt}, {"1,0", std::nullopt},
+        {"0", 0u},
+        {"1", 1u},
+        {"7", 7u},
+        {"4294967295", 4294967295u},
+        {"4294967296", std::nullopt},
+        {"-1", std::nullopt},
+        {"yes", std::nullopt},
+        {"", std::nullopt},
+        {" 1", std::nullopt},
+        {"0x1", std::nullopt},
+        {"1,0", std::nullopt},
     };
     for (const auto& [stored, expected] : cases) {
         Settings s(path("d.conf"));

@@ -66,7 +66,8 @@ TEST(TemplateMind, HasTheStructureANewMindStartsFrom) {
         if (body[i] == "$ 7002 Bot My name is Bot. Pleased to meet you.") indexOf7002 = i;
         if (body[i] == "$ 7003 Robot You can call me Robot!") indexOf7003 = i;
     }
-    EXPECT_EQ(speakers, (std::map<std::string, int>{{"$a", 68}, {"$b", 52}, {"Bot", 1}, {"Robot", 1}}));
+    EXPECT_EQ(speakers,
+              (std::map<std::string, int>{{"$a", 68}, {"$b", 52}, {"Bot", 1}, {"Robot", 1}}));
     EXPECT_EQ(conversations.size(), 35u);
     EXPECT_EQ(*conversations.begin(), 1);
     EXPECT_EQ(*conversations.rbegin(), 35);

@@ -31,8 +31,9 @@ UdlpInfo parse(const std::string& bytes) {
 const std::string kHeader = "2\r\n0\r\nvebix\r\nAnn\r\n";
 
 TEST(UdlpRead, HeaderAndKeys) {
-    UdlpInfo info = parse(kHeader + "mind=/m/Ann.mdd\r\nexepath=/opt/v/vebix\r\n"
-                                    "showerrors=false\r\nlearn=true\r\n");
+    UdlpInfo info = parse(kHeader +
+                          "mind=/m/Ann.mdd\r\nexepath=/opt/v/vebix\r\n"
+                          "showerrors=false\r\nlearn=true\r\n");
     EXPECT_EQ(info.versionMajor, 2);
     EXPECT_EQ(info.versionMinor, 0);
     EXPECT_EQ(info.exeName, "vebix");
@@ -53,9 +54,9 @@ TEST(UdlpRead, Defaults) {
 
 TEST(UdlpRead, FlagValues) {
     const std::vector<std::pair<std::string, bool>> cases = {
-        {"FALSE", false}, {"No", false}, {"0", false}, {"false", false}, {"nO", false},
-        {"off", true},    {"yes", true}, {"true", true}, {"1", true},   {" false", true},
-        {"00", true},
+        {"FALSE", false}, {"No", false},    {"0", false},  {"false", false},
+        {"nO", false},    {"off", true},    {"yes", true}, {"true", true},
+        {"1", true},      {" false", true}, {"00", true},
     };
     for (const auto& [value, on] : cases) {
         EXPECT_EQ(parse(kHeader + "learn=" + value + "\r\n").learn, on) << value;
@@ -65,8 +66,9 @@ TEST(UdlpRead, FlagValues) {
 
 TEST(UdlpRead, KeyLineRules) {
     // Empty value ignored, capital M ignored, blanks not trimmed, the later line wins.
-    UdlpInfo info = parse(kHeader + "mind=/first\r\nmind=\r\nMind=/capital\r\n mind=/blank\r\n"
-                                    "learn=\r\nmind=/second\r\nunknown=1\r\n");
+    UdlpInfo info = parse(kHeader +
+                          "mind=/first\r\nmind=\r\nMind=/capital\r\n mind=/blank\r\n"
+                          "learn=\r\nmind=/second\r\nunknown=1\r\n");
     EXPECT_EQ(info.mind, "/second");
     EXPECT_FALSE(info.learn);
     EXPECT_EQ(parse(kHeader + "mind=\r\n").mind, "");
@@ -87,11 +89,20 @@ TEST(UdlpRead, LineEnds) {
 
 TEST(UdlpRead, HeaderVersionMustBeANumberUpTo255) {
     const std::vector<std::pair<std::string, bool>> cases = {
-        {"2\r\n0\r\n", true},      {"255\r\n255\r\n", true}, {"0002\r\n0\r\n", true},
-        {"2 \r\n0\r\n", false},    {"256\r\n0\r\n", false},  {"2\r\n256\r\n", false},
-        {"\r\n0\r\n", false},      {"-1\r\n0\r\n", false},   {"+2\r\n0\r\n", false},
-        {"2\r\n", false},          {"", false},              {"0x1\r\n0\r\n", false},
-        {" 2\r\n0\r\n", false},    {std::string(100000, '9') + "\r\n0\r\n", false},
+        {"2\r\n0\r\n", true},
+        {"255\r\n255\r\n", true},
+        {"0002\r\n0\r\n", true},
+        {"2 \r\n0\r\n", false},
+        {"256\r\n0\r\n", false},
+        {"2\r\n256\r\n", false},
+        {"\r\n0\r\n", false},
+        {"-1\r\n0\r\n", false},
+        {"+2\r\n0\r\n", false},
+        {"2\r\n", false},
+        {"", false},
+        {"0x1\r\n0\r\n", false},
+        {" 2\r\n0\r\n", false},
+        {std::string(100000, '9') + "\r\n0\r\n", false},
     };
     for (const auto& [bytes, ok] : cases) {
         SCOPED_TRACE(bytes.substr(0, 20));
@@ -128,13 +139,14 @@ TEST_F(UdlpFiles, WritesBothFilesBesideTheExecutable) {
     writeUdlpFiles("Ann", spath("Minds/Ann.mdd"), false, programPath());
     const std::string four = "2\r\n0\r\nvebix\r\nAnn\r\n";
     EXPECT_EQ(readBytes(path("bin/UDLP.NFO")), four);
+    EXPECT_EQ(readBytes(path("bin/UDLPX.NFO")), four + "mind=" + spath("Minds/Ann.mdd") +
+                                                    "\r\nexepath=" + spath("bin/vebix") +
+                                                    "\r\nshowerrors=true\r\nlearn=false\r\n");
+    writeUdlpFiles("Bo", "rel.mdd", true,
+                   programPath());  // replaced whole; a relative mind made full
     EXPECT_EQ(readBytes(path("bin/UDLPX.NFO")),
-              four + "mind=" + spath("Minds/Ann.mdd") + "\r\nexepath=" + spath("bin/vebix") +
-                  "\r\nshowerrors=true\r\nlearn=false\r\n");
-    writeUdlpFiles("Bo", "rel.mdd", true, programPath());  // replaced whole; a relative mind made full
-    EXPECT_EQ(readBytes(path("bin/UDLPX.NFO")),
-              "2\r\n0\r\nvebix\r\nBo\r\nmind=" + spath("work/rel.mdd") + "\r\nexepath=" +
-                  spath("bin/vebix") + "\r\nshowerrors=true\r\nlearn=true\r\n");
+              "2\r\n0\r\nvebix\r\nBo\r\nmind=" + spath("work/rel.mdd") +
+                  "\r\nexepath=" + spath("bin/vebix") + "\r\nshowerrors=true\r\nlearn=true\r\n");
 }
 
 TEST_F(UdlpFiles, WrittenFilesReadBack) {

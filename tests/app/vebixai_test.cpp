@@ -82,8 +82,10 @@ TEST(VebixAiHeader, ParsesOrRefusesHeaderLines) {
 
 TEST(VebixAiLoad, ReadsHeaderKeyValuesAndBody) {
     VebixAi ai;
-    ai.loadText("m.mdd", kBom + "1.2 1.2 \"Ann Lee\"\r\napp=Vebix\r\ngender=f\r\n\r\n"
-                         "$ 1 $a Hi.\r\n\r\nk 2 s text with blanks\r\n",
+    ai.loadText("m.mdd",
+                kBom +
+                    "1.2 1.2 \"Ann Lee\"\r\napp=Vebix\r\ngender=f\r\n\r\n"
+                    "$ 1 $a Hi.\r\n\r\nk 2 s text with blanks\r\n",
                 TextLines::Copied);
     EXPECT_EQ(ai.botName(), "Ann Lee");
     EXPECT_EQ(ai.headerLines(), (std::vector<std::string>{"app=Vebix", "gender=f"}));
@@ -134,10 +136,10 @@ TEST(VebixAi, StripOwnNameRemovesOnlyATrailingMention) {
         {"Vebix?!", ""},
         {"hi Vebix, Vebix.", "hi Vebix,"},
         {"thanks   Vebix", "thanks"},
-        {"myVebix", "myVebix"},             // not after a blank
-        {"ask Vebixa", "ask Vebixa"},       // more letters follow
-        {"Vebix is here", "Vebix is here"}, // words follow
-        {"vebix", "vebix"},                 // byte-exact search
+        {"myVebix", "myVebix"},              // not after a blank
+        {"ask Vebixa", "ask Vebixa"},        // more letters follow
+        {"Vebix is here", "Vebix is here"},  // words follow
+        {"vebix", "vebix"},                  // byte-exact search
         {"nothing", "nothing"},
     };
     for (const auto& [in, out] : cases) EXPECT_EQ(ai.stripOwnName(in), out) << in;
@@ -147,12 +149,12 @@ TEST(VebixAi, StripOwnNameRemovesOnlyATrailingMention) {
 
 TEST(VebixAi, IsGreeting) {
     const std::vector<std::pair<std::string, bool>> cases = {
-        {"sup", true},        {"hi!", true},          {"Hi there", true},
-        {"oh hi", true},      {"HEY", true},          {"hey you", true},
-        {"Hello", true},      {"xhellox", true},      {"whats up doc", true},
+        {"sup", true},           {"hi!", true},         {"Hi there", true},
+        {"oh hi", true},         {"HEY", true},         {"hey you", true},
+        {"Hello", true},         {"xhellox", true},     {"whats up doc", true},
         {"so what's up?", true}, {"how are you", true}, {"this", false},
-        {"chime", false},     {"they", false},        {"hi5", false},
-        {"suppose", false},   {"", false},            {"good morning", false},
+        {"chime", false},        {"they", false},       {"hi5", false},
+        {"suppose", false},      {"", false},           {"good morning", false},
     };
     for (const auto& [text, greeting] : cases)
         EXPECT_EQ(VebixAi::isGreeting(text), greeting) << text;
@@ -165,10 +167,19 @@ std::string expectedOpening(const std::vector<std::string>& qualifying) {
     std::string chosen;
     for (const std::string& text : qualifying) {
         switch (rng::next() % 10) {
-            case 2: case 6: return text;
-            case 0: case 1: case 4: chosen = text; break;
-            case 8: if (!chosen.empty()) return chosen; break;
-            default: break;
+            case 2:
+            case 6:
+                return text;
+            case 0:
+            case 1:
+            case 4:
+                chosen = text;
+                break;
+            case 8:
+                if (!chosen.empty()) return chosen;
+                break;
+            default:
+                break;
         }
     }
     return chosen;
@@ -179,7 +190,7 @@ TEST(VebixAi, OpeningLineFollowsTheDrawsOverQualifyingLines) {
     ai.setName("Vebix");
     ai.loadText("m.mdd",
                 "1.2 1.2 \"Vebix\"\r\n\r\n"
-                "$ 1001 $a First one.\r\n"       // a conversation start (1001 >= 0 + 900)
+                "$ 1001 $a First one.\r\n"  // a conversation start (1001 >= 0 + 900)
                 "$ 1002 $b Not a start.\r\n"
                 "$ 1003 <ai> hello from me\r\n"  // the bot's own line never opens
                 "$ zzz $a hello broken\r\n"      // time does not read: left out

@@ -90,12 +90,13 @@ TEST_F(ConversationTest, TheLineIsLearnedAndTheReplyShownAndLearned) {
     // A paste's line breaks become blanks; white space at the ends goes.
     ASSERT_TRUE(conversation_.say("Ann!T", "  how are\nyou?  "));
     const std::string stamp = std::to_string(kNow);
-    EXPECT_EQ(shown_, (std::vector<std::string>{"status:You are chatting with Vebix",
-                                                "line:how are you?", "reply:fine, thanks",
-                                                "finished"}));
+    EXPECT_EQ(shown_,
+              (std::vector<std::string>{"status:You are chatting with Vebix", "line:how are you?",
+                                        "reply:fine, thanks", "finished"}));
     EXPECT_EQ(asked_, std::vector<std::string>{"Ann!T|how are you?|" + stamp});
     ASSERT_EQ(keeper_.bot()->lines().size(), before + 2);
-    EXPECT_EQ(std::string(keeper_.bot()->lines()[before]), "Ann!T " + stamp + " Ann!T how are you?");
+    EXPECT_EQ(std::string(keeper_.bot()->lines()[before]),
+              "Ann!T " + stamp + " Ann!T how are you?");
     EXPECT_EQ(lastLine(), "Ann!T " + stamp + " <ai> fine, thanks");
     EXPECT_EQ(keeper_.exchangeCount(), 1);
     EXPECT_EQ(keeper_.lastLineTime(), kNow);
@@ -136,8 +137,8 @@ TEST_F(ConversationTest, RetriesThenApologises) {
     const std::string sorry =
         "sorry:Sorry, Vebix is unable to respond to your previous message.\r\n"
         "You can try wording your previous message differently.\r\n";
-    for (const Case& c : {Case{{"", "", "", "at last"}, 4, "reply:at last"},
-                          Case{{""}, 10, sorry}}) {
+    for (const Case& c :
+         {Case{{"", "", "", "at last"}, 4, "reply:at last"}, Case{{""}, 10, sorry}}) {
         answers_ = c.answers;
         asked_.clear();
         shown_.clear();
@@ -175,8 +176,8 @@ TEST_F(ConversationTest, TheReplyIsHeldOnlyWithTheDelayOn) {
         int heldMs;
     };
     conversation_.setResponseDelayMs(40);
-    for (const Case c : {Case{true, 0, 40}, Case{true, 15, 25}, Case{true, 40, 0},
-                         Case{false, 0, 0}}) {
+    for (const Case c :
+         {Case{true, 0, 40}, Case{true, 15, 25}, Case{true, 40, 0}, Case{false, 0, 0}}) {
         SCOPED_TRACE(::testing::Message() << c.delay << "/" << c.engineMs);
         delay_ = c.delay;
         engineMs_ = c.engineMs;

@@ -22,10 +22,11 @@ namespace vebix {
 namespace {
 
 const std::string kBom = "\xEF\xBB\xBF";
-const std::string kMind = "1.2 1.2 \"Mo\"\r\napp=Vebix\r\n\r\n"
-                          "$ 1001 $a Hi.\r\n$ 1002 $b Hello there, nice to meet you.\r\n"
-                          "$ 1003 $a How are you today?\r\n$ 1004 $b I am fine, thanks.\r\n"
-                          "$ 2001 $a What is your name?\r\n$ 2002 $b My name is Mo.\r\n";
+const std::string kMind =
+    "1.2 1.2 \"Mo\"\r\napp=Vebix\r\n\r\n"
+    "$ 1001 $a Hi.\r\n$ 1002 $b Hello there, nice to meet you.\r\n"
+    "$ 1003 $a How are you today?\r\n$ 1004 $b I am fine, thanks.\r\n"
+    "$ 2001 $a What is your name?\r\n$ 2002 $b My name is Mo.\r\n";
 constexpr int kMindLines = 6;
 
 struct RunResult {
@@ -106,7 +107,6 @@ protected:
         EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
         EXPECT_FALSE(QFileInfo(path("work/CHAT.MSG")).isFile());
     }
-
 };
 
 TEST_F(BotModeE2E, TemplateMindAnswersWhenThereIsNoInfoAndNoMind) {
@@ -156,9 +156,9 @@ TEST_F(BotModeE2E, AllLineEndsReadTheSame) {
 }
 
 TEST_F(BotModeE2E, RequestsWithoutSenderAndMessageFail) {
-    for (const std::string& bytes : {std::string("Bob\r\n"), std::string("Bob"),
-                                     std::string("Bob\r\n\r\nhello\r\n"),
-                                     std::string("\r\nhello\r\n"), std::string("")}) {
+    for (const std::string& bytes :
+         {std::string("Bob\r\n"), std::string("Bob"), std::string("Bob\r\n\r\nhello\r\n"),
+          std::string("\r\nhello\r\n"), std::string("")}) {
         request(bytes);
         expectFailed(run(), "CHAT.MSG does not contain appropriate information");
     }
@@ -261,8 +261,9 @@ TEST_F(BotModeE2E, LastLineWithoutLineEndIsKept) {
 }
 
 TEST_F(BotModeE2E, LineWithBadTimeDoesNotStopTheBot) {
-    write(path("mind.mdd"), kMind + "$ notatime $a Hi there friend.\r\n$ 3001 $a Hi.\r\n"
-                                    "$ 3002 $b Hello, how is it going?\r\n");
+    write(path("mind.mdd"), kMind +
+                                "$ notatime $a Hi there friend.\r\n$ 3001 $a Hi.\r\n"
+                                "$ 3002 $b Hello, how is it going?\r\n");
     infoWithMind("learn=true\r\n");
     request("Bob\r\nHi.\r\n");
     EXPECT_FALSE(expectAnswered(run()).empty());

@@ -27,7 +27,7 @@ struct Child {
 };
 
 inline Child spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-            const std::string& workDir, bool captureOut) {
+                   const std::string& workDir, bool captureOut) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     int pipeFds[2] = {-1, -1};
@@ -55,8 +55,8 @@ inline Child spawn(const std::vector<std::string>& argv, const std::vector<std::
 
 struct Outcome {
     bool killed = false;
-    int status = 0;    // the wait status
-    long polls = 0;    // how often the child was found still running
+    int status = 0;  // the wait status
+    long polls = 0;  // how often the child was found still running
 };
 
 // Polls the child until it ends or has been found running killAfter times, then kills it.

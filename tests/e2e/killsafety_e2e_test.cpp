@@ -55,7 +55,8 @@ std::vector<std::string> templateLines() {
 }
 
 bool allDigits(std::string_view s) {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // Picks when to kill, in polls of the child: anywhere in a run, or in its last part, where the
@@ -85,8 +86,7 @@ std::vector<long> exchangesIn(const QString& mindPath, const std::string& key,
     }
     std::vector<std::string> lines(mind.lines().begin(), mind.lines().end());
     EXPECT_EQ(mind.botName(), "Vebix");
-    if (lines.size() < tmpl.size() ||
-        !std::equal(tmpl.begin(), tmpl.end(), lines.begin())) {
+    if (lines.size() < tmpl.size() || !std::equal(tmpl.begin(), tmpl.end(), lines.begin())) {
         ADD_FAILURE() << "the template lines are not intact";
         return {};
     }
@@ -125,8 +125,7 @@ std::vector<long> exchangesIn(const QString& mindPath, const std::string& key,
         if (saidOk && aiTextIsReplyTo)
             saidOk = said.substr(saidHead.size()) == "reply to " + std::to_string(n);
         if (!saidOk) {
-            ADD_FAILURE() << "line " << i + 1 << " is not one whole reply to " << n << ": "
-                          << said;
+            ADD_FAILURE() << "line " << i + 1 << " is not one whole reply to " << n << ": " << said;
             return numbers;
         }
         numbers.push_back(n);
@@ -254,8 +253,8 @@ void autosaveKillLoop(const QString& mind, const QString& home, const QString& w
 }
 
 TEST_F(KillSafety, AutosaveSurvivesKillsWhileSaving) {
-    autosaveKillLoop(path("mind.mdd"), path("home"), path("work"), VEBIX_AUTOSAVE_CHILD,
-                     "Sam!T", false, "mind keeping's autosave");
+    autosaveKillLoop(path("mind.mdd"), path("home"), path("work"), VEBIX_AUTOSAVE_CHILD, "Sam!T",
+                     false, "mind keeping's autosave");
 }
 
 TEST_F(KillSafety, WindowAutosaveSurvivesKillsWhileSaving) {

@@ -78,17 +78,20 @@ protected:
         const QString stale = unusedDisplay();
         return {
             {"no display", {}, "DISPLAY is not set"},
-            {"stale DISPLAY", {{"DISPLAY", stale}}, "the X display \"" + stale + "\" cannot be opened"},
-            {"stale DISPLAY, xcb named", {{"DISPLAY", stale}, {"QT_QPA_PLATFORM", "xcb"}},
+            {"stale DISPLAY",
+             {{"DISPLAY", stale}},
              "the X display \"" + stale + "\" cannot be opened"},
-            {"offscreen", {{"QT_QPA_PLATFORM", "offscreen"}},
+            {"stale DISPLAY, xcb named",
+             {{"DISPLAY", stale}, {"QT_QPA_PLATFORM", "xcb"}},
+             "the X display \"" + stale + "\" cannot be opened"},
+            {"offscreen",
+             {{"QT_QPA_PLATFORM", "offscreen"}},
              "the platform \"offscreen\" shows windows to nobody"},
             {"offscreen with a stale DISPLAY",
              {{"DISPLAY", stale}, {"QT_QPA_PLATFORM", "offscreen"}},
              "the platform \"offscreen\" shows windows to nobody"},
         };
     }
-
 };
 
 TEST_F(NoDisplayE2E, BotModeFailureEndsWithStatusOneAndTheMessageOnStandardError) {
@@ -101,7 +104,8 @@ TEST_F(NoDisplayE2E, BotModeFailureEndsWithStatusOneAndTheMessageOnStandardError
         EXPECT_TRUE(out.ended) << c.label;
         EXPECT_TRUE(out.normalExit) << c.label;
         EXPECT_EQ(out.exitCode, 1) << c.label << ": " << out.err.toStdString();
-        EXPECT_TRUE(out.err.startsWith("Fatal Error: ")) << c.label << ": " << out.err.toStdString();
+        EXPECT_TRUE(out.err.startsWith("Fatal Error: "))
+            << c.label << ": " << out.err.toStdString();
         EXPECT_FALSE(QFileInfo::exists(path("work/CHAT.MSG"))) << c.label;
     }
 }

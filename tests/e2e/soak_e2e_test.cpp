@@ -78,8 +78,8 @@ TEST(Soak, BotModeExchangesGrowTheMindByTwoLinesEach) {
     const char* program = std::getenv("VEBIX_SOAK_PROGRAM");
     const std::string exe = program && *program ? program : VEBIX_EXE;
     for (long i = 0; i < n; ++i) {
-        const std::string message = messages[static_cast<std::size_t>(i) % messages.size()] +
-                                    " #" + std::to_string(i);
+        const std::string message =
+            messages[static_cast<std::size_t>(i) % messages.size()] + " #" + std::to_string(i);
         {
             QFile req(root.filePath("work/CHAT.MSG"));
             ASSERT_TRUE(req.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -102,8 +102,7 @@ TEST(Soak, BotModeExchangesGrowTheMindByTwoLinesEach) {
         const std::string_view said = after.lines()[at + 1];
         ASSERT_TRUE(heard.starts_with("Ann!Ann ") && heard.ends_with(" #" + std::to_string(i)))
             << heard;
-        ASSERT_TRUE(said.starts_with("Ann!Ann ") &&
-                    said.find(" <ai> ") != std::string_view::npos)
+        ASSERT_TRUE(said.starts_with("Ann!Ann ") && said.find(" <ai> ") != std::string_view::npos)
             << said;
     }
     std::cout << n << " exchanges; the mind grew from " << startLines << " to "
@@ -162,7 +161,8 @@ TEST(Soak, LinkedCopiesTalkForManyTurns) {
         QFile nfo(root.filePath("other/UDLPX.NFO"));
         ASSERT_TRUE(nfo.open(QIODevice::WriteOnly));
         nfo.write(("2\r\n0\r\nvebix\r\nOther\r\nmind=" + otherMind +
-                   "\r\nlearn=true\r\nshowerrors=false\r\n").c_str());
+                   "\r\nlearn=true\r\nshowerrors=false\r\n")
+                      .c_str());
     }
     // The other copy is started by the loop with this process's environment.
     qputenv("HOME", root.filePath("other").toUtf8());

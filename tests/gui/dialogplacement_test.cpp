@@ -9,7 +9,6 @@
 
 #include "app/gui/desktopprompts.h"
 
-
 using namespace vebix;
 
 namespace {

@@ -35,7 +35,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(tmp_.isValid());
         ASSERT_FALSE(namesKnownBotFolder(fromQPath(tmp_.path())));
-        for (const char* folder : {"opt", "home/Desktop", "config"}) QDir(tmp_.path()).mkpath(folder);
+        for (const char* folder : {"opt", "home/Desktop", "config"})
+            QDir(tmp_.path()).mkpath(folder);
         oldHome_ = qgetenv("HOME");
         oldConfig_ = qgetenv("XDG_CONFIG_HOME");
         qputenv("HOME", path("home").toUtf8());
@@ -90,7 +91,8 @@ TEST_F(FindUdlpBotFormTest, LayoutAndTexts) {
     EXPECT_EQ(form.windowTitle(), "Find UDLP Bot");
     EXPECT_EQ(form.size(), QSize(394, 216));
     EXPECT_EQ(form.minimumSize(), form.maximumSize());
-    EXPECT_FALSE(form.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    EXPECT_FALSE(form.windowFlags() &
+                 (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     struct Case {
         const char* name;
         QRect bounds;
@@ -123,9 +125,9 @@ TEST_F(FindUdlpBotFormTest, LayoutAndTexts) {
     EXPECT_TRUE(control<QPushButton>(form, "okBtn")->isDefault());
     EXPECT_EQ(control<QListWidget>(form, "knownBotsList")->palette().color(QPalette::Base),
               QColor(244, 244, 244));
-    EXPECT_EQ(BotRowDelegate::selectedBackground(QColor(244, 244, 244), QColor(0, 120, 215)),
-              QColor((244 * 224 + 0) / 255, (244 * 224 + 120 * 31) / 255,
-                     (244 * 224 + 215 * 31) / 255));
+    EXPECT_EQ(
+        BotRowDelegate::selectedBackground(QColor(244, 244, 244), QColor(0, 120, 215)),
+        QColor((244 * 224 + 0) / 255, (244 * 224 + 120 * 31) / 255, (244 * 224 + 215 * 31) / 255));
 }
 
 TEST_F(FindUdlpBotFormTest, SearchFillsASortedListAndEnablesOk) {
@@ -154,9 +156,9 @@ TEST_F(FindUdlpBotFormTest, SearchFillsASortedListAndEnablesOk) {
     // Equal names: by folder ignoring case ("home/..." before "opt/...").
     EXPECT_EQ(list->item(0)->data(BotListItem::kFolderRole).toString(),
               path("home/Desktop/vebixa"));
-    EXPECT_EQ(list->itemDelegate()->sizeHint(QStyleOptionViewItem(), list->model()->index(0, 0))
-                  .height(),
-              20);
+    EXPECT_EQ(
+        list->itemDelegate()->sizeHint(QStyleOptionViewItem(), list->model()->index(0, 0)).height(),
+        20);
     EXPECT_FALSE(form.chosenBot().has_value());
 }
 
@@ -178,7 +180,8 @@ TEST_F(FindUdlpBotFormTest, OkRefusesEmptyAndNonBotFolders) {
     EXPECT_EQ(prompts_.answeredBoxes(),
               (QStringList{"Find UDLP Bot: You must enter a bot location",
                            "Find UDLP Bot: The entered directory does not contain a "
-                           "UDLP-enabled bot\r\n\r\n" + path("plain")}));
+                           "UDLP-enabled bot\r\n\r\n" +
+                               path("plain")}));
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(form.result(), QDialog::Rejected);
     form.reject();
@@ -221,9 +224,8 @@ TEST_F(FindUdlpBotFormTest, TypingThenPausingShowsAndRemembersTheBot) {
 TEST_F(FindUdlpBotFormTest, OkRightAfterTypingSettlesTheBotAtOnce) {
     makeBot("bots/Tom", "Tom");
     makeBot("bots/Old", "Old", "1\r\n0\r\n");
-    for (const auto& [folder, bot] :
-         std::vector<std::pair<QString, std::optional<std::string>>>{{"bots/Tom", "Tom"},
-                                                                       {"bots/Old", {}}}) {
+    for (const auto& [folder, bot] : std::vector<std::pair<QString, std::optional<std::string>>>{
+             {"bots/Tom", "Tom"}, {"bots/Old", {}}}) {
         FindUdlpBotForm form{prompts_, nullptr, ownMind_, places_};
         form.show();
         form.runInitialSearch();

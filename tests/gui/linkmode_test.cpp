@@ -115,9 +115,10 @@ protected:
         ASSERT_TRUE(QFile::copy(QStringLiteral(VEBIX_EXE), path("Bea/vebix")));
         std::string header = "2\r\n0\r\nvebix\r\nBea\r\n";
         writeBytes(path("Bea/UDLP.NFO"), header);
-        writeBytes(path("Bea/UDLPX.NFO"), header + "mind=" + otherMind_ + "\r\nexepath=" +
-                                              otherFolder_ + "/vebix\r\nshowerrors=false\r\nlearn=" +
-                                              (learn ? "true" : "false") + "\r\n");
+        writeBytes(path("Bea/UDLPX.NFO"),
+                   header + "mind=" + otherMind_ + "\r\nexepath=" + otherFolder_ +
+                       "/vebix\r\nshowerrors=false\r\nlearn=" + (learn ? "true" : "false") +
+                       "\r\n");
     }
     // The find dialog answers with the bot in folder.
     void chooseBotIn(const std::string& folder) {
@@ -224,9 +225,9 @@ TEST_F(LinkModeTest, TwoCopiesTalkForTwentyTurns) {
         EXPECT_EQ(mine.key, "Bea!Bea");
         EXPECT_EQ(mine.speaker, "<ai>");
         EXPECT_EQ(hers.speaker, "Bea!Bea");
-        EXPECT_TRUE(text.contains("<Bea> " + QString::fromUtf8(hers.text.data(),
-                                                                static_cast<qsizetype>(hers.text.size())) +
-                                  "\n"));
+        EXPECT_TRUE(text.contains(
+            "<Bea> " +
+            QString::fromUtf8(hers.text.data(), static_cast<qsizetype>(hers.text.size())) + "\n"));
     }
     // Bea's side has learning off: its mind is byte for byte as it was, and it still loads.
     EXPECT_EQ(readBytes(path("Bea/Bea.mdd")), otherBytes);
@@ -275,7 +276,8 @@ TEST_F(LinkModeTest, ClosingInTheMiddleOfATurnEndsLinkModeAndSavesWhatWasLearned
                "n=$(( $(cat turn 2>/dev/null || echo 0) + 1 )); echo $n > turn\n"
                "if [ $n -gt 2 ]; then read line < release; fi\n"
                "printf 'Answer %s\\r\\n' $n > CHAT.MSG\n");
-    QFile::setPermissions(path("Slow/bot.sh"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(path("Slow/bot.sh"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     writeBytes(path("Slow/UDLP.NFO"), "2\r\n0\r\nbot.sh\r\nBea\r\n");
     chooseBotIn(folder);
     form.linkBots();
@@ -340,8 +342,7 @@ TEST_F(LinkModeTest, LinkBotsChosenWhileAReplyWaitsStartsAfterIt) {
     // Learned in order: the user's line, its reply, then the link's lines.
     const auto own = mindLines(ownMind_);
     std::size_t at = ownLinesBefore;
-    while (at < own.size() &&
-           parseLine(own[at], AiSuffix::Keep).text != "Tell me about yourself")
+    while (at < own.size() && parseLine(own[at], AiSuffix::Keep).text != "Tell me about yourself")
         ++at;
     ASSERT_LT(at + 2, own.size());
     const MindLine said = parseLine(own[at], AiSuffix::Keep);

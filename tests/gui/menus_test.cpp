@@ -28,7 +28,9 @@ protected:
         showAndLoad(form);
         ASSERT_TRUE(form.keeper().bot());
     }
-    static void choose(VebixForm& form, const char* item) { child<QAction>(&form, item)->trigger(); }
+    static void choose(VebixForm& form, const char* item) {
+        child<QAction>(&form, item)->trigger();
+    }
     // Scripts the New Mind dialog: bot name, template box, Save-as, then Create.
     void answerNewMind(const QString& name, bool useTemplate, const QString& saveAs) {
         prompts_.queueScript("NewMindForm", [=](QDialog& dialog) {
@@ -49,8 +51,9 @@ QStringList captions(const QList<QAction*>& items) {
 TEST_F(Menus, MenuBarHoldsTheEntriesInOrder) {
     VebixForm form(prompts_, start_);
     EXPECT_EQ(captions(form.menuBar()->actions()), (QStringList{"&File", "&Tools", "&Help"}));
-    EXPECT_EQ(captions(child<QMenu>(&form, "fileMenu")->actions()),
-              (QStringList{"&New Mind...", "&Load Mind...", "-", "Save &Transcript...", "-", "E&xit"}));
+    EXPECT_EQ(
+        captions(child<QMenu>(&form, "fileMenu")->actions()),
+        (QStringList{"&New Mind...", "&Load Mind...", "-", "Save &Transcript...", "-", "E&xit"}));
     EXPECT_EQ(captions(child<QMenu>(&form, "toolsMenu")->actions()),
               (QStringList{"Enable &UDLP (bot linking)...", "&Link Bots (UDLP)...", "-",
                            "&Delay Responses"}));
@@ -63,7 +66,8 @@ TEST_F(Menus, LinkModeKeepsOnlyItsEntries) {
     EXPECT_EQ(captions(form.menuBar()->actions()), (QStringList{"&File", "&Tools", "&Help"}));
     EXPECT_EQ(captions(child<QMenu>(&form, "fileMenu")->actions()),
               (QStringList{"Save &Transcript...", "-", "E&xit"}));
-    EXPECT_EQ(captions(child<QMenu>(&form, "toolsMenu")->actions()), QStringList{"&Delay Responses"});
+    EXPECT_EQ(captions(child<QMenu>(&form, "toolsMenu")->actions()),
+              QStringList{"&Delay Responses"});
     EXPECT_EQ(captions(child<QMenu>(&form, "helpMenu")->actions()), QStringList{"&About Vebix"});
 }
 
@@ -145,7 +149,8 @@ TEST_F(Menus, LoadMindSavesTheCurrentMindFirstAndRemembersTheChosenFile) {
     answerNamePrompt(prompts_, "Ann");
     prompts_.setNextFileName(path("other.mdd"));
     choose(form, "loadMindItem");
-    EXPECT_NE(readBytes(path("Documents/Vebix.mdd")).find(" Ann!TAG1 save me first\r\n"), std::string::npos);
+    EXPECT_NE(readBytes(path("Documents/Vebix.mdd")).find(" Ann!TAG1 save me first\r\n"),
+              std::string::npos);
     EXPECT_EQ(Settings().findString(Settings::Key::LastMindFile), spath("other.mdd"));
     EXPECT_TRUE(shown(form).startsWith(path("other.mdd") + "\n\n"));
     EXPECT_EQ(form.keeper().exchangeCount(), 0);
@@ -165,7 +170,8 @@ TEST_F(Menus, NewMindFromTheTemplateOrEmptyWithQuotesRemovedFromTheName) {
         const std::string bytes = readBytes(file);
         EXPECT_NE(bytes.find("\"Robo\""), std::string::npos) << bytes.substr(0, 80);
         const std::size_t greetingLines = useTemplate ? 1 : 0;  // the opening line, when any
-        EXPECT_EQ(form.keeper().savedCount() + greetingLines >= form.keeper().bot()->lines().size(), true);
+        EXPECT_EQ(form.keeper().savedCount() + greetingLines >= form.keeper().bot()->lines().size(),
+                  true);
         if (useTemplate)
             EXPECT_GT(form.keeper().savedCount(), 100u);
         else
@@ -193,7 +199,8 @@ TEST_F(Menus, NewMindOntoAnExistingFileAsksBeforeReplacingIt) {
     EXPECT_EQ(readBytes(path("taken.mdd")), "precious\r\n");
     ASSERT_EQ(prompts_.answeredBoxes().size(), 1);
     EXPECT_EQ(prompts_.answeredBoxes()[0],
-              "New Mind: " + QString::fromUtf8(NewMindForm::kReplaceQuestion).arg(path("taken.mdd")));
+              "New Mind: " +
+                  QString::fromUtf8(NewMindForm::kReplaceQuestion).arg(path("taken.mdd")));
 
     // Yes: replaced by the new mind.
     prompts_.queueScript("NewMindForm", [&](QDialog& dialog) {
@@ -212,7 +219,7 @@ TEST_F(Menus, NewMindCancelledChangesNothing) {
     startAsAnn(form);
     const auto before = form.keeper().bot();
     prompts_.queueScript("NewMindForm",
-                             [](QDialog& d) { click(child<QPushButton>(&d, "cancelBtn")); });
+                         [](QDialog& d) { click(child<QPushButton>(&d, "cancelBtn")); });
     choose(form, "newMindItem");
     EXPECT_EQ(form.keeper().bot(), before);
     EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
@@ -245,10 +252,11 @@ TEST_F(Menus, TranscriptKeepsAnApologyAndNonAsciiText) {
     child<QLineEdit>(&form, "input")->setText(QString::fromUtf8("gr\xc3\xbc\xc3\x9f dich"));
     click(child<QPushButton>(&form, "sayBtn"));
     const QByteArray bytes = form.transcriptBytes();
-    EXPECT_TRUE(bytes.endsWith("gr\xc3\xbc\xc3\x9f dich\r\n"
-                               "Sorry, Vebix is unable to respond to your previous message.\r\n"
-                               "You can try wording your previous message differently.\r\n"
-                               "<Ann> "));
+    EXPECT_TRUE(
+        bytes.endsWith("gr\xc3\xbc\xc3\x9f dich\r\n"
+                       "Sorry, Vebix is unable to respond to your previous message.\r\n"
+                       "You can try wording your previous message differently.\r\n"
+                       "<Ann> "));
     EXPECT_FALSE(bytes.startsWith("\xef\xbb\xbf"));
 }
 
@@ -289,7 +297,8 @@ TEST_F(Menus, ExitClosesAndSavesWhenTheUserSpoke) {
     sayLine(form, "see you");
     choose(form, "exitItem");
     EXPECT_FALSE(form.isVisible());
-    EXPECT_NE(readBytes(path("Documents/Vebix.mdd")).find(" Ann!TAG1 see you\r\n"), std::string::npos);
+    EXPECT_NE(readBytes(path("Documents/Vebix.mdd")).find(" Ann!TAG1 see you\r\n"),
+              std::string::npos);
 }
 
 TEST_F(Menus, EnablingUdlpRequestsASaveOfTheMind) {

@@ -25,7 +25,8 @@ using testing::typeInto;
 using testing::writeBytes;
 
 const std::string kMind =
-    "\xEF\xBB\xBF" "1.2 1.2 \"Mo\"\r\napp=Vebix\r\n\r\nk 1 a hello there\r\nk 2 <ai> hi\r\n";
+    "\xEF\xBB\xBF"
+    "1.2 1.2 \"Mo\"\r\napp=Vebix\r\n\r\nk 1 a hello there\r\nk 2 <ai> hi\r\n";
 
 class MindSaving : public testing::WindowTest {
 protected:
@@ -134,7 +135,8 @@ TEST_F(MindSaving, ExitWithAFailingSaveAsksWithTheReasonAndKeepsTheLines) {
                 EXPECT_EQ(readBytes(path("mind.mdd")), kMind);
                 EXPECT_EQ(linesIn("elsewhere.mdd"), said);
                 EXPECT_EQ(form.keeper().mindPath(), spath("elsewhere.mdd"));
-                EXPECT_EQ(Settings().findString(Settings::Key::LastMindFile), spath("elsewhere.mdd"));
+                EXPECT_EQ(Settings().findString(Settings::Key::LastMindFile),
+                          spath("elsewhere.mdd"));
                 break;
             case Discarded:
                 EXPECT_FALSE(form.isVisible());
@@ -189,7 +191,8 @@ TEST_F(FailingAutosave, ShowsOneNoticeInTheWindowInsteadOfABoxPerTick) {
     QFrame* notice = noticeOf(form);
     ASSERT_TRUE(notice->isVisible());
     EXPECT_FALSE(notice->isWindow());
-    EXPECT_EQ(noticeText(form), "This mind is not being saved. " + failure("mind.mdd", "File too large"));
+    EXPECT_EQ(noticeText(form),
+              "This mind is not being saved. " + failure("mind.mdd", "File too large"));
     auto* input = child<QLineEdit>(&form, "input");
     typeInto(input, "can I still type?");
     EXPECT_EQ(input->text(), "can I still type?");

@@ -55,8 +55,7 @@ TEST_F(WindowModeStart, DefaultMindAndDelaySetting) {
     }
     const StartupChoice first = prepareWindowMode(nullptr, prompts_);
     EXPECT_TRUE(prompts_.answeredBoxes().isEmpty());
-    EXPECT_EQ(first.mindPath,
-              QDir(tmp_.path()).filePath("Documents/Vebix.mdd").toStdString());
+    EXPECT_EQ(first.mindPath, QDir(tmp_.path()).filePath("Documents/Vebix.mdd").toStdString());
     EXPECT_TRUE(first.delayResponses);
     {
         Settings s;

@@ -92,11 +92,10 @@ public:
     QStringList unscripted() const { return unscripted_; }
 
     // ---- Prompts ------------------------------------------------------------------------------
-    QMessageBox::StandardButton message(QWidget* parent, const QString& caption,
-                                        const QString& text, QMessageBox::Icon icon,
-                                        QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-                                        QMessageBox::StandardButton defaultButton =
-                                            QMessageBox::NoButton) override {
+    QMessageBox::StandardButton message(
+        QWidget* parent, const QString& caption, const QString& text, QMessageBox::Icon icon,
+        QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton) override {
         const QMessageBox::StandardButton scripted = takeAnswer(caption, text);
         if (scripted != QMessageBox::NoButton) return scripted;
         if (refuseUnscripted_) {
@@ -106,9 +105,8 @@ public:
         return desktop_.message(parent, caption, text, icon, buttons, defaultButton);
     }
 
-    int choose(QWidget* parent, const QString& caption, const QString& text,
-               QMessageBox::Icon icon, const QStringList& buttonTexts, int defaultIndex,
-               int escapeIndex) override {
+    int choose(QWidget* parent, const QString& caption, const QString& text, QMessageBox::Icon icon,
+               const QStringList& buttonTexts, int defaultIndex, int escapeIndex) override {
         if (!choices_.empty()) {
             QueuedChoice queued = std::move(choices_.front());
             choices_.pop_front();
@@ -126,8 +124,7 @@ public:
             unscripted_.append(caption);
             return escapeIndex;
         }
-        return desktop_.choose(parent, caption, text, icon, buttonTexts, defaultIndex,
-                               escapeIndex);
+        return desktop_.choose(parent, caption, text, icon, buttonTexts, defaultIndex, escapeIndex);
     }
 
     QString openFile(QWidget* parent, const FileDialog::Request& request) override {

@@ -17,8 +17,8 @@ protected:
     void loadRobo(MindKeeper& mind) {
         QDir(tmp_.path()).mkpath("minds");
         mind.loadMind(spath("minds/robo.mdd"), {.open = MindKeeper::Open::AlwaysNew,
-            .source = MindKeeper::NewMind::Empty,
-            .botName = "Robo"});
+                                                .source = MindKeeper::NewMind::Empty,
+                                                .botName = "Robo"});
     }
 };
 
@@ -39,7 +39,8 @@ TEST_F(UdlpDialog, LayoutAndTheCurrentBot) {
 
 TEST_F(UdlpDialog, NoBotLoadedWritesNothing) {
     MindKeeper empty;
-    for (const MindKeeper* mind : {static_cast<const MindKeeper*>(nullptr), static_cast<const MindKeeper*>(&empty)}) {
+    for (const MindKeeper* mind :
+         {static_cast<const MindKeeper*>(nullptr), static_cast<const MindKeeper*>(&empty)}) {
         prompts_.clearAnsweredBoxes();
         UdlpForm form(nullptr, mind, prompts_, programPath());
         form.show();

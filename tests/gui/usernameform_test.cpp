@@ -39,7 +39,8 @@ TEST_F(UserNameDialog, Layout) {
     EXPECT_EQ(child<QPushButton>(&form, "okBtn")->geometry(), QRect(232, 168, 75, 23));
     EXPECT_TRUE(child<QPushButton>(&form, "okBtn")->isDefault());
     EXPECT_EQ(child<QListWidget>(&form, "knownNamesList")->geometry(), QRect(8, 32, 296, 90));
-    EXPECT_EQ(child<QLabel>(&form, "label1")->text(), "Please enter or select your name or nickname.");
+    EXPECT_EQ(child<QLabel>(&form, "label1")->text(),
+              "Please enter or select your name or nickname.");
     EXPECT_EQ(child<QLabel>(&form, "label2")->text(), "User &name:");
 }
 
@@ -67,7 +68,8 @@ TEST_F(UserNameDialog, ChecksOfTheName) {
         {"  Bob  ", "", QMessageBox::NoButton, true, "Bob"},
     };
     for (const Case& c : cases) {
-        for (const std::string& name : storedNames()) Settings().removeValue(Settings::kUserNamesGroup, name);
+        for (const std::string& name : storedNames())
+            Settings().removeValue(Settings::kUserNamesGroup, name);
         prompts_.clearAnsweredBoxes();
         prompts_.setAutoAnswer(QMessageBox::NoButton);
         UserNameForm form("", prompts_);
@@ -76,7 +78,9 @@ TEST_F(UserNameDialog, ChecksOfTheName) {
         if (c.answer != QMessageBox::NoButton) prompts_.setNextAnswer(c.answer);
         click(child<QPushButton>(&form, "okBtn"));
         const std::string label = c.typed.toStdString() + " / " + std::to_string(c.answer);
-        EXPECT_EQ(prompts_.answeredBoxes(), c.message.isEmpty() ? QStringList() : QStringList{c.message}) << label;
+        EXPECT_EQ(prompts_.answeredBoxes(),
+                  c.message.isEmpty() ? QStringList() : QStringList{c.message})
+            << label;
         EXPECT_EQ(form.isVisible(), !c.accepted) << label;
         EXPECT_EQ(form.result() == QDialog::Accepted, c.accepted) << label;
         if (c.accepted) {
@@ -128,7 +132,8 @@ TEST_F(UserNameDialog, KnownNamesSortedAndListedOnce) {
 TEST_F(UserNameDialog, ANameIsKeptInTheSpellingWrittenLast) {
     {
         Settings s;
-        for (const char* name : {"bob", "BOB", "Ann", "bobby"}) s.writeString(Settings::kUserNamesGroup, name, "");
+        for (const char* name : {"bob", "BOB", "Ann", "bobby"})
+            s.writeString(Settings::kUserNamesGroup, name, "");
     }
     UserNameForm form("", prompts_);
     form.show();

@@ -58,7 +58,8 @@ TEST_F(ChatWindow, LayoutAtCreation) {
     EXPECT_EQ(input->font().pointSize(), 11);
     EXPECT_EQ(input->font().family(), "Arial");
     EXPECT_EQ(child<QTextEdit>(&form, "disp")->font(), input->font());
-    EXPECT_EQ(child<QTextEdit>(&form, "disp")->palette().color(QPalette::Base), QColor(244, 244, 244));
+    EXPECT_EQ(child<QTextEdit>(&form, "disp")->palette().color(QPalette::Base),
+              QColor(244, 244, 244));
     auto* say = child<QPushButton>(&form, "sayBtn");
     EXPECT_EQ(say->geometry(), QRect(360, 292, 75, 23));
     EXPECT_EQ(say->text(), "Say");
@@ -103,8 +104,11 @@ TEST_F(ChatWindow, FirstStartMakesTheTemplateMindAtTheDefaultPathAndGreets) {
     EXPECT_EQ(colorOf(form, "Ann>"), VebixForm::userNameColor);
 
     // The opening line is learned; nothing is written yet; the settings record mind and user.
-    EXPECT_EQ(std::string(form.keeper().bot()->lines()[form.keeper().bot()->lines().size() - 1]).find("Ann!TAG1"), 0u);
-    EXPECT_NE(std::string(form.keeper().bot()->lines()[form.keeper().bot()->lines().size() - 1]).find("<ai> " + opening.toStdString()),
+    EXPECT_EQ(std::string(form.keeper().bot()->lines()[form.keeper().bot()->lines().size() - 1])
+                  .find("Ann!TAG1"),
+              0u);
+    EXPECT_NE(std::string(form.keeper().bot()->lines()[form.keeper().bot()->lines().size() - 1])
+                  .find("<ai> " + opening.toStdString()),
               std::string::npos);
     EXPECT_FALSE(QFileInfo::exists(path("Documents/Vebix.mdd")));
     Settings settings;
@@ -237,9 +241,12 @@ TEST_F(ChatWindow, ElevenLinesAreShownLearnedAndRefreshTheFillWordsAfterTheTenth
     EXPECT_EQ(form.replyCalls, 11);
     ASSERT_EQ(form.keeper().bot()->lines().size(), before + 22);
     const std::string stamp = std::to_string(clock_.nowSeconds());
-    EXPECT_EQ(std::string(form.keeper().bot()->lines()[before]), "Ann!TAG1 " + stamp + " Ann!TAG1 line number 1");
-    EXPECT_EQ(std::string(form.keeper().bot()->lines()[before + 1]), "Ann!TAG1 " + stamp + " <ai> answer 1");
-    EXPECT_EQ(std::string(form.keeper().bot()->lines()[before + 21]), "Ann!TAG1 " + stamp + " <ai> answer 11");
+    EXPECT_EQ(std::string(form.keeper().bot()->lines()[before]),
+              "Ann!TAG1 " + stamp + " Ann!TAG1 line number 1");
+    EXPECT_EQ(std::string(form.keeper().bot()->lines()[before + 1]),
+              "Ann!TAG1 " + stamp + " <ai> answer 1");
+    EXPECT_EQ(std::string(form.keeper().bot()->lines()[before + 21]),
+              "Ann!TAG1 " + stamp + " <ai> answer 11");
 
     QString expected = greeting;
     for (int i = 1; i <= 11; ++i)
@@ -265,10 +272,11 @@ TEST_F(ChatWindow, AnEngineThatFindsNothingGivesTheGreyApology) {
     const QString greeting = shown(form);
     sayLine(form, "anybody there?");
     EXPECT_EQ(form.replyCalls, 10);
-    EXPECT_EQ(shown(form), greeting + "anybody there?\n"
-                                      "Sorry, Vebix is unable to respond to your previous message.\n"
-                                      "You can try wording your previous message differently.\n"
-                                      "<Ann> ");
+    EXPECT_EQ(shown(form), greeting +
+                               "anybody there?\n"
+                               "Sorry, Vebix is unable to respond to your previous message.\n"
+                               "You can try wording your previous message differently.\n"
+                               "<Ann> ");
     EXPECT_EQ(colorOf(form, "Sorry"), VebixForm::infoColor);
     EXPECT_EQ(colorOf(form, "You can try"), VebixForm::infoColor);
     EXPECT_EQ(form.keeper().bot()->lines().size(), before + 1);  // only the user's line
@@ -336,7 +344,8 @@ TEST_F(ChatWindow, AMultiLinePasteIsLearnedShownAndReloadedAsOneLine) {
     const std::string learned = "first line second line third\tline";
     ASSERT_EQ(form.keeper().bot()->lines().size(), before + 2);
     const std::string stamp = std::to_string(clock_.nowSeconds());
-    EXPECT_EQ(std::string(form.keeper().bot()->lines()[before]), "Ann!TAG1 " + stamp + " Ann!TAG1 " + learned);
+    EXPECT_EQ(std::string(form.keeper().bot()->lines()[before]),
+              "Ann!TAG1 " + stamp + " Ann!TAG1 " + learned);
     EXPECT_EQ(shown(form), greeting + QString::fromStdString(learned) + "\n<Vebix> noted\n<Ann> ");
 
     form.close();
@@ -346,7 +355,8 @@ TEST_F(ChatWindow, AMultiLinePasteIsLearnedShownAndReloadedAsOneLine) {
     std::vector<std::string> holding;
     for (std::string_view l : reloaded.lines())
         if (l.find("first line") != std::string_view::npos ||
-            l.find("second line") != std::string_view::npos || l.find("third") != std::string_view::npos)
+            l.find("second line") != std::string_view::npos ||
+            l.find("third") != std::string_view::npos)
             holding.emplace_back(l);
     ASSERT_EQ(holding.size(), 1u);
     EXPECT_EQ(holding[0], "Ann!TAG1 " + stamp + " Ann!TAG1 " + learned);
@@ -516,7 +526,8 @@ TEST_F(ChatWindow, AnchoredControlsFollowTheWindowSize) {
 TEST_F(ChatWindow, RestoringFromMinimisedShowsTheEndOfTheConversation) {
     TestForm form(prompts_, start_);
     showAndLoad(form);
-    for (int i = 0; i < 200; ++i) form.appendText(QStringLiteral("line %1\r\n").arg(i), VebixForm::textColor);
+    for (int i = 0; i < 200; ++i)
+        form.appendText(QStringLiteral("line %1\r\n").arg(i), VebixForm::textColor);
     QScrollBar* bar = child<QTextEdit>(&form, "disp")->verticalScrollBar();
     bar->setValue(0);
     ASSERT_GT(bar->maximum(), 0);

@@ -34,8 +34,8 @@ const std::vector<std::string> kCheeseMind = {
 
 TEST(Choosing, GroupThresholds) {
     const std::pair<int, int> table[] = {
-        {0, 0}, {1, 1}, {2, 2}, {3, 1}, {4, 1}, {5, 2}, {6, 2}, {7, 3}, {9, 3}, {10, 4},
-        {12, 4}, {13, 5}, {15, 5}, {16, 12}, {22, 18}, {23, 17}, {100, 94}, {65535, 65529},
+        {0, 0},  {1, 1},  {2, 2},  {3, 1},  {4, 1},   {5, 2},   {6, 2},   {7, 3},    {9, 3},
+        {10, 4}, {12, 4}, {13, 5}, {15, 5}, {16, 12}, {22, 18}, {23, 17}, {100, 94}, {65535, 65529},
     };
     for (auto [top, threshold] : table) EXPECT_EQ(Ai::groupThreshold(top), threshold) << top;
 }
@@ -119,8 +119,8 @@ TEST(Choosing, RecentTextsAreNotRepeated) {
     // The last eight lines, oldest first, were said within ten minutes; the three best
     // candidates repeat one of them.
     std::vector<std::string> lines = {
-        "k 1 A I said this first",        // 0: candidate texts
-        "k 2 A fresh words here",         // 1
+        "k 1 A I said this first",  // 0: candidate texts
+        "k 2 A fresh words here",   // 1
     };
     for (int i = 0; i < 8; ++i)
         lines.push_back("u " + std::to_string(999500 + i) + " B i said this first");
@@ -175,7 +175,8 @@ TEST(Choosing, PickedLineIsPersonalised) {
     log.attach(ai);
     rng::seed(1);
     std::vector<Ai::Sim> cands = {{1, 11, 30}, {2, 10, 5}, {3, 10, 5}, {0, 10, 5}};
-    EXPECT_EQ(ai.chooseReply("Sam!pc", {}, cands, "name"), "My name is Vebix. Pleased to meet you.");
+    EXPECT_EQ(ai.chooseReply("Sam!pc", {}, cands, "name"),
+              "My name is Vebix. Pleased to meet you.");
     EXPECT_EQ(log.last("Entry: "), "2");
     ai.setPersonalize(false);
     EXPECT_EQ(ai.chooseReply("Sam!pc", {}, cands, "name"), "My name is Bot. Pleased to meet you.");

@@ -32,7 +32,8 @@ void expectSameCandidates(const Ai& ai, const std::vector<Query>& queries, std::
         const auto expected = ai.scoreLines(query.partner, {}, query.key, query.input, query.time);
         const std::uint32_t nextAfterReference = rng::next();
         rng::seed(seed + q);
-        const auto got = ai.scoreLinesIndexed(query.partner, {}, query.key, query.input, query.time);
+        const auto got =
+            ai.scoreLinesIndexed(query.partner, {}, query.key, query.input, query.time);
         const std::uint32_t nextAfterIndexed = rng::next();
         EXPECT_EQ(nextAfterIndexed, nextAfterReference) << "query " << q << ": " << query.input;
         ASSERT_EQ(got.size(), expected.size()) << "query " << q << ": " << query.input;
@@ -148,10 +149,17 @@ TEST(IndexedScoring, SameAsReferenceOnOddLines) {
     fill(ai, lines);
     ai.setFillWords({"the", "cat", "and"});
     std::vector<Query> queries;
-    const std::vector<std::string> inputs = {
-        "cats", "the cat sat", "12 and 34", "rober robert rupert robbed", "thier there their",
-        "an a", longText.substr(0, 5000), "caf\xc3\xa9 \xff cats", "", "the the the cat cat",
-        "cats and dogs and cats and dogs and 12 12 13"};
+    const std::vector<std::string> inputs = {"cats",
+                                             "the cat sat",
+                                             "12 and 34",
+                                             "rober robert rupert robbed",
+                                             "thier there their",
+                                             "an a",
+                                             longText.substr(0, 5000),
+                                             "caf\xc3\xa9 \xff cats",
+                                             "",
+                                             "the the the cat cat",
+                                             "cats and dogs and cats and dogs and 12 12 13"};
     for (const std::string& in : inputs) {
         queries.push_back({"A", "k", in, 1600});
         queries.push_back({"Noah 23", "Noah 23", in, 2000000000});
@@ -169,7 +177,8 @@ TEST(IndexedScoring, FollowsLearningAndReloading) {
     expectSameCandidates(ai, queries, 51);
     // New lines are scored as soon as they are learned, ...
     for (int i = 0; i < 30; ++i) {
-        ai.addLine("Sam", std::to_string(now + i), "Sam", "I like movies about space " + std::to_string(i));
+        ai.addLine("Sam", std::to_string(now + i), "Sam",
+                   "I like movies about space " + std::to_string(i));
         ai.addAiLine("Sam", std::to_string(now + i), "So do I, space is great");
     }
     expectSameCandidates(ai, queries, 52);

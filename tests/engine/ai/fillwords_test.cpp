@@ -39,8 +39,9 @@ TEST(FillWords, SizesAndLimits) {
     // 40 distinct words: at most 30 kept, the most frequent first.
     std::vector<std::string> lines;
     std::string all;
-    for (int i = 0; i < 40; ++i) all += " w" + std::string(1, static_cast<char>('a' + i % 26)) +
-                                        std::string(1, static_cast<char>('a' + i / 26));
+    for (int i = 0; i < 40; ++i)
+        all += " w" + std::string(1, static_cast<char>('a' + i % 26)) +
+               std::string(1, static_cast<char>('a' + i / 26));
     for (int i = 0; i < 8; ++i) lines.push_back("k 1 X" + all + " often often");
     fill(ai, lines);
     ai.calcFillWords();

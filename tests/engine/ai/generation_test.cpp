@@ -73,8 +73,8 @@ TEST(Generation, PickSeedToken) {
 TEST(Generation, HeadWordAndTail) {
     Ai ai;
     fill(ai, {"k 1 A I like green apples", "k 2 B the Apples are sweet"});
-    const std::set<std::string> possible = {
-        "I like green apples", "I like green apples are sweet", "the Apples", "the Apples are sweet"};
+    const std::set<std::string> possible = {"I like green apples", "I like green apples are sweet",
+                                            "the Apples", "the Apples are sweet"};
     std::set<std::string> seen;
     for (std::uint64_t seed = 0; seed < 60; ++seed) {
         rng::seed(seed);
@@ -95,9 +95,9 @@ TEST(Generation, NothingToMakeFrom) {
               "k 3 A I ate bananas!", "k 4 A mybananas are hidden"});
     for (std::uint64_t seed = 0; seed < 20; ++seed) {
         rng::seed(seed);
-        EXPECT_EQ(ai.generateReply("Bob", {}, "?!"), "");        // punctuation only
-        EXPECT_EQ(ai.generateReply("Bob", {}, "yellow"), "");    // only in a line of the engine
-        EXPECT_EQ(ai.generateReply("Bob", {}, "not"), "");       // only in an excluded line
+        EXPECT_EQ(ai.generateReply("Bob", {}, "?!"), "");      // punctuation only
+        EXPECT_EQ(ai.generateReply("Bob", {}, "yellow"), "");  // only in a line of the engine
+        EXPECT_EQ(ai.generateReply("Bob", {}, "not"), "");     // only in an excluded line
         EXPECT_EQ(ai.generateReply("Bob", {}, "hidden"), "mybananas are hidden");
         EXPECT_EQ(ai.generateReply("Bob", {}, "bananas"), "I ate bananas!");  // whole words only
     }
@@ -167,7 +167,8 @@ TEST(Generation, FindLineWithPhrase) {
         ASSERT_TRUE(ai.findLineWithPhrase("Sam", {}, "TEA", "", hit));
         EXPECT_TRUE(hit.text == "Vebix likes tea" || hit.text == "Tea, please") << hit.text;
         EXPECT_EQ(hit.text.substr(hit.offset, hit.length).size(), 3u);
-        EXPECT_TRUE(hit.text.substr(hit.offset, 3) == "tea" || hit.text.substr(hit.offset, 3) == "Tea");
+        EXPECT_TRUE(hit.text.substr(hit.offset, 3) == "tea" ||
+                    hit.text.substr(hit.offset, 3) == "Tea");
         // A line whose whole text lies inside exclude is passed over.
         ASSERT_TRUE(ai.findLineWithPhrase("Sam", {}, "tea", "Oh. Tea, please!", hit));
         EXPECT_EQ(hit.text, "Vebix likes tea");

@@ -76,8 +76,8 @@ TEST(Learning, LineBreaksAndNulsAreNeverStored) {
     EXPECT_EQ(ai.lines().back(), "k 102 x one two three ");
 
     std::vector<std::string> learned(ai.lines().begin(), ai.lines().end());
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("vebix-learning-" + std::to_string(::getpid()));
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("vebix-learning-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     const std::string file = (dir / "mind.dat").string();
     ai.saveFile(file, AfterSave::ClearModified);

@@ -55,7 +55,8 @@ TEST(MindLine, ParseTime) {
     EXPECT_EQ(parseTime("1001"), 1001u);
     EXPECT_EQ(parseTime("4294967295"), 4294967295u);
     EXPECT_EQ(parseTime("0004294967295"), 4294967295u);
-    for (std::string_view bad : {"", "4294967296", "99999999999999999999", "12a", "-1", "+1", " 1", "1.5"})
+    for (std::string_view bad :
+         {"", "4294967296", "99999999999999999999", "12a", "-1", "+1", " 1", "1.5"})
         EXPECT_FALSE(parseTime(bad).has_value()) << bad;
 }
 

@@ -29,8 +29,12 @@ TEST(Random, TwoThreadsDrawDistinctValues) {
     for (int i = 0; i < 20000; ++i) expected.push_back(rng::next());
     rng::seed(7);
     std::vector<std::uint32_t> a, b;
-    std::thread t1([&] { for (int i = 0; i < 10000; ++i) a.push_back(rng::next()); });
-    std::thread t2([&] { for (int i = 0; i < 10000; ++i) b.push_back(rng::next()); });
+    std::thread t1([&] {
+        for (int i = 0; i < 10000; ++i) a.push_back(rng::next());
+    });
+    std::thread t2([&] {
+        for (int i = 0; i < 10000; ++i) b.push_back(rng::next());
+    });
     t1.join();
     t2.join();
     // Every value of the sequence was handed out exactly once.

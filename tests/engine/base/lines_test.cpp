@@ -27,13 +27,13 @@ TEST(Lines, EveryLineEndAndEdgeCase) {
         {"", {}},
         {"a", {"a"}},
         {"a\n", {"a"}},
-        {"a\r", {"a"}},                       // a CR at the very end of the buffer
+        {"a\r", {"a"}},  // a CR at the very end of the buffer
         {"a\r\n", {"a"}},
         {"a\r\nb", {"a", "b"}},
         {"a\rb\nc\r\nd", {"a", "b", "c", "d"}},
         {"\n", {""}},
         {"\r\n\r\n", {"", ""}},
-        {"\n\r", {"", ""}},                   // LF CR is two ends, not one
+        {"\n\r", {"", ""}},  // LF CR is two ends, not one
         {"a\r\rb", {"a", "", "b"}},
         {"a\r\r\nb", {"a", "", "b"}},
         {std::string("x\0y\nz", 5), {std::string("x\0y", 3), "z"}},  // NUL is a byte like any

@@ -17,8 +17,7 @@ namespace {
 
 std::vector<std::string> corpusFiles() {
     std::vector<std::string> files;
-    for (const auto& entry :
-         std::filesystem::directory_iterator(VEBIX_TEST_DATA_DIR "/corpus")) {
+    for (const auto& entry : std::filesystem::directory_iterator(VEBIX_TEST_DATA_DIR "/corpus")) {
         if (entry.path().extension() == ".txt") files.push_back(entry.path().string());
     }
     std::sort(files.begin(), files.end());
@@ -48,16 +47,16 @@ std::vector<std::string_view> splitLines(std::string_view text) {
 
 bool isTypeValue(std::uint16_t t) {
     switch (t) {
-    case TokenType::Word:
-    case TokenType::Pause:
-    case TokenType::Stop:
-    case TokenType::Symbol:
-    case TokenType::Question:
-    case TokenType::QuestionRun:
-    case TokenType::Number:
-        return true;
-    default:
-        return false;
+        case TokenType::Word:
+        case TokenType::Pause:
+        case TokenType::Stop:
+        case TokenType::Symbol:
+        case TokenType::Question:
+        case TokenType::QuestionRun:
+        case TokenType::Number:
+            return true;
+        default:
+            return false;
     }
 }
 

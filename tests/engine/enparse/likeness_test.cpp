@@ -41,12 +41,23 @@ TEST(Likeness, SoundCode) {
         const char* code;
     };
     const std::vector<Case> cases = {
-        {"Robert", "R163"},   {"Rupert", "R163"},       {"Ashcraft", "A2613"},
-        {"Tymczak", "T522"},  {"Pfister", "P236"},      {"Washington", "W25235"},
-        {"123", ""},          {"", ""},                 {"a", "A"},
-        {"lee", "L"},         {"Bb-b", "B1"},           {"ab-b", "A11"},  // a non-letter separates
-        {"4you", "Y"},        {"Lloyd", "L3"},          {"Jackson", "J25"},
-        {"Schwarzenegger", "S62526"},                 {"caf\xC3\xA9", "C1"},
+        {"Robert", "R163"},
+        {"Rupert", "R163"},
+        {"Ashcraft", "A2613"},
+        {"Tymczak", "T522"},
+        {"Pfister", "P236"},
+        {"Washington", "W25235"},
+        {"123", ""},
+        {"", ""},
+        {"a", "A"},
+        {"lee", "L"},
+        {"Bb-b", "B1"},
+        {"ab-b", "A11"},  // a non-letter separates
+        {"4you", "Y"},
+        {"Lloyd", "L3"},
+        {"Jackson", "J25"},
+        {"Schwarzenegger", "S62526"},
+        {"caf\xC3\xA9", "C1"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(soundCode(c.word), c.code) << c.word;

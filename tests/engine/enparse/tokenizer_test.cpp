@@ -133,8 +133,8 @@ TEST(Tokenizer, RepeatSuppressionDecays) {
         {"1 1 1 1 1 1 1 1", Mode::Plain, times(N("1"), 6)},
         // Only repetitions in a row count.
         {"- -1-1-1-1-1-1-1", Mode::Plain,
-         std::vector<Tok>{S("-"), S("-"), N("1"), S("-"), N("1"), S("-"), N("1"), S("-"),
-                          N("1"), S("-"), N("1"), S("-"), N("1"), S("-"), N("1")}},
+         std::vector<Tok>{S("-"), S("-"), N("1"), S("-"), N("1"), S("-"), N("1"), S("-"), N("1"),
+                          S("-"), N("1"), S("-"), N("1"), S("-"), N("1")}},
     });
 }
 
@@ -144,9 +144,9 @@ TEST(Tokenizer, NormalisingLowerCasesBeyondAscii) {
         {"É", Mode::Normalising, {S("é")}},
         {"Straße", Mode::Normalising, {W("stra"), S("ß"), W("e")}},
         {"ÀΩЖ", Mode::Normalising, {S("à"), S("ω"), S("ж")}},
-        {"\xC4\xB0", Mode::Normalising, {S("i")}},                // U+0130 -> i
-        {"\xE2\x84\xAA", Mode::Normalising, {S("k")}},            // Kelvin sign -> k
-        {"\xC8\xBA", Mode::Normalising, {S("\xE2\xB1\xA5")}},     // U+023A -> U+2C65, longer
+        {"\xC4\xB0", Mode::Normalising, {S("i")}},             // U+0130 -> i
+        {"\xE2\x84\xAA", Mode::Normalising, {S("k")}},         // Kelvin sign -> k
+        {"\xC8\xBA", Mode::Normalising, {S("\xE2\xB1\xA5")}},  // U+023A -> U+2C65, longer
         {"HELLO-There", Mode::Normalising, {W("hello-there")}},
         {"中", Mode::Normalising, {S("中")}},
     });
@@ -174,16 +174,11 @@ TEST(Tokenizer, MalformedUtf8BytesAreOneByteSymbols) {
         std::string bytes;
     };
     const std::vector<Bad> bad = {
-        {"stray continuation byte", "\x80"},
-        {"byte never used in UTF-8", "\xFF"},
-        {"two-byte overlong", "\xC0\xAF"},
-        {"three-byte overlong", "\xE0\x80\xAF"},
-        {"four-byte overlong", "\xF0\x80\x80\xAF"},
-        {"surrogate", "\xED\xA0\x80"},
-        {"above U+10FFFF", "\xF4\x90\x80\x80"},
-        {"lead byte beyond F4", "\xF5\x80\x80\x80"},
-        {"truncated three-byte", "\xE2\x82"},
-        {"truncated four-byte", "\xF0\x9F\x98"},
+        {"stray continuation byte", "\x80"},        {"byte never used in UTF-8", "\xFF"},
+        {"two-byte overlong", "\xC0\xAF"},          {"three-byte overlong", "\xE0\x80\xAF"},
+        {"four-byte overlong", "\xF0\x80\x80\xAF"}, {"surrogate", "\xED\xA0\x80"},
+        {"above U+10FFFF", "\xF4\x90\x80\x80"},     {"lead byte beyond F4", "\xF5\x80\x80\x80"},
+        {"truncated three-byte", "\xE2\x82"},       {"truncated four-byte", "\xF0\x9F\x98"},
         {"lead byte then ASCII", "\xC3"},
     };
     for (const Bad& b : bad) {

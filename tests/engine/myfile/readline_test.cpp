@@ -26,7 +26,10 @@ using Lines = std::vector<std::string>;
 }  // namespace
 
 TEST(ReadLine, LineEnds) {
-    struct Case { std::string in; Lines out; };
+    struct Case {
+        std::string in;
+        Lines out;
+    };
     const Case cases[] = {
         {"ab\r\ncd\r\n", {"ab", "cd"}},
         {"ab\ncd\n", {"ab", "cd"}},
