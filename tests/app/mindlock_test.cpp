@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <atomic>
 #include <future>
 #include <thread>
 
@@ -120,7 +121,10 @@ TEST_F(MindLockTest, ASaveWaitsForAnotherWriter) {
     const std::string before = readBytes(path("mind.mdd"));
 
     std::promise<void> waiting;
-    keeper.bot()->setOnWriteLockWait([&] { waiting.set_value(); });
+    std::atomic<bool> toldOfWait{false};
+    keeper.bot()->setOnWriteLockWait([&] {
+        if (!toldOfWait.exchange(true)) waiting.set_value();
+    });
     auto writer = std::make_unique<MindWriteLock>(spath("mind.mdd"));
     std::future<void> save = std::async(std::launch::async, [&] { keeper.bot()->saveFrom(2); });
     const bool sawWait =
