@@ -46,6 +46,7 @@ StartupChoice prepareWindowMode(const char* namedPath, Prompts& prompts) {
         });
     start.delayResponses = readDelaySetting();
     start.programPath = fromQPath(systempaths::executablePath());
+    start.loginName = systempaths::userName();
     return start;
 }
 

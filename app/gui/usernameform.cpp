@@ -7,7 +7,6 @@
 #include <QPushButton>
 
 #include "app/platform/settings.h"
-#include "app/platform/systempaths.h"
 #include "app/gui/application.h"
 #include "app/gui/prompts.h"
 
@@ -30,8 +29,9 @@ int compareNames(const QString& a, const QString& b) {
 
 }  // namespace
 
-UserNameForm::UserNameForm(const QString& currentName, Prompts& prompts, QWidget* parent)
-    : QDialog(parent), prompts_(&prompts) {
+UserNameForm::UserNameForm(const QString& currentName, std::optional<QString> loginName,
+                           Prompts& prompts, QWidget* parent)
+    : QDialog(parent), loginName_(std::move(loginName)), prompts_(&prompts) {
     setObjectName(QStringLiteral("UserNameForm"));
     setWindowTitle(QStringLiteral("User Name"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -79,19 +79,6 @@ void UserNameForm::addKnownName(const QString& name) {
     knownNamesList_->insertItem(row, name);
 }
 
-std::optional<QString> UserNameForm::loginName() {
-    // The session's own name comes first, so that a session started for another name (and a
-    // test) is offered that name.
-    if (qEnvironmentVariableIsSet("LOGNAME")) {
-        const QString session = qEnvironmentVariable("LOGNAME");
-        if (session.isEmpty()) return std::nullopt;
-        return session;
-    }
-    const auto name = systempaths::userName();
-    if (!name) return std::nullopt;
-    return QString::fromStdString(*name);
-}
-
 void UserNameForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (loaded_) return;
@@ -128,7 +115,7 @@ void UserNameForm::fillKnownNames() {
     }
     // The login name is offered too, unless it is the administrator's account or already
     // listed (in any letter case).
-    const auto login = loginName();
+    const std::optional<QString>& login = loginName_;
     if (!login) return;
     const bool administrator =
         login->compare(QStringLiteral("Administrator"), Qt::CaseInsensitive) == 0 ||

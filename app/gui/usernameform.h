@@ -25,7 +25,10 @@ class Prompts;
 class UserNameForm : public QDialog {
     Q_OBJECT
 public:
-    UserNameForm(const QString& currentName, Prompts& prompts, QWidget* parent = nullptr);
+    // loginName: the user's login name, offered in the list unless it is an administrator's;
+    // nullopt when unknown.
+    UserNameForm(const QString& currentName, std::optional<QString> loginName, Prompts& prompts,
+                 QWidget* parent = nullptr);
 
     // The text of nameBox, untrimmed.
     QString enteredName() const;
@@ -33,10 +36,6 @@ public:
     // Adds name to knownNamesList, keeping it sorted ASCII case-insensitively: before the
     // first entry that compares greater, after any equal ones.
     void addKnownName(const QString& name);
-
-    // The login name of the user as the list offers it: LOGNAME as the session set it (set but
-    // empty: unknown), else the name of the account the program runs as; nullopt when unknown.
-    static std::optional<QString> loginName();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -50,6 +49,7 @@ private:
     void onSelectionChanged();
     void onDoubleClick();
 
+    std::optional<QString> loginName_;
     Prompts* prompts_;
     QLineEdit* nameBox_;
     QPushButton* okBtn_;

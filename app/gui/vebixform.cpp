@@ -44,6 +44,7 @@ VebixForm::VebixForm(Prompts& prompts, const StartupChoice& start, QWidget* pare
       documentsFolder_(start.documentsFolder),
       localTag_(start.localTag),
       programPath_(start.programPath),
+      loginName_(start.loginName),
       delayResponses_(start.delayResponses) {
     setObjectName(QStringLiteral("VebixForm"));
     buildMenus();
@@ -327,7 +328,9 @@ bool VebixForm::greetAfterLoad(bool existingLoaded) {
             userName_ = fromUtf8(*last);
     }
     {
-        UserNameForm prompt(userName_, *prompts_, this);
+        UserNameForm prompt(
+            userName_, loginName_ ? std::optional<QString>(fromUtf8(*loginName_)) : std::nullopt,
+            *prompts_, this);
         centreOver(prompt, *this);
         if (prompts_->exec(prompt) == QDialog::Accepted) {
             userName_ = prompt.enteredName();

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "app/mind/mindkeeper.h"
@@ -224,6 +225,7 @@ private:
     const std::string documentsFolder_;
     const std::string localTag_;
     const std::string programPath_;
+    const std::optional<std::string> loginName_;
     // Read by link mode's thread while it runs.
     std::atomic<bool> delayResponses_;
 

@@ -19,6 +19,7 @@ struct StartupChoice {
     std::string localTag;         // appended to the user's name in the user's speaker id
     bool delayResponses = true;   // hold each reply until a second after the engine was asked
     std::string programPath;      // the program's own executable, which the UDLP files name
+    std::optional<std::string> loginName;  // offered in the name prompt; none when unknown
 };
 
 // Shows an error message to the user (window mode only).

@@ -92,7 +92,6 @@ TEST_F(ErrorNet, AnErrorInSayLeavesSayEnabledAndIsReported) {
     QTemporaryDir tmp;
     const testing::ScopedUserFolders folders(tmp.path());
     StartupChoice start;
-    const testing::ScopedLoginName noLogin{QString()};
     start.mindPath = (tmp.path() + "/m.mdd").toStdString();
     testing::answerNamePrompt(prompts_, "Ann");
     testing::TestForm form(prompts_, start);

@@ -89,28 +89,6 @@ protected:
     void endProgram() override { programEnded = true; }
 };
 
-// While alive, the login name the program sees is login (empty: unknown).
-class ScopedLoginName {
-public:
-    explicit ScopedLoginName(const QString& login)
-        : wasSet_(qEnvironmentVariableIsSet("LOGNAME")), previous_(qgetenv("LOGNAME")) {
-        set(login);
-    }
-    ~ScopedLoginName() {
-        if (wasSet_)
-            qputenv("LOGNAME", previous_);
-        else
-            qunsetenv("LOGNAME");
-    }
-    void set(const QString& login) { qputenv("LOGNAME", login.toUtf8()); }
-    ScopedLoginName(const ScopedLoginName&) = delete;
-    ScopedLoginName& operator=(const ScopedLoginName&) = delete;
-
-private:
-    bool wasSet_;
-    QByteArray previous_;
-};
-
 // A window test: its own folders and settings, the local tag "TAG1", a fake clock, a seeded
 // random generator, no login name, and prompts answered by the test: every message box with OK
 // unless the test says otherwise, and no prompt left waiting for a person.
@@ -123,6 +101,7 @@ protected:
         start_.localTag = "TAG1";
         start_.documentsFolder = spath("Documents");
         start_.programPath = programPath();
+        start_.loginName.reset();
         prompts_.setAutoAnswer(QMessageBox::Ok);
     }
     void TearDown() override {
@@ -139,6 +118,7 @@ protected:
         start_ = prepareWindowMode(namedPath, prompts_);
         start_.localTag = "TAG1";
         start_.programPath = programPath();
+        start_.loginName.reset();
         return start_;
     }
 
@@ -165,7 +145,6 @@ protected:
 
     FakeClock clock_;
     ScopedClock scopedClock_{clock_};
-    ScopedLoginName login_{QString()};
     ScriptedPrompts prompts_;
     ScopedAppPrompts appPrompts_{prompts_};
     // What the windows of the test start with: no mind until prepare() or the test sets one.

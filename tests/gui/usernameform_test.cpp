@@ -31,7 +31,7 @@ protected:
 };
 
 TEST_F(UserNameDialog, Layout) {
-    UserNameForm form("Ann", prompts_);
+    UserNameForm form("Ann", std::nullopt, prompts_);
     EXPECT_EQ(form.windowTitle(), "User Name");
     EXPECT_EQ(form.size(), QSize(314, 200));
     EXPECT_EQ(child<QLineEdit>(&form, "nameBox")->text(), "Ann");
@@ -72,7 +72,7 @@ TEST_F(UserNameDialog, ChecksOfTheName) {
             Settings().removeValue(Settings::kUserNamesGroup, name);
         prompts_.clearAnsweredBoxes();
         prompts_.setAutoAnswer(QMessageBox::NoButton);
-        UserNameForm form("", prompts_);
+        UserNameForm form("", std::nullopt, prompts_);
         form.show();
         typeInto(child<QLineEdit>(&form, "nameBox"), c.typed);
         if (c.answer != QMessageBox::NoButton) prompts_.setNextAnswer(c.answer);
@@ -116,8 +116,8 @@ TEST_F(UserNameDialog, KnownNamesSortedAndListedOnce) {
         {"", {"Ann", "bob", "carl", "zed", e}},  // unknown
     };
     for (const Case& c : cases) {
-        login_.set(c.login);
-        UserNameForm form("", prompts_);
+        UserNameForm form("", c.login.isEmpty() ? std::nullopt : std::optional<QString>(c.login),
+                          prompts_);
         form.show();
         // Which spelling of "bob" stands for the name is not fixed, so only letters are compared.
         const QStringList got = listed(form);
@@ -135,7 +135,7 @@ TEST_F(UserNameDialog, ANameIsKeptInTheSpellingWrittenLast) {
         for (const char* name : {"bob", "BOB", "Ann", "bobby"})
             s.writeString(Settings::kUserNamesGroup, name, "");
     }
-    UserNameForm form("", prompts_);
+    UserNameForm form("", std::nullopt, prompts_);
     form.show();
     typeInto(child<QLineEdit>(&form, "nameBox"), "Bob");
     click(child<QPushButton>(&form, "okBtn"));
@@ -144,7 +144,7 @@ TEST_F(UserNameDialog, ANameIsKeptInTheSpellingWrittenLast) {
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"Ann", "Bob", "bobby"}));
 
-    UserNameForm again("", prompts_);
+    UserNameForm again("", std::nullopt, prompts_);
     again.show();
     EXPECT_EQ(listed(again), (QStringList{"Ann", "Bob", "bobby"}));
 }
@@ -152,7 +152,7 @@ TEST_F(UserNameDialog, ANameIsKeptInTheSpellingWrittenLast) {
 // The dialog has no Cancel: Escape leaves it open with what was typed; the close box still
 // closes it without a name.
 TEST_F(UserNameDialog, EscapeDoesNotCloseTheDialog) {
-    UserNameForm form("", prompts_);
+    UserNameForm form("", std::nullopt, prompts_);
     form.show();
     auto* box = child<QLineEdit>(&form, "nameBox");
     typeInto(box, "Ann");
@@ -169,7 +169,7 @@ TEST_F(UserNameDialog, EscapeDoesNotCloseTheDialog) {
 }
 
 TEST_F(UserNameDialog, EnterInTheNameBoxPressesOk) {
-    UserNameForm form("", prompts_);
+    UserNameForm form("", std::nullopt, prompts_);
     form.show();
     auto* box = child<QLineEdit>(&form, "nameBox");
     typeInto(box, "Ann");
@@ -180,18 +180,16 @@ TEST_F(UserNameDialog, EnterInTheNameBoxPressesOk) {
 }
 
 TEST_F(UserNameDialog, WithoutKnownNamesOnlyTheLoginIsOffered) {
-    login_.set("Maria");
-    UserNameForm maria("", prompts_);
+    UserNameForm maria("", QStringLiteral("Maria"), prompts_);
     maria.show();
     EXPECT_EQ(listed(maria), QStringList{"Maria"});
-    login_.set("Administrator");
-    UserNameForm admin("", prompts_);
+    UserNameForm admin("", QStringLiteral("Administrator"), prompts_);
     admin.show();
     EXPECT_TRUE(listed(admin).isEmpty());
 }
 
 TEST_F(UserNameDialog, EqualNamesKeepTheirInsertionOrder) {
-    UserNameForm form("", prompts_);
+    UserNameForm form("", std::nullopt, prompts_);
     for (const char* name : {"b", "B", "a", "c", "b2"}) form.addKnownName(name);
     EXPECT_EQ(listed(form), (QStringList{"a", "b", "B", "b2", "c"}));
 }
@@ -199,7 +197,7 @@ TEST_F(UserNameDialog, EqualNamesKeepTheirInsertionOrder) {
 TEST_F(UserNameDialog, SelectingANameCopiesItAndDoubleClickAccepts) {
     Settings().writeString(Settings::kUserNamesGroup, "Ann", "");
     Settings().writeString(Settings::kUserNamesGroup, "Jo", "");
-    UserNameForm form("", prompts_);
+    UserNameForm form("", std::nullopt, prompts_);
     form.show();
     QCoreApplication::processEvents();  // lets the list lay out its entries
     auto* list = child<QListWidget>(&form, "knownNamesList");
@@ -221,6 +219,20 @@ TEST_F(UserNameDialog, SelectingANameCopiesItAndDoubleClickAccepts) {
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(form.result(), QDialog::Accepted);
     EXPECT_EQ(form.enteredName(), "Ann");
+}
+
+TEST_F(UserNameDialog, TheWindowOffersTheLoginNameItStartedWith) {
+    start_.mindPath = spath("Documents/m.mdd");
+    start_.loginName = "maria";
+    QStringList offered;
+    prompts_.queueScript("UserNameForm", [&offered](QDialog& dialog) {
+        offered = listed(static_cast<UserNameForm&>(dialog));
+        typeInto(child<QLineEdit>(&dialog, "nameBox"), "Ann");
+        click(child<QPushButton>(&dialog, "okBtn"));
+    });
+    testing::TestForm form(prompts_, start_);
+    showAndLoad(form);
+    EXPECT_EQ(offered, QStringList{"maria"});
 }
 
 }  // namespace
