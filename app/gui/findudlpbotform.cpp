@@ -111,7 +111,7 @@ void FindUdlpBotForm::BottomUpdateTimer::tick() {
     FindUdlpBotForm& form = form_;
     // Dropping deletes this timer (later), so nothing of it is used after this line.
     if (form.pendingTimer_ == this) form.dropPendingTimer();
-    guarded([&form] { form.settleChosenBot(true); });
+    guarded([&form] { form.settleChosenBot(Settle::AndShow); });
 }
 
 FindUdlpBotForm::FindUdlpBotForm(Prompts& prompts, QWidget* owner, const std::string& ownMindPath,
@@ -261,14 +261,14 @@ void FindUdlpBotForm::folderTextChanged() {
     pendingTimer_->start();
 }
 
-void FindUdlpBotForm::settleChosenBot(bool show) {
+void FindUdlpBotForm::settleChosenBot(Settle settle) {
     const std::string folder(trimAsciiSpace(fromQPath(folderText())));
     if (folder.empty()) {
         chosenBot_.reset();
         return;
     }
-    chosenBot_ = finder_.botFromFolder(folder, true);
-    if (show && chosenBot_) {
+    chosenBot_ = finder_.botFromFolder(folder, BotFinder::Remember::InSettings);
+    if (settle == Settle::AndShow && chosenBot_) {
         curBotName_->setText(fromUtf8(chosenBot_->name));
         curBotPic_->setPixmap(botIcon(*chosenBot_).pixmap(32, 32));
     }
@@ -308,7 +308,7 @@ void FindUdlpBotForm::okPressed() {
     if (pendingTimer_) {
         // OK before typing paused: settle the bot now; the display below the list can stay.
         dropPendingTimer();
-        settleChosenBot(false);
+        settleChosenBot(Settle::Quietly);
     }
     accept();
 }

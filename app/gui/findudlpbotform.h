@@ -113,8 +113,9 @@ private:
     Prompts* prompts_;
     void folderTextChanged();
     void dropPendingTimer();
-    // Settles the chosen bot from the typed folder (remembering it); with show, also shows it.
-    void settleChosenBot(bool show);
+    // Settles the chosen bot from the typed folder (remembering it); AndShow also shows it.
+    enum class Settle { Quietly, AndShow };
+    void settleChosenBot(Settle settle);
     void selectionChanged();
     void rowDoubleClicked();
     void browse();

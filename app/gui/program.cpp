@@ -39,8 +39,8 @@ void showFatalBoxIfDisplay(const std::string& message) {
 
 StartupChoice prepareWindowMode(const char* namedPath, Prompts& prompts) {
     StartupChoice start = chooseStartMind(
-        false, namedPath ? namedPath : "", fromQPath(systempaths::documentsFolder()),
-        [&prompts](const std::string& message) {
+        MissingNamedMind::Report, namedPath ? namedPath : "",
+        fromQPath(systempaths::documentsFolder()), [&prompts](const std::string& message) {
             prompts.error(QApplication::activeWindow(), QString::fromUtf8(kMessageCaption),
                           fromUtf8(message));
         });

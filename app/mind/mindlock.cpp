@@ -24,14 +24,18 @@ int openForLocking(const std::string& path, bool& writable) {
     return fd;
 }
 
-bool lockByte(int fd, off_t byte, short type, bool wait) {
+// Whether taking a lock waits for its holder to let go.
+enum class LockWait { No, UntilFree };
+
+bool lockByte(int fd, off_t byte, short type, LockWait wait) {
     struct flock lock {};
     lock.l_type = type;
     lock.l_whence = SEEK_SET;
     lock.l_start = byte;
     lock.l_len = 1;
     for (;;) {
-        if (::fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &lock) == 0) return true;
+        if (::fcntl(fd, wait == LockWait::UntilFree ? F_OFD_SETLKW : F_OFD_SETLK, &lock) == 0)
+            return true;
         if (errno != EINTR) return false;
     }
 }
@@ -59,7 +63,7 @@ MindLock::Outcome MindLock::hold(const std::string& path) {
     bool writable = false;
     const int fd = openForLocking(path, writable);
     if (fd < 0) return Outcome::NoFile;
-    if (!lockByte(fd, kHeldByte, writable ? F_WRLCK : F_RDLCK, false)) {
+    if (!lockByte(fd, kHeldByte, writable ? F_WRLCK : F_RDLCK, LockWait::No)) {
         const int error = errno;
         ::close(fd);
         return error == EAGAIN || error == EACCES ? Outcome::HeldElsewhere : Outcome::NoFile;
@@ -88,10 +92,10 @@ MindWriteLock::MindWriteLock(const std::string& path, const std::function<void()
         const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
         // No file, or one that cannot be written: the write itself reports the failure.
         if (fd < 0) return;
-        bool locked = lockByte(fd, kWritingByte, F_WRLCK, false);
+        bool locked = lockByte(fd, kWritingByte, F_WRLCK, LockWait::No);
         if (!locked && (errno == EAGAIN || errno == EACCES)) {
             if (onWait) onWait();
-            locked = lockByte(fd, kWritingByte, F_WRLCK, true);
+            locked = lockByte(fd, kWritingByte, F_WRLCK, LockWait::UntilFree);
         }
         if (!locked) {
             ::close(fd);

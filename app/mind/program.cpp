@@ -23,7 +23,7 @@ std::string fullPath(const std::string& path) {
     return fromQPath(QFileInfo(toQPath(path)).absoluteFilePath());
 }
 
-StartupChoice chooseStartMind(bool quiet, const std::string& namedPath,
+StartupChoice chooseStartMind(MissingNamedMind onMissing, const std::string& namedPath,
                               const std::string& documentsFolder, const ErrorReporter& report) {
     StartupChoice values;
     values.localTag = computeLocalTag();
@@ -37,7 +37,7 @@ StartupChoice chooseStartMind(bool quiet, const std::string& namedPath,
             return values;
         }
         std::string message = "Mind file not found:\r\n" + fullPath(namedPath);
-        if (quiet) throw Error(message);
+        if (onMissing == MissingNamedMind::Throw) throw Error(message);
         if (report) report(message);
         return values;
     }

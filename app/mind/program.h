@@ -31,10 +31,14 @@ using ErrorReporter = std::function<void(const std::string& message)>;
 // documents folder and this machine's local tag; delayResponses and programPath stay as they
 // are by default.
 //
+// What a named mind that does not exist gives: an Error (bot mode, which has no one to tell),
+// or a message to the person and a choice with no mind path.
+enum class MissingNamedMind { Throw, Report };
+
 // A named path that does not exist gives the message "Mind file not found:" CR LF and its full
-// path: quiet throws it as an Error, otherwise it goes to report and the choice has no mind
-// path. Throws Error when the documents folder is needed and cannot be created.
-StartupChoice chooseStartMind(bool quiet, const std::string& namedPath,
+// path, thrown or reported as onMissing says. Throws Error when the documents folder is needed
+// and cannot be created.
+StartupChoice chooseStartMind(MissingNamedMind onMissing, const std::string& namedPath,
                               const std::string& documentsFolder, const ErrorReporter& report = {});
 
 // The local tag from the computer's and the user's names; "-" when either is unknown.

@@ -140,7 +140,7 @@ const BotListEntry* BotFinder::findByFolder(std::string_view folder) const {
 }
 
 std::optional<BotListEntry> BotFinder::botFromFolder(const std::string& typedFolder,
-                                                     bool remember) {
+                                                     Remember remember) {
     // A bot is listed, remembered and started by its absolute folder: a folder typed relative
     // to where this program started would mean another folder at the next start, and the
     // executable must not depend on the other bot's working folder or on PATH.
@@ -155,7 +155,7 @@ std::optional<BotListEntry> BotFinder::botFromFolder(const std::string& typedFol
         return std::nullopt;
 
     if (const BotListEntry* listed = findByFolder(folder)) {
-        if (remember) rememberLinkBot(*listed);
+        if (remember == Remember::InSettings) rememberLinkBot(*listed);
         return *listed;
     }
 
@@ -189,13 +189,13 @@ std::optional<BotListEntry> BotFinder::botFromFolder(const std::string& typedFol
     BotListEntry entry{name, folder, exePath};
     entries_.push_back(entry);
     if (added_) added_(entry);
-    if (remember) rememberLinkBot(entry);
+    if (remember == Remember::InSettings) rememberLinkBot(entry);
     return entry;
 }
 
 bool BotFinder::examine(const std::string& folder, const EventPump& pump) {
     try {
-        botFromFolder(folder, false);
+        botFromFolder(folder, Remember::ForThisSearch);
     } catch (const Error&) {
         // A bot whose info files cannot be read is not listed; the search goes on.
     }

@@ -78,9 +78,11 @@ public:
     // ignoring ASCII case). A folder already listed (ignoring ASCII case) gives its entry. The
     // bot comes from "UDLP.NFO" of version 2.0 (its folder joined with the executable's name),
     // overridden by a non-empty botName and exePath of "UDLPX.NFO"; both must end non-empty.
-    // A new entry is added to the list. remember writes the entry into the settings store.
+    // A new entry is added to the list; Remember::InSettings also writes it into the settings
+    // store.
     // Throws Error when an info file cannot be read (a version line that is not a number).
-    std::optional<BotListEntry> botFromFolder(const std::string& folder, bool remember);
+    enum class Remember { InSettings, ForThisSearch };
+    std::optional<BotListEntry> botFromFolder(const std::string& folder, Remember remember);
 
     // The search when the dialog opens: every remembered folder, then the entries of the
     // program files folder, the drive root and its entries, the desktop folder and its entries;

@@ -74,8 +74,8 @@ int runBotMode(const std::string& namedPath, const std::string& programPath,
             }
         }
 
-        const StartupChoice start =
-            chooseStartMind(true, mindFile, fromQPath(systempaths::documentsFolder()));
+        const StartupChoice start = chooseStartMind(MissingNamedMind::Throw, mindFile,
+                                                    fromQPath(systempaths::documentsFolder()));
 
         // Bot mode answers for a mind that a window may hold open; it only writes under the
         // mind's write lock.

@@ -107,7 +107,7 @@ protected:
 TEST_F(BotFinderTest, Version2HeaderGivesFolderJoinedWithExe) {
     makeBot(path("bots/Ann"), basicFile("ann.bin", "Ann"));
     BotFinder finder;
-    auto bot = finder.botFromFolder(spath("bots/Ann"), false);
+    auto bot = finder.botFromFolder(spath("bots/Ann"), BotFinder::Remember::ForThisSearch);
     ASSERT_TRUE(bot);
     EXPECT_EQ(bot->name, "Ann");
     EXPECT_EQ(bot->folder, spath("bots/Ann"));
@@ -135,7 +135,7 @@ TEST_F(BotFinderTest, ExecutableIsNamedByItsAbsolutePathInTheBotsFolder) {
     };
     for (const auto& c : cases) {
         BotFinder finder;
-        auto bot = finder.botFromFolder(c.folder, true);
+        auto bot = finder.botFromFolder(c.folder, BotFinder::Remember::InSettings);
         ASSERT_TRUE(bot) << c.folder;
         // Listed and remembered by its absolute folder, which means the same at the next start.
         EXPECT_EQ(bot->folder, c.absFolder);
@@ -176,7 +176,7 @@ TEST_F(BotFinderTest, FolderRules) {
         const QString folder = path(QString("case%1").arg(i));
         makeBot(folder, c.basic, c.extended);
         BotFinder finder(ownMind);
-        auto bot = finder.botFromFolder(fromQPath(folder), false);
+        auto bot = finder.botFromFolder(fromQPath(folder), BotFinder::Remember::ForThisSearch);
         ASSERT_EQ(bot.has_value(), c.name.has_value()) << c.what;
         if (!bot) continue;
         std::string exe = *c.exePath;
@@ -190,7 +190,7 @@ TEST_F(BotFinderTest, CurrentBotsFolderIsNotListed) {
     makeBot(path("mine"), basicFile("bot.bin", "Me"));
     BotFinder finder(spath("mine/Me.mdd"));
     for (const std::string& folder : {spath("mine"), spath("mine") + "/", spath("MINE")})
-        EXPECT_FALSE(finder.botFromFolder(folder, true)) << folder;
+        EXPECT_FALSE(finder.botFromFolder(folder, BotFinder::Remember::InSettings)) << folder;
     EXPECT_TRUE(finder.entries().empty());
     EXPECT_TRUE(Settings().valueNames(Settings::kLinkBotListGroup).empty());
 }
@@ -198,9 +198,9 @@ TEST_F(BotFinderTest, CurrentBotsFolderIsNotListed) {
 TEST_F(BotFinderTest, FoldersDifferingInCaseAreOneEntry) {
     makeBot(path("bots/Ann"), basicFile("ann.bin", "Ann"));
     BotFinder finder;
-    ASSERT_TRUE(finder.botFromFolder(spath("bots/Ann"), false));
+    ASSERT_TRUE(finder.botFromFolder(spath("bots/Ann"), BotFinder::Remember::ForThisSearch));
     // The second spelling is no folder on this disk; the list answers for it.
-    auto again = finder.botFromFolder(spath("BOTS/ann"), false);
+    auto again = finder.botFromFolder(spath("BOTS/ann"), BotFinder::Remember::ForThisSearch);
     ASSERT_TRUE(again);
     EXPECT_EQ(again->folder, spath("bots/Ann"));
     EXPECT_EQ(finder.entries().size(), 1u);
@@ -214,8 +214,8 @@ TEST_F(BotFinderTest, RememberWritesTheValueNamedAfterNameAndFolder) {
     const std::string ann = spath("work/C:\\Bots\\Ann");
     const std::string who = spath("work/C:\\Bots");
     BotFinder finder;
-    ASSERT_TRUE(finder.botFromFolder("C:\\Bots\\Ann", true));
-    ASSERT_TRUE(finder.botFromFolder("C:\\Bots", true));
+    ASSERT_TRUE(finder.botFromFolder("C:\\Bots\\Ann", BotFinder::Remember::InSettings));
+    ASSERT_TRUE(finder.botFromFolder("C:\\Bots", BotFinder::Remember::InSettings));
     EXPECT_EQ(remembered(linkBotValueName("Ann", ann)), ann);
     EXPECT_EQ(remembered(linkBotValueName("Dr. Who?", who)), who);
     auto names = Settings().valueNames(Settings::kLinkBotListGroup);
@@ -227,14 +227,14 @@ TEST_F(BotFinderTest, RememberWritesTheValueNamedAfterNameAndFolder) {
 
     // An entry already listed is remembered again under its own name and folder.
     Settings().removeValue(Settings::kLinkBotListGroup, linkBotValueName("Ann", ann));
-    ASSERT_TRUE(finder.botFromFolder("c:\\bots\\ann", true));
+    ASSERT_TRUE(finder.botFromFolder("c:\\bots\\ann", BotFinder::Remember::InSettings));
     EXPECT_EQ(remembered(linkBotValueName("Ann", ann)), ann);
 }
 
 TEST_F(BotFinderTest, MalformedHeaderRaisesForTheTypedFolder) {
     makeBot(path("bad"), "2 \r\n0\r\nx\r\nBad\r\n");
     BotFinder finder;
-    EXPECT_THROW(finder.botFromFolder(spath("bad"), true), Error);
+    EXPECT_THROW(finder.botFromFolder(spath("bad"), BotFinder::Remember::InSettings), Error);
 }
 
 // ---- validation ------------------------------------------------------------------------------------

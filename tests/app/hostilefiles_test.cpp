@@ -74,7 +74,8 @@ TEST_F(HostileSettings, HandWrittenFileReadsSoundly) {
     // The start-up steps that read the file cope: the delay stays on, and an unusable last
     // mind file gives way to the default one.
     EXPECT_TRUE(readDelaySetting());
-    EXPECT_EQ(chooseStartMind(true, "", documentsFolder()).mindPath, spath("Documents/Vebix.mdd"));
+    EXPECT_EQ(chooseStartMind(MissingNamedMind::Throw, "", documentsFolder()).mindPath,
+              spath("Documents/Vebix.mdd"));
 }
 
 TEST_F(HostileSettings, HugeAndOutOfRangeNumbers) {

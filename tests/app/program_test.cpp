@@ -45,7 +45,8 @@ protected:
 
 TEST_F(ChooseStartMind, ExistingNamedPathIsTakenUnchanged) {
     writeBytes(path("work/rel.mdd"), "x");
-    const StartupChoice start = chooseStartMind(false, "rel.mdd", documentsFolder(), reporter());
+    const StartupChoice start =
+        chooseStartMind(MissingNamedMind::Report, "rel.mdd", documentsFolder(), reporter());
     EXPECT_EQ(start.mindPath, "rel.mdd");
     EXPECT_EQ(start.documentsFolder, spath("Documents"));
     EXPECT_FALSE(start.localTag.empty());
@@ -54,12 +55,13 @@ TEST_F(ChooseStartMind, ExistingNamedPathIsTakenUnchanged) {
 
 TEST_F(ChooseStartMind, MissingNamedPathIsReportedWithItsFullPath) {
     const std::string expected = "Mind file not found:\r\n" + spath("work/nope.mdd");
-    const StartupChoice start = chooseStartMind(false, "nope.mdd", documentsFolder(), reporter());
+    const StartupChoice start =
+        chooseStartMind(MissingNamedMind::Report, "nope.mdd", documentsFolder(), reporter());
     EXPECT_EQ(reported_, std::vector<std::string>{expected});
     EXPECT_EQ(start.mindPath, "");
     EXPECT_EQ(start.documentsFolder, spath("Documents"));
     try {
-        chooseStartMind(true, "nope.mdd", documentsFolder(), reporter());
+        chooseStartMind(MissingNamedMind::Throw, "nope.mdd", documentsFolder(), reporter());
         ADD_FAILURE() << "quiet form did not raise";
     } catch (const Error& e) {
         EXPECT_EQ(e.what(), expected);
@@ -73,7 +75,7 @@ TEST_F(ChooseStartMind, LastMindFileWhenItExists) {
         Settings s;
         s.setString(Settings::Key::LastMindFile, spath("last.mdd"));
     }
-    EXPECT_EQ(chooseStartMind(false, "", documentsFolder(), reporter()).mindPath,
+    EXPECT_EQ(chooseStartMind(MissingNamedMind::Report, "", documentsFolder(), reporter()).mindPath,
               spath("last.mdd"));
 }
 
@@ -82,25 +84,25 @@ TEST_F(ChooseStartMind, DeletedLastMindFileFallsBackToTheDefaultSilently) {
         Settings s;
         s.setString(Settings::Key::LastMindFile, spath("deleted.mdd"));
     }
-    EXPECT_EQ(chooseStartMind(false, "", documentsFolder(), reporter()).mindPath,
+    EXPECT_EQ(chooseStartMind(MissingNamedMind::Report, "", documentsFolder(), reporter()).mindPath,
               spath("Documents/Vebix.mdd"));
     EXPECT_FALSE(QFileInfo::exists(path("Documents/Vebix.mdd")));
     EXPECT_TRUE(reported_.empty());
 }
 
 TEST_F(ChooseStartMind, MissingDocumentsFolderIsCreated) {
-    const StartupChoice start = chooseStartMind(true, "", spath("NewDocs"));
+    const StartupChoice start = chooseStartMind(MissingNamedMind::Throw, "", spath("NewDocs"));
     EXPECT_TRUE(QFileInfo(path("NewDocs")).isDir());
     EXPECT_EQ(start.mindPath, spath("NewDocs/Vebix.mdd"));
     EXPECT_EQ(start.documentsFolder, spath("NewDocs"));
 }
 
 TEST_F(ChooseStartMind, NoDocumentsFolderFailsOnlyWhenTheDefaultIsNeeded) {
-    EXPECT_THROW(chooseStartMind(true, "", ""), Error);
+    EXPECT_THROW(chooseStartMind(MissingNamedMind::Throw, "", ""), Error);
     writeBytes(path("work/named.mdd"), "x");
-    EXPECT_EQ(chooseStartMind(true, "named.mdd", "").mindPath, "named.mdd");
+    EXPECT_EQ(chooseStartMind(MissingNamedMind::Throw, "named.mdd", "").mindPath, "named.mdd");
     // only one level is created
-    EXPECT_THROW(chooseStartMind(true, "", spath("a/b/c")), Error);
+    EXPECT_THROW(chooseStartMind(MissingNamedMind::Throw, "", spath("a/b/c")), Error);
 }
 
 TEST_F(ChooseStartMind, TheDocumentsFolderComesFromTheUsersFolders) {
@@ -110,7 +112,7 @@ TEST_F(ChooseStartMind, TheDocumentsFolderComesFromTheUsersFolders) {
 }
 
 TEST_F(ChooseStartMind, GivesThisMachinesLocalTagAndLeavesTheDelayOn) {
-    const StartupChoice start = chooseStartMind(true, "", documentsFolder());
+    const StartupChoice start = chooseStartMind(MissingNamedMind::Throw, "", documentsFolder());
     EXPECT_EQ(start.localTag, computeLocalTag());
     EXPECT_TRUE(start.delayResponses);
 }
