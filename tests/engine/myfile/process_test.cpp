@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -114,10 +115,17 @@ TEST_F(ProcessTest, StrangePathIsStartedAsItIsWithNoShell) {
 
 namespace {
 
-// The state letter of /proc/<pid>/stat ('Z' for a zombie), or 0 once the process is gone.
+// The state letter of /proc/<pid>/stat ('Z' for a zombie), or 0 once the process is gone. The
+// file can vanish between opening and reading it, so both are asked of the system directly.
 char processState(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string stat((std::istreambuf_iterator<char>(in)), {});
+    const std::string path = "/proc/" + std::to_string(pid) + "/stat";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    char buffer[512];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    ::close(fd);
+    if (n <= 0) return 0;
+    const std::string stat(buffer, static_cast<std::size_t>(n));
     const auto close = stat.rfind(')');
     return close == std::string::npos || close + 2 >= stat.size() ? 0 : stat[close + 2];
 }
