@@ -18,7 +18,6 @@
 #include "app/platform/filewrite.h"
 #include "app/mind/program.h"
 #include "app/platform/settings.h"
-#include "app/platform/systempaths.h"
 #include "app/chat/conversation.h"
 #include "app/gui/appicon.h"
 #include "app/gui/application.h"
@@ -168,8 +167,8 @@ QString VebixForm::botName() const {
     return keeper_.bot() ? fromUtf8(keeper_.bot()->botName()) : QString();
 }
 
-QString VebixForm::documentsDisplayName() {
-    const QString folder = systempaths::documentsFolder();
+QString VebixForm::documentsDisplayName(const std::string& documentsFolder) {
+    const QString folder = toQPath(documentsFolder);
     const QString name = folder.isEmpty() ? QString() : QDir(folder).dirName();
     return name.isEmpty() ? QStringLiteral("My Documents") : name;
 }
@@ -181,8 +180,9 @@ QString VebixForm::displayPath(const std::string& path, const std::string& folde
         startsWithIgnoringAsciiCase(path, folder)) {
         const std::string rest = path.substr(folder.size());
         // Only a path below the folder: "/home/ann/Documents2/x.mdd" is not in "Documents".
-        if (rest.front() == '/') return documentsDisplayName() + fromUtf8(rest);
-        if (folder.back() == '/') return documentsDisplayName() + QLatin1Char('/') + fromUtf8(rest);
+        const QString shownFolder = documentsDisplayName(folder);
+        if (rest.front() == '/') return shownFolder + fromUtf8(rest);
+        if (folder.back() == '/') return shownFolder + QLatin1Char('/') + fromUtf8(rest);
     }
     return fromUtf8(path);
 }

@@ -88,7 +88,7 @@ public:
     QString displayPath() const;
     static QString displayPath(const std::string& path, const std::string& documentsFolder);
     // The documents folder's own name; "My Documents" when there is none.
-    static QString documentsDisplayName();
+    static QString documentsDisplayName(const std::string& documentsFolder);
 
     // ---- the conversation ----------------------------------------------------------------------
     // Says the line in input (the Say button): the conversation takes it from there.
