@@ -28,6 +28,7 @@ app/platform/           engine/ app/platform/                                 co
 app/mind/               engine/ app/platform/ app/mind/                       core
 app/udlp/               engine/ app/platform/ app/mind/ app/udlp/             core
 app/chat/               engine/ app/platform/ app/mind/ app/udlp/ app/chat/   core
+app/cli/                engine/ app/platform/ app/mind/ app/udlp/ app/chat/ app/cli/ core
 app/gui/                engine/ app/                                          widgets
 app/main.cpp            engine/ app/                                          widgets
 tests/gui/              *                                                     widgets

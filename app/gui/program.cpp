@@ -6,6 +6,8 @@
 #include <iostream>
 #include <memory>
 
+#include "app/cli/commandline.h"
+#include "app/cli/exitstatus.h"
 #include "app/udlp/botmode.h"
 #include "app/udlp/chatmsgformat.h"
 #include "app/mind/program.h"
@@ -57,24 +59,48 @@ int runWindowMode(const char* namedPath, Prompts& prompts) {
 }
 
 int runProgram(int argc, char** argv) {
+    // The command line first: help, version and the terminal commands need no display, and
+    // must not be mistaken for a mind's path.
+    const cli::Invocation invocation = cli::parseInvocation(cli::argumentList(argc, argv));
+    switch (invocation.kind) {
+        case cli::Invocation::Kind::Help:
+            std::cout << cli::programHelp().toStdString() << std::flush;
+            return cli::kExitOk;
+        case cli::Invocation::Kind::Version:
+            std::cout << cli::versionText().toStdString() << std::flush;
+            return cli::kExitOk;
+        case cli::Invocation::Kind::Command:
+            return cli::runCommandProgram(invocation, argc, argv);
+        case cli::Invocation::Kind::Window:
+        case cli::Invocation::Kind::UsageError:
+            break;
+    }
     const char* namedPath = argc > 1 ? argv[1] : nullptr;
     try {
+        // A link program starts us with whatever arguments its info file holds: in bot mode
+        // the first one is the mind, as it always was, whatever it looks like.
         if (chatMsgPresent())
             return runBotMode(namedPath ? namedPath : "", fromQPath(systempaths::executablePath()),
                               showFatalBoxIfDisplay);
+        if (invocation.kind == cli::Invocation::Kind::UsageError) {
+            std::cerr << invocation.error.toStdString() << std::endl;
+            return cli::kExitUsage;
+        }
         const DisplayProbe display = probeDisplay(argc, argv);
         if (!display.interactive) {
             std::cerr << kMessageCaption << ": no display to show the window on ("
                       << display.missing
                       << "); with a CHAT.MSG in the working folder the program answers it in bot "
-                         "mode, which needs no display"
+                         "mode, which needs no display, and 'vebix chat' chats in the terminal"
                       << std::endl;
             return 1;
         }
+        const std::string mindPath =
+            invocation.mindPath.isEmpty() ? std::string() : fromQPath(invocation.mindPath);
         DesktopPrompts prompts;
         Application app(argc, argv, prompts);
         try {
-            return runWindowMode(namedPath, prompts);
+            return runWindowMode(mindPath.empty() ? nullptr : mindPath.c_str(), prompts);
         } catch (const std::exception& e) {
             return endWithFatalError(e.what(), true, showFatalBoxIfDisplay);
         }

@@ -1,0 +1,51 @@
+#pragma once
+// The program's command line, read before anything else: help and version, the terminal
+// commands (chat, learn, reply, link, info), or the window on a mind. Qt's own options
+// ("-platform xcb", "-style Fusion", ...) are recognised and left for Qt.
+//
+//   vebix [--help | --version]
+//   vebix [QT-OPTION]... [MIND]          the window (or bot mode with a CHAT.MSG present)
+//   vebix COMMAND [ARGUMENT]...          a terminal command; "vebix COMMAND --help"
+
+#include <QString>
+#include <QStringList>
+
+namespace vebix::cli {
+
+struct Console;
+
+struct Invocation {
+    enum class Kind {
+        Help,        // print programHelp() and end with status 0
+        Version,     // print versionText() and end with status 0
+        Command,     // run command with arguments
+        Window,      // open the window on mindPath (empty: the usual start mind)
+        UsageError,  // print error (one line) on standard error, status 2
+    };
+    Kind kind = Kind::Window;
+    QString command;
+    QStringList arguments;  // the command's arguments, after its name
+    QString mindPath;
+    QString error;
+};
+
+// Reads arguments (argv as given, program name first). A first argument that names a command
+// is that command, whatever follows; otherwise the options are read as the window's.
+Invocation parseInvocation(const QStringList& arguments);
+
+// The program's arguments as text (file names decoded as the system does).
+QStringList argumentList(int argc, char** argv);
+
+bool isCommandName(const QString& name);
+QString programHelp();
+QString versionText();
+
+// Runs a command (Kind::Command) on the console. A QCoreApplication must exist. Returns the
+// exit status; never throws.
+int runCommand(const QString& command, const QStringList& arguments, Console& console);
+
+// Runs a command as the whole program: makes the QCoreApplication, runs it on the standard
+// streams, returns the exit status.
+int runCommandProgram(const Invocation& invocation, int& argc, char** argv);
+
+}  // namespace vebix::cli

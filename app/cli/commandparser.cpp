@@ -1,0 +1,46 @@
+#include "app/cli/commandparser.h"
+
+#include <ostream>
+
+#include "app/cli/console.h"
+#include "app/cli/exitstatus.h"
+
+namespace vebix::cli {
+
+CommandParser::CommandParser(QString command, QString help)
+    : command_(std::move(command)), help_(std::move(help)) {
+    parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser_.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    parser_.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
+}
+
+std::optional<int> CommandParser::parse(const QStringList& arguments, Console& console,
+                                        int minPositional, int maxPositional) {
+    // QCommandLineParser skips the first argument as the program's name.
+    QStringList all = arguments;
+    all.prepend(QStringLiteral("vebix ") + command_);
+    if (!parser_.parse(all)) return usageError(console, parser_.errorText());
+    if (parser_.isSet(QStringLiteral("help"))) {
+        console.out << help_.toStdString();
+        if (!help_.endsWith(QLatin1Char('\n'))) console.out << '\n';
+        console.out.flush();
+        return kExitOk;
+    }
+    const auto count = parser_.positionalArguments().size();
+    if (count < minPositional) return usageError(console, QStringLiteral("missing argument"));
+    if (maxPositional >= 0 && count > maxPositional)
+        return usageError(console, QStringLiteral("unexpected argument '%1'")
+                                       .arg(parser_.positionalArguments().at(maxPositional)));
+    return std::nullopt;
+}
+
+int CommandParser::usageError(Console& console, const QString& message) const {
+    QString text = message;
+    while (text.endsWith(QLatin1Char('.'))) text.chop(1);
+    if (!text.isEmpty()) text[0] = text[0].toLower();
+    console.err << "vebix " << command_.toStdString() << ": " << text.toStdString()
+                << " (see 'vebix " << command_.toStdString() << " --help')" << std::endl;
+    return kExitUsage;
+}
+
+}  // namespace vebix::cli

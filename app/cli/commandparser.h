@@ -1,0 +1,46 @@
+#pragma once
+// One command's options and arguments, read with QCommandLineParser: "--help" prints the
+// command's help on standard output, and anything it cannot read is one line on standard
+// error and status 2.
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace vebix::cli {
+
+struct Console;
+
+class CommandParser {
+public:
+    // command: "chat"; help: the whole text "vebix chat --help" prints.
+    CommandParser(QString command, QString help);
+
+    void addOption(const QCommandLineOption& option) { parser_.addOption(option); }
+
+    // Reads arguments (the command's, after its name). Returns the exit status when the
+    // command must end now (help printed: 0; a usage error printed: 2), or nothing when the
+    // command goes on. The number of positional arguments must lie within min and max
+    // (max < 0: any number).
+    std::optional<int> parse(const QStringList& arguments, Console& console, int minPositional,
+                             int maxPositional);
+
+    // A usage error found by the command itself (a value out of range): prints it as parse()
+    // does and returns 2.
+    int usageError(Console& console, const QString& message) const;
+
+    bool isSet(const QString& name) const { return parser_.isSet(name); }
+    QString value(const QString& name) const { return parser_.value(name); }
+    QStringList values(const QString& name) const { return parser_.values(name); }
+    QStringList positional() const { return parser_.positionalArguments(); }
+
+private:
+    QString command_;
+    QString help_;
+    QCommandLineParser parser_;
+};
+
+}  // namespace vebix::cli
