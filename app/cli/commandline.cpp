@@ -8,6 +8,7 @@
 #include <exception>
 #include <iostream>
 
+#include "app/cli/commandparser.h"
 #include "app/cli/commands.h"
 #include "app/cli/console.h"
 #include "app/cli/exitstatus.h"
@@ -39,14 +40,18 @@ struct QtOption {
     bool takesValue;
 };
 constexpr std::array<QtOption, 23> kQtOptions = {{
-    {"platform", true},     {"platformpluginpath", true}, {"platformtheme", true},
-    {"plugin", true},       {"qwindowgeometry", true},    {"qwindowtitle", true},
-    {"qwindowicon", true},  {"reverse", false},           {"session", true},
-    {"style", true},        {"stylesheet", true},         {"widgetcount", false},
-    {"display", true},      {"geometry", true},           {"title", true},
-    {"name", true},         {"visual", true},             {"ncols", true},
-    {"cmap", false},        {"im", true},                 {"inputstyle", true},
-    {"nograb", false},      {"dograb", false},
+    {"platform", true},        {"platformpluginpath", true},
+    {"platformtheme", true},   {"plugin", true},
+    {"qwindowgeometry", true}, {"qwindowtitle", true},
+    {"qwindowicon", true},     {"reverse", false},
+    {"session", true},         {"style", true},
+    {"stylesheet", true},      {"widgetcount", false},
+    {"display", true},         {"geometry", true},
+    {"title", true},           {"name", true},
+    {"visual", true},          {"ncols", true},
+    {"cmap", false},           {"im", true},
+    {"inputstyle", true},      {"nograb", false},
+    {"dograb", false},
 }};
 
 }  // namespace
@@ -75,7 +80,8 @@ Invocation parseInvocation(const QStringList& arguments) {
     // Qt's options are single-dash words ("-platform"); "-h" and "-v" stay what they are.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
-    parser.addOption(QCommandLineOption(QStringList{QStringLiteral("v"), QStringLiteral("version")}));
+    parser.addOption(
+        QCommandLineOption(QStringList{QStringLiteral("v"), QStringLiteral("version")}));
     for (const QtOption& option : kQtOptions) {
         QCommandLineOption qtOption(QString::fromLatin1(option.name));
         if (option.takesValue) qtOption.setValueName(QStringLiteral("value"));
@@ -85,10 +91,8 @@ Invocation parseInvocation(const QStringList& arguments) {
     if (all.isEmpty()) all.append(QStringLiteral("vebix"));
     if (!parser.parse(all)) {
         result.kind = Invocation::Kind::UsageError;
-        QString text = parser.errorText();
-        while (text.endsWith(QLatin1Char('.'))) text.chop(1);
-        if (!text.isEmpty()) text[0] = text[0].toLower();
-        result.error = QStringLiteral("vebix: %1 (see 'vebix --help')").arg(text);
+        result.error = QStringLiteral("vebix: %1 (see 'vebix --help')")
+                           .arg(parseProblem(parser, arguments.mid(1)));
         return result;
     }
     if (parser.isSet(QStringLiteral("help"))) {

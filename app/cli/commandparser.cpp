@@ -7,6 +7,24 @@
 
 namespace vebix::cli {
 
+QString parseProblem(const QCommandLineParser& parser, const QStringList& arguments) {
+    // The parser names an unknown option without its dashes; the person typed them.
+    const QStringList unknown = parser.unknownOptionNames();
+    if (!unknown.isEmpty()) {
+        for (const QString& argument : arguments) {
+            QString name = argument;
+            while (name.startsWith(QLatin1Char('-'))) name.remove(0, 1);
+            name = name.section(QLatin1Char('='), 0, 0);
+            if (argument.startsWith(QLatin1Char('-')) && name == unknown.first())
+                return QStringLiteral("unknown option '%1'").arg(argument);
+        }
+    }
+    QString text = parser.errorText();
+    while (text.endsWith(QLatin1Char('.'))) text.chop(1);
+    if (!text.isEmpty()) text[0] = text[0].toLower();
+    return text;
+}
+
 CommandParser::CommandParser(QString command, QString help)
     : command_(std::move(command)), help_(std::move(help)) {
     parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -19,7 +37,7 @@ std::optional<int> CommandParser::parse(const QStringList& arguments, Console& c
     // QCommandLineParser skips the first argument as the program's name.
     QStringList all = arguments;
     all.prepend(QStringLiteral("vebix ") + command_);
-    if (!parser_.parse(all)) return usageError(console, parser_.errorText());
+    if (!parser_.parse(all)) return usageError(console, parseProblem(parser_, arguments));
     if (parser_.isSet(QStringLiteral("help"))) {
         console.out << help_.toStdString();
         if (!help_.endsWith(QLatin1Char('\n'))) console.out << '\n';

@@ -14,6 +14,10 @@ namespace vebix::cli {
 
 struct Console;
 
+// What parser (which failed to read arguments) found wrong, as a clause starting in lower case:
+// "unknown option '--colour'" with the option as it was written.
+QString parseProblem(const QCommandLineParser& parser, const QStringList& arguments);
+
 class CommandParser {
 public:
     // command: "chat"; help: the whole text "vebix chat --help" prints.

@@ -12,11 +12,11 @@ struct Console {
     std::istream& in;
     std::ostream& out;
     std::ostream& err;
-    int inFd = 0;               // the descriptor behind in, for line editing and polling
+    int inFd = 0;  // the descriptor behind in, for line editing and polling
     bool inIsTerminal = false;
     bool outIsTerminal = false;
     bool errIsTerminal = false;
-    bool colour = false;        // out may carry colour escapes
+    bool colour = false;  // out may carry colour escapes
 
     // The process's own streams: std::cin/cout/cerr, each checked for a terminal; colour only
     // when standard output is a terminal, TERM is not "dumb" and NO_COLOR is unset or empty.

@@ -5,10 +5,10 @@ namespace vebix::cli {
 
 enum ExitStatus : int {
     kExitOk = 0,
-    kExitFailure = 1,      // an error, or a check that found something wrong
-    kExitUsage = 2,        // the command line cannot be understood
-    kExitNoReply = 3,      // `reply`: the mind has no answer
-    kExitInterrupted = 130 // ended by Ctrl-C (or SIGTERM) before anything was written
+    kExitFailure = 1,       // an error, or a check that found something wrong
+    kExitUsage = 2,         // the command line cannot be understood
+    kExitNoReply = 3,       // `reply`: the mind has no answer
+    kExitInterrupted = 130  // ended by Ctrl-C (or SIGTERM) before anything was written
 };
 
 }  // namespace vebix::cli

@@ -1,0 +1,90 @@
+# Bash completion for vebix: its commands, each command's options, and files where a file goes
+# (minds for MIND, any file for learn's inputs, folders for link's BOT).
+
+_vebix_minds() {
+    local IFS=$'\n'
+    COMPREPLY+=($(compgen -f -X '!*.mdd' -- "$1") $(compgen -d -- "$1"))
+    compopt -o filenames 2>/dev/null
+}
+
+_vebix() {
+    local cur prev words cword
+    _init_completion 2>/dev/null || {
+        cur=${COMP_WORDS[COMP_CWORD]}
+        prev=${COMP_WORDS[COMP_CWORD-1]}
+        words=("${COMP_WORDS[@]}")
+        cword=$COMP_CWORD
+    }
+    local commands="chat learn reply link info"
+    COMPREPLY=()
+
+    if [[ $cword -eq 1 ]]; then
+        if [[ $cur == -* ]]; then
+            COMPREPLY=($(compgen -W "--help --version -platform -style -geometry" -- "$cur"))
+        else
+            COMPREPLY=($(compgen -W "$commands" -- "$cur"))
+            _vebix_minds "$cur"
+        fi
+        return
+    fi
+
+    local command=${words[1]} options
+    case $command in
+        chat) options="--name --delay --help" ;;
+        learn) options="--bot --speaker --format --check --empty --help" ;;
+        reply) options="--learn --as --help" ;;
+        link) options="--mind --turns --learn --no-delay --help" ;;
+        info) options="--check --words --help" ;;
+        *) return ;;
+    esac
+
+    case $prev in
+        --name | --as | --bot | --speaker | --turns | --words) return ;;
+        --format)
+            COMPREPLY=($(compgen -W "auto plain transcript tsv" -- "$cur"))
+            return
+            ;;
+        --mind)
+            _vebix_minds "$cur"
+            return
+            ;;
+    esac
+
+    if [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+        return
+    fi
+
+    # The position among the arguments that are not options or their values.
+    local i position=0
+    for ((i = 2; i < cword; i++)); do
+        case ${words[i]} in
+            --name | --as | --bot | --speaker | --turns | --words | --format | --mind) ((i++)) ;;
+            -*) ;;
+            *) ((position++)) ;;
+        esac
+    done
+    case $command in
+        link)
+            if [[ $position -eq 0 ]]; then
+                local IFS=$'\n'
+                COMPREPLY=($(compgen -d -- "$cur"))
+                compopt -o filenames 2>/dev/null
+            fi
+            ;;
+        learn)
+            if [[ $position -eq 0 ]]; then
+                _vebix_minds "$cur"
+            else
+                local IFS=$'\n'
+                COMPREPLY=($(compgen -f -- "$cur"))
+                compopt -o filenames 2>/dev/null
+            fi
+            ;;
+        chat | reply | info)
+            [[ $position -eq 0 ]] && _vebix_minds "$cur"
+            ;;
+    esac
+}
+
+complete -F _vebix vebix
