@@ -14,7 +14,8 @@ namespace {
 
 // The first line of bytes, without a leading byte-order mark.
 std::string_view firstLine(std::string_view bytes) {
-    if (bytes.starts_with(mindfile::kByteOrderMark)) bytes.remove_prefix(mindfile::kByteOrderMark.size());
+    if (bytes.starts_with(mindfile::kByteOrderMark))
+        bytes.remove_prefix(mindfile::kByteOrderMark.size());
     return bytes.substr(0, bytes.find_first_of("\r\n"));
 }
 
@@ -48,12 +49,12 @@ MindAppendResult appendToMind(const std::string& path, NewMindStart start,
     std::string old;
     if (file.exists()) {
         if (!file.open(QIODevice::ReadOnly))
-            throw Error("Unable to read mind file '" + path + "': " +
-                        file.errorString().toStdString());
+            throw Error("Unable to read mind file '" + path +
+                        "': " + file.errorString().toStdString());
         const QByteArray bytes = file.readAll();
         if (file.error() != QFileDevice::NoError)
-            throw Error("Unable to read mind file '" + path + "': " +
-                        file.errorString().toStdString());
+            throw Error("Unable to read mind file '" + path +
+                        "': " + file.errorString().toStdString());
         old.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
         file.close();
     }
