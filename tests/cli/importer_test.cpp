@@ -28,8 +28,8 @@ Written write(const Importer& importer, std::uint32_t now = 1700000000,
         const MindLine m = parseLine(line, AiSuffix::Keep);
         const std::string prefix = "learn-" + std::string(stamp) + "-";
         EXPECT_TRUE(m.key.starts_with(prefix)) << line;
-        w.lines.push_back(std::string(m.key.substr(prefix.size())) + " " +
-                          std::string(m.speaker) + " " + std::string(m.text));
+        w.lines.push_back(std::string(m.key.substr(prefix.size())) + " " + std::string(m.speaker) +
+                          " " + std::string(m.text));
         w.keys.emplace_back(m.key);
         w.times.push_back(parseTime(m.time).value_or(0xFFFFFFFF));
     });
@@ -65,12 +65,15 @@ TEST(Importer, ReadsEachFormatIntoMindLines) {
          {"1 $a one", "1 $b two", "2 $a three"},
          {},
          InputFormat::Plain},
-        {"plain, --speaker with a blank, --bot on $b", "a\nb\n",
+        {"plain, --speaker with a blank, --bot on $b",
+         "a\nb\n",
          withFormat(InputFormat::Auto, {"Ann Lee"}, "Ann Lee"),
          {"1 <ai> a", "1 <ai> b"},
          {},
          InputFormat::Plain},
-        {"plain, --bot picks one side", "a\nb\nc\n", withFormat(InputFormat::Auto, {"$B"}),
+        {"plain, --bot picks one side",
+         "a\nb\nc\n",
+         withFormat(InputFormat::Auto, {"$B"}),
          {"1 $a a", "1 <ai> b", "1 $a c"},
          {},
          InputFormat::Plain},
@@ -82,7 +85,8 @@ TEST(Importer, ReadsEachFormatIntoMindLines) {
          {.empty = 1, .untagged = 2},
          InputFormat::Transcript},
         {"transcript: blank lines split conversations, '>' inside a name",
-         "<a>b> one\n\n<Bob> two\n", {},
+         "<a>b> one\n\n<Bob> two\n",
+         {},
          {"1 a>b one", "2 Bob two"},
          {},
          InputFormat::Transcript},
@@ -92,7 +96,8 @@ TEST(Importer, ReadsEachFormatIntoMindLines) {
          {"1 Bob hi there", "1 <ai> yo", "2 Bob bye"},
          {.empty = 1, .untagged = 1},
          InputFormat::Tsv},
-        {"tsv: bot names compared with full case rules", "ÉMILE\tbonjour\nZoë\tsalut\n",
+        {"tsv: bot names compared with full case rules",
+         "ÉMILE\tbonjour\nZoë\tsalut\n",
          withFormat(InputFormat::Tsv, {"émile"}),
          {"1 <ai> bonjour", "1 Zoë salut"},
          {},
@@ -103,7 +108,9 @@ TEST(Importer, ReadsEachFormatIntoMindLines) {
          {"1 $a ok", "1 $b al pha", "1 $a last\xF0\x9F\x99\x82"},
          {.empty = 1, .invalidUtf8 = 1, .tooLong = 1},
          InputFormat::Plain},
-        {"--format overrides detection", "<Vebix> hi\n<Ann> yo\n", withFormat(InputFormat::Plain),
+        {"--format overrides detection",
+         "<Vebix> hi\n<Ann> yo\n",
+         withFormat(InputFormat::Plain),
          {"1 $a <Vebix> hi", "1 $b <Ann> yo"},
          {},
          InputFormat::Plain},

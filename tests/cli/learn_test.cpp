@@ -58,7 +58,10 @@ TEST_F(MindAppendTest, NewMindStartsFromTheTemplateOrEmptyAndLoads) {
 
     const std::string empty = path("Robo.mdd");
     EXPECT_TRUE(appendToMind(empty, NewMindStart::Empty, lines(kNewLines)).created);
-    EXPECT_EQ(read(empty), "\xEF\xBB\xBF" "1.2 1.2 \"Robo\"\r\n\r\n" + std::string(kNewLines));
+    EXPECT_EQ(read(empty),
+              "\xEF\xBB\xBF"
+              "1.2 1.2 \"Robo\"\r\n\r\n" +
+                  std::string(kNewLines));
     VebixAi robo;
     robo.loadFile(empty);
     EXPECT_EQ(robo.botName(), "Robo");
