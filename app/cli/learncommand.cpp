@@ -1,16 +1,228 @@
-// Stub until the command is built: it refuses to run.
-#include <ostream>
+// vebix learn: feeds a mind the lines of text files in one atomic append.
+#include <QFileInfo>
 
+#include <chrono>
+#include <cstdio>
+#include <deque>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/cli/commandparser.h"
 #include "app/cli/commands.h"
 #include "app/cli/console.h"
 #include "app/cli/exitstatus.h"
+#include "app/cli/importer.h"
+#include "app/cli/inputreader.h"
+#include "app/cli/interrupt.h"
+#include "app/mind/mindappend.h"
+#include "app/mind/mindlock.h"
+#include "app/platform/filewrite.h"
+#include "engine/base/clock.h"
+#include "engine/base/error.h"
 
 namespace vebix::cli {
+namespace {
+
+const char* const kHelp =
+    "Usage: vebix learn MIND FILE... [OPTION]...\n"
+    "Teach the mind MIND the lines of text files: each line becomes something said in a\n"
+    "conversation of the mind, as if it had been said in the chat window. FILE may be '-' for\n"
+    "standard input. Everything is added in one step: if the command fails or is stopped, the\n"
+    "mind is left as it was. A MIND that does not exist is created from the built-in template.\n"
+    "\n"
+    "Options:\n"
+    "  --bot NAME        lines of speaker NAME become the bot's own, so that the mind learns to\n"
+    "                    answer as NAME (case does not matter; may be given more than once)\n"
+    "  --speaker NAME    plain text: every line is said by NAME\n"
+    "  --format FORMAT   read every FILE as FORMAT: auto (the default), plain, transcript or tsv\n"
+    "  --check           read the files and report what would be learned; write nothing\n"
+    "  --empty           create a missing MIND empty, named after its file (Robo.mdd: Robo),\n"
+    "                    instead of from the template\n"
+    "  -h, --help        show this help and exit\n"
+    "\n"
+    "Formats (auto tells them apart by the first 64 KiB of each file):\n"
+    "  plain        one line per utterance; a blank line starts a new conversation; the\n"
+    "               speakers alternate $a and $b from the start of each conversation\n"
+    "  transcript   a transcript saved by Vebix: lines \"<Name> text\"; other lines are skipped\n"
+    "  tsv          lines \"speaker<TAB>text\"; a blank line starts a new conversation\n"
+    "Each file starts a new conversation. UTF-8 text with or without a byte-order mark, and\n"
+    "LF, CR LF or CR line ends are read. Skipped and counted: lines with nothing to say, lines\n"
+    "that are not valid UTF-8 and lines over 64 KiB. A file holding a NUL byte, or more than one\n"
+    "control byte in 16, is not text and skipped whole.\n"
+    "\n"
+    "The new lines get conversation keys of their own (learn-TIME-N) and times one second\n"
+    "apart, ending at the moment of the import. A mind open in a Vebix window cannot be taught;\n"
+    "close it there first.\n"
+    "\n"
+    "Exit status: 0 learned (or checked), 1 a file could not be read, nothing to learn or the\n"
+    "mind could not be written, 2 wrong usage, 130 interrupted (nothing written).\n";
+
+std::string plural(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::string skippedSummary(const SkippedLines& s) {
+    if (s.total() == 0) return {};
+    std::string parts;
+    auto part = [&parts](std::size_t n, const char* what) {
+        if (n == 0) return;
+        if (!parts.empty()) parts += ", ";
+        parts += std::to_string(n) + " " + what;
+    };
+    part(s.empty, "empty");
+    part(s.invalidUtf8, "invalid UTF-8");
+    part(s.tooLong, "over 64 KiB");
+    part(s.untagged, "without a speaker");
+    return "; skipped " + plural(s.total(), "line", "lines") + " (" + parts + ")";
+}
+
+// The progress of one input on a terminal: drawn in place once reading has taken a second,
+// redrawn at most five times a second, erased when the input is read.
+class ProgressLine {
+public:
+    ProgressLine(Console& console, std::string name) : console_(console), name_(std::move(name)) {}
+    ~ProgressLine() {
+        if (shown_) console_.err << "\r\x1b[K" << std::flush;
+    }
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
+
+    void update(const ReadProgress& at) {
+        using namespace std::chrono;
+        const auto now = steady_clock::now();
+        const double seconds = duration<double>(now - start_).count();
+        if (seconds < 1.0 || now - drawn_ < milliseconds(200)) return;
+        drawn_ = now;
+        const double rate = static_cast<double>(at.bytes) / seconds;
+        char text[160];
+        std::snprintf(text, sizeof text, "%llu lines, %.1f MB/s",
+                      static_cast<unsigned long long>(at.lines), rate / 1e6);
+        std::string line = "vebix learn: reading " + name_ + ": " + text;
+        if (at.total > at.bytes && rate > 0)
+            line += ", " +
+                    std::to_string(static_cast<long long>(
+                        static_cast<double>(at.total - at.bytes) / rate + 0.5)) +
+                    " s left";
+        console_.err << "\r\x1b[K" << line << std::flush;
+        shown_ = true;
+    }
+
+private:
+    Console& console_;
+    std::string name_;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point drawn_{};
+    bool shown_ = false;
+};
+
+int interrupted(Console& console) {
+    console.err << "vebix learn: interrupted; nothing written" << std::endl;
+    return kExitInterrupted;
+}
+
+}  // namespace
 
 int runLearnCommand(const QStringList& arguments, Console& console) {
-    (void)arguments;
-    console.err << "vebix learn: not available yet" << std::endl;
-    return kExitFailure;
+    CommandParser parser(QStringLiteral("learn"), QString::fromUtf8(kHelp));
+    const QString bot = QStringLiteral("bot"), speaker = QStringLiteral("speaker"),
+                  format = QStringLiteral("format"), check = QStringLiteral("check"),
+                  empty = QStringLiteral("empty");
+    parser.addOption(QCommandLineOption(bot, QString(), QStringLiteral("NAME")));
+    parser.addOption(QCommandLineOption(speaker, QString(), QStringLiteral("NAME")));
+    parser.addOption(QCommandLineOption(format, QString(), QStringLiteral("FORMAT")));
+    parser.addOption(QCommandLineOption(check));
+    parser.addOption(QCommandLineOption(empty));
+    if (auto status = parser.parse(arguments, console, 2, -1)) return *status;
+
+    ImportOptions options;
+    if (parser.isSet(format)) {
+        const auto chosen = formatFromName(parser.value(format).toStdString());
+        if (!chosen)
+            return parser.usageError(
+                console, QStringLiteral("unknown format '%1'").arg(parser.value(format)));
+        options.format = *chosen;
+    }
+    for (const QString& name : parser.values(bot)) {
+        if (name.trimmed().isEmpty())
+            return parser.usageError(console, QStringLiteral("empty --bot name"));
+        options.botNames.push_back(name.trimmed().toStdString());
+    }
+    if (parser.isSet(speaker)) {
+        options.speaker = parser.value(speaker).trimmed().toStdString();
+        if (options.speaker.empty())
+            return parser.usageError(console, QStringLiteral("empty --speaker name"));
+    }
+    const bool checkOnly = parser.isSet(check);
+    QStringList positional = parser.positional();
+    const std::string mind = fromQPath(QFileInfo(positional.takeFirst()).absoluteFilePath());
+
+    try {
+        // Refused before any input is read: a long read from a pipe would be wasted.
+        if (!checkOnly && mindOpenElsewhere(mind, {}))
+            throw Error("the mind '" + mind + "' is open in a Vebix window; close it there first");
+
+        InterruptWatch watch;
+        Importer importer(options);
+        std::deque<std::string> inputs;  // the importer keeps views into them
+        std::string skippedFiles;
+        for (const QString& argument : positional) {
+            const std::string name = argument == QLatin1String("-") ? "-" : fromQPath(argument);
+            InputRead read;
+            {
+                ProgressLine progress(console, name == "-" ? "standard input" : name);
+                std::function<void(const ReadProgress&)> report;
+                if (console.errIsTerminal)
+                    report = [&progress](const ReadProgress& at) { progress.update(at); };
+                read = readInput(name, console.inFd, watch.flag(), report);
+            }
+            if (read.interrupted) return interrupted(console);
+            if (!read.error.empty()) {
+                console.err << "vebix learn: cannot read '" << name << "': " << read.error
+                            << "; nothing written" << std::endl;
+                return kExitFailure;
+            }
+            inputs.push_back(std::move(read.bytes));
+            if (auto reason = importer.add(inputs.back()))
+                skippedFiles += "; skipped file " + name + ": " + *reason;
+        }
+
+        const std::string counts =
+            plural(importer.lineCount(), "line", "lines") + " in " +
+            plural(importer.conversationCount(), "conversation", "conversations");
+        const std::string skipped = skippedSummary(importer.skipped()) + skippedFiles;
+        if (checkOnly) {
+            console.out << "Would learn " << counts << " into " << mind << skipped << std::endl;
+            return kExitOk;
+        }
+        if (importer.lineCount() == 0) {
+            console.out << "Learned nothing" << skipped << std::endl;
+            console.err << "vebix learn: no lines to learn; " << mind << " left as it was"
+                        << std::endl;
+            return kExitFailure;
+        }
+        const auto& stop = watch.flag();
+        const MindAppendResult result =
+            appendToMind(mind, parser.isSet(empty) ? NewMindStart::Empty : NewMindStart::Template,
+                         [&](std::string_view existing, const ByteSink& sink) {
+                             if (stop.load()) throw AppendCancelled{};
+                             const std::uint32_t now = clock().nowSeconds();
+                             importer.writeLines(chooseKeyStamp(now, existing), now,
+                                                 [&](std::string_view block) {
+                                                     if (stop.load()) throw AppendCancelled{};
+                                                     sink(block);
+                                                 });
+                             if (stop.load()) throw AppendCancelled{};
+                         });
+        console.out << "Learned " << counts << " into " << mind
+                    << (result.created ? " (a new mind)" : "") << skipped << std::endl;
+        return kExitOk;
+    } catch (const AppendCancelled&) {
+        return interrupted(console);
+    } catch (const std::exception& e) {
+        console.err << "vebix learn: " << e.what() << std::endl;
+        return kExitFailure;
+    }
 }
 
 }  // namespace vebix::cli

@@ -133,20 +133,7 @@ void VebixAi::writeWhole() {
             if (!headerWritten_) {
                 version_ = std::string(mindfile::kCurrentVersion);
                 version2_ = std::string(mindfile::kCurrentVersion);
-                sink(mindfile::kByteOrderMark);
-                sink(version_);
-                sink(" ");
-                sink(version2_);
-                sink(" ");
-                sink(std::string_view(&mindfile::kNameQuote, 1));
-                sink(botName_);
-                sink(std::string_view(&mindfile::kNameQuote, 1));
-                sink(mindfile::kLineEnd);
-                for (const std::string& h : headerLines_) {
-                    sink(h);
-                    sink(mindfile::kLineEnd);
-                }
-                sink(mindfile::kLineEnd);
+                writeHeader(sink);
             }
             for (std::string_view line : lines()) {
                 sink(line);
@@ -155,6 +142,23 @@ void VebixAi::writeWhole() {
         },
         saveFailure(fileName()));
     headerWritten_ = true;
+}
+
+void VebixAi::writeHeader(const std::function<void(std::string_view)>& sink) const {
+    sink(mindfile::kByteOrderMark);
+    sink(mindfile::kCurrentVersion);
+    sink(" ");
+    sink(mindfile::kCurrentVersion);
+    sink(" ");
+    sink(std::string_view(&mindfile::kNameQuote, 1));
+    sink(botName_);
+    sink(std::string_view(&mindfile::kNameQuote, 1));
+    sink(mindfile::kLineEnd);
+    for (const std::string& h : headerLines_) {
+        sink(h);
+        sink(mindfile::kLineEnd);
+    }
+    sink(mindfile::kLineEnd);
 }
 
 void VebixAi::appendFrom(std::size_t start) {

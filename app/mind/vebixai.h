@@ -64,6 +64,10 @@ public:
     // "hi", "hey" and "sup" as the whole text or at its start or end. ASCII case-insensitive.
     static bool isGreeting(std::string_view text);
 
+    // Gives sink the start of a mind file as a save writes it: the byte-order mark, the header
+    // line (current version, botName), the key=value lines and the empty line after them.
+    void writeHeader(const std::function<void(std::string_view)>& sink) const;
+
     // Parses a header line into version, version2 and botName and sets inBody by the version.
     void parseHeaderLine(std::string_view line);
 

@@ -1,0 +1,280 @@
+#include "app/cli/importer.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/base/ascii.h"
+#include "engine/base/lines.h"
+#include "engine/enparse/unicode.h"
+
+namespace vebix::cli {
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view kPlainSpeakers[2] = {"$a", "$b"};
+constexpr std::string_view kAiSpeaker = "<ai>";
+constexpr std::size_t kBlockBytes = 1 << 20;
+
+constexpr bool isControl(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return b < 0x20 || b == 0x7F;
+}
+
+// Control bytes that text files do not hold: all of C0 but tab, LF, VT, FF, CR and escape
+// (coloured logs), and DEL.
+constexpr bool isBinaryControl(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return (b < 0x20 && b != '\t' && b != '\n' && b != '\v' && b != '\f' && b != '\r' &&
+            b != 0x1B) ||
+           b == 0x7F;
+}
+
+// Trims blanks and every other control byte (they become blanks in the mind anyway).
+std::string_view trimText(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || isControl(s.front()))) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || isControl(s.back()))) s.remove_suffix(1);
+    return s;
+}
+
+bool isBlank(std::string_view line) { return trimAsciiSpace(line).empty(); }
+
+// Valid UTF-8, with a quick path over plain ASCII eight bytes at a time.
+bool validUtf8(std::string_view line) {
+    std::size_t i = 0;
+    for (; i + 8 <= line.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, line.data() + i, 8);
+        if (word & 0x8080808080808080ull) break;
+    }
+    for (; i < line.size() && static_cast<unsigned char>(line[i]) < 0x80; ++i) {
+    }
+    return i == line.size() || unicode::isValid(line.substr(i));
+}
+
+// "<Name> text" or "<Name>": the name and the text, or nothing for another line.
+std::optional<std::pair<std::string_view, std::string_view>> splitTag(std::string_view line) {
+    if (line.size() < 3 || line.front() != '<') return std::nullopt;
+    std::size_t close = 1;
+    while ((close = line.find('>', close)) != std::string_view::npos) {
+        if (close + 1 == line.size() || line[close + 1] == ' ') break;
+        ++close;
+    }
+    if (close == std::string_view::npos || close < 2) return std::nullopt;
+    const std::string_view name = trimText(line.substr(1, close - 1));
+    if (name.empty()) return std::nullopt;
+    return std::pair{name, close + 1 < line.size() ? line.substr(close + 2) : std::string_view()};
+}
+
+// "speaker<TAB>text": both parts, or nothing when there is no tab or no speaker before it.
+std::optional<std::pair<std::string_view, std::string_view>> splitTsv(std::string_view line) {
+    const std::size_t tab = line.find('\t');
+    if (tab == std::string_view::npos) return std::nullopt;
+    const std::string_view speaker = trimText(line.substr(0, tab));
+    if (speaker.empty()) return std::nullopt;
+    return std::pair{speaker, line.substr(tab + 1)};
+}
+
+std::string_view withoutByteOrderMark(std::string_view bytes) {
+    if (bytes.starts_with(kByteOrderMark)) bytes.remove_prefix(kByteOrderMark.size());
+    return bytes;
+}
+
+bool hasNonAscii(std::string_view s) {
+    return std::any_of(s.begin(), s.end(), [](char c) { return asciiByte(c) >= 0x80; });
+}
+
+void appendNumber(std::string& out, std::uint64_t n) {
+    char digits[20];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + n % 10);
+        n /= 10;
+    } while (n != 0);
+    while (count > 0) out += digits[--count];
+}
+
+}  // namespace
+
+std::optional<InputFormat> formatFromName(std::string_view name) {
+    for (InputFormat f :
+         {InputFormat::Auto, InputFormat::Plain, InputFormat::Transcript, InputFormat::Tsv})
+        if (name == formatName(f)) return f;
+    return std::nullopt;
+}
+
+std::string_view formatName(InputFormat format) {
+    switch (format) {
+        case InputFormat::Auto:
+            return "auto";
+        case InputFormat::Plain:
+            return "plain";
+        case InputFormat::Transcript:
+            return "transcript";
+        case InputFormat::Tsv:
+            return "tsv";
+    }
+    return "plain";
+}
+
+InputFormat detectFormat(std::string_view text) {
+    text = withoutByteOrderMark(text);
+    std::size_t lines = 0, tagged = 0, tabbed = 0;
+    LineSplitter splitter(text.substr(0, kSampleBytes));
+    std::string_view line;
+    while (splitter.next(line)) {
+        if (isBlank(line)) continue;
+        ++lines;
+        if (splitTag(line)) ++tagged;
+        if (splitTsv(line)) ++tabbed;
+    }
+    if (lines == 0) return InputFormat::Plain;
+    if (tagged * 2 > lines) return InputFormat::Transcript;
+    if (tabbed * 2 > lines) return InputFormat::Tsv;
+    return InputFormat::Plain;
+}
+
+std::optional<std::string> binaryReason(std::string_view bytes) {
+    std::optional<std::size_t> offset;
+    if (const void* nul = std::memchr(bytes.data(), '\0', bytes.size()))
+        offset = static_cast<std::size_t>(static_cast<const char*>(nul) - bytes.data());
+    const std::string_view sample = bytes.substr(0, kSampleBytes);
+    const auto controls =
+        static_cast<std::size_t>(std::count_if(sample.begin(), sample.end(), isBinaryControl));
+    if (controls * 16 > sample.size()) {
+        const auto first = static_cast<std::size_t>(
+            std::find_if(sample.begin(), sample.end(), isBinaryControl) - sample.begin());
+        offset = offset ? std::min(*offset, first) : first;
+    }
+    if (!offset) return std::nullopt;
+    return "not a text file (binary byte at offset " + std::to_string(*offset) + ")";
+}
+
+Importer::Importer(ImportOptions options) : options_(std::move(options)) {}
+
+bool Importer::isBot(std::string_view speaker) const {
+    for (const std::string& bot : options_.botNames) {
+        if (equalsIgnoringAsciiCase(speaker, bot)) return true;
+        // Letters beyond ASCII need the full case rules; such names are rare enough for a
+        // conversion each.
+        if (hasNonAscii(speaker) && hasNonAscii(bot) &&
+            QString::fromUtf8(speaker.data(), static_cast<qsizetype>(speaker.size()))
+                    .compare(QString::fromStdString(bot), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+std::optional<std::string> Importer::add(std::string_view bytes) {
+    if (auto reason = binaryReason(bytes)) return reason;
+    bytes = withoutByteOrderMark(bytes);
+    const InputFormat format =
+        options_.format == InputFormat::Auto ? detectFormat(bytes) : options_.format;
+    lastFormat_ = format;
+    // Each input a conversation of its own at least; within one, a blank line ends one.
+    bool open = false;
+    std::size_t spoken = 0;  // lines of the open conversation so far
+    // Speakers come in runs or pairs; the last answer is reused while the name stays.
+    std::string_view lastSpeaker;
+    bool lastIsBot = false;
+    bool lastKnown = false;
+
+    LineSplitter splitter(bytes);
+    std::string_view line;
+    while (splitter.next(line)) {
+        if (line.size() > kMaxLineBytes) {
+            ++skipped_.tooLong;
+            continue;
+        }
+        if (isBlank(line)) {
+            open = false;
+            continue;
+        }
+        if (!validUtf8(line)) {
+            ++skipped_.invalidUtf8;
+            continue;
+        }
+        std::string_view speaker, text;
+        if (format == InputFormat::Plain) {
+            text = line;
+            speaker = options_.speaker.empty() ? kPlainSpeakers[open ? spoken % 2 : 0]
+                                               : std::string_view(options_.speaker);
+        } else {
+            const auto parts = format == InputFormat::Transcript ? splitTag(line) : splitTsv(line);
+            if (!parts) {
+                ++skipped_.untagged;
+                continue;
+            }
+            speaker = parts->first;
+            text = parts->second;
+        }
+        text = trimText(text);
+        if (text.empty()) {
+            ++skipped_.empty;
+            continue;
+        }
+        if (!open) {
+            ++conversations_;
+            open = true;
+            spoken = 0;
+        }
+        ++spoken;
+        if (!lastKnown || speaker != lastSpeaker) {
+            lastSpeaker = speaker;
+            lastIsBot = isBot(speaker);
+            lastKnown = true;
+        }
+        utterances_.push_back(
+            {speaker, text, static_cast<std::uint32_t>(conversations_), lastIsBot});
+    }
+    return std::nullopt;
+}
+
+void Importer::writeLines(std::string_view stamp, std::uint32_t now, const ByteSink& sink) const {
+    std::string block;
+    block.reserve(kBlockBytes + kMaxLineBytes + 256);
+    const std::uint64_t count = utterances_.size();
+    for (std::uint64_t i = 0; i < count; ++i) {
+        const Utterance& u = utterances_[i];
+        block += "learn-";
+        block += stamp;
+        block += '-';
+        appendNumber(block, u.conversation);
+        block += ' ';
+        const std::uint64_t back = count - 1 - i;
+        appendNumber(block, back <= now ? now - back : 0);
+        block += ' ';
+        if (u.bot) {
+            block += kAiSpeaker;
+        } else {
+            for (char c : u.speaker) block += (c == ' ' || isControl(c)) ? '_' : c;
+        }
+        block += ' ';
+        const std::size_t at = block.size();
+        block += u.text;
+        std::replace_if(block.begin() + static_cast<std::ptrdiff_t>(at), block.end(), isControl,
+                        ' ');
+        block += "\r\n";
+        if (block.size() >= kBlockBytes) {
+            sink(block);
+            block.clear();
+        }
+    }
+    if (!block.empty()) sink(block);
+}
+
+std::string chooseKeyStamp(std::uint32_t now, std::string_view mind) {
+    for (std::uint64_t stamp = now;; ++stamp) {
+        std::string needle = "-";
+        appendNumber(needle, stamp);
+        needle += '-';
+        bool used = false;
+        for (std::size_t at = mind.find(needle); at != std::string_view::npos && !used;
+             at = mind.find(needle, at + 1))
+            used = at >= 5 && equalsIgnoringAsciiCase(mind.substr(at - 5, 5), "learn");
+        if (!used) return std::to_string(stamp);
+    }
+}
+
+}  // namespace vebix::cli

@@ -1,0 +1,78 @@
+#include "app/cli/inputreader.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "engine/base/filehandle.h"
+
+namespace vebix::cli {
+namespace {
+
+constexpr std::size_t kBlockBytes = 1 << 20;
+
+}  // namespace
+
+InputRead readInput(const std::string& name, int stdinFd, const std::atomic<bool>& stop,
+                    const std::function<void(const ReadProgress&)>& progress) {
+    InputRead result;
+    const bool isStdin = name == "-";
+    const int fd = isStdin ? stdinFd : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        result.error = std::strerror(errno);
+        return result;
+    }
+    const FdHandle closer(isStdin ? -1 : fd);
+    struct stat st {};
+    ReadProgress at;
+    if (::fstat(fd, &st) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            result.error = std::strerror(EISDIR);
+            return result;
+        }
+        if (S_ISREG(st.st_mode)) {
+            at.total = static_cast<std::uint64_t>(st.st_size);
+            result.bytes.reserve(static_cast<std::size_t>(st.st_size) + 1);
+        }
+    }
+    for (;;) {
+        if (stop.load()) {
+            result.interrupted = true;
+            return result;
+        }
+        // A signal ends poll() early whatever the handler's flags, so Ctrl-C is seen while a
+        // pipe is quiet; read() alone would be restarted.
+        pollfd ready{fd, POLLIN, 0};
+        if (::poll(&ready, 1, -1) < 0) {
+            if (errno == EINTR) continue;
+            result.error = std::strerror(errno);
+            return result;
+        }
+        const std::size_t old = result.bytes.size();
+        if (result.bytes.capacity() - old < kBlockBytes)
+            result.bytes.reserve(std::max(result.bytes.capacity() * 2, old + kBlockBytes));
+        result.bytes.resize(old + kBlockBytes);
+        const ssize_t got = ::read(fd, result.bytes.data() + old, kBlockBytes);
+        if (got < 0) {
+            result.bytes.resize(old);
+            if (errno == EINTR || errno == EAGAIN) continue;
+            result.error = std::strerror(errno);
+            return result;
+        }
+        result.bytes.resize(old + static_cast<std::size_t>(got));
+        if (got == 0) return result;
+        at.bytes += static_cast<std::uint64_t>(got);
+        if (progress) {
+            const char* from = result.bytes.data() + old;
+            at.lines += static_cast<std::uint64_t>(std::count(from, from + got, '\n'));
+            progress(at);
+        }
+    }
+}
+
+}  // namespace vebix::cli
