@@ -82,9 +82,10 @@ TEST(CommandParser, HelpPrintsAndUsageErrorsAreOneLine) {
     }
     CommandParser parser(QStringLiteral("info"), QStringLiteral("Usage"));
     parser.addOption(QCommandLineOption(QStringLiteral("words"), QString(), QStringLiteral("N")));
-    EXPECT_EQ(parser.parse({QStringLiteral("m.mdd"), QStringLiteral("--words"), QStringLiteral("3")},
-                           console, 1, 1),
-              std::nullopt);
+    EXPECT_EQ(
+        parser.parse({QStringLiteral("m.mdd"), QStringLiteral("--words"), QStringLiteral("3")},
+                     console, 1, 1),
+        std::nullopt);
     EXPECT_EQ(parser.value(QStringLiteral("words")), QStringLiteral("3"));
     EXPECT_EQ(parser.positional(), QStringList{QStringLiteral("m.mdd")});
 }

@@ -81,14 +81,16 @@ TEST_F(LearnE2e, CheckAndFailuresWriteNothing) {
     r = learn({"m.mdd", "talk.txt", "missing.txt"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "vebix learn: cannot read 'missing.txt': No such file or directory; "
-                     "nothing written\n");
+    EXPECT_EQ(r.err,
+              "vebix learn: cannot read 'missing.txt': No such file or directory; "
+              "nothing written\n");
     EXPECT_FALSE(QFile::exists(QString::fromStdString(mind)));
 
     r = learn({"m.mdd", "pic.bin"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "Learned nothing; skipped file pic.bin: not a text file (binary byte at "
-                     "offset 6)\n");
+    EXPECT_EQ(r.out,
+              "Learned nothing; skipped file pic.bin: not a text file (binary byte at "
+              "offset 6)\n");
     EXPECT_FALSE(QFile::exists(QString::fromStdString(mind)));
 
     r = learn({"m.mdd", "talk.txt", "--format", "csv"});
@@ -104,7 +106,10 @@ TEST_F(LearnE2e, EmptyMindIsNamedAfterItsFile) {
     const RunResult r = learn({"Robo.mdd", "-", "--empty"}, "\xEF\xBB\xBFhello\r\r\rworld\r");
     EXPECT_EQ(r.status, 0) << r.err;
     const std::string bytes = home_.read(home_.path("work/Robo.mdd"));
-    EXPECT_TRUE(bytes.starts_with("\xEF\xBB\xBF" "1.2 1.2 \"Robo\"\r\n\r\nlearn-")) << bytes;
+    EXPECT_TRUE(
+        bytes.starts_with("\xEF\xBB\xBF"
+                          "1.2 1.2 \"Robo\"\r\n\r\nlearn-"))
+        << bytes;
     EXPECT_EQ(loadedLines(home_.path("work/Robo.mdd")), 2u);
 }
 
@@ -164,7 +169,7 @@ TEST_F(LearnE2e, KilledOrInterruptedMidImportLeavesNoneOrAllOfIt) {
         int sig;
         bool mayFinish;  // the program may have finished writing before the signal came
     } points[] = {
-        {256 * 1024, SIGKILL, false},  {input.size() / 2, SIGKILL, false},
+        {256 * 1024, SIGKILL, false},       {input.size() / 2, SIGKILL, false},
         {input.size() - 1, SIGKILL, false}, {input.size() / 3, SIGINT, false},
         {input.size(), SIGKILL, true},
     };

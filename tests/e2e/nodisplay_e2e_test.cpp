@@ -119,7 +119,7 @@ TEST_F(NoDisplayE2E, WindowModeSaysWhatIsMissingInOneLineAndEndsWithStatusOne) {
         EXPECT_EQ(out.err,
                   "Vebix: no display to show the window on (" + c.missing +
                       "); with a CHAT.MSG in the working folder the program answers it in bot "
-                      "mode, which needs no display\n")
+                      "mode, which needs no display, and 'vebix chat' chats in the terminal\n")
             << c.label;
         // Nothing was started: no mind and no settings were written.
         EXPECT_TRUE(QDir(path("home/Documents")).isEmpty()) << c.label;
