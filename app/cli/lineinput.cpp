@@ -104,8 +104,8 @@ void LineInput::onReadable() {
             std::fflush(stdout);
             emit endOfInput();
         } else {
-            emit lineRead(QString::fromUtf8(edited_.data(),
-                                            static_cast<qsizetype>(edited_.size())));
+            emit lineRead(
+                QString::fromUtf8(edited_.data(), static_cast<qsizetype>(edited_.size())));
         }
         return;
     }

@@ -42,8 +42,7 @@ int rescue(MindKeeper& keeper, Console& console, const std::string& command) {
             keeper.saveAs(path);
             keeper.discardMind();
             console.err << "vebix " << command << ": the whole mind, with the "
-                        << linesText(unsaved) << " not saved, was written to " << path
-                        << std::endl;
+                        << linesText(unsaved) << " not saved, was written to " << path << std::endl;
             return 1;
         } catch (const std::exception& e) {
             reason = e.what();
@@ -104,8 +103,7 @@ int closeMindOrRescue(MindKeeper& keeper, Console& console, const std::string& c
         failed = true;
         if (!console.inIsTerminal) return rescue(keeper, console, command);
         console.out << (unsaved == 0 ? std::string("No lines would be lost.")
-                                     : linesText(unsaved) +
-                                           " of this conversation would be lost.")
+                                     : linesText(unsaved) + " of this conversation would be lost.")
                     << "\nTry again (after freeing space or fixing the permissions), save As "
                        "another file, or Discard? [t/a/d] "
                     << std::flush;

@@ -205,10 +205,9 @@ private:
 
 int runTerminalChat(const ChatOptions& options, Console& console) {
     std::string missing;
-    const StartupChoice start =
-        chooseStartMind(MissingNamedMind::Report, options.namedMind,
-                        fromQPath(systempaths::documentsFolder()),
-                        [&missing](const std::string& message) { missing = message; });
+    const StartupChoice start = chooseStartMind(
+        MissingNamedMind::Report, options.namedMind, fromQPath(systempaths::documentsFolder()),
+        [&missing](const std::string& message) { missing = message; });
     if (start.mindPath.empty()) {
         console.err << "vebix chat: " << oneLine(missing.empty() ? "no mind to load" : missing)
                     << std::endl;
@@ -231,8 +230,7 @@ int runTerminalChat(const ChatOptions& options, Console& console) {
         keeper.discardMind();
         return 0;
     }
-    console.out << palette.note << "Hi, " << *name << "..." << palette.reset << '\n'
-                << std::flush;
+    console.out << palette.note << "Hi, " << *name << "..." << palette.reset << '\n' << std::flush;
 
     Session session(keeper, console, *name, start.localTag, options.delay);
     // A new mind always opens the conversation; a loaded one half of the time.
@@ -244,8 +242,8 @@ int runTerminalChat(const ChatOptions& options, Console& console) {
     }
     if (opens) {
         session.showBotLine(opening);
-        keeper.bot()->addAiLine(*name + "!" + start.localTag,
-                                std::to_string(keeper.lastLineTime()), opening);
+        keeper.bot()->addAiLine(*name + "!" + start.localTag, std::to_string(keeper.lastLineTime()),
+                                opening);
     }
     saveSettings(keeper.mindPath(), *name);
     return session.run();
