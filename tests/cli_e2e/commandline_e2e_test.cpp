@@ -26,7 +26,7 @@ TEST(CommandLine, HelpAndVersionPrintAndSucceedWithNoDisplay) {
 
 TEST(CommandLine, EachCommandHasItsOwnHelp) {
     ScratchHome home;
-    for (const char* command : {"learn"}) {
+    for (const char* command : {"chat", "learn", "reply"}) {
         const RunResult r = run({command, "--help"}, home.environment(), home.work());
         EXPECT_EQ(r.status, 0) << command << r.err;
         EXPECT_NE(r.out.find(std::string("Usage: vebix ") + command), std::string::npos)
@@ -41,6 +41,8 @@ TEST(CommandLine, UsageErrorsAreOneLineAndStatusTwo) {
         {"a.mdd", "b.mdd"},
         {"learn", "--frobnicate", "x.mdd", "y.txt"},
         {"learn"},
+        {"chat", "--frobnicate"},
+        {"reply", "--as"},
         {"learn", "x.mdd", "--format"},
     };
     for (const auto& args : cases) {
