@@ -3,7 +3,7 @@
 #include <atomic>
 
 #include "app/gui/prompts.h"
-#include "app/gui/windowthread.h"
+#include "app/chat/windowthread.h"
 #include "app/platform/qtext.h"
 
 namespace vebix {

@@ -1,6 +1,7 @@
 #pragma once
-// Running work on the window thread from a worker thread and waiting for it: the one way the
-// link thread reaches the window and the mind's learning.
+// Running work on the window thread (the main thread) from a worker thread and waiting for it:
+// the one way the window's link thread, and the terminal's link command, reach what they show
+// and the mind's learning.
 
 #include <functional>
 

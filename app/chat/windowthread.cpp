@@ -1,4 +1,4 @@
-#include "app/gui/windowthread.h"
+#include "app/chat/windowthread.h"
 
 #include <QMetaObject>
 #include <QObject>
