@@ -26,7 +26,7 @@ TEST(CommandLine, HelpAndVersionPrintAndSucceedWithNoDisplay) {
 
 TEST(CommandLine, EachCommandHasItsOwnHelp) {
     ScratchHome home;
-    for (const char* command : {"chat", "learn", "reply"}) {
+    for (const char* command : {"chat", "learn", "reply", "link", "info"}) {
         const RunResult r = run({command, "--help"}, home.environment(), home.work());
         EXPECT_EQ(r.status, 0) << command << r.err;
         EXPECT_NE(r.out.find(std::string("Usage: vebix ") + command), std::string::npos)
