@@ -15,11 +15,6 @@
 namespace vebix::e2e {
 namespace {
 
-const std::string kMind =
-    "1.2 1.2 \"Mo\"\r\napp=Vebix\r\n\r\n"
-    "$ 1001 $a Hi.\r\n$ 1002 $b Hello there, nice to meet you.\r\n"
-    "$ 1003 $a How are you today?\r\n$ 1004 $b I am fine, thanks.\r\n";
-
 constexpr std::string_view kColourEscape = "\x1b[1;3";  // the palette's name colours
 
 // The lines after start in a mind file (a whole write begins with a byte-order mark).
@@ -97,7 +92,7 @@ TEST_F(ChatE2E, CtrlCAndCtrlDSaveAndColourFollowsNoColor) {
         {"Ctrl-C, NO_COLOR", "\x03", {"NO_COLOR=1"}, false},
     };
     for (const Case& c : cases) {
-        const std::string mind = home_.write("mind.mdd", kMind);
+        const std::string mind = home_.write("mind.mdd", kSmallMind);
         PtySession chat({"chat", mind, "--name", "Bob"}, terminalEnv(c.env), home_.work());
         ASSERT_TRUE(chat.waitFor("Hi, Bob...")) << c.name;
         ASSERT_TRUE(chat.waitFor("<Bob>")) << c.name;
@@ -107,7 +102,7 @@ TEST_F(ChatE2E, CtrlCAndCtrlDSaveAndColourFollowsNoColor) {
         chat.type(c.key);
         EXPECT_EQ(chat.waitExit(), 0) << c.name << chat.screen();
 
-        const std::vector<std::string> added = linesAfter(home_.read(mind), kMind);
+        const std::vector<std::string> added = linesAfter(home_.read(mind), kSmallMind);
         // The opening line, when the mind opened, comes before the exchange.
         ASSERT_GE(added.size(), 2u) << c.name;
         EXPECT_TRUE(endsWith(added[added.size() - 2], " How are you today?")) << c.name;
@@ -135,7 +130,7 @@ TEST_F(ChatE2E, AFailedSaveAsksAndKeepsTheLines) {
     for (const Case& c : cases) {
         QDir(QString::fromStdString(home_.path("minds"))).removeRecursively();
         QDir().mkpath(QString::fromStdString(home_.path("minds")));
-        const std::string mind = home_.write("minds/mind.mdd", kMind);
+        const std::string mind = home_.write("minds/mind.mdd", kSmallMind);
         PtySession chat({"chat", mind, "--name", "Ann"}, terminalEnv(), home_.work());
         ASSERT_TRUE(chat.waitFor("<Ann>")) << c.name;
         chat.type("Hi.\r");
@@ -158,7 +153,7 @@ TEST_F(ChatE2E, AFailedSaveAsksAndKeepsTheLines) {
         if (c.rescued) {
             EXPECT_NE(chat.screen().find(kept), std::string::npos) << c.name << chat.screen();
         }
-        const std::vector<std::string> added = linesAfter(home_.read(kept), kMind);
+        const std::vector<std::string> added = linesAfter(home_.read(kept), kSmallMind);
         ASSERT_GE(added.size(), 2u) << c.name;
         EXPECT_TRUE(endsWith(added[added.size() - 2], " Hi.")) << c.name;
         if (!c.rescued) {
@@ -169,7 +164,7 @@ TEST_F(ChatE2E, AFailedSaveAsksAndKeepsTheLines) {
 }
 
 TEST_F(ChatE2E, PipedLinesAreSaidWithNoEscapes) {
-    const std::string mind = home_.write("mind.mdd", kMind);
+    const std::string mind = home_.write("mind.mdd", kSmallMind);
     {
         // With no terminal to ask, the name used last.
         Settings settings(QString::fromStdString(settingsFile()));
@@ -182,7 +177,7 @@ TEST_F(ChatE2E, PipedLinesAreSaidWithNoEscapes) {
     EXPECT_NE(r.out.find("Hi, Zed...\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("<Zed> Hi.\n<Mo> "), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("<Zed> How are you today?\n<Mo> "), std::string::npos) << r.out;
-    const std::vector<std::string> added = linesAfter(home_.read(mind), kMind);
+    const std::vector<std::string> added = linesAfter(home_.read(mind), kSmallMind);
     ASSERT_GE(added.size(), 4u);
     EXPECT_TRUE(endsWith(added[added.size() - 4], " Hi."));
     EXPECT_TRUE(endsWith(added[added.size() - 2], " How are you today?"));

@@ -13,11 +13,6 @@
 namespace vebix::e2e {
 namespace {
 
-// A small mind in which every line the person may say has one answer worth picking.
-const std::string kMind =
-    "1.2 1.2 \"Mo\"\r\napp=Vebix\r\n\r\n"
-    "$ 1001 $a Hi.\r\n$ 1002 $b Hello there, nice to meet you.\r\n"
-    "$ 1003 $a How are you today?\r\n$ 1004 $b I am fine, thanks.\r\n";
 // A mind with no lines at all.
 const std::string kEmptyMind = "1.2 1.2 \"Mo\"\r\napp=Vebix\r\n\r\n";
 // A line the mind learns marked as never to be said again, so that a mind holding nothing
@@ -45,7 +40,7 @@ protected:
 };
 
 TEST_F(ReplyE2E, TextGetsOneAnswerAndTheMindStaysByteIdentical) {
-    const std::string mind = home_.write("mind.mdd", kMind);
+    const std::string mind = home_.write("mind.mdd", kSmallMind);
     // The words of TEXT are joined: "How are you today?" is asked whole.
     const RunResult r = reply({mind, "How", "are", "you", "today?"});
     EXPECT_EQ(r.status, 0) << r.err;
@@ -53,7 +48,7 @@ TEST_F(ReplyE2E, TextGetsOneAnswerAndTheMindStaysByteIdentical) {
     const std::vector<std::string> out = lines(r.out);
     ASSERT_EQ(out.size(), 1u) << r.out;
     EXPECT_FALSE(out[0].empty());
-    EXPECT_EQ(home_.read(mind), kMind);
+    EXPECT_EQ(home_.read(mind), kSmallMind);
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(home_.home() + "/.config/Vebix.conf")));
 }
 
@@ -66,9 +61,9 @@ TEST_F(ReplyE2E, StandardInputGetsOneLinePerLineAndAnEmptyLineWhenNoAnswer) {
         std::vector<bool> answered;  // per output line
     };
     const std::vector<Case> cases = {
-        {"all answered", kMind, "Hi.\nHow are you today?\n", 0, {true, true}},
-        {"CR LF ends", kMind, "Hi.\r\nHow are you today?\r\n", 0, {true, true}},
-        {"last line unended", kMind, "Hi.\nHow are you today?", 0, {true, true}},
+        {"all answered", kSmallMind, "Hi.\nHow are you today?\n", 0, {true, true}},
+        {"CR LF ends", kSmallMind, "Hi.\r\nHow are you today?\r\n", 0, {true, true}},
+        {"last line unended", kSmallMind, "Hi.\nHow are you today?", 0, {true, true}},
         // Asked first, while the mind holds no other line; the next line has itself at least.
         {"one unanswered", kEmptyMind, kUnanswerable + "\nhello\n", 3, {false, true}},
     };
@@ -93,13 +88,13 @@ TEST_F(ReplyE2E, NoAnswerToTextPrintsNothingAndStatusThree) {
 }
 
 TEST_F(ReplyE2E, LearnAppendsTheLineAndTheReplyUnderTheGivenName) {
-    const std::string mind = home_.write("mind.mdd", kMind);
+    const std::string mind = home_.write("mind.mdd", kSmallMind);
     const RunResult r = reply({mind, "Hi.", "--learn", "--as", "Bob"});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string answer = lines(r.out).at(0);
     const std::string bytes = home_.read(mind);
-    ASSERT_EQ(bytes.substr(0, kMind.size()), kMind);
-    const std::vector<std::string> added = lines(bytes.substr(kMind.size()));
+    ASSERT_EQ(bytes.substr(0, kSmallMind.size()), kSmallMind);
+    const std::vector<std::string> added = lines(bytes.substr(kSmallMind.size()));
     ASSERT_EQ(added.size(), 2u) << bytes;
     // "<speaker> <time> <speaker> Hi." then "<speaker> <time> <ai> answer".
     EXPECT_EQ(added[0].rfind("Bob!", 0), 0u) << added[0];
@@ -109,14 +104,14 @@ TEST_F(ReplyE2E, LearnAppendsTheLineAndTheReplyUnderTheGivenName) {
 }
 
 TEST_F(ReplyE2E, LearnIsRefusedWhileAWindowHoldsTheMind) {
-    const std::string mind = home_.write("mind.mdd", kMind);
+    const std::string mind = home_.write("mind.mdd", kSmallMind);
     MindKeeper window;  // holds the mind open, as a window does
     ASSERT_TRUE(window.loadMind(mind));
     const RunResult refused = reply({mind, "Hi.", "--learn"});
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.out, "");
     EXPECT_EQ(lines(refused.err).size(), 1u) << refused.err;
-    EXPECT_EQ(home_.read(mind), kMind);
+    EXPECT_EQ(home_.read(mind), kSmallMind);
     // Only reading is still fine.
     const RunResult answered = reply({mind, "Hi."});
     EXPECT_EQ(answered.status, 0) << answered.err;

@@ -27,6 +27,12 @@ extern char** environ;
 
 namespace vebix::e2e {
 
+// A small mind in which every line the person may say has one answer worth picking.
+inline const std::string kSmallMind =
+    "1.2 1.2 \"Mo\"\r\napp=Vebix\r\n\r\n"
+    "$ 1001 $a Hi.\r\n$ 1002 $b Hello there, nice to meet you.\r\n"
+    "$ 1003 $a How are you today?\r\n$ 1004 $b I am fine, thanks.\r\n";
+
 // How long any one wait may take before the program is taken to hang.
 inline constexpr std::chrono::seconds kGuard{60};
 
