@@ -52,7 +52,7 @@ const char* const kHelp =
     "control byte in 16, is not text and skipped whole.\n"
     "\n"
     "The new lines get conversation keys of their own (learn-TIME-N) and times one second\n"
-    "apart, ending at the moment of the import. A mind open in a Vebix window cannot be taught;\n"
+    "apart, ending at the moment of the import. A mind open in another Vebix cannot be taught;\n"
     "close it there first.\n"
     "\n"
     "Exit status: 0 learned (or checked), 1 a file could not be read, nothing to learn or the\n"
@@ -160,7 +160,8 @@ int runLearnCommand(const QStringList& arguments, Console& console) {
     try {
         // Refused before any input is read: a long read from a pipe would be wasted.
         if (!checkOnly && mindOpenElsewhere(mind, {}))
-            throw Error("the mind '" + mind + "' is open in a Vebix window; close it there first");
+            throw Error("the mind '" + mind +
+                        "' is open in another Vebix (a window or a chat); close it there first");
 
         InterruptWatch watch;
         Importer importer(options);

@@ -64,7 +64,8 @@ bool saveAs(MindKeeper& keeper, Console& console, const std::string& command,
     path = fullPath(path);
     if (mindOpenElsewhere(path, keeper.mindPath())) {
         console.err << "vebix " << command << ": " << path
-                    << " is open in another window of Vebix; choose another file" << std::endl;
+                    << " is open in another Vebix (a window or a chat); choose another file"
+                    << std::endl;
         return false;
     }
     keeper.saveAs(path);

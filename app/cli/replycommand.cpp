@@ -31,7 +31,7 @@ const char* const kReplyHelp =
     "\n"
     "Options:\n"
     "  --learn       the mind learns each line and its reply, as in a chat (refused\n"
-    "                while the mind is open in a window of Vebix)\n"
+    "                while another Vebix has the mind open)\n"
     "  --as NAME     speak as NAME (default: your login name)\n"
     "  -h, --help    show this help and exit\n"
     "\n"
@@ -86,7 +86,8 @@ int runReplyCommand(const QStringList& arguments, Console& console) {
     // The window appends its own lines to the file it holds; two writers would interleave.
     if (learn && mindOpenElsewhere(mindPath, {})) {
         console.err << "vebix reply: " << mindPath
-                    << " is open in a window of Vebix; --learn would mix its lines" << std::endl;
+                    << " is open in another Vebix (a window or a chat); --learn would mix its lines"
+                    << std::endl;
         return kExitFailure;
     }
 

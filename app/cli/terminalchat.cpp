@@ -44,10 +44,11 @@ public:
     std::string resolveHeldMind(const std::string& path) override {
         refused_ = true;
         if (!console_.inIsTerminal) return {};
-        console_.out << "The mind file " << path
-                     << " is open in another window of Vebix. If both keep it open, their lines "
-                        "are saved out of order.\nOpen it anyway? [y/N] "
-                     << std::flush;
+        console_.out
+            << "The mind file " << path
+            << " is open in another Vebix (a window or a chat). If both keep it open, their lines "
+               "are saved out of order.\nOpen it anyway? [y/N] "
+            << std::flush;
         std::string answer;
         if (!LineInput::readPlainLine(console_.inFd, answer)) console_.out << '\n';
         answer = trimmed(answer);
@@ -219,7 +220,7 @@ int runTerminalChat(const ChatOptions& options, Console& console) {
     const bool existingLoaded = keeper.loadMind(start.mindPath);
     if (!keeper.bot()) {
         console.err << "vebix chat: " << fullPath(start.mindPath)
-                    << " is open in another window of Vebix; not opened" << std::endl;
+                    << " is open in another Vebix (a window or a chat); not opened" << std::endl;
         return 1;
     }
 

@@ -43,7 +43,8 @@ MindAppendResult appendToMind(const std::string& path, NewMindStart start,
     // Checked under the lock: a window that opened the mind meanwhile would later save its own
     // lines over the import.
     if (mindOpenElsewhere(path, {}))
-        throw Error("the mind '" + path + "' is open in a Vebix window; close it there first");
+        throw Error("the mind '" + path +
+                    "' is open in another Vebix (a window or a chat); close it there first");
 
     QFile file(toQPath(path));
     std::string old;
