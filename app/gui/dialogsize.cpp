@@ -17,7 +17,7 @@ void keepWrappedTextsWhole(QWidget& dialog) {
     QLayout* layout = dialog.layout();
     if (!layout || !layout->hasHeightForWidth()) return;
     const int needed = std::max(layout->totalMinimumSize().height(),
-                                layout->totalHeightForWidth(dialog.width()));
+                                layout->totalMinimumHeightForWidth(dialog.width()));
     if (needed != dialog.minimumHeight()) dialog.setMinimumHeight(needed);
 }
 
@@ -25,8 +25,7 @@ class WrappedTextsWhole : public QObject {
 public:
     explicit WrappedTextsWhole(QWidget& dialog) : QObject(&dialog) {}
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if ((event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest) &&
-            !busy_) {
+        if ((event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest) && !busy_) {
             // Setting the minimum may resize the dialog, which comes back here.
             busy_ = true;
             keepWrappedTextsWhole(*static_cast<QWidget*>(watched));
@@ -52,7 +51,7 @@ void sizeDialog(QWidget& dialog, QSize defaultSize) {
     layout->activate();
     QSize size = defaultSize.expandedTo(layout->totalMinimumSize());
     if (layout->hasHeightForWidth())
-        size.setHeight(std::max(size.height(), layout->totalHeightForWidth(size.width())));
+        size.setHeight(std::max(size.height(), layout->totalMinimumHeightForWidth(size.width())));
     dialog.resize(size);
     keepWrappedTextsWhole(dialog);
     dialog.installEventFilter(new WrappedTextsWhole(dialog));

@@ -1,24 +1,31 @@
 #include "app/gui/usernameform.h"
 
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include "app/platform/settings.h"
 #include "app/gui/application.h"
+#include "app/gui/dialogplacement.h"
+#include "app/gui/dialogsize.h"
 #include "app/gui/prompts.h"
 
 namespace vebix {
 namespace {
 
-constexpr const char* kEmptyName = "Please enter or select your name.";
-constexpr const char* kShortName =
-    "It is recommended that you enter a longer name.\r\n\r\nWould you like to fix your name?";
+constexpr const char* kEmptyName =
+    QT_TRANSLATE_NOOP("vebix::UserNameForm", "Please enter or select your name.");
+constexpr const char* kShortName = QT_TRANSLATE_NOOP(
+    "vebix::UserNameForm",
+    "It is recommended that you enter a longer name.\r\n\r\nWould you like to fix your name?");
 constexpr const char* kBlankInName =
-    "It is recommended that you enter just your first name without any spaces.\r\n\r\n"
-    "Would you like to fix your name?";
+    QT_TRANSLATE_NOOP("vebix::UserNameForm",
+                      "It is recommended that you enter just your first name without any "
+                      "spaces.\r\n\r\nWould you like to fix your name?");
 
 // ASCII case-insensitive order, as the sorted list box keeps it.
 int compareNames(const QString& a, const QString& b) {
@@ -33,31 +40,39 @@ UserNameForm::UserNameForm(const QString& currentName, std::optional<QString> lo
                            Prompts& prompts, QWidget* parent)
     : QDialog(parent), loginName_(std::move(loginName)), prompts_(&prompts) {
     setObjectName(QStringLiteral("UserNameForm"));
-    setWindowTitle(QStringLiteral("User Name"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(314, 200);
+    setWindowTitle(tr("User Name"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
 
+    // Made in tab order: the name box, OK, the list.
     nameBox_ = new QLineEdit(this);
     nameBox_->setObjectName(QStringLiteral("nameBox"));
-    nameBox_->setGeometry(88, 136, 216, 23);
 
-    okBtn_ = new QPushButton(QStringLiteral("OK"), this);
+    okBtn_ = new QPushButton(tr("OK"), this);
     okBtn_->setObjectName(QStringLiteral("okBtn"));
-    okBtn_->setGeometry(232, 168, 75, 23);
 
     knownNamesList_ = new QListWidget(this);
     knownNamesList_->setObjectName(QStringLiteral("knownNamesList"));
-    knownNamesList_->setGeometry(8, 32, 296, 90);
 
-    label1_ = new QLabel(QStringLiteral("Please enter or select your name or nickname."), this);
+    label1_ = new QLabel(tr("Please enter or select your name or nickname."), this);
     label1_->setObjectName(QStringLiteral("label1"));
-    label1_->setGeometry(8, 8, 292, 23);
+    label1_->setWordWrap(true);
 
-    label2_ = new QLabel(QStringLiteral("User &name:"), this);
+    label2_ = new QLabel(tr("User &name:"), this);
     label2_->setObjectName(QStringLiteral("label2"));
-    label2_->setGeometry(8, 136, 68, 23);
     label2_->setBuddy(nameBox_);
+
+    auto* nameRow = new QHBoxLayout;
+    nameRow->addWidget(label2_);
+    nameRow->addWidget(nameBox_, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(okBtn_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(label1_);
+    layout->addWidget(knownNamesList_, 1);
+    layout->addLayout(nameRow);
+    layout->addLayout(buttons);
 
     okBtn_->setDefault(true);
     connect(okBtn_, &QPushButton::clicked, this, [this] { guarded([this] { acceptName(); }); });
@@ -67,6 +82,8 @@ UserNameForm::UserNameForm(const QString& currentName, std::optional<QString> lo
             [this] { guarded([this] { onDoubleClick(); }); });
 
     nameBox_->setText(currentName);
+    sizeDialog(*this, QSize(314, 200));
+    centreOverParentWhenShown(*this);
 }
 
 QString UserNameForm::enteredName() const { return nameBox_->text(); }
@@ -128,19 +145,18 @@ void UserNameForm::acceptName() {
     const QString name = nameBox_->text().trimmed();
     const QString caption = windowTitle();
     if (name.isEmpty()) {
-        prompts_->message(this, caption, QString::fromUtf8(kEmptyName), QMessageBox::Warning);
+        prompts_->message(this, caption, tr(kEmptyName), QMessageBox::Warning);
         nameBox_->setFocus();
         return;
     }
     const auto bytes = name.toUtf8().size();
-    if (bytes <= 2 &&
-        prompts_->message(this, caption, QString::fromUtf8(kShortName), QMessageBox::Question,
-                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
+    if (bytes <= 2 && prompts_->message(this, caption, tr(kShortName), QMessageBox::Question,
+                                        QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
         nameBox_->setFocus();
         return;
     }
     if (name.contains(QLatin1Char(' ')) &&
-        prompts_->message(this, caption, QString::fromUtf8(kBlankInName), QMessageBox::Question,
+        prompts_->message(this, caption, tr(kBlankInName), QMessageBox::Question,
                           QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
         nameBox_->setFocus();
         return;

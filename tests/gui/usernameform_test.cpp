@@ -3,6 +3,7 @@
 
 #include "app/platform/settings.h"
 #include "guitestsupport.h"
+#include "taborder.h"
 
 namespace vebix {
 namespace {
@@ -35,10 +36,15 @@ TEST_F(UserNameDialog, Layout) {
     EXPECT_EQ(form.windowTitle(), "User Name");
     EXPECT_EQ(form.size(), QSize(314, 200));
     EXPECT_EQ(child<QLineEdit>(&form, "nameBox")->text(), "Ann");
-    EXPECT_EQ(child<QLineEdit>(&form, "nameBox")->geometry(), QRect(88, 136, 216, 23));
-    EXPECT_EQ(child<QPushButton>(&form, "okBtn")->geometry(), QRect(232, 168, 75, 23));
+    EXPECT_EQ(testing::tabOrder(form), QStringList({"nameBox", "okBtn", "knownNamesList"}));
     EXPECT_TRUE(child<QPushButton>(&form, "okBtn")->isDefault());
-    EXPECT_EQ(child<QListWidget>(&form, "knownNamesList")->geometry(), QRect(8, 32, 296, 90));
+    EXPECT_EQ(child<QLabel>(&form, "label2")->buddy(), child<QLineEdit>(&form, "nameBox"));
+    // Top to bottom: the prompt, the list, the name, OK.
+    const auto top = [&form](const char* name) { return child<QWidget>(&form, name)->y(); };
+    EXPECT_LT(top("label1"), top("knownNamesList"));
+    EXPECT_LT(top("knownNamesList"), top("nameBox"));
+    EXPECT_EQ(top("label2"), top("nameBox"));
+    EXPECT_LT(top("nameBox"), top("okBtn"));
     EXPECT_EQ(child<QLabel>(&form, "label1")->text(),
               "Please enter or select your name or nickname.");
     EXPECT_EQ(child<QLabel>(&form, "label2")->text(), "User &name:");
