@@ -31,6 +31,7 @@ public:
     QString saveAsPath() const;  // saveAsBox as typed
 
     // The message when the chosen file is a mind another window holds open ("%1": the path).
+    // Both texts are source texts for translation in this class's context.
     static const char* const kOpenElsewhereText;
     // The question asked before an existing file is replaced; %1 is the Save-as path.
     static const char* const kReplaceQuestion;

@@ -1,6 +1,7 @@
 // The "New Mind" dialog on its own: the name check, the default Save-as path, Browse.
 #include "app/gui/newmindform.h"
 #include "guitestsupport.h"
+#include "taborder.h"
 
 namespace vebix {
 namespace {
@@ -22,8 +23,22 @@ TEST_F(NewMindDialog, Layout) {
     EXPECT_TRUE(child<QCheckBox>(&form, "startWithDefaultMindCheck")->isChecked());
     EXPECT_TRUE(child<QLineEdit>(&form, "saveAsBox")->text().isEmpty());
     EXPECT_TRUE(child<QPushButton>(&form, "createBtn")->isDefault());
-    EXPECT_EQ(child<QPushButton>(&form, "browseBtn")->geometry(), QRect(304, 72, 75, 23));
-    EXPECT_EQ(child<QPushButton>(&form, "cancelBtn")->geometry(), QRect(304, 112, 75, 23));
+    EXPECT_FALSE(child<QPushButton>(&form, "browseBtn")->autoDefault());
+    EXPECT_FALSE(child<QPushButton>(&form, "cancelBtn")->autoDefault());
+    EXPECT_EQ(testing::tabOrder(form),
+              QStringList({"botNameBox", "startWithDefaultMindCheck", "saveAsBox", "browseBtn",
+                           "createBtn", "cancelBtn"}));
+    EXPECT_EQ(child<QLabel>(&form, "label3")->buddy(), child<QLineEdit>(&form, "botNameBox"));
+    EXPECT_EQ(child<QLabel>(&form, "label4")->buddy(), child<QLineEdit>(&form, "saveAsBox"));
+    // Rows top to bottom: the name, the check box, Save as with Browse, Create with Cancel.
+    const auto at = [&form](const char* name) { return child<QWidget>(&form, name)->geometry(); };
+    EXPECT_EQ(at("label3").center().y(), at("botNameBox").center().y());
+    EXPECT_LT(at("botNameBox").bottom(), at("startWithDefaultMindCheck").top());
+    EXPECT_LT(at("startWithDefaultMindCheck").bottom(), at("saveAsBox").top());
+    EXPECT_EQ(at("saveAsBox").center().y(), at("browseBtn").center().y());
+    EXPECT_LT(at("saveAsBox").right(), at("browseBtn").left());
+    EXPECT_LT(at("browseBtn").bottom(), at("createBtn").top());
+    EXPECT_LT(at("createBtn").right(), at("cancelBtn").left());
 }
 
 TEST_F(NewMindDialog, EnterAtOnceFillsTheDefaultPath) {
