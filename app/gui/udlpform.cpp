@@ -4,9 +4,11 @@
 #include <QDir>
 #include <QEnterEvent>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include "app/platform/filewrite.h"
 #include "app/platform/qtext.h"
@@ -16,6 +18,8 @@
 #include "app/udlp/udlpformat.h"
 #include "app/udlp/udlpinfo.h"
 #include "app/gui/application.h"
+#include "app/gui/dialogplacement.h"
+#include "app/gui/dialogsize.h"
 #include "app/gui/prompts.h"
 
 namespace vebix {
@@ -23,16 +27,18 @@ namespace {
 
 constexpr const char* kCaption = "UDLP";
 constexpr const char* kNoBot = "Unable to enable UDLP2 for the current bot: no bot loaded";
-constexpr const char* kNoBotLoaded =
-    "No bot is loaded. Load or create a mind (File menu) to enable UDLP2 for it.";
+constexpr const char* kNoBotLoaded = QT_TRANSLATE_NOOP(
+    "vebix::UdlpForm",
+    "No bot is loaded. Load or create a mind (File menu) to enable UDLP2 for it.");
 constexpr const char* kOverwrite = "UDLP is currently enabled for another bot; overwrite?";
 constexpr const char* kEnabled = "UDLP enabled";
-constexpr const char* kLearnCaption = "UDLP Learn";
-constexpr const char* kLearnText =
+constexpr const char* kLearnCaption = QT_TRANSLATE_NOOP("vebix::UdlpForm", "UDLP Learn");
+constexpr const char* kLearnText = QT_TRANSLATE_NOOP(
+    "vebix::UdlpForm",
     "This enables your bot to learn from linked conversations, which may not be desired when "
     "linked with less intelligent bots,\r\nor when the linked conversation will not be as clean "
     "or on topics you want your bot to know about.\r\n\r\nYou must check this box before "
-    "pressing the Enable button.";
+    "pressing the Enable button.");
 
 }  // namespace
 
@@ -62,71 +68,83 @@ UdlpForm::UdlpForm(QWidget* owner, const MindKeeper* mind, Prompts& prompts,
                    const std::string& programPath)
     : QDialog(owner), mind_(mind), prompts_(&prompts), programPath_(programPath) {
     setObjectName(QStringLiteral("UdlpForm"));
-    setWindowTitle(QStringLiteral("Universal Dynamic Link Protocol"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(338, 287);
+    setWindowTitle(tr("Universal Dynamic Link Protocol"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
 
-    introLabel_ = new QLabel(
-        QStringLiteral("UDLP allows bots to be linked together and carry out their own "
-                       "conversations. The protocol was designed by the UDLP authors for bots "
-                       "of every kind."),
-        this);
+    introLabel_ = new QLabel(tr("UDLP allows bots to be linked together and carry out their own "
+                                "conversations. The protocol was designed by the UDLP authors "
+                                "for bots of every kind."),
+                             this);
     introLabel_->setObjectName(QStringLiteral("introLabel"));
-    introLabel_->setGeometry(8, 8, 316, 39);
     introLabel_->setWordWrap(true);
 
     linkShellLabel_ = new LinkLabel(
-        QStringLiteral("The bot linking program, called \"UDLP2 Link Shell\", can be obtained "
-                       "from: ") +
-            QString::fromUtf8(kDownloadUrl),
+        tr("The bot linking program, called \"UDLP2 Link Shell\", can be obtained from: %1")
+            .arg(QString::fromUtf8(kDownloadUrl)),
         this);
     linkShellLabel_->setObjectName(QStringLiteral("linkShellLabel"));
-    linkShellLabel_->setGeometry(8, 48, 316, 39);
     linkShellLabel_->setWordWrap(true);
     linkShellLabel_->setCursor(Qt::PointingHandCursor);
 
-    // Built from its parts rather than by filling placeholders, so that a bot or file name that
-    // holds "%s" is shown as it is.
+    // Both names go in by one arg() call, which fills the placeholders in a single pass, so
+    // that a bot or file name that holds "%2" or "%s" is shown as it is.
     QString curBot;
     if (mind_ && mind_->isBotLoaded()) {
         const QString name = fromUtf8(mind_->bot()->botName());
         const QString file = QFileInfo(toQPath(mind_->bot()->fileName())).fileName();
-        curBot = QStringLiteral("To enable UDLP2 to be used with the current bot \"") + name +
-                 QStringLiteral("\" (") + file +
-                 QStringLiteral("), click on the following Enable button.");
+        curBot = tr("To enable UDLP2 to be used with the current bot \"%1\" (%2), click on the "
+                    "following Enable button.")
+                     .arg(name, file);
     } else {
-        curBot = QString::fromUtf8(kNoBotLoaded);
+        curBot = tr(kNoBotLoaded);
     }
     curBotLabel_ = new QLabel(curBot, this);
     curBotLabel_->setObjectName(QStringLiteral("curBotLabel"));
-    curBotLabel_->setGeometry(8, 96, 316, 37);
     curBotLabel_->setWordWrap(true);
     curBotLabel_->setTextFormat(Qt::PlainText);
 
-    learnCheck_ =
-        new QCheckBox(QStringLiteral("This bot will &learn from the linked conversation"), this);
+    learnCheck_ = new QCheckBox(tr("This bot will &learn from the linked conversation"), this);
     learnCheck_->setObjectName(QStringLiteral("learnCheck"));
-    learnCheck_->setGeometry(40, 136, 267, 23);
 
-    enableUdlpBtn_ = new QPushButton(QStringLiteral("Enable UDLP2"), this);
+    enableUdlpBtn_ = new QPushButton(tr("Enable UDLP2"), this);
     enableUdlpBtn_->setObjectName(QStringLiteral("enableUdlpBtn"));
-    enableUdlpBtn_->setGeometry(112, 166, 99, 23);
     enableUdlpBtn_->setAutoDefault(false);
 
-    label4_ = new QLabel(
-        QStringLiteral("Note that UDLP2 can only be used with one mind file at a time. Each "
-                       "time it is enabled, it is only enabled for the currently loaded bot "
-                       "mind file."),
-        this);
+    label4_ = new QLabel(tr("Note that UDLP2 can only be used with one mind file at a time. Each "
+                            "time it is enabled, it is only enabled for the currently loaded bot "
+                            "mind file."),
+                         this);
     label4_->setObjectName(QStringLiteral("label4"));
-    label4_->setGeometry(8, 200, 324, 47);
     label4_->setWordWrap(true);
 
-    doneBtn_ = new QPushButton(QStringLiteral("Done"), this);
+    doneBtn_ = new QPushButton(tr("Done"), this);
     doneBtn_->setObjectName(QStringLiteral("doneBtn"));
-    doneBtn_->setGeometry(256, 256, 75, 23);
     doneBtn_->setAutoDefault(false);
+
+    // The check box is indented under the text it belongs to; Enable stands in the middle.
+    auto* learnRow = new QHBoxLayout;
+    learnRow->addSpacing(learnCheck_->fontMetrics().averageCharWidth() * 4);
+    learnRow->addWidget(learnCheck_);
+    learnRow->addStretch(1);
+    auto* enableRow = new QHBoxLayout;
+    enableRow->addStretch(1);
+    enableRow->addWidget(enableUdlpBtn_);
+    enableRow->addStretch(1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(doneBtn_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(introLabel_);
+    layout->addWidget(linkShellLabel_);
+    layout->addWidget(curBotLabel_);
+    layout->addLayout(learnRow);
+    layout->addLayout(enableRow);
+    layout->addWidget(label4_);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+    sizeDialog(*this, QSize(338, 287));
+    centreOverParentWhenShown(*this);
 
     connect(linkShellLabel_, &LinkLabel::clicked, this,
             [this] { guarded([this] { openDownloadPage(); }); });
@@ -172,8 +190,7 @@ void UdlpForm::openDownloadPage() {
 
 void UdlpForm::learnToggled() {
     if (!learnCheck_->isChecked()) return;
-    prompts_->message(this, QString::fromUtf8(kLearnCaption), QString::fromUtf8(kLearnText),
-                      QMessageBox::Information);
+    prompts_->message(this, tr(kLearnCaption), tr(kLearnText), QMessageBox::Information);
 }
 
 }  // namespace vebix
