@@ -4,24 +4,29 @@
 #include <QDir>
 #include <QFileIconProvider>
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QVBoxLayout>
 
 #include "engine/base/ascii.h"
 #include "app/platform/filewrite.h"
 #include "app/platform/qtext.h"
 #include "app/gui/application.h"
+#include "app/gui/dialogplacement.h"
+#include "app/gui/dialogsize.h"
 #include "app/gui/filedialog.h"
 #include "app/gui/prompts.h"
 
 namespace vebix {
 namespace {
 
-constexpr const char* kTitle = "Find UDLP Bot";
+constexpr const char* kTitle = QT_TRANSLATE_NOOP("vebix::FindUdlpBotForm", "Find UDLP Bot");
 const QColor kListBackground(244, 244, 244);
 const QColor kFolderColor(96, 96, 96);
 
@@ -121,19 +126,17 @@ FindUdlpBotForm::FindUdlpBotForm(Prompts& prompts, QWidget* owner, const std::st
       finder_(ownMindPath, [this](const BotListEntry& entry) { addRow(entry); }),
       places_(std::move(places)) {
     setObjectName(QStringLiteral("FindUdlpBotForm"));
-    setWindowTitle(QString::fromLatin1(kTitle));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(394, 216);
+    setWindowTitle(tr(kTitle));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
     programFilesFolder_ = toQPath(places_.programFilesFolder.value_or("/opt"));
 
-    label1_ = new QLabel(QStringLiteral("Please choose or find a bot to link with:"), this);
+    label1_ = new QLabel(tr("Please choose or find a bot to link with:"), this);
     label1_->setObjectName(QStringLiteral("label1"));
-    label1_->setGeometry(8, 8, 220, 23);
+    label1_->setWordWrap(true);
 
     knownBotsList_ = new QListWidget(this);
     knownBotsList_->setObjectName(QStringLiteral("knownBotsList"));
-    knownBotsList_->setGeometry(8, 32, 376, 114);
     knownBotsList_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     knownBotsList_->setUniformItemSizes(true);
     knownBotsList_->setSortingEnabled(true);
@@ -145,50 +148,75 @@ FindUdlpBotForm::FindUdlpBotForm(Prompts& prompts, QWidget* owner, const std::st
     boldFont_.setBold(true);
     knownBotsList_->setItemDelegate(new BotRowDelegate(boldFont_, knownBotsList_));
 
-    searchLabel_ = new QLabel(QStringLiteral("Searching..."), this);
+    searchLabel_ = new QLabel(tr("Searching..."), this);
     searchLabel_->setObjectName(QStringLiteral("searchLabel"));
-    searchLabel_->setGeometry(304, 126, 59, 13);
     searchLabel_->setAutoFillBackground(true);
     QPalette labelPalette = searchLabel_->palette();
     labelPalette.setColor(QPalette::Window, kListBackground);
     searchLabel_->setPalette(labelPalette);
 
-    label2_ = new QLabel(QStringLiteral("Bot &folder:"), this);
+    label2_ = new QLabel(tr("Bot &folder:"), this);
     label2_->setObjectName(QStringLiteral("label2"));
-    label2_->setGeometry(8, 152, 68, 23);
 
     botFolderBox_ = new QLineEdit(this);
     botFolderBox_->setObjectName(QStringLiteral("botFolderBox"));
-    botFolderBox_->setGeometry(80, 152, 224, 23);
     label2_->setBuddy(botFolderBox_);
 
-    browseBotBtn_ = new QPushButton(QStringLiteral("&Browse..."), this);
+    browseBotBtn_ = new QPushButton(tr("&Browse..."), this);
     browseBotBtn_->setObjectName(QStringLiteral("browseBotBtn"));
-    browseBotBtn_->setGeometry(312, 152, 75, 23);
     browseBotBtn_->setAutoDefault(false);
 
     curBotPic_ = new QLabel(this);
     curBotPic_->setObjectName(QStringLiteral("curBotPic"));
-    curBotPic_->setGeometry(16, 180, 32, 32);
+    curBotPic_->setFixedSize(32, 32);
 
     curBotName_ = new QLabel(this);
     curBotName_->setObjectName(QStringLiteral("curBotName"));
-    curBotName_->setGeometry(64, 184, 140, 23);
     curBotName_->setFont(boldFont_);
     curBotName_->setTextFormat(Qt::PlainText);
+    curBotName_->setWordWrap(true);
 
-    okBtn_ = new QPushButton(QStringLiteral("OK"), this);
+    okBtn_ = new QPushButton(tr("OK"), this);
     okBtn_->setObjectName(QStringLiteral("okBtn"));
-    okBtn_->setGeometry(232, 184, 75, 23);
     okBtn_->setDefault(true);
     okBtn_->setEnabled(false);
 
-    cancelBtn_ = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelBtn_ = new QPushButton(tr("Cancel"), this);
     cancelBtn_->setObjectName(QStringLiteral("cancelBtn"));
-    cancelBtn_->setGeometry(312, 184, 75, 23);
     cancelBtn_->setAutoDefault(false);
 
+    // "Searching..." lies over the list's lower right corner, clear of its scroll bar and frame:
+    // the list fills both rows and columns of this grid, the label the first cell.
+    auto* listArea = new QGridLayout;
+    listArea->setSpacing(0);
+    listArea->addWidget(knownBotsList_, 0, 0, 2, 2);
+    listArea->addWidget(searchLabel_, 0, 0, Qt::AlignRight | Qt::AlignBottom);
+    const int frame = knownBotsList_->frameWidth();
+    listArea->setColumnMinimumWidth(
+        1, style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, knownBotsList_) + frame + 4);
+    listArea->setRowMinimumHeight(1, frame + 4);
+    listArea->setColumnStretch(0, 1);
+    listArea->setRowStretch(0, 1);
     searchLabel_->raise();
+
+    auto* folderRow = new QHBoxLayout;
+    folderRow->addWidget(label2_);
+    folderRow->addWidget(botFolderBox_, 1);
+    folderRow->addWidget(browseBotBtn_);
+    auto* bottomRow = new QHBoxLayout;
+    bottomRow->addSpacing(8);
+    bottomRow->addWidget(curBotPic_);
+    bottomRow->addSpacing(8);
+    bottomRow->addWidget(curBotName_, 1);
+    bottomRow->addWidget(okBtn_);
+    bottomRow->addWidget(cancelBtn_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(label1_);
+    layout->addLayout(listArea, 1);
+    layout->addLayout(folderRow);
+    layout->addLayout(bottomRow);
+    sizeDialog(*this, QSize(394, 216));
+    centreOverParentWhenShown(*this);
 
     connect(botFolderBox_, &QLineEdit::textChanged, this, [this] { folderTextChanged(); });
     connect(knownBotsList_, &QListWidget::itemSelectionChanged, this,
@@ -290,9 +318,9 @@ void FindUdlpBotForm::rowDoubleClicked() {
 
 void FindUdlpBotForm::browse() {
     FileDialog::Request request;
-    request.caption = QString::fromLatin1(kTitle);
+    request.caption = tr(kTitle);
     request.initialFile = QDir(programFilesFolder_).filePath(QStringLiteral("UDLP.NFO"));
-    request.filter = QStringLiteral("UDLP (UDLP.NFO)");
+    request.filter = tr("UDLP (UDLP.NFO)");
     request.confirmOverwrite = false;
     const QString chosen = prompts_->openFile(this, request);
     if (chosen.isEmpty()) return;
