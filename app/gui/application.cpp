@@ -2,6 +2,8 @@
 
 #include "app/gui/appicon.h"
 #include "app/gui/desktopprompts.h"
+#include "app/gui/dialogplacement.h"
+#include "app/gui/dialogsize.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -56,19 +58,20 @@ bool Application::notify(QObject* receiver, QEvent* event) {
     return false;
 }
 
-const char* const ErrorDialog::kIntro =
+const char* const ErrorDialog::kIntro = QT_TRANSLATE_NOOP(
+    "vebix::ErrorDialog",
     "An application exception has occured. Click Continue to allow the application to ignore "
-    "this error and attempt to continue.";
+    "this error and attempt to continue.");
 
 ErrorDialog::ErrorDialog(const QString& message, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("ErrorDialog"));
-    setWindowTitle(QStringLiteral("Error"));
+    setWindowTitle(tr("Error"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     auto* icon = new QLabel(this);
     icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(32, 32));
     icon->setAlignment(Qt::AlignTop);
-    auto* intro = new QLabel(QString::fromUtf8(kIntro), this);
+    auto* intro = new QLabel(tr(kIntro), this);
     intro->setObjectName(QStringLiteral("introLabel"));
     intro->setWordWrap(true);
     auto* text = new QLabel(message, this);
@@ -77,10 +80,10 @@ ErrorDialog::ErrorDialog(const QString& message, QWidget* parent) : QDialog(pare
     text->setTextInteractionFlags(Qt::TextSelectableByMouse);
     text->setTextFormat(Qt::PlainText);
 
-    auto* continueBtn = new QPushButton(QStringLiteral("&Continue"), this);
+    auto* continueBtn = new QPushButton(tr("&Continue"), this);
     continueBtn->setObjectName(QStringLiteral("continueBtn"));
     continueBtn->setDefault(true);
-    auto* quitBtn = new QPushButton(QStringLiteral("&Quit"), this);
+    auto* quitBtn = new QPushButton(tr("&Quit"), this);
     quitBtn->setObjectName(QStringLiteral("quitBtn"));
     connect(continueBtn, &QPushButton::clicked, this, [this] {
         choice_ = Continue;
@@ -104,7 +107,8 @@ ErrorDialog::ErrorDialog(const QString& message, QWidget* parent) : QDialog(pare
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(buttons);
-    setMinimumWidth(420);
+    sizeDialog(*this, QSize(420, 0));
+    centreOverParentWhenShown(*this);
 }
 
 void Application::quitAfterError() {

@@ -44,8 +44,9 @@ TEST(TextFit, ReportsWhatIsCutAndOnlyThat) {
     const QString all = clipped.join(QLatin1Char('\n'));
     for (const char* name :
          {"cutLabel", "lowWrappedLabel", "cutButton", "cutCheck", "lowRadio", "outsideButton"}) {
-        EXPECT_TRUE(all.contains(QString::fromLatin1(name) + QLatin1Char(':'))) << name << "\n"
-                                                                               << all.toStdString();
+        EXPECT_TRUE(all.contains(QString::fromLatin1(name) + QLatin1Char(':')))
+            << name << "\n"
+            << all.toStdString();
     }
     for (const char* name : {"wholeLabel", "wholeButton"})
         EXPECT_FALSE(all.contains(QString::fromLatin1(name))) << name;

@@ -1,0 +1,179 @@
+// Every dialog shows its texts whole in the default font, in one half again as large and in
+// one twice as large (as at 150 % and 200 % scale), and opens centred over its window.
+#include <QFont>
+#include <QMainWindow>
+#include <QRadioButton>
+
+#include <functional>
+#include <memory>
+
+#include "app/gui/findudlpbotform.h"
+#include "app/gui/newmindform.h"
+#include "app/gui/udlpform.h"
+#include "guitestsupport.h"
+#include "textfit.h"
+
+namespace vebix {
+namespace {
+
+using testing::child;
+using testing::clippedTexts;
+
+// Sets the application's font to factor times its size for the life of the object.
+class ScaledFont {
+public:
+    explicit ScaledFont(double factor) : old_(QApplication::font()) {
+        QFont font = old_;
+        font.setPointSizeF(old_.pointSizeF() * factor);
+        QApplication::setFont(font);
+    }
+    ~ScaledFont() { QApplication::setFont(old_); }
+    ScaledFont(const ScaledFont&) = delete;
+    ScaledFont& operator=(const ScaledFont&) = delete;
+
+private:
+    QFont old_;
+};
+
+class DialogTexts : public testing::WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        QDir(tmp_.path()).mkpath("minds");
+        loaded_.loadMind(spath("minds/" + kLongFile), {.open = MindKeeper::Open::AlwaysNew,
+                                                       .source = MindKeeper::NewMind::Empty,
+                                                       .botName = kLongBot.toStdString()});
+        // A bot the finder lists and that can be typed in, with a long name.
+        QDir(tmp_.path()).mkpath("opt/OtherBot");
+        testing::writeBytes(path("opt/OtherBot/UDLP.NFO"),
+                            "2\r\n0\r\nbot.bin\r\n" + kLongBot.toStdString() + "\r\n");
+        QDir(tmp_.path()).mkpath("home/Desktop");
+        places_ = BotSearchPlaces{spath("opt"), spath("home"), spath("home/Desktop")};
+    }
+
+    struct Dialog {
+        const char* name;
+        std::function<std::unique_ptr<QDialog>(QWidget& owner)> make;
+        // What happens after it is shown, as a person would make it happen.
+        std::function<void(QDialog&)> thenDo = [](QDialog&) {};
+    };
+
+    // Every dialog as the program makes it, owned by owner; texts that depend on a bot or file
+    // name use long ones that hold placeholders.
+    std::vector<Dialog> dialogs() {
+        std::vector<Dialog> all;
+        all.push_back({"User Name", [this](QWidget& owner) {
+                           return std::make_unique<UserNameForm>(
+                               QStringLiteral("Ann"), QStringLiteral("a-long-login-name"),
+                               prompts_, &owner);
+                       }});
+        all.push_back({"New Mind", [this](QWidget& owner) {
+                           return std::make_unique<NewMindForm>(prompts_, &owner,
+                                                                loaded_.mindPath());
+                       }});
+        all.push_back({"Enable UDLP, a bot loaded", [this](QWidget& owner) {
+                           return std::make_unique<UdlpForm>(&owner, &loaded_, prompts_,
+                                                             programPath());
+                       }});
+        all.push_back({"Enable UDLP, no bot", [this](QWidget& owner) {
+                           return std::make_unique<UdlpForm>(&owner, &empty_, prompts_,
+                                                             programPath());
+                       }});
+        all.push_back(
+            {"Find UDLP Bot",
+             [this](QWidget& owner) {
+                 return std::make_unique<FindUdlpBotForm>(prompts_, &owner, loaded_.mindPath(),
+                                                          places_);
+             },
+             [this](QDialog& dialog) {
+                 auto& form = static_cast<FindUdlpBotForm&>(dialog);
+                 form.runInitialSearch();
+                 testing::typeInto(child<QLineEdit>(&form, "botFolderBox"), path("opt/OtherBot"));
+                 ASSERT_NE(form.pendingUpdateTimer(), nullptr);
+                 form.pendingUpdateTimer()->tick();
+                 ASSERT_TRUE(form.chosenBot());
+             }});
+        all.push_back({"Error", [](QWidget& owner) {
+                           return std::make_unique<ErrorDialog>(
+                               QStringLiteral("Unable to write "
+                                              "/home/someone/Documents/minds/%1-%s-a-rather-long-"
+                                              "mind-file-name.mdd: No space left on device"),
+                               &owner);
+                       }});
+        return all;
+    }
+
+    inline static const QString kLongBot = QStringLiteral("Bartholomew %1 %s the Conversationalist");
+    inline static const QString kLongFile = QStringLiteral("bartholomew-%2-conversations.mdd");
+    MindKeeper loaded_;
+    MindKeeper empty_;
+    BotSearchPlaces places_;
+};
+
+TEST_F(DialogTexts, EveryTextIsWholeAtEveryScale) {
+    for (const double factor : {1.0, 1.5, 2.0}) {
+        const ScaledFont font(factor);
+        for (const Dialog& d : dialogs()) {
+            QMainWindow owner;
+            owner.resize(450, 370);
+            owner.show();
+            std::unique_ptr<QDialog> dialog = d.make(owner);
+            const QSize defaultSize = dialog->size();
+            dialog->show();
+            QCoreApplication::processEvents();
+            d.thenDo(*dialog);
+            QCoreApplication::processEvents();
+            const QStringList clipped = clippedTexts(*dialog);
+            EXPECT_TRUE(clipped.isEmpty())
+                << clipped.join(QLatin1Char('\n')).toStdString() << "\n"
+                << d.name << " at x" << factor << ", default size " << defaultSize.width() << "x"
+                << defaultSize.height() << ", shown at " << dialog->width() << "x"
+                << dialog->height();
+            dialog->close();
+        }
+    }
+}
+
+TEST_F(DialogTexts, ADialogOpensCentredOverItsWindow) {
+    for (const Dialog& d : dialogs()) {
+        QMainWindow owner;
+        owner.resize(450, 370);
+        owner.show();
+        // Moved after being shown, as the main window places itself.
+        owner.move(37, 61);
+        std::unique_ptr<QDialog> dialog = d.make(owner);
+        dialog->show();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(dialog->geometry().center(), owner.geometry().center()) << d.name;
+        dialog->close();
+    }
+}
+
+// Escape closes, as Cancel (or Done) would, every dialog that has such a button.
+TEST_F(DialogTexts, EscapeClosesADialogWithCancel) {
+    for (const Dialog& d : dialogs()) {
+        const std::string name = d.name;
+        if (name == "User Name" || name == "Error") continue;  // no Cancel
+        QMainWindow owner;
+        owner.show();
+        std::unique_ptr<QDialog> dialog = d.make(owner);
+        dialog->show();
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(dialog->isVisible()) << name;
+        QTest::keyClick(dialog.get(), Qt::Key_Escape);
+        EXPECT_FALSE(dialog->isVisible()) << name;
+        EXPECT_EQ(dialog->result(), QDialog::Rejected) << name;
+    }
+}
+
+// The names of the loaded bot and its file are shown as they are, placeholders and all.
+TEST_F(DialogTexts, NamesHoldingPlaceholdersAreShownAsTheyAre) {
+    UdlpForm form(nullptr, &loaded_, prompts_, programPath());
+    EXPECT_EQ(child<QLabel>(&form, "curBotLabel")->text(),
+              QStringLiteral("To enable UDLP2 to be used with the current bot \"") + kLongBot +
+                  QStringLiteral("\" (") + kLongFile +
+                  QStringLiteral("), click on the following Enable button."));
+}
+
+}  // namespace
+}  // namespace vebix
