@@ -1,6 +1,7 @@
 #include "app/gui/program.h"
 
 #include <QApplication>
+#include <QLocale>
 
 #include <exception>
 #include <iostream>
@@ -17,6 +18,7 @@
 #include "app/gui/application.h"
 #include "app/gui/displayprobe.h"
 #include "app/gui/desktopprompts.h"
+#include "app/gui/translations.h"
 #include "app/gui/vebixform.h"
 
 namespace vebix {
@@ -99,6 +101,7 @@ int runProgram(int argc, char** argv) {
             invocation.mindPath.isEmpty() ? std::string() : fromQPath(invocation.mindPath);
         DesktopPrompts prompts;
         Application app(argc, argv, prompts);
+        const Translations translations(QLocale::system(), Translations::installedFolder());
         try {
             return runWindowMode(mindPath.empty() ? nullptr : mindPath.c_str(), prompts);
         } catch (const std::exception& e) {
