@@ -28,7 +28,7 @@ const QString kUdlpCaption = QStringLiteral("UDLP");
 void VebixForm::startLinkMode() {
     if (linkThread_) return;  // one link per window
     UdlpInfo own;
-    if (!findUdlpInfo(own, programPath_)) {
+    if (!findUdlpInfo(own, programPath_, keeper_.bot() ? keeper_.bot()->botName() : "")) {
         prompts_->message(this, kUdlpCaption, QStringLiteral("You must first enable UDLP"),
                           QMessageBox::Information);
         return;

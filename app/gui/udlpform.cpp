@@ -10,12 +10,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "engine/base/error.h"
 #include "app/platform/filewrite.h"
 #include "app/platform/qtext.h"
 #include "app/mind/mindkeeper.h"
 #include "app/mind/program.h"
 #include "app/platform/systempaths.h"
+#include "app/udlp/botfolder.h"
 #include "app/udlp/udlpformat.h"
+#include "app/udlp/udlpguide.h"
 #include "app/udlp/udlpinfo.h"
 #include "app/gui/application.h"
 #include "app/gui/dialogplacement.h"
@@ -62,7 +65,7 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
         emit clicked();
 }
 
-const char* const UdlpForm::kDownloadUrl = "https://udlp.example.org/linkshell/";
+const char* const UdlpForm::kGuidePage = "udlp.md";
 
 UdlpForm::UdlpForm(QWidget* owner, const MindKeeper* mind, Prompts& prompts,
                    const std::string& programPath)
@@ -80,8 +83,9 @@ UdlpForm::UdlpForm(QWidget* owner, const MindKeeper* mind, Prompts& prompts,
     introLabel_->setWordWrap(true);
 
     linkShellLabel_ = new LinkLabel(
-        tr("The bot linking program, called \"UDLP2 Link Shell\", can be obtained from: %1")
-            .arg(QString::fromUtf8(kDownloadUrl)),
+        tr("The bot linking program, called \"UDLP2 Link Shell\", comes from its own makers. "
+           "How to link bots: %1")
+            .arg(QString::fromUtf8(kGuidePage)),
         this);
     linkShellLabel_->setObjectName(QStringLiteral("linkShellLabel"));
     linkShellLabel_->setWordWrap(true);
@@ -167,22 +171,31 @@ void UdlpForm::enableUdlp() {
         prompts_->message(this, caption, QString::fromUtf8(kNoBot), QMessageBox::NoIcon);
         return;
     }
-    const QString infoFile = QDir(QFileInfo(toQPath(programPath_)).absolutePath())
-                                 .filePath(fromUtf8(udlp::kBasicFileName));
+    const std::string& botName = mind_->bot()->botName();
+    // An installed program's folder is not the user's to write: the bot then gets a folder of
+    // its own, and the question is about the files in the folder that will be written.
+    const std::string folder = udlpFolderFor(botName, programPath_);
+    if (folder.empty())
+        throw Error(
+            "Unable to enable UDLP: the program's folder cannot be written and there is "
+            "no data folder for the bot");
+    const QString infoFile = QDir(toQPath(folder)).filePath(fromUtf8(udlp::kBasicFileName));
     if (QFileInfo::exists(infoFile) &&
         prompts_->message(this, caption, QString::fromUtf8(kOverwrite), QMessageBox::Question,
                           QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
-    writeUdlpFiles(mind_->bot()->botName(), mind_->mindPath(), learnCheck_->isChecked(),
-                   programPath_);
+    const std::string exe = prepareBotFolder(folder, programPath_);
+    writeUdlpFiles(botName, mind_->mindPath(), learnCheck_->isChecked(), exe);
     enabled_ = true;
-    prompts_->message(this, caption, QString::fromUtf8(kEnabled), QMessageBox::Information);
+    // Where the files went matters to whoever sets up the link program.
+    const QString where = tr("The bot's folder: %1").arg(QDir::toNativeSeparators(toQPath(folder)));
+    prompts_->message(this, caption, tr(kEnabled) + QStringLiteral("\r\n\r\n") + where,
+                      QMessageBox::Information);
     doneBtn_->setFocus();
 }
 
 void UdlpForm::openDownloadPage() {
-    const QUrl url(QString::fromUtf8(kDownloadUrl));
-    const bool opened = prompts_->openUrl(url);
+    const bool opened = prompts_->openUrl(udlpGuideUrl());
     if (!opened)
         prompts_->message(this, QString(), QStringLiteral("Unable to open URL"),
                           QMessageBox::NoIcon);

@@ -1,7 +1,8 @@
 #pragma once
 // The "Universal Dynamic Link Protocol" dialog: explains UDLP, lets the user choose whether the
 // loaded bot learns from linked conversations, and enables the bot by writing the two UDLP
-// info files beside the program (asking first when they are there already). After it closes,
+// info files beside the program, or into the bot's per-user folder when the program's folder
+// cannot be written (asking first when they are there already). After it closes,
 // enabled() tells the main window whether the files were written, so that it requests a save
 // of the mind.
 
@@ -38,7 +39,7 @@ class UdlpForm : public QDialog {
     Q_OBJECT
 public:
     // owner: the main window (may be null); mind: its mind keeping (null: no main window).
-    // programPath: the program's own executable, beside which the UDLP files are written.
+    // programPath: the program's own executable, which the UDLP files name.
     UdlpForm(QWidget* owner, const MindKeeper* mind, Prompts& prompts,
              const std::string& programPath);
 
@@ -48,8 +49,8 @@ public:
     // Checks, asks and writes both files for the loaded bot (the Enable button).
     void enableUdlp();
 
-    // The page where the link program can be had.
-    static const char* const kDownloadUrl;
+    // The name the link label gives the UDLP page it opens (see udlpguide.h).
+    static const char* const kGuidePage;
 
 protected:
     void showEvent(QShowEvent* event) override;

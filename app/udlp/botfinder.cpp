@@ -14,6 +14,7 @@
 #include "engine/base/filehandle.h"
 #include "app/platform/filewrite.h"
 #include "app/platform/settings.h"
+#include "app/udlp/botfolder.h"
 #include "app/udlp/udlpformat.h"
 #include "app/udlp/udlpinfo.h"
 
@@ -116,6 +117,8 @@ BotSearchPlaces botSearchPlaces() {
     if (!home.isEmpty()) places.driveRoot = fromQPath(home);
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     if (!desktop.isEmpty()) places.desktopFolder = fromQPath(desktop);
+    const std::string userBots = userBotsFolder();
+    if (!userBots.empty()) places.userBotsFolder = userBots;
     return places;
 }
 
@@ -202,13 +205,14 @@ bool BotFinder::examine(const std::string& folder, const EventPump& pump) {
     return !pump || pump();
 }
 
-bool BotFinder::examineEntries(const std::string& folder, const EventPump& pump) {
+bool BotFinder::examineEntries(const std::string& folder, const EventPump& pump, Entries which) {
     const QDir dir(toQPath(folder));
     const QFileInfoList list = dir.entryInfoList(
         QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::NoSort);
     for (const QFileInfo& info : list) {
         const std::string path = joinPath(folder, fromQPath(info.fileName()));
-        if (info.isDir() && namesKnownBotFolder(path) && !examine(path, pump)) return false;
+        const bool candidate = info.isDir() && (which == Entries::All || namesKnownBotFolder(path));
+        if (candidate && !examine(path, pump)) return false;
         if (++listedCount_ % kEntriesPerPump == 0 && pump && !pump()) return false;
     }
     return true;
@@ -228,13 +232,16 @@ bool BotFinder::search(const BotSearchPlaces& places, const EventPump& pump) {
         if (!examine(folder, pump)) return false;
 
     if (auto programFiles = existingFolder(places.programFilesFolder))
-        if (!examineEntries(*programFiles, pump)) return false;
+        if (!examineEntries(*programFiles, pump, Entries::NamingKnownBots)) return false;
 
     for (const auto& place : {places.driveRoot, places.desktopFolder}) {
         auto folder = existingFolder(place);
         if (!folder) continue;
-        if (!examine(*folder, pump) || !examineEntries(*folder, pump)) return false;
+        if (!examine(*folder, pump) || !examineEntries(*folder, pump, Entries::NamingKnownBots))
+            return false;
     }
+    if (auto userBots = existingFolder(places.userBotsFolder))
+        if (!examineEntries(*userBots, pump, Entries::All)) return false;
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vebix {
@@ -39,11 +40,21 @@ void rememberLinkBot(const BotListEntry& entry);
 // ---- where to search -----------------------------------------------------------------------------
 // The likely places of bots. Each place that is nullopt, or does not exist, is skipped.
 struct BotSearchPlaces {
+    BotSearchPlaces() = default;
+    BotSearchPlaces(std::optional<std::string> programFiles, std::optional<std::string> root,
+                    std::optional<std::string> desktop,
+                    std::optional<std::string> userBots = std::nullopt)
+        : programFilesFolder(std::move(programFiles)),
+          driveRoot(std::move(root)),
+          desktopFolder(std::move(desktop)),
+          userBotsFolder(std::move(userBots)) {}
+
     std::optional<std::string> programFilesFolder;  // its entries are examined
     std::optional<std::string> driveRoot;           // itself and its entries
     std::optional<std::string> desktopFolder;       // itself and its entries
+    std::optional<std::string> userBotsFolder;      // every folder in it, whatever its name
 };
-// /opt, the user's home folder and the desktop folder.
+// /opt, the user's home folder, the desktop folder and the per-user bots folder (botfolder.h).
 BotSearchPlaces botSearchPlaces();
 
 // A folder met in the search is examined when its full path contains one of these, ignoring
@@ -86,7 +97,8 @@ public:
 
     // The search when the dialog opens: every remembered folder, then the entries of the
     // program files folder, the drive root and its entries, the desktop folder and its entries;
-    // an entry is examined when it is a folder whose path names a known bot folder. pump runs
+    // an entry is examined when it is a folder whose path names a known bot folder. Last, every
+    // folder in the per-user bots folder. pump runs
     // after every examined bot and after every 20 entries listed. A folder whose bot files
     // cannot be read is passed over, so one broken bot on the disk does not end the search.
     // Returns false when pump stopped it.
@@ -99,7 +111,9 @@ public:
 
 private:
     bool examine(const std::string& folder, const EventPump& pump);
-    bool examineEntries(const std::string& folder, const EventPump& pump);
+    // Examines the folders in folder: all of them, or only those whose path names a known bot.
+    enum class Entries { All, NamingKnownBots };
+    bool examineEntries(const std::string& folder, const EventPump& pump, Entries which);
 
     std::string ownMindPath_;
     AddedHook added_;

@@ -10,6 +10,7 @@
 #include "engine/base/error.h"
 #include "app/platform/filewrite.h"
 #include "app/platform/systempaths.h"
+#include "app/udlp/botfolder.h"
 #include "app/udlp/udlpformat.h"
 #include "engine/myfile/readline.h"
 #include "engine/base/ascii.h"
@@ -86,9 +87,13 @@ bool loadUdlpInfo(const std::string& folder, UdlpInfo& info) {
     return true;
 }
 
-bool findUdlpInfo(UdlpInfo& info, const std::string& programPath) {
+bool findUdlpInfo(UdlpInfo& info, const std::string& programPath, std::string_view botName) {
     if (loadUdlpInfo({}, info)) return true;
-    return loadUdlpInfo(fromQPath(QFileInfo(toQPath(programPath)).absolutePath()), info);
+    if (loadUdlpInfo(fromQPath(QFileInfo(toQPath(programPath)).absolutePath()), info)) return true;
+    // An installed copy keeps each bot's files in the bot's own folder, not beside itself.
+    if (botName.empty()) return false;
+    const std::string folder = userBotFolder(botName);
+    return !folder.empty() && loadUdlpInfo(folder, info);
 }
 
 void writeUdlpFiles(const std::string& botName, const std::string& mindPath, bool learn,

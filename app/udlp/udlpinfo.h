@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace vebix {
 
@@ -36,8 +37,8 @@ UdlpInfo readUdlpInfo(std::FILE* file);
 bool loadUdlpInfo(const std::string& folder, UdlpInfo& info);
 
 // loadUdlpInfo in the working folder, then in the folder of the program's executable at
-// programPath.
-bool findUdlpInfo(UdlpInfo& info, const std::string& programPath);
+// programPath, then, when a botName is given, in that bot's per-user folder (see botfolder.h).
+bool findUdlpInfo(UdlpInfo& info, const std::string& programPath, std::string_view botName = {});
 
 // Writes "UDLP.NFO" and "UDLPX.NFO" for the bot into the folder of the program's executable at
 // programPath, naming that executable; each file whole through a temporary file. Throws Error

@@ -1,4 +1,5 @@
 // The UDLP enable dialog.
+#include "app/udlp/udlpguide.h"
 #include "app/udlp/udlpinfo.h"
 #include "app/gui/udlpform.h"
 #include "guitestsupport.h"
@@ -20,6 +21,10 @@ protected:
         mind.loadMind(spath("minds/robo.mdd"), {.open = MindKeeper::Open::AlwaysNew,
                                                 .source = MindKeeper::NewMind::Empty,
                                                 .botName = "Robo"});
+    }
+    // The message that says UDLP was enabled, and where.
+    static QString enabledIn(const QString& folder) {
+        return "UDLP: UDLP enabled\r\n\r\nThe bot's folder: " + folder;
     }
 };
 
@@ -75,7 +80,7 @@ TEST_F(UdlpDialog, EnablingWritesBothFilesWithLearnOff) {
     form.show();
     click(child<QPushButton>(&form, "enableUdlpBtn"));
     EXPECT_TRUE(form.enabled());
-    EXPECT_EQ(prompts_.answeredBoxes(), QStringList{"UDLP: UDLP enabled"});
+    EXPECT_EQ(prompts_.answeredBoxes(), QStringList{enabledIn(path("bin"))});
     EXPECT_EQ(form.focusWidget(), child<QPushButton>(&form, "doneBtn"));
     const std::string extended = readBytes(path("bin/UDLPX.NFO"));
     EXPECT_TRUE(extended.ends_with("learn=false\r\n")) << extended;
@@ -105,7 +110,7 @@ TEST_F(UdlpDialog, AnExistingInfoFileIsReplacedOnlyAfterYes) {
     child<QCheckBox>(&accepted, "learnCheck")->setChecked(true);
     prompts_.setNextAnswer(QMessageBox::Yes);
     click(child<QPushButton>(&accepted, "enableUdlpBtn"));
-    EXPECT_EQ(prompts_.answeredBoxes(), (QStringList{question, "UDLP: UDLP enabled"}));
+    EXPECT_EQ(prompts_.answeredBoxes(), (QStringList{question, enabledIn(path("bin"))}));
     EXPECT_TRUE(accepted.enabled());
     EXPECT_TRUE(readBytes(path("bin/UDLPX.NFO")).ends_with("learn=true\r\n"));
 
@@ -150,7 +155,8 @@ TEST_F(UdlpDialog, TheLinkOpensTheDownloadPage) {
     EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
     QTest::mouseClick(link, Qt::LeftButton);
     ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0], QUrl(UdlpForm::kDownloadUrl));
+    EXPECT_EQ(opened[0], udlpGuideUrl());
+    EXPECT_TRUE(link->text().contains(UdlpForm::kGuidePage));
     EXPECT_TRUE(prompts_.answeredBoxes().isEmpty());
     succeed = false;
     QTest::mouseClick(link, Qt::LeftButton);
@@ -165,6 +171,72 @@ TEST_F(UdlpDialog, DoneCloses) {
     click(child<QPushButton>(&form, "doneBtn"));
     EXPECT_FALSE(form.isVisible());
     EXPECT_FALSE(form.enabled());
+}
+
+// A program whose folder cannot be written, as an installed one: each bot gets a folder of its
+// own under the user's data folder, with the info files and a link to the program.
+TEST_F(UdlpDialog, AnUnwritableProgramFolderSetsUpThePerUserBotFolder) {
+    writeBytes(path("blocked"), "a file where a folder would be");
+    const QString bots = path(".local/share/vebix/bots");
+    for (const std::string& program : {spath("blocked/vebix"), std::string("/proc/vebix")}) {
+        SCOPED_TRACE(program);
+        ASSERT_TRUE(QDir(bots).removeRecursively());
+        prompts_.clearAnsweredBoxes();
+        MindKeeper mind;
+        loadRobo(mind);
+        UdlpForm form(nullptr, &mind, prompts_, program);
+        form.show();
+        click(child<QPushButton>(&form, "enableUdlpBtn"));
+        EXPECT_TRUE(form.enabled());
+        const QString folder = bots + "/Robo";
+        EXPECT_EQ(prompts_.answeredBoxes(), QStringList{enabledIn(folder)});
+        EXPECT_EQ(readBytes(folder + "/UDLP.NFO"), "2\r\n0\r\nvebix\r\nRobo\r\n");
+        const std::string extended = readBytes(folder + "/UDLPX.NFO");
+        EXPECT_NE(extended.find("mind=" + spath("minds/robo.mdd") + "\r\n"), std::string::npos);
+        EXPECT_NE(extended.find("exepath=" + fromQPath(folder) + "/vebix\r\n"), std::string::npos)
+            << extended;
+        const QFileInfo link(folder + "/vebix");
+        EXPECT_TRUE(link.isSymLink());
+        EXPECT_EQ(link.symLinkTarget(), toQPath(program));
+        EXPECT_FALSE(QFileInfo::exists(path("bin/UDLP.NFO")));
+    }
+}
+
+TEST_F(UdlpDialog, TheOverwriteQuestionIsAboutTheBotsOwnFolder) {
+    writeBytes(path("blocked"), "a file where a folder would be");
+    const std::string program = spath("blocked/vebix");
+    // Files beside a writable program say nothing about the folder used here.
+    writeBytes(path("bin/UDLP.NFO"), "old basic\r\n");
+    MindKeeper mind;
+    loadRobo(mind);
+    const QString folder = path(".local/share/vebix/bots/Robo");
+    const QString question = "UDLP: UDLP is currently enabled for another bot; overwrite?";
+
+    UdlpForm first(nullptr, &mind, prompts_, program);
+    first.show();
+    click(child<QPushButton>(&first, "enableUdlpBtn"));
+    EXPECT_EQ(prompts_.answeredBoxes(), QStringList{enabledIn(folder)});
+    EXPECT_TRUE(readBytes(folder + "/UDLPX.NFO").ends_with("learn=false\r\n"));
+
+    prompts_.clearAnsweredBoxes();
+    UdlpForm refused(nullptr, &mind, prompts_, program);
+    refused.show();
+    child<QCheckBox>(&refused, "learnCheck")->setChecked(true);
+    prompts_.setNextAnswer(QMessageBox::No);
+    click(child<QPushButton>(&refused, "enableUdlpBtn"));
+    EXPECT_EQ(prompts_.answeredBoxes(), QStringList{question});
+    EXPECT_FALSE(refused.enabled());
+    EXPECT_TRUE(readBytes(folder + "/UDLPX.NFO").ends_with("learn=false\r\n"));
+
+    prompts_.clearAnsweredBoxes();
+    UdlpForm accepted(nullptr, &mind, prompts_, program);
+    accepted.show();
+    child<QCheckBox>(&accepted, "learnCheck")->setChecked(true);
+    prompts_.setNextAnswer(QMessageBox::Yes);
+    click(child<QPushButton>(&accepted, "enableUdlpBtn"));
+    EXPECT_EQ(prompts_.answeredBoxes(), (QStringList{question, enabledIn(folder)}));
+    EXPECT_TRUE(readBytes(folder + "/UDLPX.NFO").ends_with("learn=true\r\n"));
+    EXPECT_EQ(readBytes(path("bin/UDLP.NFO")), "old basic\r\n");
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #pragma once
 // Points the user's folders at a test's own: HOME, XDG_CONFIG_HOME (so the documents folder is
-// HOME/Documents unless user-dirs.dirs there says otherwise) and the settings store, whose file
-// is then configFolder()/Vebix.conf. Restores all three when it goes.
+// HOME/Documents unless user-dirs.dirs there says otherwise), XDG_DATA_HOME (dataFolder(), where
+// per-user bot folders go) and the settings store, whose file is then configFolder()/Vebix.conf.
+// Restores all four when it goes.
 
 #include <QByteArray>
 #include <QDir>
@@ -17,16 +18,20 @@ public:
         : home_(home),
           hadHome_(qEnvironmentVariableIsSet("HOME")),
           hadConfig_(qEnvironmentVariableIsSet("XDG_CONFIG_HOME")),
+          hadData_(qEnvironmentVariableIsSet("XDG_DATA_HOME")),
           oldHome_(qgetenv("HOME")),
-          oldConfig_(qgetenv("XDG_CONFIG_HOME")) {
+          oldConfig_(qgetenv("XDG_CONFIG_HOME")),
+          oldData_(qgetenv("XDG_DATA_HOME")) {
         QDir().mkpath(configFolder());
         qputenv("HOME", home_.toUtf8());
         qputenv("XDG_CONFIG_HOME", configFolder().toUtf8());
+        qputenv("XDG_DATA_HOME", dataFolder().toUtf8());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configFolder());
     }
     ~ScopedUserFolders() {
         restore("HOME", hadHome_, oldHome_);
         restore("XDG_CONFIG_HOME", hadConfig_, oldConfig_);
+        restore("XDG_DATA_HOME", hadData_, oldData_);
         // The store follows the configuration folder in force again.
         const QByteArray config = qgetenv("XDG_CONFIG_HOME");
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
@@ -37,6 +42,8 @@ public:
     ScopedUserFolders& operator=(const ScopedUserFolders&) = delete;
 
     QString configFolder() const { return home_ + "/.config"; }
+    // The user's data folder (not created).
+    QString dataFolder() const { return home_ + "/.local/share"; }
     // The settings store's file.
     QString settingsFile() const { return configFolder() + "/Vebix.conf"; }
     // Makes the documents folder folder (absolute), as the desktop's user-dirs.dirs would.
@@ -57,8 +64,10 @@ private:
     QString home_;
     bool hadHome_;
     bool hadConfig_;
+    bool hadData_;
     QByteArray oldHome_;
     QByteArray oldConfig_;
+    QByteArray oldData_;
 };
 
 }  // namespace vebix::testing
