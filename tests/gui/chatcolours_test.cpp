@@ -93,8 +93,8 @@ TEST(ChatColoursTest, EveryColourReadsOnLightAndDarkPalettes) {
         EXPECT_NEAR(colours.userName.hsvHue(), 240, 2);
         EXPECT_EQ(colours.partnerName.hsvHue(), 0);
         // Lighter shades on a dark ground, and the muted grey further from the text.
-        for (ChatRole role : {ChatRole::Info, ChatRole::BotName, ChatRole::UserName,
-                              ChatRole::PartnerName}) {
+        for (ChatRole role :
+             {ChatRole::Info, ChatRole::BotName, ChatRole::UserName, ChatRole::PartnerName}) {
             if (c.dark) {
                 EXPECT_GT(colours.of(role).lightness(), light.of(role).lightness())
                     << roleName(role);
