@@ -53,7 +53,7 @@ bool Application::notify(QObject* receiver, QEvent* event) {
     } catch (const std::exception& e) {
         reportHandlerError(e);
     } catch (...) {
-        reportHandlerError(QStringLiteral("Unknown error"));
+        reportHandlerError(tr("Unknown error"));
     }
     return false;
 }

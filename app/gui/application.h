@@ -78,7 +78,7 @@ void guarded(Work&& work) {
     } catch (const std::exception& e) {
         reportHandlerError(e);
     } catch (...) {
-        reportHandlerError(QStringLiteral("Unknown error"));
+        reportHandlerError(Application::tr("Unknown error"));
     }
 }
 

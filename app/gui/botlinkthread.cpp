@@ -37,16 +37,16 @@ bool VebixForm::BotLinkThread::loopEnded() {
 
 void VebixForm::BotLinkThread::showBotLine(std::string_view text) {
     mainForm_->showBotTag();
-    mainForm_->appendText(fromUtf8(text) + QStringLiteral("\r\n"), VebixForm::textColor);
+    mainForm_->appendText(fromUtf8(text) + QStringLiteral("\r\n"), ChatRole::Text);
 }
 
 void VebixForm::BotLinkThread::showPartnerLine(std::string_view name, std::string_view text) {
     mainForm_->showPartnerTag(fromUtf8(name));
-    mainForm_->appendText(fromUtf8(text) + QStringLiteral("\r\n"), VebixForm::textColor);
+    mainForm_->appendText(fromUtf8(text) + QStringLiteral("\r\n"), ChatRole::Text);
 }
 
 void VebixForm::BotLinkThread::showInfo(std::string_view text) {
-    mainForm_->appendText(fromUtf8(text) + QStringLiteral("\r\n"), VebixForm::infoColor);
+    mainForm_->appendText(fromUtf8(text) + QStringLiteral("\r\n"), ChatRole::Info);
 }
 
 void VebixForm::BotLinkThread::setStatus(std::string_view text) {

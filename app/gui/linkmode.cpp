@@ -19,31 +19,27 @@
 #include "app/gui/vebixform.h"
 
 namespace vebix {
-namespace {
-
-const QString kUdlpCaption = QStringLiteral("UDLP");
-
-}  // namespace
 
 void VebixForm::startLinkMode() {
     if (linkThread_) return;  // one link per window
+    const QString udlpCaption = tr("UDLP");
     UdlpInfo own;
     if (!findUdlpInfo(own, programPath_, keeper_.bot() ? keeper_.bot()->botName() : "")) {
-        prompts_->message(this, kUdlpCaption, QStringLiteral("You must first enable UDLP"),
+        prompts_->message(this, udlpCaption, tr("You must first enable UDLP"),
                           QMessageBox::Information);
         return;
     }
     if (!equalsIgnoringAsciiCase(own.mind, keeper_.mindPath())) {
-        prompts_->message(this, kUdlpCaption,
-                          QStringLiteral("UDLP is enabled for a different Vebix bot; you must "
-                                         "enable UDLP for this bot or load the desired mind file"),
+        prompts_->message(this, udlpCaption,
+                          tr("UDLP is enabled for a different Vebix bot; you must enable UDLP for "
+                             "this bot or load the desired mind file"),
                           QMessageBox::Warning);
         return;
     }
     FindUdlpBotForm finder(*prompts_, this, keeper_.mindPath());
     if (prompts_->exec(finder) != QDialog::Accepted) return;
     if (!finder.chosenBot()) {
-        prompts_->message(this, kUdlpCaption, QStringLiteral("Problem interfacing with UDLP bot"),
+        prompts_->message(this, udlpCaption, tr("Problem interfacing with UDLP bot"),
                           QMessageBox::Warning);
         return;
     }
@@ -53,11 +49,11 @@ void VebixForm::startLinkMode() {
 
     // The window becomes link mode's; there is no way back.
     disp_->clear();
-    setStatusText(QStringLiteral("Linking..."));
-    setWindowTitle(windowTitle() + QStringLiteral(" - Link Mode"));
+    setStatusText(tr("Linking..."));
+    setWindowTitle(tr("%1 - Link Mode").arg(windowTitle()));
     disconnect(sayBtn_, &QPushButton::clicked, nullptr, nullptr);
     connect(sayBtn_, &QPushButton::clicked, this, &QWidget::close);
-    sayBtn_->setText(QStringLiteral("E&xit"));
+    sayBtn_->setText(tr("E&xit"));
     sayBtn_->setEnabled(true);
     sayBtn_->setFocus();
     input_->hide();
@@ -69,9 +65,9 @@ void VebixForm::startLinkMode() {
     linkBotName2_->setFont(input_->font());
     linkBotName2_->setText(otherName);
     for (QLabel* l : {linkBotPic1_, linkBotName1_, linkBotPic2_, linkBotName2_}) l->show();
-    appendText(QStringLiteral("Linked bots ") + ownName + QStringLiteral(" and ") + otherName +
-                   QStringLiteral("\r\n\r\n"),
-               infoColor);
+    // One pass over both names: a name holding "%1" stays as it is.
+    appendText(tr("Linked bots %1 and %2").arg(ownName, otherName) + QStringLiteral("\r\n\r\n"),
+               ChatRole::Info);
 
     linkThread_ =
         new BotLinkThread(this, keeper_.bot(), LinkBot{other.name, other.folder, other.exePath},

@@ -1,5 +1,6 @@
 // The menu bar of the main window and its commands.
 #include <atomic>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
@@ -18,13 +19,22 @@
 namespace vebix {
 namespace {
 
+// The desktop's keys for key, or fallback where the desktop defines none (Save As is missing
+// from some keyboard schemes).
+QList<QKeySequence> standardKeys(QKeySequence::StandardKey key, const QKeySequence& fallback) {
+    QList<QKeySequence> keys = QKeySequence::keyBindings(key);
+    if (keys.isEmpty()) keys.append(fallback);
+    return keys;
+}
+
 // How often a Link Bots chosen during a reply's delay looks again whether the reply is out.
 constexpr int kLinkRetryMs = 20;
 
 constexpr const char* kAboutText =
-    "Vebix 1.2.02\r\n"
-    "A chatbot that learns by remembering.\r\n"
-    "Every line said to it and by it becomes part of its mind.";
+    QT_TRANSLATE_NOOP("vebix::VebixForm",
+                      "Vebix 1.2.02\r\n"
+                      "A chatbot that learns by remembering.\r\n"
+                      "Every line said to it and by it becomes part of its mind.");
 
 }  // namespace
 
@@ -33,23 +43,23 @@ void VebixForm::buildMenus() {
     bar->setObjectName(QStringLiteral("mainMenu"));
 
     // Link mode keeps the LinkModeMenuItem entries and removes the plain ones.
-    auto topLevel = [this, bar](const char* caption, const char* name) {
+    auto topLevel = [this, bar](const QString& caption, const char* name) {
         auto* menu = new QMenu(this);
         menu->setObjectName(QString::fromLatin1(name) + QStringLiteral("Menu"));
-        auto* item = new LinkModeMenuItem(QString::fromUtf8(caption), this);
+        auto* item = new LinkModeMenuItem(caption, this);
         item->setObjectName(QString::fromLatin1(name) + QStringLiteral("Item"));
         item->setMenu(menu);
         bar->addAction(item);
         return menu;
     };
-    auto plain = [this](QMenu* menu, const char* caption, const char* name) {
-        auto* item = new QAction(QString::fromUtf8(caption), this);
+    auto plain = [this](QMenu* menu, const QString& caption, const char* name) {
+        auto* item = new QAction(caption, this);
         item->setObjectName(QString::fromLatin1(name));
         menu->addAction(item);
         return item;
     };
-    auto kept = [this](QMenu* menu, const char* caption, const char* name) {
-        auto* item = new LinkModeMenuItem(QString::fromUtf8(caption), this);
+    auto kept = [this](QMenu* menu, const QString& caption, const char* name) {
+        auto* item = new LinkModeMenuItem(caption, this);
         item->setObjectName(QString::fromLatin1(name));
         menu->addAction(item);
         return item;
@@ -64,20 +74,38 @@ void VebixForm::buildMenus() {
                 [this, command] { guarded([this, command] { (this->*command)(); }); });
     };
 
-    QMenu* file = topLevel("&File", "file");
-    run(plain(file, "&New Mind...", "newMindItem"), &VebixForm::newMind);
-    run(plain(file, "&Load Mind...", "loadMindItem"), &VebixForm::openMind);
-    separator(plain(file, "-", "fileSeparator1"));
-    run(kept(file, "Save &Transcript...", "saveTranscriptItem"), &VebixForm::saveTranscript);
-    separator(kept(file, "-", "fileSeparator2"));
-    QAction* exitItem = kept(file, "E&xit", "exitItem");
+    // The desktop's own keys. Ctrl+S saves what the window shows, the transcript: the mind
+    // saves itself, so a plain Save of it would have nothing to do. Save As is the mind's, as
+    // it writes the whole mind to a new file that becomes the mind.
+    QMenu* file = topLevel(tr("&File"), "file");
+    QAction* item = plain(file, tr("&New Mind..."), "newMindItem");
+    item->setShortcuts(standardKeys(QKeySequence::New, QKeySequence(Qt::CTRL | Qt::Key_N)));
+    run(item, &VebixForm::newMind);
+    item = plain(file, tr("&Load Mind..."), "loadMindItem");
+    item->setShortcuts(standardKeys(QKeySequence::Open, QKeySequence(Qt::CTRL | Qt::Key_O)));
+    run(item, &VebixForm::openMind);
+    // Not kept in link mode: the link thread reads the mind meanwhile.
+    saveMindAsItem_ = plain(file, tr("Save Mind &As..."), "saveMindAsItem");
+    saveMindAsItem_->setShortcuts(
+        standardKeys(QKeySequence::SaveAs, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)));
+    run(saveMindAsItem_, &VebixForm::saveMindAsFromMenu);
+    connect(file, &QMenu::aboutToShow, this,
+            [this] { saveMindAsItem_->setEnabled(keeper_.bot() != nullptr); });
+    separator(plain(file, QStringLiteral("-"), "fileSeparator1"));
+    item = kept(file, tr("Save &Transcript..."), "saveTranscriptItem");
+    item->setShortcuts(standardKeys(QKeySequence::Save, QKeySequence(Qt::CTRL | Qt::Key_S)));
+    run(item, &VebixForm::saveTranscript);
+    separator(kept(file, QStringLiteral("-"), "fileSeparator2"));
+    QAction* exitItem = kept(file, tr("E&xit"), "exitItem");
+    exitItem->setShortcuts(standardKeys(QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q)));
     connect(exitItem, &QAction::triggered, this, [this] { close(); });
 
-    QMenu* tools = topLevel("&Tools", "tools");
-    run(plain(tools, "Enable &UDLP (bot linking)...", "enableUdlpItem"), &VebixForm::enableUdlp);
-    run(plain(tools, "&Link Bots (UDLP)...", "linkBotsItem"), &VebixForm::linkBots);
-    separator(plain(tools, "-", "toolsSeparator"));
-    delayItem_ = kept(tools, "&Delay Responses", "delayResponsesItem");
+    QMenu* tools = topLevel(tr("&Tools"), "tools");
+    run(plain(tools, tr("Enable &UDLP (bot linking)..."), "enableUdlpItem"),
+        &VebixForm::enableUdlp);
+    run(plain(tools, tr("&Link Bots (UDLP)..."), "linkBotsItem"), &VebixForm::linkBots);
+    separator(plain(tools, QStringLiteral("-"), "toolsSeparator"));
+    delayItem_ = kept(tools, tr("&Delay Responses"), "delayResponsesItem");
     delayItem_->setCheckable(true);
     delayItem_->setChecked(delayResponses_.load());
     // The entry flips its own check mark when chosen; toggleDelay flips it itself.
@@ -86,8 +114,8 @@ void VebixForm::buildMenus() {
         guarded([this] { toggleDelay(); });
     });
 
-    QMenu* help = topLevel("&Help", "help");
-    run(kept(help, "&About Vebix", "aboutItem"), &VebixForm::showAbout);
+    QMenu* help = topLevel(tr("&Help"), "help");
+    run(kept(help, tr("&About Vebix"), "aboutItem"), &VebixForm::showAbout);
 }
 
 void VebixForm::keepOnlyLinkModeMenuItems() {
@@ -122,8 +150,8 @@ void VebixForm::newMind() {
 }
 
 void VebixForm::openMind() {
-    const QString chosen = prompts_->openFile(
-        this, FileDialog::forMind(QStringLiteral("Load Mind"), toQPath(keeper_.mindPath())));
+    const QString chosen =
+        prompts_->openFile(this, FileDialog::forMind(tr("Load Mind"), toQPath(keeper_.mindPath())));
     if (chosen.isEmpty()) return;
     if (!closeMindOrAsk()) return;
     try {
@@ -134,9 +162,18 @@ void VebixForm::openMind() {
     }
 }
 
+void VebixForm::saveMindAsFromMenu() {
+    try {
+        if (saveMindAs()) hideSaveNotice();
+    } catch (const std::exception& e) {
+        // The mind keeps its file; the person may choose another.
+        prompts_->error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
+    }
+}
+
 void VebixForm::linkBots() {
     if (!keeper_.isBotLoaded()) {
-        prompts_->message(this, QString(), QStringLiteral("Bot not loaded"), QMessageBox::NoIcon);
+        prompts_->message(this, QString(), tr("Bot not loaded"), QMessageBox::NoIcon);
         return;
     }
     if (conversation_->exchangePending()) {
@@ -160,8 +197,7 @@ void VebixForm::toggleDelay() {
 }
 
 void VebixForm::showAbout() {
-    prompts_->message(this, QStringLiteral("About Vebix"), QString::fromUtf8(kAboutText),
-                      QMessageBox::Information);
+    prompts_->message(this, tr("About Vebix"), tr(kAboutText), QMessageBox::Information);
 }
 
 void VebixForm::enableUdlp() {

@@ -5,7 +5,6 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <algorithm>
 #include <exception>
 
 #include "app/platform/filewrite.h"
@@ -24,11 +23,14 @@ namespace {
 enum RescueChoice { TryAgain, SaveAs, Discard, Cancel };
 
 QString linesText(std::size_t count) {
-    return count == 1 ? QStringLiteral("1 line") : QStringLiteral("%1 lines").arg(count);
+    // "%n" lets a translation choose its language's plural form.
+    return count == 1 ? VebixForm::tr("1 line")
+                      : VebixForm::tr("%n lines", nullptr, static_cast<int>(count));
 }
 
 QString discardText(std::size_t count) {
-    return count == 0 ? QStringLiteral("&Discard") : QStringLiteral("&Discard ") + linesText(count);
+    return count == 0 ? VebixForm::tr("&Discard")
+                      : VebixForm::tr("&Discard %1").arg(linesText(count));
 }
 
 }  // namespace
@@ -47,19 +49,17 @@ bool VebixForm::closeMindOrAsk() {
     for (;;) {
         const std::size_t unsaved = keeper_.unsavedLineCount();
         const QString lost =
-            unsaved == 0
-                ? QStringLiteral("No lines would be lost.")
-                : linesText(unsaved) + QStringLiteral(" of this conversation would be lost.");
+            unsaved == 0 ? tr("No lines would be lost.")
+                         : tr("%1 of this conversation would be lost.").arg(linesText(unsaved));
         const QString question =
-            reason + QStringLiteral("\n\nThe mind could not be saved. ") + lost +
-            QStringLiteral(
-                "\n\nTry Again (after freeing space or fixing the permissions), "
-                "Save As... to write the whole mind to another file, or Discard.");
+            tr("%1\n\nThe mind could not be saved. %2\n\nTry Again (after freeing space or "
+               "fixing the permissions), Save As... to write the whole mind to another file, or "
+               "Discard.")
+                .arg(reason, lost);
         const int choice = prompts_->choose(
             this, QString::fromUtf8(kMessageCaption), question, QMessageBox::Warning,
-            {QStringLiteral("&Try Again"), QStringLiteral("&Save As..."), discardText(unsaved),
-             QStringLiteral("Cancel")},
-            TryAgain, Cancel);
+            {tr("&Try Again"), tr("&Save As..."), discardText(unsaved), tr("Cancel")}, TryAgain,
+            Cancel);
         try {
             switch (choice) {
                 case TryAgain:
@@ -89,13 +89,13 @@ bool VebixForm::closeMindOrAsk() {
 bool VebixForm::saveMindAs() {
     if (!keeper_.bot()) return false;
     const QString chosen = prompts_->saveFile(
-        this, FileDialog::forMind(QStringLiteral("Save Mind As"), toQPath(keeper_.mindPath())));
+        this, FileDialog::forMind(tr("Save Mind As"), toQPath(keeper_.mindPath())));
     if (chosen.isEmpty()) return false;
     // Written over a mind another window keeps open, the file would take that window's lines
     // too. Returning false lets the caller ask again.
     if (mindOpenElsewhere(fromQPath(chosen), keeper_.mindPath())) {
         prompts_->message(this, QString::fromUtf8(kMessageCaption),
-                          QString::fromUtf8(NewMindForm::kOpenElsewhereText).arg(chosen),
+                          NewMindForm::tr(NewMindForm::kOpenElsewhereText).arg(chosen),
                           QMessageBox::Warning);
         return false;
     }
@@ -109,7 +109,7 @@ void VebixForm::showNoMind() {
     hideSaveNotice();
     sayBtn_->setEnabled(false);
     input_->setEnabled(false);
-    setStatusText(QStringLiteral("Please load or create a mind file"));
+    setStatusText(tr("Please load or create a mind file"));
 }
 
 bool VebixForm::savedOrNoticed(const std::function<void()>& save) {
@@ -139,29 +139,9 @@ void VebixForm::saveAsFromNotice() {
     if (savedOrNoticed([this, &saved] { saved = saveMindAs(); }) && saved) hideSaveNotice();
 }
 
-void VebixForm::showSaveNotice(const QString& reason) {
-    saveNotice_->showFailure(reason);
-    placeSaveNotice();
-}
+void VebixForm::showSaveNotice(const QString& reason) { saveNotice_->showFailure(reason); }
 
-void VebixForm::hideSaveNotice() {
-    if (saveNotice_->isHidden()) return;
-    saveNotice_->hide();
-    // The display takes its room back.
-    placeAnchored(dispAnchor_);
-}
-
-void VebixForm::placeSaveNotice() {
-    if (saveNotice_->isHidden()) return;
-    constexpr int kMargin = 16;
-    constexpr int kGap = 6;
-    const int width = client_->width() - 2 * kMargin;
-    const int height = saveNotice_->hasHeightForWidth() ? saveNotice_->heightForWidth(width)
-                                                        : saveNotice_->sizeHint().height();
-    const int top = input_->y() - kGap - height;
-    saveNotice_->setGeometry(kMargin, top, width, height);
-    const QRect shown = disp_->geometry();
-    disp_->setGeometry(shown.x(), shown.y(), shown.width(), std::max(0, top - kGap - shown.y()));
-}
+// The layout gives the display its room back.
+void VebixForm::hideSaveNotice() { saveNotice_->hide(); }
 
 }  // namespace vebix

@@ -24,11 +24,11 @@ SaveNotice::SaveNotice(QWidget* parent) : QFrame(parent) {
     message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     // The buttons are reached by mouse or Tab; they never take the typing away from the input.
-    tryAgainBtn_ = new QPushButton(QStringLiteral("Try Again"), this);
+    tryAgainBtn_ = new QPushButton(tr("Try Again"), this);
     tryAgainBtn_->setObjectName(QStringLiteral("saveNoticeTryAgainBtn"));
     tryAgainBtn_->setAutoDefault(false);
     tryAgainBtn_->setFocusPolicy(Qt::TabFocus);
-    saveAsBtn_ = new QPushButton(QStringLiteral("Save As..."), this);
+    saveAsBtn_ = new QPushButton(tr("Save As..."), this);
     saveAsBtn_->setObjectName(QStringLiteral("saveNoticeSaveAsBtn"));
     saveAsBtn_->setAutoDefault(false);
     saveAsBtn_->setFocusPolicy(Qt::TabFocus);
@@ -44,7 +44,7 @@ SaveNotice::SaveNotice(QWidget* parent) : QFrame(parent) {
 }
 
 void SaveNotice::showFailure(const QString& reason) {
-    message_->setText(QStringLiteral("This mind is not being saved. ") + reason);
+    message_->setText(tr("This mind is not being saved. %1").arg(reason));
     message_->setToolTip(reason);
     show();
 }

@@ -16,17 +16,17 @@ QByteArray VebixForm::transcriptBytes() const {
 
 void VebixForm::saveTranscript() {
     FileDialog::Request request;
-    request.caption = QStringLiteral("Save Transcript");
+    request.caption = tr("Save Transcript");
     const auto& bot = keeper_.bot();
-    request.initialFile = bot && !bot->botName().empty() ? botName() : QStringLiteral("Transcript");
-    request.filter = QStringLiteral("Text Files (*.txt)");
+    request.initialFile = bot && !bot->botName().empty() ? botName() : tr("Transcript");
+    request.filter = tr("Text Files (*.txt)");
     request.defaultSuffix = QStringLiteral("txt");
     const QString file = prompts_->saveFile(this, request);
     if (file.isEmpty()) return;
     const QByteArray bytes = transcriptBytes();
     writeWholeFile(file,
                    std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-                   "Unable to write the transcript file '" + fromQPath(file) + "'");
+                   tr("Unable to write the transcript file '%1'").arg(file).toStdString());
 }
 
 }  // namespace vebix

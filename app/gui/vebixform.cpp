@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +12,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 
 #include "engine/base/random.h"
@@ -47,63 +49,9 @@ VebixForm::VebixForm(Prompts& prompts, const StartupChoice& start, QWidget* pare
       delayResponses_(start.delayResponses) {
     setObjectName(QStringLiteral("VebixForm"));
     buildMenus();
-
-    client_ = new QWidget(this);
-    client_->setObjectName(QStringLiteral("client"));
-    setCentralWidget(client_);
-    auto* bar = new QStatusBar(this);
-    bar->setObjectName(QStringLiteral("statusBar"));
-    bar->setSizeGripEnabled(true);
-    bar->setFixedHeight(23);
-    setStatusBar(bar);
-
-    disp_ = new ChatDisplay(client_);
-    disp_->setObjectName(QStringLiteral("disp"));
-    disp_->setGeometry(16, 16, 416, 264);
-
-    input_ = new QLineEdit(client_);
-    input_->setObjectName(QStringLiteral("input"));
-    input_->setGeometry(16, 292, 332, 23);
-    input_->setMaxLength(500);
-    {
-        QPalette p = input_->palette();
-        p.setColor(QPalette::Base, QColor(244, 244, 244));
-        p.setColor(QPalette::Text, Qt::black);
-        input_->setPalette(p);
-    }
-
-    sayBtn_ = new QPushButton(QStringLiteral("Say"), client_);
-    sayBtn_->setObjectName(QStringLiteral("sayBtn"));
-    sayBtn_->setGeometry(360, 292, 75, 23);
-    sayBtn_->setEnabled(false);
-
-    status_ = new QLabel(QStringLiteral("..."), bar);
-    status_->setObjectName(QStringLiteral("status"));
-    status_->setTextFormat(Qt::PlainText);
-    bar->addWidget(status_, 1);
-
-    auto hiddenLabel = [this](const char* name, int x, int width, int height) {
-        auto* label = new QLabel(client_);
-        label->setObjectName(QString::fromLatin1(name));
-        label->setGeometry(x, 288, width, height);
-        label->hide();
-        return label;
-    };
-    linkBotPic1_ = hiddenLabel("linkBotPic1", 16, 32, 32);
-    linkBotName1_ = hiddenLabel("linkBotName1", 64, 112, 32);
-    linkBotPic2_ = hiddenLabel("linkBotPic2", 192, 32, 32);
-    linkBotName2_ = hiddenLabel("linkBotName2", 240, 112, 32);
-
+    buildLayout();
     setWindowIcon(appIcon());
     setWindowTitle(QString::fromUtf8(kAppTitle));
-
-    const QFont font(QStringLiteral("Arial"), 11, QFont::Bold);
-    input_->setFont(font);
-    disp_->setFont(font);
-    disp_->document()->setDefaultFont(font);
-
-    setMinimumSize(kMinWidth, kMinHeight);
-    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
 
     // Enter in the input line presses Say, as the window's default button.
     connect(input_, &QLineEdit::returnPressed, sayBtn_, [this] {
@@ -120,44 +68,105 @@ VebixForm::VebixForm(Prompts& prompts, const StartupChoice& start, QWidget* pare
     conversation_ = new Conversation(keeper_, delayResponses_, this);
     connectConversation();
 
-    saveNotice_ = new SaveNotice(client_);
     connect(saveNotice_, &SaveNotice::tryAgainClicked, this,
             [this] { guarded([this] { retrySaveFromNotice(); }); });
     connect(saveNotice_, &SaveNotice::saveAsClicked, this,
             [this] { guarded([this] { saveAsFromNotice(); }); });
 
-    client_->installEventFilter(this);
+    updateMinimumSize();
+    // The default size, or what the desktop's font needs when that is more.
+    resize(QSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height())
+               .expandedTo(sizeHint())
+               .expandedTo(minimumSize()));
+}
+
+void VebixForm::buildLayout() {
+    client_ = new QWidget(this);
+    client_->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client_);
+    auto* bar = new QStatusBar(this);
+    bar->setObjectName(QStringLiteral("statusBar"));
+    bar->setSizeGripEnabled(true);
+    setStatusBar(bar);
+
+    // The desktop's font and palette throughout: nothing here fixes a colour or a typeface.
+    disp_ = new ChatDisplay(client_);
+    disp_->setObjectName(QStringLiteral("disp"));
+
+    saveNotice_ = new SaveNotice(client_);
+
+    input_ = new QLineEdit(client_);
+    input_->setObjectName(QStringLiteral("input"));
+    input_->setMaxLength(500);
+
+    sayBtn_ = new QPushButton(tr("Say"), client_);
+    sayBtn_->setObjectName(QStringLiteral("sayBtn"));
+    sayBtn_->setEnabled(false);
+
+    status_ = new QLabel(QStringLiteral("..."), bar);
+    status_->setObjectName(QStringLiteral("status"));
+    status_->setTextFormat(Qt::PlainText);
+    // A long status is cut at the window's edge rather than widening the window.
+    status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    bar->addWidget(status_, 1);
+
+    auto hiddenLabel = [this](const char* name) {
+        auto* label = new QLabel(client_);
+        label->setObjectName(QString::fromLatin1(name));
+        label->hide();
+        return label;
+    };
+    linkBotPic1_ = hiddenLabel("linkBotPic1");
+    linkBotName1_ = hiddenLabel("linkBotName1");
+    linkBotPic2_ = hiddenLabel("linkBotPic2");
+    linkBotName2_ = hiddenLabel("linkBotName2");
+    for (QLabel* pic : {linkBotPic1_, linkBotPic2_}) pic->setMinimumSize(32, 32);
+    linkBotName1_->setMinimumWidth(112);
+    linkBotName2_->setMinimumWidth(112);
+
+    // Display on top, the save notice (when shown) between it and the bottom row, and the
+    // bottom row: the input line and Say, or in link mode the two bots and Exit. Hidden
+    // controls take no room, so either set fills the row.
+    auto* row = new QHBoxLayout;
+    row->addWidget(linkBotPic1_);
+    row->addWidget(linkBotName1_);
+    row->addWidget(linkBotPic2_);
+    row->addWidget(linkBotName2_, 1);
+    row->addWidget(input_, 1);
+    row->addWidget(sayBtn_);
+    auto* column = new QVBoxLayout(client_);
+    column->addWidget(disp_, 1);
+    column->addWidget(saveNotice_);
+    column->addLayout(row);
+    setTabOrder(disp_, input_);
+    setTabOrder(input_, sayBtn_);
+}
+
+void VebixForm::updateMinimumSize() {
+    setMinimumSize(QSize(kMinWidth, kMinHeight).expandedTo(minimumSizeHint()));
 }
 
 VebixForm::~VebixForm() { stopLinkMode(); }
 
 // ---- the display -------------------------------------------------------------------------------
 
-void VebixForm::appendText(const QString& text, QRgb color) {
-    QTextCursor cursor(disp_->document());
-    cursor.movePosition(QTextCursor::End);
-    QTextCharFormat format;
-    format.setForeground(QColor(color));
-    cursor.insertText(text, format);
-    disp_->setTextCursor(cursor);
-    disp_->ensureCursorVisible();
+void VebixForm::appendText(const QString& text, ChatRole role) { disp_->appendRun(text, role); }
+
+void VebixForm::appendText(const std::string& text, ChatRole role) {
+    appendText(fromUtf8(text), role);
 }
 
-void VebixForm::appendText(const std::string& text, QRgb color) {
-    appendText(fromUtf8(text), color);
+void VebixForm::appendNameTag(const QString& name, ChatRole role) {
+    appendText(QStringLiteral("<"), ChatRole::Info);
+    appendText(name, role);
+    appendText(QStringLiteral("> "), ChatRole::Info);
 }
 
-void VebixForm::appendNameTag(const QString& name, QRgb color) {
-    appendText(QStringLiteral("<"), infoColor);
-    appendText(name, color);
-    appendText(QStringLiteral("> "), infoColor);
-}
+void VebixForm::showBotTag() { appendNameTag(botName(), ChatRole::BotName); }
 
-void VebixForm::showBotTag() { appendNameTag(botName(), botNameColor); }
+void VebixForm::showUserTag() { appendNameTag(userName_, ChatRole::UserName); }
 
-void VebixForm::showUserTag() { appendNameTag(userName_, userNameColor); }
-
-void VebixForm::showPartnerTag(const QString& name) { appendNameTag(name, partnerNameColor); }
+void VebixForm::showPartnerTag(const QString& name) { appendNameTag(name, ChatRole::PartnerName); }
 
 void VebixForm::setStatusText(const QString& text) { status_->setText(text); }
 
@@ -170,7 +179,7 @@ QString VebixForm::botName() const {
 QString VebixForm::documentsDisplayName(const std::string& documentsFolder) {
     const QString folder = toQPath(documentsFolder);
     const QString name = folder.isEmpty() ? QString() : QDir(folder).dirName();
-    return name.isEmpty() ? QStringLiteral("My Documents") : name;
+    return name.isEmpty() ? tr("My Documents") : name;
 }
 
 QString VebixForm::displayPath() const { return displayPath(keeper_.mindPath(), documentsFolder_); }
@@ -204,9 +213,6 @@ void VebixForm::showEvent(QShowEvent* event) {
 
 void VebixForm::onLoad() {
     if (disposed_) return;
-    anchor(inputAnchor_, input_, Bottom | Left | Right);
-    anchor(sayBtnAnchor_, sayBtn_, Bottom | Right);
-    anchor(dispAnchor_, disp_, Top | Bottom | Left | Right);
     QCoreApplication::processEvents();
 
     if (startMindPath_.empty()) {
@@ -223,43 +229,12 @@ void VebixForm::onLoad() {
     if (!disposed_) autosaveTimer_->start();
 }
 
-void VebixForm::anchor(Anchor& record, QWidget* control, std::uint8_t edges) {
-    record.control = control;
-    record.edges = edges;
-    const QRect bounds = control->geometry();
-    record.rightGap = client_->width() - (bounds.x() + bounds.width());
-    record.bottomGap = client_->height() - (bounds.y() + bounds.height());
-}
-
-void VebixForm::placeAnchored(const Anchor& record) {
-    if (!record.control) return;
-    QRect bounds = record.control->geometry();
-    int x = bounds.x(), y = bounds.y(), width = bounds.width(), height = bounds.height();
-    if (record.edges & Right) {
-        if (record.edges & Left)
-            width = client_->width() - x - record.rightGap;
-        else
-            x = client_->width() - record.rightGap - width;
-    }
-    if (record.edges & Bottom) {
-        if (record.edges & Top)
-            height = client_->height() - y - record.bottomGap;
-        else
-            y = client_->height() - record.bottomGap - height;
-    }
-    record.control->setGeometry(x, y, width, height);
-}
-
-void VebixForm::placeAllAnchored() {
-    placeAnchored(inputAnchor_);
-    placeAnchored(sayBtnAnchor_);
-    placeAnchored(dispAnchor_);
-    placeSaveNotice();
-}
-
-bool VebixForm::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == client_ && event->type() == QEvent::Resize) placeAllAnchored();
-    return QMainWindow::eventFilter(watched, event);
+bool VebixForm::event(QEvent* event) {
+    const bool handled = QMainWindow::event(event);
+    // The layout asks again after a font or style change, or when the save notice or link
+    // mode's controls come or go: the least size follows what they need.
+    if (event->type() == QEvent::LayoutRequest) updateMinimumSize();
+    return handled;
 }
 
 void VebixForm::changeEvent(QEvent* event) {
@@ -295,23 +270,22 @@ void VebixForm::showLoading() {
     sayBtn_->setEnabled(false);
     input_->setEnabled(false);
     disp_->clear();
-    setStatusText(QStringLiteral("Loading..."));
+    setStatusText(tr("Loading..."));
 }
 
 void VebixForm::disableSay() { sayBtn_->setEnabled(false); }
 
 std::string VebixForm::resolveHeldMind(const std::string& path) {
     const QString question =
-        QStringLiteral("The mind file \"") + fromUtf8(path) +
-        QStringLiteral(
-            "\" is open in another window of Vebix. If both keep it open, their "
-            "lines are saved out of order.\r\n\r\nOpen it anyway? Choose No to load "
-            "another mind file.");
+        tr("The mind file \"%1\" is open in another window of Vebix. If both keep it open, their "
+           "lines are saved out of order.\r\n\r\nOpen it anyway? Choose No to load another mind "
+           "file.")
+            .arg(fromUtf8(path));
     if (prompts_->message(this, QString::fromUtf8(kMessageCaption), question, QMessageBox::Warning,
                           QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::No)
         return path;
     return fromQPath(
-        prompts_->openFile(this, FileDialog::forMind(QStringLiteral("Load Mind"), fromUtf8(path))));
+        prompts_->openFile(this, FileDialog::forMind(tr("Load Mind"), fromUtf8(path))));
 }
 
 std::string VebixForm::speakerId() const { return userName_.toStdString() + "!" + localTag_; }
@@ -319,8 +293,8 @@ std::string VebixForm::speakerId() const { return userName_.toStdString() + "!" 
 std::string VebixForm::stamp() const { return std::to_string(keeper_.lastLineTime()); }
 
 bool VebixForm::greetAfterLoad(bool existingLoaded) {
-    appendText(displayPath() + kCrLf + kCrLf, infoColor);
-    setStatusText(QStringLiteral("Please enter your name..."));
+    appendText(displayPath() + kCrLf + kCrLf, ChatRole::Info);
+    setStatusText(tr("Please enter your name..."));
 
     if (userName_.isEmpty()) {
         Settings settings;
@@ -343,7 +317,7 @@ bool VebixForm::greetAfterLoad(bool existingLoaded) {
             return false;
         }
     }
-    setStatusText(QStringLiteral("Hi, ") + userName_ + QStringLiteral("..."));
+    setStatusText(tr("Hi, %1...").arg(userName_));
 
     // A new mind always opens the conversation; a loaded one half of the time.
     bool opens = !existingLoaded || (rng::next() & 1u) != 0;
@@ -354,11 +328,11 @@ bool VebixForm::greetAfterLoad(bool existingLoaded) {
     }
     if (opens) {
         showBotTag();
-        appendText(fromUtf8(opening) + kCrLf, textColor);
+        appendText(fromUtf8(opening) + kCrLf, ChatRole::Text);
         keeper_.bot()->addAiLine(speakerId(), stamp(), opening);
-        setStatusText(botName() + QStringLiteral(" is waiting for your response"));
+        setStatusText(tr("%1 is waiting for your response").arg(botName()));
     } else {
-        setStatusText(botName() + QStringLiteral(" is waiting for you to start chatting"));
+        setStatusText(tr("%1 is waiting for you to start chatting").arg(botName()));
     }
 
     showUserTag();
@@ -380,17 +354,17 @@ void VebixForm::connectConversation() {
     connect(conversation_, &Conversation::statusChanged, this, &VebixForm::setStatusText);
     connect(conversation_, &Conversation::lineAccepted, this, [this](const QString& line) {
         sayBtn_->setEnabled(false);
-        appendText(line + kCrLf, textColor);
+        appendText(line + kCrLf, ChatRole::Text);
         input_->clear();
     });
     auto botLine = [this](const QString& text) {
         showBotTag();
-        appendText(text + kCrLf, textColor);
+        appendText(text + kCrLf, ChatRole::Text);
     };
     connect(conversation_, &Conversation::probeAnswered, this, botLine);
     connect(conversation_, &Conversation::replied, this, botLine);
     connect(conversation_, &Conversation::unableToReply, this,
-            [this](const QString& apology) { appendText(apology, infoColor); });
+            [this](const QString& apology) { appendText(apology, ChatRole::Info); });
     connect(conversation_, &Conversation::exchangeFinished, this, [this] {
         showUserTag();
         sayBtn_->setEnabled(true);

@@ -1,6 +1,7 @@
 #pragma once
 // The main window: one loaded mind, a coloured conversation display, an input line, the Say
-// button, a status line and the menu bar. It holds the mind keeper (loading, closing,
+// button, a status line and the menu bar, laid out by Qt layouts in the desktop's font and
+// palette. It holds the mind keeper (loading, closing,
 // autosaving the mind) and observes it: the loading display, the greeting after a load (where
 // the mind lives, the user's name, the bot's opening line), the Say button and the question
 // about a mind another window holds.
@@ -9,19 +10,19 @@
 // built as LinkModeMenuItem; linkBots() hands over to startLinkMode() once a bot is loaded.
 
 #include <QMainWindow>
-#include <QRgb>
 #include <QString>
 
 #include <atomic>
-#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 
+#include "app/gui/chatcolours.h"
 #include "app/mind/mindkeeper.h"
 #include "app/mind/program.h"
 
 class QAction;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -48,14 +49,8 @@ public:
     // Link mode's worker thread (botlinkthread.h).
     class BotLinkThread;
 
-    // Display colours.
-    static constexpr QRgb infoColor = qRgb(176, 176, 176);
-    static constexpr QRgb userNameColor = qRgb(0, 0, 255);
-    static constexpr QRgb botNameColor = qRgb(0, 128, 64);
-    static constexpr QRgb textColor = qRgb(0, 0, 0);
-    static constexpr QRgb partnerNameColor = qRgb(64, 0, 0);
-
-    // The window's client area at creation (the menu bar comes on top) and its least size.
+    // The window's default size below the menu bar (status bar included) and its least size;
+    // both grow when the desktop's font needs more room.
     static constexpr int kClientWidth = 450;
     static constexpr int kClientHeight = 350;
     static constexpr int kMinWidth = 350;
@@ -71,11 +66,11 @@ public:
     Prompts& prompts() const { return *prompts_; }
 
     // ---- the display ---------------------------------------------------------------------------
-    // Appends text at the end of disp in color.
-    void appendText(const QString& text, QRgb color);
-    void appendText(const std::string& text, QRgb color);
-    // "<" and "> " in infoColor around name in color.
-    void appendNameTag(const QString& name, QRgb color);
+    // Appends text at the end of disp in the colour of role (chatcolours.h).
+    void appendText(const QString& text, ChatRole role);
+    void appendText(const std::string& text, ChatRole role);
+    // "<" and "> " as Info around name as role.
+    void appendNameTag(const QString& name, ChatRole role);
     void showBotTag();
     void showUserTag();
     void showPartnerTag(const QString& name);
@@ -106,6 +101,8 @@ public:
     // ---- menu commands -------------------------------------------------------------------------
     void newMind();
     void openMind();
+    // File > Save Mind As...: saveMindAs, its failure shown in a message box.
+    void saveMindAsFromMenu();
     virtual void saveTranscript();
     void linkBots();
     void toggleDelay();
@@ -147,7 +144,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
 
     // ---- seams ---------------------------------------------------------------------------------
     // Starts link mode with the loaded bot: checks its UDLP info, lets the user pick the other
@@ -167,15 +164,10 @@ protected:
     virtual void endProgram();
 
 private:
-    struct Anchor {
-        QWidget* control = nullptr;
-        std::uint8_t edges = 0;  // top 1, bottom 2, left 4, right 8
-        std::int32_t rightGap = 0;
-        std::int32_t bottomGap = 0;
-    };
-    enum : std::uint8_t { Top = 1, Bottom = 2, Left = 4, Right = 8 };
-
     void buildMenus();
+    void buildLayout();
+    // The least size: the fixed least one, or more when the layout needs it for the font.
+    void updateMinimumSize();
     // Shows what the conversation says.
     void connectConversation();
     void onLoad();
@@ -190,11 +182,6 @@ private:
     void saveAsFromNotice();
     void showSaveNotice(const QString& reason);
     void hideSaveNotice();
-    // Puts the save notice, when shown, between the display and the input line.
-    void placeSaveNotice();
-    void anchor(Anchor& record, QWidget* control, std::uint8_t edges);
-    void placeAnchored(const Anchor& record);
-    void placeAllAnchored();
     std::string stamp() const;
     QString botName() const;
 
@@ -209,9 +196,6 @@ private:
     QLabel* linkBotName1_;
     QLabel* linkBotPic2_;
     QLabel* linkBotName2_;
-    Anchor inputAnchor_;
-    Anchor sayBtnAnchor_;
-    Anchor dispAnchor_;
     QWidget* client_;
     QTimer* autosaveTimer_;
     SaveNotice* saveNotice_;
@@ -219,6 +203,7 @@ private:
 
     // Menu entries the commands look at.
     QAction* delayItem_ = nullptr;
+    QAction* saveMindAsItem_ = nullptr;
 
     MindKeeper keeper_{this};
     const std::string startMindPath_;

@@ -29,6 +29,7 @@
 #include "app/gui/botlinkthread.h"
 #include "app/gui/findudlpbotform.h"
 #include "guitestsupport.h"
+#include "windowlayout.h"
 
 using namespace vebix;
 using namespace vebix::testing;
@@ -194,6 +195,16 @@ TEST_F(LinkModeTest, TwoCopiesTalkForTwentyTurns) {
     EXPECT_EQ(child<QLabel>(&form, "linkBotName1")->text(), "Vebix");
     EXPECT_EQ(child<QLabel>(&form, "linkBotName2")->text(), "Bea");
     EXPECT_TRUE(child<QLabel>(&form, "linkBotPic2")->isVisible());
+    // The two bots take the input line's place in the bottom row, left to right, Exit last.
+    QCoreApplication::processEvents();
+    vebix::testing::expectLaidOut(form);
+    int left = -1;
+    for (const char* name : {"linkBotPic1", "linkBotName1", "linkBotPic2", "linkBotName2"}) {
+        const QRect r = child<QLabel>(&form, name)->geometry();
+        EXPECT_GT(r.left(), left) << name;
+        EXPECT_LT(r.right(), child<QPushButton>(&form, "sayBtn")->geometry().left()) << name;
+        left = r.right();
+    }
     QStringList entries;
     for (QAction* top : form.menuBar()->actions()) {
         entries << top->objectName();

@@ -1,8 +1,10 @@
 // The menu bar and its commands: New Mind, Load Mind, the transcript, Delay Responses, About,
 // Link Bots, Enable UDLP, and the entries link mode keeps.
 #include <QCheckBox>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSignalSpy>
 
 #include "app/platform/settings.h"
 #include "app/udlp/udlpformat.h"
@@ -51,9 +53,9 @@ QStringList captions(const QList<QAction*>& items) {
 TEST_F(Menus, MenuBarHoldsTheEntriesInOrder) {
     VebixForm form(prompts_, start_);
     EXPECT_EQ(captions(form.menuBar()->actions()), (QStringList{"&File", "&Tools", "&Help"}));
-    EXPECT_EQ(
-        captions(child<QMenu>(&form, "fileMenu")->actions()),
-        (QStringList{"&New Mind...", "&Load Mind...", "-", "Save &Transcript...", "-", "E&xit"}));
+    EXPECT_EQ(captions(child<QMenu>(&form, "fileMenu")->actions()),
+              (QStringList{"&New Mind...", "&Load Mind...", "Save Mind &As...", "-",
+                           "Save &Transcript...", "-", "E&xit"}));
     EXPECT_EQ(captions(child<QMenu>(&form, "toolsMenu")->actions()),
               (QStringList{"Enable &UDLP (bot linking)...", "&Link Bots (UDLP)...", "-",
                            "&Delay Responses"}));
@@ -314,6 +316,96 @@ TEST_F(Menus, EnablingUdlpRequestsASaveOfTheMind) {
     // A requested save happens on closing even though the user never spoke.
     form.close();
     EXPECT_TRUE(QFileInfo::exists(path("Documents/Vebix.mdd")));
+}
+
+// The desktop's standard keys, pressed in the window, run their entries: New Mind opens its
+// dialog, Load Mind and the two saves ask for a file, Quit closes the window.
+TEST_F(Menus, StandardShortcutsRunTheirEntries) {
+    struct Case {
+        const char* item;
+        QKeySequence::StandardKey key;
+        QKeySequence fallback;    // where the keyboard scheme has no key for it
+        const char* fileCaption;  // the file dialog the entry asks, if any
+    };
+    const Case cases[] = {
+        {"newMindItem", QKeySequence::New, QKeySequence("Ctrl+N"), nullptr},
+        {"loadMindItem", QKeySequence::Open, QKeySequence("Ctrl+O"), "Load Mind"},
+        {"saveMindAsItem", QKeySequence::SaveAs, QKeySequence("Ctrl+Shift+S"), "Save Mind As"},
+        {"saveTranscriptItem", QKeySequence::Save, QKeySequence("Ctrl+S"), "Save Transcript"},
+        {"exitItem", QKeySequence::Quit, QKeySequence("Ctrl+Q"), nullptr},
+    };
+    TestForm form(prompts_, prepare());
+    startAsAnn(form);
+    form.activateWindow();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(QApplication::activeWindow(), &form);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.item);
+        QAction* item = child<QAction>(&form, c.item);
+        QList<QKeySequence> expected = QKeySequence::keyBindings(c.key);
+        if (expected.isEmpty()) expected = {c.fallback};
+        EXPECT_EQ(item->shortcuts(), expected);
+        const QKeySequence keys = item->shortcut();
+        ASSERT_FALSE(keys.isEmpty());
+        QSignalSpy triggered(item, &QAction::triggered);
+        bool dialogShown = false;
+        if (c.key == QKeySequence::New)
+            prompts_.queueScript("NewMindForm", [&](QDialog& dialog) {
+                dialogShown = true;
+                click(child<QPushButton>(&dialog, "cancelBtn"));
+            });
+        // Cancelled file dialogs: the entry asked, and nothing else changes.
+        if (c.fileCaption) prompts_.setNextFileName(QString());
+        QTest::keySequence(child<QLineEdit>(&form, "input"), keys);
+        EXPECT_EQ(triggered.count(), 1);
+        if (c.key == QKeySequence::New) {
+            EXPECT_TRUE(dialogShown);
+        }
+        if (c.fileCaption) {
+            ASSERT_TRUE(prompts_.lastAnsweredRequest());
+            EXPECT_EQ(prompts_.lastAnsweredRequest()->caption, c.fileCaption);
+        }
+        EXPECT_EQ(form.isVisible(), c.key != QKeySequence::Quit);
+    }
+}
+
+// Save Mind As... writes the whole mind, the new lines too, to the chosen file, which becomes
+// the mind and is opened at the next start; the old file keeps what it had.
+TEST_F(Menus, SaveMindAsWritesTheWholeMindToTheChosenFile) {
+    TestForm form(prompts_, prepare());
+    startAsAnn(form);
+    form.engine = [](const std::string&) { return "a copy, then"; };
+    sayLine(form, "keep this elsewhere");
+    const std::vector<std::string> lines(form.keeper().bot()->lines().begin(),
+                                         form.keeper().bot()->lines().end());
+    child<QMenu>(&form, "fileMenu")->aboutToShow();
+    EXPECT_TRUE(child<QAction>(&form, "saveMindAsItem")->isEnabled());
+    prompts_.setNextFileName(path("copy.mdd"));
+    choose(form, "saveMindAsItem");
+    EXPECT_EQ(prompts_.lastAnsweredRequest()->defaultSuffix, "mdd");
+    VebixAi copy;
+    copy.loadFile(fromQPath(path("copy.mdd")));
+    EXPECT_EQ(std::vector<std::string>(copy.lines().begin(), copy.lines().end()), lines);
+    EXPECT_EQ(copy.botName(), "Vebix");
+    EXPECT_EQ(form.keeper().mindPath(), spath("copy.mdd"));
+    EXPECT_EQ(form.keeper().unsavedLineCount(), 0u);
+    EXPECT_FALSE(QFileInfo::exists(path("Documents/Vebix.mdd")));
+    EXPECT_EQ(Settings().findString(Settings::Key::LastMindFile), spath("copy.mdd"));
+
+    // A file that cannot be written is said so; the mind keeps its file.
+    prompts_.setNextFileName(path("no/such/folder/x.mdd"));
+    choose(form, "saveMindAsItem");
+    ASSERT_EQ(prompts_.answeredBoxes().size(), 1);
+    EXPECT_TRUE(prompts_.answeredBoxes()[0].startsWith("Vebix: Unable to save mind file"))
+        << prompts_.answeredBoxes()[0].toStdString();
+    EXPECT_EQ(form.keeper().mindPath(), spath("copy.mdd"));
+}
+
+TEST_F(Menus, SaveMindAsIsOfferedOnlyWithAMind) {
+    TestForm form(prompts_, start_);
+    showAndLoad(form);
+    child<QMenu>(&form, "fileMenu")->aboutToShow();
+    EXPECT_FALSE(child<QAction>(&form, "saveMindAsItem")->isEnabled());
 }
 
 TEST_F(Menus, EnableDialogClosedWithoutEnablingRequestsNoSave) {

@@ -11,6 +11,7 @@
 #include "app/platform/settings.h"
 #include "app/gui/program.h"
 #include "guitestsupport.h"
+#include "windowlayout.h"
 
 namespace vebix {
 namespace {
@@ -203,6 +204,7 @@ TEST_F(FailingAutosave, ShowsOneNoticeInTheWindowInsteadOfABoxPerTick) {
     EXPECT_LE(notice->geometry().bottom(), input->geometry().top());
     EXPECT_LE(disp->geometry().bottom(), notice->geometry().top());
     EXPECT_GT(disp->height(), 0);
+    const QRect shortened = disp->geometry();
     EXPECT_EQ(readBytes(path("mind.mdd")), kMind);
 
     // Autosave goes on trying; once there is room the lines are saved and the notice goes.
@@ -212,7 +214,37 @@ TEST_F(FailingAutosave, ShowsOneNoticeInTheWindowInsteadOfABoxPerTick) {
     timer_->setInterval(10000);
     EXPECT_FALSE(notice->isVisible());
     EXPECT_EQ(linesIn("mind.mdd"), said);
-    EXPECT_EQ(disp->geometry(), QRect(16, 16, 416, 264));
+    // The display has its room back, down to the input line.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(disp->geometry().top(), shortened.top());
+    EXPECT_GE(disp->geometry().bottom(), shortened.bottom() + notice->height());
+    testing::expectLaidOut(form);
+}
+
+// At every font size the notice sits between the display and the input line, its buttons
+// whole, nothing over anything else.
+TEST_F(FailingAutosave, TheNoticeFitsBetweenDisplayAndInputAtAnyFontSize) {
+    for (double scale : {1.0, 1.5, 2.0}) {
+        SCOPED_TRACE(scale);
+        testing::ScopedAppFontScale font(scale);
+        writeBytes(path("mind.mdd"), kMind);
+        TestForm form(prompts_, start_);
+        startFailing(form);
+        QCoreApplication::processEvents();
+        timer_->stop();
+        ASSERT_TRUE(noticeOf(form)->isVisible());
+        QCoreApplication::processEvents();
+        testing::expectLaidOut(form);
+        // Also in a window as small as it goes.
+        form.resize(form.minimumSize());
+        QCoreApplication::processEvents();
+        testing::expectLaidOut(form);
+        const std::vector<std::string> said = linesOf(form);
+        freeDisk();
+        form.close();
+        EXPECT_FALSE(form.isVisible());
+        EXPECT_EQ(linesIn("mind.mdd"), said);
+    }
 }
 
 TEST_F(FailingAutosave, TheNoticeOffersTryAgainAndSaveAs) {

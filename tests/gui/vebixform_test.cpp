@@ -13,6 +13,7 @@
 #include "app/gui/chatdisplay.h"
 #include "app/gui/program.h"
 #include "guitestsupport.h"
+#include "windowlayout.h"
 
 namespace vebix {
 namespace {
@@ -26,13 +27,29 @@ using testing::typeInto;
 using testing::writeBytes;
 
 // The colour of the character at the first place where text stands in the display.
-QRgb colorOf(VebixForm& form, const QString& text, int from = 0) {
+QColor colorOf(VebixForm& form, const QString& text, int from = 0) {
     QTextDocument* doc = child<QTextEdit>(&form, "disp")->document();
     const QTextCursor found = doc->find(text, from);
-    if (found.isNull()) return 0xdeadbeef;
+    if (found.isNull()) return QColor(0xde, 0xad, 0xbe);
     QTextCursor at(doc);
     at.setPosition(found.selectionStart() + 1);
-    return at.charFormat().foreground().color().rgb();
+    return at.charFormat().foreground().color();
+}
+
+// The colour the display gives role now.
+QColor colourFor(VebixForm& form, ChatRole role) {
+    return child<ChatDisplay>(&form, "disp")->colours().of(role);
+}
+
+QPalette paletteOf(QColor base, QColor text) {
+    QPalette palette = QApplication::palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Base, base);
+        palette.setColor(group, QPalette::Text, text);
+        palette.setColor(group, QPalette::Window, base);
+        palette.setColor(group, QPalette::WindowText, text);
+    }
+    return palette;
 }
 
 class ChatWindow : public testing::WindowTest {
@@ -50,27 +67,56 @@ TEST_F(ChatWindow, LayoutAtCreation) {
     VebixForm form(prompts_, start_);
     EXPECT_EQ(form.windowTitle(), "Vebix 1.2.02");
     EXPECT_EQ(form.minimumSize(), QSize(350, 250));
-    EXPECT_EQ(child<QTextEdit>(&form, "disp")->geometry(), QRect(16, 16, 416, 264));
+    auto* disp = child<QTextEdit>(&form, "disp");
     auto* input = child<QLineEdit>(&form, "input");
-    EXPECT_EQ(input->geometry(), QRect(16, 292, 332, 23));
     EXPECT_EQ(input->maxLength(), 500);
-    EXPECT_TRUE(input->font().bold());
-    EXPECT_EQ(input->font().pointSize(), 11);
-    EXPECT_EQ(input->font().family(), "Arial");
-    EXPECT_EQ(child<QTextEdit>(&form, "disp")->font(), input->font());
-    EXPECT_EQ(child<QTextEdit>(&form, "disp")->palette().color(QPalette::Base),
-              QColor(244, 244, 244));
+    // The desktop's font and colours, in the display and the input line alike.
+    for (QWidget* w : {static_cast<QWidget*>(disp), static_cast<QWidget*>(input)}) {
+        EXPECT_EQ(w->font(), QApplication::font()) << w->objectName().toStdString();
+        for (auto role : {QPalette::Base, QPalette::Text})
+            EXPECT_EQ(w->palette().color(role), QApplication::palette().color(role))
+                << w->objectName().toStdString();
+    }
     auto* say = child<QPushButton>(&form, "sayBtn");
-    EXPECT_EQ(say->geometry(), QRect(360, 292, 75, 23));
     EXPECT_EQ(say->text(), "Say");
     EXPECT_FALSE(say->isEnabled());
     EXPECT_EQ(child<QLabel>(&form, "status")->text(), "...");
     for (const char* name : {"linkBotPic1", "linkBotName1", "linkBotPic2", "linkBotName2"})
         EXPECT_TRUE(child<QLabel>(&form, name)->isHidden()) << name;
     EXPECT_FALSE(form.windowIcon().isNull());
+    // Tab goes from the display to the input line, Say, then the save notice's buttons.
+    QStringList tabOrder;
+    QWidget* w = disp;
+    do {
+        if ((w->focusPolicy() & Qt::TabFocus) && !w->objectName().isEmpty())
+            tabOrder << w->objectName();
+        w = w->nextInFocusChain();
+    } while (w != disp);
+    EXPECT_EQ(tabOrder, (QStringList{"disp", "input", "sayBtn", "saveNoticeTryAgainBtn",
+                                     "saveNoticeSaveAsBtn"}));
     showAndLoad(form);
-    EXPECT_EQ(form.centralWidget()->size(), QSize(450, 327));
-    EXPECT_EQ(form.statusBar()->height(), 23);
+    // The default size: 450 wide, 350 below the menu bar.
+    EXPECT_EQ(form.size(), QSize(450, 350 + form.menuBar()->height()));
+    testing::expectLaidOut(form);
+}
+
+// Larger fonts get the room they need: the window grows past its default and least sizes
+// instead of cutting captions, and the controls keep their places.
+TEST_F(ChatWindow, TheLayoutHoldsAtLargerFonts) {
+    for (double scale : {1.0, 1.5, 2.0}) {
+        SCOPED_TRACE(scale);
+        testing::ScopedAppFontScale font(scale);
+        VebixForm form(prompts_, start_);
+        showAndLoad(form);
+        EXPECT_GE(form.width(), 450);
+        EXPECT_GE(form.minimumWidth(), 350);
+        EXPECT_GE(form.minimumHeight(), 250);
+        testing::expectLaidOut(form);
+        // At its least size nothing is cut either.
+        form.resize(form.minimumSize());
+        QCoreApplication::processEvents();
+        testing::expectLaidOut(form);
+    }
 }
 
 TEST_F(ChatWindow, DisplayContextMenuOffersOnlyCopyAndSelectAll) {
@@ -96,12 +142,13 @@ TEST_F(ChatWindow, FirstStartMakesTheTemplateMindAtTheDefaultPathAndGreets) {
     EXPECT_EQ(status(form), "Vebix is waiting for your response");
     EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
 
-    // Colours: grey path and brackets, green bot name, black text, blue user name.
-    EXPECT_EQ(colorOf(form, "Documents"), VebixForm::infoColor);
-    EXPECT_EQ(colorOf(form, "<Vebix"), VebixForm::infoColor);
-    EXPECT_EQ(colorOf(form, "Vebix> "), VebixForm::botNameColor);
-    EXPECT_EQ(colorOf(form, opening), VebixForm::textColor);
-    EXPECT_EQ(colorOf(form, "Ann>"), VebixForm::userNameColor);
+    // Colours: muted path and brackets, green bot name, plain text, blue user name.
+    EXPECT_EQ(colorOf(form, "Documents"), colourFor(form, ChatRole::Info));
+    EXPECT_EQ(colorOf(form, "<Vebix"), colourFor(form, ChatRole::Info));
+    EXPECT_EQ(colorOf(form, "Vebix> "), colourFor(form, ChatRole::BotName));
+    EXPECT_EQ(colorOf(form, opening), colourFor(form, ChatRole::Text));
+    EXPECT_EQ(colorOf(form, "Ann>"), colourFor(form, ChatRole::UserName));
+    EXPECT_EQ(colourFor(form, ChatRole::Text), QApplication::palette().color(QPalette::Text));
 
     // The opening line is learned; nothing is written yet; the settings record mind and user.
     EXPECT_EQ(std::string(form.keeper().bot()->lines()[form.keeper().bot()->lines().size() - 1])
@@ -252,7 +299,7 @@ TEST_F(ChatWindow, ElevenLinesAreShownLearnedAndRefreshTheFillWordsAfterTheTenth
     for (int i = 1; i <= 11; ++i)
         expected += QStringLiteral("line number %1\n<Vebix> answer %1\n<Ann> ").arg(i);
     EXPECT_EQ(shown(form), expected);
-    EXPECT_EQ(colorOf(form, "answer 11"), VebixForm::textColor);
+    EXPECT_EQ(colorOf(form, "answer 11"), colourFor(form, ChatRole::Text));
 }
 
 TEST_F(ChatWindow, FillWordsAreRecomputedFromTheConversation) {
@@ -277,8 +324,8 @@ TEST_F(ChatWindow, AnEngineThatFindsNothingGivesTheGreyApology) {
                                "Sorry, Vebix is unable to respond to your previous message.\n"
                                "You can try wording your previous message differently.\n"
                                "<Ann> ");
-    EXPECT_EQ(colorOf(form, "Sorry"), VebixForm::infoColor);
-    EXPECT_EQ(colorOf(form, "You can try"), VebixForm::infoColor);
+    EXPECT_EQ(colorOf(form, "Sorry"), colourFor(form, ChatRole::Info));
+    EXPECT_EQ(colorOf(form, "You can try"), colourFor(form, ChatRole::Info));
     EXPECT_EQ(form.keeper().bot()->lines().size(), before + 1);  // only the user's line
     EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
 }
@@ -508,26 +555,71 @@ TEST_F(ChatWindow, ClosingSavesOnlyWhenTheUserSpoke) {
     EXPECT_FALSE(child<QPushButton>(&form, "sayBtn")->isEnabled());
 }
 
-TEST_F(ChatWindow, AnchoredControlsFollowTheWindowSize) {
+// The display takes the room a larger window gives; the input line widens and Say keeps its
+// size in the bottom right corner.
+TEST_F(ChatWindow, ControlsFollowTheWindowSize) {
     TestForm form(prompts_, start_);
     showAndLoad(form);
     auto* disp = child<QTextEdit>(&form, "disp");
     auto* input = child<QLineEdit>(&form, "input");
     auto* say = child<QPushButton>(&form, "sayBtn");
     const QSize client = form.centralWidget()->size();
+    const QRect dispBefore = disp->geometry(), inputBefore = input->geometry(),
+                sayBefore = say->geometry();
     form.resize(form.width() + 100, form.height() + 60);
     QCoreApplication::processEvents();
     ASSERT_EQ(form.centralWidget()->size(), client + QSize(100, 60));
-    EXPECT_EQ(disp->geometry(), QRect(16, 16, 516, 324));
-    EXPECT_EQ(input->geometry(), QRect(16, 352, 432, 23));
-    EXPECT_EQ(say->geometry(), QRect(460, 352, 75, 23));
+    EXPECT_EQ(disp->geometry(), dispBefore.adjusted(0, 0, 100, 60));
+    EXPECT_EQ(input->geometry(), inputBefore.adjusted(0, 60, 100, 60));
+    EXPECT_EQ(say->geometry(), sayBefore.translated(100, 60));
+    testing::expectLaidOut(form);
+}
+
+// The conversation already shown takes the colours of a new palette, light to dark and back;
+// what is said afterwards has them too.
+TEST_F(ChatWindow, ThePaletteChangeRecoloursTheConversation) {
+    TestForm form(prompts_, prepare());
+    startAsAnn(form);
+    form.engine = [](const std::string&) { return "night falls"; };
+    sayLine(form, "evening");
+    struct Case {
+        const char* what;
+        QPalette palette;
+    };
+    const Case cases[] = {
+        {"dark", paletteOf(QColor(0x23, 0x26, 0x29), QColor(0xef, 0xf0, 0xf1))},
+        {"black", paletteOf(Qt::black, Qt::white)},
+        {"light", paletteOf(Qt::white, Qt::black)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        form.setPalette(c.palette);
+        const ChatColours expected = chatColours(c.palette);
+        EXPECT_EQ(colorOf(form, "Documents"), expected.info);
+        EXPECT_EQ(colorOf(form, "<Vebix"), expected.info);
+        EXPECT_EQ(colorOf(form, "Vebix> "), expected.botName);
+        EXPECT_EQ(colorOf(form, "Ann>"), expected.userName);
+        EXPECT_EQ(colorOf(form, "evening"), expected.text);
+        EXPECT_EQ(colorOf(form, "night falls"), expected.text);
+        form.showPartnerTag(QStringLiteral("Zed"));
+        EXPECT_EQ(colorOf(form, "Zed"), expected.partnerName);
+        const QColor base = child<QTextEdit>(&form, "disp")->palette().color(QPalette::Base);
+        EXPECT_EQ(base, c.palette.color(QPalette::Base));
+        for (const QString& text : {QStringLiteral("Documents"), QStringLiteral("Vebix> "),
+                                    QStringLiteral("Ann>"), QStringLiteral("Zed")})
+            EXPECT_GE(contrastRatio(colorOf(form, text), base), kMinChatContrast)
+                << text.toStdString();
+    }
+    // The light colours are back: the dark ones were not left behind anywhere.
+    EXPECT_EQ(colorOf(form, "Vebix> "), QColor(0, 128, 64));
+    EXPECT_EQ(colorOf(form, "Ann>"), QColor(0, 0, 255));
 }
 
 TEST_F(ChatWindow, RestoringFromMinimisedShowsTheEndOfTheConversation) {
     TestForm form(prompts_, start_);
     showAndLoad(form);
     for (int i = 0; i < 200; ++i)
-        form.appendText(QStringLiteral("line %1\r\n").arg(i), VebixForm::textColor);
+        form.appendText(QStringLiteral("line %1\r\n").arg(i), ChatRole::Text);
     QScrollBar* bar = child<QTextEdit>(&form, "disp")->verticalScrollBar();
     bar->setValue(0);
     ASSERT_GT(bar->maximum(), 0);
