@@ -1,14 +1,20 @@
 // Every dialog shows its texts whole in the default font, in one half again as large and in
 // one twice as large (as at 150 % and 200 % scale), and opens centred over its window.
+#include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QFont>
 #include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QRadioButton>
+#include <QRegularExpression>
 
 #include <functional>
 #include <memory>
 
 #include "app/gui/findudlpbotform.h"
 #include "app/gui/newmindform.h"
+#include "app/gui/translations.h"
 #include "app/gui/udlpform.h"
 #include "guitestsupport.h"
 #include "textfit.h"
@@ -64,8 +70,8 @@ protected:
         std::vector<Dialog> all;
         all.push_back({"User Name", [this](QWidget& owner) {
                            return std::make_unique<UserNameForm>(
-                               QStringLiteral("Ann"), QStringLiteral("a-long-login-name"),
-                               prompts_, &owner);
+                               QStringLiteral("Ann"), QStringLiteral("a-long-login-name"), prompts_,
+                               &owner);
                        }});
         all.push_back({"New Mind", [this](QWidget& owner) {
                            return std::make_unique<NewMindForm>(prompts_, &owner,
@@ -79,20 +85,20 @@ protected:
                            return std::make_unique<UdlpForm>(&owner, &empty_, prompts_,
                                                              programPath());
                        }});
-        all.push_back(
-            {"Find UDLP Bot",
-             [this](QWidget& owner) {
-                 return std::make_unique<FindUdlpBotForm>(prompts_, &owner, loaded_.mindPath(),
-                                                          places_);
-             },
-             [this](QDialog& dialog) {
-                 auto& form = static_cast<FindUdlpBotForm&>(dialog);
-                 form.runInitialSearch();
-                 testing::typeInto(child<QLineEdit>(&form, "botFolderBox"), path("opt/OtherBot"));
-                 ASSERT_NE(form.pendingUpdateTimer(), nullptr);
-                 form.pendingUpdateTimer()->tick();
-                 ASSERT_TRUE(form.chosenBot());
-             }});
+        all.push_back({"Find UDLP Bot",
+                       [this](QWidget& owner) {
+                           return std::make_unique<FindUdlpBotForm>(prompts_, &owner,
+                                                                    loaded_.mindPath(), places_);
+                       },
+                       [this](QDialog& dialog) {
+                           auto& form = static_cast<FindUdlpBotForm&>(dialog);
+                           form.runInitialSearch();
+                           testing::typeInto(child<QLineEdit>(&form, "botFolderBox"),
+                                             path("opt/OtherBot"));
+                           ASSERT_NE(form.pendingUpdateTimer(), nullptr);
+                           form.pendingUpdateTimer()->tick();
+                           ASSERT_TRUE(form.chosenBot());
+                       }});
         all.push_back({"Error", [](QWidget& owner) {
                            return std::make_unique<ErrorDialog>(
                                QStringLiteral("Unable to write "
@@ -103,7 +109,8 @@ protected:
         return all;
     }
 
-    inline static const QString kLongBot = QStringLiteral("Bartholomew %1 %s the Conversationalist");
+    inline static const QString kLongBot =
+        QStringLiteral("Bartholomew %1 %s the Conversationalist");
     inline static const QString kLongFile = QStringLiteral("bartholomew-%2-conversations.mdd");
     MindKeeper loaded_;
     MindKeeper empty_;
@@ -164,6 +171,77 @@ TEST_F(DialogTexts, EscapeClosesADialogWithCancel) {
         EXPECT_FALSE(dialog->isVisible()) << name;
         EXPECT_EQ(dialog->result(), QDialog::Rejected) << name;
     }
+}
+
+// A text that went through no translation: once the names and paths the test put in are taken
+// out, with markup and mnemonics, some English word is left. The pseudo-translation has no
+// plain ASCII letters in its words.
+bool untranslated(QString text, const QStringList& names) {
+    for (const QString& name : names) text.remove(name);
+    text.remove(QRegularExpression(QStringLiteral("<[^>]*>|&")));
+    text.remove(QStringLiteral("Vebix"));  // the program's name is not translated
+    text.remove(QStringLiteral("UDLP2"));
+    text.remove(QStringLiteral("UDLP"));
+    return text.contains(QRegularExpression(QStringLiteral("[A-Za-z]{2,}")));
+}
+
+// Every text a widget under root shows that was not translated, "objectName: text".
+QStringList untranslatedTexts(QWidget& root, const QStringList& names) {
+    QStringList found;
+    auto check = [&](const QObject& o, const QString& text) {
+        if (untranslated(text, names)) found << o.objectName() + QStringLiteral(": ") + text;
+    };
+    check(root, root.windowTitle());
+    for (QWidget* w : root.findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(&root)) continue;
+        if (auto* label = qobject_cast<QLabel*>(w)) check(*label, label->text());
+        if (auto* button = qobject_cast<QAbstractButton*>(w)) check(*button, button->text());
+    }
+    for (QAction* action : root.findChildren<QAction*>()) check(*action, action->text());
+    return found;
+}
+
+// Under a translation about 40 % longer, no text is cut and none is left untranslated. The
+// pseudo-translation the build makes from the collected texts stands in for a real one.
+TEST_F(DialogTexts, APseudoTranslationIsWholeAndComplete) {
+    Translations translations(QLocale::c(), QString());
+    ASSERT_TRUE(translations.installFile(QStringLiteral(VEBIX_PSEUDO_QM)));
+    const QStringList names{kLongBot,
+                            kLongFile,
+                            tmp_.path(),
+                            QStringLiteral("Ann"),
+                            QStringLiteral("a-long-login-name"),
+                            QStringLiteral("Bartholomew"),
+                            QStringLiteral("Conversationalist"),
+                            QStringLiteral("OtherBot"),
+                            QStringLiteral("udlp.md")};
+    for (const double factor : {1.0, 2.0}) {
+        const ScaledFont font(factor);
+        for (const Dialog& d : dialogs()) {
+            QMainWindow owner;
+            owner.show();
+            std::unique_ptr<QDialog> dialog = d.make(owner);
+            dialog->show();
+            QCoreApplication::processEvents();
+            d.thenDo(*dialog);
+            QCoreApplication::processEvents();
+            const QStringList clipped = clippedTexts(*dialog);
+            EXPECT_TRUE(clipped.isEmpty()) << d.name << " at x" << factor << ":\n"
+                                           << clipped.join(QLatin1Char('\n')).toStdString();
+            QStringList left = untranslatedTexts(*dialog, names);
+            // The error dialog shows a message made elsewhere; only its own texts count.
+            if (std::string(d.name) == "Error")
+                left.removeIf(
+                    [](const QString& t) { return t.contains(QStringLiteral("No space left")); });
+            EXPECT_TRUE(left.isEmpty()) << d.name << ":\n"
+                                        << left.join(QLatin1Char('\n')).toStdString();
+            dialog->close();
+        }
+    }
+    // The main window's menus and buttons.
+    VebixForm form(prompts_, start_);
+    const QStringList left = untranslatedTexts(form, names);
+    EXPECT_TRUE(left.isEmpty()) << left.join(QLatin1Char('\n')).toStdString();
 }
 
 // The names of the loaded bot and its file are shown as they are, placeholders and all.
