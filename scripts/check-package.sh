@@ -3,7 +3,7 @@
 #   scripts/check-package.sh build-package/vebix_1.2.02-1_amd64.deb
 # - lintian accepts it (no errors; warnings are shown),
 # - the desktop entry and the metainfo it installs validate, and agree with each other,
-# - its Depends name the Qt and libedit libraries the program links,
+# - its Depends name the Qt and libedit libraries the program links, and apt can satisfy them,
 # - unpacked into a throw-away root, the installed program prints its version, teaches a new
 #   mind from a text file, and answers one bot-mode exchange (CHAT.MSG in its working folder,
 #   the mind named by UDLPX.NFO, learning on, no display) with status 0, the reply written and
@@ -59,6 +59,10 @@ echo "== Depends: $depends"
 for lib in libqt6core6 libqt6widgets6 libqt6gui6 libedit2 libstdc++6; do
     if grep -q "\b$lib\b" <<<"$depends"; then pass "depends on $lib"; else fail "depends on $lib"; fi
 done
+
+# apt would install it here: every dependency is known and can be had. (A simulation: nothing
+# is installed.)
+check "apt-get accepts it (simulated install)" apt-get install -s -qq "$deb"
 
 # The installed program, run from the throw-away root with a home of its own and no display.
 vebix=$root/usr/bin/vebix
