@@ -44,7 +44,8 @@ Application::Application(int& argc, char** argv, Prompts& prompts)
     setApplicationName(QStringLiteral("Vebix"));
     setOrganizationName(QStringLiteral("Vebix"));
     setWindowIcon(appIcon());
-    setDesktopFileName(QStringLiteral("vebix"));
+    // The installed desktop entry, so that a Wayland desktop matches the window to it.
+    setDesktopFileName(QStringLiteral("org.vebix.Vebix"));
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {

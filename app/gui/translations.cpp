@@ -13,7 +13,8 @@ Translations::Translations(const QLocale& locale, const QString& folder) {
     // falls back from "de_AT" to "de" by itself. An English locale finds no file and keeps the
     // source texts, which are English.
     auto own = std::make_unique<QTranslator>();
-    if (!folder.isEmpty() && own->load(locale, QStringLiteral("vebix"), QStringLiteral("_"), folder))
+    if (!folder.isEmpty() &&
+        own->load(locale, QStringLiteral("vebix"), QStringLiteral("_"), folder))
         install(std::move(own));
     // Qt's texts only where Vebix is translated too, so that a dialog never mixes two languages.
     if (!translators_.empty()) {
@@ -25,7 +26,8 @@ Translations::Translations(const QLocale& locale, const QString& folder) {
 }
 
 Translations::~Translations() {
-    for (const auto& translator : translators_) QCoreApplication::removeTranslator(translator.get());
+    for (const auto& translator : translators_)
+        QCoreApplication::removeTranslator(translator.get());
 }
 
 bool Translations::installFile(const QString& path) {

@@ -57,11 +57,13 @@ TEST_F(TranslationFolder, TheLocalesFirstLanguageWithATranslationIsInstalled) {
             EXPECT_EQ(translations.installed().contains(QStringLiteral("vebix_de.qm")),
                       c.translated)
                 << c.locale;
-            const QString shown = QCoreApplication::translate(context.constData(), text.constData());
+            const QString shown =
+                QCoreApplication::translate(context.constData(), text.constData());
             EXPECT_EQ(shown != source, c.translated) << c.locale << ": " << shown.toStdString();
         }
         // Gone with the object that installed it.
-        EXPECT_EQ(QCoreApplication::translate(context.constData(), text.constData()), source) << c.locale;
+        EXPECT_EQ(QCoreApplication::translate(context.constData(), text.constData()), source)
+            << c.locale;
     }
 }
 
