@@ -203,7 +203,16 @@ void VebixForm::showAbout() {
 void VebixForm::enableUdlp() {
     UdlpForm dialog(this, &keeper_, *prompts_, programPath_);
     prompts_->exec(dialog);
-    if (dialog.enabled()) keeper_.requestSave();
+    if (!dialog.enabled()) return;
+    // The info files name the mind's file, and a link program may start the bot at once: a
+    // new mind that lives only in memory so far, or lines not yet saved, must be on disk now,
+    // not at the next autosave.
+    keeper_.requestSave();
+    try {
+        keeper_.saveNow();
+    } catch (const std::exception& e) {
+        prompts_->error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
+    }
 }
 
 }  // namespace vebix
