@@ -24,11 +24,16 @@ namespace {
 
 constexpr const char* kCommand = "chat";
 
-std::string oneLine(std::string text) {
-    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " ");
-    for (char& c : text)
-        if (c == '\r' || c == '\n') c = ' ';
-    return text;
+// Every line end (CR LF, CR or LF) becomes one blank.
+std::string oneLine(const std::string& text) {
+    std::string line;
+    line.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        line += (c == '\r' || c == '\n') ? ' ' : c;
+    }
+    return line;
 }
 
 std::string trimmed(const std::string& text) {
