@@ -59,8 +59,7 @@ protected:
 
 TEST_F(DarkPalette, TheFindUdlpBotListReadsOnTheDarkGround) {
     QDir(tmp_.path()).mkpath("opt/Far");
-    testing::writeBytes(path("opt/Far/UDLP.NFO"),
-                        "2\r\n0\r\nbot.bin\r\nAnnabel\r\n");
+    testing::writeBytes(path("opt/Far/UDLP.NFO"), "2\r\n0\r\nbot.bin\r\nAnnabel\r\n");
     QDir(tmp_.path()).mkpath("home/Desktop");
     FindUdlpBotForm form(prompts_, nullptr, spath("home/Me.mdd"),
                          BotSearchPlaces{spath("opt"), spath("home"), spath("home/Desktop")});
@@ -71,8 +70,7 @@ TEST_F(DarkPalette, TheFindUdlpBotListReadsOnTheDarkGround) {
     EXPECT_EQ(searching->palette().color(searching->backgroundRole()), base);
     EXPECT_GE(contrastOf(*searching), kMinChatContrast);
     EXPECT_GE(contrastRatio(list->palette().color(QPalette::Text), base), kMinChatContrast);
-    EXPECT_GE(contrastRatio(BotRowDelegate::folderColour(list->palette()), base),
-              kMinChatContrast);
+    EXPECT_GE(contrastRatio(BotRowDelegate::folderColour(list->palette()), base), kMinChatContrast);
 
     // As painted: the strongest pixel of the folder's text (right of the name) stands out by
     // as much, and the row is on the dark ground.
