@@ -16,6 +16,17 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
+// The texts a person reads; the window installs the translation they are looked up in.
+constexpr const char* kContext = "vebix::Conversation";
+constexpr const char* kChattingWith =
+    QT_TRANSLATE_NOOP("vebix::Conversation", "You are chatting with %1");
+constexpr const char* kUnableToRespond = QT_TRANSLATE_NOOP(
+    "vebix::Conversation", "Sorry, %1 is unable to respond to your previous message.");
+constexpr const char* kTryRewording = QT_TRANSLATE_NOOP(
+    "vebix::Conversation", "You can try wording your previous message differently.");
+
+QString translated(const char* text) { return QCoreApplication::translate(kContext, text); }
+
 }  // namespace
 
 // The exchange under way. The engine asked is the one that learns, and the one whose reply is
@@ -79,7 +90,7 @@ bool Conversation::say(const std::string& speaker, const std::string& typed) {
 void Conversation::ask(Pending& exchange) {
     VebixAi& engine = *exchange.engine;
     if (keeper_.exchangeCount() == 0)
-        emit statusChanged(QStringLiteral("You are chatting with ") + botName(engine));
+        emit statusChanged(translated(kChattingWith).arg(botName(engine)));
     keeper_.setExchangeCount(keeper_.exchangeCount() + 1);
     emit lineAccepted(fromUtf8(exchange.line));
     keeper_.noteUserLine(clock().nowSeconds());
@@ -128,10 +139,8 @@ void Conversation::deliver() {
     if (keeper_.bot() != exchange->engine) return;
 
     if (exchange->answer.empty()) {
-        emit unableToReply(
-            QStringLiteral("Sorry, ") + botName(*exchange->engine) +
-            QStringLiteral(" is unable to respond to your previous message.") + kCrLf +
-            QStringLiteral("You can try wording your previous message differently.") + kCrLf);
+        emit unableToReply(translated(kUnableToRespond).arg(botName(*exchange->engine)) + kCrLf +
+                           translated(kTryRewording) + kCrLf);
     } else {
         emit replied(fromUtf8(exchange->answer));
         exchange->engine->addAiLine(exchange->speaker, exchange->stamp, exchange->answer);

@@ -1,5 +1,7 @@
 #include "app/gui/botlinkthread.h"
 
+#include <QCoreApplication>
+
 #include <atomic>
 
 #include "app/gui/prompts.h"
@@ -53,8 +55,34 @@ void VebixForm::BotLinkThread::setStatus(std::string_view text) {
     mainForm_->setStatusText(fromUtf8(text));
 }
 
+// The loop's own defaults are plain English for the terminal; the window shows translated
+// texts of its own.
+void VebixForm::BotLinkThread::showLinkedStatus(std::string_view ownName,
+                                                std::string_view otherName) {
+    // One arg() call, so that a name holding "%2" is shown as it is.
+    mainForm_->setStatusText(
+        QCoreApplication::translate("vebix::BotLinkThread", "Link Mode: %1 and %2")
+            .arg(fromUtf8(ownName), fromUtf8(otherName)));
+}
+
+void VebixForm::BotLinkThread::showEndedStatus() {
+    mainForm_->setStatusText(
+        QCoreApplication::translate("vebix::BotLinkThread", "Link Mode ended"));
+}
+
+void VebixForm::BotLinkThread::showNoAnswer(std::string_view otherName) {
+    mainForm_->appendText(
+        QCoreApplication::translate("vebix::BotLinkThread", "%1 was unable to respond")
+                .arg(fromUtf8(otherName)) +
+            QStringLiteral("\r\n"),
+        ChatRole::Info);
+}
+
 void VebixForm::BotLinkThread::showError(std::string_view text) {
-    mainForm_->prompts().error(mainForm_, fromUtf8(kLinkErrorCaption), fromUtf8(text));
+    // The message is the exchange's own error, which stays as it was made.
+    mainForm_->prompts().error(mainForm_,
+                               QCoreApplication::translate("vebix::BotLinkThread", "UDLP Error"),
+                               fromUtf8(text));
 }
 
 void VebixForm::BotLinkThread::markLearned() { mainForm_->keeper().setExchangeCount(1); }

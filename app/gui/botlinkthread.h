@@ -41,6 +41,9 @@ private:
     void showPartnerLine(std::string_view name, std::string_view text) override;
     void showInfo(std::string_view text) override;
     void setStatus(std::string_view text) override;
+    void showLinkedStatus(std::string_view ownName, std::string_view otherName) override;
+    void showEndedStatus() override;
+    void showNoAnswer(std::string_view otherName) override;
     void showError(std::string_view text) override;
     void markLearned() override;
 

@@ -1,5 +1,7 @@
 #include "app/gui/filedialog.h"
 
+#include <QCoreApplication>
+
 #include "app/mind/mindfileformat.h"
 #include "app/platform/qtext.h"
 
@@ -9,7 +11,11 @@ FileDialog::Request FileDialog::forMind(const QString& caption, const QString& i
     Request request;
     request.caption = caption;
     request.initialFile = initialFile;
-    request.filter = fromUtf8(mindfile::kFileFilter);
+    // The descriptions are translated; the patterns are what the file dialog matches.
+    request.filter =
+        QCoreApplication::translate("vebix::FileDialog", "Vebix Mind Files") +
+        QStringLiteral(" (*") + fromUtf8(mindfile::kExtension) + QStringLiteral(");;") +
+        QCoreApplication::translate("vebix::FileDialog", "All Files") + QStringLiteral(" (*)");
     request.defaultSuffix = fromUtf8(mindfile::kExtension.substr(1));
     return request;
 }

@@ -18,6 +18,7 @@
 #include "app/platform/filewrite.h"
 #include "app/platform/qtext.h"
 #include "app/gui/application.h"
+#include "app/gui/chatcolours.h"
 #include "app/gui/dialogplacement.h"
 #include "app/gui/dialogsize.h"
 #include "app/gui/filedialog.h"
@@ -27,8 +28,6 @@ namespace vebix {
 namespace {
 
 constexpr const char* kTitle = QT_TRANSLATE_NOOP("vebix::FindUdlpBotForm", "Find UDLP Bot");
-const QColor kListBackground(244, 244, 244);
-const QColor kFolderColor(96, 96, 96);
 
 }  // namespace
 
@@ -58,6 +57,11 @@ QColor BotRowDelegate::selectedBackground(const QColor& background, const QColor
                   mix(background.blue(), highlight.blue()));
 }
 
+QColor BotRowDelegate::folderColour(const QPalette& palette) {
+    // The conversation's muted shade is the one already made to read on any ground.
+    return chatColours(palette).info;
+}
+
 QSize BotRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
     return QSize(option.rect.width(), kRowHeight);
 }
@@ -85,7 +89,7 @@ void BotRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
 
     const QRect folderBox(QPoint(r.x() + 96, r.y()), r.bottomRight());
     painter->setFont(option.font);
-    painter->setPen(kFolderColor);
+    painter->setPen(folderColour(option.palette));
     painter->drawText(folderBox, kFlags,
                       QFontMetrics(option.font)
                           .elidedText(index.data(BotListItem::kFolderRole).toString(),
@@ -140,20 +144,16 @@ FindUdlpBotForm::FindUdlpBotForm(Prompts& prompts, QWidget* owner, const std::st
     knownBotsList_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     knownBotsList_->setUniformItemSizes(true);
     knownBotsList_->setSortingEnabled(true);
-    QPalette listPalette = knownBotsList_->palette();
-    listPalette.setColor(QPalette::Base, kListBackground);
-    listPalette.setColor(QPalette::Text, Qt::black);
-    knownBotsList_->setPalette(listPalette);
     boldFont_ = knownBotsList_->font();
     boldFont_.setBold(true);
     knownBotsList_->setItemDelegate(new BotRowDelegate(boldFont_, knownBotsList_));
 
     searchLabel_ = new QLabel(tr("Searching..."), this);
     searchLabel_->setObjectName(QStringLiteral("searchLabel"));
+    // It lies over the list, so it wears the list's ground and text colours, whatever the theme.
     searchLabel_->setAutoFillBackground(true);
-    QPalette labelPalette = searchLabel_->palette();
-    labelPalette.setColor(QPalette::Window, kListBackground);
-    searchLabel_->setPalette(labelPalette);
+    searchLabel_->setBackgroundRole(QPalette::Base);
+    searchLabel_->setForegroundRole(QPalette::Text);
 
     label2_ = new QLabel(tr("Bot &folder:"), this);
     label2_->setObjectName(QStringLiteral("label2"));

@@ -49,7 +49,7 @@ private:
 };
 
 // Draws a row: a selected row's background mixed from the list's background and the highlight,
-// the 16 x 16 icon, the name in bold cut at the end, the folder in grey cut in the middle.
+// the 16 x 16 icon, the name in bold cut at the end, the folder in a muted shade cut in the middle.
 class BotRowDelegate : public QStyledItemDelegate {
 public:
     BotRowDelegate(const QFont& boldFont, QObject* parent);
@@ -60,6 +60,9 @@ public:
     static constexpr int kRowHeight = 20;
     // The selected row's background: each channel (background * 224 + highlight * 31) / 255.
     static QColor selectedBackground(const QColor& background, const QColor& highlight);
+    // The folder's muted text colour for a list painted with palette; it reads on the
+    // palette's Base in light and dark themes alike.
+    static QColor folderColour(const QPalette& palette);
 
 private:
     QFont boldFont_;

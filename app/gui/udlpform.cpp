@@ -1,5 +1,6 @@
 #include "app/gui/udlpform.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QEnterEvent>
@@ -28,13 +29,15 @@
 namespace vebix {
 namespace {
 
-constexpr const char* kCaption = "UDLP";
-constexpr const char* kNoBot = "Unable to enable UDLP2 for the current bot: no bot loaded";
+constexpr const char* kCaption = QT_TRANSLATE_NOOP("vebix::UdlpForm", "UDLP");
+constexpr const char* kNoBot = QT_TRANSLATE_NOOP(
+    "vebix::UdlpForm", "Unable to enable UDLP2 for the current bot: no bot loaded");
 constexpr const char* kNoBotLoaded = QT_TRANSLATE_NOOP(
     "vebix::UdlpForm",
     "No bot is loaded. Load or create a mind (File menu) to enable UDLP2 for it.");
-constexpr const char* kOverwrite = "UDLP is currently enabled for another bot; overwrite?";
-constexpr const char* kEnabled = "UDLP enabled";
+constexpr const char* kOverwrite =
+    QT_TRANSLATE_NOOP("vebix::UdlpForm", "UDLP is currently enabled for another bot; overwrite?");
+constexpr const char* kEnabled = QT_TRANSLATE_NOOP("vebix::UdlpForm", "UDLP enabled");
 constexpr const char* kLearnCaption = QT_TRANSLATE_NOOP("vebix::UdlpForm", "UDLP Learn");
 constexpr const char* kLearnText = QT_TRANSLATE_NOOP(
     "vebix::UdlpForm",
@@ -45,18 +48,25 @@ constexpr const char* kLearnText = QT_TRANSLATE_NOOP(
 
 }  // namespace
 
+// The colours come from the desktop's palette as it is when the mouse moves, so that a light
+// or dark theme (and a change of theme) is followed: the theme's link colour while hovered,
+// its ordinary text colour otherwise.
 void LinkLabel::enterEvent(QEnterEvent* event) {
-    QPalette p = palette();
-    p.setColor(QPalette::WindowText, QColor(0, 0, 255));
-    setPalette(p);
+    showHovered(true);
     QLabel::enterEvent(event);
 }
 
 void LinkLabel::leaveEvent(QEvent* event) {
-    QPalette p = palette();
-    p.setColor(QPalette::WindowText, QPalette().color(QPalette::ButtonText));
-    setPalette(p);
+    showHovered(false);
     QLabel::leaveEvent(event);
+}
+
+void LinkLabel::showHovered(bool hovered) {
+    const QPalette desktop = QApplication::palette(this);
+    QPalette p = palette();
+    p.setColor(QPalette::WindowText,
+               desktop.color(hovered ? QPalette::Link : QPalette::WindowText));
+    setPalette(p);
 }
 
 void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
@@ -166,9 +176,9 @@ void UdlpForm::showEvent(QShowEvent* event) {
 }
 
 void UdlpForm::enableUdlp() {
-    const QString caption = QString::fromUtf8(kCaption);
+    const QString caption = tr(kCaption);
     if (!mind_ || !mind_->bot() || mind_->bot()->botName().empty()) {
-        prompts_->message(this, caption, QString::fromUtf8(kNoBot), QMessageBox::NoIcon);
+        prompts_->message(this, caption, tr(kNoBot), QMessageBox::NoIcon);
         return;
     }
     const std::string& botName = mind_->bot()->botName();
@@ -181,7 +191,7 @@ void UdlpForm::enableUdlp() {
             "no data folder for the bot");
     const QString infoFile = QDir(toQPath(folder)).filePath(fromUtf8(udlp::kBasicFileName));
     if (QFileInfo::exists(infoFile) &&
-        prompts_->message(this, caption, QString::fromUtf8(kOverwrite), QMessageBox::Question,
+        prompts_->message(this, caption, tr(kOverwrite), QMessageBox::Question,
                           QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
     const std::string exe = prepareBotFolder(folder, programPath_);
@@ -196,9 +206,7 @@ void UdlpForm::enableUdlp() {
 
 void UdlpForm::openDownloadPage() {
     const bool opened = prompts_->openUrl(udlpGuideUrl());
-    if (!opened)
-        prompts_->message(this, QString(), QStringLiteral("Unable to open URL"),
-                          QMessageBox::NoIcon);
+    if (!opened) prompts_->message(this, QString(), tr("Unable to open URL"), QMessageBox::NoIcon);
 }
 
 void UdlpForm::learnToggled() {

@@ -21,7 +21,8 @@ namespace vebix {
 class MindKeeper;
 class Prompts;
 
-// A label that acts as a link: a hand cursor, blue text while the mouse is over it.
+// A label that acts as a link: a hand cursor, the desktop palette's link colour while the mouse
+// is over it and its ordinary text colour otherwise.
 class LinkLabel : public QLabel {
     Q_OBJECT
 public:
@@ -33,6 +34,9 @@ protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void showHovered(bool hovered);
 };
 
 class UdlpForm : public QDialog {

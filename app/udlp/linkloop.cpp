@@ -80,7 +80,7 @@ void LinkLoop::turns() {
     exchange.onStarted = [&] {
         if (shownLinkStatus) return;
         shownLinkStatus = true;
-        runOnWindow_([&] { window_.setStatus("Link Mode: " + ownName + " and " + otherName); });
+        runOnWindow_([&] { window_.showLinkedStatus(ownName, otherName); });
     };
     std::uint32_t conversationStamp = clock().nowSeconds();
     int turnCounter = 1;
@@ -99,7 +99,7 @@ void LinkLoop::turns() {
             // the turns end.
             runOnWindow_([&] {
                 window_.showInfo(result.error);
-                window_.setStatus(std::string(kLinkEndedStatus));
+                window_.showEndedStatus();
             });
             return;
         }
@@ -127,7 +127,7 @@ void LinkLoop::turns() {
         }
         conversationStamp = clock().nowSeconds();
         if (!result.gotReply) {
-            runOnWindow_([&] { window_.showInfo(otherName + std::string(kUnableToRespond)); });
+            runOnWindow_([&] { window_.showNoAnswer(otherName); });
             reply = std::string(chatmsg::kNoReplyAnswer);
         }
         if (!probeAnswerPending.empty()) {

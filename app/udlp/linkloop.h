@@ -29,6 +29,11 @@ inline constexpr std::uint32_t kLinkExitWaitMs = 5000;
 // Engine lines between two refreshes of the fill words.
 inline constexpr int kLinkFillWordTurns = 9;
 
+// The status line while the two bots are linked, in plain English.
+inline std::string linkedStatus(std::string_view ownName, std::string_view otherName) {
+    return "Link Mode: " + std::string(ownName) + " and " + std::string(otherName);
+}
+
 // The other bot of a link.
 struct LinkBot {
     std::string name;
@@ -49,6 +54,17 @@ public:
         // A grey note (the other bot did not answer).
         virtual void showInfo(std::string_view text) = 0;
         virtual void setStatus(std::string_view text) = 0;
+        // The status once the other bot runs; by default "Link Mode: <own> and <other>".
+        virtual void showLinkedStatus(std::string_view ownName, std::string_view otherName) {
+            setStatus(linkedStatus(ownName, otherName));
+        }
+        // The status once the turns have ended for good; by default kLinkEndedStatus.
+        virtual void showEndedStatus() { setStatus(kLinkEndedStatus); }
+        // The note that the other bot gave no answer; by default "<other> was unable to
+        // respond" through showInfo.
+        virtual void showNoAnswer(std::string_view otherName) {
+            showInfo(std::string(otherName) + std::string(kUnableToRespond));
+        }
         // An error box, caption "UDLP Error".
         virtual void showError(std::string_view text) = 0;
         // The mind learned something: it must be saved when the window closes.

@@ -244,6 +244,48 @@ TEST_F(DialogTexts, APseudoTranslationIsWholeAndComplete) {
     EXPECT_TRUE(left.isEmpty()) << left.join(QLatin1Char('\n')).toStdString();
 }
 
+// What the window and the UDLP dialog say as they are used goes through the translation too:
+// the status and the apology once a line found no reply, and every message of the UDLP dialog.
+TEST_F(DialogTexts, APseudoTranslationReachesTheChatAndTheUdlpMessages) {
+    Translations translations(QLocale::c(), QString());
+    ASSERT_TRUE(translations.installFile(QStringLiteral(VEBIX_PSEUDO_QM)));
+    const QString said = QStringLiteral("anybody there?");
+    // The bot's folder the UDLP files went to is the program's.
+    const QStringList names{kLongBot, kLongFile, path("bin"), QStringLiteral("<Ann>"), said};
+
+    testing::TestForm form(prompts_, prepare());
+    testing::answerNamePrompt(prompts_, QStringLiteral("Ann"));
+    showAndLoad(form);
+    ASSERT_TRUE(form.keeper().bot());
+    form.engine = [](const std::string&) { return std::string(); };
+    const QString before = shown(form);
+    sayLine(form, said);
+    ASSERT_TRUE(finishExchange(form));
+    // Both name the bot, so they were shown and filled in, not left out.
+    EXPECT_TRUE(status(form).contains(QStringLiteral("Vebix"))) << status(form).toStdString();
+    EXPECT_FALSE(untranslated(status(form), names)) << status(form).toStdString();
+    const QString reply = shown(form).mid(before.size());
+    EXPECT_TRUE(reply.startsWith(said)) << reply.toStdString();
+    EXPECT_TRUE(reply.mid(said.size()).contains(QStringLiteral("Vebix"))) << reply.toStdString();
+    EXPECT_FALSE(untranslated(reply, names)) << reply.toStdString();
+
+    // No bot; learning explained; enabled; the files there already; the guide not opened.
+    prompts_.clearAnsweredBoxes();
+    prompts_.setUrlOpener([](const QUrl&) { return false; });
+    UdlpForm none(nullptr, &empty_, prompts_, programPath());
+    none.enableUdlp();
+    UdlpForm udlp(nullptr, &loaded_, prompts_, programPath());
+    udlp.show();
+    testing::click(child<QCheckBox>(&udlp, "learnCheck"));
+    udlp.enableUdlp();
+    udlp.enableUdlp();
+    QTest::mouseClick(child<QLabel>(&udlp, "linkShellLabel"), Qt::LeftButton);
+    prompts_.setUrlOpener({});
+    const QStringList boxes = prompts_.answeredBoxes();
+    EXPECT_EQ(boxes.size(), 5) << boxes.join(QLatin1Char('\n')).toStdString();
+    for (const QString& box : boxes) EXPECT_FALSE(untranslated(box, names)) << box.toStdString();
+}
+
 // The names of the loaded bot and its file are shown as they are, placeholders and all.
 TEST_F(DialogTexts, NamesHoldingPlaceholdersAreShownAsTheyAre) {
     UdlpForm form(nullptr, &loaded_, prompts_, programPath());

@@ -142,8 +142,10 @@ TEST_F(FindUdlpBotFormTest, LayoutAndTexts) {
     EXPECT_TRUE(list.contains(searching)) << "list " << list.width() << "x" << list.height();
     EXPECT_GT(searching.center().x(), list.center().x());
     EXPECT_GT(searching.center().y(), list.center().y());
+    // The list and the label over it wear the desktop's ground, not one of their own.
     EXPECT_EQ(control<QListWidget>(form, "knownBotsList")->palette().color(QPalette::Base),
-              QColor(244, 244, 244));
+              QApplication::palette().color(QPalette::Base));
+    EXPECT_EQ(control<QLabel>(form, "searchLabel")->backgroundRole(), QPalette::Base);
     EXPECT_EQ(
         BotRowDelegate::selectedBackground(QColor(244, 244, 244), QColor(0, 120, 215)),
         QColor((244 * 224 + 0) / 255, (244 * 224 + 120 * 31) / 255, (244 * 224 + 215 * 31) / 255));

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <fcntl.h>
@@ -18,6 +19,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -28,6 +30,7 @@
 #include "app/mind/vebixai.h"
 #include "app/gui/botlinkthread.h"
 #include "app/gui/findudlpbotform.h"
+#include "app/gui/translations.h"
 #include "guitestsupport.h"
 #include "windowlayout.h"
 
@@ -361,4 +364,38 @@ TEST_F(LinkModeTest, LinkBotsChosenWhileAReplyWaitsStartsAfterIt) {
     EXPECT_EQ(answered.speaker, "<ai>");
     EXPECT_EQ(answered.key, said.speaker);
     EXPECT_EQ(parseLine(own[at + 2], AiSuffix::Keep).key, "Bea!Bea");
+}
+
+// A bot whose program is gone ends link mode at once, and the window says so in its own
+// language: plain English without a translation, none of it under the pseudo-translation.
+TEST_F(LinkModeTest, ABotWhoseProgramIsGoneEndsLinkModeInTheWindowsLanguage) {
+    QDir(tmp_.path()).mkpath("Gone");
+    writeBytes(path("Gone/UDLP.NFO"), "2\r\n0\r\nvebix\r\nGone\r\n");
+    for (const bool pseudo : {false, true}) {
+        std::optional<Translations> translations;
+        if (pseudo) {
+            translations.emplace(QLocale::c(), QString());
+            ASSERT_TRUE(translations->installFile(QStringLiteral(VEBIX_PSEUDO_QM)));
+        }
+        LinkForm form(prompts_, start_);
+        loadOwnBot(form, false);
+        chooseBotIn(spath("Gone"));
+        form.linkBots();
+        ASSERT_NE(form.linkThread(), nullptr) << pseudo;
+        QDeadlineTimer deadline(60000);
+        while (!form.linkThread()->loopEnded() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        ASSERT_TRUE(form.linkThread()->loopEnded()) << pseudo;
+        QCoreApplication::processEvents();
+        const QString said = status(form);
+        if (pseudo) {
+            EXPECT_FALSE(said.contains(QRegularExpression(QStringLiteral("[A-Za-z]{2,}"))))
+                << said.toStdString();
+            EXPECT_EQ(said, QCoreApplication::translate("vebix::BotLinkThread", "Link Mode ended"));
+        } else {
+            EXPECT_EQ(said, "Link Mode ended");
+        }
+        form.close();
+        QCoreApplication::processEvents();
+    }
 }
