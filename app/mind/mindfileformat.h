@@ -15,7 +15,6 @@
 namespace vebix::mindfile {
 
 inline constexpr std::string_view kExtension = ".mdd";
-inline constexpr std::string_view kFileFilter = "Vebix Mind Files (*.mdd);;All Files (*)";
 inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 inline constexpr std::string_view kLineEnd = "\r\n";
 inline constexpr char kNameQuote = '"';
