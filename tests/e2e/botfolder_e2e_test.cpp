@@ -24,19 +24,7 @@ const std::string kMind =
     "$ 1003 $a How are you today?\r\n$ 1004 $b I am fine, thanks.\r\n";
 constexpr std::size_t kMindLines = 4;
 
-class PerUserBotE2E : public e2e::ScratchFolderTest {
-protected:
-    static std::string read(const QString& p) {
-        QFile f(p);
-        if (!f.open(QIODevice::ReadOnly)) return "<missing>";
-        return f.readAll().toStdString();
-    }
-    static void write(const QString& p, const std::string& bytes) {
-        QFile f(p);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes.data(), static_cast<qint64>(bytes.size()));
-    }
-};
+using PerUserBotE2E = e2e::ScratchFolderTest;
 
 TEST_F(PerUserBotE2E, TheProgramStartedThroughTheBotsLinkAnswersForTheBot) {
     write(path("mind.mdd"), kMind);

@@ -39,16 +39,6 @@ class BotModeE2E : public e2e::ScratchFolderTest {
 protected:
     std::string spath(const QString& name) const { return path(name).toStdString(); }
 
-    static std::string read(const QString& p) {
-        QFile f(p);
-        if (!f.open(QIODevice::ReadOnly)) return "<missing>";
-        return f.readAll().toStdString();
-    }
-    static void write(const QString& p, const std::string& bytes) {
-        QFile f(p);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes.data(), static_cast<qint64>(bytes.size()));
-    }
     void request(const std::string& bytes) { write(path("work/CHAT.MSG"), bytes); }
     std::string reply() const { return read(path("work/CHAT.MSG")); }
     void info(const std::string& keyLines) {

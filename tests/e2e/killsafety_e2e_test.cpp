@@ -133,14 +133,7 @@ std::vector<long> exchangesIn(const QString& mindPath, const std::string& key,
     return numbers;
 }
 
-class KillSafety : public e2e::ScratchFolderTest {
-protected:
-    static void write(const QString& p, const std::string& bytes) {
-        QFile f(p);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes.data(), static_cast<qint64>(bytes.size()));
-    }
-};
+using KillSafety = e2e::ScratchFolderTest;
 
 TEST_F(KillSafety, BotModeWithLearningSurvivesKillsWhileSaving) {
     const QString mind = path("mind.mdd");

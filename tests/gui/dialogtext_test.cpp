@@ -18,28 +18,14 @@
 #include "app/gui/udlpform.h"
 #include "guitestsupport.h"
 #include "textfit.h"
+#include "windowlayout.h"
 
 namespace vebix {
 namespace {
 
 using testing::child;
 using testing::clippedTexts;
-
-// Sets the application's font to factor times its size for the life of the object.
-class ScaledFont {
-public:
-    explicit ScaledFont(double factor) : old_(QApplication::font()) {
-        QFont font = old_;
-        font.setPointSizeF(old_.pointSizeF() * factor);
-        QApplication::setFont(font);
-    }
-    ~ScaledFont() { QApplication::setFont(old_); }
-    ScaledFont(const ScaledFont&) = delete;
-    ScaledFont& operator=(const ScaledFont&) = delete;
-
-private:
-    QFont old_;
-};
+using ScaledFont = testing::ScopedAppFontScale;
 
 class DialogTexts : public testing::WindowTest {
 protected:
