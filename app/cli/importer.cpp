@@ -151,19 +151,30 @@ std::optional<std::string> binaryReason(std::string_view bytes) {
     return "not a text file (binary byte at offset " + std::to_string(*offset) + ")";
 }
 
-Importer::Importer(ImportOptions options) : options_(std::move(options)) {}
+Importer::Importer(ImportOptions options)
+    : options_(std::move(options)), botMatched_(options_.botNames.size(), false) {}
 
-bool Importer::isBot(std::string_view speaker) const {
-    for (const std::string& bot : options_.botNames) {
-        if (equalsIgnoringAsciiCase(speaker, bot)) return true;
+bool Importer::isBot(std::string_view speaker) {
+    for (std::size_t i = 0; i < options_.botNames.size(); ++i) {
+        const std::string& bot = options_.botNames[i];
         // Letters beyond ASCII need the full case rules; such names are rare enough for a
         // conversion each.
-        if (hasNonAscii(speaker) && hasNonAscii(bot) &&
-            QString::fromUtf8(speaker.data(), static_cast<qsizetype>(speaker.size()))
-                    .compare(QString::fromStdString(bot), Qt::CaseInsensitive) == 0)
+        if (equalsIgnoringAsciiCase(speaker, bot) ||
+            (hasNonAscii(speaker) && hasNonAscii(bot) &&
+             QString::fromUtf8(speaker.data(), static_cast<qsizetype>(speaker.size()))
+                     .compare(QString::fromStdString(bot), Qt::CaseInsensitive) == 0)) {
+            botMatched_[i] = true;
             return true;
+        }
     }
     return false;
+}
+
+std::vector<std::string> Importer::unmatchedBotNames() const {
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < options_.botNames.size(); ++i)
+        if (!botMatched_[i]) names.push_back(options_.botNames[i]);
+    return names;
 }
 
 std::optional<std::string> Importer::add(std::string_view bytes) {

@@ -73,6 +73,9 @@ public:
     std::size_t lineCount() const { return utterances_.size(); }
     std::size_t conversationCount() const { return conversations_; }
     const SkippedLines& skipped() const { return skipped_; }
+    // The bot names (as given) that no speaker read so far matched: most likely a misspelt
+    // name, or a plain text's "$b" given as "b".
+    std::vector<std::string> unmatchedBotNames() const;
 
     // Writes the mind lines "key time speaker text" (CR LF ends) to sink in blocks of about a
     // megabyte. Keys are "learn-<stamp>-<n>", n counting the conversations from 1. Times are one
@@ -88,9 +91,11 @@ private:
         std::uint32_t conversation;
         bool bot;
     };
-    bool isBot(std::string_view speaker) const;
+    // Whether speaker is one of the bot names; marks the name as matched.
+    bool isBot(std::string_view speaker);
 
     ImportOptions options_;
+    std::vector<bool> botMatched_;  // by the index of options_.botNames
     std::vector<Utterance> utterances_;
     std::size_t conversations_ = 0;
     SkippedLines skipped_;

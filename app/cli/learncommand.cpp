@@ -192,6 +192,11 @@ int runLearnCommand(const QStringList& arguments, Console& console) {
             plural(importer.lineCount(), "line", "lines") + " in " +
             plural(importer.conversationCount(), "conversation", "conversations");
         const std::string skipped = skippedSummary(importer.skipped()) + skippedFiles;
+        // A --bot that matched nobody leaves the mind without the bot's side, which the person
+        // would only notice much later in its replies.
+        for (const std::string& name : importer.unmatchedBotNames())
+            console.err << "vebix learn: --bot " << name
+                        << " matched no speaker (plain text's speakers are $a and $b)" << std::endl;
         if (checkOnly) {
             console.out << "Would learn " << counts << " into " << mind << skipped << std::endl;
             return kExitOk;

@@ -78,6 +78,12 @@ TEST_F(LearnE2e, CheckAndFailuresWriteNothing) {
                          "; skipped file pic.bin: not a text file (binary byte at offset 6)\n");
     EXPECT_FALSE(QFile::exists(QString::fromStdString(mind)));
 
+    // A --bot that names no speaker is pointed out: plain text's sides are $a and $b.
+    r = learn({"m.mdd", "talk.txt", "--check", "--bot", "b", "--bot", "$B"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err,
+              "vebix learn: --bot b matched no speaker (plain text's speakers are $a and $b)\n");
+
     r = learn({"m.mdd", "talk.txt", "missing.txt"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
