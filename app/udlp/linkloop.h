@@ -19,7 +19,6 @@ class LinkExchange;
 class VebixAi;
 
 inline constexpr std::uint32_t kLinkPauseMs = 2200;
-inline constexpr std::string_view kLinkErrorCaption = "UDLP Error";
 inline constexpr std::string_view kUnableToRespond = " was unable to respond";
 inline constexpr std::string_view kLinkOpeningFallback = "hi";
 inline constexpr std::string_view kLinkEndedStatus = "Link Mode ended";
