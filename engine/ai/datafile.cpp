@@ -14,6 +14,7 @@
 #include "engine/base/error.h"
 #include "engine/base/filehandle.h"
 #include "engine/base/lines.h"
+#include "engine/base/mappedfile.h"
 
 namespace vebix {
 namespace {
@@ -45,21 +46,10 @@ mode_t defaultFileMode() {
     return 0666 & ~mask;
 }
 
-}  // namespace
-
-std::size_t Ai::loadFile(const std::string& name) {
-    lines_.clear();
-    fileName_ = name;
-    std::error_code ec;
-    if (!std::filesystem::exists(name, ec)) return 0;
-
-    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw Error("Unable to load AI file '" + name + "'");
-    const FdHandle closer(fd);
-
-    // The whole file in one block that the line list keeps: the lines are views into it, so a
-    // big mind is read at the speed of the disk and costs no copy. The file may still grow while
-    // it is read; whatever is there when the end is met is loaded.
+// The whole file in one block that the line list keeps: the lines are views into it, so a big
+// mind costs no copy per line. The file may still grow while it is read; whatever is there when
+// the end is met is loaded.
+std::string_view readWhole(int fd, const std::string& name, LineStore& keeper) {
     struct stat st {};
     std::size_t capacity = ::fstat(fd, &st) == 0 && st.st_size > 0
                                ? static_cast<std::size_t>(st.st_size) + 1
@@ -82,7 +72,61 @@ std::size_t Ai::loadFile(const std::string& name) {
         size += static_cast<std::size_t>(got);
     }
     const std::string_view text(block.get(), size);
-    lines_.adopt(std::move(block));
+    keeper.adopt(std::move(block));
+    return text;
+}
+
+// True when the file holds bytes at offset or beyond (it grew after its size was taken). Leaves
+// the file position where it was.
+bool hasBytesFrom(int fd, off_t offset) {
+    char byte = 0;
+    for (;;) {
+        const ssize_t got = ::pread(fd, &byte, 1, offset);
+        if (got >= 0) return got > 0;
+        if (errno != EINTR) return true;  // let the reading path meet and report the error
+    }
+}
+
+// A regular file is mapped rather than copied: for a mind of millions of lines the copy was the
+// largest single cost of loading. The mapping is never written through (saves append with
+// write() or replace the file by rename), and it outlives the lines, which the line list
+// drops together with it. Its one hazard is a file cut shorter while mapped, which would make
+// the cut-off lines unreadable; the mind's writers, one at a time under the mind's write lock,
+// never do that: appends only add bytes, a failed append cuts the file back no further than the
+// length it found before writing, and a whole save renames a new file over the old one, whose
+// pages the mapping keeps. Anything that is not a plain file of settled size is read as before.
+std::string_view mapWhole(int fd, const std::string& name, LineStore& keeper) {
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        const auto size = static_cast<std::size_t>(st.st_size);
+        if (auto mapped = MappedFile::map(fd, size)) {
+            // Grown or cut since its size was taken: a file being written; read what is there.
+            struct stat now {};
+            if (!hasBytesFrom(fd, st.st_size) && ::fstat(fd, &now) == 0 &&
+                now.st_size == st.st_size) {
+                const std::string_view text = mapped->bytes();
+                keeper.adopt(std::move(mapped));
+                return text;
+            }
+        }
+    }
+    return readWhole(fd, name, keeper);
+}
+
+}  // namespace
+
+std::size_t Ai::loadFile(const std::string& name) {
+    lines_.clear();
+    fileName_ = name;
+    std::error_code ec;
+    if (!std::filesystem::exists(name, ec)) return 0;
+
+    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw Error("Unable to load AI file '" + name + "'");
+    const FdHandle closer(fd);
+
+    const std::string_view text = mapWhole(fd, name, lines_);
+    const std::size_t size = text.size();
     lines_.reserve(size / 64 + 16);  // about the lines of a mind; the list grows if need be
     // NUL bytes are rare: only when the file holds one is each line searched for it.
     const bool hasNul = std::memchr(text.data(), '\0', size) != nullptr;

@@ -5,6 +5,7 @@ namespace vebix {
 void LineStore::clear() {
     views_.clear();
     arena_.clear();
+    mapped_.clear();
     ++epoch_;
 }
 

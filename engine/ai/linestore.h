@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/base/arena.h"
+#include "engine/base/mappedfile.h"
 
 namespace vebix {
 
@@ -33,6 +34,9 @@ public:
     // Takes ownership of a block of bytes; lines appended with pushExternal may then view it.
     // It lives until clear().
     void adopt(std::unique_ptr<char[]> block) { arena_.adopt(std::move(block)); }
+    // Takes ownership of a mapped file; lines appended with pushExternal may then view its
+    // bytes. It stays mapped until clear().
+    void adopt(std::unique_ptr<MappedFile> file) { mapped_.push_back(std::move(file)); }
     void reserve(std::size_t lines) { views_.reserve(lines); }
     void clear();
     // Changes on every clear(): lines at the same position before and after a clear are not
@@ -42,6 +46,7 @@ public:
 private:
     std::vector<std::string_view> views_;
     Arena arena_;
+    std::vector<std::unique_ptr<MappedFile>> mapped_;
     std::uint64_t epoch_ = 0;
 };
 

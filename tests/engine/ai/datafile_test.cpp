@@ -109,6 +109,74 @@ TEST(DataFile, LoadFileCutsALineAtNul) {
     EXPECT_EQ(linesOf(ai), (Lines{"k 1 s ab", "k 2 s e"}));
 }
 
+// Byte patterns at the edges of a file read in place: the end of the file, of a page, NULs.
+TEST(DataFile, LoadFileEdgesOfTheFile) {
+    const std::string page(4096 - 6, 'p');
+    const std::vector<ReadCase> cases = {
+        {"nul ends the file", std::string("k 1 s a\r\nk 2 s b\0", 17), {"k 1 s a", "k 2 s b"}},
+        {"nul in last line without end", std::string("k 1 s a\0zz", 10), {"k 1 s a"}},
+        {"nul only", std::string("\0\0", 2), {}},
+        {"nul starts a line", std::string("\0a\r\nk 2 s b\r\n", 13), {"k 2 s b"}},
+        {"cr only, last line without end", "k 1 s a\rk 2 s b", {"k 1 s a", "k 2 s b"}},
+        {"last line fills the page, no end", "k 1 s " + page, {"k 1 s " + page}},
+        {"line end is the last byte of the page",
+         "k 1 s " + page.substr(2) + "\r\n",
+         {"k 1 s " + page.substr(2)}},
+        {"lone cr at the end of the page",
+         "k 1 s " + page.substr(1) + "\r" + "k 2 s b",
+         {"k 1 s " + page.substr(1), "k 2 s b"}},
+        {"bom only", kBom, {}},
+        {"line ends only", "\r\n\r\r\n\n", {}},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.file("edge.dat");
+        writeBytes(path, c.bytes);
+        Ai ai;
+        EXPECT_EQ(ai.loadFile(path), c.lines.size());
+        EXPECT_EQ(linesOf(ai), c.lines);
+    }
+}
+
+// The lines read stay as they were while the file itself is appended to or replaced, as the
+// mind's own saves do; loading again sees the new file.
+TEST(DataFile, LoadedLinesOutliveChangesToTheFile) {
+    TempDir dir;
+    const std::string path = dir.file("m.dat");
+    writeBytes(path, "k 1 s a\r\nk 2 s b\r\n");
+    Ai ai;
+    ai.loadFile(path);
+    std::ofstream(path, std::ios::binary | std::ios::app) << "k 3 s c\r\n";
+    EXPECT_EQ(linesOf(ai), (Lines{"k 1 s a", "k 2 s b"}));
+    Ai again;
+    again.loadFile(path);
+    EXPECT_EQ(linesOf(again), (Lines{"k 1 s a", "k 2 s b", "k 3 s c"}));
+
+    writeBytes(dir.file("new.dat"), "n 9 s new\r\n");
+    fs::rename(dir.file("new.dat"), path);
+    EXPECT_EQ(linesOf(ai), (Lines{"k 1 s a", "k 2 s b"}));
+    EXPECT_EQ(linesOf(again), (Lines{"k 1 s a", "k 2 s b", "k 3 s c"}));
+    ai.appendLine("k 4 s d");
+    EXPECT_EQ(linesOf(ai), (Lines{"k 1 s a", "k 2 s b", "k 4 s d"}));
+    ai.saveFile(path, AfterSave::ClearModified);
+    EXPECT_EQ(readBytes(path), "k 1 s a\r\nk 2 s b\r\nk 4 s d\r\n");
+    EXPECT_EQ(linesOf(again), (Lines{"k 1 s a", "k 2 s b", "k 3 s c"}));
+}
+
+// What cannot be read in place (a pipe) is read as a stream, with the same lines.
+TEST(DataFile, LoadFileReadsAPipe) {
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    const std::string bytes = std::string("k 1 s a\rk 2 s b\0x\r\n", 19) + kBom + "k 3 s c";
+    ASSERT_EQ(::write(ends[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    ::close(ends[1]);
+    Ai ai;
+    EXPECT_EQ(ai.loadFile("/proc/self/fd/" + std::to_string(ends[0])), 3u);
+    ::close(ends[0]);
+    EXPECT_EQ(linesOf(ai), (Lines{"k 1 s a", "k 2 s b", "k 3 s c"}));
+}
+
 TEST(DataFile, LoadTextWithoutCopyViewsTheText) {
     const std::string text = "a 1 b x\r\n" + kBom + "c 2 d y";
     Ai views, copies;
