@@ -309,11 +309,19 @@ std::vector<Ai::Sim> Ai::scoreLinesIndexed(std::string_view partnerName,
     const std::string partner = storedForm(partnerName);
     Query query(*this, index, input);
     std::vector<OpenLine> scored(open.size());
+    // The open lines come in runs between chunks: each run is read at once.
+    LineStore::Reader reader(lines_, std::size_t{64} << 10);
+    std::size_t covered = 0;  // the reader holds the open lines before this one
     for (std::size_t k = 0; k < open.size(); ++k) {
         const std::uint32_t i = open[k];
         if (!index.usable(i)) continue;
+        if (i >= covered) {
+            std::size_t last = i + 1;
+            for (std::size_t j = k + 1; j < open.size() && open[j] == last; ++j) ++last;
+            covered = reader.fill(i, last);
+        }
         OpenLine& o = scored[k];
-        const std::string_view line = lines_[i];
+        const std::string_view line = reader.line(i);
         if (hasExcludeMark(line)) {
             o.excluded = true;
             continue;

@@ -12,13 +12,21 @@ namespace vebix {
 namespace {
 
 // Where the first three blanks of a line are; false when it has fewer.
+// The fields before the text are short: a plain loop beats a library search per blank.
 bool findBlanks(std::string_view line, std::size_t& b1, std::size_t& b2, std::size_t& b3) {
-    b1 = line.find(' ');
-    if (b1 == std::string_view::npos) return false;
-    b2 = line.find(' ', b1 + 1);
-    if (b2 == std::string_view::npos) return false;
-    b3 = line.find(' ', b2 + 1);
-    return b3 != std::string_view::npos;
+    std::size_t found[3];
+    int k = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] != ' ') continue;
+        found[k++] = i;
+        if (k == 3) {
+            b1 = found[0];
+            b2 = found[1];
+            b3 = found[2];
+            return true;
+        }
+    }
+    return false;
 }
 
 // Short lines compare their tokens pairwise; long ones use a set.
@@ -33,7 +41,6 @@ void ReplyIndex::reset() {
     textOffset_.clear();
     tokenStart_.clear();
     pool_.clear();
-    pairs_.clear();
     conversations_.clear();
     slots_.clear();
     texts_.clear();
@@ -43,78 +50,60 @@ void ReplyIndex::reset() {
     lastConversation_ = kNone;
 }
 
+void ReplyIndex::reserve(std::size_t lines) {
+    time_.reserve(lines);
+    conversation_.reserve(lines);
+    flags_.reserve(lines);
+    textOffset_.reserve(lines);
+    tokenStart_.reserve(lines);
+}
+
 void ReplyIndex::sync(const LineStore& lines) {
     if (epoch_ != lines.epoch() || time_.size() > lines.size()) {
         reset();
         epoch_ = lines.epoch();
     }
-    const std::size_t from = time_.size();
     const std::size_t n = lines.size();
-    if (from == n) return;
-    time_.resize(n);
-    conversation_.resize(n);
-    flags_.resize(n);
-    textOffset_.resize(n);
-    tokenStart_.resize(n, kNone);
-    std::string lower;
-    for (std::size_t i = from; i < n; ++i) {
-        const std::string_view line = lines[i];
-        std::size_t b1, b2, b3;
-        std::uint8_t flags = 0;
-        time_[i] = 0;
-        conversation_[i] = 0;
-        textOffset_[i] = 0;
-        const bool blanks = findBlanks(line, b1, b2, b3);
-        flags_[i] = flags;
-        if (!blanks) continue;  // no speaker: not "<ai>"
+    if (time_.size() == n) return;
+    LineStore::Reader reader(lines);
+    for (std::size_t i = time_.size(); i < n;) {
+        const std::size_t end = reader.fill(i, n);
+        for (; i < end; ++i) append(reader.line(i));
+    }
+}
+
+void ReplyIndex::append(std::string_view line) {
+    std::uint32_t time = 0, conversation = 0;
+    std::uint8_t flags = 0, textOffset = 0;
+    std::size_t b1, b2, b3;
+    if (findBlanks(line, b1, b2, b3)) {
         std::string_view speaker = line.substr(b2 + 1, b3 - b2 - 1);
         if (speaker.size() > kAiSpeaker.size() && speaker.ends_with(kAiSpeaker))
             speaker.remove_suffix(kAiSpeaker.size());
         if (speaker == kAiSpeaker) flags |= kAiStripped;
         flags |= kHasText;
-        textOffset_[i] = static_cast<std::uint8_t>(std::min<std::size_t>(b3 + 1, 255));
-        flags_[i] = flags;
-        const auto t = parseTime(line.substr(b1 + 1, b2 - b1 - 1));
-        if (!t) continue;
-        flags_[i] = flags | kUsable;
-        time_[i] = *t;
-        const std::string_view key = line.substr(0, b1);
-        if (lastConversation_ == kNone || key != lastKey_) {
-            lower.assign(key);
-            for (char& c : lower) c = asciiLower(c);
-            auto [it, fresh] = conversations_.try_emplace(lower, 0);
-            if (fresh) it->second = static_cast<std::uint32_t>(conversations_.size() - 1);
-            lastConversation_ = it->second;
-            lastKey_.assign(key);
+        textOffset = static_cast<std::uint8_t>(std::min<std::size_t>(b3 + 1, 255));
+        if (const auto t = parseTime(line.substr(b1 + 1, b2 - b1 - 1))) {
+            flags |= kUsable;
+            time = *t;
+            const std::string_view key = line.substr(0, b1);
+            if (lastConversation_ == kNone || key != lastKey_) {
+                std::string& lower = lowerKey_;
+                lower.assign(key);
+                for (char& c : lower) c = asciiLower(c);
+                auto [it, fresh] = conversations_.try_emplace(lower, 0);
+                if (fresh) it->second = static_cast<std::uint32_t>(conversations_.size() - 1);
+                lastConversation_ = it->second;
+                lastKey_.assign(key);
+            }
+            conversation = lastConversation_;
         }
-        conversation_[i] = lastConversation_;
     }
-}
-
-ReplyIndex::PairSet ReplyIndex::pairsOf(std::string_view text) {
-    PairSet set;
-    unsigned prev = 0;  // the previous byte, lower case, when a letter or digit; else 0
-    for (char ch : text) {
-        if (!isAsciiAlnum(ch)) {
-            prev = 0;
-            continue;
-        }
-        const unsigned c = static_cast<unsigned char>(asciiLower(ch));
-        if (prev) {
-            const unsigned bit = ((prev << 8 | c) * 0x9E3779B1u) >> 25;  // 0..127
-            set.bits[bit >> 6] |= std::uint64_t{1} << (bit & 63);
-        }
-        prev = c;
-    }
-    return set;
-}
-
-void ReplyIndex::makePairSets(const LineStore& lines) {
-    const std::size_t n = time_.size();
-    for (std::size_t i = pairs_.size(); i < n; ++i) {
-        if (hasExcludeMark(lines[i])) flags_[i] |= kExcluded;
-        pairs_.push_back(lendsText(i) ? pairsOf(text(i, lines[i])) : PairSet{});
-    }
+    time_.push_back(time);
+    conversation_.push_back(conversation);
+    flags_.push_back(flags);
+    textOffset_.push_back(textOffset);
+    tokenStart_.push_back(kNone);
 }
 
 std::string_view ReplyIndex::text(std::size_t i, std::string_view line) const {

@@ -19,6 +19,7 @@
 
 #include "engine/ai/linestore.h"
 #include "engine/base/arena.h"
+#include "engine/base/hugealloc.h"
 
 namespace vebix {
 
@@ -41,12 +42,17 @@ public:
     // Brings the per-line facts up to date with lines: the lines appended since the last call,
     // or all of them again when lines was cleared in between.
     void sync(const LineStore& lines);
+    // Takes in the next line of the store last synced (its bytes, read by the caller): a loader
+    // hands over each line while it has its bytes at hand.
+    void append(std::string_view line);
+    // Room for this many lines without growing.
+    void reserve(std::size_t lines);
 
     std::size_t size() const { return time_.size(); }
     bool usable(std::size_t i) const { return (flags_[i] & kUsable) != 0; }
-    // Neither "<ai>" (after the suffix strip) nor marked "#-": the line may lend its text to a
-    // generated reply, or make one a repeat. Needs makePairSets (which finds the marks).
-    bool lendsText(std::size_t i) const { return (flags_[i] & (kAiStripped | kExcluded)) == 0; }
+    // Said by "<ai>" (after the suffix strip): such a line never lends its text to a generated
+    // reply, nor makes one a repeat (nor does a line marked "#-", which callers look for).
+    bool fromAi(std::size_t i) const { return (flags_[i] & kAiStripped) != 0; }
     // The text field of line i (empty when it has fewer than three blanks).
     std::string_view text(std::size_t i, std::string_view line) const;
     std::uint32_t time(std::size_t i) const { return time_[i]; }
@@ -57,21 +63,6 @@ public:
     // stays valid until the next call of tokens() or sync().
     LineTokens tokens(std::size_t i, std::string_view text);
     bool hasTokens(std::size_t i) const { return tokenStart_[i] != kNone; }
-
-    // Letter pairs: for every line that lends text, a 128-bit set of the pairs of adjacent ASCII
-    // letters or digits (lower case) of its text, made for all lines on the first call. A text
-    // holding a phrase (ASCII case ignored) holds every pair of the phrase, so a line whose set
-    // lacks one of the phrase's pairs cannot hold it.
-    struct PairSet {
-        std::uint64_t bits[2] = {0, 0};
-        bool covers(const PairSet& need) const {
-            return (bits[0] & need.bits[0]) == need.bits[0] &&
-                   (bits[1] & need.bits[1]) == need.bits[1];
-        }
-    };
-    static PairSet pairsOf(std::string_view text);
-    void makePairSets(const LineStore& lines);
-    const PairSet& pairSet(std::size_t i) const { return pairs_[i]; }
 
     // The word table: ids from 1; type is TokenType::Word or TokenType::Number.
     std::size_t wordCount() const { return words_.size(); }
@@ -93,20 +84,18 @@ private:
 
     std::uint64_t epoch_ = ~std::uint64_t{0};
     // Per line.
-    std::vector<std::uint32_t> time_;
-    std::vector<std::uint32_t> conversation_;
+    HugeVector<std::uint32_t> time_;
+    HugeVector<std::uint32_t> conversation_;
     enum : std::uint8_t {
         kUsable = 1,      // three blanks and a readable time
         kHasText = 2,     // three blanks
         kAiStripped = 4,  // the speaker is "<ai>" after the suffix strip
-        kExcluded = 8,    // holds "#-" (known once makePairSets ran)
     };
-    std::vector<std::uint8_t> flags_;
-    std::vector<std::uint8_t> textOffset_;   // 255: look for it again
-    std::vector<std::uint32_t> tokenStart_;  // into pool_, or kNone
-    std::vector<PairSet> pairs_;             // per line, once made
+    HugeVector<std::uint8_t> flags_;
+    HugeVector<std::uint8_t> textOffset_;   // 255: look for it again
+    HugeVector<std::uint32_t> tokenStart_;  // into pool_, or kNone
     // Per line with tokens: a header (token count, bit 31 set for a long line), then the ids.
-    std::vector<std::uint32_t> pool_;
+    HugeVector<std::uint32_t> pool_;
     // Conversations by lower-case key.
     Table conversations_;
     // The word table; index 0 stands for kBreak. Looked up through an open-addressing table of
@@ -121,6 +110,7 @@ private:
     std::vector<std::uint16_t> types_{0};
     // The previous line's key and its conversation: lines of one conversation come in runs.
     std::string lastKey_;
+    std::string lowerKey_;  // scratch
     std::uint32_t lastConversation_ = kNone;
 };
 
