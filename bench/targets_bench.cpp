@@ -45,6 +45,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "engine/ai/ai.h"
@@ -225,11 +226,23 @@ void steady(int runs) {
                 median(replies) * 1e3, median(cats) * 1e3, median(ratios));
 }
 
-fs::path botFolder() {
-    const fs::path dir = fs::temp_directory_path() / "vebix-bench-bot";
+// The folders the spawned runs work in, one set per process: two benchmarks running at once
+// (from two checkouts) must not overwrite each other's copy of a mind. Removed at exit.
+fs::path scratchFolder(const char* name) {
+    struct Scratch {
+        fs::path root = fs::temp_directory_path() / ("vebix-bench-" + std::to_string(::getpid()));
+        ~Scratch() {
+            std::error_code ignored;
+            fs::remove_all(root, ignored);
+        }
+    };
+    static const Scratch scratch;
+    const fs::path dir = scratch.root / name;
     fs::create_directories(dir);
     return dir;
 }
+
+fs::path botFolder() { return scratchFolder("bot"); }
 
 std::string exePath() {
     const char* exe = std::getenv("VEBIX_EXE");
@@ -324,9 +337,7 @@ void cold(int runs, bool withBig) {
 // words of the same file.
 void learn(int runs) {
     const std::string corpus = corpusFile("self_dialogue.txt");
-    const fs::path dir = fs::temp_directory_path() / "vebix-bench-learn";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const fs::path dir = scratchFolder("learn");
     const fs::path mind = dir / "learned.mdd";
     auto learnOnce = [&] {
         // A new mind each time: the figure is the import, not an append to a grown mind.
