@@ -36,10 +36,10 @@ std::size_t findNoCase(std::string_view hay, std::string_view needle, std::size_
     const __m128i endByte = _mm_set1_epi8(asciiLower(end));
     const std::size_t back = needle.size() - 1;
     while (p + 16 <= last + 1) {
-        const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h + p)),
-                                       firstCase);
-        const __m128i b = _mm_or_si128(
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + p + back)), endCase);
+        const __m128i a =
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h + p)), firstCase);
+        const __m128i b =
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h + p + back)), endCase);
         auto hits = static_cast<unsigned>(_mm_movemask_epi8(
             _mm_and_si128(_mm_cmpeq_epi8(a, firstByte), _mm_cmpeq_epi8(b, endByte))));
         while (hits != 0) {

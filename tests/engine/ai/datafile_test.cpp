@@ -372,3 +372,65 @@ TEST(DataFile, SubclassHooksSeeEveryLine) {
     EXPECT_EQ(ai.finished, 1);
     EXPECT_EQ(linesOf(ai), (Lines{"k 1 s x", "k 2 s y"}));
 }
+
+namespace {
+
+// Every line the loader hands to the hooks, empty ones included, in order.
+class RecordingAi : public Ai {
+public:
+    Lines seen;
+    void acceptLoadedLine(std::string_view line) override {
+        seen.emplace_back(line);
+        Ai::acceptLoadedLine(line);
+    }
+};
+
+}  // namespace
+
+// A big file is read a block (a megabyte) at a time. Whatever falls on the edge of a block (a
+// CR LF cut in two, a lone CR, a line longer than a block, a NUL, a BOM) the hooks see the same
+// lines as when the whole text is split at once, and the lines read back whole.
+TEST(DataFile, LoadFileReadsBigFilesAcrossBlockEdges) {
+    const std::size_t block = std::size_t{1} << 20;
+    auto fill = [](std::size_t bytes) {
+        std::string out;
+        for (int i = 0; out.size() + 40 < bytes; ++i)
+            out += "k " + std::to_string(i) + " s some text\r\n";
+        return out + std::string(bytes - out.size() - 2, 'p') + "\r\n";  // exactly bytes long
+    };
+    // tail starting at offset at, after whole lines (the last one without its end)
+    auto endingAt = [&](std::size_t at, const std::string& tail) {
+        std::string head = fill(at + 2);
+        head.resize(at);
+        return head + tail;
+    };
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"cr lf cut by the block edge", endingAt(block - 1, "\r\nk 1 s b\r\n")},
+        {"lone cr at the block edge", endingAt(block - 1, "\rk 1 s b\r\n")},
+        {"lf at the block edge", endingAt(block - 1, "\nk 1 s b")},
+        {"empty line after the edge", endingAt(block, "\r\n\r\n\r\nk 1 s b\r\n")},
+        {"line longer than a block",
+         "k 0 s " + std::string(block * 2 + 17, 'L') + "\r\nk 1 s b\r\n"},
+        {"nul in the second block", fill(block + 100) + std::string("k 1 s ab\0cd\r\nk 2 s e", 20)},
+        {"nul ends the line at the edge", endingAt(block - 1, std::string("\0\r\nk 1 s b", 10))},
+        {"bom after the edge", endingAt(block - 1, "\r\n" + kBom + "k 1 s b\r\n")},
+        {"file ends in cr at the edge", endingAt(block - 1, "\r")},
+    };
+    TempDir dir;
+    for (const auto& [name, bytes] : cases) {
+        SCOPED_TRACE(name);
+        const std::string path = dir.file("big.dat");
+        writeBytes(path, bytes);
+        RecordingAi fromFile, fromText;
+        fromFile.loadFile(path);
+        // A file's line ends at a NUL; the text without what follows the NUL on its line.
+        std::string text = bytes;
+        for (std::size_t nul; (nul = text.find('\0')) != std::string::npos;)
+            text.erase(nul, text.find_first_of("\r\n", nul) - nul);
+        fromText.loadText("big.dat", text, TextLines::Copied);
+        EXPECT_EQ(fromFile.seen, fromText.seen);
+        EXPECT_EQ(linesOf(fromFile), linesOf(fromText));
+        EXPECT_GT(fromFile.lines().size(), 1u);
+        EXPECT_EQ(fromFile.lines().back().substr(0, 4), fromText.lines().back().substr(0, 4));
+    }
+}

@@ -80,3 +80,48 @@ TEST(MappedFile, GivesNothingForWhatCannotBeMapped) {
     EXPECT_EQ(MappedFile::map(folder, 4096), nullptr);
     ::close(folder);
 }
+
+// read() copies the same bytes as the mapping shows, from any offset.
+TEST(MappedFile, ReadCopiesWhatTheMappingShows) {
+    TempDir dir;
+    std::string bytes;
+    for (int i = 0; i < 3000; ++i) bytes += "line " + std::to_string(i) + "\r\n";
+    writeBytes(dir.file("m.dat"), bytes);
+    auto mapped = mapWhole(dir.file("m.dat"));
+    ASSERT_NE(mapped, nullptr);
+    for (auto [offset, size] : {std::pair<std::size_t, std::size_t>{0, bytes.size()},
+                                {4095, 2},
+                                {bytes.size() - 1, 1},
+                                {17, 0}}) {
+        std::string out(size, '?');
+        mapped->read(offset, size, out.data());
+        EXPECT_EQ(out, bytes.substr(offset, size)) << offset;
+    }
+    EXPECT_FALSE(mapped->cut());
+}
+
+// Another program cutting the file shorter while it is mapped does not kill the process:
+// the lost bytes read as zeros, through the mapping and through read(), and cut() says so.
+TEST(MappedFile, AFileCutShorterReadsAsZeros) {
+    TempDir dir;
+    const std::string path = dir.file("m.dat");
+    const std::string bytes = std::string(3 * 4096, 'a') + std::string(2 * 4096 + 100, 'b');
+    writeBytes(path, bytes);
+    auto mapped = mapWhole(path);
+    ASSERT_NE(mapped, nullptr);
+    ASSERT_EQ(::truncate(path.c_str(), 4096 + 10), 0);
+
+    const std::string_view seen = mapped->bytes();
+    EXPECT_EQ(seen.substr(0, 4096 + 10), bytes.substr(0, 4096 + 10));
+    EXPECT_EQ(seen[3 * 4096 + 5], '\0');  // a whole page past the new end
+    EXPECT_EQ(seen.back(), '\0');
+    EXPECT_TRUE(mapped->cut());
+
+    auto again = mapWhole(dir.file("m.dat"));  // a second mapping of the short file is fine
+    ASSERT_NE(again, nullptr);
+    std::string out(20, '?');
+    ASSERT_EQ(::truncate(path.c_str(), 4096), 0);
+    again->read(4096 - 10, 20, out.data());
+    EXPECT_EQ(out, std::string(10, 'a') + std::string(10, '\0'));
+    EXPECT_TRUE(again->cut());
+}
