@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "app/cli/prefault.h"
 #include "engine/base/filehandle.h"
 
 namespace vebix::cli {
@@ -37,7 +38,10 @@ InputRead readInput(const std::string& name, int stdinFd, const std::atomic<bool
         }
         if (S_ISREG(st.st_mode)) {
             at.total = static_cast<std::uint64_t>(st.st_size);
+            // One byte more than the size: the read that finds the end then needs no room of
+            // its own, and the file is read without moving it.
             result.bytes.reserve(static_cast<std::size_t>(st.st_size) + 1);
+            prefault(result.bytes.data(), result.bytes.capacity());
         }
     }
     for (;;) {
@@ -54,10 +58,14 @@ InputRead readInput(const std::string& name, int stdinFd, const std::atomic<bool
             return result;
         }
         const std::size_t old = result.bytes.size();
-        if (result.bytes.capacity() - old < kBlockBytes)
-            result.bytes.reserve(std::max(result.bytes.capacity() * 2, old + kBlockBytes));
-        result.bytes.resize(old + kBlockBytes);
-        const ssize_t got = ::read(fd, result.bytes.data() + old, kBlockBytes);
+        // Grown only when full: a file of known size fits from the start, a pipe doubles.
+        if (result.bytes.capacity() == old) {
+            result.bytes.reserve(std::max(old * 2, old + kBlockBytes));
+            prefault(result.bytes.data() + old, result.bytes.capacity() - old);
+        }
+        const std::size_t want = std::min(result.bytes.capacity() - old, kBlockBytes);
+        result.bytes.resize(old + want);
+        const ssize_t got = ::read(fd, result.bytes.data() + old, want);
         if (got < 0) {
             result.bytes.resize(old);
             if (errno == EINTR || errno == EAGAIN) continue;

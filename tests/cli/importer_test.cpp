@@ -129,6 +129,52 @@ TEST(Importer, ReadsEachFormatIntoMindLines) {
     }
 }
 
+TEST(Importer, WritesBigImportsInWholeLinesWhateverTheLineEnds) {
+    // Enough lines for several output blocks, line ends mixed within an input (so that the
+    // records outgrow what was reserved for them), and a speaker name longer than a block has
+    // room to spare.
+    const std::string longName(3 * kMaxLineBytes, 'n');
+    const struct {
+        std::string speaker;
+        std::string written;
+        std::size_t perInput;
+    } cases[] = {{"Ann", "Ann", 30000}, {"The " + longName, "The_" + longName, 4}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.perInput);
+        std::string first, second;
+        const char* ends[] = {"\n", "\r", "\r\n"};
+        for (std::size_t i = 0; i < c.perInput; ++i) {
+            first += "first line " + std::to_string(i) + ends[i % 3];
+            second += "second\tline " + std::to_string(i) + "\r";
+        }
+        Importer importer(withFormat(InputFormat::Plain, {}, c.speaker));
+        ASSERT_EQ(importer.add(first), std::nullopt);
+        ASSERT_EQ(importer.add(second), std::nullopt);
+        const std::size_t count = 2 * c.perInput;
+        ASSERT_EQ(importer.lineCount(), count);
+        EXPECT_EQ(importer.conversationCount(), 2u);
+
+        std::vector<std::string> blocks;
+        importer.writeLines("7", 1000000,
+                            [&](std::string_view block) { blocks.emplace_back(block); });
+        EXPECT_GE(blocks.size(), 2u);
+        std::string all;
+        for (const std::string& block : blocks) {
+            EXPECT_TRUE(block.ends_with("\r\n"));
+            all += block;
+        }
+        std::string expected;
+        for (std::size_t i = 0; i < count; ++i) {
+            const bool inFirst = i < c.perInput;
+            expected += std::string("learn-7-") + (inFirst ? "1 " : "2 ") +
+                        std::to_string(1000000 - (count - 1 - i)) + " " + c.written + " " +
+                        (inFirst ? "first line " : "second line ") +
+                        std::to_string(inFirst ? i : i - c.perInput) + "\r\n";
+        }
+        EXPECT_TRUE(all == expected);  // not EXPECT_EQ: a failure would print megabytes
+    }
+}
+
 TEST(Importer, DetectsTheFormatFromMostLines) {
     const struct {
         std::string text;
