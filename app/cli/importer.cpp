@@ -116,13 +116,29 @@ char* putSpeaker(char* out, std::string_view name) {
     return out + name.size();
 }
 
-// How many lines bytes holds, for reserving: one more than its LFs (or its CRs, for old Mac
-// ends). Exact when one kind of line end is used throughout; mixed ends may make more lines,
-// which only costs a regrowth.
-std::size_t lineEstimate(std::string_view bytes) {
-    auto lf = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+// What add needs to know of a whole input before taking its lines: whether it holds a NUL
+// (binary) and how many lines it has, for reserving. Both are found in one pass, a cache-sized
+// chunk at a time: on inputs bigger than the cache, each pass over them costs as much as the
+// reading of their lines.
+struct Survey {
+    bool nul = false;
+    // One more than the LFs (or the CRs, for old Mac ends). Exact when one kind of line end is
+    // used throughout; mixed ends may make more lines, which only costs a regrowth.
+    std::size_t lines = 0;
+};
+
+Survey survey(std::string_view bytes) {
+    constexpr std::size_t kChunk = 64 * 1024;
+    Survey s;
+    std::size_t lf = 0;
+    for (std::size_t at = 0; at < bytes.size() && !s.nul; at += kChunk) {
+        const std::string_view chunk = bytes.substr(at, kChunk);
+        s.nul = std::memchr(chunk.data(), '\0', chunk.size()) != nullptr;
+        lf += static_cast<std::size_t>(std::count(chunk.begin(), chunk.end(), '\n'));
+    }
     if (lf == 0) lf = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\r'));
-    return lf + 1;
+    s.lines = lf + 1;
+    return s;
 }
 
 void appendNumber(std::string& out, std::uint64_t n) {
@@ -202,7 +218,10 @@ bool Importer::isBot(std::string_view speaker) const {
 }
 
 std::optional<std::string> Importer::add(std::string_view bytes) {
-    if (auto reason = binaryReason(bytes)) return reason;
+    const Survey found = survey(bytes);
+    // Without a NUL anywhere, only the first kSampleBytes can make the input binary.
+    if (auto reason = binaryReason(found.nul ? bytes : bytes.substr(0, kSampleBytes)))
+        return reason;
     bytes = withoutByteOrderMark(bytes);
     const InputFormat format =
         options_.format == InputFormat::Auto ? detectFormat(bytes) : options_.format;
@@ -218,9 +237,8 @@ std::optional<std::string> Importer::add(std::string_view bytes) {
     // Reserved (and its pages touched) at once: growing by doubling copied and faulted in the
     // records over and over, which for big inputs took longer than reading them.
     const std::size_t had = utterances_.size();
-    const std::size_t lines = lineEstimate(bytes);
-    if (utterances_.capacity() - had < lines) {
-        utterances_.reserve(had + lines);
+    if (utterances_.capacity() - had < found.lines) {
+        utterances_.reserve(had + found.lines);
         prefault(utterances_.data() + had, (utterances_.capacity() - had) * sizeof(Utterance));
     }
 

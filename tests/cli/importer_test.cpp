@@ -195,6 +195,11 @@ TEST(Importer, TellsBinaryFilesFromText) {
     mostlyText[100] = '\x01';  // one stray control byte is still text
     std::string controls(1000, 'a');
     for (std::size_t i = 37; i < controls.size(); i += 10) controls[i] = '\x02';
+    // A NUL far past the sample still counts; control bytes there do not.
+    std::string lateNul(3 * kSampleBytes, 'a');
+    lateNul[2 * kSampleBytes + 5] = '\0';
+    const std::string lateControls =
+        std::string(kSampleBytes, 'a') + std::string(kSampleBytes, '\x02');
     const struct {
         std::string bytes;
         std::optional<std::string> reason;
@@ -203,6 +208,9 @@ TEST(Importer, TellsBinaryFilesFromText) {
         {controls, "not a text file (binary byte at offset 37)"},
         {"tab\there\r\n\x1b[1mbold\x1b[0m\f\n\xC3\xA9t\xC3\xA9\n", std::nullopt},
         {mostlyText, std::nullopt},
+        {lateNul,
+         "not a text file (binary byte at offset " + std::to_string(2 * kSampleBytes + 5) + ")"},
+        {lateControls, std::nullopt},
         {"", std::nullopt},
     };
     for (const auto& c : cases) {

@@ -54,7 +54,7 @@ TEST(InputReader, ReadsFilesOfEverySizeWhole) {
         const InputRead read = readInput(path, -1, stop, progress.sink());
         EXPECT_EQ(read.error, "");
         EXPECT_FALSE(read.interrupted);
-        EXPECT_TRUE(read.bytes == bytes);
+        EXPECT_TRUE(read.bytes.view() == bytes);
         if (size == 0) continue;
         ASSERT_FALSE(progress.reports.empty());
         EXPECT_EQ(progress.reports.back().bytes, size);
@@ -83,7 +83,7 @@ TEST(InputReader, ReadsAPipeWholeWithoutKnowingItsSize) {
     writer.join();
     ::close(fds[0]);
     EXPECT_EQ(read.error, "");
-    EXPECT_TRUE(read.bytes == bytes);
+    EXPECT_TRUE(read.bytes.view() == bytes);
     ASSERT_FALSE(progress.reports.empty());
     EXPECT_EQ(progress.reports.back().bytes, bytes.size());
     EXPECT_EQ(progress.reports.back().total, 0u);
