@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/cli/linescanner.h"
 #include "app/cli/prefault.h"
 #include "engine/base/ascii.h"
 #include "engine/base/lines.h"
@@ -242,9 +243,10 @@ std::optional<std::string> Importer::add(std::string_view bytes) {
         prefault(utterances_.data() + had, (utterances_.capacity() - had) * sizeof(Utterance));
     }
 
-    LineSplitter splitter(bytes);
+    LineScanner scanner(bytes);
     std::string_view line;
-    while (splitter.next(line)) {
+    bool ascii = false;
+    while (scanner.next(line, ascii)) {
         if (line.size() > kMaxLineBytes) {
             ++skipped_.tooLong;
             continue;
@@ -253,7 +255,7 @@ std::optional<std::string> Importer::add(std::string_view bytes) {
             open = false;
             continue;
         }
-        if (!validUtf8(line)) {
+        if (!ascii && !validUtf8(line)) {
             ++skipped_.invalidUtf8;
             continue;
         }
