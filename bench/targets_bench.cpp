@@ -251,6 +251,15 @@ std::string exePath() {
 }
 
 // One bot-mode run on a fresh copy of the mind, learning on.
+void syncFile(const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0) {
+        std::cerr << "cannot write out " << path << "\n";
+        std::exit(2);
+    }
+    ::close(fd);
+}
+
 ChildResult coldRun(const std::string& mind, int message) {
     const fs::path dir = botFolder();
     const fs::path copy = dir / "mind.mdd";
@@ -262,7 +271,10 @@ ChildResult coldRun(const std::string& mind, int message) {
         std::ofstream msg(dir / "CHAT.MSG", std::ios::binary);
         msg << "Benchfriend\r\n" << inputs()[message % inputs().size()] << "\r\n";
     }
-    // Copying the file leaves it in the page cache, as cat and wc find theirs.
+    // Copying the file leaves it in the page cache, as cat and wc find theirs. It is written
+    // out before the run, as a mind kept on disk is: else the program's own sync after it
+    // learns would be writing out the benchmark's copy.
+    syncFile(copy);
     ChildResult r = run({exePath()}, dir.string());
     if (!WIFEXITED(r.status) || WEXITSTATUS(r.status) != 0) {
         std::cerr << "bot mode failed (status " << r.status << ")\n";

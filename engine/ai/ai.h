@@ -233,6 +233,13 @@ protected:
     void debug(std::string_view text) const;
 
 private:
+    // The lines, in order, that may lend their text to findLineWithPhrase: not said by "<ai>"
+    // nor marked "#-", holding phrase as a whole word or words, and not lying inside exclude.
+    // The caller holds the index's mutex.
+    std::vector<std::uint32_t> linesWithPhrase(std::string_view phrase,
+                                               std::string_view exclude) const;
+
+private:
     std::string name_;
     LineStore lines_;
     bool modified_ = false;

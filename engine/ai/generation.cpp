@@ -127,10 +127,9 @@ std::vector<Token> Ai::tokensFromWord(const std::vector<Token>& tokens, int k) {
     return {};
 }
 
-bool Ai::findLineWithPhrase(std::string_view partnerName, const std::vector<Wc>& topicWords,
-                            std::string_view phrase, std::string_view exclude,
-                            PhraseHit& hit) const {
-    std::vector<std::uint32_t> kept;
+std::vector<std::uint32_t> Ai::linesWithPhrase(std::string_view phrase,
+                                               std::string_view exclude) const {
+    std::vector<std::uint32_t> found;
     // Line i (its bytes: line) may lend its text.
     auto consider = [&](std::size_t i, std::string_view line) {
         if (index_->fromAi(i)) return;
@@ -139,52 +138,68 @@ bool Ai::findLineWithPhrase(std::string_view partnerName, const std::vector<Wc>&
         if (pos == std::string_view::npos || !boundedByBreaks(text, pos, phrase.size())) return;
         if (hasExcludeMark(line)) return;
         if (!exclude.empty() && exclude.find(text) != std::string_view::npos) return;
+        found.push_back(static_cast<std::uint32_t>(i));
+    };
+    const std::size_t n = lines_.size();
+    LineStore::Reader reader(lines_);
+    std::size_t i = 0;
+    // The lines loaded from one text are searched a block at a time: only a line whose bytes
+    // hold the phrase somewhere is looked at on its own.
+    const bool blocks = !phrase.empty() && phrase.find_first_of(std::string_view("\r\n\0", 3)) ==
+                                               std::string_view::npos;
+    const char* const span = lines_.spanText().data();
+    while (blocks && i < lines_.spanLines()) {
+        const std::size_t end = reader.fill(i, lines_.spanLines());
+        const std::string_view block = reader.block();
+        const char* const base = span + reader.blockOffset();  // block[0] in the span
+        std::size_t from = 0;
+        for (;;) {
+            const std::size_t at = findNoCase(block, phrase, from);
+            if (at == std::string_view::npos) break;
+            // The line the hit starts in or after.
+            while (i < end &&
+                   static_cast<std::size_t>(lines_[i].data() + lines_[i].size() - base) <= at)
+                ++i;
+            if (i == end) break;
+            const auto start = static_cast<std::size_t>(lines_[i].data() - base);
+            const std::size_t size = lines_[i].size();
+            if (at >= start && at + phrase.size() <= start + size) {
+                consider(i, block.substr(start, size));
+                from = start + size;
+                ++i;
+            } else {
+                from = at + 1;  // across a line end, or in bytes no line holds
+            }
+        }
+        i = end;
+    }
+    while (i < n) {
+        const std::size_t end = reader.fill(i, n);
+        for (; i < end; ++i) consider(i, reader.line(i));
+    }
+    return found;
+}
+
+bool Ai::findLineWithPhrase(std::string_view partnerName, const std::vector<Wc>& topicWords,
+                            std::string_view phrase, std::string_view exclude,
+                            PhraseHit& hit) const {
+    std::vector<std::uint32_t> kept;
+    auto keep = [&](std::uint32_t i) {
         if (kept.size() < kKeptPositions) {
-            kept.push_back(static_cast<std::uint32_t>(i));
+            kept.push_back(i);
         } else if (rng::next() & 1) {
-            kept[rng::next() & 255] = static_cast<std::uint32_t>(i);
+            kept[rng::next() & 255] = i;
         }
     };
     {
         std::lock_guard<std::mutex> lock(index_->mutex);
         index_->sync(lines_);
-        const std::size_t n = lines_.size();
-        LineStore::Reader reader(lines_);
-        std::size_t i = 0;
-        // The lines loaded from one text are searched a block at a time: only a line whose
-        // bytes hold the phrase somewhere is looked at on its own.
-        const bool blocks =
-            !phrase.empty() &&
-            phrase.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
-        const char* const span = lines_.spanText().data();
-        while (blocks && i < lines_.spanLines()) {
-            const std::size_t end = reader.fill(i, lines_.spanLines());
-            const std::string_view block = reader.block();
-            const char* const base = span + reader.blockOffset();  // block[0] in the span
-            std::size_t from = 0;
-            for (;;) {
-                const std::size_t at = findNoCase(block, phrase, from);
-                if (at == std::string_view::npos) break;
-                // The line the hit starts in or after.
-                while (i < end && lines_[i].data() + lines_[i].size() - base <=
-                                      static_cast<std::ptrdiff_t>(at))
-                    ++i;
-                if (i == end) break;
-                const auto start = static_cast<std::size_t>(lines_[i].data() - base);
-                const std::size_t size = lines_[i].size();
-                if (at >= start && at + phrase.size() <= start + size) {
-                    consider(i, block.substr(start, size));
-                    from = start + size;
-                    ++i;
-                } else {
-                    from = at + 1;  // across a line end, or in bytes no line holds
-                }
-            }
-            i = end;
-        }
-        while (i < n) {
-            const std::size_t end = reader.fill(i, n);
-            for (; i < end; ++i) consider(i, reader.line(i));
+        if (const std::vector<std::uint32_t>* found = index_->foundLines(phrase, exclude)) {
+            for (std::uint32_t i : *found) keep(i);
+        } else {
+            std::vector<std::uint32_t> lines = linesWithPhrase(phrase, exclude);
+            for (std::uint32_t i : lines) keep(i);
+            index_->keepFoundLines(phrase, exclude, std::move(lines));
         }
     }
     if (kept.empty()) return false;

@@ -64,6 +64,15 @@ public:
     LineTokens tokens(std::size_t i, std::string_view text);
     bool hasTokens(std::size_t i) const { return tokenStart_[i] != kNone; }
 
+    // The lines a phrase search found (see Ai::findLineWithPhrase), kept for the next search
+    // of the same phrase (ASCII case ignored) with the same exclude: generation often looks
+    // for a word and then for the same word as a line writes it. Forgotten when lines are
+    // added or the store is cleared. Null when not kept.
+    const std::vector<std::uint32_t>* foundLines(std::string_view phrase,
+                                                 std::string_view exclude) const;
+    void keepFoundLines(std::string_view phrase, std::string_view exclude,
+                        std::vector<std::uint32_t> found);
+
     // The word table: ids from 1; type is TokenType::Word or TokenType::Number.
     std::size_t wordCount() const { return words_.size(); }
     std::uint16_t wordType(std::uint32_t id) const { return types_[id]; }
@@ -101,16 +110,27 @@ private:
     // The word table; index 0 stands for kBreak. Looked up through an open-addressing table of
     // (hash, id) slots: a reply on a big mind looks up thousands of words.
     struct Slot {
-        std::uint32_t hash = 0;
-        std::uint32_t id = 0;  // 0: empty
+        std::uint64_t head = 0;   // the first eight bytes of the text, zeros after its end
+        std::uint32_t id = 0;     // 0: empty
+        std::uint16_t check = 0;  // more bits of the hash
+        std::uint8_t length = 0;  // of the text, 255 for 255 or more
+        std::uint8_t type = 0;    // TokenType::Word or Number
     };
     std::vector<Slot> slots_;
-    Arena texts_;  // the words' texts, which words_ views
+    std::vector<std::uint32_t> hashes_{0};  // by word id, for growing the table
+    Arena texts_;                           // the words' texts, which words_ views
     std::vector<std::string_view> words_{std::string_view()};
     std::vector<std::uint16_t> types_{0};
     // The previous line's key and its conversation: lines of one conversation come in runs.
     std::string lastKey_;
     std::string lowerKey_;  // scratch
+    // The latest phrase searches, newest last.
+    struct Found {
+        std::string phrase;  // lower case
+        std::string exclude;
+        std::vector<std::uint32_t> lines;
+    };
+    std::vector<Found> found_;
     std::uint32_t lastConversation_ = kNone;
 };
 
