@@ -58,7 +58,9 @@ private:
     static constexpr std::uint64_t kLfs = kOnes * '\n';
     static constexpr std::uint64_t kCrs = kOnes * '\r';
     // The high bit of each zero byte of v set (and maybe of some bytes above the first zero).
-    static constexpr std::uint64_t zeroBytes(std::uint64_t v) { return (v - kOnes) & ~v & kHighBits; }
+    static constexpr std::uint64_t zeroBytes(std::uint64_t v) {
+        return (v - kOnes) & ~v & kHighBits;
+    }
 
     std::string_view text_;
     std::size_t pos_ = 0;

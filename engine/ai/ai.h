@@ -4,10 +4,12 @@
 // chosen from the mind or spliced together from pieces of it.
 //
 // Threads: reply() and the save functions only read the mind and may run on two threads at
-// once; learning (addLine and friends) and loading must not overlap with anything else.
+// once; learning (addLine and friends) and loading must not overlap with anything else, except
+// prepareReplies, which learning waits for.
 // Every random choice draws from vebix::rng; the recent-text filter of chooseReply reads
 // vebix::clock().
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -179,6 +181,11 @@ public:
                                        const std::vector<Wc>& topicWords,
                                        std::string_view conversationKey, std::string_view input,
                                        std::uint32_t referenceTime) const;
+    // Works out what replies need of every line (its tokens) ahead of them, so that the first
+    // reply after loading costs no more than later ones. Goes a few thousand lines at a time
+    // and returns early once stop is set. May run on another thread while this Ai replies or
+    // learns (a learned line waits for the step under way), not while it loads.
+    void prepareReplies(const std::atomic<bool>& stop) const;
     // Picks among the candidates, or generates a reply when they are weak.
     std::string chooseReply(std::string_view partnerName, const std::vector<Wc>& topicWords,
                             std::vector<Sim>& candidates, std::string_view input) const;

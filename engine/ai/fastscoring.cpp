@@ -23,6 +23,7 @@
 //      reference's, on numbers instead of texts.
 
 #include <algorithm>
+#include <mutex>
 #include <string>
 
 #include "engine/ai/ai.h"
@@ -365,6 +366,29 @@ std::vector<Ai::Sim> Ai::scoreLinesIndexed(std::string_view partnerName,
     if (onDebug_) debug(scoring::chunkedReport(n - open.size(), n));
     trimCandidates(candidates);
     return candidates;
+}
+
+void Ai::prepareReplies(const std::atomic<bool>& stop) const {
+    // Steps short enough that a reply or a learned line waiting for one is not held up for long.
+    constexpr std::size_t kStep = 4096;
+    ReplyIndex& index = *index_;
+    LineStore::Reader reader(lines_);
+    for (std::size_t i = 0; !stop.load(std::memory_order_relaxed);) {
+        std::lock_guard<std::mutex> lock(index.mutex);
+        index.sync(lines_);
+        const std::size_t end = std::min(lines_.size(), i + kStep);
+        if (i >= end) return;
+        while (i < end) {
+            const std::size_t filled = reader.fill(i, end);
+            for (; i < filled; ++i) {
+                // The lines the scorer looks at word by word, as it looks at them.
+                if (!index.usable(i) || index.hasTokens(i)) continue;
+                const std::string_view line = reader.line(i);
+                if (hasExcludeMark(line)) continue;
+                index.tokens(i, parseLine(line, AiSuffix::Keep).text);
+            }
+        }
+    }
 }
 
 }  // namespace vebix

@@ -39,8 +39,9 @@ void expectAgrees(std::string_view text) {
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(s.lines[i].data(), expected[i].data()) << i;
         EXPECT_EQ(s.lines[i].size(), expected[i].size()) << i;
-        const bool ascii = std::none_of(expected[i].begin(), expected[i].end(),
-                                        [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+        const bool ascii = std::none_of(expected[i].begin(), expected[i].end(), [](char c) {
+            return static_cast<unsigned char>(c) >= 0x80;
+        });
         EXPECT_EQ(s.ascii[i], ascii) << i;
     }
 }
