@@ -90,7 +90,7 @@ std::string Ai::chooseReply(std::string_view partnerName, const std::vector<Wc>&
                 // Not a repeat of something somebody said.
                 bool repeat = false;
                 const char lead = firstAlnumUpper(r);
-                std::lock_guard<std::mutex> lock(index_->mutex);
+                std::lock_guard<FairMutex> lock(index_->mutex);
                 index_->sync(lines_);
                 LineStore::Reader reader(lines_);
                 for (std::size_t i = 0; i < lines_.size() && !repeat;) {

@@ -148,7 +148,7 @@ std::size_t Ai::loadFile(const std::string& name) {
     const std::string_view text = mapWhole(fd, name, lines_, mapped);
     const std::size_t size = text.size();
     {
-        std::lock_guard<std::mutex> lock(index_->mutex);
+        std::lock_guard<FairMutex> lock(index_->mutex);
         index_->sync(lines_);  // starts over: the store was cleared
         index_->reserve(size / 64 + 16);
     }
@@ -162,7 +162,7 @@ std::size_t Ai::loadFile(const std::string& name) {
     HugeVector<char> buffer;
     std::size_t pos = 0;  // span offset of the first byte not yet split
     FlagGuard views(keepViews_, true);
-    std::lock_guard<std::mutex> indexLock(index_->mutex);
+    std::lock_guard<FairMutex> indexLock(index_->mutex);
     while (pos < size) {
         std::size_t want = std::min(kBlock, size - pos);
         const char* block = nullptr;

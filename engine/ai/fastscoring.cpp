@@ -290,7 +290,7 @@ std::vector<Ai::Sim> Ai::scoreLinesIndexed(std::string_view partnerName,
         return scoreLines(partnerName, topicWords, conversationKey, input, referenceTime);
 
     ReplyIndex& index = *index_;
-    std::lock_guard<std::mutex> lock(index.mutex);
+    std::lock_guard<FairMutex> lock(index.mutex);
     index.sync(lines_);
     const std::size_t n = lines_.size();
 
@@ -374,7 +374,7 @@ void Ai::prepareReplies(const std::atomic<bool>& stop) const {
     ReplyIndex& index = *index_;
     LineStore::Reader reader(lines_);
     for (std::size_t i = 0; !stop.load(std::memory_order_relaxed);) {
-        std::lock_guard<std::mutex> lock(index.mutex);
+        std::lock_guard<FairMutex> lock(index.mutex);
         index.sync(lines_);
         const std::size_t end = std::min(lines_.size(), i + kStep);
         if (i >= end) return;

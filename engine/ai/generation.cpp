@@ -192,7 +192,7 @@ bool Ai::findLineWithPhrase(std::string_view partnerName, const std::vector<Wc>&
         }
     };
     {
-        std::lock_guard<std::mutex> lock(index_->mutex);
+        std::lock_guard<FairMutex> lock(index_->mutex);
         index_->sync(lines_);
         if (const std::vector<std::uint32_t>* found = index_->foundLines(phrase, exclude)) {
             for (std::uint32_t i : *found) keep(i);

@@ -41,7 +41,7 @@ void Ai::appendLine(std::string_view line) {
     std::string learned = learnedText(line);
     {
         // prepareReplies may be reading the lines on another thread, under the index's lock.
-        std::lock_guard<std::mutex> lock(index_->mutex);
+        std::lock_guard<FairMutex> lock(index_->mutex);
         lines_.push_back(learned);
     }
     modified_ = true;

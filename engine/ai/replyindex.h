@@ -19,6 +19,7 @@
 
 #include "engine/ai/linestore.h"
 #include "engine/base/arena.h"
+#include "engine/base/fairmutex.h"
 #include "engine/base/hugealloc.h"
 
 namespace vebix {
@@ -37,7 +38,9 @@ public:
         bool longLine = false;               // a long line (scoring::isLongLine)
     };
 
-    std::mutex mutex;
+    // Taken by replies, learning and Ai::prepareReplies; waiting threads go in turn, so a reply
+    // waits for one step of a preparation, not for all of it.
+    FairMutex mutex;
 
     // Brings the per-line facts up to date with lines: the lines appended since the last call,
     // or all of them again when lines was cleared in between.
