@@ -182,7 +182,8 @@ public:
                                        std::string_view conversationKey, std::string_view input,
                                        std::uint32_t referenceTime) const;
     // Works out what replies need of every line (its tokens) ahead of them, so that the first
-    // reply after loading costs no more than later ones. Goes a few thousand lines at a time
+    // reply after loading costs no more than later ones, and keeps the mind's text in memory
+    // (LineStore::keepInMemory) for the replies to come. Goes a few thousand lines at a time
     // and returns early once stop is set. May run on another thread while this Ai replies or
     // learns (a learned line waits for the step under way), not while it loads.
     void prepareReplies(const std::atomic<bool>& stop) const;

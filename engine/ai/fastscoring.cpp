@@ -372,6 +372,8 @@ void Ai::prepareReplies(const std::atomic<bool>& stop) const {
     // Steps short enough that a reply or a learned line waiting for one is not held up for long.
     constexpr std::size_t kStep = 4096;
     ReplyIndex& index = *index_;
+    // Replies will go over the mind again and again: its bytes stay in memory from now on.
+    lines_.keepInMemory();
     LineStore::Reader reader(lines_);
     for (std::size_t i = 0; !stop.load(std::memory_order_relaxed);) {
         std::lock_guard<FairMutex> lock(index.mutex);

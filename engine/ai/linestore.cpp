@@ -29,6 +29,10 @@ void LineStore::readSpan(std::size_t offset, std::size_t size, char* out) const 
         std::memcpy(out, span_.data() + offset, size);
 }
 
+void LineStore::keepInMemory() const {
+    if (spanFile_) spanFile_->populate();
+}
+
 void LineStore::clear() {
     views_.clear();
     arena_.clear();
@@ -60,7 +64,7 @@ std::size_t LineStore::Reader::fill(std::size_t first, std::size_t last) {
     }
     offset_ = start;
     bytes_ = to - start;
-    if (!store_.spanFile_) {
+    if (!store_.spanFile_ || store_.spanFile_->populated()) {
         // Bytes already in memory are read where they are.
         data_ = store_.span_.data() + start;
     } else {

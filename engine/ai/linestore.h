@@ -67,6 +67,10 @@ public:
     std::size_t spanLines() const { return spanLines_; }
     // Copies bytes [offset, offset + size) of the span to out without bringing in its pages.
     void readSpan(std::size_t offset, std::size_t size, char* out) const;
+    // Brings a mapped span's pages into memory for good, after which Readers read the span in
+    // place instead of copying it: for a process that answers many lines (a window), where
+    // each reply's passes over the mind would otherwise copy it again. Safe while Readers run.
+    void keepInMemory() const;
     // True once a mapped file was found cut shorter by another program; its lost bytes read
     // as zeros.
     bool cut() const { return spanFile_ && spanFile_->cut(); }

@@ -141,6 +141,22 @@ void MappedFile::read(std::size_t offset, std::size_t size, char* out) const {
     }
 }
 
+void MappedFile::populate() const {
+    if (populated()) return;
+    bool done = false;
+#ifdef MADV_POPULATE_READ
+    done = ::madvise(const_cast<char*>(data_), size_, MADV_POPULATE_READ) == 0;
+#endif
+    if (!done) {
+        // An older kernel, or a file cut shorter (whose lost pages the guard makes zeros as
+        // they are read): one read per page.
+        const auto page = static_cast<std::size_t>(pageSize());
+        volatile char sink = 0;
+        for (std::size_t at = 0; at < size_; at += page) sink = sink + data_[at];
+    }
+    populated_.store(true, std::memory_order_release);
+}
+
 bool MappedFile::cut() const {
     return slot_ >= 0 && watched[static_cast<std::size_t>(slot_)].cut.load();
 }

@@ -38,6 +38,11 @@ public:
     // file is cheaper than bringing them in (each page first touched through a mapping costs a
     // trap into the kernel; a copy costs none). Bytes the file no longer holds read as zeros.
     void read(std::size_t offset, std::size_t size, char* out) const;
+    // Brings every page in now (once), so that reading through the mapping costs no more
+    // traps: for a process that will read the whole file many times over.
+    void populate() const;
+    // Whether populate() has brought the pages in.
+    bool populated() const { return populated_.load(std::memory_order_acquire); }
     // True once a read met a page the file no longer holds (it was cut shorter).
     bool cut() const;
 
@@ -49,6 +54,7 @@ private:
     std::size_t size_;
     int slot_;  // in the table of mappings the cut-file guard watches, or -1
     int fd_;    // the file, for read()
+    mutable std::atomic<bool> populated_{false};
 };
 
 }  // namespace vebix

@@ -81,7 +81,7 @@ TEST(MappedFile, GivesNothingForWhatCannotBeMapped) {
     ::close(folder);
 }
 
-// read() copies the same bytes as the mapping shows, from any offset.
+// read() copies the same bytes as the mapping shows, from any offset; populate() keeps them.
 TEST(MappedFile, ReadCopiesWhatTheMappingShows) {
     TempDir dir;
     std::string bytes;
@@ -97,6 +97,10 @@ TEST(MappedFile, ReadCopiesWhatTheMappingShows) {
         mapped->read(offset, size, out.data());
         EXPECT_EQ(out, bytes.substr(offset, size)) << offset;
     }
+    EXPECT_FALSE(mapped->populated());
+    mapped->populate();
+    EXPECT_TRUE(mapped->populated());
+    EXPECT_EQ(mapped->bytes(), bytes);
     EXPECT_FALSE(mapped->cut());
 }
 
@@ -111,6 +115,8 @@ TEST(MappedFile, AFileCutShorterReadsAsZeros) {
     ASSERT_NE(mapped, nullptr);
     ASSERT_EQ(::truncate(path.c_str(), 4096 + 10), 0);
 
+    mapped->populate();  // brings in every page it can, the lost ones as zeros
+    EXPECT_TRUE(mapped->populated());
     const std::string_view seen = mapped->bytes();
     EXPECT_EQ(seen.substr(0, 4096 + 10), bytes.substr(0, 4096 + 10));
     EXPECT_EQ(seen[3 * 4096 + 5], '\0');  // a whole page past the new end
