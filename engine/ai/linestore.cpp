@@ -68,9 +68,12 @@ std::size_t LineStore::Reader::fill(std::size_t first, std::size_t last) {
         // Bytes already in memory are read where they are.
         data_ = store_.span_.data() + start;
     } else {
-        if (buffer_.size() < bytes_) buffer_.resize(std::max(bytes_, blockBytes_));
-        store_.readSpan(start, bytes_, buffer_.data());
-        data_ = buffer_.data();
+        if (capacity_ < bytes_) {
+            capacity_ = std::max(bytes_, blockBytes_);
+            buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
+        }
+        store_.readSpan(start, bytes_, buffer_.get());
+        data_ = buffer_.get();
     }
     return stop;
 }

@@ -91,12 +91,15 @@ public:
         std::string_view block() const { return {data_, bytes_}; }
         std::size_t blockOffset() const { return offset_; }
 
-        static constexpr std::size_t kDefaultBlock = std::size_t{1} << 20;
+        static constexpr std::size_t kDefaultBlock = std::size_t{256} << 10;
 
     private:
         const LineStore& store_;
         std::size_t blockBytes_;
-        HugeVector<char> buffer_;
+        // Taken from the allocator, which keeps it for the next Reader (see memorypolicy.h),
+        // and never cleared: it only ever holds what was just read into it.
+        std::unique_ptr<char[]> buffer_;
+        std::size_t capacity_ = 0;
         const char* data_ = nullptr;  // the block's bytes: in buffer_, or in the span itself
         std::size_t offset_ = 0;      // span offset of data_[0]
         std::size_t bytes_ = 0;
