@@ -85,14 +85,23 @@ public:
     void writeLines(std::string_view stamp, std::uint32_t now, const ByteSink& sink) const;
 
 private:
+    // Where an utterance's speaker is: in its line, before the text (transcripts, tsv), or one
+    // of the names plain text uses.
+    enum class SpeakerAt : std::uint8_t { Line, PlainA, PlainB, Given };
+    // Kept small, as there is one per line of the inputs: the speaker in the line is found from
+    // the text's start, and conversations are numbered by counting the lines that open one.
     struct Utterance {
-        std::string_view speaker;
-        std::string_view text;
-        std::uint32_t conversation;
+        const char* text;
+        std::uint32_t textSize;
+        std::uint32_t speakerBack;  // SpeakerAt::Line: how far before the text the name starts
+        std::uint32_t speakerSize;  // SpeakerAt::Line: the name's length
+        SpeakerAt speakerAt;
         bool bot;
+        bool opens;  // the first line of a conversation
     };
     // Whether speaker is one of the bot names; marks the name as matched.
     bool isBot(std::string_view speaker);
+    std::string_view speakerOf(const Utterance& u) const;
 
     ImportOptions options_;
     std::vector<bool> botMatched_;  // by the index of options_.botNames

@@ -37,6 +37,8 @@ InputRead readInput(const std::string& name, int stdinFd, const std::atomic<bool
         }
         if (S_ISREG(st.st_mode)) {
             at.total = static_cast<std::uint64_t>(st.st_size);
+            // One byte more than the size: the read that finds the end then needs no room of
+            // its own, and the file is read without moving it.
             result.bytes.reserve(static_cast<std::size_t>(st.st_size) + 1);
         }
     }
@@ -54,21 +56,21 @@ InputRead readInput(const std::string& name, int stdinFd, const std::atomic<bool
             return result;
         }
         const std::size_t old = result.bytes.size();
-        if (result.bytes.capacity() - old < kBlockBytes)
-            result.bytes.reserve(std::max(result.bytes.capacity() * 2, old + kBlockBytes));
-        result.bytes.resize(old + kBlockBytes);
-        const ssize_t got = ::read(fd, result.bytes.data() + old, kBlockBytes);
+        // Grown only when full: a file of known size fits from the start, a pipe doubles.
+        if (result.bytes.capacity() == old)
+            result.bytes.reserve(std::max(old * 2, old + kBlockBytes));
+        const std::size_t want = std::min(result.bytes.capacity() - old, kBlockBytes);
+        const ssize_t got = ::read(fd, result.bytes.end(), want);
         if (got < 0) {
-            result.bytes.resize(old);
             if (errno == EINTR || errno == EAGAIN) continue;
             result.error = std::strerror(errno);
             return result;
         }
-        result.bytes.resize(old + static_cast<std::size_t>(got));
+        result.bytes.grow(static_cast<std::size_t>(got));
         if (got == 0) return result;
         at.bytes += static_cast<std::uint64_t>(got);
         if (progress) {
-            const char* from = result.bytes.data() + old;
+            const char* from = result.bytes.view().data() + old;
             at.lines += static_cast<std::uint64_t>(std::count(from, from + got, '\n'));
             progress(at);
         }

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "app/cli/inputbytes.h"
+
 namespace vebix::cli {
 
 struct ReadProgress {
@@ -16,7 +18,7 @@ struct ReadProgress {
 };
 
 struct InputRead {
-    std::string bytes;
+    InputBytes bytes;
     std::string error;         // the system's reason when the input could not be read
     bool interrupted = false;  // stop turned true before the end
 };

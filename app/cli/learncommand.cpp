@@ -165,7 +165,7 @@ int runLearnCommand(const QStringList& arguments, Console& console) {
 
         InterruptWatch watch;
         Importer importer(options);
-        std::deque<std::string> inputs;  // the importer keeps views into them
+        std::deque<InputBytes> inputs;  // the importer keeps views into them
         std::string skippedFiles;
         for (const QString& argument : positional) {
             const std::string name = argument == QLatin1String("-") ? "-" : fromQPath(argument);
@@ -184,7 +184,7 @@ int runLearnCommand(const QStringList& arguments, Console& console) {
                 return kExitFailure;
             }
             inputs.push_back(std::move(read.bytes));
-            if (auto reason = importer.add(inputs.back()))
+            if (auto reason = importer.add(inputs.back().view()))
                 skippedFiles += "; skipped file " + name + ": " + *reason;
         }
 

@@ -222,6 +222,7 @@ int runTerminalChat(const ChatOptions& options, Console& console) {
 
     HeldMindQuestion question(console);
     MindKeeper keeper(&question, MindKeeper::Holding::HoldOpen);
+    keeper.setPrepareReplies(true);
     const bool existingLoaded = keeper.loadMind(start.mindPath);
     if (!keeper.bot()) {
         console.err << "vebix chat: " << fullPath(start.mindPath)

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/cli/commandline.h"
+#include "engine/base/memorypolicy.h"
 #include "app/cli/exitstatus.h"
 #include "app/udlp/botmode.h"
 #include "app/udlp/chatmsgformat.h"
@@ -61,6 +62,7 @@ int runWindowMode(const char* namedPath, Prompts& prompts) {
 }
 
 int runProgram(int argc, char** argv) {
+    keepFreedMemory();
     // The command line first: help, version and the terminal commands need no display, and
     // must not be mistaken for a mind's path.
     const cli::Invocation invocation = cli::parseInvocation(cli::argumentList(argc, argv));

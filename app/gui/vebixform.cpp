@@ -48,6 +48,8 @@ VebixForm::VebixForm(Prompts& prompts, const StartupChoice& start, QWidget* pare
       loginName_(start.loginName),
       delayResponses_(start.delayResponses) {
     setObjectName(QStringLiteral("VebixForm"));
+    // A window answers line after line: the first answer should be as quick as the rest.
+    keeper_.setPrepareReplies(true);
     buildMenus();
     buildLayout();
     setWindowIcon(appIcon());

@@ -18,6 +18,7 @@ bool MindKeeper::loadMind(const std::string& path, const LoadOptions& options) {
     const bool onScreen = observer_ && observer_->isOnScreen();
     if (onScreen) observer_->showLoading();
 
+    preparer_.reset();
     mindPath_ = fullPath(path);
     // Two keepers appending to one mind would interleave their lines out of time order.
     while (holdMindOpen_ && !isNew &&
@@ -68,6 +69,7 @@ bool MindKeeper::loadMind(const std::string& path, const LoadOptions& options) {
 
     bot_->calcFillWords();
     bot_->setName(bot_->botName());
+    if (prepareReplies_) preparer_ = std::make_unique<ReplyPreparer>(bot_);
 
     if (onScreen && !observer_->greetAfterLoad(loaded)) return false;
     return loaded;
@@ -79,6 +81,7 @@ void MindKeeper::closeBot() {
     if (saveRequested_ || (exchangeCount_ != 0 && hasUnsavedLines())) {
         bot_->saveFrom(savedCount_);
         saveRequested_ = false;
+        preparer_.reset();
         bot_.reset();
         mindLock_.release();
     }
@@ -127,6 +130,7 @@ void MindKeeper::saveAs(const std::string& path) {
 }
 
 void MindKeeper::discardMind() {
+    preparer_.reset();
     bot_.reset();
     mindLock_.release();
     saveRequested_ = false;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/mind/mindlock.h"
+#include "app/mind/replypreparer.h"
 #include "app/mind/vebixai.h"
 
 namespace vebix {
@@ -102,6 +103,12 @@ public:
 
     // The loaded mind, or none.
     const std::shared_ptr<VebixAi>& bot() const { return bot_; }
+
+    // Whether each mind loaded from then on has its replies prepared in the background (see
+    // ReplyPreparer): for a keeper that answers many lines, not for a single answer.
+    void setPrepareReplies(bool on) { prepareReplies_ = on; }
+    // The preparation of the loaded mind, or null.
+    ReplyPreparer* preparer() { return preparer_.get(); }
     // The current mind's file, absolute: the path last given to loadMind (or the one chosen
     // instead of a mind held elsewhere) or saveAs; empty before the first load.
     const std::string& mindPath() const { return mindPath_; }
@@ -131,6 +138,9 @@ private:
 
     Observer* observer_;
     const bool holdMindOpen_;
+    // Holds a reference to the mind of its own; dropped whenever bot_ is replaced or released.
+    std::unique_ptr<ReplyPreparer> preparer_;
+    bool prepareReplies_ = false;
     std::shared_ptr<VebixAi> bot_;
     std::uint32_t lastLineTime_ = 0;
     std::uint32_t lastSaveTime_ = 0;

@@ -4,10 +4,12 @@
 // chosen from the mind or spliced together from pieces of it.
 //
 // Threads: reply() and the save functions only read the mind and may run on two threads at
-// once; learning (addLine and friends) and loading must not overlap with anything else.
+// once; learning (addLine and friends) and loading must not overlap with anything else, except
+// prepareReplies, which learning waits for.
 // Every random choice draws from vebix::rng; the recent-text filter of chooseReply reads
 // vebix::clock().
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -179,6 +181,12 @@ public:
                                        const std::vector<Wc>& topicWords,
                                        std::string_view conversationKey, std::string_view input,
                                        std::uint32_t referenceTime) const;
+    // Works out what replies need of every line (its tokens) ahead of them, so that the first
+    // reply after loading costs no more than later ones, and keeps the mind's text in memory
+    // (LineStore::keepInMemory) for the replies to come. Goes a few thousand lines at a time
+    // and returns early once stop is set. May run on another thread while this Ai replies or
+    // learns (a learned line waits for the step under way), not while it loads.
+    void prepareReplies(const std::atomic<bool>& stop) const;
     // Picks among the candidates, or generates a reply when they are weak.
     std::string chooseReply(std::string_view partnerName, const std::vector<Wc>& topicWords,
                             std::vector<Sim>& candidates, std::string_view input) const;
@@ -231,6 +239,13 @@ public:
 protected:
     // Sends text to the debug sink when one is set.
     void debug(std::string_view text) const;
+
+private:
+    // The lines, in order, that may lend their text to findLineWithPhrase: not said by "<ai>"
+    // nor marked "#-", holding phrase as a whole word or words, and not lying inside exclude.
+    // The caller holds the index's mutex.
+    std::vector<std::uint32_t> linesWithPhrase(std::string_view phrase,
+                                               std::string_view exclude) const;
 
 private:
     std::string name_;

@@ -90,17 +90,23 @@ std::string Ai::chooseReply(std::string_view partnerName, const std::vector<Wc>&
                 // Not a repeat of something somebody said.
                 bool repeat = false;
                 const char lead = firstAlnumUpper(r);
-                std::lock_guard<std::mutex> lock(index_->mutex);
+                std::lock_guard<FairMutex> lock(index_->mutex);
                 index_->sync(lines_);
-                index_->makePairSets(lines_);
-                for (std::size_t i = 0; i < lines_.size(); ++i) {
-                    if (!index_->lendsText(i)) continue;
-                    const std::string_view text = index_->text(i, lines_[i]);
-                    // looseEquals starts with the first letters or digits: most lines differ there.
-                    if (firstAlnumUpper(text) != lead) continue;
-                    if (looseEquals(text, r)) {
-                        repeat = true;
-                        break;
+                LineStore::Reader reader(lines_);
+                for (std::size_t i = 0; i < lines_.size() && !repeat;) {
+                    const std::size_t end = reader.fill(i, lines_.size());
+                    for (; i < end; ++i) {
+                        if (index_->fromAi(i)) continue;
+                        const std::string_view line = reader.line(i);
+                        const std::string_view text = index_->text(i, line);
+                        // looseEquals starts with the first letters or digits: most lines
+                        // differ there.
+                        if (firstAlnumUpper(text) != lead) continue;
+                        if (hasExcludeMark(line)) continue;
+                        if (looseEquals(text, r)) {
+                            repeat = true;
+                            break;
+                        }
                     }
                 }
                 if (repeat) continue;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include <fcntl.h>
@@ -13,7 +14,9 @@
 #include "engine/ai/ai.h"
 #include "engine/base/error.h"
 #include "engine/base/filehandle.h"
+#include "engine/base/hugealloc.h"
 #include "engine/base/lines.h"
+#include "engine/base/mappedfile.h"
 
 namespace vebix {
 namespace {
@@ -45,21 +48,10 @@ mode_t defaultFileMode() {
     return 0666 & ~mask;
 }
 
-}  // namespace
-
-std::size_t Ai::loadFile(const std::string& name) {
-    lines_.clear();
-    fileName_ = name;
-    std::error_code ec;
-    if (!std::filesystem::exists(name, ec)) return 0;
-
-    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw Error("Unable to load AI file '" + name + "'");
-    const FdHandle closer(fd);
-
-    // The whole file in one block that the line list keeps: the lines are views into it, so a
-    // big mind is read at the speed of the disk and costs no copy. The file may still grow while
-    // it is read; whatever is there when the end is met is loaded.
+// The whole file in one block that the line list keeps: the lines are views into it, so a big
+// mind costs no copy per line. The file may still grow while it is read; whatever is there when
+// the end is met is loaded.
+std::string_view readWhole(int fd, const std::string& name, LineStore& keeper) {
     struct stat st {};
     std::size_t capacity = ::fstat(fd, &st) == 0 && st.st_size > 0
                                ? static_cast<std::size_t>(st.st_size) + 1
@@ -82,20 +74,127 @@ std::size_t Ai::loadFile(const std::string& name) {
         size += static_cast<std::size_t>(got);
     }
     const std::string_view text(block.get(), size);
-    lines_.adopt(std::move(block));
-    lines_.reserve(size / 64 + 16);  // about the lines of a mind; the list grows if need be
-    // NUL bytes are rare: only when the file holds one is each line searched for it.
-    const bool hasNul = std::memchr(text.data(), '\0', size) != nullptr;
+    keeper.adopt(std::move(block), size);
+    return text;
+}
 
-    // Lines end at CR, LF or CR LF, as the line reader has them; a line also ends at a NUL
-    // byte (what follows it on the same line is dropped).
+// True when the file holds bytes at offset or beyond (it grew after its size was taken). Leaves
+// the file position where it was.
+bool hasBytesFrom(int fd, off_t offset) {
+    char byte = 0;
+    for (;;) {
+        const ssize_t got = ::pread(fd, &byte, 1, offset);
+        if (got >= 0) return got > 0;
+        if (errno != EINTR) return true;  // let the reading path meet and report the error
+    }
+}
+
+// A regular file is mapped rather than copied into the process: the lines are views into the
+// mapping, and a mind of millions of lines holds in memory only an entry per line and the few
+// lines a reply reads. The mapping is never written through (saves append with write() or
+// replace the file by rename), and it outlives the lines, which the line list drops together
+// with it. The mind's writers, one at a time under the mind's write lock, never cut the file:
+// appends only add bytes, a failed append cuts the file back no further than the length it
+// found before writing, and a whole save renames a new file over the old one, whose pages the
+// mapping keeps. Another program cutting it is survived (see MappedFile). Anything that is not
+// a plain file of settled size is read into memory.
+std::string_view mapWhole(int fd, const std::string& name, LineStore& keeper, bool& mapped) {
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        const auto size = static_cast<std::size_t>(st.st_size);
+        if (auto file = MappedFile::map(fd, size)) {
+            // Grown or cut since its size was taken: a file being written; read what is there.
+            struct stat now {};
+            if (!hasBytesFrom(fd, st.st_size) && ::fstat(fd, &now) == 0 &&
+                now.st_size == st.st_size) {
+                const std::string_view text = file->bytes();
+                keeper.adopt(std::move(file));
+                mapped = true;
+                return text;
+            }
+        }
+    }
+    return readWhole(fd, name, keeper);
+}
+
+// The length of the whole lines at the start of block, with their ends: up to the last line end
+// in it. At the end of the file the rest is a line too. A CR at the very end of a block that is
+// not the file's end may be the first half of a CR LF, so it is left for the next block.
+std::size_t wholeLines(std::string_view block, bool atEnd) {
+    if (atEnd) return block.size();
+    std::size_t end = block.size();
+    while (end > 0 && block[end - 1] != '\n' && block[end - 1] != '\r') --end;
+    if (end == block.size() && end > 0 && block[end - 1] == '\r') {
+        // Ends in CR: take the lines before it; the CR's line goes with the next block.
+        --end;
+        while (end > 0 && block[end - 1] != '\n' && block[end - 1] != '\r') --end;
+    }
+    return end;
+}
+
+}  // namespace
+
+std::size_t Ai::loadFile(const std::string& name) {
+    lines_.clear();
+    fileName_ = name;
+    std::error_code ec;
+    if (!std::filesystem::exists(name, ec)) return 0;
+
+    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw Error("Unable to load AI file '" + name + "'");
+    const FdHandle closer(fd);
+
+    bool mapped = false;
+    const std::string_view text = mapWhole(fd, name, lines_, mapped);
+    const std::size_t size = text.size();
+    {
+        std::lock_guard<FairMutex> lock(index_->mutex);
+        index_->sync(lines_);  // starts over: the store was cleared
+        index_->reserve(size / 64 + 16);
+    }
+    lines_.reserve(size / 64 + 16);  // about the lines of a mind; the list grows if need be
+
+    // One pass from start to end, a block at a time. A mapped file is read through its
+    // descriptor into one buffer rather than through the mapping, so that no page of the
+    // mapping is brought in: the lines are views into the mapping, read later only where a
+    // reply needs them. Each line's facts go to the reply index while its bytes are at hand.
+    constexpr std::size_t kBlock = std::size_t{1} << 20;
+    HugeVector<char> buffer;
+    std::size_t pos = 0;  // span offset of the first byte not yet split
     FlagGuard views(keepViews_, true);
-    forEachLine(text, [&](std::string_view line) {
-        if (hasNul)
-            if (std::size_t nul = line.find('\0'); nul != std::string_view::npos)
-                line = line.substr(0, nul);
-        acceptLoadedLine(dropBom(line));
-    });
+    std::lock_guard<FairMutex> indexLock(index_->mutex);
+    while (pos < size) {
+        std::size_t want = std::min(kBlock, size - pos);
+        const char* block = nullptr;
+        std::size_t used = 0;  // bytes of whole lines (with their ends) at the block's start
+        for (;;) {
+            if (mapped) {
+                if (buffer.size() < want) buffer.resize(want);
+                lines_.readSpan(pos, want, buffer.data());
+                block = buffer.data();
+            } else {
+                block = text.data() + pos;
+            }
+            used = wholeLines(std::string_view(block, want), pos + want == size);
+            if (used > 0) break;
+            want = std::min(want * 2, size - pos);  // a line longer than the block
+        }
+        // NUL bytes are rare: only in a block that holds one is each line searched for it.
+        const bool hasNul = std::memchr(block, '\0', used) != nullptr;
+        LineSplitter split(std::string_view(block, used));
+        std::string_view line;
+        while (split.next(line)) {
+            if (hasNul)
+                if (const std::size_t nul = line.find('\0'); nul != std::string_view::npos)
+                    line = line.substr(0, nul);
+            line = dropBom(line);
+            const std::size_t before = lines_.size();
+            acceptLoadedLine(
+                std::string_view(text.data() + pos + (line.data() - block), line.size()));
+            if (lines_.size() != before) index_->append(line);
+        }
+        pos += used;
+    }
     finishLoading();
     return lines_.size();
 }

@@ -23,6 +23,7 @@
 //      reference's, on numbers instead of texts.
 
 #include <algorithm>
+#include <mutex>
 #include <string>
 
 #include "engine/ai/ai.h"
@@ -289,7 +290,7 @@ std::vector<Ai::Sim> Ai::scoreLinesIndexed(std::string_view partnerName,
         return scoreLines(partnerName, topicWords, conversationKey, input, referenceTime);
 
     ReplyIndex& index = *index_;
-    std::lock_guard<std::mutex> lock(index.mutex);
+    std::lock_guard<FairMutex> lock(index.mutex);
     index.sync(lines_);
     const std::size_t n = lines_.size();
 
@@ -309,11 +310,19 @@ std::vector<Ai::Sim> Ai::scoreLinesIndexed(std::string_view partnerName,
     const std::string partner = storedForm(partnerName);
     Query query(*this, index, input);
     std::vector<OpenLine> scored(open.size());
+    // The open lines come in runs between chunks: each run is read at once.
+    LineStore::Reader reader(lines_, std::size_t{64} << 10);
+    std::size_t covered = 0;  // the reader holds the open lines before this one
     for (std::size_t k = 0; k < open.size(); ++k) {
         const std::uint32_t i = open[k];
         if (!index.usable(i)) continue;
+        if (i >= covered) {
+            std::size_t last = i + 1;
+            for (std::size_t j = k + 1; j < open.size() && open[j] == last; ++j) ++last;
+            covered = reader.fill(i, last);
+        }
         OpenLine& o = scored[k];
-        const std::string_view line = lines_[i];
+        const std::string_view line = reader.line(i);
         if (hasExcludeMark(line)) {
             o.excluded = true;
             continue;
@@ -357,6 +366,31 @@ std::vector<Ai::Sim> Ai::scoreLinesIndexed(std::string_view partnerName,
     if (onDebug_) debug(scoring::chunkedReport(n - open.size(), n));
     trimCandidates(candidates);
     return candidates;
+}
+
+void Ai::prepareReplies(const std::atomic<bool>& stop) const {
+    // Steps short enough that a reply or a learned line waiting for one is not held up for long.
+    constexpr std::size_t kStep = 4096;
+    ReplyIndex& index = *index_;
+    // Replies will go over the mind again and again: its bytes stay in memory from now on.
+    lines_.keepInMemory();
+    LineStore::Reader reader(lines_);
+    for (std::size_t i = 0; !stop.load(std::memory_order_relaxed);) {
+        std::lock_guard<FairMutex> lock(index.mutex);
+        index.sync(lines_);
+        const std::size_t end = std::min(lines_.size(), i + kStep);
+        if (i >= end) return;
+        while (i < end) {
+            const std::size_t filled = reader.fill(i, end);
+            for (; i < filled; ++i) {
+                // The lines the scorer looks at word by word, as it looks at them.
+                if (!index.usable(i) || index.hasTokens(i)) continue;
+                const std::string_view line = reader.line(i);
+                if (hasExcludeMark(line)) continue;
+                index.tokens(i, parseLine(line, AiSuffix::Keep).text);
+            }
+        }
+    }
 }
 
 }  // namespace vebix

@@ -2,11 +2,11 @@
 // of another line after the same word; both halves may be stretched by splicing in further lines
 // at short phrases they share.
 
-#include <cstring>
 #include <mutex>
 #include <string>
 
 #include "engine/ai/ai.h"
+#include "engine/ai/findnocase.h"
 #include "engine/base/ascii.h"
 #include "engine/base/random.h"
 #include "engine/enparse/tokenizer.h"
@@ -25,37 +25,6 @@ constexpr std::size_t kShortestExtended = 10;
 
 bool isWordOrNumber(const Token& t) {
     return t.type == TokenType::Word || t.type == TokenType::Number;
-}
-
-// First occurrence of needle in hay, ASCII letters compared without case. Candidates for the
-// first byte are found with memchr (both cases of a letter), which keeps a scan of a big mind
-// near the speed of memory.
-std::size_t findNoCase(std::string_view hay, std::string_view needle) {
-    if (needle.empty()) return 0;
-    if (needle.size() > hay.size()) return std::string_view::npos;
-    const char first = asciiLower(needle[0]);
-    const char other = asciiUpper(first);
-    const char* const begin = hay.data();
-    const char* const last = begin + (hay.size() - needle.size()) + 1;  // past the last start
-    auto matchesAt = [&](const char* p) {
-        for (std::size_t j = 1; j < needle.size(); ++j)
-            if (asciiLower(p[j]) != asciiLower(needle[j])) return false;
-        return true;
-    };
-    auto next = [&](const char* from, char c) -> const char* {
-        if (from >= last) return last;
-        const void* hit = std::memchr(from, c, static_cast<std::size_t>(last - from));
-        return hit ? static_cast<const char*>(hit) : last;
-    };
-    const char* a = next(begin, first);
-    const char* b = other == first ? last : next(begin, other);
-    while (a < last || b < last) {
-        const char* p = a < b ? a : b;
-        if (matchesAt(p)) return static_cast<std::size_t>(p - begin);
-        if (p == a) a = next(a + 1, first);
-        if (p == b) b = next(b + 1, other);
-    }
-    return std::string_view::npos;
 }
 
 // True when text[pos, pos+len) stands as whole words: a word break or the end of the text on
@@ -158,28 +127,79 @@ std::vector<Token> Ai::tokensFromWord(const std::vector<Token>& tokens, int k) {
     return {};
 }
 
+std::vector<std::uint32_t> Ai::linesWithPhrase(std::string_view phrase,
+                                               std::string_view exclude) const {
+    std::vector<std::uint32_t> found;
+    // Line i (its bytes: line) may lend its text.
+    auto consider = [&](std::size_t i, std::string_view line) {
+        if (index_->fromAi(i)) return;
+        const std::string_view text = index_->text(i, line);
+        const std::size_t pos = findNoCase(text, phrase);
+        if (pos == std::string_view::npos || !boundedByBreaks(text, pos, phrase.size())) return;
+        if (hasExcludeMark(line)) return;
+        if (!exclude.empty() && exclude.find(text) != std::string_view::npos) return;
+        found.push_back(static_cast<std::uint32_t>(i));
+    };
+    const std::size_t n = lines_.size();
+    LineStore::Reader reader(lines_);
+    std::size_t i = 0;
+    // The lines loaded from one text are searched a block at a time: only a line whose bytes
+    // hold the phrase somewhere is looked at on its own.
+    const bool blocks = !phrase.empty() && phrase.find_first_of(std::string_view("\r\n\0", 3)) ==
+                                               std::string_view::npos;
+    const char* const span = lines_.spanText().data();
+    while (blocks && i < lines_.spanLines()) {
+        const std::size_t end = reader.fill(i, lines_.spanLines());
+        const std::string_view block = reader.block();
+        const char* const base = span + reader.blockOffset();  // block[0] in the span
+        std::size_t from = 0;
+        for (;;) {
+            const std::size_t at = findNoCase(block, phrase, from);
+            if (at == std::string_view::npos) break;
+            // The line the hit starts in or after.
+            while (i < end &&
+                   static_cast<std::size_t>(lines_[i].data() + lines_[i].size() - base) <= at)
+                ++i;
+            if (i == end) break;
+            const auto start = static_cast<std::size_t>(lines_[i].data() - base);
+            const std::size_t size = lines_[i].size();
+            if (at >= start && at + phrase.size() <= start + size) {
+                consider(i, block.substr(start, size));
+                from = start + size;
+                ++i;
+            } else {
+                from = at + 1;  // across a line end, or in bytes no line holds
+            }
+        }
+        i = end;
+    }
+    while (i < n) {
+        const std::size_t end = reader.fill(i, n);
+        for (; i < end; ++i) consider(i, reader.line(i));
+    }
+    return found;
+}
+
 bool Ai::findLineWithPhrase(std::string_view partnerName, const std::vector<Wc>& topicWords,
                             std::string_view phrase, std::string_view exclude,
                             PhraseHit& hit) const {
     std::vector<std::uint32_t> kept;
+    auto keep = [&](std::uint32_t i) {
+        if (kept.size() < kKeptPositions) {
+            kept.push_back(i);
+        } else if (rng::next() & 1) {
+            kept[rng::next() & 255] = i;
+        }
+    };
     {
-        // What the reply index keeps tells "<ai>" lines and lines marked "#-" without parsing.
-        std::lock_guard<std::mutex> lock(index_->mutex);
+        std::lock_guard<FairMutex> lock(index_->mutex);
         index_->sync(lines_);
-        index_->makePairSets(lines_);
-        const ReplyIndex::PairSet need = ReplyIndex::pairsOf(phrase);
-        for (std::size_t i = 0; i < lines_.size(); ++i) {
-            if (!index_->lendsText(i) || !index_->pairSet(i).covers(need)) continue;
-            const std::string_view text = index_->text(i, lines_[i]);
-            const std::size_t pos = findNoCase(text, phrase);
-            if (pos == std::string_view::npos || !boundedByBreaks(text, pos, phrase.size()))
-                continue;
-            if (!exclude.empty() && exclude.find(text) != std::string_view::npos) continue;
-            if (kept.size() < kKeptPositions) {
-                kept.push_back(static_cast<std::uint32_t>(i));
-            } else if (rng::next() & 1) {
-                kept[rng::next() & 255] = static_cast<std::uint32_t>(i);
-            }
+        if (const std::vector<std::uint32_t>* found = index_->foundLines(phrase, exclude)) {
+            for (std::uint32_t i : *found) keep(i);
+        } else {
+            std::vector<std::uint32_t> lines = linesWithPhrase(phrase, exclude);
+            for (std::uint32_t i : lines) keep(i);
+            index_->keepFoundLines(phrase, exclude, std::move(lines));
         }
     }
     if (kept.empty()) return false;

@@ -1,3 +1,4 @@
+#include <mutex>
 #include <string>
 
 #include "engine/ai/ai.h"
@@ -37,7 +38,12 @@ void Ai::appendLine(std::string_view line) {
     // The one place every learned line passes: a CR or LF stored here would split the line in
     // the saved file (its end reloading as a malformed line of its own), and a NUL would cut it
     // on reloading. Whatever the front end, the mind holds one line per thing learned.
-    lines_.push_back(learnedText(line));
+    std::string learned = learnedText(line);
+    {
+        // prepareReplies may be reading the lines on another thread, under the index's lock.
+        std::lock_guard<FairMutex> lock(index_->mutex);
+        lines_.push_back(learned);
+    }
     modified_ = true;
 }
 

@@ -1,7 +1,12 @@
 #include "engine/ai/replyindex.h"
 
 #include <algorithm>
+#include <cstring>
 #include <unordered_set>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "engine/ai/mindline.h"
 #include "engine/ai/scoringrules.h"
@@ -12,13 +17,60 @@ namespace vebix {
 namespace {
 
 // Where the first three blanks of a line are; false when it has fewer.
+// The fields before the text are short: the blanks are found sixteen bytes at a time rather
+// than with a library search per blank.
 bool findBlanks(std::string_view line, std::size_t& b1, std::size_t& b2, std::size_t& b3) {
-    b1 = line.find(' ');
-    if (b1 == std::string_view::npos) return false;
-    b2 = line.find(' ', b1 + 1);
-    if (b2 == std::string_view::npos) return false;
-    b3 = line.find(' ', b2 + 1);
-    return b3 != std::string_view::npos;
+    std::size_t found[3];
+    int k = 0;
+    std::size_t i = 0;
+#ifdef __SSE2__
+    const __m128i blank = _mm_set1_epi8(' ');
+    for (; i + 16 <= line.size(); i += 16) {
+        auto hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + i)), blank)));
+        while (hits != 0) {
+            found[k++] = i + static_cast<std::size_t>(__builtin_ctz(hits));
+            if (k == 3) {
+                b1 = found[0];
+                b2 = found[1];
+                b3 = found[2];
+                return true;
+            }
+            hits &= hits - 1;
+        }
+    }
+#endif
+    for (; i < line.size(); ++i) {
+        if (line[i] != ' ') continue;
+        found[k++] = i;
+        if (k == 3) {
+            b1 = found[0];
+            b2 = found[1];
+            b3 = found[2];
+            return true;
+        }
+    }
+    return false;
+}
+
+// The hash of a word of the word table: eight bytes at a time, the type and length mixed in.
+std::uint32_t hashWord(std::uint16_t type, std::string_view text) {
+    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ (std::uint64_t{type} << 32) ^ text.size();
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t v;
+        std::memcpy(&v, text.data() + i, 8);
+        h = (h ^ v) * 0xFF51AFD7ED558CCDull;
+        h ^= h >> 32;
+    }
+    if (i < text.size()) {
+        std::uint64_t v = 0;
+        std::memcpy(&v, text.data() + i, text.size() - i);
+        h = (h ^ v) * 0xFF51AFD7ED558CCDull;
+        h ^= h >> 32;
+    }
+    h *= 0xC4CEB9FE1A85EC53ull;
+    return static_cast<std::uint32_t>(h >> 32);
 }
 
 // Short lines compare their tokens pairwise; long ones use a set.
@@ -33,14 +85,23 @@ void ReplyIndex::reset() {
     textOffset_.clear();
     tokenStart_.clear();
     pool_.clear();
-    pairs_.clear();
     conversations_.clear();
     slots_.clear();
+    hashes_.assign(1, 0);
     texts_.clear();
     words_.assign(1, std::string_view());
     types_.assign(1, 0);
     lastKey_.clear();
     lastConversation_ = kNone;
+    found_.clear();
+}
+
+void ReplyIndex::reserve(std::size_t lines) {
+    time_.reserve(lines);
+    conversation_.reserve(lines);
+    flags_.reserve(lines);
+    textOffset_.reserve(lines);
+    tokenStart_.reserve(lines);
 }
 
 void ReplyIndex::sync(const LineStore& lines) {
@@ -48,73 +109,62 @@ void ReplyIndex::sync(const LineStore& lines) {
         reset();
         epoch_ = lines.epoch();
     }
-    const std::size_t from = time_.size();
     const std::size_t n = lines.size();
-    if (from == n) return;
-    time_.resize(n);
-    conversation_.resize(n);
-    flags_.resize(n);
-    textOffset_.resize(n);
-    tokenStart_.resize(n, kNone);
-    std::string lower;
-    for (std::size_t i = from; i < n; ++i) {
-        const std::string_view line = lines[i];
-        std::size_t b1, b2, b3;
-        std::uint8_t flags = 0;
-        time_[i] = 0;
-        conversation_[i] = 0;
-        textOffset_[i] = 0;
-        const bool blanks = findBlanks(line, b1, b2, b3);
-        flags_[i] = flags;
-        if (!blanks) continue;  // no speaker: not "<ai>"
+    if (time_.size() == n) return;
+    found_.clear();  // a new line may hold any phrase
+    LineStore::Reader reader(lines);
+    for (std::size_t i = time_.size(); i < n;) {
+        const std::size_t end = reader.fill(i, n);
+        for (; i < end; ++i) append(reader.line(i));
+    }
+}
+
+void ReplyIndex::append(std::string_view line) {
+    std::uint32_t time = 0, conversation = 0;
+    std::uint8_t flags = 0, textOffset = 0;
+    std::size_t b1, b2, b3;
+    if (findBlanks(line, b1, b2, b3)) {
         std::string_view speaker = line.substr(b2 + 1, b3 - b2 - 1);
         if (speaker.size() > kAiSpeaker.size() && speaker.ends_with(kAiSpeaker))
             speaker.remove_suffix(kAiSpeaker.size());
         if (speaker == kAiSpeaker) flags |= kAiStripped;
         flags |= kHasText;
-        textOffset_[i] = static_cast<std::uint8_t>(std::min<std::size_t>(b3 + 1, 255));
-        flags_[i] = flags;
-        const auto t = parseTime(line.substr(b1 + 1, b2 - b1 - 1));
-        if (!t) continue;
-        flags_[i] = flags | kUsable;
-        time_[i] = *t;
-        const std::string_view key = line.substr(0, b1);
-        if (lastConversation_ == kNone || key != lastKey_) {
-            lower.assign(key);
-            for (char& c : lower) c = asciiLower(c);
-            auto [it, fresh] = conversations_.try_emplace(lower, 0);
-            if (fresh) it->second = static_cast<std::uint32_t>(conversations_.size() - 1);
-            lastConversation_ = it->second;
-            lastKey_.assign(key);
+        textOffset = static_cast<std::uint8_t>(std::min<std::size_t>(b3 + 1, 255));
+        if (const auto t = parseTime(line.substr(b1 + 1, b2 - b1 - 1))) {
+            flags |= kUsable;
+            time = *t;
+            const std::string_view key = line.substr(0, b1);
+            if (lastConversation_ == kNone || key != lastKey_) {
+                std::string& lower = lowerKey_;
+                lower.assign(key);
+                for (char& c : lower) c = asciiLower(c);
+                auto [it, fresh] = conversations_.try_emplace(lower, 0);
+                if (fresh) it->second = static_cast<std::uint32_t>(conversations_.size() - 1);
+                lastConversation_ = it->second;
+                lastKey_.assign(key);
+            }
+            conversation = lastConversation_;
         }
-        conversation_[i] = lastConversation_;
     }
+    time_.push_back(time);
+    conversation_.push_back(conversation);
+    flags_.push_back(flags);
+    textOffset_.push_back(textOffset);
+    tokenStart_.push_back(kNone);
 }
 
-ReplyIndex::PairSet ReplyIndex::pairsOf(std::string_view text) {
-    PairSet set;
-    unsigned prev = 0;  // the previous byte, lower case, when a letter or digit; else 0
-    for (char ch : text) {
-        if (!isAsciiAlnum(ch)) {
-            prev = 0;
-            continue;
-        }
-        const unsigned c = static_cast<unsigned char>(asciiLower(ch));
-        if (prev) {
-            const unsigned bit = ((prev << 8 | c) * 0x9E3779B1u) >> 25;  // 0..127
-            set.bits[bit >> 6] |= std::uint64_t{1} << (bit & 63);
-        }
-        prev = c;
-    }
-    return set;
+const std::vector<std::uint32_t>* ReplyIndex::foundLines(std::string_view phrase,
+                                                         std::string_view exclude) const {
+    for (const Found& f : found_)
+        if (f.exclude == exclude && equalsIgnoringAsciiCase(f.phrase, phrase)) return &f.lines;
+    return nullptr;
 }
 
-void ReplyIndex::makePairSets(const LineStore& lines) {
-    const std::size_t n = time_.size();
-    for (std::size_t i = pairs_.size(); i < n; ++i) {
-        if (hasExcludeMark(lines[i])) flags_[i] |= kExcluded;
-        pairs_.push_back(lendsText(i) ? pairsOf(text(i, lines[i])) : PairSet{});
-    }
+void ReplyIndex::keepFoundLines(std::string_view phrase, std::string_view exclude,
+                                std::vector<std::uint32_t> found) {
+    constexpr std::size_t kKept = 4;
+    if (found_.size() == kKept) found_.erase(found_.begin());
+    found_.push_back({lowerAscii(phrase), std::string(exclude), std::move(found)});
 }
 
 std::string_view ReplyIndex::text(std::size_t i, std::string_view line) const {
@@ -124,28 +174,35 @@ std::string_view ReplyIndex::text(std::size_t i, std::string_view line) const {
 }
 
 std::uint32_t ReplyIndex::wordId(std::uint16_t type, std::string_view text) {
-    // FNV-1a over the text, the type mixed in.
-    std::uint32_t h = 2166136261u ^ type;
-    for (char c : text) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+    const std::uint32_t h = hashWord(type, text);
+    // Words of up to eight bytes (most of them) are told apart by their slot alone: their
+    // bytes, length and type are kept in it, so a look-up touches one place in memory.
+    std::uint64_t head = 0;
+    std::memcpy(&head, text.data(), std::min<std::size_t>(text.size(), 8));
+    const auto length = static_cast<std::uint8_t>(std::min<std::size_t>(text.size(), 255));
+    const auto check = static_cast<std::uint16_t>(h >> 16);
     if (slots_.empty()) slots_.resize(1 << 12);
     std::size_t mask = slots_.size() - 1;
     std::size_t at = h & mask;
     for (;; at = (at + 1) & mask) {
-        const Slot slot = slots_[at];
+        const Slot& slot = slots_[at];
         if (slot.id == 0) break;
-        if (slot.hash == h && types_[slot.id] == type && words_[slot.id] == text) return slot.id;
+        if (slot.head != head || slot.length != length || slot.type != type || slot.check != check)
+            continue;
+        if (text.size() <= 8 || words_[slot.id] == text) return slot.id;
     }
     // A new word: its text is kept where it never moves, since words_ views it.
     const auto id = static_cast<std::uint32_t>(words_.size());
     words_.push_back(texts_.store(text));
     types_.push_back(type);
-    slots_[at] = {h, id};
+    slots_[at] = {head, id, check, length, static_cast<std::uint8_t>(type)};
+    hashes_.push_back(h);
     if (words_.size() * 2 > slots_.size()) {
         std::vector<Slot> bigger(slots_.size() * 2);
         mask = bigger.size() - 1;
         for (const Slot& slot : slots_) {
             if (slot.id == 0) continue;
-            std::size_t k = slot.hash & mask;
+            std::size_t k = hashes_[slot.id] & mask;
             while (bigger[k].id != 0) k = (k + 1) & mask;
             bigger[k] = slot;
         }

@@ -19,6 +19,8 @@
 
 #include "engine/ai/linestore.h"
 #include "engine/base/arena.h"
+#include "engine/base/fairmutex.h"
+#include "engine/base/hugealloc.h"
 
 namespace vebix {
 
@@ -36,17 +38,24 @@ public:
         bool longLine = false;               // a long line (scoring::isLongLine)
     };
 
-    std::mutex mutex;
+    // Taken by replies, learning and Ai::prepareReplies; waiting threads go in turn, so a reply
+    // waits for one step of a preparation, not for all of it.
+    FairMutex mutex;
 
     // Brings the per-line facts up to date with lines: the lines appended since the last call,
     // or all of them again when lines was cleared in between.
     void sync(const LineStore& lines);
+    // Takes in the next line of the store last synced (its bytes, read by the caller): a loader
+    // hands over each line while it has its bytes at hand.
+    void append(std::string_view line);
+    // Room for this many lines without growing.
+    void reserve(std::size_t lines);
 
     std::size_t size() const { return time_.size(); }
     bool usable(std::size_t i) const { return (flags_[i] & kUsable) != 0; }
-    // Neither "<ai>" (after the suffix strip) nor marked "#-": the line may lend its text to a
-    // generated reply, or make one a repeat. Needs makePairSets (which finds the marks).
-    bool lendsText(std::size_t i) const { return (flags_[i] & (kAiStripped | kExcluded)) == 0; }
+    // Said by "<ai>" (after the suffix strip): such a line never lends its text to a generated
+    // reply, nor makes one a repeat (nor does a line marked "#-", which callers look for).
+    bool fromAi(std::size_t i) const { return (flags_[i] & kAiStripped) != 0; }
     // The text field of line i (empty when it has fewer than three blanks).
     std::string_view text(std::size_t i, std::string_view line) const;
     std::uint32_t time(std::size_t i) const { return time_[i]; }
@@ -58,20 +67,14 @@ public:
     LineTokens tokens(std::size_t i, std::string_view text);
     bool hasTokens(std::size_t i) const { return tokenStart_[i] != kNone; }
 
-    // Letter pairs: for every line that lends text, a 128-bit set of the pairs of adjacent ASCII
-    // letters or digits (lower case) of its text, made for all lines on the first call. A text
-    // holding a phrase (ASCII case ignored) holds every pair of the phrase, so a line whose set
-    // lacks one of the phrase's pairs cannot hold it.
-    struct PairSet {
-        std::uint64_t bits[2] = {0, 0};
-        bool covers(const PairSet& need) const {
-            return (bits[0] & need.bits[0]) == need.bits[0] &&
-                   (bits[1] & need.bits[1]) == need.bits[1];
-        }
-    };
-    static PairSet pairsOf(std::string_view text);
-    void makePairSets(const LineStore& lines);
-    const PairSet& pairSet(std::size_t i) const { return pairs_[i]; }
+    // The lines a phrase search found (see Ai::findLineWithPhrase), kept for the next search
+    // of the same phrase (ASCII case ignored) with the same exclude: generation often looks
+    // for a word and then for the same word as a line writes it. Forgotten when lines are
+    // added or the store is cleared. Null when not kept.
+    const std::vector<std::uint32_t>* foundLines(std::string_view phrase,
+                                                 std::string_view exclude) const;
+    void keepFoundLines(std::string_view phrase, std::string_view exclude,
+                        std::vector<std::uint32_t> found);
 
     // The word table: ids from 1; type is TokenType::Word or TokenType::Number.
     std::size_t wordCount() const { return words_.size(); }
@@ -93,34 +96,44 @@ private:
 
     std::uint64_t epoch_ = ~std::uint64_t{0};
     // Per line.
-    std::vector<std::uint32_t> time_;
-    std::vector<std::uint32_t> conversation_;
+    HugeVector<std::uint32_t> time_;
+    HugeVector<std::uint32_t> conversation_;
     enum : std::uint8_t {
         kUsable = 1,      // three blanks and a readable time
         kHasText = 2,     // three blanks
         kAiStripped = 4,  // the speaker is "<ai>" after the suffix strip
-        kExcluded = 8,    // holds "#-" (known once makePairSets ran)
     };
-    std::vector<std::uint8_t> flags_;
-    std::vector<std::uint8_t> textOffset_;   // 255: look for it again
-    std::vector<std::uint32_t> tokenStart_;  // into pool_, or kNone
-    std::vector<PairSet> pairs_;             // per line, once made
+    HugeVector<std::uint8_t> flags_;
+    HugeVector<std::uint8_t> textOffset_;   // 255: look for it again
+    HugeVector<std::uint32_t> tokenStart_;  // into pool_, or kNone
     // Per line with tokens: a header (token count, bit 31 set for a long line), then the ids.
-    std::vector<std::uint32_t> pool_;
+    HugeVector<std::uint32_t> pool_;
     // Conversations by lower-case key.
     Table conversations_;
     // The word table; index 0 stands for kBreak. Looked up through an open-addressing table of
     // (hash, id) slots: a reply on a big mind looks up thousands of words.
     struct Slot {
-        std::uint32_t hash = 0;
-        std::uint32_t id = 0;  // 0: empty
+        std::uint64_t head = 0;   // the first eight bytes of the text, zeros after its end
+        std::uint32_t id = 0;     // 0: empty
+        std::uint16_t check = 0;  // more bits of the hash
+        std::uint8_t length = 0;  // of the text, 255 for 255 or more
+        std::uint8_t type = 0;    // TokenType::Word or Number
     };
     std::vector<Slot> slots_;
-    Arena texts_;  // the words' texts, which words_ views
+    std::vector<std::uint32_t> hashes_{0};  // by word id, for growing the table
+    Arena texts_;                           // the words' texts, which words_ views
     std::vector<std::string_view> words_{std::string_view()};
     std::vector<std::uint16_t> types_{0};
     // The previous line's key and its conversation: lines of one conversation come in runs.
     std::string lastKey_;
+    std::string lowerKey_;  // scratch
+    // The latest phrase searches, newest last.
+    struct Found {
+        std::string phrase;  // lower case
+        std::string exclude;
+        std::vector<std::uint32_t> lines;
+    };
+    std::vector<Found> found_;
     std::uint32_t lastConversation_ = kNone;
 };
 

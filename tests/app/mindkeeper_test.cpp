@@ -7,6 +7,7 @@
 #include "apptestsupport.h"
 #include "support/fakeclock.h"
 #include "engine/base/error.h"
+#include "engine/base/random.h"
 #include "app/mind/templatemind.h"
 
 namespace vebix {
@@ -286,6 +287,50 @@ TEST_F(MindKeeperTest, ObserverHooks) {
     keeper.loadMind(mind_);
     keeper.closeBot();
     EXPECT_TRUE(keeper.calls.empty());
+}
+
+}  // namespace
+}  // namespace vebix
+
+namespace vebix {
+namespace {
+
+// A keeper that prepares replies starts the work after loading, and stops it before the mind
+// goes. Lines learned while it runs are all kept, and the replies are the ones an unprepared
+// mind gives, line for line and draw for draw.
+TEST_F(MindKeeperTest, PreparedRepliesAreTheSameAndLearningMayGoOn) {
+    std::string mind = "1.2 1.2 \"Big\"\r\n\r\n";
+    for (int i = 0; i < 30000; ++i)
+        mind += "k" + std::to_string(i / 7) + " " + std::to_string(1000 + i) +
+                (i % 2 ? " Ann " : " <ai> ") + "line " + std::to_string(i % 501) +
+                (i % 3 ? " about tea and cake\r\n" : " on the weather today\r\n");
+    writeBytes(path("mind.mdd"), mind);
+
+    auto answers = [&](bool prepare) {
+        MindKeeper keeper;
+        keeper.setPrepareReplies(prepare);
+        keeper.loadMind(mind_);
+        EXPECT_EQ(keeper.preparer() != nullptr, prepare);
+        // Learned at once, while the preparation (if any) is under way.
+        for (int i = 0; i < 200; ++i)
+            keeper.bot()->addLine("g", std::to_string(40000 + i), "Guest",
+                                  "more about tea " + std::to_string(i));
+        if (prepare) {
+            keeper.preparer()->wait();
+            EXPECT_TRUE(keeper.preparer()->finished());
+        }
+        EXPECT_EQ(keeper.bot()->lines().size(), 30200u);
+        rng::seed(3);
+        std::vector<std::string> out;
+        for (const char* input : {"tea and cake?", "the weather", "line 12 about tea", "cake"})
+            out.push_back(keeper.bot()->reply("Guest", {}, "g", input, 50000));
+        keeper.discardMind();
+        EXPECT_EQ(keeper.preparer(), nullptr);
+        return out;
+    };
+    const std::vector<std::string> plain = answers(false);
+    EXPECT_EQ(answers(true), plain);
+    EXPECT_FALSE(plain[0].empty());
 }
 
 }  // namespace

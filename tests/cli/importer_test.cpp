@@ -129,6 +129,52 @@ TEST(Importer, ReadsEachFormatIntoMindLines) {
     }
 }
 
+TEST(Importer, WritesBigImportsInWholeLinesWhateverTheLineEnds) {
+    // Enough lines for several output blocks, line ends mixed within an input (so that the
+    // records outgrow what was reserved for them), and a speaker name longer than a block has
+    // room to spare.
+    const std::string longName(3 * kMaxLineBytes, 'n');
+    const struct {
+        std::string speaker;
+        std::string written;
+        std::size_t perInput;
+    } cases[] = {{"Ann", "Ann", 30000}, {"The " + longName, "The_" + longName, 4}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.perInput);
+        std::string first, second;
+        const char* ends[] = {"\n", "\r", "\r\n"};
+        for (std::size_t i = 0; i < c.perInput; ++i) {
+            first += "first line " + std::to_string(i) + ends[i % 3];
+            second += "second\tline " + std::to_string(i) + "\r";
+        }
+        Importer importer(withFormat(InputFormat::Plain, {}, c.speaker));
+        ASSERT_EQ(importer.add(first), std::nullopt);
+        ASSERT_EQ(importer.add(second), std::nullopt);
+        const std::size_t count = 2 * c.perInput;
+        ASSERT_EQ(importer.lineCount(), count);
+        EXPECT_EQ(importer.conversationCount(), 2u);
+
+        std::vector<std::string> blocks;
+        importer.writeLines("7", 1000000,
+                            [&](std::string_view block) { blocks.emplace_back(block); });
+        EXPECT_GE(blocks.size(), 2u);
+        std::string all;
+        for (const std::string& block : blocks) {
+            EXPECT_TRUE(block.ends_with("\r\n"));
+            all += block;
+        }
+        std::string expected;
+        for (std::size_t i = 0; i < count; ++i) {
+            const bool inFirst = i < c.perInput;
+            expected += std::string("learn-7-") + (inFirst ? "1 " : "2 ") +
+                        std::to_string(1000000 - (count - 1 - i)) + " " + c.written + " " +
+                        (inFirst ? "first line " : "second line ") +
+                        std::to_string(inFirst ? i : i - c.perInput) + "\r\n";
+        }
+        EXPECT_TRUE(all == expected);  // not EXPECT_EQ: a failure would print megabytes
+    }
+}
+
 TEST(Importer, DetectsTheFormatFromMostLines) {
     const struct {
         std::string text;
@@ -149,6 +195,11 @@ TEST(Importer, TellsBinaryFilesFromText) {
     mostlyText[100] = '\x01';  // one stray control byte is still text
     std::string controls(1000, 'a');
     for (std::size_t i = 37; i < controls.size(); i += 10) controls[i] = '\x02';
+    // A NUL far past the sample still counts; control bytes there do not.
+    std::string lateNul(3 * kSampleBytes, 'a');
+    lateNul[2 * kSampleBytes + 5] = '\0';
+    const std::string lateControls =
+        std::string(kSampleBytes, 'a') + std::string(kSampleBytes, '\x02');
     const struct {
         std::string bytes;
         std::optional<std::string> reason;
@@ -157,6 +208,9 @@ TEST(Importer, TellsBinaryFilesFromText) {
         {controls, "not a text file (binary byte at offset 37)"},
         {"tab\there\r\n\x1b[1mbold\x1b[0m\f\n\xC3\xA9t\xC3\xA9\n", std::nullopt},
         {mostlyText, std::nullopt},
+        {lateNul,
+         "not a text file (binary byte at offset " + std::to_string(2 * kSampleBytes + 5) + ")"},
+        {lateControls, std::nullopt},
         {"", std::nullopt},
     };
     for (const auto& c : cases) {

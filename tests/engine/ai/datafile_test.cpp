@@ -109,6 +109,74 @@ TEST(DataFile, LoadFileCutsALineAtNul) {
     EXPECT_EQ(linesOf(ai), (Lines{"k 1 s ab", "k 2 s e"}));
 }
 
+// Byte patterns at the edges of a file read in place: the end of the file, of a page, NULs.
+TEST(DataFile, LoadFileEdgesOfTheFile) {
+    const std::string page(4096 - 6, 'p');
+    const std::vector<ReadCase> cases = {
+        {"nul ends the file", std::string("k 1 s a\r\nk 2 s b\0", 17), {"k 1 s a", "k 2 s b"}},
+        {"nul in last line without end", std::string("k 1 s a\0zz", 10), {"k 1 s a"}},
+        {"nul only", std::string("\0\0", 2), {}},
+        {"nul starts a line", std::string("\0a\r\nk 2 s b\r\n", 13), {"k 2 s b"}},
+        {"cr only, last line without end", "k 1 s a\rk 2 s b", {"k 1 s a", "k 2 s b"}},
+        {"last line fills the page, no end", "k 1 s " + page, {"k 1 s " + page}},
+        {"line end is the last byte of the page",
+         "k 1 s " + page.substr(2) + "\r\n",
+         {"k 1 s " + page.substr(2)}},
+        {"lone cr at the end of the page",
+         "k 1 s " + page.substr(1) + "\r" + "k 2 s b",
+         {"k 1 s " + page.substr(1), "k 2 s b"}},
+        {"bom only", kBom, {}},
+        {"line ends only", "\r\n\r\r\n\n", {}},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.file("edge.dat");
+        writeBytes(path, c.bytes);
+        Ai ai;
+        EXPECT_EQ(ai.loadFile(path), c.lines.size());
+        EXPECT_EQ(linesOf(ai), c.lines);
+    }
+}
+
+// The lines read stay as they were while the file itself is appended to or replaced, as the
+// mind's own saves do; loading again sees the new file.
+TEST(DataFile, LoadedLinesOutliveChangesToTheFile) {
+    TempDir dir;
+    const std::string path = dir.file("m.dat");
+    writeBytes(path, "k 1 s a\r\nk 2 s b\r\n");
+    Ai ai;
+    ai.loadFile(path);
+    std::ofstream(path, std::ios::binary | std::ios::app) << "k 3 s c\r\n";
+    EXPECT_EQ(linesOf(ai), (Lines{"k 1 s a", "k 2 s b"}));
+    Ai again;
+    again.loadFile(path);
+    EXPECT_EQ(linesOf(again), (Lines{"k 1 s a", "k 2 s b", "k 3 s c"}));
+
+    writeBytes(dir.file("new.dat"), "n 9 s new\r\n");
+    fs::rename(dir.file("new.dat"), path);
+    EXPECT_EQ(linesOf(ai), (Lines{"k 1 s a", "k 2 s b"}));
+    EXPECT_EQ(linesOf(again), (Lines{"k 1 s a", "k 2 s b", "k 3 s c"}));
+    ai.appendLine("k 4 s d");
+    EXPECT_EQ(linesOf(ai), (Lines{"k 1 s a", "k 2 s b", "k 4 s d"}));
+    ai.saveFile(path, AfterSave::ClearModified);
+    EXPECT_EQ(readBytes(path), "k 1 s a\r\nk 2 s b\r\nk 4 s d\r\n");
+    EXPECT_EQ(linesOf(again), (Lines{"k 1 s a", "k 2 s b", "k 3 s c"}));
+}
+
+// What cannot be read in place (a pipe) is read as a stream, with the same lines.
+TEST(DataFile, LoadFileReadsAPipe) {
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    const std::string bytes = std::string("k 1 s a\rk 2 s b\0x\r\n", 19) + kBom + "k 3 s c";
+    ASSERT_EQ(::write(ends[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    ::close(ends[1]);
+    Ai ai;
+    EXPECT_EQ(ai.loadFile("/proc/self/fd/" + std::to_string(ends[0])), 3u);
+    ::close(ends[0]);
+    EXPECT_EQ(linesOf(ai), (Lines{"k 1 s a", "k 2 s b", "k 3 s c"}));
+}
+
 TEST(DataFile, LoadTextWithoutCopyViewsTheText) {
     const std::string text = "a 1 b x\r\n" + kBom + "c 2 d y";
     Ai views, copies;
@@ -303,4 +371,66 @@ TEST(DataFile, SubclassHooksSeeEveryLine) {
     EXPECT_EQ(ai.header, (Lines{"app=Vebix", "gender=m"}));
     EXPECT_EQ(ai.finished, 1);
     EXPECT_EQ(linesOf(ai), (Lines{"k 1 s x", "k 2 s y"}));
+}
+
+namespace {
+
+// Every line the loader hands to the hooks, empty ones included, in order.
+class RecordingAi : public Ai {
+public:
+    Lines seen;
+    void acceptLoadedLine(std::string_view line) override {
+        seen.emplace_back(line);
+        Ai::acceptLoadedLine(line);
+    }
+};
+
+}  // namespace
+
+// A big file is read a block (a megabyte) at a time. Whatever falls on the edge of a block (a
+// CR LF cut in two, a lone CR, a line longer than a block, a NUL, a BOM) the hooks see the same
+// lines as when the whole text is split at once, and the lines read back whole.
+TEST(DataFile, LoadFileReadsBigFilesAcrossBlockEdges) {
+    const std::size_t block = std::size_t{1} << 20;
+    auto fill = [](std::size_t bytes) {
+        std::string out;
+        for (int i = 0; out.size() + 40 < bytes; ++i)
+            out += "k " + std::to_string(i) + " s some text\r\n";
+        return out + std::string(bytes - out.size() - 2, 'p') + "\r\n";  // exactly bytes long
+    };
+    // tail starting at offset at, after whole lines (the last one without its end)
+    auto endingAt = [&](std::size_t at, const std::string& tail) {
+        std::string head = fill(at + 2);
+        head.resize(at);
+        return head + tail;
+    };
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"cr lf cut by the block edge", endingAt(block - 1, "\r\nk 1 s b\r\n")},
+        {"lone cr at the block edge", endingAt(block - 1, "\rk 1 s b\r\n")},
+        {"lf at the block edge", endingAt(block - 1, "\nk 1 s b")},
+        {"empty line after the edge", endingAt(block, "\r\n\r\n\r\nk 1 s b\r\n")},
+        {"line longer than a block",
+         "k 0 s " + std::string(block * 2 + 17, 'L') + "\r\nk 1 s b\r\n"},
+        {"nul in the second block", fill(block + 100) + std::string("k 1 s ab\0cd\r\nk 2 s e", 20)},
+        {"nul ends the line at the edge", endingAt(block - 1, std::string("\0\r\nk 1 s b", 10))},
+        {"bom after the edge", endingAt(block - 1, "\r\n" + kBom + "k 1 s b\r\n")},
+        {"file ends in cr at the edge", endingAt(block - 1, "\r")},
+    };
+    TempDir dir;
+    for (const auto& [name, bytes] : cases) {
+        SCOPED_TRACE(name);
+        const std::string path = dir.file("big.dat");
+        writeBytes(path, bytes);
+        RecordingAi fromFile, fromText;
+        fromFile.loadFile(path);
+        // A file's line ends at a NUL; the text without what follows the NUL on its line.
+        std::string text = bytes;
+        for (std::size_t nul; (nul = text.find('\0')) != std::string::npos;)
+            text.erase(nul, text.find_first_of("\r\n", nul) - nul);
+        fromText.loadText("big.dat", text, TextLines::Copied);
+        EXPECT_EQ(fromFile.seen, fromText.seen);
+        EXPECT_EQ(linesOf(fromFile), linesOf(fromText));
+        EXPECT_GT(fromFile.lines().size(), 1u);
+        EXPECT_EQ(fromFile.lines().back().substr(0, 4), fromText.lines().back().substr(0, 4));
+    }
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,4 +49,43 @@ TEST(LineStore, ViewsStayValidWhenTheStoreIsMoved) {
         EXPECT_EQ(moved[k].data(), views[k].data());
     }
     EXPECT_EQ(moved.back(), "one more");
+}
+
+// A Reader gives every line as operator[] does, whether the lines are views into an adopted
+// text (read a block at a time, from a copy or the text itself) or copies of their own, and a
+// block holds whole lines only.
+TEST(LineStore, ReaderGivesTheSameLinesInBlocks) {
+    auto text = std::make_unique<char[]>(4000);
+    std::string all;
+    for (int i = 0; i < 200; ++i) all += "line " + std::to_string(i) + "\r\n";
+    std::memcpy(text.get(), all.data(), all.size());
+    const char* base = text.get();
+    LineStore store;
+    store.adopt(std::move(text), all.size());
+    for (std::size_t at = 0, end; (end = all.find("\r\n", at)) != std::string::npos; at = end + 2)
+        store.pushExternal(std::string_view(base + at, end - at));
+    store.push_back("learned 1");
+    store.push_back("learned 2");
+    ASSERT_EQ(store.spanLines(), 200u);
+
+    for (std::size_t blockBytes : {std::size_t{1}, std::size_t{30}, std::size_t{1} << 20}) {
+        SCOPED_TRACE(blockBytes);
+        LineStore::Reader reader(store, blockBytes);
+        std::vector<std::string> got;
+        for (std::size_t i = 0; i < store.size();) {
+            const std::size_t end = reader.fill(i, store.size());
+            ASSERT_GT(end, i);
+            if (i < store.spanLines()) {
+                EXPECT_LE(reader.block().size(), std::max<std::size_t>(blockBytes, 12));
+                EXPECT_TRUE(reader.block().starts_with(store[i]));
+                EXPECT_TRUE(reader.block().ends_with(store[end - 1]));
+            }
+            for (; i < end; ++i) got.emplace_back(reader.line(i));
+        }
+        EXPECT_EQ(got, std::vector<std::string>(store.begin(), store.end()));
+        // Lines out of order, each filling on a miss.
+        EXPECT_EQ(reader.line(150), "line 150");
+        EXPECT_EQ(reader.line(3), "line 3");
+        EXPECT_EQ(reader.line(201), "learned 2");
+    }
 }
