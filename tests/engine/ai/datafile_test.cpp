@@ -12,33 +12,15 @@
 #include <unistd.h>
 
 #include "engine/ai/ai.h"
+#include "support/tempdir.h"
 #include "engine/base/error.h"
 
 using namespace vebix;
+using vebix::testing::TempDir;
+using vebix::testing::writeBytes;
 namespace fs = std::filesystem;
 
 namespace {
-
-class TempDir {
-public:
-    TempDir() {
-        std::string tmpl = (fs::temp_directory_path() / "vebix-ai-XXXXXX").string();
-        path_ = ::mkdtemp(tmpl.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-void writeBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 std::string readBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
