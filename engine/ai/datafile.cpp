@@ -170,7 +170,8 @@ std::size_t Ai::loadFile(const std::string& name) {
         for (;;) {
             if (mapped) {
                 if (buffer.size() < want) buffer.resize(want);
-                lines_.readSpan(pos, want, buffer.data());
+                if (!lines_.readSpan(pos, want, buffer.data()))
+                    throw Error("Read error while loading AI file '" + name + "'");
                 block = buffer.data();
             } else {
                 block = text.data() + pos;

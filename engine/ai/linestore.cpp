@@ -22,11 +22,10 @@ void LineStore::adopt(std::unique_ptr<MappedFile> file) {
     mapped_.push_back(std::move(file));
 }
 
-void LineStore::readSpan(std::size_t offset, std::size_t size, char* out) const {
-    if (spanFile_)
-        spanFile_->read(offset, size, out);
-    else
-        std::memcpy(out, span_.data() + offset, size);
+bool LineStore::readSpan(std::size_t offset, std::size_t size, char* out) const {
+    if (spanFile_) return spanFile_->read(offset, size, out);
+    std::memcpy(out, span_.data() + offset, size);
+    return true;
 }
 
 void LineStore::keepInMemory() const {
@@ -72,6 +71,8 @@ std::size_t LineStore::Reader::fill(std::size_t first, std::size_t last) {
             capacity_ = std::max(bytes_, blockBytes_);
             buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
         }
+        // A read error midway through a reply leaves zeros, which match nothing: the reply
+        // goes on with the lines it could read (loading is where such an error is reported).
         store_.readSpan(start, bytes_, buffer_.get());
         data_ = buffer_.get();
     }

@@ -66,7 +66,8 @@ public:
     std::string_view spanText() const { return span_; }
     std::size_t spanLines() const { return spanLines_; }
     // Copies bytes [offset, offset + size) of the span to out without bringing in its pages.
-    void readSpan(std::size_t offset, std::size_t size, char* out) const;
+    // False on a read error (see MappedFile::read).
+    bool readSpan(std::size_t offset, std::size_t size, char* out) const;
     // Brings a mapped span's pages into memory for good, after which Readers read the span in
     // place instead of copying it: for a process that answers many lines (a window), where
     // each reply's passes over the mind would otherwise copy it again. Safe while Readers run.

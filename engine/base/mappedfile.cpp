@@ -122,8 +122,9 @@ MappedFile::~MappedFile() {
     ::close(fd_);
 }
 
-void MappedFile::read(std::size_t offset, std::size_t size, char* out) const {
+bool MappedFile::read(std::size_t offset, std::size_t size, char* out) const {
     std::size_t done = 0;
+    bool failed = false;
     while (done < size) {
         const ssize_t got =
             ::pread(fd_, out + done, size - done, static_cast<off_t>(offset + done));
@@ -132,13 +133,15 @@ void MappedFile::read(std::size_t offset, std::size_t size, char* out) const {
             continue;
         }
         if (got < 0 && errno == EINTR) continue;
+        failed = got < 0;
         break;
     }
     if (done < size) {
-        // Cut shorter (or unreadable) since it was mapped: as the mapping would read.
+        // Cut shorter since it was mapped, or unreadable: as the mapping would read.
         std::memset(out + done, 0, size - done);
-        if (slot_ >= 0) watched[static_cast<std::size_t>(slot_)].cut.store(true);
+        if (!failed && slot_ >= 0) watched[static_cast<std::size_t>(slot_)].cut.store(true);
     }
+    return !failed;
 }
 
 void MappedFile::populate() const {

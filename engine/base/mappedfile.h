@@ -37,7 +37,8 @@ public:
     // its descriptor: the mapping's pages are not touched, which for a pass over much of a big
     // file is cheaper than bringing them in (each page first touched through a mapping costs a
     // trap into the kernel; a copy costs none). Bytes the file no longer holds read as zeros.
-    void read(std::size_t offset, std::size_t size, char* out) const;
+    // False when the system reported a read error (the bytes not read are zeros then too).
+    bool read(std::size_t offset, std::size_t size, char* out) const;
     // Brings every page in now (once), so that reading through the mapping costs no more
     // traps: for a process that will read the whole file many times over.
     void populate() const;
