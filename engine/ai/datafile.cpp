@@ -147,11 +147,9 @@ std::size_t Ai::loadFile(const std::string& name) {
     bool mapped = false;
     const std::string_view text = mapWhole(fd, name, lines_, mapped);
     const std::size_t size = text.size();
-    {
-        std::lock_guard<FairMutex> lock(index_->mutex);
-        index_->sync(lines_);  // starts over: the store was cleared
-        index_->reserve(size / 64 + 16);
-    }
+    std::lock_guard<FairMutex> indexLock(index_->mutex);
+    index_->sync(lines_);  // starts over: the store was cleared
+    index_->reserve(size / 64 + 16);
     lines_.reserve(size / 64 + 16);  // about the lines of a mind; the list grows if need be
 
     // One pass from start to end, a block at a time. A mapped file is read through its
@@ -162,7 +160,6 @@ std::size_t Ai::loadFile(const std::string& name) {
     HugeVector<char> buffer;
     std::size_t pos = 0;  // span offset of the first byte not yet split
     FlagGuard views(keepViews_, true);
-    std::lock_guard<FairMutex> indexLock(index_->mutex);
     while (pos < size) {
         std::size_t want = std::min(kBlock, size - pos);
         const char* block = nullptr;

@@ -72,9 +72,6 @@ public:
     // place instead of copying it: for a process that answers many lines (a window), where
     // each reply's passes over the mind would otherwise copy it again. Safe while Readers run.
     void keepInMemory() const;
-    // True once a mapped file was found cut shorter by another program; its lost bytes read
-    // as zeros.
-    bool cut() const { return spanFile_ && spanFile_->cut(); }
 
     // Reads lines for a pass over many of them. fill() makes a run of lines readable at once,
     // copying span lines in blocks; line() gives a line (filling on a miss). Views stay valid
