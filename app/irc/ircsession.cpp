@@ -125,7 +125,14 @@ void IrcSession::handleMessage(const Message& m, std::uint64_t nowMs) {
         if (sameName(from, identity_.nick) && !sameName(nick_, identity_.nick))
             send(formatLine("NICK", {identity_.nick}));
     } else if (c == "ERROR") {
-        events_.note("the server closes the connection: " + std::string(m.param(0)));
+        // Some servers refuse a wrong password with no 464, only a closing ERROR naming it;
+        // connecting again would only be refused again.
+        const std::string reason(m.param(0));
+        if (!registered_ && !identity_.serverPassword.empty() &&
+            lowerAscii(reason).find("password") != std::string::npos)
+            events_.refused("the server refused the password: " + reason);
+        else
+            events_.note("the server closes the connection: " + reason);
     } else if (c == "403" || c == "405" || c == "471" || c == "473" || c == "474" || c == "475" ||
                c == "477") {
         events_.note("cannot join " + std::string(m.param(1)) + ": " + std::string(m.param(2)));

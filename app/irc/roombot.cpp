@@ -58,6 +58,7 @@ void RoomBot::takeWaiting() {
     while (!waiting_.empty()) {
         const RoomLine line = std::move(waiting_.front());
         waiting_.pop_front();
+        ++taken_;
         try {
             take(line);
         } catch (const std::exception& e) {
@@ -79,7 +80,6 @@ void RoomBot::take(const RoomLine& line) {
     std::string text = plainText(line.text);
     if (line.kind == RoomLine::Kind::Action) text = line.nick + " " + text;
     if (text.empty()) return;
-    ++taken_;
 
     Conversation::Turn turn;
     turn.speaker = line.nick;

@@ -47,7 +47,8 @@ public:
     // A line heard in the room: taken in turn from the event loop.
     void hear(const RoomLine& line);
 
-    // How many lines were learned or answered, and how many waiting lines were dropped.
+    // How many heard lines had their turn (learned, answered or left alone), and how many were
+    // dropped while waiting.
     std::size_t linesTaken() const { return taken_; }
     std::size_t linesDropped() const { return dropped_; }
 
