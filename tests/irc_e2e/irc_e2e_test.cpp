@@ -252,6 +252,29 @@ TEST_F(IrcBotTest, ComesBackAfterTheServerRestarts) {
     ann->send("PRIVMSG #room :robo: Are you there?");
     ASSERT_TRUE(
         wait([&] { return fromRobo(*ann, "PRIVMSG #room :ann: ").has_value(); }, {ann.get()}));
+    // Ctrl-C ends it as SIGTERM does.
+    EXPECT_EQ(stopBot(SIGINT), 0);
+    EXPECT_NE(bot_->output().find("stopping (Interrupt)"), std::string::npos);
+}
+
+TEST_F(IrcBotTest, TakesAnotherNickAndItsOwnBackOnceFree) {
+    startServer();
+    auto squatter = join("robo");
+    startBot({});
+    ASSERT_TRUE(wait([&] { return squatter->find(":robo_!").has_value(); }, {squatter.get()}))
+        << bot_->output();
+    // Addressed by the nick it has now.
+    squatter->send("PRIVMSG #room :robo_: How are you today?");
+    ASSERT_TRUE(wait([&] { return squatter->find("PRIVMSG #room :robo: ").has_value(); },
+                     {squatter.get()}));
+    auto ann = join("ann");
+    squatter->send("QUIT :making room");
+    ASSERT_TRUE(wait([&] { return ann->find(":robo_!~vebix@127.0.0.1 NICK :robo").has_value(); },
+                     {ann.get()}))
+        << bot_->output();
+    ann->send("PRIVMSG #room :robo: How are you today?");
+    ASSERT_TRUE(
+        wait([&] { return fromRobo(*ann, "PRIVMSG #room :ann: ").has_value(); }, {ann.get()}));
     EXPECT_EQ(stopBot(), 0);
 }
 
