@@ -140,7 +140,8 @@ TEST(ChatLogs, NicksAreLeftOutOrTakenAloneIgnoringCase) {
     options.onlyNicks = {"bob smith", "ann"};
     options.botNames = {"Bob Smith"};
     Importer importer(options);
-    ASSERT_EQ(importer.add(fixture("whatsapp-android.txt")), std::nullopt);
+    const std::string whatsapp = fixture("whatsapp-android.txt");  // the importer keeps views
+    ASSERT_EQ(importer.add(whatsapp), std::nullopt);
     EXPECT_EQ(written(importer),
               (std::vector<std::string>{"1 Ann Good morning, anyone here?",
                                         "1 <ai> morning Ann the tomatoes need water",
