@@ -55,9 +55,8 @@ std::string_view readWhole(int fd, const std::string& name, LineStore& keeper,
                            std::uint64_t limit) {
     struct stat st {};
     std::size_t capacity = ::fstat(fd, &st) == 0 && st.st_size > 0
-                               ? static_cast<std::size_t>(
-                                     std::min<std::uint64_t>(static_cast<std::uint64_t>(st.st_size),
-                                                             limit)) +
+                               ? static_cast<std::size_t>(std::min<std::uint64_t>(
+                                     static_cast<std::uint64_t>(st.st_size), limit)) +
                                      1
                                : std::size_t{1} << 16;
     auto block = std::make_unique_for_overwrite<char[]>(capacity);

@@ -180,8 +180,8 @@ TEST_F(ProcessTest, AChildsOwnGroupEndsWithIt) {
     struct Case {
         const char* what;
         bool ownGroup;
-        const char* script;      // leaves the pid of what it started in left.pid
-        bool killed;             // the child hangs and is killed rather than ending itself
+        const char* script;  // leaves the pid of what it started in left.pid
+        bool killed;         // the child hangs and is killed rather than ending itself
         bool leftoverSurvives;
     };
     const Case cases[] = {
