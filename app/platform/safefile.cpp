@@ -63,83 +63,6 @@ void syncFolder(const FileOps& ops, const std::string& folder) {
     ::close(fd);
 }
 
-// Writes the temporary file and renames it over target. Returns false when mode is NoReplace
-// and something had the name.
-bool writeThroughTemporary(const std::string& path, Place place, const ByteProducer& produce,
-                           const std::string& failure, const FileOps& ops, FileOps::Rename mode) {
-    const std::string target = place == Place::Own ? resolvedOwnPath(path) : path;
-    const std::string folder = folderOf(target);
-
-    // What has the name now: a regular file passes its owner, group and mode on. A user's
-    // name that stands for a folder, a FIFO or a device is not replaced by a file.
-    struct stat old {};
-    const bool hadFile = ::lstat(target.c_str(), &old) == 0;
-    if (hadFile && place == Place::Own && !S_ISREG(old.st_mode) && !S_ISLNK(old.st_mode))
-        refuse(failure, notRegularReason(old.st_mode));
-    if (hadFile && mode == FileOps::Rename::NoReplace) return false;
-
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; fd < 0; ++attempt) {
-        temporary = folder + "/." + baseName(target) + ".tmp-" + randomTag();
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (fd < 0 && (errno != EEXIST || attempt > 16)) throw systemError(failure, errno);
-    }
-    FdHandle file(fd);
-    bool keepTemporary = false;
-    struct Remover {
-        const std::string& name;
-        const bool& keep;
-        ~Remover() {
-            if (!keep) ::unlink(name.c_str());
-        }
-    } remover{temporary, keepTemporary};
-
-    if (hadFile && S_ISREG(old.st_mode)) {
-        // A rewrite by another user (the administrator importing into someone's mind) must not
-        // take the file away from its owner. The owner first: changing it clears set-id bits.
-        if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
-            // Only the administrator may give a file away; anyone else keeps it as it is.
-        }
-        ::fchmod(fd, old.st_mode & 07777);
-    }
-
-    constexpr std::size_t kBlock = std::size_t{1} << 16;
-    std::string buffer;
-    buffer.reserve(kBlock);
-    off_t offset = 0;
-    int error = 0;
-    auto flush = [&](std::string_view bytes) {
-        if (error != 0 || bytes.empty()) return;
-        error = writeAllAt(ops, fd, bytes, offset);
-        offset += static_cast<off_t>(bytes.size());
-    };
-    produce([&](std::string_view bytes) {
-        if (error != 0) return;
-        if (buffer.size() + bytes.size() > kBlock) {
-            flush(buffer);
-            buffer.clear();
-        }
-        if (bytes.size() >= kBlock) {
-            flush(bytes);
-            return;
-        }
-        buffer.append(bytes);
-    });
-    flush(buffer);
-    if (error != 0) throw systemError(failure, error);
-    if (ops.sync(fd) != 0) throw systemError(failure, errno);
-    if (::close(file.release()) != 0) throw systemError(failure, errno);
-
-    if (ops.rename(temporary, target, mode) != 0) {
-        if (errno == EEXIST && mode == FileOps::Rename::NoReplace) return false;
-        throw systemError(failure, errno);
-    }
-    keepTemporary = true;
-    syncFolder(ops, folder);
-    return true;
-}
-
 }  // namespace
 
 std::string notRegularReason(mode_t mode) {
@@ -160,7 +83,8 @@ std::optional<OpenedFile> openRegularFile(const std::string& path, Place place, 
     const int statted =
         place == Place::BotFolder ? ::lstat(path.c_str(), &named) : ::stat(path.c_str(), &named);
     if (statted != 0) {
-        if (errno == ENOENT) return std::nullopt;
+        // Nothing there, or a folder on the way that is not one: nothing to open.
+        if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
         throw systemError(failure, errno);
     }
     if (!S_ISREG(named.st_mode)) refuse(failure, notRegularReason(named.st_mode));
@@ -184,17 +108,22 @@ std::optional<OpenedFile> openRegularFile(const std::string& path, Place place, 
     return opened;
 }
 
-BoundedLines readBoundedLines(const std::string& path, Place place, std::size_t maxLines,
-                              const std::string& failure) {
-    BoundedLines result;
+FilePtr openRegularStream(const std::string& path, Place place, const std::string& failure) {
     std::optional<OpenedFile> opened = openRegularFile(path, place, Access::Read, failure);
-    if (!opened) return result;
-    result.found = true;
+    if (!opened) return nullptr;
     std::FILE* stream = ::fdopen(opened->fd.get(), "rb");
     if (!stream) throw systemError(failure, errno);
     opened->fd.release();  // the stream owns it now
-    const FilePtr owner(stream);
-    BoundedLineReader reader(stream, kMaxLineBytes, kMaxReadBytes);
+    return FilePtr(stream);
+}
+
+BoundedLines readBoundedLines(const std::string& path, Place place, std::size_t maxLines,
+                              const std::string& failure) {
+    BoundedLines result;
+    const FilePtr stream = openRegularStream(path, place, failure);
+    if (!stream) return result;
+    result.found = true;
+    BoundedLineReader reader(stream.get(), kMaxLineBytes, kMaxReadBytes);
     std::string line;
     while (result.lines.size() < maxLines && reader.next(line)) result.lines.push_back(line);
     result.cut = reader.anyCut();
@@ -238,15 +167,103 @@ int writeAllAt(const FileOps& ops, int fd, std::string_view data, off_t offset) 
     return 0;
 }
 
+PreparedFile::PreparedFile(const std::string& path, Place place, const ByteProducer& produce,
+                           const std::string& failureMessage, const FileOps& ops)
+    : target_(place == Place::Own ? resolvedOwnPath(path) : path),
+      folder_(folderOf(target_)),
+      failure_(failureMessage),
+      ops_(ops) {
+    // What has the name now: a regular file passes its owner, group and mode on. A user's
+    // name that stands for a folder, a FIFO or a device is not replaced by a file.
+    struct stat old {};
+    const bool hadFile = ::lstat(target_.c_str(), &old) == 0;
+    if (hadFile && place == Place::Own && !S_ISREG(old.st_mode) && !S_ISLNK(old.st_mode))
+        refuse(failure_, notRegularReason(old.st_mode));
+
+    FdHandle file;
+    for (int attempt = 0; !file; ++attempt) {
+        temporary_ = folder_ + "/." + baseName(target_) + ".tmp-" + randomTag();
+        file = FdHandle(
+            ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+        if (!file && (errno != EEXIST || attempt > 16)) {
+            temporary_.clear();
+            throw systemError(failure_, errno);
+        }
+    }
+    try {
+        write(file.get(), hadFile && S_ISREG(old.st_mode) ? &old : nullptr, produce);
+        if (::close(file.release()) != 0) throw systemError(failure_, errno);
+    } catch (...) {
+        ::unlink(temporary_.c_str());
+        temporary_.clear();
+        throw;
+    }
+}
+
+void PreparedFile::write(int fd, const struct stat* old, const ByteProducer& produce) {
+    if (old) {
+        // A rewrite by another user (the administrator importing into someone's mind) must not
+        // take the file away from its owner. The owner first: changing it clears set-id bits.
+        if (::fchown(fd, old->st_uid, old->st_gid) != 0) {
+            // Only the administrator may give a file away; anyone else keeps it as it is.
+        }
+        ::fchmod(fd, old->st_mode & 07777);
+    }
+    constexpr std::size_t kBlock = std::size_t{1} << 16;
+    std::string buffer;
+    buffer.reserve(kBlock);
+    off_t offset = 0;
+    int error = 0;
+    auto flush = [&](std::string_view bytes) {
+        if (error != 0 || bytes.empty()) return;
+        error = writeAllAt(ops_, fd, bytes, offset);
+        offset += static_cast<off_t>(bytes.size());
+    };
+    produce([&](std::string_view bytes) {
+        if (error != 0) return;
+        if (buffer.size() + bytes.size() > kBlock) {
+            flush(buffer);
+            buffer.clear();
+        }
+        if (bytes.size() >= kBlock) {
+            flush(bytes);
+            return;
+        }
+        buffer.append(bytes);
+    });
+    flush(buffer);
+    if (error != 0) throw systemError(failure_, error);
+    if (ops_.sync(fd) != 0) throw systemError(failure_, errno);
+}
+
+PreparedFile::~PreparedFile() {
+    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+}
+
+bool PreparedFile::putInPlace(FileOps::Rename mode) {
+    if (temporary_.empty()) throw Error(failure_);
+    if (ops_.rename(temporary_, target_, mode) != 0) {
+        const int error = errno;
+        if (error == EEXIST && mode == FileOps::Rename::NoReplace) return false;
+        throw systemError(failure_, error);
+    }
+    temporary_.clear();
+    syncFolder(ops_, folder_);
+    return true;
+}
+
 void writeFileWhole(const std::string& path, Place place, const ByteProducer& produce,
                     const std::string& failureMessage, const FileOps& ops) {
-    writeThroughTemporary(path, place, produce, failureMessage, ops, FileOps::Rename::Replace);
+    PreparedFile(path, place, produce, failureMessage, ops).putInPlace();
 }
 
 bool createFileWhole(const std::string& path, Place place, const ByteProducer& produce,
                      const std::string& failureMessage, const FileOps& ops) {
-    return writeThroughTemporary(path, place, produce, failureMessage, ops,
-                                 FileOps::Rename::NoReplace);
+    struct stat st {};
+    const std::string target = place == Place::Own ? resolvedOwnPath(path) : path;
+    if (::lstat(target.c_str(), &st) == 0) return false;
+    return PreparedFile(path, place, produce, failureMessage, ops)
+        .putInPlace(FileOps::Rename::NoReplace);
 }
 
 std::string resolvedOwnPath(const std::string& path) {

@@ -61,6 +61,9 @@ enum class Access { Read, ReadWrite };
 std::optional<OpenedFile> openRegularFile(const std::string& path, Place place, Access access,
                                           const std::string& failure);
 
+// openRegularFile for reading, as a stream for the line readers; null when nothing is at path.
+FilePtr openRegularStream(const std::string& path, Place place, const std::string& failure);
+
 // The lines of a small file others can place (CHAT.MSG, the UDLP info files): at most maxLines
 // of them, each cut to kMaxLineBytes, from at most kMaxReadBytes of the file.
 struct BoundedLines {
@@ -99,6 +102,33 @@ using ByteProducer = std::function<void(const ByteSink&)>;
 // Writes every byte of data at offset through ops, again after a short write. Returns 0, or the
 // errno of the call that failed (ENOSPC for a write that took nothing).
 int writeAllAt(const FileOps& ops, int fd, std::string_view data, off_t offset);
+
+// A file written whole in two steps: prepared (its bytes written to a temporary file in the
+// same folder and synced) and then put in place (renamed over its name, the folder synced).
+// Dropped before it was put in place, it leaves nothing behind.
+class PreparedFile {
+public:
+    // Writes the temporary file: produce is called once with a sink for the contents. Throws
+    // Error(failureMessage + ": " + the system's reason) when it cannot be written.
+    PreparedFile(const std::string& path, Place place, const ByteProducer& produce,
+                 const std::string& failureMessage, const FileOps& ops = systemFileOps());
+    ~PreparedFile();
+    PreparedFile(const PreparedFile&) = delete;
+    PreparedFile& operator=(const PreparedFile&) = delete;
+
+    // Renames it over the name (NoReplace: only when nothing has the name; false otherwise).
+    // Throws as the constructor does.
+    bool putInPlace(FileOps::Rename mode = FileOps::Rename::Replace);
+
+private:
+    void write(int fd, const struct stat* old, const ByteProducer& produce);
+
+    std::string target_;
+    std::string folder_;
+    std::string temporary_;  // empty once put in place
+    std::string failure_;
+    const FileOps& ops_;
+};
 
 // Writes the file at path whole: produce is called once with a sink for its contents. A user's
 // file named through a symbolic link is written where the link points. Throws
