@@ -133,7 +133,10 @@ bool VebixAi::loadedLinesLost() const { return lines().spanCut(); }
 
 ByteProducer VebixAi::wholeMind(std::size_t start) const {
     return [this, start](const ByteSink& sink) {
-        if (loadedLinesLost())
+        // Only the lines read from the file can have been lost with it; those learned since
+        // are held apart.
+        const bool fromFile = start < lines().spanLines();
+        if (fromFile && loadedLinesLost())
             throw MindChanged("the mind file '" + fileName() +
                               "' was cut shorter by another program since it was loaded: the "
                               "lines read from it are lost and are not written out");
@@ -143,7 +146,7 @@ ByteProducer VebixAi::wholeMind(std::size_t start) const {
             sink(mindfile::kLineEnd);
         }
         // Read through a file that was cut meanwhile, some lines came out as zeros.
-        if (loadedLinesLost())
+        if (fromFile && loadedLinesLost())
             throw MindChanged("the mind file '" + fileName() +
                               "' was cut shorter by another program while it was written out");
     };
