@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "app/mind/filelock.h"
 #include "app/platform/safefile.h"
 #include "engine/base/error.h"
 
@@ -39,26 +40,6 @@ int openForLocking(const std::string& path, bool& writable) {
     return fd;
 }
 
-// Takes the lock without waiting for another holder.
-bool lockByte(int fd, off_t byte, short type) {
-    struct flock lock {};
-    lock.l_type = type;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = byte;
-    lock.l_len = 1;
-    for (;;) {
-        if (::fcntl(fd, F_OFD_SETLK, &lock) == 0) return true;
-        if (errno != EINTR) return false;
-    }
-}
-
-bool sameFile(int fd, const std::string& path) {
-    struct stat open {};
-    struct stat named {};
-    if (::fstat(fd, &open) != 0 || ::stat(path.c_str(), &named) != 0) return false;
-    return open.st_dev == named.st_dev && open.st_ino == named.st_ino;
-}
-
 }  // namespace
 
 MindLock::~MindLock() { release(); }
@@ -70,12 +51,12 @@ void MindLock::release() {
 }
 
 MindLock::Outcome MindLock::hold(const std::string& path) {
-    if (fd_ >= 0 && sameFile(fd_, path)) return Outcome::Held;
+    if (fd_ >= 0 && nameStandsFor(fd_, path, true)) return Outcome::Held;
     release();
     bool writable = false;
     const int fd = openForLocking(path, writable);
     if (fd < 0) return Outcome::NoFile;
-    if (!lockByte(fd, kHeldByte, writable ? F_WRLCK : F_RDLCK)) {
+    if (!lockRange(fd, kHeldByte, 1, writable ? F_WRLCK : F_RDLCK, LockWait::No)) {
         const int error = errno;
         ::close(fd);
         return error == EAGAIN || error == EACCES ? Outcome::HeldElsewhere : Outcome::NoFile;

@@ -8,6 +8,7 @@
 #include <charconv>
 #include <system_error>
 
+#include "app/mind/filelock.h"
 #include "app/mind/mindfileformat.h"
 #include "app/mind/vebixai.h"
 
@@ -71,23 +72,12 @@ MindFileState stateFrom(const struct stat& st) {
     return state;
 }
 
-bool lockWhole(int fd, off_t start, off_t length, bool wait) {
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = start;
-    lock.l_len = length;
-    for (;;) {
-        if (::fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &lock) == 0) return true;
-        if (errno != EINTR) return false;
-    }
-}
-
-bool sameFile(int fd, const std::string& path) {
-    struct stat open {};
-    struct stat named {};
-    if (::fstat(fd, &open) != 0 || ::lstat(path.c_str(), &named) != 0) return false;
-    return open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+// A write lock, without waiting; when another holds it, onWait is called and it is waited for.
+bool lockForWriting(int fd, off_t start, off_t length, const std::function<void()>& onWait) {
+    if (lockRange(fd, start, length, F_WRLCK, LockWait::No)) return true;
+    if (errno != EAGAIN && errno != EACCES) return false;
+    if (onWait) onWait();
+    return lockRange(fd, start, length, F_WRLCK, LockWait::UntilFree);
 }
 
 void syncFolderOf(const std::string& path, const FileOps& ops) {
@@ -240,13 +230,8 @@ void MindWrite::lock(const std::function<void()>& onWait) {
         // A new lock file outlives a power cut only with its folder synced; a record in it
         // that vanished with it would leave a torn append nobody knows of.
         if (made) syncFolderOf(lockPath, ops_);
-        bool locked = lockWhole(fd, 0, 0, false);
-        if (!locked && (errno == EAGAIN || errno == EACCES)) {
-            if (onWait) onWait();
-            locked = lockWhole(fd, 0, 0, true);
-        }
-        if (!locked) break;
-        if (!sameFile(fd, lockPath)) continue;  // its holder removed it: take the new one
+        if (!lockForWriting(fd, 0, 0, onWait)) break;
+        if (!nameStandsFor(fd, lockPath)) continue;  // its holder removed it: take the new one
         lockFd_ = std::move(held);
         lockPath_ = lockPath;
         return;
@@ -259,15 +244,10 @@ void MindWrite::lock(const std::function<void()>& onWait) {
         FdHandle held(fd);
         struct stat st {};
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return;
-        bool locked = lockWhole(fd, kWritingByte, 1, false);
-        if (!locked && (errno == EAGAIN || errno == EACCES)) {
-            if (onWait) onWait();
-            locked = lockWhole(fd, kWritingByte, 1, true);
-        }
-        if (!locked) return;
+        if (!lockForWriting(fd, kWritingByte, 1, onWait)) return;
         // A whole write replaces the file while another writer waits on the old one; the
         // waiter then locks the file that now has the name.
-        if (sameFile(fd, file_)) {
+        if (nameStandsFor(fd, file_)) {
             lockFd_ = std::move(held);
             return;
         }

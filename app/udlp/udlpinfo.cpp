@@ -93,8 +93,9 @@ bool loadUdlpInfo(const std::string& folder, UdlpInfo& info) {
     const QString path = folder.empty() ? name : QDir(toQPath(folder)).filePath(name);
     const std::string pathBytes = fromQPath(path);
     // In a bot folder, which others may write: a link or a FIFO there is refused.
+    const std::string shown = fromQPath(QFileInfo(path).absoluteFilePath());
     const FilePtr file = openRegularStream(pathBytes, Place::BotFolder,
-                                           "Unable to read UDLP info file '" + pathBytes + "'");
+                                           "Unable to read UDLP info file '" + shown + "'");
     if (!file) return false;
     info = readUdlpInfo(file.get());
     info.infoPath = pathBytes;

@@ -119,18 +119,26 @@ protected:
         QFile::remove(QString::fromStdString(mindLockPath(mindPath())));
         if (kind.exists) writeBytes(path("mind.mdd"), kind.before);
     }
-    // The file a save that succeeds leaves, from a run with nothing failing; and how many
-    // system calls it makes.
-    std::string cleanRun(const SaveKind& kind, int& calls) {
+    // What a kind of save leaves when nothing fails, what a loader reads before and after it,
+    // and how many system calls it makes.
+    struct Outcomes {
+        std::string after;
+        std::vector<std::string> oldLines, newLines;
+        int calls = 0;
+    };
+    Outcomes outcomes(const SaveKind& kind) {
+        Outcomes o;
         reset(kind);
+        o.oldLines = linesOf(mindPath());
         FailingOps counting;
         kind.save(mindPath(), counting);
-        calls = static_cast<int>(counting.calls().size());
-        const std::string after = readBytes(path("mind.mdd"));
-        EXPECT_NE(after.find("learned one\r\n"), std::string::npos) << after;
-        EXPECT_NE(after.find("learned two\r\n"), std::string::npos) << after;
+        o.calls = static_cast<int>(counting.calls().size());
+        o.after = readBytes(path("mind.mdd"));
+        o.newLines = linesOf(mindPath());
+        EXPECT_NE(o.after.find("learned one\r\n"), std::string::npos) << o.after;
+        EXPECT_NE(o.after.find("learned two\r\n"), std::string::npos) << o.after;
         EXPECT_FALSE(QFile::exists(QString::fromStdString(mindLockPath(mindPath()))));
-        return after;
+        return o;
     }
 };
 
@@ -140,11 +148,7 @@ protected:
 TEST_F(MindSave, EachCallFailingInTurnLeavesTheOldFileOrTheNew) {
     for (const SaveKind& kind : saveKinds()) {
         SCOPED_TRACE(kind.what);
-        int calls = 0;
-        const std::string after = cleanRun(kind, calls);
-        const std::vector<std::string> newLines = linesOf(mindPath());
-        reset(kind);
-        const std::vector<std::string> oldLines = linesOf(mindPath());
+        const auto [after, oldLines, newLines, calls] = outcomes(kind);
         ASSERT_GE(calls, 3);
         for (int k = 0; k < calls; ++k) {
             SCOPED_TRACE("call " + std::to_string(k));
@@ -182,11 +186,7 @@ TEST_F(MindSave, EachCallFailingInTurnLeavesTheOldFileOrTheNew) {
 TEST_F(MindSave, AProcessEndedAtEachCallLeavesTheOldMindOrTheNew) {
     for (const SaveKind& kind : saveKinds()) {
         SCOPED_TRACE(kind.what);
-        int calls = 0;
-        const std::string after = cleanRun(kind, calls);
-        const std::vector<std::string> newLines = linesOf(mindPath());
-        reset(kind);
-        const std::vector<std::string> oldLines = linesOf(mindPath());
+        const auto [after, oldLines, newLines, calls] = outcomes(kind);
         for (int k = 0; k < calls; ++k) {
             SCOPED_TRACE("call " + std::to_string(k));
             reset(kind);

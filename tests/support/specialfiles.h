@@ -26,38 +26,28 @@ inline const std::vector<Special>& allSpecials() {
     return all;
 }
 
-inline const char* specialName(Special kind) {
-    switch (kind) {
-        case Special::LinkToFile:
-            return "LinkToFile";
-        case Special::Fifo:
-            return "Fifo";
-        case Special::Device:
-            return "Device";
-        case Special::Folder:
-            return "Folder";
-        case Special::Socket:
-            return "Socket";
-    }
-    return "?";
-}
+// Each kind's name in test names, and the words the program uses for it in a reason.
+struct SpecialInfo {
+    Special kind;
+    const char* name;
+    const char* words;
+};
+inline constexpr SpecialInfo kSpecialInfo[] = {
+    {Special::LinkToFile, "LinkToFile", "symbolic link"},
+    {Special::Fifo, "Fifo", "FIFO"},
+    {Special::Device, "Device", "device"},
+    {Special::Folder, "Folder", "folder"},
+    {Special::Socket, "Socket", "socket"},
+};
 
-// What the program says such a file is (the words of the reason it gives).
-inline const char* specialWords(Special kind) {
-    switch (kind) {
-        case Special::LinkToFile:
-            return "symbolic link";
-        case Special::Fifo:
-            return "FIFO";
-        case Special::Device:
-            return "device";
-        case Special::Folder:
-            return "folder";
-        case Special::Socket:
-            return "socket";
-    }
-    return "?";
+inline const SpecialInfo& specialInfo(Special kind) {
+    for (const SpecialInfo& info : kSpecialInfo)
+        if (info.kind == kind) return info;
+    return kSpecialInfo[0];
 }
+inline const char* specialName(Special kind) { return specialInfo(kind).name; }
+// What the program says such a file is (the words of the reason it gives).
+inline const char* specialWords(Special kind) { return specialInfo(kind).words; }
 
 // Makes the kind at path; linkTarget is what a link points to. Returns empty on success, else
 // why it could not be made ("mknod: Operation not permitted": a device cannot be made here).
