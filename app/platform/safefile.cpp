@@ -102,6 +102,11 @@ std::optional<OpenedFile> openRegularFile(const std::string& path, Place place, 
     if (::fstat(fd.get(), &opened.info) != 0) throw systemError(failure, errno);
     // Replaced by something else between the two looks: what was opened decides.
     if (!S_ISREG(opened.info.st_mode)) refuse(failure, notRegularReason(opened.info.st_mode));
+    // A second name is a link too: in a bot folder it could be any file of the user's.
+    if (place == Place::BotFolder && opened.info.st_nlink > 1)
+        refuse(failure,
+               "it is a hard link (a file with another name elsewhere), which is not "
+               "read in a bot folder");
     const int status = ::fcntl(fd.get(), F_GETFL);
     if (status >= 0) ::fcntl(fd.get(), F_SETFL, status & ~O_NONBLOCK);
     opened.fd = std::move(fd);

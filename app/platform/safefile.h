@@ -57,7 +57,8 @@ enum class Access { Read, ReadWrite };
 // (what the name is, is asked first and asked again of the open descriptor). Nothing at path:
 // nullopt. Anything else that keeps it from being opened as a regular file throws
 // Error(failure + ": " + the reason): the system's words, or what the file is instead ("it is a
-// folder, not a file"). In a bot folder a symbolic link is refused the same way.
+// folder, not a file"). In a bot folder a symbolic link is refused the same way, and so is a
+// file with more than one name (a hard link to a file elsewhere).
 std::optional<OpenedFile> openRegularFile(const std::string& path, Place place, Access access,
                                           const std::string& failure);
 

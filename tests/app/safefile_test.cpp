@@ -172,6 +172,27 @@ protected:
     QTemporaryDir tmp_;
 };
 
+// A second name for a file is a link too: in a bot folder it is not read, and writing replaces
+// the name, never the file it shares; the user's own file may have as many names as it likes.
+TEST_F(SafeFile, AHardLinkIsReadOnlyInTheUsersPlace) {
+    const std::string target = file("mind.mdd");
+    const std::string name = file("CHAT.MSG");
+    writeFile(target, "the target's own bytes\r\n");
+    ASSERT_EQ(::link(target.c_str(), name.c_str()), 0);
+    EXPECT_EQ(readBoundedLines(name, Place::Own, 1, "Unable to read").lines,
+              std::vector<std::string>{"the target's own bytes"});
+    try {
+        readBoundedLines(name, Place::BotFolder, 1, "Unable to read");
+        ADD_FAILURE() << "read";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("hard link"), std::string::npos) << e.what();
+    }
+    writeFileWhole(
+        name, Place::BotFolder, [](const ByteSink& sink) { sink("a reply\r\n"); }, "write");
+    EXPECT_EQ(readFile(target), "the target's own bytes\r\n");
+    EXPECT_EQ(readFile(name), "a reply\r\n");
+}
+
 // The administrator rewriting someone's file (an import into their mind) leaves it theirs.
 TEST_F(SafeFile, ARewriteKeepsOwnerGroupAndMode) {
     const std::string path = file("mind.mdd");

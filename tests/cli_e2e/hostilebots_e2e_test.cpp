@@ -4,6 +4,7 @@
 // the settings never take such a name whole. reply --learn keeps its lines in a rescue file as
 // chat does when the mind cannot be saved.
 #include <sys/stat.h>
+#include <unistd.h>
 #include <sys/wait.h>
 
 #include <QDir>
@@ -128,6 +129,20 @@ TEST_F(HostileBots, HugeRepliesRequestsAndNamesCostTheirBoundsOnly) {
     const QFileInfo settings(QString::fromStdString(home_.home() + "/.config/Vebix.conf"));
     ASSERT_TRUE(settings.exists());
     EXPECT_LT(settings.size(), 64 * 1024) << "the settings took the name whole";
+}
+
+// A request that is a second name (a hard link) of another file, the mind itself here, is not
+// read: nothing of that file is learned or sent, and the file keeps its bytes.
+TEST_F(HostileBots, AHardLinkedRequestIsNotRead) {
+    QDir().mkpath(QString::fromStdString(home_.path("botmode")));
+    home_.write("botmode/UDLPX.NFO",
+                "2\r\n0\r\nvebix\r\nMo\r\nmind=" + mind_ + "\r\nlearn=true\r\n");
+    const std::string chat = home_.path("botmode/CHAT.MSG");
+    ASSERT_EQ(::link(mind_.c_str(), chat.c_str()), 0);
+    const RunResult r = run({}, home_.environment(), home_.path("botmode"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("hard link"), std::string::npos) << r.err;
+    EXPECT_EQ(home_.read(mind_), kSmallMind);
 }
 
 // reply --learn whose mind cannot be saved keeps the exchange in a rescue file, as chat does.
