@@ -76,6 +76,9 @@ TEST_F(HostileBots, EscapesFromABotReachATerminalEscapedInLinkChatAndReply) {
             ASSERT_TRUE(session.waitFor("<Ann>"));
             session.type("hello there\r");
             ASSERT_TRUE(session.waitFor("<Mo>"));
+            // Ctrl-D once the next line is asked for: typed earlier, the terminal could take it
+            // before the line editor reads again.
+            ASSERT_TRUE(session.waitFor("<Ann>"));
             session.type("\x04");
         }
         session.waitExit();
