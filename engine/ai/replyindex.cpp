@@ -73,6 +73,9 @@ std::uint32_t hashWord(std::uint16_t type, std::string_view text) {
     return static_cast<std::uint32_t>(h >> 32);
 }
 
+// The longest key kept to tell a run of lines of one conversation.
+constexpr std::size_t kKeptKeyBytes = 256;
+
 // Short lines compare their tokens pairwise; long ones use a set.
 constexpr std::size_t kPairwiseFirstCheck = 48;
 
@@ -134,16 +137,18 @@ void ReplyIndex::append(std::string_view line) {
             flags |= kUsable;
             time = *t;
             const std::string_view key = line.substr(0, b1);
-            if (lastConversation_ == kNone || key != lastKey_) {
-                std::string& lower = lowerKey_;
-                lower.assign(key);
-                for (char& c : lower) c = asciiLower(c);
-                auto [it, fresh] = conversations_.try_emplace(lower, 0);
-                if (fresh) it->second = static_cast<std::uint32_t>(conversations_.size() - 1);
-                lastConversation_ = it->second;
-                lastKey_.assign(key);
+            if (lastConversation_ != kNone && key == lastKey_) {
+                conversation = lastConversation_;
+            } else {
+                conversation = conversations_.id(key);
+                // A key too long to be a name is looked up for every line rather than copied.
+                if (key.size() <= kKeptKeyBytes) {
+                    lastKey_.assign(key);
+                    lastConversation_ = conversation;
+                } else {
+                    lastConversation_ = kNone;
+                }
             }
-            conversation = lastConversation_;
         }
     }
     time_.push_back(time);

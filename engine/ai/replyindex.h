@@ -14,9 +14,9 @@
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "engine/ai/keytable.h"
 #include "engine/ai/linestore.h"
 #include "engine/base/arena.h"
 #include "engine/base/fairmutex.h"
@@ -82,13 +82,6 @@ public:
     std::string_view wordText(std::uint32_t id) const { return words_[id]; }
 
 private:
-    struct Hash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view s) const {
-            return std::hash<std::string_view>{}(s);
-        }
-    };
-    using Table = std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>>;
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
     void reset();
@@ -108,8 +101,8 @@ private:
     HugeVector<std::uint32_t> tokenStart_;  // into pool_, or kNone
     // Per line with tokens: a header (token count, bit 31 set for a long line), then the ids.
     HugeVector<std::uint32_t> pool_;
-    // Conversations by lower-case key.
-    Table conversations_;
+    // Conversations by key, letter case ignored.
+    KeyTable conversations_;
     // The word table; index 0 stands for kBreak. Looked up through an open-addressing table of
     // (hash, id) slots: a reply on a big mind looks up thousands of words.
     struct Slot {
@@ -126,7 +119,6 @@ private:
     std::vector<std::uint16_t> types_{0};
     // The previous line's key and its conversation: lines of one conversation come in runs.
     std::string lastKey_;
-    std::string lowerKey_;  // scratch
     // The latest phrase searches, newest last.
     struct Found {
         std::string phrase;  // lower case

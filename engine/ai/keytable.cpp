@@ -1,0 +1,106 @@
+#include "engine/ai/keytable.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vebix {
+namespace {
+
+constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+
+// Eight bytes with A-Z mapped to a-z and every other byte as it is (asciiLower, eight at a
+// time): a byte is upper case when its low seven bits reach 'A' but not past 'Z' and its top
+// bit is clear; such a byte gains 0x20.
+std::uint64_t lower8(std::uint64_t x) {
+    const std::uint64_t low7 = x & (0x7F * kOnes);
+    const std::uint64_t fromA = low7 + (0x80 - 'A') * kOnes;
+    const std::uint64_t pastZ = low7 + (0x80 - 'Z' - 1) * kOnes;
+    const std::uint64_t upper = (fromA & ~pastZ & ~x) & (0x80 * kOnes);
+    return x | (upper >> 2);
+}
+
+// The eight bytes of text from at, zeros past its end, lower case.
+std::uint64_t lowerWord(std::string_view text, std::size_t at) {
+    std::uint64_t v = 0;
+    std::memcpy(&v, text.data() + at, std::min<std::size_t>(8, text.size() - at));
+    return lower8(v);
+}
+
+std::uint64_t mix(std::uint64_t h, std::uint64_t v) {
+    h = (h ^ v) * 0xFF51AFD7ED558CCDull;
+    return h ^ (h >> 32);
+}
+
+}  // namespace
+
+bool KeyTable::matches(const Slot& slot, std::string_view key) const {
+    if (slot.rest == 0) return true;  // a short key: its head and length said it all
+    const std::string_view stored = long_[slot.rest - 1];
+    if (stored.size() != key.size()) return false;
+    for (std::size_t i = 16; i < key.size(); i += 8) {
+        std::uint64_t a = 0;
+        std::memcpy(&a, stored.data() + i, std::min<std::size_t>(8, key.size() - i));
+        if (a != lowerWord(key, i)) return false;
+    }
+    return true;
+}
+
+std::uint32_t KeyTable::id(std::string_view key) {
+    Slot probe;
+    probe.length = static_cast<std::uint32_t>(std::min<std::size_t>(key.size(), 0xFFFFFFFFu));
+    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ key.size();
+    for (std::size_t i = 0; i < key.size(); i += 8) {
+        const std::uint64_t v = lowerWord(key, i);
+        if (i < 16) probe.head[i / 8] = v;
+        h = mix(h, v);
+    }
+    probe.hash = static_cast<std::uint32_t>((h * 0xC4CEB9FE1A85EC53ull) >> 32);
+
+    if (slots_.empty()) slots_.resize(std::size_t{1} << 10);
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t at = probe.hash & mask;
+    for (;; at = (at + 1) & mask) {
+        const Slot& slot = slots_[at];
+        if (slot.id == 0) break;
+        if (slot.hash == probe.hash && slot.length == probe.length &&
+            slot.head[0] == probe.head[0] && slot.head[1] == probe.head[1] && matches(slot, key))
+            return slot.id - 1;
+    }
+
+    const auto number = static_cast<std::uint32_t>(count_);
+    probe.id = number + 1;
+    if (key.size() > 16) {
+        char* text = texts_.allocate(key.size());
+        for (std::size_t i = 0; i < key.size(); i += 8) {
+            const std::uint64_t v = lowerWord(key, i);
+            std::memcpy(text + i, &v, std::min<std::size_t>(8, key.size() - i));
+        }
+        long_.emplace_back(text, key.size());
+        probe.rest = static_cast<std::uint32_t>(long_.size());
+    }
+    slots_[at] = probe;
+    ++count_;
+    if (count_ * 10 > slots_.size() * 7) grow();
+    return number;
+}
+
+void KeyTable::grow() {
+    HugeVector<Slot> bigger(slots_.size() * 2);
+    const std::size_t mask = bigger.size() - 1;
+    for (const Slot& slot : slots_) {
+        if (slot.id == 0) continue;
+        std::size_t k = slot.hash & mask;
+        while (bigger[k].id != 0) k = (k + 1) & mask;
+        bigger[k] = slot;
+    }
+    slots_ = std::move(bigger);
+}
+
+void KeyTable::clear() {
+    slots_ = HugeVector<Slot>();
+    count_ = 0;
+    texts_.clear();
+    long_.clear();
+}
+
+}  // namespace vebix
