@@ -158,6 +158,7 @@ std::size_t Ai::loadFile(const std::string& name) {
     // reply needs them. Each line's facts go to the reply index while its bytes are at hand.
     constexpr std::size_t kBlock = std::size_t{1} << 20;
     HugeVector<char> buffer;
+    std::vector<std::string_view> accepted;  // the block's lines that became mind lines
     std::size_t pos = 0;  // span offset of the first byte not yet split
     FlagGuard views(keepViews_, true);
     while (pos < size) {
@@ -181,6 +182,7 @@ std::size_t Ai::loadFile(const std::string& name) {
         const bool hasNul = std::memchr(block, '\0', used) != nullptr;
         LineSplitter split(std::string_view(block, used));
         std::string_view line;
+        accepted.clear();
         while (split.next(line)) {
             if (hasNul)
                 if (const std::size_t nul = line.find('\0'); nul != std::string_view::npos)
@@ -189,8 +191,9 @@ std::size_t Ai::loadFile(const std::string& name) {
             const std::size_t before = lines_.size();
             acceptLoadedLine(
                 std::string_view(text.data() + pos + (line.data() - block), line.size()));
-            if (lines_.size() != before) index_->append(line);
+            if (lines_.size() != before) accepted.push_back(line);
         }
+        index_->append(accepted.data(), accepted.size());
         pos += used;
     }
     finishLoading();

@@ -1,6 +1,7 @@
 #include "engine/ai/keytable.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace vebix {
@@ -19,10 +20,20 @@ std::uint64_t lower8(std::uint64_t x) {
     return x | (upper >> 2);
 }
 
-// The eight bytes of text from at, zeros past its end, lower case.
+// The eight bytes of text from at, zeros past its end, lower case. Keys are short: the last
+// word of a key of eight bytes or more is read as the key's last eight bytes, shifted.
 std::uint64_t lowerWord(std::string_view text, std::size_t at) {
+    const std::size_t left = text.size() - at;
     std::uint64_t v = 0;
-    std::memcpy(&v, text.data() + at, std::min<std::size_t>(8, text.size() - at));
+    if (left >= 8) {
+        std::memcpy(&v, text.data() + at, 8);
+    } else if (std::endian::native == std::endian::little && text.size() >= 8) {
+        std::memcpy(&v, text.data() + text.size() - 8, 8);
+        v >>= (8 - left) * 8;
+    } else {
+        for (std::size_t i = 0; i < left; ++i)
+            v |= std::uint64_t{static_cast<unsigned char>(text[at + i])} << (8 * i);
+    }
     return lower8(v);
 }
 
@@ -45,7 +56,7 @@ bool KeyTable::matches(const Slot& slot, std::string_view key) const {
     return true;
 }
 
-std::uint32_t KeyTable::id(std::string_view key) {
+KeyTable::Slot KeyTable::probeFor(std::string_view key) {
     Slot probe;
     probe.length = static_cast<std::uint32_t>(std::min<std::size_t>(key.size(), 0xFFFFFFFFu));
     std::uint64_t h = 0x9E3779B97F4A7C15ull ^ key.size();
@@ -55,7 +66,16 @@ std::uint32_t KeyTable::id(std::string_view key) {
         h = mix(h, v);
     }
     probe.hash = static_cast<std::uint32_t>((h * 0xC4CEB9FE1A85EC53ull) >> 32);
+    return probe;
+}
 
+void KeyTable::prefetch(std::string_view key) const {
+    if (slots_.empty()) return;
+    __builtin_prefetch(&slots_[probeFor(key).hash & (slots_.size() - 1)]);
+}
+
+std::uint32_t KeyTable::id(std::string_view key) {
+    Slot probe = probeFor(key);
     if (slots_.empty()) slots_.resize(std::size_t{1} << 10);
     const std::size_t mask = slots_.size() - 1;
     std::size_t at = probe.hash & mask;

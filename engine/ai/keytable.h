@@ -21,6 +21,9 @@ class KeyTable {
 public:
     // The number of key, a new one when it (in any letter case) was not met before.
     std::uint32_t id(std::string_view key);
+    // Brings the place where key is looked up into the cache, for a look-up soon after: a
+    // loader hints the keys of the lines ahead so that their look-ups need not wait for memory.
+    void prefetch(std::string_view key) const;
     // How many distinct keys were met.
     std::size_t size() const { return count_; }
     void clear();
@@ -34,6 +37,8 @@ private:
         std::uint32_t rest = 0;    // for a key longer than sixteen bytes: its text in long_, + 1
     };
 
+    // A slot for key as it would be stored (its number unset), with its hash.
+    static Slot probeFor(std::string_view key);
     bool matches(const Slot& slot, std::string_view key) const;
     void grow();
 

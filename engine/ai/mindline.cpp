@@ -55,6 +55,16 @@ std::string learnedText(std::string_view text) {
 std::optional<std::uint32_t> parseTime(std::string_view field) {
     if (field.empty()) return std::nullopt;
     std::uint64_t value = 0;
+    if (field.size() <= 10) {
+        // Every time of a mind has ten digits or fewer, and so many cannot pass 64 bits: one
+        // check at the end does.
+        for (char c : field) {
+            if (c < '0' || c > '9') return std::nullopt;
+            value = value * 10 + static_cast<unsigned>(c - '0');
+        }
+        if (value > 0xFFFFFFFFull) return std::nullopt;
+        return static_cast<std::uint32_t>(value);
+    }
     for (char c : field) {
         if (c < '0' || c > '9') return std::nullopt;
         value = value * 10 + static_cast<unsigned>(c - '0');

@@ -118,44 +118,81 @@ void ReplyIndex::sync(const LineStore& lines) {
     LineStore::Reader reader(lines);
     for (std::size_t i = time_.size(); i < n;) {
         const std::size_t end = reader.fill(i, n);
-        for (; i < end; ++i) append(reader.line(i));
+        for (; i < end; ++i) {
+            const std::string_view line = reader.line(i);
+            append(&line, 1);
+        }
     }
 }
 
-void ReplyIndex::append(std::string_view line) {
-    std::uint32_t time = 0, conversation = 0;
-    std::uint8_t flags = 0, textOffset = 0;
+struct ReplyIndex::LineFacts {
+    std::string_view key;
+    std::uint32_t time = 0;
+    std::uint8_t flags = 0;
+    std::uint8_t textOffset = 0;
+    bool sameKey = false;  // usable, with the key of the usable line before it
+};
+
+ReplyIndex::LineFacts ReplyIndex::readLine(std::string_view line) {
+    LineFacts f;
     std::size_t b1, b2, b3;
-    if (findBlanks(line, b1, b2, b3)) {
-        std::string_view speaker = line.substr(b2 + 1, b3 - b2 - 1);
-        if (speaker.size() > kAiSpeaker.size() && speaker.ends_with(kAiSpeaker))
-            speaker.remove_suffix(kAiSpeaker.size());
-        if (speaker == kAiSpeaker) flags |= kAiStripped;
-        flags |= kHasText;
-        textOffset = static_cast<std::uint8_t>(std::min<std::size_t>(b3 + 1, 255));
-        if (const auto t = parseTime(line.substr(b1 + 1, b2 - b1 - 1))) {
-            flags |= kUsable;
-            time = *t;
-            const std::string_view key = line.substr(0, b1);
-            if (lastConversation_ != kNone && key == lastKey_) {
+    if (!findBlanks(line, b1, b2, b3)) return f;
+    std::string_view speaker = line.substr(b2 + 1, b3 - b2 - 1);
+    if (speaker.size() > kAiSpeaker.size() && speaker.ends_with(kAiSpeaker))
+        speaker.remove_suffix(kAiSpeaker.size());
+    if (speaker == kAiSpeaker) f.flags |= kAiStripped;
+    f.flags |= kHasText;
+    f.textOffset = static_cast<std::uint8_t>(std::min<std::size_t>(b3 + 1, 255));
+    if (const auto t = parseTime(line.substr(b1 + 1, b2 - b1 - 1))) {
+        f.flags |= kUsable;
+        f.time = *t;
+        f.key = line.substr(0, b1);
+    }
+    return f;
+}
+
+void ReplyIndex::append(const std::string_view* lines, std::size_t count) {
+    // Lines of one conversation come in runs, and each run looks up its key once. On a big
+    // mind of short chats that is a look-up every few lines into a table far bigger than the
+    // cache, so the lines go in small batches: the first pass reads them and sets the look-ups
+    // of new keys going, the second makes them once the table's memory is at hand.
+    constexpr std::size_t kBatch = 32;
+    LineFacts facts[kBatch];
+    for (std::size_t from = 0; from < count; from += kBatch) {
+        const std::size_t n = std::min(kBatch, count - from);
+        bool haveKey = lastConversation_ != kNone;
+        std::string_view previous = lastKey_;
+        for (std::size_t k = 0; k < n; ++k) {
+            LineFacts& f = facts[k];
+            f = readLine(lines[from + k]);
+            if (!(f.flags & kUsable)) continue;
+            f.sameKey = haveKey && f.key == previous;
+            if (!f.sameKey) conversations_.prefetch(f.key);
+            // A key too long to be a name is looked up for every line rather than kept.
+            haveKey = f.key.size() <= kKeptKeyBytes;
+            previous = f.key;
+        }
+        for (std::size_t k = 0; k < n; ++k) {
+            const LineFacts& f = facts[k];
+            std::uint32_t conversation = 0;
+            if (f.sameKey) {
                 conversation = lastConversation_;
-            } else {
-                conversation = conversations_.id(key);
-                // A key too long to be a name is looked up for every line rather than copied.
-                if (key.size() <= kKeptKeyBytes) {
-                    lastKey_.assign(key);
+            } else if (f.flags & kUsable) {
+                conversation = conversations_.id(f.key);
+                if (f.key.size() <= kKeptKeyBytes) {
+                    lastKey_.assign(f.key);
                     lastConversation_ = conversation;
                 } else {
                     lastConversation_ = kNone;
                 }
             }
+            time_.push_back(f.time);
+            conversation_.push_back(conversation);
+            flags_.push_back(f.flags);
+            textOffset_.push_back(f.textOffset);
+            tokenStart_.push_back(kNone);
         }
     }
-    time_.push_back(time);
-    conversation_.push_back(conversation);
-    flags_.push_back(flags);
-    textOffset_.push_back(textOffset);
-    tokenStart_.push_back(kNone);
 }
 
 const std::vector<std::uint32_t>* ReplyIndex::foundLines(std::string_view phrase,

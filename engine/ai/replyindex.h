@@ -45,9 +45,9 @@ public:
     // Brings the per-line facts up to date with lines: the lines appended since the last call,
     // or all of them again when lines was cleared in between.
     void sync(const LineStore& lines);
-    // Takes in the next line of the store last synced (its bytes, read by the caller): a loader
-    // hands over each line while it has its bytes at hand.
-    void append(std::string_view line);
+    // Takes in the next lines of the store last synced (their bytes, read by the caller): a
+    // loader hands over the lines of each block it reads while it has their bytes at hand.
+    void append(const std::string_view* lines, std::size_t count);
     // Room for this many lines without growing.
     void reserve(std::size_t lines);
 
@@ -84,7 +84,10 @@ public:
 private:
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
+    // What append works out for one line before it looks up its conversation.
+    struct LineFacts;
     void reset();
+    static LineFacts readLine(std::string_view line);
     std::uint32_t wordId(std::uint16_t type, std::string_view text);
 
     std::uint64_t epoch_ = ~std::uint64_t{0};
