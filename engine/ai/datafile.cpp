@@ -159,7 +159,7 @@ std::size_t Ai::loadFile(const std::string& name) {
     constexpr std::size_t kBlock = std::size_t{1} << 20;
     HugeVector<char> buffer;
     std::vector<std::string_view> accepted;  // the block's lines that became mind lines
-    std::size_t pos = 0;  // span offset of the first byte not yet split
+    std::size_t pos = 0;                     // span offset of the first byte not yet split
     FlagGuard views(keepViews_, true);
     while (pos < size) {
         std::size_t want = std::min(kBlock, size - pos);

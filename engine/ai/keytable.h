@@ -32,7 +32,7 @@ private:
     struct Slot {
         std::uint64_t head[2] = {0, 0};  // the key's first sixteen bytes, lower case, zero after
         std::uint32_t hash = 0;
-        std::uint32_t id = 0;  // its number + 1; 0: empty
+        std::uint32_t id = 0;      // its number + 1; 0: empty
         std::uint32_t length = 0;  // the key's length, saturated
         std::uint32_t rest = 0;    // for a key longer than sixteen bytes: its text in long_, + 1
     };
