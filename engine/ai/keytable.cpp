@@ -56,8 +56,9 @@ bool KeyTable::matches(const Slot& slot, std::string_view key) const {
     return true;
 }
 
-KeyTable::Slot KeyTable::probeFor(std::string_view key) {
-    Slot probe;
+KeyTable::Probe KeyTable::probe(std::string_view key) {
+    Probe out;
+    Slot& probe = out.slot_;
     probe.length = static_cast<std::uint32_t>(std::min<std::size_t>(key.size(), 0xFFFFFFFFu));
     std::uint64_t h = 0x9E3779B97F4A7C15ull ^ key.size();
     for (std::size_t i = 0; i < key.size(); i += 8) {
@@ -66,16 +67,15 @@ KeyTable::Slot KeyTable::probeFor(std::string_view key) {
         h = mix(h, v);
     }
     probe.hash = static_cast<std::uint32_t>((h * 0xC4CEB9FE1A85EC53ull) >> 32);
-    return probe;
+    return out;
 }
 
-void KeyTable::prefetch(std::string_view key) const {
-    if (slots_.empty()) return;
-    __builtin_prefetch(&slots_[probeFor(key).hash & (slots_.size() - 1)]);
+void KeyTable::prefetch(const Probe& probe) const {
+    if (!slots_.empty()) __builtin_prefetch(&slots_[probe.slot_.hash & (slots_.size() - 1)]);
 }
 
-std::uint32_t KeyTable::id(std::string_view key) {
-    Slot probe = probeFor(key);
+std::uint32_t KeyTable::id(std::string_view key, const Probe& found) {
+    Slot probe = found.slot_;
     if (slots_.empty()) slots_.resize(std::size_t{1} << 10);
     const std::size_t mask = slots_.size() - 1;
     std::size_t at = probe.hash & mask;

@@ -18,17 +18,6 @@
 namespace vebix {
 
 class KeyTable {
-public:
-    // The number of key, a new one when it (in any letter case) was not met before.
-    std::uint32_t id(std::string_view key);
-    // Brings the place where key is looked up into the cache, for a look-up soon after: a
-    // loader hints the keys of the lines ahead so that their look-ups need not wait for memory.
-    void prefetch(std::string_view key) const;
-    // How many distinct keys were met.
-    std::size_t size() const { return count_; }
-    void clear();
-
-private:
     struct Slot {
         std::uint64_t head[2] = {0, 0};  // the key's first sixteen bytes, lower case, zero after
         std::uint32_t hash = 0;
@@ -37,8 +26,26 @@ private:
         std::uint32_t rest = 0;    // for a key longer than sixteen bytes: its text in long_, + 1
     };
 
-    // A slot for key as it would be stored (its number unset), with its hash.
-    static Slot probeFor(std::string_view key);
+public:
+    // What a look-up works out from the key alone, for a look-up now or a hint ahead of one.
+    class Probe {
+        friend class KeyTable;
+        Slot slot_;
+    };
+    static Probe probe(std::string_view key);
+
+    // The number of key, a new one when it (in any letter case) was not met before; probe is
+    // probe(key).
+    std::uint32_t id(std::string_view key, const Probe& probe);
+    std::uint32_t id(std::string_view key) { return id(key, probe(key)); }
+    // Brings the place where a key is looked up into the cache, for a look-up soon after: a
+    // loader hints the keys of the lines ahead so that their look-ups need not wait for memory.
+    void prefetch(const Probe& probe) const;
+    // How many distinct keys were met.
+    std::size_t size() const { return count_; }
+    void clear();
+
+private:
     bool matches(const Slot& slot, std::string_view key) const;
     void grow();
 

@@ -130,7 +130,8 @@ struct ReplyIndex::LineFacts {
     std::uint32_t time = 0;
     std::uint8_t flags = 0;
     std::uint8_t textOffset = 0;
-    bool sameKey = false;  // usable, with the key of the usable line before it
+    bool sameKey = false;   // usable, with the key of the usable line before it
+    KeyTable::Probe probe;  // of key, when not sameKey
 };
 
 ReplyIndex::LineFacts ReplyIndex::readLine(std::string_view line) {
@@ -167,7 +168,10 @@ void ReplyIndex::append(const std::string_view* lines, std::size_t count) {
             f = readLine(lines[from + k]);
             if (!(f.flags & kUsable)) continue;
             f.sameKey = haveKey && f.key == previous;
-            if (!f.sameKey) conversations_.prefetch(f.key);
+            if (!f.sameKey) {
+                f.probe = KeyTable::probe(f.key);
+                conversations_.prefetch(f.probe);
+            }
             // A key too long to be a name is looked up for every line rather than kept.
             haveKey = f.key.size() <= kKeptKeyBytes;
             previous = f.key;
@@ -178,7 +182,7 @@ void ReplyIndex::append(const std::string_view* lines, std::size_t count) {
             if (f.sameKey) {
                 conversation = lastConversation_;
             } else if (f.flags & kUsable) {
-                conversation = conversations_.id(f.key);
+                conversation = conversations_.id(f.key, f.probe);
                 if (f.key.size() <= kKeptKeyBytes) {
                     lastKey_.assign(f.key);
                     lastConversation_ = conversation;
