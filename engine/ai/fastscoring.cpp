@@ -295,7 +295,9 @@ std::vector<Ai::Sim> Ai::scoreLinesIndexed(std::string_view partnerName,
     const std::size_t n = lines_.size();
 
     // 1. Random chunking, drawing the generator exactly as the reference does.
-    std::vector<std::uint32_t> open;
+    // Per-line scratch arrays take huge pages (see hugealloc.h): every line may be open.
+    HugeVector<std::uint32_t> open;
+    open.reserve(n);
     scoring::Chunking chunking(n);
     for (std::size_t i = 0; i < n; ++i) {
         if (chunking.skipsNext()) {
@@ -309,7 +311,7 @@ std::vector<Ai::Sim> Ai::scoreLinesIndexed(std::string_view partnerName,
     const std::string key = storedForm(conversationKey);
     const std::string partner = storedForm(partnerName);
     Query query(*this, index, input);
-    std::vector<OpenLine> scored(open.size());
+    HugeVector<OpenLine> scored(open.size());
     // The open lines come in runs between chunks: each run is read at once.
     LineStore::Reader reader(lines_, std::size_t{64} << 10);
     std::size_t covered = 0;  // the reader holds the open lines before this one
@@ -340,7 +342,7 @@ std::vector<Ai::Sim> Ai::scoreLinesIndexed(std::string_view partnerName,
     }
 
     // 3. The walk over conversations, as the reference makes it.
-    std::vector<Context> contexts(index.conversationCount());
+    HugeVector<Context> contexts(index.conversationCount());
     std::vector<Sim> candidates;
     candidates.reserve(MaxCandidatesBuilding);
     std::size_t k = 0;

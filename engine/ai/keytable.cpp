@@ -105,7 +105,10 @@ std::uint32_t KeyTable::id(std::string_view key, const Probe& found) {
 }
 
 void KeyTable::grow() {
-    HugeVector<Slot> bigger(slots_.size() * 2);
+    // Past its first small size the table goes straight to a megabyte, which takes huge pages:
+    // each page first touched in a block of ordinary pages costs a trap into the kernel.
+    constexpr std::size_t kFirstBig = (std::size_t{1} << 20) / sizeof(Slot);
+    HugeVector<Slot> bigger(std::max(slots_.size() * 2, kFirstBig));
     const std::size_t mask = bigger.size() - 1;
     for (const Slot& slot : slots_) {
         if (slot.id == 0) continue;

@@ -257,36 +257,61 @@ std::uint32_t ReplyIndex::wordId(std::uint16_t type, std::string_view text) {
     return id;
 }
 
+// Turns the tokens of a line into word numbers as they come, straight into the pool.
+class ReplyIndex::PoolSink final : public TokenSink {
+public:
+    explicit PoolSink(ReplyIndex& index) : index_(index) {}
+    void push(std::uint16_t type, std::string_view text) override {
+        std::uint32_t id = kBreak;
+        if (type == TokenType::Word || type == TokenType::Number) {
+            id = index_.wordId(type, text);
+            if (type == TokenType::Word) ++words;
+        }
+        index_.pool_.push_back(id);
+    }
+    void pop() override {
+        const std::uint32_t id = index_.pool_.back();
+        if (id != kBreak && index_.types_[id] == TokenType::Word) --words;
+        index_.pool_.pop_back();
+    }
+    std::size_t words = 0;  // Word tokens pushed and not taken back
+
+private:
+    ReplyIndex& index_;
+};
+
 ReplyIndex::LineTokens ReplyIndex::tokens(std::size_t i, std::string_view text) {
     if (tokenStart_[i] == kNone) {
-        const TokenList list = tokenize(text, Tokenize::Normalising);
+        // The pool starts at a megabyte, in huge pages (see KeyTable::grow).
+        if (pool_.capacity() == 0) pool_.reserve((std::size_t{1} << 20) / sizeof(std::uint32_t));
         const auto start = static_cast<std::uint32_t>(pool_.size());
         pool_.push_back(0);
-        std::size_t words = 0;
+        PoolSink sink(*this);
+        tokenizeInto(text, sink);
+        // Each token that is the first of its kind in the line is marked. A word's number
+        // stands for its type and text, so equal numbers are equal tokens.
+        std::uint32_t* ids = pool_.data() + start + 1;
+        const std::size_t count = pool_.size() - start - 1;
         std::unordered_set<std::uint32_t> seen;
-        const bool pairwise = list.size() <= kPairwiseFirstCheck;
-        for (const Token& t : list) {
-            std::uint32_t id = kBreak;
-            if (t.type == TokenType::Word || t.type == TokenType::Number) {
-                if (t.type == TokenType::Word) ++words;
-                id = wordId(t.type, t.text());
-                bool first;
-                if (pairwise) {
-                    first = true;
-                    for (std::size_t k = start + 1; k < pool_.size(); ++k)
-                        if ((pool_[k] & kIdMask) == id) {
-                            first = false;
-                            break;
-                        }
-                } else {
-                    first = seen.insert(id).second;
-                }
-                if (first) id |= kFirstBit;
+        const bool pairwise = count <= kPairwiseFirstCheck;
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::uint32_t id = ids[k];
+            if (id == kBreak) continue;
+            bool first;
+            if (pairwise) {
+                first = true;
+                for (std::size_t j = 0; j < k; ++j)
+                    if ((ids[j] & kIdMask) == id) {
+                        first = false;
+                        break;
+                    }
+            } else {
+                first = seen.insert(id).second;
             }
-            pool_.push_back(id);
+            if (first) ids[k] = id | kFirstBit;
         }
         pool_[start] =
-            static_cast<std::uint32_t>(list.size()) | (scoring::isLongLine(words) ? kFirstBit : 0u);
+            static_cast<std::uint32_t>(count) | (scoring::isLongLine(sink.words) ? kFirstBit : 0u);
         tokenStart_[i] = start;
     }
     const std::uint32_t start = tokenStart_[i];

@@ -86,6 +86,7 @@ private:
 
     // What append works out for one line before it looks up its conversation.
     struct LineFacts;
+    class PoolSink;
     void reset();
     static LineFacts readLine(std::string_view line);
     std::uint32_t wordId(std::uint16_t type, std::string_view text);

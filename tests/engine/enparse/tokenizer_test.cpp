@@ -40,6 +40,10 @@ void check(const std::vector<Case>& cases) {
             if (c.mode == Mode::Normalising && !normalising) continue;
             EXPECT_EQ(toks(tokenize(c.text, mode)), c.expected)
                 << (normalising ? "normalising" : "plain") << " mode, text: " << Tok{0, c.text};
+            // A sink sees the same tokens a list holds.
+            if (normalising) {
+                EXPECT_EQ(sunkToks(c.text), c.expected) << "into a sink, text: " << Tok{0, c.text};
+            }
         }
     }
 }
