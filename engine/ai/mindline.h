@@ -7,6 +7,7 @@
 // A line holding "#-" anywhere is never offered as a reply nor used to build one.
 // A learned line never holds CR, LF or NUL (see learnedText): in a mind file those end a line.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,6 +17,12 @@ namespace vebix {
 
 inline constexpr std::string_view kAiSpeaker = "<ai>";
 inline constexpr std::string_view kExcludeMark = "#-";
+
+// The longest line replies look at, and the longest part of an input they read (64 KiB, as
+// `vebix learn` takes). A longer mind line stays in the mind as it is but is passed over by
+// replies: it is not scored, offered, lent to a generated reply, nor counted for the fill words.
+// So whatever a mind or a message holds, a reply costs a bounded amount of memory per line.
+inline constexpr std::size_t kLongestLine = 64 * 1024;
 
 // Slices of one mind line. Fields the line does not have are empty.
 struct MindLine {

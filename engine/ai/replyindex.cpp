@@ -115,7 +115,7 @@ void ReplyIndex::sync(const LineStore& lines) {
     const std::size_t n = lines.size();
     if (time_.size() == n) return;
     found_.clear();  // a new line may hold any phrase
-    LineStore::Reader reader(lines);
+    LineStore::Reader reader(lines, LineStore::Reader::kDefaultBlock, kLongestLine);
     for (std::size_t i = time_.size(); i < n;) {
         const std::size_t end = reader.fill(i, n);
         for (; i < end; ++i) {
@@ -137,7 +137,9 @@ struct ReplyIndex::LineFacts {
 ReplyIndex::LineFacts ReplyIndex::readLine(std::string_view line) {
     LineFacts f;
     std::size_t b1, b2, b3;
-    if (!findBlanks(line, b1, b2, b3)) return f;
+    // A line too long for replies has no facts: replies pass it over (as a Reader, which gives
+    // it as an empty line, has them do).
+    if (line.size() > kLongestLine || !findBlanks(line, b1, b2, b3)) return f;
     std::string_view speaker = line.substr(b2 + 1, b3 - b2 - 1);
     if (speaker.size() > kAiSpeaker.size() && speaker.ends_with(kAiSpeaker))
         speaker.remove_suffix(kAiSpeaker.size());
