@@ -7,19 +7,6 @@
 namespace vebix {
 namespace {
 
-constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-
-// Eight bytes with A-Z mapped to a-z and every other byte as it is (asciiLower, eight at a
-// time): a byte is upper case when its low seven bits reach 'A' but not past 'Z' and its top
-// bit is clear; such a byte gains 0x20.
-std::uint64_t lower8(std::uint64_t x) {
-    const std::uint64_t low7 = x & (0x7F * kOnes);
-    const std::uint64_t fromA = low7 + (0x80 - 'A') * kOnes;
-    const std::uint64_t pastZ = low7 + (0x80 - 'Z' - 1) * kOnes;
-    const std::uint64_t upper = (fromA & ~pastZ & ~x) & (0x80 * kOnes);
-    return x | (upper >> 2);
-}
-
 // The eight bytes of text from at, zeros past its end, lower case. Keys are short: the last
 // word of a key of eight bytes or more is read as the key's last eight bytes, shifted.
 std::uint64_t lowerWord(std::string_view text, std::size_t at) {
@@ -34,12 +21,7 @@ std::uint64_t lowerWord(std::string_view text, std::size_t at) {
         for (std::size_t i = 0; i < left; ++i)
             v |= std::uint64_t{static_cast<unsigned char>(text[at + i])} << (8 * i);
     }
-    return lower8(v);
-}
-
-std::uint64_t mix(std::uint64_t h, std::uint64_t v) {
-    h = (h ^ v) * 0xFF51AFD7ED558CCDull;
-    return h ^ (h >> 32);
+    return KeyTable::lower8(v);
 }
 
 }  // namespace
@@ -66,7 +48,7 @@ KeyTable::Probe KeyTable::probe(std::string_view key) {
         if (i < 16) probe.head[i / 8] = v;
         h = mix(h, v);
     }
-    probe.hash = static_cast<std::uint32_t>((h * 0xC4CEB9FE1A85EC53ull) >> 32);
+    probe.hash = finish(h);
     return out;
 }
 

@@ -8,7 +8,9 @@
 //
 // Not synchronised.
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -33,6 +35,15 @@ public:
         Slot slot_;
     };
     static Probe probe(std::string_view key);
+    // The same for a key of at most sixteen bytes from whose start sixteen bytes may be read
+    // (the line it begins): a loader works it out for every line without a call.
+    static Probe probeShort(const char* key, std::size_t length);
+    // Whether two probes of keys of at most sixteen bytes stand for the same key, letter case
+    // ignored.
+    static bool sameShortKey(const Probe& a, const Probe& b) {
+        return a.slot_.length == b.slot_.length && a.slot_.head[0] == b.slot_.head[0] &&
+               a.slot_.head[1] == b.slot_.head[1];
+    }
 
     // The number of key, a new one when it (in any letter case) was not met before; probe is
     // probe(key).
@@ -45,7 +56,26 @@ public:
     std::size_t size() const { return count_; }
     void clear();
 
+    // Eight bytes with A-Z mapped to a-z and every other byte as it is (asciiLower, eight at a
+    // time): a byte is upper case when its low seven bits reach 'A' but not past 'Z' and its
+    // top bit is clear; such a byte gains 0x20.
+    static std::uint64_t lower8(std::uint64_t x) {
+        constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+        const std::uint64_t low7 = x & (0x7F * kOnes);
+        const std::uint64_t fromA = low7 + (0x80 - 'A') * kOnes;
+        const std::uint64_t pastZ = low7 + (0x80 - 'Z' - 1) * kOnes;
+        const std::uint64_t upper = (fromA & ~pastZ & ~x) & (0x80 * kOnes);
+        return x | (upper >> 2);
+    }
+
 private:
+    static std::uint64_t mix(std::uint64_t h, std::uint64_t v) {
+        h = (h ^ v) * 0xFF51AFD7ED558CCDull;
+        return h ^ (h >> 32);
+    }
+    static std::uint32_t finish(std::uint64_t h) {
+        return static_cast<std::uint32_t>((h * 0xC4CEB9FE1A85EC53ull) >> 32);
+    }
     bool matches(const Slot& slot, std::string_view key) const;
     void grow();
 
@@ -54,5 +84,26 @@ private:
     Arena texts_;                         // the lower-case texts of long keys
     std::vector<std::string_view> long_;  // views into texts_
 };
+
+inline KeyTable::Probe KeyTable::probeShort(const char* key, std::size_t length) {
+    if constexpr (std::endian::native != std::endian::little) return probe({key, length});
+    // The words as probe() reads them: the key's bytes, zeros after its end.
+    auto keep = [](std::uint64_t word, std::size_t bytes) {
+        return bytes >= 8 ? word : word & ((std::uint64_t{1} << (8 * bytes)) - 1);
+    };
+    std::uint64_t low, high;
+    std::memcpy(&low, key, 8);
+    std::memcpy(&high, key + 8, 8);
+    Probe out;
+    Slot& slot = out.slot_;
+    slot.length = static_cast<std::uint32_t>(length);
+    slot.head[0] = lower8(keep(low, length));
+    slot.head[1] = length > 8 ? lower8(keep(high, length - 8)) : 0;
+    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ length;
+    if (length > 0) h = mix(h, slot.head[0]);
+    if (length > 8) h = mix(h, slot.head[1]);
+    slot.hash = finish(h);
+    return out;
+}
 
 }  // namespace vebix

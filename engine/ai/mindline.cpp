@@ -1,7 +1,5 @@
 #include "engine/ai/mindline.h"
 
-#include <bit>
-#include <cstring>
 #include <functional>
 
 #include "engine/enparse/unicode.h"
@@ -54,39 +52,11 @@ std::string learnedText(std::string_view text) {
     return out;
 }
 
-namespace {
+namespace detail {
 
-// Eight ASCII digits, the first in the lowest byte, as a number; false when a byte is not a
-// digit. Each step adds neighbouring groups (digits, pairs, fours) weighted by their place.
-bool eightDigits(std::uint64_t bytes, std::uint64_t& value) {
-    const std::uint64_t d = bytes - 0x3030303030303030ull;
-    // A byte below '0' borrows into the top half of its byte; one above '9' reaches it on +6.
-    if (((d | (d + 0x0606060606060606ull)) & 0xF0F0F0F0F0F0F0F0ull) != 0) return false;
-    std::uint64_t v = (d * 10 + (d >> 8)) & 0x00FF00FF00FF00FFull;
-    v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFull;
-    value = (v * 10000 + (v >> 32)) & 0xFFFFFFFFull;
-    return true;
-}
-
-}  // namespace
-
-std::optional<std::uint32_t> parseTime(std::string_view field) {
+std::optional<std::uint32_t> parseAnyTime(std::string_view field) {
     if (field.empty()) return std::nullopt;
     std::uint64_t value = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-        // The time of nearly every line of a mind: ten digits, read eight at a time.
-        if (field.size() == 10) {
-            std::uint64_t bytes;
-            std::memcpy(&bytes, field.data(), 8);
-            const char c8 = field[8], c9 = field[9];
-            if (!eightDigits(bytes, value) || c8 < '0' || c8 > '9' || c9 < '0' || c9 > '9')
-                return std::nullopt;
-            value = value * 100 + static_cast<unsigned>(c8 - '0') * 10 +
-                    static_cast<unsigned>(c9 - '0');
-            if (value > 0xFFFFFFFFull) return std::nullopt;
-            return static_cast<std::uint32_t>(value);
-        }
-    }
     for (char c : field) {
         if (c < '0' || c > '9') return std::nullopt;
         value = value * 10 + static_cast<unsigned>(c - '0');
@@ -94,6 +64,8 @@ std::optional<std::uint32_t> parseTime(std::string_view field) {
     }
     return static_cast<std::uint32_t>(value);
 }
+
+}  // namespace detail
 
 bool isWordBreak(char32_t cp) {
     if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;  // not a code point

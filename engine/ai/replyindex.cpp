@@ -25,6 +25,22 @@ bool findBlanks(std::string_view line, std::size_t& b1, std::size_t& b2, std::si
     std::size_t i = 0;
 #ifdef __SSE2__
     const __m128i blank = _mm_set1_epi8(' ');
+    if (line.size() >= 32) {
+        // Key, time and speaker nearly always fit the first 32 bytes.
+        const auto low = static_cast<std::uint32_t>(_mm_movemask_epi8(
+            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data())), blank)));
+        const auto high = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + 16)), blank)));
+        const std::uint32_t hits = low | high << 16;
+        const std::uint32_t second = hits & (hits - 1);
+        const std::uint32_t third = second & (second - 1);
+        if (third != 0) {
+            b1 = static_cast<std::size_t>(__builtin_ctz(hits));
+            b2 = static_cast<std::size_t>(__builtin_ctz(second));
+            b3 = static_cast<std::size_t>(__builtin_ctz(third));
+            return true;
+        }
+    }
     for (; i + 16 <= line.size(); i += 16) {
         auto hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(
             _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + i)), blank)));
@@ -95,6 +111,7 @@ void ReplyIndex::reset() {
     words_.assign(1, std::string_view());
     types_.assign(1, 0);
     lastKey_.clear();
+    lastKeyShort_ = false;
     lastConversation_ = kNone;
     found_.clear();
 }
@@ -130,8 +147,9 @@ struct ReplyIndex::LineFacts {
     std::uint32_t time = 0;
     std::uint8_t flags = 0;
     std::uint8_t textOffset = 0;
+    bool shortKey = false;  // a key of at most sixteen bytes, probed already
     bool sameKey = false;   // usable, with the key of the usable line before it
-    KeyTable::Probe probe;  // of key, when not sameKey
+    KeyTable::Probe probe;  // of key, when shortKey or not sameKey
 };
 
 ReplyIndex::LineFacts ReplyIndex::readLine(std::string_view line) {
@@ -140,16 +158,22 @@ ReplyIndex::LineFacts ReplyIndex::readLine(std::string_view line) {
     // A line too long for replies has no facts: replies pass it over (as a Reader, which gives
     // it as an empty line, has them do).
     if (line.size() > kLongestLine || !findBlanks(line, b1, b2, b3)) return f;
-    std::string_view speaker = line.substr(b2 + 1, b3 - b2 - 1);
-    if (speaker.size() > kAiSpeaker.size() && speaker.ends_with(kAiSpeaker))
-        speaker.remove_suffix(kAiSpeaker.size());
-    if (speaker == kAiSpeaker) f.flags |= kAiStripped;
+    // "<ai>" after the suffix strip: "<ai>" itself, or "<ai><ai>".
+    const std::string_view speaker = line.substr(b2 + 1, b3 - b2 - 1);
+    if ((speaker.size() == 4 || speaker.size() == 8) && speaker.starts_with(kAiSpeaker) &&
+        speaker.ends_with(kAiSpeaker))
+        f.flags |= kAiStripped;
     f.flags |= kHasText;
     f.textOffset = static_cast<std::uint8_t>(std::min<std::size_t>(b3 + 1, 255));
     if (const auto t = parseTime(line.substr(b1 + 1, b2 - b1 - 1))) {
         f.flags |= kUsable;
         f.time = *t;
         f.key = line.substr(0, b1);
+        // Nearly every key is short, in a line of 32 bytes or more (see findBlanks).
+        if (line.size() >= 32 && b1 <= 16) {
+            f.shortKey = true;
+            f.probe = KeyTable::probeShort(line.data(), b1);
+        }
     }
     return f;
 }
@@ -163,19 +187,27 @@ void ReplyIndex::append(const std::string_view* lines, std::size_t count) {
     LineFacts facts[kBatch];
     for (std::size_t from = 0; from < count; from += kBatch) {
         const std::size_t n = std::min(kBatch, count - from);
+        // The key of the usable line before: short ones are told by their probes, letter
+        // case ignored as the table ignores it, longer ones by their bytes.
         bool haveKey = lastConversation_ != kNone;
+        bool previousShort = lastKeyShort_;
+        KeyTable::Probe previousProbe = lastProbe_;
         std::string_view previous = lastKey_;
         for (std::size_t k = 0; k < n; ++k) {
             LineFacts& f = facts[k];
             f = readLine(lines[from + k]);
             if (!(f.flags & kUsable)) continue;
-            f.sameKey = haveKey && f.key == previous;
+            f.sameKey =
+                haveKey && previousShort == f.shortKey &&
+                (f.shortKey ? KeyTable::sameShortKey(f.probe, previousProbe) : f.key == previous);
             if (!f.sameKey) {
-                f.probe = KeyTable::probe(f.key);
+                if (!f.shortKey) f.probe = KeyTable::probe(f.key);
                 conversations_.prefetch(f.probe);
             }
             // A key too long to be a name is looked up for every line rather than kept.
             haveKey = f.key.size() <= kKeptKeyBytes;
+            previousShort = f.shortKey;
+            previousProbe = f.probe;
             previous = f.key;
         }
         for (std::size_t k = 0; k < n; ++k) {
@@ -186,7 +218,9 @@ void ReplyIndex::append(const std::string_view* lines, std::size_t count) {
             } else if (f.flags & kUsable) {
                 conversation = conversations_.id(f.key, f.probe);
                 if (f.key.size() <= kKeptKeyBytes) {
-                    lastKey_.assign(f.key);
+                    lastKeyShort_ = f.shortKey;
+                    lastProbe_ = f.probe;
+                    if (!f.shortKey) lastKey_.assign(f.key);
                     lastConversation_ = conversation;
                 } else {
                     lastConversation_ = kNone;

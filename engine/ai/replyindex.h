@@ -122,7 +122,10 @@ private:
     std::vector<std::string_view> words_{std::string_view()};
     std::vector<std::uint16_t> types_{0};
     // The previous line's key and its conversation: lines of one conversation come in runs.
+    // A short key is kept as its probe, a longer one as its text.
     std::string lastKey_;
+    KeyTable::Probe lastProbe_;
+    bool lastKeyShort_ = false;
     // The latest phrase searches, newest last.
     struct Found {
         std::string phrase;  // lower case
