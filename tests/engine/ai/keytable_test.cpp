@@ -81,3 +81,29 @@ TEST(KeyTable, NumbersAsAPlainMapGivesThem) {
     EXPECT_EQ(table.size(), 0u);
     EXPECT_EQ(table.id(keys[5]), 0u);
 }
+
+// A short key probed in place, from a line with more bytes after it, is the key probed alone:
+// the same number, and the same as its other-case forms; a key one byte longer or shorter is
+// not.
+TEST(KeyTable, ShortKeysProbedInPlaceAreTheSameKeys) {
+    rng::seed(12);
+    KeyTable table;
+    for (std::size_t length = 0; length <= 16; ++length) {
+        for (int round = 0; round < 20; ++round) {
+            std::string line;
+            for (int j = 0; j < 40; ++j) line.push_back("aBz_9 \xC3Q!"[rng::next() % 9]);
+            const std::string key = line.substr(0, length);
+            std::string other = key;
+            for (char& c : other) c = asciiUpper(c);
+            const KeyTable::Probe inPlace = KeyTable::probeShort(line.data(), length);
+            const std::uint32_t id = table.id(other);
+            EXPECT_EQ(table.id(key, inPlace), id) << key;
+            EXPECT_TRUE(KeyTable::sameShortKey(inPlace, KeyTable::probe(other))) << key;
+            EXPECT_FALSE(
+                KeyTable::sameShortKey(inPlace, KeyTable::probe(line.substr(0, length + 1))));
+            if (length > 0) {
+                EXPECT_FALSE(KeyTable::sameShortKey(inPlace, KeyTable::probe(key.substr(1))));
+            }
+        }
+    }
+}
