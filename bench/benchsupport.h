@@ -58,8 +58,8 @@ inline fs::path buildFolder() {
 }
 
 struct ChildResult {
-    double wall = 0;   // seconds
-    long peakKb = 0;   // the child's peak resident memory (wait4's ru_maxrss)
+    double wall = 0;  // seconds
+    long peakKb = 0;  // the child's peak resident memory (wait4's ru_maxrss)
     int status = 0;
 };
 

@@ -70,6 +70,15 @@ bool findBlanks(std::string_view line, std::size_t& b1, std::size_t& b2, std::si
 }
 
 // The hash of a word of the word table: eight bytes at a time, the type and length mixed in.
+// Fewer than eight bytes from p in one word, the first in the lowest byte, zeros after: most
+// words are that short, and a library copy of a few bytes costs more than the bytes.
+std::uint64_t partialWord(const char* p, std::size_t n) {
+    std::uint64_t v = 0;
+    for (std::size_t k = 0; k < n; ++k)
+        v |= std::uint64_t{static_cast<unsigned char>(p[k])} << (8 * k);
+    return v;
+}
+
 std::uint32_t hashWord(std::uint16_t type, std::string_view text) {
     std::uint64_t h = 0x9E3779B97F4A7C15ull ^ (std::uint64_t{type} << 32) ^ text.size();
     std::size_t i = 0;
@@ -80,9 +89,7 @@ std::uint32_t hashWord(std::uint16_t type, std::string_view text) {
         h ^= h >> 32;
     }
     if (i < text.size()) {
-        std::uint64_t v = 0;
-        std::memcpy(&v, text.data() + i, text.size() - i);
-        h = (h ^ v) * 0xFF51AFD7ED558CCDull;
+        h = (h ^ partialWord(text.data() + i, text.size() - i)) * 0xFF51AFD7ED558CCDull;
         h ^= h >> 32;
     }
     h *= 0xC4CEB9FE1A85EC53ull;
@@ -260,7 +267,10 @@ std::uint32_t ReplyIndex::wordId(std::uint16_t type, std::string_view text) {
     // Words of up to eight bytes (most of them) are told apart by their slot alone: their
     // bytes, length and type are kept in it, so a look-up touches one place in memory.
     std::uint64_t head = 0;
-    std::memcpy(&head, text.data(), std::min<std::size_t>(text.size(), 8));
+    if (text.size() >= 8)
+        std::memcpy(&head, text.data(), 8);
+    else
+        head = partialWord(text.data(), text.size());
     const auto length = static_cast<std::uint8_t>(std::min<std::size_t>(text.size(), 255));
     const auto check = static_cast<std::uint16_t>(h >> 16);
     if (slots_.empty()) slots_.resize(1 << 12);

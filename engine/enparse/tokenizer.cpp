@@ -78,7 +78,7 @@ private:
 
 // The text lower-cased code point by code point into out; false (out untouched) when nothing
 // changes.
-bool lowerInto(std::string_view text, std::string& out) {
+bool lowerAnyInto(std::string_view text, std::string& out) {
     std::size_t i = 0;
     for (; i < text.size(); ++i) {
         const auto b = static_cast<unsigned char>(text[i]);
@@ -110,6 +110,14 @@ bool lowerInto(std::string_view text, std::string& out) {
         i += len;
     }
     return true;
+}
+
+// lowerAnyInto, with the common case (ASCII without a capital) told at once.
+inline bool lowerInto(std::string_view text, std::string& out) {
+    for (const char c : text)
+        if (isAsciiUpper(c) || static_cast<unsigned char>(c) >= 0x80)
+            return lowerAnyInto(text, out);
+    return false;
 }
 
 // Where the tokenizer puts its tokens: a list that keeps them (and the lower-cased texts it
