@@ -29,6 +29,7 @@ app/mind/               engine/ app/platform/ app/mind/                       co
 app/udlp/               engine/ app/platform/ app/mind/ app/udlp/             core
 app/chat/               engine/ app/platform/ app/mind/ app/udlp/ app/chat/   core
 app/cli/                engine/ app/platform/ app/mind/ app/udlp/ app/chat/ app/cli/ core
+app/irc/                engine/ app/platform/ app/mind/ app/udlp/ app/chat/ app/irc/ core
 app/gui/                engine/ app/                                          widgets
 app/main.cpp            engine/ app/                                          widgets
 tests/gui/              *                                                     widgets

@@ -47,6 +47,15 @@ public:
                  QObject* parent = nullptr);
     ~Conversation() override;
 
+    // One line said to the mind: who said it, in which conversation (the engine keys its lines
+    // by it; empty: the speaker's own, as in the window), and whether the exchange is learned.
+    struct Turn {
+        std::string speaker;
+        std::string typed;
+        std::string key;
+        bool learn = true;
+    };
+
     // Starts an exchange for the line speaker typed. Nothing happens (false) with no mind, a
     // line that is blank once cleaned, or an exchange still pending. Otherwise, in order:
     // statusChanged on the first exchange since the load, lineAccepted, then probeAnswered,
@@ -54,7 +63,12 @@ public:
     // A mind closed or replaced before a held reply is shown drops that reply: nothing more
     // is shown or learned for the exchange. Errors of the engine propagate; the exchange is
     // then over.
-    bool say(const std::string& speaker, const std::string& typed);
+    bool say(const std::string& speaker, const std::string& typed) {
+        return say(Turn{speaker, typed, {}, true});
+    }
+    // The same for a line of a conversation with its own key (a chat room's, where many
+    // speak); without learn, neither the line nor the reply is learned.
+    bool say(const Turn& turn);
 
     // Whether an exchange has started and not yet ended (its reply may be held).
     bool exchangePending() const { return pending_ != nullptr; }

@@ -29,8 +29,8 @@ std::string linesText(std::size_t count) {
     return std::to_string(count) + (count == 1 ? " line" : " lines");
 }
 
-// Writes the whole mind beside its file, else in the data folder. Returns 1 either way: the
-// mind did not go where it belongs.
+// Writes the mind (see MindKeeper::writeRescue) beside its file, else in the data folder. Returns
+// 1 either way: the mind did not go where it belongs.
 int rescue(MindKeeper& keeper, Console& console, const std::string& command) {
     const std::size_t unsaved = keeper.unsavedLineCount();
     const QDateTime now = QDateTime::currentDateTime();
@@ -39,10 +39,15 @@ int rescue(MindKeeper& keeper, Console& console, const std::string& command) {
                                     rescuePathInDataFolder(keeper.mindPath(), now)}) {
         try {
             QDir().mkpath(QFileInfo(toQPath(path)).absolutePath());
-            keeper.saveAs(path);
+            const bool whole = keeper.writeRescue(path);
             keeper.discardMind();
-            console.err << "vebix " << command << ": the whole mind, with the "
-                        << linesText(unsaved) << " not saved, was written to " << path << std::endl;
+            if (whole)
+                console.err << "vebix " << command << ": the whole mind, with the "
+                            << linesText(unsaved) << " not saved, was written to " << path
+                            << std::endl;
+            else
+                console.err << "vebix " << command << ": the " << linesText(unsaved)
+                            << " not saved were written to " << path << std::endl;
             return 1;
         } catch (const std::exception& e) {
             reason = e.what();

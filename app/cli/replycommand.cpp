@@ -1,6 +1,6 @@
 // `vebix reply`: the mind's answers to lines given on the command line or read one by one, for
 // scripts; nothing is written to the mind unless --learn asks for it.
-#include <QFileInfo>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <iostream>
@@ -11,6 +11,7 @@
 #include "app/cli/commands.h"
 #include "app/cli/console.h"
 #include "app/cli/exitstatus.h"
+#include "app/cli/mindrescue.h"
 #include "app/mind/mindkeeper.h"
 #include "app/mind/mindlock.h"
 #include "app/mind/program.h"
@@ -31,7 +32,8 @@ const char* const kReplyHelp =
     "\n"
     "Options:\n"
     "  --learn       the mind learns each line and its reply, as in a chat (refused\n"
-    "                while another Vebix has the mind open)\n"
+    "                while another Vebix has the mind open); when the mind cannot be\n"
+    "                saved its lines are kept as chat keeps them (a rescue file)\n"
     "  --as NAME     speak as NAME (default: your login name)\n"
     "  -h, --help    show this help and exit\n"
     "\n"
@@ -79,7 +81,10 @@ int runReplyCommand(const QStringList& arguments, Console& console) {
     }
     const bool learn = parser.isSet(QStringLiteral("learn"));
     const std::string mindPath = fullPath(fromQPath(parser.positional().first()));
-    if (!QFileInfo(toQPath(mindPath)).isFile()) {
+    // Only a name that stands for nothing is not found; a FIFO, a folder or a device there is
+    // refused by the load, which says what it is.
+    struct stat st {};
+    if (::stat(mindPath.c_str(), &st) != 0) {
         console.err << "vebix reply: mind file not found: " << mindPath << std::endl;
         return kExitFailure;
     }
@@ -107,19 +112,20 @@ int runReplyCommand(const QStringList& arguments, Console& console) {
         if (answer.empty()) {
             anyEmpty = true;
         } else {
-            console.out << answer << '\n' << std::flush;
+            console.out << shownText(answer, console.outIsTerminal) << '\n' << std::flush;
         }
     } else {
         for (std::string line; std::getline(console.in, line);) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
             const std::string answer = answers.ask(conversation, speaker, line);
             anyEmpty = anyEmpty || answer.empty();
-            console.out << answer << '\n' << std::flush;
+            console.out << shownText(answer, console.outIsTerminal) << '\n' << std::flush;
         }
     }
 
     if (learn) {
-        keeper.closeBot();
+        // As a chat ends: a save that fails keeps the lines in a rescue file.
+        if (closeMindOrRescue(keeper, console, "reply", name) != kExitOk) return kExitFailure;
     } else {
         keeper.discardMind();
     }

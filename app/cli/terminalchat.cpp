@@ -3,6 +3,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <exception>
 #include <ostream>
@@ -116,9 +117,18 @@ public:
         connect(&conversation_, &Conversation::replied, this, botLine);
         connect(&conversation_, &Conversation::unableToReply, this, [this](const QString& text) {
             std::string apology = text.toStdString();
-            std::string shown;
+            std::string kept;
             for (char c : apology)
-                if (c != '\r') shown.push_back(c);
+                if (c != '\r') kept.push_back(c);
+            // Its line ends are its own; what it names comes from the mind.
+            std::string shown;
+            for (std::size_t from = 0; from <= kept.size();) {
+                const std::size_t end = std::min(kept.find('\n', from), kept.size());
+                shown += shownText(std::string_view(kept).substr(from, end - from),
+                                   console_.outIsTerminal);
+                if (end < kept.size()) shown += '\n';
+                from = end + 1;
+            }
             console_.out << palette_.note << shown << palette_.reset << std::flush;
         });
         connect(&conversation_, &Conversation::exchangeFinished, this, [this] { nextLine(); });
@@ -152,8 +162,12 @@ public:
     }
 
 private:
+    // Lines come from the mind, which learned them from anyone (another bot included): shown,
+    // never obeyed by the terminal.
     void showLine(const std::string& name, std::string_view colour, const std::string& text) {
-        console_.out << colour << '<' << name << '>' << palette_.reset << ' ' << text << '\n'
+        const bool terminal = console_.outIsTerminal;
+        console_.out << colour << '<' << shownText(name, terminal) << '>' << palette_.reset << ' '
+                     << shownText(text, terminal) << '\n'
                      << std::flush;
     }
 

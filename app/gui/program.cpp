@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/cli/commandline.h"
+#include "app/irc/irccommand.h"
 #include "engine/base/memorypolicy.h"
 #include "app/cli/exitstatus.h"
 #include "app/udlp/botmode.h"
@@ -63,6 +64,8 @@ int runWindowMode(const char* namedPath, Prompts& prompts) {
 
 int runProgram(int argc, char** argv) {
     keepFreedMemory();
+    // The chat-room bot is a front end of its own, with its own command line.
+    if (irc::isIrcCommand(argc, argv)) return irc::runIrcProgram(argc, argv);
     // The command line first: help, version and the terminal commands need no display, and
     // must not be mistaken for a mind's path.
     const cli::Invocation invocation = cli::parseInvocation(cli::argumentList(argc, argv));
