@@ -1,0 +1,129 @@
+// The block-wise line reader against the in-memory splitter: every way a line end, a CR LF or a
+// long line can fall on a block's edge.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/base/error.h"
+#include "engine/base/filehandle.h"
+#include "engine/base/lines.h"
+#include "engine/base/linestream.h"
+
+using namespace vebix;
+
+namespace {
+
+struct Seen {
+    std::string text;
+    std::uint64_t size;
+    bool cut;
+    bool nulInRest;
+    bool operator==(const Seen&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Seen& s) {
+    return out << testing::PrintToString(s.text) << " size " << s.size << (s.cut ? " cut" : "")
+               << (s.nulInRest ? " nul" : "");
+}
+
+// What the stream should give: the splitter's lines, cut to a block.
+std::vector<Seen> expected(std::string_view text, std::size_t block) {
+    std::vector<Seen> out;
+    forEachLine(text, [&](std::string_view line) {
+        const bool cut = line.size() > block;
+        out.push_back({std::string(line.substr(0, cut ? block : line.size())), line.size(), cut,
+                       cut && line.substr(block).find('\0') != std::string_view::npos});
+    });
+    return out;
+}
+
+class LineStreamTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char name[] = "/tmp/vebix-linestream-XXXXXX";
+        fd_ = ::mkstemp(name);
+        ASSERT_GE(fd_, 0);
+        ::unlink(name);
+    }
+    void TearDown() override { ::close(fd_); }
+
+    std::vector<Seen> streamed(const std::string& text, std::size_t block,
+                               std::uint64_t length) {
+        EXPECT_EQ(::ftruncate(fd_, 0), 0);
+        EXPECT_EQ(::pwrite(fd_, text.data(), text.size(), 0),
+                  static_cast<ssize_t>(text.size()));
+        LineStream stream(fd_, length, "t", block);
+        std::vector<Seen> out;
+        LineStream::Line line;
+        while (stream.next(line))
+            out.push_back({std::string(line.text), line.size, line.cut, line.nulInRest});
+        EXPECT_FALSE(stream.next(line));  // and stays at the end
+        return out;
+    }
+
+    int fd_ = -1;
+};
+
+TEST_F(LineStreamTest, GivesTheSplittersLinesWhereverBlocksEnd) {
+    std::vector<std::string> texts = {
+        "", "a", "a\n", "a\r", "a\r\n", "\r\n\r\n", "\n\r", "a\r\r\nb", std::string("x\0y\nz", 5),
+        std::string(15, 'a') + "\r\n" + "b",  // a CR LF across the edge of a block of 16
+        std::string(16, 'a') + "\r\nb",       // a line exactly a block long
+        std::string(17, 'a') + "\r\nb",       // one byte longer: cut
+        std::string(40, 'a') + std::string("\0", 1) + "bb\r",  // NUL in a cut line's rest
+        std::string(31, 'a') + "\r" + "\nz",
+    };
+    // And texts of every kind of byte that matters, at random, with runs long and short.
+    std::mt19937 random(27);
+    for (int i = 0; i < 200; ++i) {
+        std::string text;
+        const int parts = static_cast<int>(random() % 20);
+        for (int p = 0; p < parts; ++p) {
+            const char kinds[] = {'a', '\r', '\n', '\0'};
+            text.append(random() % 3 == 0 ? random() % 70 : 1, kinds[random() % 4]);
+        }
+        texts.push_back(text);
+    }
+    for (const std::size_t block : {16, 17, 32, 4096}) {
+        for (const std::string& text : texts) {
+            SCOPED_TRACE(testing::PrintToString(text) + " block " + std::to_string(block));
+            EXPECT_EQ(streamed(text, block, text.size()), expected(text, block));
+        }
+    }
+}
+
+TEST_F(LineStreamTest, ReadsOnlyTheLengthAskedAndStopsWhereAFileWasCut) {
+    const std::string text = "one\r\ntwo\r\nthree\r\n";
+    EXPECT_EQ(streamed(text, 16, 10), expected("one\r\ntwo\r\n", 16));
+    EXPECT_EQ(streamed(text, 16, 7), expected("one\r\ntw", 16));
+    // A length beyond the file's end: the file as it is.
+    EXPECT_EQ(streamed(text, 16, 1000), expected(text, 16));
+}
+
+TEST_F(LineStreamTest, AReadErrorIsReportedWithItsReason) {
+    // A folder of the test's own: reading it fails (EISDIR).
+    char name[] = "/tmp/vebix-linestream-dir-XXXXXX";
+    ASSERT_NE(::mkdtemp(name), nullptr);
+    const int folder = ::open(name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ::rmdir(name);
+    ASSERT_GE(folder, 0);
+    const FdHandle closer(folder);
+    LineStream stream(folder, 100, "the folder", 16);
+    LineStream::Line line;
+    try {
+        stream.next(line);
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("Read error while reading 'the folder'"),
+                  std::string::npos)
+            << e.what();
+    }
+}
+
+}  // namespace
