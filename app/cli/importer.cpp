@@ -597,6 +597,35 @@ void LearnedBefore::line(std::string_view line) {
     runHash_ = mixHash(runHash_, tail.empty() ? ~std::uint64_t{0} : hashTail(tail));
 }
 
+void LearnedBefore::lines(std::string_view lines, std::uint64_t offset) {
+    // Only a line whose key holds "learn-" matters, and most do not: the dashes of the text
+    // are looked for, and each is looked at only when "learn" comes before it in a key.
+    const char* const base = lines.data();
+    const char* const end = base + lines.size();
+    const char* at = base;
+    while (at < end) {
+        const void* found = std::memchr(at, '-', static_cast<std::size_t>(end - at));
+        if (found == nullptr) break;
+        const char* const dash = static_cast<const char*>(found);
+        at = dash + 1;
+        if (dash - base < 5 || !equalsIgnoringAsciiCase(std::string_view(dash - 5, 5), "learn"))
+            continue;
+        const char* start = dash - 5;
+        while (start > base && start[-1] != '\n' && start[-1] != '\r' && start[-1] != ' ') --start;
+        if (start > base && start[-1] == ' ') continue;  // in a text, not a key
+        const char* const lineEnd = findLineBreak(dash, end);
+        std::size_t next = static_cast<std::size_t>(lineEnd - base);
+        if (lineEnd != end)
+            next += (*lineEnd == '\r' && lineEnd + 1 != end && lineEnd[1] == '\n') ? 2 : 1;
+        const std::uint64_t lineOffset = offset + static_cast<std::uint64_t>(start - base);
+        // A line between this one and the run's last breaks the run.
+        if (runCount_ > 0 && lineOffset != runNext_) endRun();
+        line(std::string_view(start, static_cast<std::size_t>(lineEnd - start)));
+        runNext_ = offset + next;
+        at = base + next;
+    }
+}
+
 void LearnedBefore::endRun() {
     if (runCount_ <= longest_) {
         auto at =

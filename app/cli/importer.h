@@ -190,7 +190,9 @@ class LearnedBefore {
 public:
     LearnedBefore(const Importer& importer, std::uint32_t now);
 
-    // Takes the mind's lines in order (the header's included; they are no learned lines).
+    // Takes the mind's lines in order (the header's included; they are no learned lines): a
+    // run of whole lines with their line ends at offset in the file, or one line alone.
+    void lines(std::string_view lines, std::uint64_t offset);
     void line(std::string_view line);
     // After the last line: a key stamp no "learn-" key uses (as chooseKeyStamp), and by
     // conversation of the importer, how many of its first lines the mind learned before.
@@ -210,6 +212,7 @@ private:
     std::vector<Prefix> prefixes_;           // every conversation's every start, by hash
     std::vector<std::uint32_t> learned_;
     std::uint32_t longest_ = 0;  // the most lines a conversation to learn has
+    std::uint64_t runNext_ = 0;  // the file offset after the run's last line
     std::string runKey_;         // the key of the run of "learn-" lines at hand, if any
     std::uint64_t runHash_ = 0;
     std::uint32_t runCount_ = 0;

@@ -265,10 +265,12 @@ int runLearnCommand(const QStringList& arguments, Console& console) {
         const auto& stop = watch.flag();
         auto lookAt = [&](const ExistingMind& existing, std::uint32_t now) {
             LearnedBefore before(importer, now);
-            existing.forEachLine([&](std::string_view line) {
-                if (stop.load(std::memory_order_relaxed)) throw AppendCancelled{};
-                before.line(line);
-            });
+            existing.forEachRun(
+                [&](std::string_view lines, std::uint64_t offset) {
+                    if (stop.load(std::memory_order_relaxed)) throw AppendCancelled{};
+                    before.lines(lines, offset);
+                },
+                [&](std::string_view line) { before.line(line); });
             if (!learnAgain) importer.leaveOut(before.learned());
             return before.stamp();
         };

@@ -37,6 +37,21 @@ void ExistingMind::forEachLine(const std::function<void(std::string_view)>& take
     while (stream.next(line)) take(line.text);
 }
 
+void ExistingMind::forEachRun(const std::function<void(std::string_view, std::uint64_t)>& lines,
+                              const std::function<void(std::string_view)>& line) const {
+    if (fd_ < 0) return;
+    LineStream stream(fd_, size_, path_);
+    std::string_view run;
+    std::uint64_t offset = 0;
+    LineStream::Line cut;
+    while (stream.nextLines(run, offset, cut)) {
+        if (cut.cut)
+            line(cut.text);
+        else
+            lines(run, offset);
+    }
+}
+
 void forEachMindLine(const std::string& path, const std::function<void(std::string_view)>& take) {
     std::optional<MindToRead> mind =
         openMindToRead(path, "Unable to read mind file '" + path + "'");

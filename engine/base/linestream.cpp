@@ -127,4 +127,38 @@ bool LineStream::next(Line& line) {
     }
 }
 
+bool LineStream::nextLines(std::string_view& lines, std::uint64_t& offset, Line& cutLine) {
+    cutLine = Line{};
+    for (;;) {
+        if (skipLf_ && begin_ < end_) {
+            skipLf_ = false;
+            if (buffer_[begin_] == '\n') ++begin_;
+        }
+        const char* const base = buffer_.data();
+        const bool atEnd = offset_ >= length_;
+        // The last line end held; a CR at the very end waits for what follows it (an LF of
+        // the same line end).
+        std::size_t last = end_;
+        while (last > begin_) {
+            const char c = base[last - 1];
+            if ((c == '\n' || c == '\r') && !(c == '\r' && last == end_ && !atEnd)) break;
+            --last;
+        }
+        if (last > begin_ || (atEnd && end_ > begin_)) {
+            const std::size_t stop = last > begin_ ? last : end_;
+            lines = std::string_view(base + begin_, stop - begin_);
+            offset = offset_ - (end_ - begin_);
+            begin_ = stop;
+            return true;
+        }
+        if (end_ - begin_ > blockSize_) {
+            offset = offset_ - (end_ - begin_);
+            next(cutLine);
+            lines = {};
+            return true;
+        }
+        if (!fill() && begin_ >= end_) return false;
+    }
+}
+
 }  // namespace vebix

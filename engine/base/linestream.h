@@ -29,6 +29,12 @@ public:
     // while reading '<name>': <reason>") when the file cannot be read.
     bool next(Line& line);
 
+    // The next run of whole lines with their line ends (the file's last line may have none),
+    // valid until the next call, and its offset in the file; or, where a line is longer than a
+    // block, that line alone as next gives it (cut). false at the end. Mixed with next, each
+    // byte is still given once.
+    bool nextLines(std::string_view& lines, std::uint64_t& offset, Line& cutLine);
+
 private:
     // Reads at most most bytes to to; 0 at the end of what is to be read.
     std::size_t readInto(char* to, std::size_t most);

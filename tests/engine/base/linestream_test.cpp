@@ -53,11 +53,9 @@ protected:
     }
     void TearDown() override { ::close(fd_); }
 
-    std::vector<Seen> streamed(const std::string& text, std::size_t block,
-                               std::uint64_t length) {
+    std::vector<Seen> streamed(const std::string& text, std::size_t block, std::uint64_t length) {
         EXPECT_EQ(::ftruncate(fd_, 0), 0);
-        EXPECT_EQ(::pwrite(fd_, text.data(), text.size(), 0),
-                  static_cast<ssize_t>(text.size()));
+        EXPECT_EQ(::pwrite(fd_, text.data(), text.size(), 0), static_cast<ssize_t>(text.size()));
         LineStream stream(fd_, length, "t", block);
         std::vector<Seen> out;
         LineStream::Line line;
@@ -72,7 +70,15 @@ protected:
 
 TEST_F(LineStreamTest, GivesTheSplittersLinesWhereverBlocksEnd) {
     std::vector<std::string> texts = {
-        "", "a", "a\n", "a\r", "a\r\n", "\r\n\r\n", "\n\r", "a\r\r\nb", std::string("x\0y\nz", 5),
+        "",
+        "a",
+        "a\n",
+        "a\r",
+        "a\r\n",
+        "\r\n\r\n",
+        "\n\r",
+        "a\r\r\nb",
+        std::string("x\0y\nz", 5),
         std::string(15, 'a') + "\r\n" + "b",  // a CR LF across the edge of a block of 16
         std::string(16, 'a') + "\r\nb",       // a line exactly a block long
         std::string(17, 'a') + "\r\nb",       // one byte longer: cut
@@ -95,6 +101,49 @@ TEST_F(LineStreamTest, GivesTheSplittersLinesWhereverBlocksEnd) {
             SCOPED_TRACE(testing::PrintToString(text) + " block " + std::to_string(block));
             EXPECT_EQ(streamed(text, block, text.size()), expected(text, block));
         }
+    }
+}
+
+// Runs of whole lines: each at its offset in the file, together the file's lines, a CR LF
+// never split between two runs, and a line longer than a block given alone, cut.
+TEST_F(LineStreamTest, RunsOfLinesCoverTheFileInOrder) {
+    std::mt19937 random(7);
+    for (int i = 0; i < 300; ++i) {
+        std::string text;
+        const int parts = static_cast<int>(random() % 30);
+        for (int p = 0; p < parts; ++p) {
+            const char kinds[] = {'a', 'b', '\r', '\n'};
+            text.append(random() % 3 == 0 ? random() % 40 : 1, kinds[random() % 4]);
+        }
+        SCOPED_TRACE(testing::PrintToString(text));
+        ASSERT_EQ(::ftruncate(fd_, 0), 0);
+        ASSERT_EQ(::pwrite(fd_, text.data(), text.size(), 0), static_cast<ssize_t>(text.size()));
+        LineStream stream(fd_, text.size(), "t", 16);
+        std::vector<Seen> seen;
+        std::string_view run;
+        std::uint64_t offset = 0;
+        LineStream::Line cut;
+        while (stream.nextLines(run, offset, cut)) {
+            if (cut.cut) {
+                seen.push_back({std::string(cut.text), cut.size, true, cut.nulInRest});
+                continue;
+            }
+            ASSERT_FALSE(run.empty());
+            ASSERT_LE(offset + run.size(), text.size());
+            EXPECT_EQ(text.substr(offset, run.size()), run);
+            // A run ends after a line end, unless at the end of the file; a CR ending a run
+            // is never followed by an LF.
+            const char last = run.back();
+            if (offset + run.size() < text.size()) {
+                EXPECT_TRUE(last == '\n' || last == '\r');
+                if (last == '\r') {
+                    EXPECT_NE(text[offset + run.size()], '\n');
+                }
+            }
+            // A long line a run holds whole stands for what next would give of it.
+            for (const Seen& l : expected(run, 16)) seen.push_back(l);
+        }
+        EXPECT_EQ(seen, expected(text, 16));
     }
 }
 
