@@ -43,6 +43,16 @@ std::vector<Seen> expected(std::string_view text, std::size_t block) {
     return out;
 }
 
+// Up to parts runs of one of the four bytes of kinds each, a byte long or up to longest.
+std::string randomText(std::mt19937& random, std::string_view kinds, int parts, int longest) {
+    std::string text;
+    const int count = static_cast<int>(random() % static_cast<unsigned>(parts));
+    for (int p = 0; p < count; ++p)
+        text.append(random() % 3 == 0 ? random() % static_cast<unsigned>(longest) : 1,
+                    kinds[random() % 4]);
+    return text;
+}
+
 class LineStreamTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -87,15 +97,8 @@ TEST_F(LineStreamTest, GivesTheSplittersLinesWhereverBlocksEnd) {
     };
     // And texts of every kind of byte that matters, at random, with runs long and short.
     std::mt19937 random(27);
-    for (int i = 0; i < 200; ++i) {
-        std::string text;
-        const int parts = static_cast<int>(random() % 20);
-        for (int p = 0; p < parts; ++p) {
-            const char kinds[] = {'a', '\r', '\n', '\0'};
-            text.append(random() % 3 == 0 ? random() % 70 : 1, kinds[random() % 4]);
-        }
-        texts.push_back(text);
-    }
+    for (int i = 0; i < 200; ++i)
+        texts.push_back(randomText(random, std::string_view("a\r\n\0", 4), 20, 70));
     for (const std::size_t block : {16, 17, 32, 4096}) {
         for (const std::string& text : texts) {
             SCOPED_TRACE(testing::PrintToString(text) + " block " + std::to_string(block));
@@ -109,12 +112,7 @@ TEST_F(LineStreamTest, GivesTheSplittersLinesWhereverBlocksEnd) {
 TEST_F(LineStreamTest, RunsOfLinesCoverTheFileInOrder) {
     std::mt19937 random(7);
     for (int i = 0; i < 300; ++i) {
-        std::string text;
-        const int parts = static_cast<int>(random() % 30);
-        for (int p = 0; p < parts; ++p) {
-            const char kinds[] = {'a', 'b', '\r', '\n'};
-            text.append(random() % 3 == 0 ? random() % 40 : 1, kinds[random() % 4]);
-        }
+        const std::string text = randomText(random, "ab\r\n", 30, 40);
         SCOPED_TRACE(testing::PrintToString(text));
         ASSERT_EQ(::ftruncate(fd_, 0), 0);
         ASSERT_EQ(::pwrite(fd_, text.data(), text.size(), 0), static_cast<ssize_t>(text.size()));
