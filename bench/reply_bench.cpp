@@ -1,43 +1,31 @@
 // Time of one reply on big minds.
 //
-// The minds are made by the benchmark mind generator, as AI data files:
-//   mkdir -p /tmp/vebix-bench
-//   for n in 10000 100000; do python3 ../shared/bench/make_mind.py --lines $n --seed 1 --plain --out /tmp/vebix-bench/mind_$n.dat; done
-//   VEBIX_BENCH_MINDS=/tmp/vebix-bench build-engine-rel/bench/reply_bench
-// VEBIX_BENCH_MINDS names the folder (default /tmp/vebix-bench); a mind that is not there is
-// reported as skipped. Inputs are lines of the conversation corpus, taken in turn.
+// The minds are AI data files made from the repository's corpus by the project's generator
+// (see benchsupport.h), made on the first run and kept in VEBIX_BENCH_MINDS (default
+// /tmp/vebix-bench-minds). Inputs are lines of the corpus, taken in turn.
+//   build-release/bench/reply_bench
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/benchsupport.h"
 #include "engine/ai/ai.h"
 #include "engine/base/random.h"
 
 namespace {
-
-std::string mindPath(int lines) {
-    const char* dir = std::getenv("VEBIX_BENCH_MINDS");
-    return std::string(dir && *dir ? dir : "/tmp/vebix-bench") + "/mind_" + std::to_string(lines) +
-           ".dat";
-}
 
 // Loaded once per size and kept for the whole run.
 vebix::Ai* mind(int lines) {
     static std::map<int, std::unique_ptr<vebix::Ai>> minds;
     auto it = minds.find(lines);
     if (it != minds.end()) return it->second.get();
-    const std::string path = mindPath(lines);
-    if (!std::filesystem::exists(path)) return nullptr;
     auto ai = std::make_unique<vebix::Ai>();
     ai->setName("Benchbot");
-    ai->loadFile(path);
+    ai->loadFile(vebix::bench::generatedMind(static_cast<std::size_t>(lines), true));
     ai->calcFillWords();
     return (minds[lines] = std::move(ai)).get();
 }
@@ -49,24 +37,12 @@ std::uint32_t replyTime(const vebix::Ai& ai) {
 }
 
 const std::vector<std::string>& inputs() {
-    static const std::vector<std::string> lines = [] {
-        std::vector<std::string> out;
-        std::ifstream in(VEBIX_SHARED_DIR "/corpus/chatterbot_en.txt");
-        std::string line;
-        while (out.size() < 500 && std::getline(in, line))
-            if (!line.empty()) out.push_back(line);
-        if (out.empty()) out.push_back("How are you doing today?");
-        return out;
-    }();
+    static const std::vector<std::string> lines = vebix::bench::corpusLines(500);
     return lines;
 }
 
 void BM_Reply(benchmark::State& state) {
     vebix::Ai* ai = mind(static_cast<int>(state.range(0)));
-    if (!ai) {
-        state.SkipWithError(("no mind at " + mindPath(static_cast<int>(state.range(0)))).c_str());
-        return;
-    }
     vebix::rng::seed(1);
     const auto& in = inputs();
     const std::uint32_t now = replyTime(*ai);
@@ -81,10 +57,6 @@ void BM_Reply(benchmark::State& state) {
 
 void BM_ScoreLines(benchmark::State& state) {
     vebix::Ai* ai = mind(static_cast<int>(state.range(0)));
-    if (!ai) {
-        state.SkipWithError(("no mind at " + mindPath(static_cast<int>(state.range(0)))).c_str());
-        return;
-    }
     vebix::rng::seed(1);
     const auto& in = inputs();
     const std::uint32_t now = replyTime(*ai);

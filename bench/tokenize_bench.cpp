@@ -1,14 +1,11 @@
-// Tokenizing and word-likeness throughput over the real chat lines of the shared corpus.
+// Tokenizing and word-likeness throughput over the real chat lines of the repository's corpus.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "bench/benchsupport.h"
 #include "engine/enparse/likeness.h"
 #include "engine/enparse/tokenizer.h"
 
@@ -23,20 +20,9 @@ struct Corpus {
 const Corpus& corpus() {
     static const Corpus c = [] {
         Corpus out;
-        std::vector<std::string> files;
-        for (const auto& e :
-             std::filesystem::directory_iterator(std::string(VEBIX_SHARED_DIR) + "/corpus")) {
-            if (e.path().extension() == ".txt") files.push_back(e.path().string());
-        }
-        std::sort(files.begin(), files.end());
-        for (const auto& f : files) {
-            std::ifstream in(f, std::ios::binary);
-            std::string line;
-            while (std::getline(in, line)) {
-                if (!line.empty() && line.back() == '\r') line.pop_back();
-                out.bytes += line.size();
-                out.lines.push_back(std::move(line));
-            }
+        for (std::string& line : vebix::bench::corpusLines(1000000)) {
+            out.bytes += line.size();
+            out.lines.push_back(std::move(line));
         }
         // Neighbouring words of each line, as the engine compares a word with its candidates.
         for (const auto& line : out.lines) {

@@ -72,7 +72,8 @@ std::vector<std::string> makeUsers(std::size_t count, Random& random) {
     while (users.size() < count) {
         std::string name = kNames[random.below(std::size(kNames))];
         std::replace(name.begin(), name.end(), ' ', '_');
-        name += "_" + std::to_string(random.between(1, numbers));
+        name += '_';
+        name += std::to_string(random.between(1, numbers));
         if (!seen.insert(name).second) {
             if (seen.size() * 2 > std::size(kNames) * numbers) numbers *= 10;
             continue;

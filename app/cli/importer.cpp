@@ -3,7 +3,9 @@
 #include <QString>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <functional>
 
 #include "app/cli/importer_chatlog.h"
 #include "app/cli/linescanner.h"
@@ -141,11 +143,6 @@ Survey survey(std::string_view bytes) {
     if (lf == 0) lf = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\r'));
     s.lines = lf + 1;
     return s;
-}
-
-void appendNumber(std::string& out, std::uint64_t n) {
-    char digits[20];
-    out.append(digits, putNumber(digits, n));
 }
 
 }  // namespace
@@ -440,33 +437,74 @@ std::string_view Importer::speakerOf(const Utterance& u) const {
     return {};
 }
 
+std::size_t Importer::tailRoom(const Utterance& u) const {
+    return std::max(kAiSpeaker.size(), speakerOf(u).size()) + 1 + u.textSize;
+}
+
+char* Importer::putTail(char* out, const Utterance& u) const {
+    out = u.bot ? putBytes(out, kAiSpeaker) : putSpeaker(out, speakerOf(u));
+    *out++ = ' ';
+    return putText(out, u.text, u.textSize);
+}
+
+void Importer::leaveOut(const std::vector<std::uint32_t>& learned) {
+    leftOut_ = learned;
+    leftOutLines_ = 0;
+    leftOutConversations_ = 0;
+    std::size_t opened = 0;
+    std::uint32_t at = 0;  // the line's place in its conversation
+    bool whole = false;    // every line so far of the conversation at hand is left out
+    for (const Utterance& u : utterances_) {
+        if (u.opens) {
+            if (opened > 0 && whole) ++leftOutConversations_;
+            ++opened;
+            at = 0;
+            whole = true;
+        }
+        const bool out = opened - 1 < leftOut_.size() && at < leftOut_[opened - 1];
+        leftOutLines_ += out ? 1 : 0;
+        whole = whole && out;
+        ++at;
+    }
+    if (opened > 0 && whole) ++leftOutConversations_;
+}
+
 void Importer::writeLines(std::string_view stamp, std::uint32_t now, const ByteSink& sink) const {
     // Written straight into one block that is handed on when full; the longest part of a line
     // that is not its speaker or text is "learn-" stamp "-" number " " number " " ... CR LF.
     const std::size_t frame = 6 + stamp.size() + 1 + 20 + 1 + 20 + 1 + kAiSpeaker.size() + 1 + 2;
     std::string block(kBlockBytes + frame + 2 * kMaxLineBytes, '\0');
     std::size_t used = 0;
-    const std::uint64_t count = utterances_.size();
-    std::uint64_t conversation = 0;
-    for (std::uint64_t i = 0; i < count; ++i) {
-        const Utterance& u = utterances_[i];
-        const std::string_view speaker = speakerOf(u);
+    const std::uint64_t count = lineCount();
+    std::uint64_t written = 0;
+    std::uint64_t conversation = 0;  // the number of the one written last
+    std::size_t opened = 0;          // the conversations read so far
+    std::uint32_t at = 0;            // the line's place in its conversation
+    bool numbered = false;           // the conversation at hand has its number
+    for (const Utterance& u : utterances_) {
+        if (u.opens) {
+            ++opened;
+            at = 0;
+            numbered = false;
+        }
+        if (opened - 1 < leftOut_.size() && at++ < leftOut_[opened - 1]) continue;
+        if (!numbered) {
+            ++conversation;
+            numbered = true;
+        }
         // Only a --speaker name of many kilobytes can outgrow the room left.
-        const std::size_t most = frame + speaker.size() + u.textSize;
+        const std::size_t most = frame + speakerOf(u).size() + u.textSize;
         if (used + most > block.size()) block.resize(used + most);
         char* out = block.data() + used;
-        if (u.opens) ++conversation;
         out = putBytes(out, "learn-");
         out = putBytes(out, stamp);
         *out++ = '-';
         out = putNumber(out, conversation);
         *out++ = ' ';
-        const std::uint64_t back = count - 1 - i;
+        const std::uint64_t back = count - 1 - written++;
         out = putNumber(out, back <= now ? now - back : 0);
         *out++ = ' ';
-        out = u.bot ? putBytes(out, kAiSpeaker) : putSpeaker(out, speaker);
-        *out++ = ' ';
-        out = putText(out, u.text, u.textSize);
+        out = putTail(out, u);
         *out++ = '\r';
         *out++ = '\n';
         used = static_cast<std::size_t>(out - block.data());
@@ -478,17 +516,140 @@ void Importer::writeLines(std::string_view stamp, std::uint32_t now, const ByteS
     if (used != 0) sink(std::string_view(block.data(), used));
 }
 
-std::string chooseKeyStamp(std::uint32_t now, std::string_view mind) {
-    for (std::uint64_t stamp = now;; ++stamp) {
-        std::string needle = "-";
-        appendNumber(needle, stamp);
-        needle += '-';
-        bool used = false;
-        for (std::size_t at = mind.find(needle); at != std::string_view::npos && !used;
-             at = mind.find(needle, at + 1))
-            used = at >= 5 && equalsIgnoringAsciiCase(mind.substr(at - 5, 5), "learn");
-        if (!used) return std::to_string(stamp);
+namespace {
+
+// The key of a mind line: up to its first blank (the whole line when it has none).
+std::string_view keyOf(std::string_view line) {
+    const void* blank = std::memchr(line.data(), ' ', line.size());
+    return blank ? line.substr(
+                       0, static_cast<std::size_t>(static_cast<const char*>(blank) - line.data()))
+                 : line;
+}
+
+// Adds to used the stamps from now on that key holds ("learn-<stamp>-", any case).
+void noteStamps(std::string_view key, std::uint32_t now, std::vector<std::uint64_t>& used) {
+    if (key.size() < 8 || std::memchr(key.data(), '-', key.size()) == nullptr) return;
+    for (std::size_t dash = key.find('-', 5); dash != std::string_view::npos;
+         dash = key.find('-', dash + 1)) {
+        if (!equalsIgnoringAsciiCase(key.substr(dash - 5, 5), "learn")) continue;
+        std::uint64_t stamp = 0;
+        std::size_t at = dash + 1;
+        for (; at < key.size() && at - dash <= 19 && key[at] >= '0' && key[at] <= '9'; ++at)
+            stamp = stamp * 10 + static_cast<std::uint64_t>(key[at] - '0');
+        if (at > dash + 1 && at < key.size() && key[at] == '-' && stamp >= now)
+            used.push_back(stamp);
     }
+}
+
+std::string firstFreeStamp(std::uint32_t now, std::vector<std::uint64_t> used) {
+    std::sort(used.begin(), used.end());
+    std::uint64_t stamp = now;
+    for (const std::uint64_t u : used)
+        if (u == stamp) ++stamp;
+    return std::to_string(stamp);
+}
+
+std::uint64_t hashTail(std::string_view tail) { return std::hash<std::string_view>{}(tail); }
+
+std::uint64_t mixHash(std::uint64_t hash, std::uint64_t tail) {
+    hash = ((hash << 29) | (hash >> 35)) ^ tail;
+    return hash * 0x9E3779B97F4A7C15ull;
+}
+
+}  // namespace
+
+LearnedBefore::LearnedBefore(const Importer& importer, std::uint32_t now) : now_(now) {
+    std::uint64_t hash = 0;
+    std::size_t current = SIZE_MAX;
+    std::uint32_t count = 0;
+    importer.forEachTail([&](std::size_t conversation, std::string_view tail) {
+        if (conversation != current) {
+            current = conversation;
+            hash = 0;
+            count = 0;
+        }
+        hash = mixHash(hash, hashTail(tail));
+        ++count;
+        longest_ = std::max(longest_, count);
+        prefixes_.push_back({hash, static_cast<std::uint32_t>(conversation), count});
+    });
+    learned_.assign(current == SIZE_MAX ? 0 : current + 1, 0);
+    std::sort(prefixes_.begin(), prefixes_.end(),
+              [](const Prefix& a, const Prefix& b) { return a.hash < b.hash; });
+}
+
+void LearnedBefore::line(std::string_view line) {
+    const std::string_view key = keyOf(line);
+    noteStamps(key, now_, usedStamps_);
+    if (key.size() < 6 || !equalsIgnoringAsciiCase(key.substr(0, 6), "learn-")) {
+        if (runCount_ > 0) endRun();
+        return;
+    }
+    if (runCount_ > 0 && !equalsIgnoringAsciiCase(key, runKey_)) endRun();
+    if (runCount_ == 0) runKey_.assign(key);
+    ++runCount_;
+    if (runCount_ > longest_) return;  // longer than any conversation to learn
+    // The tail: what follows the time.
+    const std::size_t timeEnd = line.find(' ', key.size() + 1);
+    const std::string_view tail =
+        timeEnd == std::string_view::npos ? std::string_view() : line.substr(timeEnd + 1);
+    // A line of no tail can match no line to learn: the run is spoilt for good.
+    runHash_ = mixHash(runHash_, tail.empty() ? ~std::uint64_t{0} : hashTail(tail));
+}
+
+void LearnedBefore::lines(std::string_view lines, std::uint64_t offset) {
+    // Only a line whose key holds "learn-" matters, and most do not: the dashes of the text
+    // are looked for, and each is looked at only when "learn" comes before it in a key.
+    const char* const base = lines.data();
+    const char* const end = base + lines.size();
+    const char* at = base;
+    while (at < end) {
+        const void* found = std::memchr(at, '-', static_cast<std::size_t>(end - at));
+        if (found == nullptr) break;
+        const char* const dash = static_cast<const char*>(found);
+        at = dash + 1;
+        if (dash - base < 5 || !equalsIgnoringAsciiCase(std::string_view(dash - 5, 5), "learn"))
+            continue;
+        const char* start = dash - 5;
+        while (start > base && start[-1] != '\n' && start[-1] != '\r' && start[-1] != ' ') --start;
+        if (start > base && start[-1] == ' ') continue;  // in a text, not a key
+        const char* const lineEnd = findLineBreak(dash, end);
+        std::size_t next = static_cast<std::size_t>(lineEnd - base);
+        if (lineEnd != end)
+            next += (*lineEnd == '\r' && lineEnd + 1 != end && lineEnd[1] == '\n') ? 2 : 1;
+        const std::uint64_t lineOffset = offset + static_cast<std::uint64_t>(start - base);
+        // A line between this one and the run's last breaks the run.
+        if (runCount_ > 0 && lineOffset != runNext_) endRun();
+        line(std::string_view(start, static_cast<std::size_t>(lineEnd - start)));
+        runNext_ = offset + next;
+        at = base + next;
+    }
+}
+
+void LearnedBefore::endRun() {
+    if (runCount_ <= longest_) {
+        auto at =
+            std::lower_bound(prefixes_.begin(), prefixes_.end(), runHash_,
+                             [](const Prefix& p, std::uint64_t hash) { return p.hash < hash; });
+        for (; at != prefixes_.end() && at->hash == runHash_; ++at)
+            if (at->count == runCount_)
+                learned_[at->conversation] = std::max(learned_[at->conversation], runCount_);
+    }
+    runCount_ = 0;
+    runHash_ = 0;
+}
+
+std::string LearnedBefore::stamp() const { return firstFreeStamp(now_, usedStamps_); }
+
+std::vector<std::uint32_t> LearnedBefore::learned() {
+    if (runCount_ > 0) endRun();
+    return learned_;
+}
+
+std::string chooseKeyStamp(std::uint32_t now, std::string_view mind) {
+    std::vector<std::uint64_t> used;
+    forEachLine(mind, [&](std::string_view line) { noteStamps(keyOf(line), now, used); });
+    return firstFreeStamp(now, std::move(used));
 }
 
 }  // namespace vebix::cli

@@ -89,8 +89,9 @@ public:
     // The format the last add read (its detected one under InputFormat::Auto).
     InputFormat lastFormat() const { return lastFormat_; }
 
-    std::size_t lineCount() const { return utterances_.size(); }
-    std::size_t conversationCount() const { return conversations_; }
+    // The lines and conversations to learn: those read, less what leaveOut left out.
+    std::size_t lineCount() const { return utterances_.size() - leftOutLines_; }
+    std::size_t conversationCount() const { return conversations_ - leftOutConversations_; }
     const SkippedLines& skipped() const { return skipped_; }
     // The bot names (as given) that no speaker read so far matched: most likely a misspelt
     // name, or a plain text's "$b" given as "b".
@@ -101,7 +102,20 @@ public:
     // second apart and the last is now; lines that would fall before 1970 get time 0.
     // Speakers: "<ai>" for the bot names, else the name with blanks and control bytes as "_".
     // Text: control bytes as blanks.
+    // Lines leaveOut left out are not written, and a conversation left out whole takes no
+    // number.
     void writeLines(std::string_view stamp, std::uint32_t now, const ByteSink& sink) const;
+
+    // The speaker and text of each conversation's lines, as writeLines writes them ("speaker
+    // text"), conversation by conversation: visit(conversation, tail), conversations counted
+    // from 0 in the order read.
+    template <typename Visit>
+    void forEachTail(Visit&& visit) const;
+    // Leaves out, of each conversation (counted from 0), that many of its first lines;
+    // learned.size() is at most conversationCount before any was left out.
+    void leaveOut(const std::vector<std::uint32_t>& learned);
+    // How many lines leaveOut left out.
+    std::size_t leftOutLines() const { return leftOutLines_; }
 
 private:
     class ChatLogReader;
@@ -137,6 +151,9 @@ private:
     // is SpeakerAt::Line; false when it was skipped (and counted).
     bool take(Reading& reading, std::string_view speaker, SpeakerAt at, std::string_view text);
     std::string_view speakerOf(const Utterance& u) const;
+    // Writes u's "speaker text" at out (room enough: tailRoom) and returns the end.
+    char* putTail(char* out, const Utterance& u) const;
+    std::size_t tailRoom(const Utterance& u) const;
 
     ImportOptions options_;
     // Texts a format had to decode (JSON escapes), which the utterances point into; a deque, so
@@ -147,10 +164,63 @@ private:
     std::size_t conversations_ = 0;
     SkippedLines skipped_;
     InputFormat lastFormat_ = InputFormat::Plain;
+    std::vector<std::uint32_t> leftOut_;  // by conversation: how many first lines leaveOut took
+    std::size_t leftOutLines_ = 0;
+    std::size_t leftOutConversations_ = 0;
+};
+
+template <typename Visit>
+void Importer::forEachTail(Visit&& visit) const {
+    std::string tail;
+    std::size_t opened = 0;  // the conversations begun so far
+    for (const Utterance& u : utterances_) {
+        if (u.opens) ++opened;
+        tail.resize(tailRoom(u));
+        tail.resize(static_cast<std::size_t>(putTail(tail.data(), u) - tail.data()));
+        visit(opened - 1, std::string_view(tail));
+    }
+}
+
+// What an import must know of the mind it goes into, gathered from the mind's lines in one
+// pass: the key stamps earlier imports used, and which conversations to learn the mind already
+// learned. A conversation counts as learned when the mind holds, under one "learn-" key, the
+// same lines (speakers and texts, in order) as its start; those lines are left out. The mind
+// is never held: only one number per line to learn is kept.
+class LearnedBefore {
+public:
+    LearnedBefore(const Importer& importer, std::uint32_t now);
+
+    // Takes the mind's lines in order (the header's included; they are no learned lines): a
+    // run of whole lines with their line ends at offset in the file, or one line alone.
+    void lines(std::string_view lines, std::uint64_t offset);
+    void line(std::string_view line);
+    // After the last line: a key stamp no "learn-" key uses (as chooseKeyStamp), and by
+    // conversation of the importer, how many of its first lines the mind learned before.
+    std::string stamp() const;
+    std::vector<std::uint32_t> learned();
+
+private:
+    struct Prefix {
+        std::uint64_t hash;  // of the first count tails
+        std::uint32_t conversation;
+        std::uint32_t count;
+    };
+    void endRun();
+
+    std::uint32_t now_;
+    std::vector<std::uint64_t> usedStamps_;  // from now on
+    std::vector<Prefix> prefixes_;           // every conversation's every start, by hash
+    std::vector<std::uint32_t> learned_;
+    std::uint32_t longest_ = 0;  // the most lines a conversation to learn has
+    std::uint64_t runNext_ = 0;  // the file offset after the run's last line
+    std::string runKey_;         // the key of the run of "learn-" lines at hand, if any
+    std::uint64_t runHash_ = 0;
+    std::uint32_t runCount_ = 0;
 };
 
 // A key stamp for an import at now that no key of the mind's bytes uses yet: now, or the next
-// number up when an import of that second is already there ("learn-<stamp>-", any case).
+// number up when an import of that second is already there (a key holding "learn-<stamp>-",
+// any case).
 std::string chooseKeyStamp(std::uint32_t now, std::string_view mind);
 
 }  // namespace vebix::cli

@@ -26,12 +26,13 @@ const char* const kHelp =
     "local dates (ISO 8601) with the number in the file; small numbers read as 1970.\n"
     "\n"
     "Options:\n"
-    "  --check        also list every line the engine would skip or misread, with its line\n"
-    "                 number and why (faults): fewer than three blanks, a time that is not a\n"
-    "                 decimal number of 32 bits, a NUL byte, a header whose key=value lines\n"
-    "                 lack the empty line after them; and, as notes, what loses nothing: a\n"
-    "                 time earlier than the line before it in the same conversation, invalid\n"
-    "                 UTF-8, a header line that is not key=value\n"
+    "  --check        also list, as they are found and before the counts, every line the\n"
+    "                 engine would skip or misread, with its line number and why (faults):\n"
+    "                 fewer than three blanks, a time that is not a decimal number of 32 bits,\n"
+    "                 a NUL byte, a header whose key=value lines lack the empty line after\n"
+    "                 them; and, as notes, what loses nothing: a time earlier than the line\n"
+    "                 before it in the same conversation, invalid UTF-8, a header line that is\n"
+    "                 not key=value\n"
     "  --words N      show the N most frequent words (default 10; 0 shows none, which is\n"
     "                 faster on a big mind); words shorter than three letters are left out\n"
     "  -h, --help     show this help and exit\n"
@@ -109,6 +110,13 @@ int runInfoCommand(const QStringList& arguments, Console& console) {
     }
     const QString mind = parser.positional().first();
     const std::string path = QFileInfo(mind).absoluteFilePath().toStdString();
+    // Each problem is told as it is found, so that a big mind's first ones show at once and
+    // none need be kept; the counts follow at the end.
+    if (options.check)
+        options.onProblem = [&console](const MindProblem& p) {
+            console.out << "  line " << p.line << ": " << (p.fault ? "" : "note: ")
+                        << shownText(p.reason, console.outIsTerminal) << '\n';
+        };
     MindReport report;
     try {
         report = reportMindFile(path, options);
@@ -124,16 +132,14 @@ int runInfoCommand(const QStringList& arguments, Console& console) {
     printReport(console.out, path, static_cast<std::uint64_t>(QFileInfo(mind).size()), report,
                 console.outIsTerminal);
     if (options.check) {
-        const std::size_t faults = report.faults();
-        const std::size_t notes = report.problems.size() - faults;
-        if (report.problems.empty()) {
+        const std::size_t faults = report.faultCount;
+        const std::size_t notes = report.noteCount;
+        if (faults + notes == 0) {
             console.out << "Check:          no problems found\n";
         } else {
             console.out << "Check:          " << faults << (faults == 1 ? " fault, " : " faults, ")
-                        << notes << (notes == 1 ? " note" : " notes") << '\n';
-            for (const MindProblem& p : report.problems)
-                console.out << "  line " << p.line << ": " << (p.fault ? "" : "note: ")
-                            << shownText(p.reason, console.outIsTerminal) << '\n';
+                        << notes << (notes == 1 ? " note" : " notes")
+                        << " (listed above by line)\n";
         }
     }
     console.out.flush();

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <deque>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -19,6 +20,7 @@
 #include "app/cli/interrupt.h"
 #include "app/mind/mindappend.h"
 #include "app/mind/mindlock.h"
+#include "app/mind/mindwrite.h"
 #include "app/platform/filewrite.h"
 #include "engine/base/clock.h"
 #include "engine/base/error.h"
@@ -42,6 +44,7 @@ const char* const kHelp =
     "  --ignore-nick NICK  leave out what NICK said, e.g. a bot in a chat log (case does not\n"
     "                    matter; may be given more than once)\n"
     "  --only-nick NICK  take only what NICK said (may be given more than once)\n"
+    "  --again           learn every line, also those the mind learned before\n"
     "  --check           read the files and report what would be learned; write nothing\n"
     "  --empty           create a missing MIND empty, named after its file (Robo.mdd: Robo),\n"
     "                    instead of from the template\n"
@@ -70,15 +73,21 @@ const char* const kHelp =
     "apart, ending at the moment of the import. A mind open in another Vebix cannot be taught;\n"
     "close it there first.\n"
     "\n"
-    "Exit status: 0 learned (or checked), 1 a file could not be read, nothing to learn or the\n"
-    "mind could not be written, 2 wrong usage, 130 interrupted (nothing written).\n";
+    "Learning a file twice does not teach its lines twice: the lines a conversation starts with\n"
+    "are left out when an earlier learn put the same lines (speakers and texts, in order) into\n"
+    "the mind as one conversation, and the summary says how many. So a chat log that has grown\n"
+    "since it was learned adds only its new lines. --again learns them all the same.\n"
+    "\n"
+    "Exit status: 0 learned (or checked, or every line learned before), 1 a file could not be\n"
+    "read, nothing to learn or the mind could not be written, 2 wrong usage, 130 interrupted\n"
+    "(nothing written).\n";
 
 std::string plural(std::size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-std::string skippedSummary(const SkippedLines& s) {
-    if (s.total() == 0) return {};
+std::string skippedSummary(const SkippedLines& s, std::size_t learnedBefore) {
+    if (s.total() == 0 && learnedBefore == 0) return {};
     std::string parts;
     auto part = [&parts](std::size_t n, const char* what) {
         if (n == 0) return;
@@ -91,7 +100,8 @@ std::string skippedSummary(const SkippedLines& s) {
     part(s.untagged, "without a speaker");
     part(s.events, "not said by anyone (joins, parts, modes, notices, media)");
     part(s.filtered, "by --ignore-nick or --only-nick");
-    return "; skipped " + plural(s.total(), "line", "lines") + " (" + parts + ")";
+    part(learnedBefore, "learned before (--again learns them)");
+    return "; skipped " + plural(s.total() + learnedBefore, "line", "lines") + " (" + parts + ")";
 }
 
 // The progress of one input on a terminal: drawn in place once reading has taken a second,
@@ -145,11 +155,12 @@ int runLearnCommand(const QStringList& arguments, Console& console) {
     const QString bot = QStringLiteral("bot"), speaker = QStringLiteral("speaker"),
                   format = QStringLiteral("format"), check = QStringLiteral("check"),
                   empty = QStringLiteral("empty"), ignoreNick = QStringLiteral("ignore-nick"),
-                  onlyNick = QStringLiteral("only-nick");
+                  onlyNick = QStringLiteral("only-nick"), again = QStringLiteral("again");
     parser.addOption(QCommandLineOption(bot, QString(), QStringLiteral("NAME")));
     parser.addOption(QCommandLineOption(speaker, QString(), QStringLiteral("NAME")));
     parser.addOption(QCommandLineOption(format, QString(), QStringLiteral("FORMAT")));
     parser.addOption(QCommandLineOption(check));
+    parser.addOption(QCommandLineOption(again));
     parser.addOption(QCommandLineOption(empty));
     parser.addOption(QCommandLineOption(ignoreNick, QString(), QStringLiteral("NICK")));
     parser.addOption(QCommandLineOption(onlyNick, QString(), QStringLiteral("NICK")));
@@ -224,41 +235,72 @@ int runLearnCommand(const QStringList& arguments, Console& console) {
         std::string read;
         for (InputFormat f : formats)
             read += (read.empty() ? "" : ", ") + std::string(formatDescription(f));
-        const std::string counts =
-            plural(importer.lineCount(), "line", "lines") + " in " +
-            plural(importer.conversationCount(), "conversation", "conversations") +
-            (read.empty() ? "" : " (" + read + ")");
-        const std::string skipped = skippedSummary(importer.skipped()) + skippedFiles;
+        auto counts = [&] {
+            return plural(importer.lineCount(), "line", "lines") + " in " +
+                   plural(importer.conversationCount(), "conversation", "conversations") +
+                   (read.empty() ? "" : " (" + read + ")");
+        };
+        auto skipped = [&] {
+            return skippedSummary(importer.skipped(), importer.leftOutLines()) + skippedFiles;
+        };
         // A --bot that matched nobody leaves the mind without the bot's side, which the person
         // would only notice much later in its replies.
         for (const std::string& name : importer.unmatchedBotNames())
             console.err << "vebix learn: --bot " << name
                         << " matched no speaker (plain text's speakers are $a and $b)" << std::endl;
-        if (checkOnly) {
-            console.out << "Would learn " << counts << " into " << mind << skipped << std::endl;
-            return kExitOk;
-        }
         if (importer.lineCount() == 0) {
-            console.out << "Learned nothing" << skipped << std::endl;
+            if (checkOnly) {
+                console.out << "Would learn " << counts() << " into " << mind << skipped()
+                            << std::endl;
+                return kExitOk;
+            }
+            console.out << "Learned nothing" << skipped() << std::endl;
             console.err << "vebix learn: no lines to learn; " << mind << " left as it was"
                         << std::endl;
             return kExitFailure;
         }
+        // What the mind learned before is looked for in one pass over its lines, which also
+        // finds the key stamps earlier imports used.
+        const bool learnAgain = parser.isSet(again);
         const auto& stop = watch.flag();
+        auto lookAt = [&](const ExistingMind& existing, std::uint32_t now) {
+            LearnedBefore before(importer, now);
+            existing.forEachRun(
+                [&](std::string_view lines, std::uint64_t offset) {
+                    if (stop.load(std::memory_order_relaxed)) throw AppendCancelled{};
+                    before.lines(lines, offset);
+                },
+                [&](std::string_view line) { before.line(line); });
+            if (!learnAgain) importer.leaveOut(before.learned());
+            return before.stamp();
+        };
+        if (checkOnly) {
+            std::optional<MindToRead> opened =
+                openMindToRead(mind, "Unable to read mind file '" + mind + "'");
+            if (opened)
+                lookAt(ExistingMind(opened->file.fd.get(), opened->state.size, mind),
+                       clock().nowSeconds());
+            console.out << "Would learn " << counts() << " into " << mind << skipped() << std::endl;
+            return kExitOk;
+        }
         const MindAppendResult result =
             appendToMind(mind, parser.isSet(empty) ? NewMindStart::Empty : NewMindStart::Template,
-                         [&](std::string_view existing, const ByteSink& sink) {
+                         [&](const ExistingMind& existing, const ByteSink& sink) {
                              if (stop.load()) throw AppendCancelled{};
                              const std::uint32_t now = clock().nowSeconds();
-                             importer.writeLines(chooseKeyStamp(now, existing), now,
-                                                 [&](std::string_view block) {
-                                                     if (stop.load()) throw AppendCancelled{};
-                                                     sink(block);
-                                                 });
+                             const std::string stamp = lookAt(existing, now);
+                             importer.writeLines(stamp, now, [&](std::string_view block) {
+                                 if (stop.load()) throw AppendCancelled{};
+                                 sink(block);
+                             });
                              if (stop.load()) throw AppendCancelled{};
                          });
-        console.out << "Learned " << counts << " into " << mind
-                    << (result.created ? " (a new mind)" : "") << skipped << std::endl;
+        if (importer.lineCount() == 0) {
+            console.out << "Learned nothing new into " << mind << skipped() << std::endl;
+            return kExitOk;
+        }
+        console.out << "Learned " << counts() << " into " << mind
+                    << (result.created ? " (a new mind)" : "") << skipped() << std::endl;
         return kExitOk;
     } catch (const AppendCancelled&) {
         return interrupted(console);

@@ -1,7 +1,6 @@
 #include "app/cli/mindreport.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +15,7 @@
 #include "engine/base/error.h"
 #include "engine/base/filehandle.h"
 #include "engine/base/lines.h"
+#include "engine/base/linestream.h"
 #include "engine/enparse/tokenizer.h"
 #include "engine/enparse/unicode.h"
 #include "app/mind/mindfileformat.h"
@@ -58,6 +58,18 @@ std::size_t codePoints(std::string_view s) {
     return n;
 }
 
+// s without a code point cut off at its end (a line's start taken at a byte count).
+std::string_view wholeCodePoints(std::string_view s) {
+    std::size_t start = s.size();
+    while (start > 0 && s.size() - start < 4 &&
+           (static_cast<unsigned char>(s[start - 1]) & 0xC0) == 0x80)
+        --start;
+    if (start == 0) return s;
+    const auto lead = static_cast<unsigned char>(s[start - 1]);
+    const std::size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    return s.size() - (start - 1) < need ? s.substr(0, start - 1) : s;
+}
+
 struct KeyState {
     std::uint32_t time = 0;
     std::uint64_t line = 0;
@@ -68,13 +80,17 @@ public:
     Counter(MindReport& report, const MindReportOptions& options)
         : report_(report), options_(options) {}
 
-    void line(std::uint64_t number, std::string_view text) {
+    // Takes line number of the file; a line too long to be held comes as its start (cut),
+    // with whether a NUL byte is in the rest.
+    void line(std::uint64_t number, std::string_view text, bool cut = false,
+              bool nulInRest = false) {
         if (text.starts_with(mindfile::kByteOrderMark))
             text.remove_prefix(mindfile::kByteOrderMark.size());
-        bool cutAtNul = false;
+        bool cutAtNul = nulInRest;
         if (std::memchr(text.data(), '\0', text.size())) {
             text = text.substr(0, text.find('\0'));
             cutAtNul = true;
+            cut = false;
         }
         if (!report_.isMind) {
             if (headerSeen_) return;  // not a mind: the rest is not read
@@ -95,7 +111,7 @@ public:
         if (text.empty()) return;
         ++report_.lines;
         if (cutAtNul) problem(number, "a NUL byte: the rest of the line is not read");
-        if (options_.check && !unicode::isValid(text))
+        if (options_.check && !unicode::isValid(cut ? wholeCodePoints(text) : text))
             note(number, "invalid UTF-8 (its bytes are kept and read as they are)");
         if (!textOffset(text)) {
             problem(number, "malformed fields: fewer than three blanks");
@@ -175,10 +191,18 @@ private:
     }
 
     void problem(std::uint64_t number, std::string reason) {
-        if (options_.check) report_.problems.push_back({number, std::move(reason), true});
+        found({number, std::move(reason), true});
     }
     void note(std::uint64_t number, std::string reason) {
-        if (options_.check) report_.problems.push_back({number, std::move(reason), false});
+        found({number, std::move(reason), false});
+    }
+    void found(MindProblem p) {
+        if (!options_.check) return;
+        ++(p.fault ? report_.faultCount : report_.noteCount);
+        if (options_.onProblem)
+            options_.onProblem(p);
+        else
+            report_.problems.push_back(std::move(p));
     }
 
     MindReport& report_;
@@ -207,18 +231,14 @@ MindReport reportMindFile(const std::string& path, const MindReportOptions& opti
     // an append cut off midway is left out.
     std::optional<MindToRead> mind = openMindToRead(path, "cannot read '" + path + "'");
     if (!mind) throw systemError("cannot open '" + path + "'", ENOENT);
-    const int fd = mind->file.fd.get();
-    const auto size = static_cast<std::size_t>(mind->state.size);
-    if (size == 0) return readMindReport({}, options);
-    void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-    if (map == MAP_FAILED) throw systemError("cannot read '" + path + "'", errno);
-    ::madvise(map, size, MADV_SEQUENTIAL);
-    struct Unmap {
-        void* at;
-        std::size_t size;
-        ~Unmap() { ::munmap(at, size); }
-    } unmap{map, size};
-    return readMindReport(std::string_view(static_cast<const char*>(map), size), options);
+    MindReport report;
+    Counter counter(report, options);
+    LineStream stream(mind->file.fd.get(), mind->state.size, path);
+    LineStream::Line line;
+    std::uint64_t number = 0;
+    while (stream.next(line)) counter.line(++number, line.text, line.cut, line.nulInRest);
+    counter.finish(number);
+    return report;
 }
 
 }  // namespace vebix::cli

@@ -3,6 +3,7 @@
 // engine would skip or read differently from what it looks like. Behind `vebix info`.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,12 +12,16 @@
 
 namespace vebix::cli {
 
+struct MindProblem;
+
 struct MindReportOptions {
-    bool check = false;  // collect problems
+    bool check = false;  // look for problems
     int words = 10;      // how many frequent words to keep (0: words are not counted at all)
     int speakers = 5;    // how many of the most frequent speakers to keep
     // Words shorter than this (in code points) are not counted.
     int minWordLength = 3;
+    // With check: each problem as it is found, in line order, instead of in report.problems.
+    std::function<void(const MindProblem&)> onProblem;
 };
 
 // One line the engine would skip or misread, or a fault of the header (a fault); or something
@@ -44,13 +49,11 @@ struct MindReport {
     std::optional<std::uint32_t> firstTime;  // the earliest readable time
     std::optional<std::uint32_t> lastTime;   // the latest readable time
     std::vector<Counted> topWords;           // most first; ties in byte order
-    std::vector<MindProblem> problems;       // in line order; only with options.check
+    std::vector<MindProblem> problems;  // in line order; only with options.check and no onProblem
+    std::size_t faultCount = 0;         // of the problems found, faults
+    std::size_t noteCount = 0;          // and notes
 
-    std::size_t faults() const {
-        std::size_t n = 0;
-        for (const MindProblem& p : problems) n += p.fault ? 1 : 0;
-        return n;
-    }
+    std::size_t faults() const { return faultCount; }
 };
 
 // Reads a mind file's bytes. Never throws; a text that is not a mind gives isMind false.
@@ -58,9 +61,10 @@ struct MindReport {
 // a NUL byte ends the line, empty lines among the mind lines are not lines.
 MindReport readMindReport(std::string_view bytes, const MindReportOptions& options);
 
-// readMindReport on the file at path, mapped into memory rather than copied, opened as a mind is
-// loaded (mindwrite.h). Throws Error when the file cannot be opened or read, or is not a
-// regular file.
+// readMindReport on the file at path, opened as a mind is loaded (mindwrite.h) and read a block
+// at a time: only the counts are kept, whatever the size of the file. A line longer than a
+// mebibyte is counted and checked by its first mebibyte (and for a NUL byte, whole). Throws
+// Error when the file cannot be opened or read, or is not a regular file.
 MindReport reportMindFile(const std::string& path, const MindReportOptions& options);
 
 }  // namespace vebix::cli

@@ -2,9 +2,6 @@
 
 #include <QFileInfo>
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <optional>
 
 #include "app/mind/mindfileformat.h"
@@ -14,18 +11,9 @@
 #include "app/mind/templatemind.h"
 #include "app/mind/vebixai.h"
 #include "engine/base/error.h"
+#include "engine/base/linestream.h"
 
 namespace vebix {
-namespace {
-
-// The first line of bytes, without a leading byte-order mark.
-std::string_view firstLine(std::string_view bytes) {
-    if (bytes.starts_with(mindfile::kByteOrderMark))
-        bytes.remove_prefix(mindfile::kByteOrderMark.size());
-    return bytes.substr(0, bytes.find_first_of("\r\n"));
-}
-
-}  // namespace
 
 std::string emptyMindText(const std::string& botName) {
     VebixAi mind;
@@ -42,6 +30,35 @@ std::string botNameForPath(const std::string& path) {
     return name.isEmpty() ? std::string("Vebix") : name.toStdString();
 }
 
+void ExistingMind::forEachLine(const std::function<void(std::string_view)>& take) const {
+    if (fd_ < 0) return;
+    LineStream stream(fd_, size_, path_);
+    LineStream::Line line;
+    while (stream.next(line)) take(line.text);
+}
+
+void ExistingMind::forEachRun(const std::function<void(std::string_view, std::uint64_t)>& lines,
+                              const std::function<void(std::string_view)>& line) const {
+    if (fd_ < 0) return;
+    LineStream stream(fd_, size_, path_);
+    std::string_view run;
+    std::uint64_t offset = 0;
+    LineStream::Line cut;
+    while (stream.nextLines(run, offset, cut)) {
+        if (cut.cut)
+            line(cut.text);
+        else
+            lines(run, offset);
+    }
+}
+
+void forEachMindLine(const std::string& path, const std::function<void(std::string_view)>& take) {
+    std::optional<MindToRead> mind =
+        openMindToRead(path, "Unable to read mind file '" + path + "'");
+    if (!mind) return;
+    ExistingMind(mind->file.fd.get(), mind->state.size, path).forEachLine(take);
+}
+
 MindAppendResult appendToMind(const std::string& path, NewMindStart start,
                               const MindLinesProducer& produce, const FileOps& ops) {
     MindWrite writing(path, {}, ops);
@@ -51,56 +68,25 @@ MindAppendResult appendToMind(const std::string& path, NewMindStart start,
         throw Error("the mind '" + path +
                     "' is open in another Vebix (a window or a chat); close it there first");
 
-    // Read under the lock, after a torn append was cut back: what another writer saved before
-    // this one took the lock is kept.
+    // Looked at under the lock, after a torn append was cut back: what another writer saved
+    // before this one took the lock is kept.
     const MindFileState now = writing.current();
-    std::string old;
-    if (now.exists) {
-        const std::string failure = "Unable to read mind file '" + path + "'";
-        std::optional<MindToRead> mind = openMindToRead(path, failure);
-        if (mind) {
-            old.resize(mind->state.size);
-            std::size_t done = 0;
-            while (done < old.size()) {
-                const ssize_t got = ::pread(mind->file.fd.get(), old.data() + done,
-                                            old.size() - done, static_cast<off_t>(done));
-                if (got < 0 && errno == EINTR) continue;
-                if (got < 0) throw systemError(failure, errno);
-                if (got == 0) break;
-                done += static_cast<std::size_t>(got);
-            }
-            old.resize(done);
+    if (now.exists && now.size > 0) {
+        std::optional<MindToRead> mind =
+            openMindToRead(path, "Unable to read mind file '" + path + "'");
+        if (mind && mind->state.size > 0) {
+            const ExistingMind existing(mind->file.fd.get(), mind->state.size, path);
+            // A file that is no mind (a letter given by mistake) is refused before produce.
+            writing.append([&](const ByteSink& sink) { produce(existing, sink); });
+            return {};
         }
     }
 
-    MindAppendResult result;
-    std::string_view separator;  // what goes between the old bytes and the new lines
-    if (old.empty()) {
-        result.created = true;
-        old = start == NewMindStart::Template ? std::string(templateMindText())
-                                              : emptyMindText(botNameForPath(path));
-    } else {
-        // Appending to anything else (a letter given by mistake) would damage it.
-        try {
-            VebixAi probe;
-            probe.parseHeaderLine(firstLine(old));
-        } catch (const Error& e) {
-            throw Error("'" + path + "': " + e.what());
-        }
-        if (old.back() != '\n' && old.back() != '\r') separator = mindfile::kLineEnd;
-        // The empty line a version 1.2 header lacks: without it the new lines would be read as
-        // key=value lines, and the mind would never learn them.
-        static const std::string kTwoLineEnds =
-            std::string(mindfile::kLineEnd) + std::string(mindfile::kLineEnd);
-        if (mindHeaderLacksEnd(old, path))
-            separator = separator.empty() ? mindfile::kLineEnd : std::string_view(kTwoLineEnds);
-    }
-
-    const std::string_view existing = result.created ? std::string_view() : std::string_view(old);
+    const std::string text = start == NewMindStart::Template ? std::string(templateMindText())
+                                                             : emptyMindText(botNameForPath(path));
     const ByteProducer whole = [&](const ByteSink& sink) {
-        sink(old);
-        sink(separator);
-        produce(existing, sink);
+        sink(text);
+        produce(ExistingMind(), sink);
     };
     if (now.exists) {
         writing.replace(whole);
@@ -108,6 +94,8 @@ MindAppendResult appendToMind(const std::string& path, NewMindStart start,
         throw Error("Unable to save mind file '" + path +
                     "': another program made it meanwhile; nothing was written, try again");
     }
+    MindAppendResult result;
+    result.created = true;
     return result;
 }
 

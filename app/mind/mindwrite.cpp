@@ -319,6 +319,10 @@ void MindWrite::checkUnchanged(const MindFileState& loaded) const {
 }
 
 MindFileState MindWrite::append(std::string_view lines) {
+    return append([lines](const ByteSink& sink) { sink(lines); });
+}
+
+MindFileState MindWrite::append(const ByteProducer& produce) {
     std::optional<OpenedFile> opened =
         openRegularFile(file_, Place::Own, Access::ReadWrite, failure_);
     if (!opened) throw systemError(failure_, ENOENT);
@@ -326,38 +330,61 @@ MindFileState MindWrite::append(std::string_view lines) {
     const MindFileState before = stateFrom(opened->info);
     const auto size = static_cast<off_t>(before.size);
 
-    std::string block;
+    std::string first;  // what goes before the new lines, written with their first part
     if (size > 0) {
         char last = 0;
         if (::pread(fd, &last, 1, size - 1) != 1) throw systemError(failure_, errno ? errno : EIO);
         // A last line without a line end would otherwise run together with the first new one.
-        if (last != '\n' && last != '\r') block += mindfile::kLineEnd;
+        if (last != '\n' && last != '\r') first += mindfile::kLineEnd;
     }
-    if (headerLacksEnd(fd, before.size, path_)) block += mindfile::kLineEnd;
-    block += lines;
+    if (headerLacksEnd(fd, before.size, path_)) first += mindfile::kLineEnd;
 
-    if (!lockPath_.empty()) writeRecord(before);
-    // The new lines go to the file in one write where the system allows, then to the disk.
-    // Should either come up short (a full disk, an input/output error), the file is cut back
-    // to its old length, so that a failed save leaves it as it was and the next save writes
-    // the same lines again without doubling any; should even that fail, the record stays for
-    // the next writer to cut back.
-    int error = writeAllAt(ops_, fd, block, size);
-    if (error == 0 && ops_.sync(fd) != 0) error = errno;
-    // Once the record is gone the append is for good; a record that cannot be cleared would
-    // have the next writer cut it off, so then it is undone now and reported as failed.
-    if (error == 0 && !lockPath_.empty() && !clearRecord()) error = errno ? errno : EIO;
-    if (error != 0) {
-        if (ops_.truncate(fd, size) == 0 && ops_.sync(fd) == 0) {
-            if (!lockPath_.empty() && !clearRecord()) keepRecord_ = true;
-        } else {
-            keepRecord_ = !lockPath_.empty();
+    // The new lines go to the file as they come (the lines of one save in one write where the
+    // system allows), then to the disk. Should a write come up short (a full disk, an
+    // input/output error) or the producer fail, the file is cut back to its old length, so
+    // that a failed save leaves it as it was and the next save writes the same lines again
+    // without doubling any; should even that fail, the record stays for the next writer to cut
+    // back.
+    bool recorded = false;
+    off_t at = size;
+    const ByteSink sink = [&](std::string_view bytes) {
+        if (bytes.empty()) return;
+        if (!recorded) {
+            if (!lockPath_.empty()) writeRecord(before);
+            recorded = true;
+            if (!first.empty()) {
+                first += bytes;
+                bytes = first;
+            }
         }
-        throw systemError(failure_, error);
+        if (const int error = writeAllAt(ops_, fd, bytes, at)) throw systemError(failure_, error);
+        at += static_cast<off_t>(bytes.size());
+    };
+    try {
+        produce(sink);
+        if (recorded) {
+            if (ops_.sync(fd) != 0) throw systemError(failure_, errno);
+            // Once the record is gone the append is for good; a record that cannot be cleared
+            // would have the next writer cut it off, so then it is undone now and reported as
+            // failed.
+            if (!lockPath_.empty() && !clearRecord())
+                throw systemError(failure_, errno ? errno : EIO);
+        }
+    } catch (...) {
+        if (recorded) undoAppend(fd, size);
+        throw;
     }
     MindFileState after = before;
-    after.size += block.size();
+    after.size = static_cast<std::uint64_t>(at);
     return after;
+}
+
+void MindWrite::undoAppend(int fd, off_t size) {
+    if (ops_.truncate(fd, size) == 0 && ops_.sync(fd) == 0) {
+        if (!lockPath_.empty() && !clearRecord()) keepRecord_ = true;
+    } else {
+        keepRecord_ = !lockPath_.empty();
+    }
 }
 
 MindFileState MindWrite::replace(const ByteProducer& produce) {

@@ -103,6 +103,10 @@ public:
     // Error("Unable to save mind file '<path>': <reason>"), or MindChanged when the file is no
     // mind at all. Returns the file after the write.
     MindFileState append(std::string_view lines);
+    // The same for lines that produce gives a part at a time, written as they come, so that a
+    // big import is never held whole. Nothing is written when produce gives nothing. Whatever
+    // produce throws cuts the file back to its old length and is let through.
+    MindFileState append(const ByteProducer& produce);
 
     // Writes the whole mind through a temporary file renamed over it (owner, group and mode
     // kept). Returns the new file.
@@ -120,6 +124,8 @@ private:
     void recover();
     void writeRecord(const MindFileState& before);
     bool clearRecord();
+    // After a failed append: the file cut back to size (or the record kept for the next writer).
+    void undoAppend(int fd, off_t size);
     MindFileState stateOf(const std::string& path) const;
 
     std::string path_;      // as given

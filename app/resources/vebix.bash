@@ -32,7 +32,7 @@ _vebix() {
     local command=${words[1]} options
     case $command in
         chat) options="--name --delay --help" ;;
-        learn) options="--bot --speaker --format --ignore-nick --only-nick --check --empty --help" ;;
+        learn) options="--bot --speaker --format --ignore-nick --only-nick --again --check --empty --help" ;;
         reply) options="--learn --as --help" ;;
         link) options="--mind --turns --learn --no-delay --help" ;;
         info) options="--check --words --help" ;;

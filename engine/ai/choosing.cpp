@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/ai/ai.h"
+#include "engine/ai/scoringrules.h"
 #include "engine/base/ascii.h"
 #include "engine/base/clock.h"
 #include "engine/base/random.h"
@@ -80,7 +81,7 @@ std::string Ai::chooseReply(std::string_view partnerName, const std::vector<Wc>&
     }
 
     if (!direct) {
-        const TokenList tokens = tokenize(input, Tokenize::Normalising);
+        const TokenList tokens = tokenize(scoring::readInput(input), Tokenize::Normalising);
         for (int attempt = 1; attempt <= GenerationTries; ++attempt) {
             const int seed = pickSeedToken(tokens.tokens());
             if (seed < 0) continue;
@@ -92,7 +93,7 @@ std::string Ai::chooseReply(std::string_view partnerName, const std::vector<Wc>&
                 const char lead = firstAlnumUpper(r);
                 std::lock_guard<FairMutex> lock(index_->mutex);
                 index_->sync(lines_);
-                LineStore::Reader reader(lines_);
+                LineStore::Reader reader(lines_, LineStore::Reader::kDefaultBlock, kLongestLine);
                 for (std::size_t i = 0; i < lines_.size() && !repeat;) {
                     const std::size_t end = reader.fill(i, lines_.size());
                     for (; i < end; ++i) {

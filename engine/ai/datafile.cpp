@@ -141,6 +141,51 @@ std::size_t wholeLines(std::string_view block, bool atEnd) {
     return end;
 }
 
+// A line of a mapped file that does not end within the block read for it.
+struct LongLine {
+    std::string head;        // its first bytes, enough to tell it is too long for replies
+    std::size_t length = 0;  // up to its end or its first NUL
+    std::size_t next = 0;    // span offset of the line after it
+};
+
+// The line at span offset pos, whose first want bytes are in buffer (a block of blockSize
+// bytes) and hold no line end but perhaps a CR at their very end. The rest is read on a block
+// at a time, held only until its line end is found: a line of any length costs one block.
+LongLine readLongLine(const LineStore& store, std::size_t pos, std::size_t want, std::size_t size,
+                      char* buffer, std::size_t blockSize, const std::string& name) {
+    LongLine line;
+    line.head.assign(buffer, std::min(want, kLongestLine + kBom.size() + 1));
+    std::size_t nul = std::string_view::npos;  // span offset of the first NUL
+    std::size_t at = pos;                      // buffer holds [at, at + n)
+    std::size_t n = want;
+    std::size_t end = size;  // span offset of the line end
+    for (;;) {
+        const char* const found = findLineBreak(buffer, buffer + n);
+        if (nul == std::string_view::npos)
+            if (const void* z = std::memchr(buffer, '\0', static_cast<std::size_t>(found - buffer)))
+                nul = at + static_cast<std::size_t>(static_cast<const char*>(z) - buffer);
+        if (found != buffer + n) {
+            end = at + static_cast<std::size_t>(found - buffer);
+            break;
+        }
+        at += n;
+        if (at >= size) break;
+        n = std::min(blockSize, size - at);
+        if (!store.readSpan(at, n, buffer))
+            throw systemError("Read error while loading AI file '" + name + "'", EIO);
+    }
+    line.length = std::min(end, nul) - pos;
+    line.next = std::min(end + 1, size);
+    if (line.next < size) {
+        // A CR LF ends the line as one line end.
+        char two[2] = {0, 0};
+        if (!store.readSpan(end, 2, two))
+            throw systemError("Read error while loading AI file '" + name + "'", EIO);
+        if (two[0] == '\r' && two[1] == '\n') ++line.next;
+    }
+    return line;
+}
+
 }  // namespace
 
 std::size_t Ai::loadFile(const std::string& name) {
@@ -172,29 +217,49 @@ std::size_t Ai::loadFrom(int fd, const std::string& name, std::uint64_t length) 
     // reply needs them. Each line's facts go to the reply index while its bytes are at hand.
     constexpr std::size_t kBlock = std::size_t{1} << 20;
     HugeVector<char> buffer;
-    std::size_t pos = 0;  // span offset of the first byte not yet split
+    std::vector<std::string_view> accepted;  // the block's lines that became mind lines
+    std::size_t pos = 0;                     // span offset of the first byte not yet split
     FlagGuard views(keepViews_, true);
     while (pos < size) {
-        std::size_t want = std::min(kBlock, size - pos);
-        const char* block = nullptr;
-        std::size_t used = 0;  // bytes of whole lines (with their ends) at the block's start
-        for (;;) {
-            if (mapped) {
-                if (buffer.size() < want) buffer.resize(want);
-                if (!lines_.readSpan(pos, want, buffer.data()))
-                    throw systemError("Read error while loading AI file '" + name + "'", EIO);
-                block = buffer.data();
-            } else {
-                block = text.data() + pos;
+        const std::size_t want = std::min(kBlock, size - pos);
+        const char* block = text.data() + pos;
+        if (mapped) {
+            if (buffer.size() < want) buffer.resize(want);
+            if (!lines_.readSpan(pos, want, buffer.data()))
+                throw systemError("Read error while loading AI file '" + name + "'", EIO);
+            block = buffer.data();
+        }
+        // Bytes of whole lines (with their ends) at the block's start.
+        std::size_t used = wholeLines(std::string_view(block, want), pos + want == size);
+        if (used == 0 && mapped) {
+            // A line longer than the block, far too long for replies (see kLongestLine): it is
+            // kept as a view into the file, and the reply index sees only its start.
+            const LongLine longLine =
+                readLongLine(lines_, pos, want, size, buffer.data(), kBlock, name);
+            std::string_view head(longLine.head);
+            head = head.substr(0, std::min(head.size(), longLine.length));
+            const std::size_t bom = head.starts_with(kBom) ? kBom.size() : 0;
+            const std::size_t before = lines_.size();
+            acceptLoadedLine(text.substr(pos + bom, longLine.length - bom));
+            if (lines_.size() != before) {
+                const std::string_view start = head.substr(bom);
+                index_->append(&start, 1);
             }
-            used = wholeLines(std::string_view(block, want), pos + want == size);
-            if (used > 0) break;
-            want = std::min(want * 2, size - pos);  // a line longer than the block
+            pos = longLine.next;
+            continue;
+        }
+        if (used == 0) {
+            // In memory, the line's end is simply looked for.
+            const char* const end = findLineBreak(block, text.data() + size);
+            used = static_cast<std::size_t>(end - block);
+            if (end != text.data() + size)
+                used += end[0] == '\r' && end + 1 != text.data() + size && end[1] == '\n' ? 2 : 1;
         }
         // NUL bytes are rare: only in a block that holds one is each line searched for it.
         const bool hasNul = std::memchr(block, '\0', used) != nullptr;
         LineSplitter split(std::string_view(block, used));
         std::string_view line;
+        accepted.clear();
         while (split.next(line)) {
             if (hasNul)
                 if (const std::size_t nul = line.find('\0'); nul != std::string_view::npos)
@@ -203,8 +268,9 @@ std::size_t Ai::loadFrom(int fd, const std::string& name, std::uint64_t length) 
             const std::size_t before = lines_.size();
             acceptLoadedLine(
                 std::string_view(text.data() + pos + (line.data() - block), line.size()));
-            if (lines_.size() != before) index_->append(line);
+            if (lines_.size() != before) accepted.push_back(line);
         }
+        index_->append(accepted.data(), accepted.size());
         pos += used;
     }
     finishLoading();

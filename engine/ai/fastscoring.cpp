@@ -41,7 +41,6 @@ using scoring::finishOwnScore;
 using scoring::recencyBonus;
 using scoring::SpeakerPenalty;
 using scoring::speakerPenalty;
-using scoring::storedForm;
 using scoring::walk;
 
 // Words alike to each other start with the same ASCII letter (see the note above); 26 stands
@@ -78,7 +77,9 @@ enum : std::uint8_t {
 class Query {
 public:
     Query(const Ai& ai, ReplyIndex& index, std::string_view input)
-        : ai_(ai), index_(index), tokens_(tokenize(input, Tokenize::Normalising)) {
+        : ai_(ai),
+          index_(index),
+          tokens_(tokenize(scoring::readInput(input), Tokenize::Normalising)) {
         position_.assign(tokens_.size(), -1);
         first_.assign(tokens_.size(), 0);
         for (std::size_t p = 0; p < tokens_.size(); ++p) {
@@ -295,7 +296,9 @@ std::vector<Ai::Sim> Ai::scoreLinesIndexed(std::string_view partnerName,
     const std::size_t n = lines_.size();
 
     // 1. Random chunking, drawing the generator exactly as the reference does.
-    std::vector<std::uint32_t> open;
+    // Per-line scratch arrays take huge pages (see hugealloc.h): every line may be open.
+    HugeVector<std::uint32_t> open;
+    open.reserve(n);
     scoring::Chunking chunking(n);
     for (std::size_t i = 0; i < n; ++i) {
         if (chunking.skipsNext()) {
@@ -306,12 +309,10 @@ std::vector<Ai::Sim> Ai::scoreLinesIndexed(std::string_view partnerName,
     }
 
     // 2. The own score of every open line.
-    const std::string key = storedForm(conversationKey);
-    const std::string partner = storedForm(partnerName);
     Query query(*this, index, input);
-    std::vector<OpenLine> scored(open.size());
+    HugeVector<OpenLine> scored(open.size());
     // The open lines come in runs between chunks: each run is read at once.
-    LineStore::Reader reader(lines_, std::size_t{64} << 10);
+    LineStore::Reader reader(lines_, std::size_t{64} << 10, kLongestLine);
     std::size_t covered = 0;  // the reader holds the open lines before this one
     for (std::size_t k = 0; k < open.size(); ++k) {
         const std::uint32_t i = open[k];
@@ -333,14 +334,14 @@ std::vector<Ai::Sim> Ai::scoreLinesIndexed(std::string_view partnerName,
         o.ai = mline.speaker == kAiSpeaker;
 
         std::uint64_t own = recencyBonus(referenceTime, index.time(i));
-        own += conversationBonus(mline, key, partner);
+        own += conversationBonus(mline, conversationKey, partnerName);
         const ReplyIndex::LineTokens toks = index.tokens(i, mline.text);
         own += query.phraseScore(toks);
         o.own = finishOwnScore(own, toks.longLine);
     }
 
     // 3. The walk over conversations, as the reference makes it.
-    std::vector<Context> contexts(index.conversationCount());
+    HugeVector<Context> contexts(index.conversationCount());
     std::vector<Sim> candidates;
     candidates.reserve(MaxCandidatesBuilding);
     std::size_t k = 0;
@@ -374,7 +375,7 @@ void Ai::prepareReplies(const std::atomic<bool>& stop) const {
     ReplyIndex& index = *index_;
     // Replies will go over the mind again and again: its bytes stay in memory from now on.
     lines_.keepInMemory();
-    LineStore::Reader reader(lines_);
+    LineStore::Reader reader(lines_, LineStore::Reader::kDefaultBlock, kLongestLine);
     for (std::size_t i = 0; !stop.load(std::memory_order_relaxed);) {
         std::lock_guard<FairMutex> lock(index.mutex);
         index.sync(lines_);

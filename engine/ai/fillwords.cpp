@@ -19,6 +19,7 @@ void Ai::calcFillWords() {
     std::vector<TokenList> keep;  // normalised words may live in a list's own storage
     keep.reserve(take);
     for (std::size_t i = n - take; i < n; ++i) {
+        if (lines_[i].size() > kLongestLine) continue;  // passed over by replies
         keep.push_back(tokenize(lineText(lines_[i]), Tokenize::Normalising));
         for (const Token& t : keep.back()) {
             if (t.type != TokenType::Word) continue;

@@ -15,7 +15,9 @@
 namespace vebix {
 namespace {
 
-// Keeps a splice chain finite whatever the mind holds; real chains end after a few passes.
+// Keeps a splice chain finite whatever the mind holds; real chains end after a few passes. A
+// half that has grown past the longest line a reply reads is not stretched further, so that a
+// mind of long lines that share phrases makes replies of bounded length.
 constexpr int kMaxSplicePasses = 100;
 constexpr std::size_t kKeptPositions = 256;
 constexpr int kPickAttempts = 5;
@@ -141,7 +143,7 @@ std::vector<std::uint32_t> Ai::linesWithPhrase(std::string_view phrase,
         found.push_back(static_cast<std::uint32_t>(i));
     };
     const std::size_t n = lines_.size();
-    LineStore::Reader reader(lines_);
+    LineStore::Reader reader(lines_, LineStore::Reader::kDefaultBlock, kLongestLine);
     std::size_t i = 0;
     // The lines loaded from one text are searched a block at a time: only a line whose bytes
     // hold the phrase somewhere is looked at on its own.
@@ -243,7 +245,8 @@ std::string Ai::generateReply(std::string_view partnerName, const std::vector<Wc
 
     if (head.size() > kShortestExtended && (rng::next() & 1) == 0) {
         std::vector<Token> toks = plainTokens(head);
-        for (int pass = 0; !toks.empty() && pass < kMaxSplicePasses; ++pass) {
+        for (int pass = 0; !toks.empty() && pass < kMaxSplicePasses && head.size() <= kLongestLine;
+             ++pass) {
             const int k = static_cast<int>(rng::next() % 3 + 2);
             toks = tokensFromWord(toks, k);
             if (toks.empty()) break;
@@ -264,7 +267,8 @@ std::string Ai::generateReply(std::string_view partnerName, const std::vector<Wc
 
     if (tail.size() > kShortestExtended) {
         std::vector<Token> toks = plainTokens(tail);
-        for (int pass = 0; !toks.empty() && pass < kMaxSplicePasses; ++pass) {
+        for (int pass = 0; !toks.empty() && pass < kMaxSplicePasses && tail.size() <= kLongestLine;
+             ++pass) {
             const int k = -static_cast<int>(rng::next() % 3 + 2);
             toks = tokensFromWord(toks, k);
             if (toks.empty()) break;

@@ -8,26 +8,38 @@ namespace {
 
 // Key, time and speaker are single fields of a blank-separated line: a blank there would shift
 // the fields after it, and a line break (which learning turns into a blank) would too.
-void appendField(std::string& out, std::string_view field) {
-    for (char c : field) out.push_back(c == ' ' || isLineBreakByte(c) ? '_' : c);
+char* putField(char* out, std::string_view field) {
+    for (char c : field) *out++ = c == ' ' || isLineBreakByte(c) ? '_' : c;
+    return out;
+}
+
+// The text of a learned line: every CR, LF and NUL a blank (see learnedText).
+char* putText(char* out, std::string_view text) {
+    for (char c : text) *out++ = isLineBreakByte(c) ? ' ' : c;
+    return out;
 }
 
 }  // namespace
 
 void Ai::addLine(std::string_view key, std::string_view time, std::string_view speaker,
                  std::string_view text) {
-    std::string line;
-    line.reserve(key.size() + time.size() + speaker.size() + text.size() + 3);
-    appendField(line, key);
-    line.push_back(' ');
-    // The time is stored as the caller formatted it; only a line break, which would shift the
-    // fields, becomes "_".
-    for (char c : time) line.push_back(isLineBreakByte(c) ? '_' : c);
-    line.push_back(' ');
-    appendField(line, speaker);
-    line.push_back(' ');
-    line.append(text);
-    appendLine(line);
+    // Written straight into the mind: a long message or name is not copied on its way there.
+    const std::size_t size = key.size() + time.size() + speaker.size() + text.size() + 3;
+    {
+        // prepareReplies may be reading the lines on another thread, under the index's lock.
+        std::lock_guard<FairMutex> lock(index_->mutex);
+        char* out = lines_.pushNew(size);
+        out = putField(out, key);
+        *out++ = ' ';
+        // The time is stored as the caller formatted it; only a line break, which would shift
+        // the fields, becomes "_".
+        for (char c : time) *out++ = isLineBreakByte(c) ? '_' : c;
+        *out++ = ' ';
+        out = putField(out, speaker);
+        *out++ = ' ';
+        putText(out, text);
+    }
+    modified_ = true;
 }
 
 void Ai::addAiLine(std::string_view key, std::string_view time, std::string_view text) {
@@ -35,14 +47,12 @@ void Ai::addAiLine(std::string_view key, std::string_view time, std::string_view
 }
 
 void Ai::appendLine(std::string_view line) {
-    // The one place every learned line passes: a CR or LF stored here would split the line in
+    // The one rule every learned line keeps: a CR or LF stored here would split the line in
     // the saved file (its end reloading as a malformed line of its own), and a NUL would cut it
     // on reloading. Whatever the front end, the mind holds one line per thing learned.
-    std::string learned = learnedText(line);
     {
-        // prepareReplies may be reading the lines on another thread, under the index's lock.
         std::lock_guard<FairMutex> lock(index_->mutex);
-        lines_.push_back(learned);
+        putText(lines_.pushNew(line.size()), line);
     }
     modified_ = true;
 }

@@ -43,19 +43,20 @@ void LineStore::clear() {
     ++epoch_;
 }
 
-LineStore::Reader::Reader(const LineStore& store, std::size_t blockBytes)
-    : store_(store), blockBytes_(std::max<std::size_t>(blockBytes, 1)) {}
+LineStore::Reader::Reader(const LineStore& store, std::size_t blockBytes, std::size_t longest)
+    : store_(store), blockBytes_(std::max<std::size_t>(blockBytes, 1)), longest_(longest) {}
 
 std::size_t LineStore::Reader::fill(std::size_t first, std::size_t last) {
     bytes_ = 0;
     data_ = nullptr;
-    if (first >= store_.spanLines_) return first + 1;
-    // Whole lines, as many as the block holds, always the first.
+    if (first >= store_.spanLines_ || tooLong(first)) return first + 1;
+    // Whole lines, as many as the block holds, always the first; a run stops before a line
+    // too long to read.
     const std::size_t end = std::min(last, store_.spanLines_);
     const std::size_t start = store_.spanOffset(first);
     std::size_t stop = first + 1;
     std::size_t to = start + store_.views_[first].size();
-    while (stop < end) {
+    while (stop < end && !tooLong(stop)) {
         const std::size_t lineEnd = store_.spanOffset(stop) + store_.views_[stop].size();
         if (lineEnd - start > blockBytes_) break;
         to = lineEnd;
@@ -80,6 +81,7 @@ std::size_t LineStore::Reader::fill(std::size_t first, std::size_t last) {
 }
 
 std::string_view LineStore::Reader::line(std::size_t i) {
+    if (tooLong(i)) return {};
     if (i >= store_.spanLines_) return store_.views_[i];
     const std::size_t at = store_.spanOffset(i);
     const std::size_t size = store_.views_[i].size();

@@ -37,6 +37,14 @@ public:
 
     // Appends a copy of line.
     void push_back(std::string_view line) { views_.push_back(arena_.store(line)); }
+    // Appends a line of size bytes kept by the store and returns where they go: the caller
+    // writes them before anything reads the line. A line learned from a long text is made in
+    // place rather than copied once more.
+    char* pushNew(std::size_t size) {
+        char* bytes = arena_.allocate(size);
+        views_.push_back({bytes, size});
+        return bytes;
+    }
     // Appends a view of bytes owned by the caller, who keeps them alive and unchanged for as
     // long as this store holds them.
     void pushExternal(std::string_view line) {
@@ -78,10 +86,13 @@ public:
 
     // Reads lines for a pass over many of them. fill() makes a run of lines readable at once,
     // copying span lines in blocks; line() gives a line (filling on a miss). Views stay valid
-    // until the next fill() or line() call that misses.
+    // until the next fill() or line() call that misses. A line longer than longest reads as an
+    // empty line and is never copied: a pass that passes such lines over holds no more than
+    // its block, whatever the mind holds.
     class Reader {
     public:
-        explicit Reader(const LineStore& store, std::size_t blockBytes = kDefaultBlock);
+        explicit Reader(const LineStore& store, std::size_t blockBytes = kDefaultBlock,
+                        std::size_t longest = static_cast<std::size_t>(-1));
         // Makes lines from first on readable without a further copy, as many as fit in one
         // block but at least one and none at or after last; returns the end of them.
         std::size_t fill(std::size_t first, std::size_t last);
@@ -95,8 +106,11 @@ public:
         static constexpr std::size_t kDefaultBlock = std::size_t{256} << 10;
 
     private:
+        bool tooLong(std::size_t i) const { return store_.views_[i].size() > longest_; }
+
         const LineStore& store_;
         std::size_t blockBytes_;
+        std::size_t longest_;
         // Taken from the allocator, which keeps it for the next Reader (see memorypolicy.h),
         // and never cleared: it only ever holds what was just read into it.
         std::unique_ptr<char[]> buffer_;

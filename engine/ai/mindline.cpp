@@ -52,7 +52,9 @@ std::string learnedText(std::string_view text) {
     return out;
 }
 
-std::optional<std::uint32_t> parseTime(std::string_view field) {
+namespace detail {
+
+std::optional<std::uint32_t> parseAnyTime(std::string_view field) {
     if (field.empty()) return std::nullopt;
     std::uint64_t value = 0;
     for (char c : field) {
@@ -62,6 +64,8 @@ std::optional<std::uint32_t> parseTime(std::string_view field) {
     }
     return static_cast<std::uint32_t>(value);
 }
+
+}  // namespace detail
 
 bool isWordBreak(char32_t cp) {
     if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;  // not a code point

@@ -14,9 +14,9 @@
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "engine/ai/keytable.h"
 #include "engine/ai/linestore.h"
 #include "engine/base/arena.h"
 #include "engine/base/fairmutex.h"
@@ -45,9 +45,9 @@ public:
     // Brings the per-line facts up to date with lines: the lines appended since the last call,
     // or all of them again when lines was cleared in between.
     void sync(const LineStore& lines);
-    // Takes in the next line of the store last synced (its bytes, read by the caller): a loader
-    // hands over each line while it has its bytes at hand.
-    void append(std::string_view line);
+    // Takes in the next lines of the store last synced (their bytes, read by the caller): a
+    // loader hands over the lines of each block it reads while it has their bytes at hand.
+    void append(const std::string_view* lines, std::size_t count);
     // Room for this many lines without growing.
     void reserve(std::size_t lines);
 
@@ -82,16 +82,13 @@ public:
     std::string_view wordText(std::uint32_t id) const { return words_[id]; }
 
 private:
-    struct Hash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view s) const {
-            return std::hash<std::string_view>{}(s);
-        }
-    };
-    using Table = std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>>;
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
+    // What append works out for one line before it looks up its conversation.
+    struct LineFacts;
+    class PoolSink;
     void reset();
+    static LineFacts readLine(std::string_view line);
     std::uint32_t wordId(std::uint16_t type, std::string_view text);
 
     std::uint64_t epoch_ = ~std::uint64_t{0};
@@ -108,8 +105,8 @@ private:
     HugeVector<std::uint32_t> tokenStart_;  // into pool_, or kNone
     // Per line with tokens: a header (token count, bit 31 set for a long line), then the ids.
     HugeVector<std::uint32_t> pool_;
-    // Conversations by lower-case key.
-    Table conversations_;
+    // Conversations by key, letter case ignored.
+    KeyTable conversations_;
     // The word table; index 0 stands for kBreak. Looked up through an open-addressing table of
     // (hash, id) slots: a reply on a big mind looks up thousands of words.
     struct Slot {
@@ -125,8 +122,10 @@ private:
     std::vector<std::string_view> words_{std::string_view()};
     std::vector<std::uint16_t> types_{0};
     // The previous line's key and its conversation: lines of one conversation come in runs.
+    // A short key is kept as its probe, a longer one as its text.
     std::string lastKey_;
-    std::string lowerKey_;  // scratch
+    KeyTable::Probe lastProbe_;
+    bool lastKeyShort_ = false;
     // The latest phrase searches, newest last.
     struct Found {
         std::string phrase;  // lower case

@@ -23,7 +23,6 @@ using scoring::finishOwnScore;
 using scoring::isLongLine;
 using scoring::recencyBonus;
 using scoring::speakerPenalty;
-using scoring::storedForm;
 using scoring::walk;
 
 }  // namespace
@@ -98,9 +97,7 @@ std::uint64_t Ai::phraseMatchScore(const TokenList& lineTokens,
 std::vector<Ai::Sim> Ai::scoreLines(std::string_view partnerName, const std::vector<Wc>& topicWords,
                                     std::string_view conversationKey, std::string_view input,
                                     std::uint32_t referenceTime) const {
-    const TokenList inputTokens = tokenize(input, Tokenize::Normalising);
-    const std::string key = storedForm(conversationKey);
-    const std::string partner = storedForm(partnerName);
+    const TokenList inputTokens = tokenize(scoring::readInput(input), Tokenize::Normalising);
     const std::size_t n = lines_.size();
     scoring::Chunking chunking(n);
     std::uint64_t chunked = 0;
@@ -116,6 +113,7 @@ std::vector<Ai::Sim> Ai::scoreLines(std::string_view partnerName, const std::vec
             ++chunked;
         }
 
+        if (line.size() > kLongestLine) continue;  // passed over, as an unreadable time is
         const auto offset = textOffset(line);
         if (!offset) continue;
         const MindLine m = parseLine(line, AiSuffix::Keep);
@@ -128,7 +126,7 @@ std::vector<Ai::Sim> Ai::scoreLines(std::string_view partnerName, const std::vec
         step.time = *time;
         step.own = recencyBonus(referenceTime, *time);
         if (!skip) {
-            step.own += conversationBonus(m, key, partner);
+            step.own += conversationBonus(m, conversationKey, partnerName);
             const TokenList lineTokens = tokenize(m.text, Tokenize::Normalising);
             step.own += phraseMatchScore(lineTokens, inputTokens);
             for (const Wc& w : topicWords) {

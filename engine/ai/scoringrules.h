@@ -18,6 +18,24 @@ inline std::uint32_t saturate32(std::uint64_t v) {
     return v > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<std::uint32_t>(v);
 }
 
+// Key and speaker are stored with blanks as "_": true when stored is name in that form, so
+// that a name with a blank still earns the same-conversation and same-speaker bonuses.
+inline bool isStoredForm(std::string_view stored, std::string_view name) {
+    if (stored.size() != name.size()) return false;
+    for (std::size_t i = 0; i < name.size(); ++i)
+        if (stored[i] != (name[i] == ' ' ? '_' : name[i])) return false;
+    return true;
+}
+
+// The part of an input that replies read: at most kLongestLine bytes, cut before a character
+// that would not fit whole.
+inline std::string_view readInput(std::string_view input) {
+    if (input.size() <= kLongestLine) return input;
+    std::size_t end = kLongestLine;
+    while (end > 0 && (static_cast<unsigned char>(input[end]) & 0xC0) == 0x80) --end;
+    return input.substr(0, end);
+}
+
 // Random chunking: on big minds, runs of lines are passed over at random, so that replies vary
 // and cost less. The generator is drawn once for each line outside a run (and once more where a
 // run starts), whichever scorer asks, so both pass over the same lines.
@@ -66,13 +84,13 @@ inline std::uint64_t recencyBonus(std::uint32_t referenceTime, std::uint32_t tim
     return own;
 }
 
-// A line of the conversation being had, or said by the partner, scores more. key and partner
-// are in stored form (see storedForm).
+// A line of the conversation being had, or said by the partner, scores more (see
+// isStoredForm).
 inline std::uint64_t conversationBonus(const MindLine& line, std::string_view key,
                                        std::string_view partner) {
     std::uint64_t own = 0;
-    if (line.key == key) own += Ai::SameConversationBonus;
-    if (line.speaker == partner) own += Ai::SameSpeakerBonus;
+    if (isStoredForm(line.key, key)) own += Ai::SameConversationBonus;
+    if (isStoredForm(line.speaker, partner)) own += Ai::SameSpeakerBonus;
     return own;
 }
 
@@ -154,15 +172,6 @@ inline void walk(Context& ctx, const WalkLine& line, std::vector<Ai::Sim>& candi
 
     ctx.lastTime = line.time;
     ctx.running = saturate32(own / 2 + ctx.running / 2);
-}
-
-// Key and speaker are stored with blanks as "_"; what the caller passes is compared in the
-// same form, so that a name with a blank still earns the same-conversation and same-speaker
-// bonuses.
-inline std::string storedForm(std::string_view s) {
-    std::string out(s);
-    std::replace(out.begin(), out.end(), ' ', '_');
-    return out;
 }
 
 }  // namespace vebix::scoring

@@ -76,23 +76,123 @@ private:
     std::size_t back_ = 0;
 };
 
+// The text lower-cased code point by code point into out; false (out untouched) when nothing
+// changes.
+bool lowerAnyInto(std::string_view text, std::string& out) {
+    std::size_t i = 0;
+    for (; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (isAsciiUpper(text[i])) break;
+        if (b >= 0x80) {
+            std::size_t len;
+            const char32_t c = unicode::decode(text, i, len);
+            if (c != unicode::kInvalid && unicode::toLower(c) != c) break;
+            i += len - 1;
+        }
+    }
+    if (i == text.size()) return false;
+
+    out.assign(text.substr(0, i));
+    while (i < text.size()) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b < 0x80) {
+            out.push_back(asciiLower(text[i]));
+            ++i;
+            continue;
+        }
+        std::size_t len;
+        const char32_t c = unicode::decode(text, i, len);
+        if (c == unicode::kInvalid) {
+            out.push_back(static_cast<char>(b));
+        } else {
+            unicode::encode(unicode::toLower(c), out);
+        }
+        i += len;
+    }
+    return true;
+}
+
+// lowerAnyInto, with the common case (ASCII without a capital) told at once.
+inline bool lowerInto(std::string_view text, std::string& out) {
+    for (const char c : text)
+        if (isAsciiUpper(c) || static_cast<unsigned char>(c) >= 0x80)
+            return lowerAnyInto(text, out);
+    return false;
+}
+
+// Where the tokenizer puts its tokens: a list that keeps them (and the lower-cased texts it
+// had to make), or a sink that takes each one as it comes.
+class ListOutput {
+public:
+    // Appends a token of text, lower-cased first when lower is set; the text must be at most
+    // kMaxTokenLength bytes.
+    void push(std::string_view text, std::uint16_t type, bool lower) {
+        if (lower && lowerInto(text, scratch_)) text = list_.keep(scratch_);
+        Token t;
+        t.type = type;
+        t.setText(text);
+        list_.push_back(t);
+    }
+    // The same for a text of any length, which may become several tokens (see
+    // detail::appendPieces); how many.
+    std::size_t pushPieces(std::string_view text, std::uint16_t type, bool lower) {
+        if (lower && lowerInto(text, scratch_)) text = list_.keep(scratch_);
+        return detail::appendPieces(list_, text, type);
+    }
+    void pop() { list_.pop_back(); }
+    // The tokens of parts, appended before, may point into its kept texts.
+    void keepTexts(TokenList&& parts) { list_.adoptStorage(std::move(parts)); }
+    TokenList take() { return std::move(list_); }
+
+private:
+    TokenList list_;
+    std::string scratch_;
+};
+
+class SinkOutput {
+public:
+    explicit SinkOutput(TokenSink& sink) : sink_(sink) {}
+    void push(std::string_view text, std::uint16_t type, bool lower) {
+        if (lower && lowerInto(text, scratch_)) text = scratch_;
+        sink_.push(type, text);
+    }
+    std::size_t pushPieces(std::string_view text, std::uint16_t type, bool lower) {
+        if (lower && lowerInto(text, scratch_)) text = scratch_;
+        std::size_t pieces = 0;
+        for (; !text.empty(); ++pieces) {
+            const std::size_t n = std::min(text.size(), kMaxTokenLength);
+            sink_.push(type, text.substr(0, n));
+            text.remove_prefix(n);
+        }
+        return pieces;
+    }
+    void pop() { sink_.pop(); }
+    void keepTexts(TokenList&&) {}  // the sink has taken every text already
+
+private:
+    TokenSink& sink_;
+    std::string scratch_;
+};
+
+template <typename Output>
 class Tokenizer {
 public:
     // Slang::Keep leaves slang words and contractions as they are (normalising mode only).
     enum class Slang { Expand, Keep };
 
-    Tokenizer(std::string_view text, Tokenize mode, Slang slang)
+    Tokenizer(std::string_view text, Tokenize mode, Slang slang, Output& out)
         : scan_(text),
           normalising_(mode == Tokenize::Normalising),
-          expand_(slang == Slang::Expand) {}
+          expand_(slang == Slang::Expand),
+          out_(out) {}
 
-    TokenList run() {
+    void run() {
         for (;;) {
             start_ = scan_.pos();
             const char32_t ch = scan_.peek();
             switch (ch) {
                 case 0:
-                    return std::move(result_);
+                    return;
                 case ' ':
                 case '\t':
                 case '\f':
@@ -176,7 +276,7 @@ private:
             if (apostrophe != std::string_view::npos) {
                 TokenList parts = splitContraction(apostrophe, w);
                 emitSequence(parts.tokens().data(), parts.tokens().data() + parts.size());
-                result_.adoptStorage(std::move(parts));
+                out_.keepTexts(std::move(parts));
                 return;
             }
         }
@@ -219,13 +319,17 @@ private:
     }
 
     void replaceLast(std::string_view text, std::uint16_t type) {
-        for (std::size_t i = 0; i < lastPieces_ && !result_.empty(); ++i) result_.pop_back();
+        for (std::size_t i = 0; i < lastPieces_ && count_ > 0; ++i) {
+            out_.pop();
+            --count_;
+        }
         append(text, type);
     }
 
     void append(std::string_view text, std::uint16_t type) {
-        if (normalising_) text = lowered(text);
-        lastPieces_ = detail::appendPieces(result_, text, type);
+        const std::size_t pieces = out_.pushPieces(text, type, normalising_);
+        count_ += pieces;
+        lastPieces_ = pieces;
         lastType_ = type;
     }
 
@@ -233,55 +337,18 @@ private:
     void emitSequence(const Token* begin, const Token* end) {
         if (begin == end) return;
         for (const Token* t = begin; t != end; ++t) {
-            Token copy = *t;
-            if (normalising_ && copy.type == TokenType::Word) copy.setText(lowered(copy.text()));
-            result_.push_back(copy);
+            out_.push(t->text(), t->type, normalising_ && t->type == TokenType::Word);
+            ++count_;
         }
         lastType_ = (end - 1)->type;
         lastPieces_ = 1;
     }
 
-    // The text with every code point lower-cased; the text itself when nothing changes, else a
-    // copy kept by the result.
-    std::string_view lowered(std::string_view text) {
-        std::size_t i = 0;
-        for (; i < text.size(); ++i) {
-            const auto b = static_cast<unsigned char>(text[i]);
-            if (isAsciiUpper(text[i])) break;
-            if (b >= 0x80) {
-                std::size_t len;
-                const char32_t c = unicode::decode(text, i, len);
-                if (c != unicode::kInvalid && unicode::toLower(c) != c) break;
-                i += len - 1;
-            }
-        }
-        if (i == text.size()) return text;
-
-        std::string out(text.substr(0, i));
-        out.reserve(text.size() + 4);
-        while (i < text.size()) {
-            const auto b = static_cast<unsigned char>(text[i]);
-            if (b < 0x80) {
-                out.push_back(asciiLower(text[i]));
-                ++i;
-                continue;
-            }
-            std::size_t len;
-            const char32_t c = unicode::decode(text, i, len);
-            if (c == unicode::kInvalid) {
-                out.push_back(static_cast<char>(b));
-            } else {
-                unicode::encode(unicode::toLower(c), out);
-            }
-            i += len;
-        }
-        return result_.keep(out);
-    }
-
     Scanner scan_;
     const bool normalising_;
     const bool expand_;
-    TokenList result_;
+    Output& out_;
+    std::size_t count_ = 0;  // tokens in the output
     std::size_t start_ = 0;
 
     // Repeat suppression: the last token offered and how often it came in a row (decaying).
@@ -297,13 +364,24 @@ private:
 }  // namespace
 
 TokenList tokenize(std::string_view text, Tokenize mode) {
-    return Tokenizer(text, mode, Tokenizer::Slang::Expand).run();
+    ListOutput out;
+    Tokenizer<ListOutput>(text, mode, Tokenizer<ListOutput>::Slang::Expand, out).run();
+    return out.take();
+}
+
+void tokenizeInto(std::string_view text, TokenSink& sink) {
+    SinkOutput out(sink);
+    Tokenizer<SinkOutput>(text, Tokenize::Normalising, Tokenizer<SinkOutput>::Slang::Expand, out)
+        .run();
 }
 
 namespace detail {
 
 TokenList tokenizeUnexpanded(std::string_view text) {
-    return Tokenizer(text, Tokenize::Normalising, Tokenizer::Slang::Keep).run();
+    ListOutput out;
+    Tokenizer<ListOutput>(text, Tokenize::Normalising, Tokenizer<ListOutput>::Slang::Keep, out)
+        .run();
+    return out.take();
 }
 
 std::size_t appendPieces(TokenList& list, std::string_view text, std::uint16_t type) {

@@ -12,6 +12,7 @@
 //
 // Safe to call from several threads at once.
 
+#include <cstdint>
 #include <string_view>
 
 #include "engine/enparse/token.h"
@@ -22,5 +23,23 @@ namespace vebix {
 enum class Tokenize { Plain, Normalising };
 
 TokenList tokenize(std::string_view text, Tokenize mode);
+
+// Takes the tokens of a tokenization one at a time, for a caller that turns each into something
+// of its own at once and needs no list.
+class TokenSink {
+public:
+    // The next token. Its text (lower case, at most kMaxTokenLength bytes) lives only until the
+    // call returns.
+    virtual void push(std::uint16_t type, std::string_view text) = 0;
+    // Takes back the last token pushed (a punctuation token that a stronger one replaces).
+    virtual void pop() = 0;
+
+protected:
+    ~TokenSink() = default;
+};
+
+// Normalising tokenization into sink: the same tokens as tokenize(text, Tokenize::Normalising),
+// pushed in order, with the same take-backs the list would see.
+void tokenizeInto(std::string_view text, TokenSink& sink);
 
 }  // namespace vebix

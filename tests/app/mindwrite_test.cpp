@@ -101,7 +101,7 @@ const std::vector<SaveKind>& saveKinds() {
          [](const std::string& path, const FileOps& ops) {
              appendToMind(
                  path, NewMindStart::Template,
-                 [](std::string_view, const ByteSink& sink) {
+                 [](const ExistingMind&, const ByteSink& sink) {
                      sink("Bob!Bob 1700000000 Bob!Bob learned one\r\n");
                      sink("Bob!Bob 1700000000 <ai> learned two\r\n");
                  },
@@ -340,7 +340,7 @@ TEST_F(MindSave, AHeaderWithoutItsEmptyLineGetsItBeforeTheFirstAppend) {
         for (int save = 0; save < 2; ++save) {
             if (viaImport) {
                 appendToMind(mindPath(), NewMindStart::Template,
-                             [&](std::string_view, const ByteSink& sink) {
+                             [&](const ExistingMind&, const ByteSink& sink) {
                                  sink("k " + std::to_string(save) + " a learned\r\n");
                              });
             } else {

@@ -395,6 +395,21 @@ TEST(DataFile, LoadFileReadsBigFilesAcrossBlockEdges) {
         {"empty line after the edge", endingAt(block, "\r\n\r\n\r\nk 1 s b\r\n")},
         {"line longer than a block",
          "k 0 s " + std::string(block * 2 + 17, 'L') + "\r\nk 1 s b\r\n"},
+        // A line longer than a block is read on a block at a time up to its end.
+        {"long line whose cr lf is cut by a block edge",
+         "k 0 s " + std::string(block * 2 - 7, 'L') + "\r\nk 1 s b\r\n"},
+        {"long line ending in a lone cr at a block edge",
+         "k 0 s " + std::string(block * 2 - 7, 'L') + "\rk 1 s b\r\n"},
+        {"long line ending in a lone cr at the first block's edge",
+         "k 0 s " + std::string(block - 7, 'L') + "\rk 1 s b\r\n"},
+        {"long line with a nul in its second block", "k 0 s " + std::string(block + 5, 'L') +
+                                                         std::string(1, '\0') +
+                                                         std::string(block, 'M') + "\nk 1 s b\n"},
+        {"long line cut short by a nul in its first block",
+         "k 0 s ab" + std::string(1, '\0') + std::string(block * 2, 'M') + "\nk 1 s b\n"},
+        {"long line after a bom", kBom + "k 0 s " + std::string(block * 2, 'L') + "\nk 1 s b"},
+        {"long line at the end without a line end",
+         "k 1 s b\n" + fill(block - 3) + "k 0 s " + std::string(block * 2, 'L')},
         {"nul in the second block", fill(block + 100) + std::string("k 1 s ab\0cd\r\nk 2 s e", 20)},
         {"nul ends the line at the edge", endingAt(block - 1, std::string("\0\r\nk 1 s b", 10))},
         {"bom after the edge", endingAt(block - 1, "\r\n" + kBom + "k 1 s b\r\n")},

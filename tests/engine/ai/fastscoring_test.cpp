@@ -10,6 +10,7 @@
 #include "engine/ai/ai.h"
 #include "ai_test_util.h"
 #include "engine/base/random.h"
+#include "support/tempdir.h"
 #include "tools/mindgen.h"
 
 using namespace vebix;
@@ -185,4 +186,81 @@ TEST(IndexedScoring, FollowsLearningAndReloading) {
     // ... and after the lines were replaced, the old ones are forgotten.
     fill(ai, {"x 1 A nothing to see", "x 2 B space movies are fun", "x 3 C movies"});
     expectSameCandidates(ai, queries, 53);
+}
+
+// A line longer than kLongestLine is passed over by both scorers, read from a file (in a block
+// of its own or streamed past the loader's block) or learned; a line of exactly that length is
+// scored. Replies never offer a passed-over line nor build one from it: only the long lines
+// hold "zebras".
+TEST(IndexedScoring, LinesPastTheLongestArePassedOver) {
+    // "k TIME A WORD and dogs ..." padded with blanks to length bytes.
+    auto paddedLine = [](const std::string& time, const std::string& word, std::size_t length) {
+        std::string line = "k " + time + " A " + word + " and dogs";
+        while (line.size() + 12 <= length) line += " " + word + " dogs";
+        line.resize(length, ' ');
+        return line;
+    };
+    const std::vector<std::pair<std::string, std::size_t>> cases = {
+        {"just past the longest", kLongestLine + 1},
+        {"past the loader's block", (std::size_t{1} << 20) * 2 + 5},
+    };
+    vebix::testing::TempDir dir;
+    for (const auto& [name, length] : cases) {
+        SCOPED_TRACE(name);
+        std::string text;
+        for (int i = 0; i < 20; ++i) text += "k " + std::to_string(1000 + i) + " B birds sing\n";
+        text += paddedLine("1100", "lions", kLongestLine) + "\n" +
+                paddedLine("1101", "zebras", length) + "\nk 1102 B birds fly\n";
+        vebix::testing::writeBytes(dir.file("long.dat"), text);
+        Ai ai;
+        ASSERT_EQ(ai.loadFile(dir.file("long.dat")), 23u);
+        ASSERT_EQ(ai.lines()[20].size(), kLongestLine);
+        ASSERT_EQ(ai.lines()[21].size(), length);
+        // Learned too: a line of the mind's own memory, not of the file.
+        ai.addLine("k", "1103", "A", ai.lines()[21].substr(9));
+        ASSERT_EQ(ai.lines()[23].size(), length);
+        const std::vector<Query> queries = {{"A", "k", "zebras and lions", 1200},
+                                            {"B", "k", "birds and zebras", 1200}};
+        expectSameCandidates(ai, queries, 61);
+        rng::seed(62);
+        bool lionsScored = false;
+        for (const Ai::Sim& s : ai.scoreLinesIndexed("A", {}, "k", "zebras and lions", 1200)) {
+            EXPECT_NE(s.index, 21u);
+            EXPECT_NE(s.index, 23u);
+            lionsScored = lionsScored || s.index == 20;
+        }
+        EXPECT_TRUE(lionsScored);
+        int withLions = 0;
+        for (int k = 0; k < 12; ++k) {
+            rng::seed(70 + static_cast<std::uint64_t>(k));
+            const std::string r = ai.reply("A", {}, "k", "zebras and lions", 1200);
+            EXPECT_EQ(r.find("zebras"), std::string::npos);
+            // Spliced from lines of 64 KiB that share phrases, a reply still stops growing.
+            EXPECT_LE(r.size(), 4 * kLongestLine);
+            withLions += r.find("lions") != std::string::npos;
+        }
+        EXPECT_GT(withLions, 0);
+    }
+}
+
+// An input is read up to kLongestLine bytes, cut before a character that would not fit whole:
+// what lies past the cut earns nothing.
+TEST(IndexedScoring, InputsAreReadUpToTheLongest) {
+    Ai ai;
+    fill(ai, {"k 1 A zebra crossing", "k 2 A cats purr", "k 3 A caf\xc3\xa9 au lait"});
+    std::string input(kLongestLine - 1, 'z');
+    input[100] = ' ';
+    input += "\xc3\xa9 cats purr";  // the é straddles the cut
+    const std::string cut = input.substr(0, kLongestLine - 1);
+    for (const auto& scorer : {&Ai::scoreLines, &Ai::scoreLinesIndexed}) {
+        rng::seed(81);
+        const auto got = (ai.*scorer)("A", {}, "k", input, 100);
+        rng::seed(81);
+        const auto expected = (ai.*scorer)("A", {}, "k", cut, 100);
+        ASSERT_EQ(got.size(), expected.size());
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(got[i].index, expected[i].index);
+            EXPECT_EQ(got[i].score, expected[i].score);
+        }
+    }
 }

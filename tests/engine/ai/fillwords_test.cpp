@@ -27,6 +27,26 @@ TEST(FillWords, CountsTheLastQuarter) {
     EXPECT_TRUE(ai.notFillWord("The"));  // byte-equal only
 }
 
+// A line longer than kLongestLine is passed over, however often it says a word; one of exactly
+// that length counts.
+TEST(FillWords, LinesPastTheLongestDoNotCount) {
+    auto said = [](const std::string& word, std::size_t length) {
+        std::string line = "k 1 X";
+        while (line.size() + word.size() + 1 <= length) line += " " + word;
+        line.resize(length, ' ');
+        return line;
+    };
+    std::vector<std::string> lines(12, "k 1 X old words only here");
+    lines.push_back("k 1 X the cat");
+    lines.push_back("k 1 X the mat");
+    lines.push_back(said("zebras", kLongestLine + 1));
+    lines.push_back(said("lions", kLongestLine));
+    Ai ai;
+    fill(ai, lines);
+    ai.calcFillWords();
+    EXPECT_EQ(ai.fillWords(), (std::vector<std::string>{"lions", "the", "cat", "mat"}));
+}
+
 TEST(FillWords, SizesAndLimits) {
     Ai ai;
     ai.setFillWords({"keep"});

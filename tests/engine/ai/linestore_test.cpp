@@ -89,3 +89,39 @@ TEST(LineStore, ReaderGivesTheSameLinesInBlocks) {
         EXPECT_EQ(reader.line(201), "learned 2");
     }
 }
+
+// A Reader with a longest line gives every longer line as an empty one, in the span or learned,
+// and never puts one in a block: the lines around it read as before.
+TEST(LineStore, ReaderPassesOverLinesLongerThanTheLongest) {
+    const std::vector<std::string> lines = {"short a", std::string(50, 'L'),
+                                            "short b", std::string(21, 'M'),
+                                            "short c", std::string(20, 'N')};
+    std::string all;
+    for (const std::string& l : lines) all += l + "\n";
+    auto text = std::make_unique<char[]>(all.size());
+    std::memcpy(text.get(), all.data(), all.size());
+    const char* base = text.get();
+    LineStore store;
+    store.adopt(std::move(text), all.size());
+    for (std::size_t at = 0, end; (end = all.find('\n', at)) != std::string::npos; at = end + 1)
+        store.pushExternal(std::string_view(base + at, end - at));
+    store.push_back(std::string(30, 'P'));
+    store.push_back("learned");
+    const std::vector<std::string> expected = {
+        "short a", "", "short b", "", "short c", std::string(20, 'N'), "", "learned"};
+    for (std::size_t blockBytes : {std::size_t{1}, std::size_t{16}, std::size_t{1} << 20}) {
+        SCOPED_TRACE(blockBytes);
+        LineStore::Reader reader(store, blockBytes, 20);
+        std::vector<std::string> got;
+        for (std::size_t i = 0; i < store.size();) {
+            const std::size_t end = reader.fill(i, store.size());
+            ASSERT_GT(end, i);
+            EXPECT_EQ(reader.block().find_first_of("LM"), std::string_view::npos);
+            for (; i < end; ++i) got.emplace_back(reader.line(i));
+        }
+        EXPECT_EQ(got, expected);
+        EXPECT_EQ(reader.line(1), "");
+        EXPECT_EQ(reader.line(6), "");
+        EXPECT_EQ(reader.line(5), std::string(20, 'N'));
+    }
+}

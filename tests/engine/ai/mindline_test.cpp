@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "engine/ai/ai.h"
 #include "engine/ai/mindline.h"
+#include "engine/base/random.h"
 
 using namespace vebix;
 
@@ -58,6 +60,36 @@ TEST(MindLine, ParseTime) {
     for (std::string_view bad :
          {"", "4294967296", "99999999999999999999", "12a", "-1", "+1", " 1", "1.5"})
         EXPECT_FALSE(parseTime(bad).has_value()) << bad;
+}
+
+// Ten-byte fields (every time of a mind of today) are read eight bytes at a time: each byte at
+// each place, a digit or a byte just outside the digits, reads as digit-by-digit reading has it.
+TEST(MindLine, TenByteTimesReadAsDigitByDigit) {
+    auto reference = [](std::string_view field) -> std::optional<std::uint32_t> {
+        std::uint64_t value = 0;
+        for (char c : field) {
+            if (c < '0' || c > '9') return std::nullopt;
+            value = value * 10 + static_cast<unsigned>(c - '0');
+        }
+        if (value > 0xFFFFFFFFull) return std::nullopt;
+        return static_cast<std::uint32_t>(value);
+    };
+    const std::string bytes("0123456789/:\x00\x80\xFF Aa", 18);
+    for (const std::string base : {"1796981294", "0000000000", "4294967295", "9999999999"}) {
+        for (std::size_t at = 0; at < base.size(); ++at) {
+            for (char c : bytes) {
+                std::string field = base;
+                field[at] = c;
+                EXPECT_EQ(parseTime(field), reference(field)) << field;
+            }
+        }
+    }
+    rng::seed(3);
+    for (int i = 0; i < 20000; ++i) {
+        std::string field;
+        for (int k = 0; k < 10; ++k) field.push_back(static_cast<char>('0' + rng::next() % 10));
+        EXPECT_EQ(parseTime(field), reference(field)) << field;
+    }
 }
 
 TEST(MindLine, WordBreak) {

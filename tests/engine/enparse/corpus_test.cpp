@@ -10,6 +10,7 @@
 
 #include "engine/enparse/likeness.h"
 #include "engine/enparse/tokenizer.h"
+#include "token_text.h"
 
 using namespace vebix;
 
@@ -86,6 +87,9 @@ void checkLines(const std::vector<std::string_view>& lines, const std::string& w
                 ASSERT_FALSE(c >= 'A' && c <= 'Z') << what << " line " << n + 1;
             }
         }
+        // A sink sees what the list holds.
+        ASSERT_EQ(vebix::testing::sunkToks(line), vebix::testing::toks(normal))
+            << what << " line " << n + 1;
         // The likeness functions on neighbouring tokens: they must simply not misbehave.
         for (std::size_t i = 1; i < normal.size(); ++i) {
             (void)wordsAlike(normal[i - 1].text(), normal[i].text());

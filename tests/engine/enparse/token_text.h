@@ -2,10 +2,12 @@
 // Test helpers: token lists as plain values that compare and print well.
 
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "engine/enparse/token.h"
+#include "engine/enparse/tokenizer.h"
 
 namespace vebix::testing {
 
@@ -32,6 +34,23 @@ inline std::vector<Tok> toks(const TokenList& list) {
     std::vector<Tok> out;
     for (const Token& t : list) out.push_back({t.type, std::string(t.text())});
     return out;
+}
+
+// The tokens tokenizeInto pushes, less the ones it takes back: what a list would hold.
+inline std::vector<Tok> sunkToks(std::string_view text) {
+    struct Recorder final : TokenSink {
+        std::vector<Tok> out;
+        void push(std::uint16_t type, std::string_view t) override {
+            out.push_back({type, std::string(t)});
+        }
+        void pop() override {
+            // Only a token that was pushed can be taken back.
+            if (out.empty()) throw std::logic_error("pop without a token");
+            out.pop_back();
+        }
+    } recorder;
+    tokenizeInto(text, recorder);
+    return recorder.out;
 }
 
 // Shorthands for expected tokens.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,10 @@ void check(const std::vector<Case>& cases) {
             if (c.mode == Mode::Normalising && !normalising) continue;
             EXPECT_EQ(toks(tokenize(c.text, mode)), c.expected)
                 << (normalising ? "normalising" : "plain") << " mode, text: " << Tok{0, c.text};
+            // A sink sees the same tokens a list holds.
+            if (normalising) {
+                EXPECT_EQ(sunkToks(c.text), c.expected) << "into a sink, text: " << Tok{0, c.text};
+            }
         }
     }
 }
@@ -266,4 +271,24 @@ TEST(Tokenizer, KeepCopiesTexts) {
         }
     }
     EXPECT_EQ(late, "late text");
+}
+
+// Into a sink, plain ASCII text takes a way of its own: on random texts of the pieces its rules
+// tell apart (words with capitals and hyphens, slang, numbers, punctuation runs, symbols,
+// blanks, repeats) and of a few bytes that send a text the general way (an apostrophe, a
+// non-ASCII letter, control bytes), it pushes exactly the tokens the list holds.
+TEST(Tokenizer, SinkMatchesTheListOnRandomTexts) {
+    const std::vector<std::string> pieces = {
+        "ha",  "Ha",     "HA", "well-known", "x-", "-",   "u", "U", "r", "im", "dont", "asl", "k",
+        "n",   "cannot", "12", "007",        "?",  "!",   ".", ",", ";", "?!", "..",   ",;",  " ",
+        " ",   " ",      "\t", "\f",         "(",  "\"",  "#", "$", "~", "@",  "a",    "an",  "The",
+        "tHe", "hello",  "'",  "\xc3\xa9",   "\n", "\x7f"};
+    std::mt19937 random(2718);
+    std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
+    std::uniform_int_distribution<int> length(0, 30);
+    for (int i = 0; i < 20000; ++i) {
+        std::string text;
+        for (int k = length(random); k > 0; --k) text += pieces[pick(random)];
+        ASSERT_EQ(sunkToks(text), toks(tokenize(text, Tokenize::Normalising))) << Tok{0, text};
+    }
 }
