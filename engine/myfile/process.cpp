@@ -1,7 +1,6 @@
 #include "engine/myfile/process.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/syscall.h>
@@ -9,9 +8,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
-#include <mutex>
 #include <thread>
+
+#include "engine/base/clock.h"
 
 extern char** environ;
 
@@ -145,25 +144,22 @@ ChildProcess::WaitResult ChildProcess::wait(std::uint32_t timeoutMs) {
     pid_t r = ::waitpid(pid_, &status, WNOHANG);
     if (r == pid_) return finish(status);
 
-    // A pid file descriptor becomes readable when the child ends: one poll with the time-out.
+    // A pid file descriptor becomes readable when the child ends. The wait goes through the
+    // clock in force, so that a replaced clock decides when a time limit has passed.
     int fd = openPidFd(pid_);
     if (fd >= 0) {
-        pollfd p{fd, POLLIN, 0};
-        int n;
-        do {
-            n = ::poll(&p, 1, static_cast<int>(timeoutMs));
-        } while (n < 0 && errno == EINTR);
+        clock().waitReadable(fd, timeoutMs);
         ::close(fd);
         r = ::waitpid(pid_, &status, WNOHANG);
         return r == pid_ ? finish(status) : WaitResult::TimedOut;
     }
     // Kernels without pid file descriptors: look every few milliseconds.
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const std::uint64_t deadline = clock().tickMs() + timeoutMs;
     for (;;) {
         r = ::waitpid(pid_, &status, WNOHANG);
         if (r == pid_) return finish(status);
-        if (std::chrono::steady_clock::now() >= deadline) return WaitResult::TimedOut;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (clock().tickMs() >= deadline) return WaitResult::TimedOut;
+        clock().sleepMs(5);
     }
 }
 

@@ -46,7 +46,8 @@ public:
     // names a folder is used exactly as given, whatever characters it holds.
     StartResult start(std::vector<std::string> args, const std::string& workingFolder);
 
-    // Waits for the child to end, at most timeoutMs milliseconds.
+    // Waits for the child to end, at most timeoutMs milliseconds of the clock in force
+    // (engine/base/clock.h).
     WaitResult wait(std::uint32_t timeoutMs);
     // Ends a child still running (SIGKILL) and waits for it; nothing when it has ended already.
     void kill();

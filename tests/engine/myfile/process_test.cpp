@@ -4,16 +4,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "engine/myfile/process.h"
+#include "support/fakeclock.h"
 
 using namespace vebix;
 namespace fs = std::filesystem;
@@ -148,4 +151,46 @@ TEST_F(ProcessTest, AChildThatOutlivesItsObjectLeavesNoZombie) {
     while (processState(pid) != 0 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::yield();
     EXPECT_EQ(processState(pid), 0) << "still in the process table as " << processState(pid);
+}
+
+// Waits take their time limit from the clock in force: a child that never ends is given up on
+// when that clock says the time is up, and a child that ends is waited for however long it
+// takes in real time.
+TEST_F(ProcessTest, WaitsKeepTheTimeOfTheClockInForce) {
+    fs::path hang = script(dir_ / "hang.sh", "exec tail -f /dev/null");
+    fs::path quick = script(dir_ / "quick.sh", "exit 3");
+    ChildProcess h, q;
+    ASSERT_EQ(h.start(std::vector<std::string>{hang.string()}, dir_.string()),
+              ChildProcess::StartResult::Started);
+    {
+        FakeClock fake;
+        ScopedClock scope(fake);
+        ASSERT_EQ(q.start(std::vector<std::string>{quick.string()}, dir_.string()),
+                  ChildProcess::StartResult::Started);
+        // The fake clock does not move: a millisecond of it is no limit on a child that ends.
+        EXPECT_EQ(q.wait(1), ChildProcess::WaitResult::Exited);
+        EXPECT_EQ(q.exitCode(), 3);
+
+        std::optional<ChildProcess::WaitResult> waited;
+        std::atomic<bool> ended{false};
+        std::thread waiter([&] {
+            waited = h.wait(5000);
+            ended = true;
+        });
+        fake.awaitWaiter();
+        fake.advanceMs(4999);
+        EXPECT_FALSE(ended.load());
+        fake.advanceMs(1);
+        waiter.join();
+        EXPECT_EQ(waited, ChildProcess::WaitResult::TimedOut);
+
+        // Waits that pass at once move the clock by the whole time they were given.
+        fake.expireWaits();
+        const std::uint64_t before = fake.tickMs();
+        EXPECT_EQ(h.wait(60000), ChildProcess::WaitResult::TimedOut);
+        EXPECT_EQ(fake.tickMs(), before + 60000);
+    }
+    h.kill();
+    EXPECT_EQ(h.wait(0), ChildProcess::WaitResult::Exited);
+    EXPECT_EQ(h.signal(), SIGKILL);
 }
