@@ -30,8 +30,6 @@ inline constexpr std::string_view kDefaultDataFileName = "aimain.dat";
 
 // How Ai::loadText keeps the lines: copied into the mind, or as views into the caller's text.
 enum class TextLines { Copied, Viewed };
-// Whether a successful Ai::saveFile clears the modified flag.
-enum class AfterSave { ClearModified, KeepModified };
 // Whether the token a run starts at has been met before in its list (its runs then add
 // nothing, though they are still walked).
 enum class RunToken { FirstOfItsKind, SeenBefore };
@@ -100,11 +98,8 @@ public:
     // The mind, oldest first. It changes only through learning and loading.
     const LineStore& lines() const { return lines_; }
     // Replaces the mind by these lines, kept exactly as given (no line-end bytes replaced, empty
-    // lines kept), without touching modified: for building a mind piece by piece.
+    // lines kept): for building a mind piece by piece.
     void setLines(const std::vector<std::string>& lines);
-    // Set by learning, cleared by a save that asks for it.
-    bool modified() const { return modified_; }
-    void setModified(bool modified) { modified_ = modified; }
     // Whether replies taken from the mind pass through personalizeText (on by default).
     bool personalizes() const { return personalize_; }
     void setPersonalize(bool on) { personalize_ = on; }
@@ -141,8 +136,7 @@ public:
                  std::string_view text);
     // addLine with the speaker "<ai>".
     void addAiLine(std::string_view key, std::string_view time, std::string_view text);
-    // Appends an already formatted line, each CR, LF and NUL replaced by a blank, and sets
-    // modified.
+    // Appends an already formatted line, each CR, LF and NUL replaced by a blank.
     void appendLine(std::string_view line);
 
     // ---- AI data files --------------------------------------------------------------------
@@ -156,11 +150,6 @@ public:
     // Replaces the mind by the lines of text (CR, LF or CR LF ends). With TextLines::Viewed the
     // lines refer into text, which must then outlive this object.
     std::size_t loadText(const std::string& name, std::string_view text, TextLines keep);
-    // Writes every line followed by CR LF to a temporary file beside name, flushes it to disk
-    // and renames it over name, so that a failed save leaves the old file as it was. Throws
-    // Error("Unable to create AI file '<name>'") or
-    // Error("Unable to finish saving AI file '<name>'"); modified is then unchanged.
-    void saveFile(const std::string& name, AfterSave after);
 
     // ---- replies --------------------------------------------------------------------------
     // The reply to input, or empty when nothing was found. scoreLines then chooseReply.
@@ -250,7 +239,6 @@ private:
 private:
     std::string name_;
     LineStore lines_;
-    bool modified_ = false;
     bool personalize_ = true;
     std::vector<std::string> fillWords_;
     std::string fileName_;

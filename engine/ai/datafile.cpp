@@ -41,13 +41,6 @@ private:
     bool old_;
 };
 
-// The mode a new file gets from open(): 0666 less the umask.
-mode_t defaultFileMode() {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
 // The whole file in one block that the line list keeps: the lines are views into it, so a big
 // mind costs no copy per line. The file may still grow while it is read; whatever is there when
 // the end is met is loaded.
@@ -204,52 +197,6 @@ std::size_t Ai::loadText(const std::string& name, std::string_view text, TextLin
     forEachLine(text, [&](std::string_view line) { acceptLoadedLine(dropBom(line)); });
     finishLoading();
     return lines_.size();
-}
-
-void Ai::saveFile(const std::string& name, AfterSave after) {
-    // Written beside the target and renamed over it only when complete and on disk, so that a
-    // failure or a crash half-way leaves the old file as it was.
-    std::string tempName = name + ".XXXXXX";
-    int fd = ::mkstemp(tempName.data());
-    if (fd < 0) throw Error("Unable to create AI file '" + name + "'");
-
-    struct stat st {};
-    mode_t mode = ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? (st.st_mode & 07777)
-                                                                        : defaultFileMode();
-    ::fchmod(fd, mode);
-
-    FilePtr file(::fdopen(fd, "wb"));
-    if (!file) {
-        ::close(fd);
-        ::unlink(tempName.c_str());
-        throw Error("Unable to create AI file '" + name + "'");
-    }
-    auto fail = [&] {
-        file.reset();
-        ::unlink(tempName.c_str());
-        throw Error("Unable to finish saving AI file '" + name + "'");
-    };
-    for (std::string_view line : lines_) {
-        if (std::fwrite(line.data(), 1, line.size(), file.get()) != line.size()) fail();
-        if (std::fwrite("\r\n", 1, 2, file.get()) != 2) fail();
-    }
-    if (std::fflush(file.get()) != 0 || ::fsync(::fileno(file.get())) != 0) fail();
-    if (std::fclose(file.release()) != 0) {
-        ::unlink(tempName.c_str());
-        throw Error("Unable to finish saving AI file '" + name + "'");
-    }
-    if (std::rename(tempName.c_str(), name.c_str()) != 0) {
-        ::unlink(tempName.c_str());
-        throw Error("Unable to finish saving AI file '" + name + "'");
-    }
-    // Make the rename itself durable.
-    std::string folder = std::filesystem::path(name).parent_path().string();
-    int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    if (after == AfterSave::ClearModified) modified_ = false;
 }
 
 }  // namespace vebix

@@ -44,7 +44,6 @@ void Ai::appendLine(std::string_view line) {
         std::lock_guard<FairMutex> lock(index_->mutex);
         lines_.push_back(learned);
     }
-    modified_ = true;
 }
 
 void Ai::setLines(const std::vector<std::string>& lines) {

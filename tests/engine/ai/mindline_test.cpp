@@ -86,7 +86,6 @@ TEST(MindLine, ModuleConstants) {
     Ai ai;
     EXPECT_TRUE(ai.name().empty());
     EXPECT_TRUE(ai.lines().empty());
-    EXPECT_FALSE(ai.modified());
     EXPECT_TRUE(ai.personalizes());
     EXPECT_TRUE(ai.fillWords().empty());
     EXPECT_TRUE(ai.fileName().empty());
