@@ -56,7 +56,7 @@ void Conversation::setEngineCalls(EngineCalls calls) {
     if (!calls.reply) {
         calls.reply = [](VebixAi& engine, const std::string& speaker, const std::string& line,
                          std::uint32_t referenceTime) {
-            return engine.reply(speaker, {}, speaker, line, referenceTime);
+            return engine.reply(speaker, speaker, line, referenceTime);
         };
     }
     if (!calls.refreshFillWords)

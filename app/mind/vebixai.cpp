@@ -230,11 +230,11 @@ std::string VebixAi::openingLine(std::string_view user) {
             switch (rng::next() % 10) {
                 case 2:
                 case 6:
-                    return personalizeText(user, {}, i, parsed.text);
+                    return personalizeText(user, i, parsed.text);
                 case 0:
                 case 1:
                 case 4:
-                    chosen = personalizeText(user, {}, i, parsed.text);
+                    chosen = personalizeText(user, i, parsed.text);
                     break;
                 case 8:
                     if (!chosen.empty()) return chosen;

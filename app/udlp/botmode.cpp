@@ -99,7 +99,7 @@ int runBotMode(const std::string& namedPath, const std::string& programPath,
         if (!answerProbe(reply)) {
             reply.clear();
             for (int i = 0; i < chatmsg::kReplyAttempts && reply.empty(); ++i)
-                reply = keeper.bot()->reply(request.sender, {}, speakerId, request.message, now);
+                reply = keeper.bot()->reply(request.sender, speakerId, request.message, now);
             std::string learned = reply;
             if (reply.empty()) {
                 reply = std::string(chatmsg::kNoReplyAnswer);

@@ -136,7 +136,7 @@ void LinkLoop::turns() {
         }
 
         tick0 = clock().tickMs();
-        message = engine_->reply(speakerId, {}, speakerId, reply, conversationStamp);
+        message = engine_->reply(speakerId, speakerId, reply, conversationStamp);
         learnedMessage = message;
         if (message.empty()) {
             // Never an empty line to the other bot.

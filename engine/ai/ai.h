@@ -46,10 +46,10 @@ public:
         friend bool operator==(const Sim& a, const Sim& b) { return a.score == b.score; }
     };
 
-    // One counted word (fill words), or one weighted topic word passed to reply().
+    // One counted word (fill words).
     struct Wc {
         std::string_view text;
-        std::uint16_t count = 1;  // the weight, for topic words
+        std::uint16_t count = 1;
         // Highest count first.
         friend bool operator<(const Wc& a, const Wc& b) { return a.count > b.count; }
     };
@@ -65,9 +65,7 @@ public:
         AlikeWordScore = 4,
         NumberMatchScore = 4,
         EqualNumberScore = 12,  // on top of NumberMatchScore
-        TopicWordPercent = 20,
-        AlikeTopicWordPercent = 6,
-        LongLineWords = 7,  // lines with this many Word tokens score less
+        LongLineWords = 7,      // lines with this many Word tokens score less
         PauseDecayPercentPerMinute = 10,
         PauseDecayMaxMinutes = 5,
         RecentLineSeconds = 180,
@@ -153,21 +151,18 @@ public:
 
     // ---- replies --------------------------------------------------------------------------
     // The reply to input, or empty when nothing was found. scoreLines then chooseReply.
-    std::string reply(std::string_view partnerName, const std::vector<Wc>& topicWords,
-                      std::string_view conversationKey, std::string_view input,
-                      std::uint32_t referenceTime);
+    std::string reply(std::string_view partnerName, std::string_view conversationKey,
+                      std::string_view input, std::uint32_t referenceTime);
     // Scores every line against the input and the course of its conversation; the best 48,
     // highest first. The plain rendering of the scoring rules, kept as the reference any
     // faster scorer is checked against. Lines whose time is not a decimal number are skipped.
-    std::vector<Sim> scoreLines(std::string_view partnerName, const std::vector<Wc>& topicWords,
-                                std::string_view conversationKey, std::string_view input,
-                                std::uint32_t referenceTime) const;
+    std::vector<Sim> scoreLines(std::string_view partnerName, std::string_view conversationKey,
+                                std::string_view input, std::uint32_t referenceTime) const;
     // The same candidates as scoreLines (same scores; the same set, in the same order), from
     // what the reply index keeps about each line: what a line yields is worked out once, and
     // only lines that random chunking leaves open are looked at word by word. Draws the
     // generator exactly as scoreLines does. reply() uses this one.
     std::vector<Sim> scoreLinesIndexed(std::string_view partnerName,
-                                       const std::vector<Wc>& topicWords,
                                        std::string_view conversationKey, std::string_view input,
                                        std::uint32_t referenceTime) const;
     // Works out what replies need of every line (its tokens) ahead of them, so that the first
@@ -177,8 +172,8 @@ public:
     // learns (a learned line waits for the step under way), not while it loads.
     void prepareReplies(const std::atomic<bool>& stop) const;
     // Picks among the candidates, or generates a reply when they are weak.
-    std::string chooseReply(std::string_view partnerName, const std::vector<Wc>& topicWords,
-                            std::vector<Sim>& candidates, std::string_view input) const;
+    std::string chooseReply(std::string_view partnerName, std::vector<Sim>& candidates,
+                            std::string_view input) const;
 
     // The size of the group of top candidates a direct pick chooses from (candidates sorted,
     // highest first, not empty), and the score a member must reach given the best score.
@@ -192,8 +187,8 @@ public:
     // The line at index from offset on (the text of a Sim).
     std::string_view candidateText(std::uint32_t index, std::uint32_t offset) const;
     // Replaces the names of the stored conversation by those of the current one.
-    std::string personalizeText(std::string_view partnerName, const std::vector<Wc>& topicWords,
-                                std::size_t lineIndex, std::string_view text) const;
+    std::string personalizeText(std::string_view partnerName, std::size_t lineIndex,
+                                std::string_view text) const;
 
     // Sorts candidates highest first and cuts them to 48.
     static void trimCandidates(std::vector<Sim>& candidates);
@@ -205,8 +200,7 @@ public:
 
     // ---- generation -----------------------------------------------------------------------
     // A new sentence spliced from lines holding seed; empty when nothing could be made.
-    std::string generateReply(std::string_view partnerName, const std::vector<Wc>& topicWords,
-                              std::string_view seed) const;
+    std::string generateReply(std::string_view partnerName, std::string_view seed) const;
     struct PhraseHit {
         std::string text;        // the (possibly personalised) line text
         std::size_t offset = 0;  // where the phrase starts in text
@@ -215,9 +209,8 @@ public:
     // A line holding phrase as a whole word or words (case-insensitive), chosen at random
     // among up to 256 kept matches; lines whose whole text lies inside exclude (when not
     // empty) are passed over. The text is personalised for partnerName when personalize is set.
-    bool findLineWithPhrase(std::string_view partnerName, const std::vector<Wc>& topicWords,
-                            std::string_view phrase, std::string_view exclude,
-                            PhraseHit& hit) const;
+    bool findLineWithPhrase(std::string_view partnerName, std::string_view phrase,
+                            std::string_view exclude, PhraseHit& hit) const;
 
     // Position of a randomly chosen Word (or, less likely, Number) token, or -1.
     static int pickSeedToken(const std::vector<Token>& tokens);

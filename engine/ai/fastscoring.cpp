@@ -282,13 +282,8 @@ struct OpenLine {
 }  // namespace
 
 std::vector<Ai::Sim> Ai::scoreLinesIndexed(std::string_view partnerName,
-                                           const std::vector<Wc>& topicWords,
                                            std::string_view conversationKey, std::string_view input,
                                            std::uint32_t referenceTime) const {
-    // Topic words are rare (the program never passes any): the reference handles them.
-    if (!topicWords.empty())
-        return scoreLines(partnerName, topicWords, conversationKey, input, referenceTime);
-
     ReplyIndex& index = *index_;
     std::lock_guard<FairMutex> lock(index.mutex);
     index.sync(lines_);

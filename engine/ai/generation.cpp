@@ -180,9 +180,8 @@ std::vector<std::uint32_t> Ai::linesWithPhrase(std::string_view phrase,
     return found;
 }
 
-bool Ai::findLineWithPhrase(std::string_view partnerName, const std::vector<Wc>& topicWords,
-                            std::string_view phrase, std::string_view exclude,
-                            PhraseHit& hit) const {
+bool Ai::findLineWithPhrase(std::string_view partnerName, std::string_view phrase,
+                            std::string_view exclude, PhraseHit& hit) const {
     std::vector<std::uint32_t> kept;
     auto keep = [&](std::uint32_t i) {
         if (kept.size() < kKeptPositions) {
@@ -207,8 +206,8 @@ bool Ai::findLineWithPhrase(std::string_view partnerName, const std::vector<Wc>&
     for (int attempt = 0; attempt < kPickAttempts; ++attempt) {
         const std::uint32_t index = kept[rng::next() % kept.size()];
         const std::string_view text = lineText(lines_[index]);
-        std::string chosen = personalize_ ? personalizeText(partnerName, topicWords, index, text)
-                                          : std::string(text);
+        std::string chosen =
+            personalize_ ? personalizeText(partnerName, index, text) : std::string(text);
         // Personalising may have replaced a name the phrase held.
         const std::size_t pos = findNoCase(chosen, phrase);
         if (pos == std::string_view::npos) continue;
@@ -220,12 +219,11 @@ bool Ai::findLineWithPhrase(std::string_view partnerName, const std::vector<Wc>&
     return false;
 }
 
-std::string Ai::generateReply(std::string_view partnerName, const std::vector<Wc>& topicWords,
-                              std::string_view seed) const {
+std::string Ai::generateReply(std::string_view partnerName, std::string_view seed) const {
     if (!hasLetterOrDigit(seed)) return {};
 
     PhraseHit first;
-    if (!findLineWithPhrase(partnerName, topicWords, seed, {}, first)) return {};
+    if (!findLineWithPhrase(partnerName, seed, {}, first)) return {};
     const std::string_view text1 = first.text;
     const std::string_view occurrence = text1.substr(first.offset, first.length);
     const std::vector<Token> occTokens = plainTokens(occurrence);
@@ -238,7 +236,7 @@ std::string Ai::generateReply(std::string_view partnerName, const std::vector<Wc
     const std::string word(splice.text());
 
     PhraseHit second;
-    if (!findLineWithPhrase(partnerName, topicWords, word, {}, second)) return {};
+    if (!findLineWithPhrase(partnerName, word, {}, second)) return {};
     std::string tail = second.text.substr(second.offset + second.length);
 
     if (head.size() > kShortestExtended && (rng::next() & 1) == 0) {
@@ -253,7 +251,7 @@ std::string Ai::generateReply(std::string_view partnerName, const std::vector<Wc
             if (!phraseSpan(head, toks[0], toks[m - 1], start, end)) continue;
             const std::string_view phrase = std::string_view(head).substr(start, end - start);
             PhraseHit hit;
-            if (!findLineWithPhrase(partnerName, topicWords, phrase, head, hit)) continue;
+            if (!findLineWithPhrase(partnerName, phrase, head, hit)) continue;
             std::string joined = hit.text.substr(0, hit.offset);
             joined.append(head, start);
             head = std::move(joined);
@@ -274,7 +272,7 @@ std::string Ai::generateReply(std::string_view partnerName, const std::vector<Wc
             if (!phraseSpan(tail, toks[toks.size() - m], toks.back(), start, end)) continue;
             const std::string_view phrase = std::string_view(tail).substr(start, end - start);
             PhraseHit hit;
-            if (!findLineWithPhrase(partnerName, topicWords, phrase, tail, hit)) continue;
+            if (!findLineWithPhrase(partnerName, phrase, tail, hit)) continue;
             const std::size_t after = hit.text.size() - (hit.offset + hit.length);
             std::string joined = tail.substr(0, start);
             joined.append(hit.text, hit.offset);

@@ -323,7 +323,7 @@ TEST_F(MindKeeperTest, PreparedRepliesAreTheSameAndLearningMayGoOn) {
         rng::seed(3);
         std::vector<std::string> out;
         for (const char* input : {"tea and cake?", "the weather", "line 12 about tea", "cake"})
-            out.push_back(keeper.bot()->reply("Guest", {}, "g", input, 50000));
+            out.push_back(keeper.bot()->reply("Guest", "g", input, 50000));
         keeper.discardMind();
         EXPECT_EQ(keeper.preparer(), nullptr);
         return out;

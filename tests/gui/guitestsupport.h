@@ -76,7 +76,7 @@ public:
                  ++replyCalls;
                  replyTicks.push_back(clock().tickMs());
                  if (engine) return engine(line);
-                 return ai.reply(speaker, {}, speaker, line, referenceTime);
+                 return ai.reply(speaker, speaker, line, referenceTime);
              },
              [this](VebixAi& ai) {
                  ++fillWordRefreshes;

@@ -47,7 +47,7 @@ TEST(Corpus, ThousandRepliesOnAThousandLineMind) {
     int nonEmpty = 0;
     for (const auto& input : inputs) {
         std::string r;
-        EXPECT_NO_THROW(r = ai.reply("Guest!t", {}, "Guest!t", input, now));
+        EXPECT_NO_THROW(r = ai.reply("Guest!t", "Guest!t", input, now));
         if (!r.empty()) ++nonEmpty;
     }
     std::cout << "[ replies  ] " << nonEmpty << " of " << inputs.size() << " non-empty, "
@@ -100,7 +100,7 @@ TEST(Corpus, RepliesAreAsRecordedOnATwentyThousandLineMind) {
         ai.setDebugSink([&](std::string_view t) { generated += t == "Entry: generated"; });
         rng::seed(99);
         for (std::size_t k = 0; k < inputs.size(); ++k) {
-            const std::string r = ai.reply("Guest!t", {}, "Guest!t", inputs[k], now);
+            const std::string r = ai.reply("Guest!t", "Guest!t", inputs[k], now);
             ASSERT_EQ(r, expected[k]) << "reply " << k << " to: " << inputs[k];
             if (k % 2 == 0) {
                 ai.addLine("Guest!t", std::to_string(now), "Guest!t", inputs[k]);

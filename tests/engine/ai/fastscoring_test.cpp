@@ -29,11 +29,10 @@ void expectSameCandidates(const Ai& ai, const std::vector<Query>& queries, std::
     for (std::size_t q = 0; q < queries.size(); ++q) {
         const Query& query = queries[q];
         rng::seed(seed + q);
-        const auto expected = ai.scoreLines(query.partner, {}, query.key, query.input, query.time);
+        const auto expected = ai.scoreLines(query.partner, query.key, query.input, query.time);
         const std::uint32_t nextAfterReference = rng::next();
         rng::seed(seed + q);
-        const auto got =
-            ai.scoreLinesIndexed(query.partner, {}, query.key, query.input, query.time);
+        const auto got = ai.scoreLinesIndexed(query.partner, query.key, query.input, query.time);
         const std::uint32_t nextAfterIndexed = rng::next();
         EXPECT_EQ(nextAfterIndexed, nextAfterReference) << "query " << q << ": " << query.input;
         ASSERT_EQ(got.size(), expected.size()) << "query " << q << ": " << query.input;
