@@ -117,10 +117,6 @@ public:
     virtual void acceptLoadedLine(std::string_view line);
     // Called once after the last line. Ai: nothing.
     virtual void finishLoading();
-    // Calls visit with every Word token text (normalising mode) of text that is not a fill
-    // word, in order, until visit returns false.
-    virtual void forEachKeyWord(std::string_view text,
-                                const std::function<bool(std::string_view)>& visit);
 
     // ---- learning -------------------------------------------------------------------------
     // A learned line never holds CR, LF or NUL, whoever calls: every such byte is stored as a

@@ -57,20 +57,3 @@ TEST(FillWords, OnlyTheLast448LinesOfBigMinds) {
     ai.calcFillWords();
     EXPECT_EQ(ai.fillWords(), (std::vector<std::string>{"late"}));
 }
-
-TEST(FillWords, ForEachKeyWordSkipsFillWordsAndStops) {
-    Ai ai;
-    ai.setFillWords({"the"});
-    std::vector<std::string> seen;
-    ai.forEachKeyWord("The cat, 42 dogs don't bark!", [&](std::string_view w) {
-        seen.emplace_back(w);
-        return true;
-    });
-    EXPECT_EQ(seen, (std::vector<std::string>{"cat", "dogs", "do", "not", "bark"}));
-    seen.clear();
-    ai.forEachKeyWord("one two three", [&](std::string_view w) {
-        seen.emplace_back(w);
-        return seen.size() < 2;
-    });
-    EXPECT_EQ(seen, (std::vector<std::string>{"one", "two"}));
-}
