@@ -18,7 +18,6 @@
 #include "app/platform/filewrite.h"
 #include "app/mind/mindfileformat.h"
 #include "app/mind/mindlock.h"
-#include "engine/enparse/likeness.h"
 #include "engine/base/ascii.h"
 #include "engine/base/filehandle.h"
 
@@ -96,15 +95,6 @@ void VebixAi::acceptLoadedLine(std::string_view line) {
 
 void VebixAi::finishLoading() {
     if (botName_.empty()) notValid();
-}
-
-std::string VebixAi::stripOwnName(std::string_view text) const {
-    if (botName_.empty()) return std::string(text);
-    std::size_t pos = text.rfind(botName_);
-    if (pos == std::string_view::npos) return std::string(text);
-    if (pos != 0 && text[pos - 1] != ' ') return std::string(text);
-    if (!looseEquals(text.substr(pos), botName_)) return std::string(text);
-    return std::string(trimAsciiSpaceRight(text.substr(0, pos)));
 }
 
 void VebixAi::saveFrom(std::size_t start) {

@@ -39,9 +39,6 @@ public:
     // Throws Error("Not a valid Vebix mind file") when no header line was read.
     void finishLoading() override;
 
-    // The text without a trailing mention of the bot's own name ("see you, Vebix!" gives
-    // "see you,"); the text unchanged when it does not end so.
-    virtual std::string stripOwnName(std::string_view text) const;
     // Appends the lines from start on to the file at fileName, after ending a last line that
     // has no line end. A missing or empty file is written whole instead, header included.
     // Throws Error("Unable to save mind file '<fileName>': <the system's reason>") and leaves

@@ -125,27 +125,7 @@ TEST(VebixAiLoad, TemplateKeepsItsKeyValueLines) {
     EXPECT_EQ(ai.lines().size(), 122u);
 }
 
-// ---- stripOwnName, isGreeting ---------------------------------------------------------------------
-
-TEST(VebixAi, StripOwnNameRemovesOnlyATrailingMention) {
-    VebixAi ai;
-    ai.setBotName("Vebix");
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"see you, Vebix!", "see you,"},
-        {"Vebix", ""},
-        {"Vebix?!", ""},
-        {"hi Vebix, Vebix.", "hi Vebix,"},
-        {"thanks   Vebix", "thanks"},
-        {"myVebix", "myVebix"},              // not after a blank
-        {"ask Vebixa", "ask Vebixa"},        // more letters follow
-        {"Vebix is here", "Vebix is here"},  // words follow
-        {"vebix", "vebix"},                  // byte-exact search
-        {"nothing", "nothing"},
-    };
-    for (const auto& [in, out] : cases) EXPECT_EQ(ai.stripOwnName(in), out) << in;
-    VebixAi nameless;
-    EXPECT_EQ(nameless.stripOwnName("text "), "text ");
-}
+// ---- isGreeting -----------------------------------------------------------------------------------
 
 TEST(VebixAi, IsGreeting) {
     const std::vector<std::pair<std::string, bool>> cases = {
