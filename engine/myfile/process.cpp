@@ -29,27 +29,6 @@ int openPidFd(pid_t pid) {
 
 }  // namespace
 
-std::vector<std::string> splitCommandLine(std::string_view commandLine) {
-    std::vector<std::string> args;
-    std::string current;
-    bool inArg = false, quoted = false;
-    for (char c : commandLine) {
-        if (c == '"') {
-            quoted = !quoted;
-            inArg = true;
-        } else if (!quoted && (c == ' ' || c == '\t')) {
-            if (inArg) args.push_back(std::move(current));
-            current.clear();
-            inArg = false;
-        } else {
-            current.push_back(c);
-            inArg = true;
-        }
-    }
-    if (inArg) args.push_back(std::move(current));
-    return args;
-}
-
 ChildProcess::~ChildProcess() {
     if (pid_ > 0 && !reaped_) {
         int status;
@@ -64,11 +43,6 @@ ChildProcess::~ChildProcess() {
             }).detach();
         }
     }
-}
-
-ChildProcess::StartResult ChildProcess::start(std::string_view commandLine,
-                                              const std::string& workingFolder) {
-    return start(splitCommandLine(commandLine), workingFolder);
 }
 
 ChildProcess::StartResult ChildProcess::start(std::vector<std::string> args,
