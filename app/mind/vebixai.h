@@ -48,11 +48,6 @@ public:
     // Rewrites the whole file (as a version 1.2 mind) through a temporary file and a rename,
     // under the mind's write lock. Fails as saveFrom does.
     virtual void saveAll();
-    // Sets what is called (on the saving thread) when a save finds another writer holding the
-    // mind's write lock, just before it waits.
-    void setOnWriteLockWait(std::function<void()> callback) {
-        onWriteLockWait_ = std::move(callback);
-    }
 
     // A line for the bot to open a conversation with user, or empty.
     std::string openingLine(std::string_view user);
@@ -69,6 +64,9 @@ public:
     void parseHeaderLine(std::string_view line);
 
 private:
+    // Tests learn when a save waits for another writer (vebixaitesthelper.h).
+    friend class VebixAiTestHelper;
+
     void writeWhole();
     void appendFrom(std::size_t start);
 
@@ -78,6 +76,8 @@ private:
     bool headerWritten_ = false;
     std::vector<std::string> headerLines_;
     bool inBody_ = false;
+    // Called (on the saving thread) when a save finds another writer holding the mind's write
+    // lock, just before it waits.
     std::function<void()> onWriteLockWait_;
 };
 

@@ -12,8 +12,7 @@ namespace vebix {
 
 LinkLoop::LinkLoop(std::shared_ptr<VebixAi> engine, LinkBot other, UdlpInfo ownInfo, Window& window,
                    RunOnWindow runOnWindow)
-    : replyTimeoutMs(kLinkReplyTimeoutMs),
-      engine_(std::move(engine)),
+    : engine_(std::move(engine)),
       other_(std::move(other)),
       ownInfo_(std::move(ownInfo)),
       window_(window),
@@ -25,7 +24,7 @@ void LinkLoop::run() {
     runTurns();
     // Whatever ended the turns, the other bot is not left with a request, nor answering one
     // after this program has gone.
-    if (exchange_) exchange_->release(exitWaitMs.load());
+    if (exchange_) exchange_->release(kLinkExitWaitMs);
 }
 
 void LinkLoop::runTurns() {
@@ -73,7 +72,6 @@ void LinkLoop::turns() {
 
     exchange_ = std::make_unique<LinkExchange>(other_.folder, other_.exePath, ownName);
     LinkExchange& exchange = *exchange_;
-    exchange.timeoutMs = replyTimeoutMs;
     exchange.stopFlag = &stop_;
     // Link mode has begun once the other bot runs, not when its first answer is in.
     bool shownLinkStatus = false;

@@ -90,10 +90,6 @@ public:
     // before every pause, so that a change takes effect at once, and must outlive the loop.
     // Until one is given the pause is always kept.
     void takeDelayFrom(const std::atomic<bool>& delayResponses) { delay_ = &delayResponses; }
-    // How long the other bot may take (tests shorten it).
-    std::uint32_t replyTimeoutMs;
-    // How long the end waits for a bot still running (tests change it).
-    std::atomic<std::uint32_t> exitWaitMs{kLinkExitWaitMs};
 
 private:
     void runTurns();  // turns(), with what ends them shown

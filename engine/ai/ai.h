@@ -95,21 +95,11 @@ public:
     void setName(std::string name) { name_ = std::move(name); }
     // The mind, oldest first. It changes only through learning and loading.
     const LineStore& lines() const { return lines_; }
-    // Replaces the mind by these lines, kept exactly as given (no line-end bytes replaced, empty
-    // lines kept): for building a mind piece by piece.
-    void setLines(const std::vector<std::string>& lines);
-    // Whether replies taken from the mind pass through personalizeText (on by default).
-    bool personalizes() const { return personalize_; }
-    void setPersonalize(bool on) { personalize_ = on; }
     // The most frequent recent words, at most 30 (see calcFillWords).
     const std::vector<std::string>& fillWords() const { return fillWords_; }
-    void setFillWords(std::vector<std::string> words) { fillWords_ = std::move(words); }
     // Where the mind was loaded from or is to be saved.
     const std::string& fileName() const { return fileName_; }
     void setFileName(std::string name) { fileName_ = std::move(name); }
-    // An optional sink for diagnostics; empty for none.
-    void setDebugSink(std::function<void(std::string_view)> sink) { onDebug_ = std::move(sink); }
-    bool hasDebugSink() const { return static_cast<bool>(onDebug_); }
 
     // ---- virtual operations, in slot order ------------------------------------------------
     // Called once per line while a mind is read. Ai: appends non-empty lines (as a view into
@@ -219,6 +209,13 @@ protected:
     void debug(std::string_view text) const;
 
 private:
+    // What only tests set (aitesthelper.h): a mind built line by line, fill words chosen by
+    // hand, personalising off, a sink for the engine's diagnostics.
+    friend class AiTestHelper;
+    // Replaces the mind by these lines, kept exactly as given (no line-end bytes replaced, empty
+    // lines kept).
+    void setLines(const std::vector<std::string>& lines);
+
     // The lines, in order, that may lend their text to findLineWithPhrase: not said by "<ai>"
     // nor marked "#-", holding phrase as a whole word or words, and not lying inside exclude.
     // The caller holds the index's mutex.
@@ -228,10 +225,11 @@ private:
 private:
     std::string name_;
     LineStore lines_;
+    // Whether replies taken from the mind pass through personalizeText.
     bool personalize_ = true;
     std::vector<std::string> fillWords_;
     std::string fileName_;
-    std::function<void(std::string_view)> onDebug_;
+    std::function<void(std::string_view)> onDebug_;  // an optional sink for diagnostics
     bool keepViews_ = false;  // loadText without copying: acceptLoadedLine stores views
     // What scoreLinesIndexed keeps about the lines; it guards itself with its own mutex, so
     // that replies may run on two threads.

@@ -1,4 +1,5 @@
 // Two keepers on one mind: the held-open lock and the lock around every write.
+#include "app/mind/vebixaitesthelper.h"
 #include "app/mind/mindlock.h"
 
 #include <gtest/gtest.h>
@@ -122,7 +123,7 @@ TEST_F(MindLockTest, ASaveWaitsForAnotherWriter) {
 
     std::promise<void> waiting;
     std::atomic<bool> toldOfWait{false};
-    keeper.bot()->setOnWriteLockWait([&] {
+    VebixAiTestHelper::setOnWriteLockWait(*keeper.bot(), [&] {
         if (!toldOfWait.exchange(true)) waiting.set_value();
     });
     auto writer = std::make_unique<MindWriteLock>(spath("mind.mdd"));

@@ -424,7 +424,8 @@ TEST_F(ChatWindow, ResponseDelayCountsFromTheFirstEngineCall) {
         start_.delayResponses = c.delay;
         TestForm form(prompts_, start_);
         startAsAnn(form);
-        form.conversation().setResponseDelayMs(Conversation::kResponseDelayMs);
+        ConversationTestHelper::setResponseDelayMs(form.conversation(),
+                                                   Conversation::kResponseDelayMs);
         form.engine = [this, &c](const std::string&) {
             clock_.advanceMs(c.engineMs);
             return std::string("ok");
@@ -450,7 +451,7 @@ TEST_F(ChatWindow, ResponseDelayCountsFromTheFirstEngineCall) {
 TEST_F(ChatWindow, WindowStaysResponsiveDuringTheDelay) {
     TestForm form(prompts_, prepare());
     startAsAnn(form);
-    form.conversation().setResponseDelayMs(Conversation::kResponseDelayMs);
+    ConversationTestHelper::setResponseDelayMs(form.conversation(), Conversation::kResponseDelayMs);
     ASSERT_TRUE(form.delaysResponses());
     auto* viewport = child<QTextEdit>(&form, "disp")->viewport();
     QMenu* fileMenu = child<QMenu>(&form, "fileMenu");

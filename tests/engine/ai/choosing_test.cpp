@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/ai/ai.h"
+#include "engine/ai/aitesthelper.h"
 #include "ai_test_util.h"
 #include "support/fakeclock.h"
 #include "engine/base/random.h"
@@ -125,7 +126,7 @@ TEST(Choosing, RecentTextsAreNotRepeated) {
     for (int i = 0; i < 8; ++i)
         lines.push_back("u " + std::to_string(999500 + i) + " B i said this first");
     Ai ai;
-    ai.setPersonalize(false);
+    AiTestHelper::setPersonalize(ai, false);
     fill(ai, lines);
     for (std::uint64_t seed = 1; seed <= 20; ++seed) {
         DebugLog log;
@@ -138,7 +139,7 @@ TEST(Choosing, RecentTextsAreNotRepeated) {
     }
 
     // Once the newest lines are older than ten minutes they no longer block anything.
-    ai.setDebugSink(nullptr);
+    AiTestHelper::setDebugSink(ai, nullptr);
     fake.advanceSeconds(700);
     int repeats = 0;
     for (std::uint64_t seed = 1; seed <= 20; ++seed) {
@@ -177,7 +178,7 @@ TEST(Choosing, PickedLineIsPersonalised) {
     std::vector<Ai::Sim> cands = {{1, 11, 30}, {2, 10, 5}, {3, 10, 5}, {0, 10, 5}};
     EXPECT_EQ(ai.chooseReply("Sam!pc", cands, "name"), "My name is Vebix. Pleased to meet you.");
     EXPECT_EQ(log.last("Entry: "), "2");
-    ai.setPersonalize(false);
+    AiTestHelper::setPersonalize(ai, false);
     EXPECT_EQ(ai.chooseReply("Sam!pc", cands, "name"), "My name is Bot. Pleased to meet you.");
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/ai/ai.h"
+#include "engine/ai/aitesthelper.h"
 #include "support/fakeclock.h"
 #include "engine/base/random.h"
 #include "tools/mindgen.h"
@@ -39,7 +40,7 @@ TEST(Corpus, ThousandRepliesOnAThousandLineMind) {
     ScopedClock scoped(fake);
     std::vector<std::string> chunked;
     int generated = 0;
-    ai.setDebugSink([&](std::string_view t) {
+    AiTestHelper::setDebugSink(ai, [&](std::string_view t) {
         if (t.starts_with("Randomly chunked: ")) chunked.emplace_back(t);
         if (t == "Entry: generated") ++generated;
     });
@@ -97,7 +98,8 @@ TEST(Corpus, RepliesAreAsRecordedOnATwentyThousandLineMind) {
         FakeClock fake(now);
         ScopedClock scoped(fake);
         int generated = 0;
-        ai.setDebugSink([&](std::string_view t) { generated += t == "Entry: generated"; });
+        AiTestHelper::setDebugSink(
+            ai, [&](std::string_view t) { generated += t == "Entry: generated"; });
         rng::seed(99);
         for (std::size_t k = 0; k < inputs.size(); ++k) {
             const std::string r = ai.reply("Guest!t", "Guest!t", inputs[k], now);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/ai/ai.h"
+#include "engine/ai/aitesthelper.h"
 #include "ai_test_util.h"
 #include "engine/base/random.h"
 #include "tools/mindgen.h"
@@ -146,7 +147,7 @@ TEST(IndexedScoring, SameAsReferenceOnOddLines) {
         for (const std::string& l : odd) lines.push_back(l);
     Ai ai;
     fill(ai, lines);
-    ai.setFillWords({"the", "cat", "and"});
+    AiTestHelper::setFillWords(ai, {"the", "cat", "and"});
     std::vector<Query> queries;
     const std::vector<std::string> inputs = {"cats",
                                              "the cat sat",

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/ai/ai.h"
+#include "engine/ai/aitesthelper.h"
 #include "ai_test_util.h"
 
 using namespace vebix;
@@ -29,7 +30,7 @@ TEST(FillWords, CountsTheLastQuarter) {
 
 TEST(FillWords, SizesAndLimits) {
     Ai ai;
-    ai.setFillWords({"keep"});
+    AiTestHelper::setFillWords(ai, {"keep"});
     ai.calcFillWords();  // empty mind: unchanged
     EXPECT_EQ(ai.fillWords(), (std::vector<std::string>{"keep"}));
     fill(ai, {"k 1 X a b", "k 1 X c d", "k 1 X e f"});

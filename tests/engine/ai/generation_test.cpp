@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/ai/ai.h"
+#include "engine/ai/aitesthelper.h"
 #include "ai_test_util.h"
 #include "engine/base/random.h"
 #include "engine/enparse/tokenizer.h"
@@ -177,7 +178,7 @@ TEST(Generation, FindLineWithPhrase) {
     EXPECT_FALSE(ai.findLineWithPhrase("Sam", "robert likes", "", hit));
     rng::seed(3);
     EXPECT_EQ(ai.generateReply("Sam", "robert"), "");
-    ai.setPersonalize(false);
+    AiTestHelper::setPersonalize(ai, false);
     ASSERT_TRUE(ai.findLineWithPhrase("Sam", "robert likes", "", hit));
     EXPECT_EQ(hit.text, "Robert likes tea");
     EXPECT_EQ(hit.offset, 0u);

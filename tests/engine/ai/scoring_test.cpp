@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/ai/ai.h"
+#include "engine/ai/aitesthelper.h"
 #include "engine/ai/scoringrules.h"
 #include "ai_test_util.h"
 #include "engine/base/random.h"
@@ -156,7 +157,7 @@ TEST(Scoring, HandComputedScores) {
         SCOPED_TRACE(c.name);
         Ai ai;
         fill(ai, c.lines);
-        ai.setFillWords(c.fillWords);
+        AiTestHelper::setFillWords(ai, c.fillWords);
         auto sims = ai.scoreLines(c.partner, c.key, c.input, c.referenceTime);
         EXPECT_EQ(scoresOf(sims), c.expected);
         EXPECT_TRUE(std::is_sorted(sims.begin(), sims.end()));
