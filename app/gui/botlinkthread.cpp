@@ -28,12 +28,12 @@ VebixForm::BotLinkThread::BotLinkThread(VebixForm* mainForm, std::shared_ptr<Veb
 
 void VebixForm::BotLinkThread::run() {
     loop_.run();
-    std::lock_guard<std::mutex> lock(endedMutex_);
+    MutexLock lock(endedMutex_);
     ended_ = true;
 }
 
 bool VebixForm::BotLinkThread::loopEnded() {
-    std::lock_guard<std::mutex> lock(endedMutex_);
+    MutexLock lock(endedMutex_);
     return ended_;
 }
 

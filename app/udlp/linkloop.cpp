@@ -144,9 +144,11 @@ void LinkLoop::turns() {
         if (delay_->load() && !pauseSince(tick0)) return;
         runOnWindow_([&] { window_.showBotLine(message); });
 
+        // The fill words belong to the mind, which only the window thread changes: a reply
+        // read on this thread meanwhile would otherwise see them half rebuilt.
         if (++turnCounter > kLinkFillWordTurns) {
             turnCounter = 1;
-            engine_->calcFillWords();
+            runOnWindow_([&] { engine_->calcFillWords(); });
         }
     }
 }

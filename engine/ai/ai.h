@@ -21,6 +21,8 @@
 #include "engine/ai/linestore.h"
 #include "engine/ai/mindline.h"
 #include "engine/ai/replyindex.h"
+#include "engine/base/fairmutex.h"
+#include "engine/base/threadannotations.h"
 #include "engine/enparse/token.h"
 
 namespace vebix {
@@ -218,9 +220,9 @@ private:
 
     // The lines, in order, that may lend their text to findLineWithPhrase: not said by "<ai>"
     // nor marked "#-", holding phrase as a whole word or words, and not lying inside exclude.
-    // The caller holds the index's mutex.
     std::vector<std::uint32_t> linesWithPhrase(std::string_view phrase,
-                                               std::string_view exclude) const;
+                                               std::string_view exclude) const
+        VEBIX_REQUIRES(indexMutex_);
 
 private:
     std::string name_;
@@ -231,9 +233,14 @@ private:
     std::string fileName_;
     std::function<void(std::string_view)> onDebug_;  // an optional sink for diagnostics
     bool keepViews_ = false;  // loadText without copying: acceptLoadedLine stores views
-    // What scoreLinesIndexed keeps about the lines; it guards itself with its own mutex, so
-    // that replies may run on two threads.
-    mutable std::unique_ptr<ReplyIndex> index_ = std::make_unique<ReplyIndex>();
+    // Taken by replies, learning, loading and prepareReplies, so that replies may run on two
+    // threads and a preparation beside them; waiting threads go in turn, so a reply waits for
+    // one step of a preparation, not for all of it. Learning also appends to lines_ under it,
+    // as prepareReplies reads them under it.
+    mutable FairMutex indexMutex_;
+    // What scoreLinesIndexed keeps about the lines.
+    const std::unique_ptr<ReplyIndex> index_ VEBIX_PT_GUARDED_BY(indexMutex_) =
+        std::make_unique<ReplyIndex>();
 };
 
 // "Randomly chunked: <percent>%" as scoreLines reports it: the percentage as a plain decimal

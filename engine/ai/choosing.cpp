@@ -1,8 +1,8 @@
 #include <algorithm>
-#include <mutex>
 #include <string>
 
 #include "engine/ai/ai.h"
+#include "engine/base/mutex.h"
 #include "engine/base/ascii.h"
 #include "engine/base/clock.h"
 #include "engine/base/random.h"
@@ -89,7 +89,7 @@ std::string Ai::chooseReply(std::string_view partnerName, std::vector<Sim>& cand
                 // Not a repeat of something somebody said.
                 bool repeat = false;
                 const char lead = firstAlnumUpper(r);
-                std::lock_guard<FairMutex> lock(index_->mutex);
+                MutexLock lock(indexMutex_);
                 index_->sync(lines_);
                 LineStore::Reader reader(lines_);
                 for (std::size_t i = 0; i < lines_.size() && !repeat;) {

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include <fcntl.h>
@@ -12,6 +11,7 @@
 #include <unistd.h>
 
 #include "engine/ai/ai.h"
+#include "engine/base/mutex.h"
 #include "engine/base/error.h"
 #include "engine/base/filehandle.h"
 #include "engine/base/hugealloc.h"
@@ -140,7 +140,7 @@ std::size_t Ai::loadFile(const std::string& name) {
     bool mapped = false;
     const std::string_view text = mapWhole(fd, name, lines_, mapped);
     const std::size_t size = text.size();
-    std::lock_guard<FairMutex> indexLock(index_->mutex);
+    MutexLock indexLock(indexMutex_);
     index_->sync(lines_);  // starts over: the store was cleared
     index_->reserve(size / 64 + 16);
     lines_.reserve(size / 64 + 16);  // about the lines of a mind; the list grows if need be

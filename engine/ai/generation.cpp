@@ -2,10 +2,10 @@
 // of another line after the same word; both halves may be stretched by splicing in further lines
 // at short phrases they share.
 
-#include <mutex>
 #include <string>
 
 #include "engine/ai/ai.h"
+#include "engine/base/mutex.h"
 #include "engine/ai/findnocase.h"
 #include "engine/base/ascii.h"
 #include "engine/base/random.h"
@@ -130,10 +130,11 @@ std::vector<Token> Ai::tokensFromWord(const std::vector<Token>& tokens, int k) {
 std::vector<std::uint32_t> Ai::linesWithPhrase(std::string_view phrase,
                                                std::string_view exclude) const {
     std::vector<std::uint32_t> found;
+    const ReplyIndex& index = *index_;
     // Line i (its bytes: line) may lend its text.
     auto consider = [&](std::size_t i, std::string_view line) {
-        if (index_->fromAi(i)) return;
-        const std::string_view text = index_->text(i, line);
+        if (index.fromAi(i)) return;
+        const std::string_view text = index.text(i, line);
         const std::size_t pos = findNoCase(text, phrase);
         if (pos == std::string_view::npos || !boundedByBreaks(text, pos, phrase.size())) return;
         if (hasExcludeMark(line)) return;
@@ -191,7 +192,7 @@ bool Ai::findLineWithPhrase(std::string_view partnerName, std::string_view phras
         }
     };
     {
-        std::lock_guard<FairMutex> lock(index_->mutex);
+        MutexLock lock(indexMutex_);
         index_->sync(lines_);
         if (const std::vector<std::uint32_t>* found = index_->foundLines(phrase, exclude)) {
             for (std::uint32_t i : *found) keep(i);

@@ -277,6 +277,29 @@ TEST_F(LinkLoopTest, PausesFollowTheDelaySettingAndStopEndsThem) {
     EXPECT_EQ(fake.tickMs(), start);
 }
 
+// The mind changes only in what the loop hands to the window thread: its learned lines and its
+// fill words, which a refresh every nine engine lines rebuilds.
+TEST_F(LinkLoopTest, TheMindChangesOnlyInWhatIsHandedToTheWindow) {
+    LinkBot other = bot("Echo", "printf 'You said %s\\r\\n' \"$msg\" > CHAT.MSG");
+    RecordingWindow window;
+    window.stopAfterBotLines = 12;
+    std::vector<std::string> fillWords = engine_->fillWords();
+    std::size_t lines = engine_->lines().size();
+    int changedOutside = 0, handedOver = 0;
+    LinkLoop loop(engine_, other, info(true), window, [&](const std::function<void()>& work) {
+        changedOutside += engine_->fillWords() != fillWords || engine_->lines().size() != lines;
+        ++handedOver;
+        work();
+        fillWords = engine_->fillWords();
+        lines = engine_->lines().size();
+    });
+    ASSERT_TRUE(engine_->fillWords().empty());
+    run(loop, window);
+    EXPECT_GT(handedOver, 12);
+    EXPECT_EQ(changedOutside, 0);
+    EXPECT_FALSE(engine_->fillWords().empty());
+}
+
 TEST_F(LinkLoopTest, RunsOnItsOwnThreadHandingWindowWorkOver) {
     LinkBot other = bot("Echo", "printf 'Thread reply\\r\\n' > CHAT.MSG");
     RecordingWindow window;
