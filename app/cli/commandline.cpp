@@ -12,10 +12,8 @@
 #include "app/cli/commands.h"
 #include "app/cli/console.h"
 #include "app/cli/exitstatus.h"
-
-#ifndef VEBIX_VERSION
-#define VEBIX_VERSION "unknown"
-#endif
+#include "app/platform/qtext.h"
+#include "app/platform/version.h"
 
 namespace vebix::cli {
 namespace {
@@ -144,7 +142,7 @@ QString programHelp() {
         "that cannot be read, 3 'reply' found no answer, 130 interrupted.\n");
 }
 
-QString versionText() { return QStringLiteral("vebix " VEBIX_VERSION "\n"); }
+QString versionText() { return QStringLiteral("vebix %1\n").arg(fromUtf8(release::kVersion)); }
 
 int runCommand(const QString& command, const QStringList& arguments, Console& console) {
     for (const CommandEntry& entry : kCommands) {

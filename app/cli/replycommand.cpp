@@ -6,6 +6,7 @@
 #include <iostream>
 #include <string>
 
+#include "engine/ai/mindline.h"
 #include "app/chat/conversation.h"
 #include "app/cli/commandparser.h"
 #include "app/cli/commands.h"
@@ -97,7 +98,7 @@ int runReplyCommand(const QStringList& arguments, Console& console) {
     const std::atomic<bool> delay{false};
     Conversation conversation(keeper, delay);
     Answers answers(conversation);
-    const std::string speaker = name + "!" + computeLocalTag();
+    const std::string speaker = speakerId(name, computeLocalTag());
 
     bool anyEmpty = false;
     const QStringList words = parser.positional().mid(1);

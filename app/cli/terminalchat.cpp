@@ -7,6 +7,7 @@
 #include <exception>
 #include <ostream>
 
+#include "engine/ai/mindline.h"
 #include "engine/base/random.h"
 #include "app/chat/conversation.h"
 #include "app/cli/console.h"
@@ -102,7 +103,7 @@ public:
           console_(console),
           palette_(console.colour),
           userName_(std::move(userName)),
-          speaker_(userName_ + "!" + localTag),
+          speaker_(speakerId(userName_, localTag)),
           delay_(delay),
           conversation_(keeper, delay_),
           input_(console.inFd, console.inIsTerminal,
@@ -249,8 +250,8 @@ int runTerminalChat(const ChatOptions& options, Console& console) {
     }
     if (opens) {
         session.showBotLine(opening);
-        keeper.bot()->addAiLine(*name + "!" + start.localTag, std::to_string(keeper.lastLineTime()),
-                                opening);
+        keeper.bot()->addAiLine(speakerId(*name, start.localTag),
+                                std::to_string(keeper.lastLineTime()), opening);
     }
     saveSettings(keeper.mindPath(), *name);
     return session.run();

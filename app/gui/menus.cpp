@@ -15,6 +15,8 @@
 #include "app/gui/newmindform.h"
 #include "app/gui/udlpform.h"
 #include "app/gui/vebixform.h"
+#include "app/platform/qtext.h"
+#include "app/platform/version.h"
 
 namespace vebix {
 namespace {
@@ -32,7 +34,7 @@ constexpr int kLinkRetryMs = 20;
 
 constexpr const char* kAboutText =
     QT_TRANSLATE_NOOP("vebix::VebixForm",
-                      "Vebix 1.2.02\r\n"
+                      "Vebix %1\r\n"
                       "A chatbot that learns by remembering.\r\n"
                       "Every line said to it and by it becomes part of its mind.");
 
@@ -197,7 +199,8 @@ void VebixForm::toggleDelay() {
 }
 
 void VebixForm::showAbout() {
-    prompts_->message(this, tr("About Vebix"), tr(kAboutText), QMessageBox::Information);
+    prompts_->message(this, tr("About Vebix"), tr(kAboutText).arg(fromUtf8(release::kVersion)),
+                      QMessageBox::Information);
 }
 
 void VebixForm::enableUdlp() {

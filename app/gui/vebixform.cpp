@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 
+#include "engine/ai/mindline.h"
 #include "engine/base/random.h"
 #include "engine/base/ascii.h"
 #include "app/platform/filewrite.h"
@@ -30,6 +31,7 @@
 #include "app/gui/savenotice.h"
 #include "app/gui/usernameform.h"
 #include "app/platform/qtext.h"
+#include "app/platform/version.h"
 
 namespace vebix {
 namespace {
@@ -53,7 +55,7 @@ VebixForm::VebixForm(Prompts& prompts, const StartupChoice& start, QWidget* pare
     buildMenus();
     buildLayout();
     setWindowIcon(appIcon());
-    setWindowTitle(QString::fromUtf8(kAppTitle));
+    setWindowTitle(QStringLiteral("Vebix ") + fromUtf8(release::kVersion));
 
     // Enter in the input line presses Say, as the window's default button.
     connect(input_, &QLineEdit::returnPressed, sayBtn_, [this] {
@@ -290,7 +292,9 @@ std::string VebixForm::resolveHeldMind(const std::string& path) {
         prompts_->openFile(this, FileDialog::forMind(tr("Load Mind"), fromUtf8(path))));
 }
 
-std::string VebixForm::speakerId() const { return userName_.toStdString() + "!" + localTag_; }
+std::string VebixForm::speakerId() const {
+    return vebix::speakerId(userName_.toStdString(), localTag_);
+}
 
 std::string VebixForm::stamp() const { return std::to_string(keeper_.lastLineTime()); }
 

@@ -36,8 +36,6 @@ class Conversation;
 class Prompts;
 class SaveNotice;
 
-inline constexpr const char* kAppTitle = "Vebix 1.2.02";
-
 class VebixForm : public QMainWindow, private MindKeeper::Observer {
     Q_OBJECT
 public:

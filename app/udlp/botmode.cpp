@@ -8,6 +8,7 @@
 #include <iostream>
 #include <memory>
 
+#include "engine/ai/mindline.h"
 #include "engine/base/clock.h"
 #include "engine/base/error.h"
 #include "app/udlp/chatmsgformat.h"
@@ -90,8 +91,7 @@ int runBotMode(const std::string& namedPath, const std::string& programPath,
         if (request.message.empty() || request.sender.empty())
             throw Error(std::string(chatmsg::kBadRequestMessage));
 
-        const std::string speakerId =
-            request.sender + std::string(chatmsg::kSpeakerIdSeparator) + request.sender;
+        const std::string senderId = speakerId(request.sender, request.sender);
         const std::uint32_t now = clock().nowSeconds();
         const std::string stamp = std::to_string(now);
 
@@ -99,15 +99,15 @@ int runBotMode(const std::string& namedPath, const std::string& programPath,
         if (!answerProbe(reply)) {
             reply.clear();
             for (int i = 0; i < chatmsg::kReplyAttempts && reply.empty(); ++i)
-                reply = keeper.bot()->reply(request.sender, speakerId, request.message, now);
+                reply = keeper.bot()->reply(request.sender, senderId, request.message, now);
             std::string learned = reply;
             if (reply.empty()) {
                 reply = std::string(chatmsg::kNoReplyAnswer);
                 learned = std::string(chatmsg::kNoReplyLearned);
             }
             if (learn) {
-                keeper.bot()->addLine(speakerId, stamp, speakerId, request.message);
-                keeper.bot()->addAiLine(speakerId, stamp, learned);
+                keeper.bot()->addLine(senderId, stamp, senderId, request.message);
+                keeper.bot()->addAiLine(senderId, stamp, learned);
                 keeper.setExchangeCount(1);
                 keeper.closeBot();
             }

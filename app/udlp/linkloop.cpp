@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "engine/ai/mindline.h"
 #include "engine/base/clock.h"
 #include "app/udlp/botmode.h"
 #include "app/udlp/chatmsgformat.h"
@@ -60,7 +61,7 @@ bool LinkLoop::pauseSince(std::uint64_t startTick) {
 void LinkLoop::turns() {
     const std::string ownName = engine_->botName();
     const std::string& otherName = other_.name;
-    const std::string speakerId = otherName + "!" + otherName;
+    const std::string otherId = speakerId(otherName, otherName);
     auto stampOf = [](std::uint32_t t) { return std::to_string(t); };
 
     std::string message = engine_->openingLine(otherName);
@@ -116,9 +117,9 @@ void LinkLoop::turns() {
                 if (ownInfo_.learn) {
                     // Only a line the other bot answered is learned, and the reply with it.
                     if (!sentProbeAnswer)
-                        engine_->addAiLine(speakerId, stampOf(conversationStamp), learnedMessage);
+                        engine_->addAiLine(otherId, stampOf(conversationStamp), learnedMessage);
                     if (probeAnswerPending.empty())
-                        engine_->addLine(speakerId, stampOf(replyStamp), speakerId, reply);
+                        engine_->addLine(otherId, stampOf(replyStamp), otherId, reply);
                     window_.markLearned();
                 }
             });
@@ -134,7 +135,7 @@ void LinkLoop::turns() {
         }
 
         tick0 = clock().tickMs();
-        message = engine_->reply(speakerId, speakerId, reply, conversationStamp);
+        message = engine_->reply(otherId, otherId, reply, conversationStamp);
         learnedMessage = message;
         if (message.empty()) {
             // Never an empty line to the other bot.

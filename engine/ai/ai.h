@@ -27,9 +27,6 @@
 
 namespace vebix {
 
-inline constexpr std::string_view kEngineVersion = "1.7.5";
-inline constexpr std::string_view kDefaultDataFileName = "aimain.dat";
-
 // How Ai::loadText keeps the lines: copied into the mind, or as views into the caller's text.
 enum class TextLines { Copied, Viewed };
 // Whether the token a run starts at has been met before in its list (its runs then add

@@ -27,6 +27,8 @@
 #include "app/gui/program.h"
 #include "app/gui/usernameform.h"
 #include "app/gui/vebixform.h"
+#include "app/platform/qtext.h"
+#include "app/platform/version.h"
 #include "scriptedprompts.h"
 
 namespace vebix::testing {

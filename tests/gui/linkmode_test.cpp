@@ -176,7 +176,7 @@ TEST_F(LinkModeTest, StartChecks) {
                            "for this bot or load the desired mind file",
                            "UDLP: Problem interfacing with UDLP bot"}));
     EXPECT_EQ(form.linkThread(), nullptr);
-    EXPECT_EQ(form.windowTitle(), "Vebix 1.2.02");
+    EXPECT_EQ(form.windowTitle(), "Vebix " + fromUtf8(release::kVersion));
 }
 
 TEST_F(LinkModeTest, TwoCopiesTalkForTwentyTurns) {
@@ -192,7 +192,7 @@ TEST_F(LinkModeTest, TwoCopiesTalkForTwentyTurns) {
 
     // The window is link mode's: title, Exit button, no input line, both bots named, the plain
     // menu entries gone.
-    EXPECT_EQ(form.windowTitle(), "Vebix 1.2.02 - Link Mode");
+    EXPECT_EQ(form.windowTitle(), "Vebix " + fromUtf8(release::kVersion) + " - Link Mode");
     EXPECT_EQ(child<QPushButton>(&form, "sayBtn")->text(), "E&xit");
     EXPECT_FALSE(child<QLineEdit>(&form, "input")->isVisible());
     EXPECT_EQ(child<QLabel>(&form, "linkBotName1")->text(), "Vebix");

@@ -65,7 +65,7 @@ protected:
 
 TEST_F(ChatWindow, LayoutAtCreation) {
     VebixForm form(prompts_, start_);
-    EXPECT_EQ(form.windowTitle(), "Vebix 1.2.02");
+    EXPECT_EQ(form.windowTitle(), "Vebix " + fromUtf8(release::kVersion));
     EXPECT_EQ(form.minimumSize(), QSize(350, 250));
     auto* disp = child<QTextEdit>(&form, "disp");
     auto* input = child<QLineEdit>(&form, "input");
