@@ -63,7 +63,8 @@ const char* const kHelp =
     "mind could not be read or saved; 2 a command line that cannot be read.\n";
 
 // The bot that BOT names: a folder when it is a path (or an existing folder), else a name
-// looked for as the find dialog looks. Nullopt when there is none; the reason goes to error.
+// looked for as the find dialog looks. Nullopt when there is none; the reason goes to error,
+// followed by the folders the search could not read (one of them may have been the bot).
 std::optional<BotListEntry> findBot(const QString& bot, const std::string& ownMindPath,
                                     std::string& error) {
     BotFinder finder(ownMindPath);
@@ -81,6 +82,8 @@ std::optional<BotListEntry> findBot(const QString& bot, const std::string& ownMi
     for (const BotListEntry& entry : finder.entries())
         if (equalsIgnoringAsciiCase(entry.name, name)) return entry;
     error = "no UDLP bot named '" + name + "' found";
+    for (const BotFinder::SkippedFolder& skipped : finder.skipped())
+        error += "\nvebix link: passed over " + skipped.folder + ": " + skipped.reason;
     return std::nullopt;
 }
 

@@ -197,15 +197,15 @@ MindReport readMindReport(std::string_view bytes, const MindReportOptions& optio
 
 MindReport reportMindFile(const std::string& path, const MindReportOptions& options) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw Error("cannot open '" + path + "': " + std::strerror(errno));
+    if (fd < 0) throw systemError("cannot open '" + path + "'", errno);
     const FdHandle closer(fd);
     struct stat st {};
-    if (::fstat(fd, &st) != 0) throw Error("cannot read '" + path + "': " + std::strerror(errno));
+    if (::fstat(fd, &st) != 0) throw systemError("cannot read '" + path + "'", errno);
     if (S_ISDIR(st.st_mode)) throw Error("cannot read '" + path + "': it is a folder");
     const auto size = static_cast<std::size_t>(st.st_size);
     if (size == 0) return readMindReport({}, options);
     void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-    if (map == MAP_FAILED) throw Error("cannot read '" + path + "': " + std::strerror(errno));
+    if (map == MAP_FAILED) throw systemError("cannot read '" + path + "'", errno);
     ::madvise(map, size, MADV_SEQUENTIAL);
     struct Unmap {
         void* at;

@@ -93,7 +93,7 @@ void LinkLoop::turns() {
         std::uint64_t tick0 = clock().tickMs();
         LinkExchange::Result result = exchange.exchange(message);
         std::uint32_t replyStamp = clock().nowSeconds();
-        if (result.missing) {
+        if (result.cannotStart) {
             // Nothing will answer: said once, where it does not stand in the way of Exit, and
             // the turns end.
             runOnWindow_([&] {

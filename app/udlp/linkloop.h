@@ -76,7 +76,8 @@ public:
     ~LinkLoop();
 
     // The thread body: turns until stop is set, until the other bot's program turns out not
-    // to exist (said once in the display and the status line, no error box), or until an
+    // to exist or not to start (said once, with the reason, in the display and the status
+    // line, no error box), or until an
     // error outside the exchange with the other bot ends it (the error is shown first). Then
     // the other bot is released: one still running gets exitWaitMs to end before it is ended,
     // and the CHAT.MSG this side left in its folder is removed. Never throws.
