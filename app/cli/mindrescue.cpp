@@ -7,11 +7,11 @@
 #include <exception>
 #include <ostream>
 
-#include "app/cli/console.h"
+#include "app/platform/console.h"
 #include "app/cli/lineinput.h"
 #include "app/mind/mindkeeper.h"
 #include "app/mind/mindlock.h"
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/platform/filewrite.h"
 
 namespace vebix::cli {

@@ -11,9 +11,11 @@ namespace vebix {
 class MindKeeper;
 }
 
-namespace vebix::cli {
-
+namespace vebix {
 struct Console;
+}  // namespace vebix
+
+namespace vebix::cli {
 
 // Closes the keeper's mind, saving its new lines. command names the command in messages
 // ("chat"); userName is recorded with the mind's new place after a Save As. Returns 0 when the

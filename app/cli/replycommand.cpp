@@ -8,13 +8,13 @@
 
 #include "engine/ai/mindline.h"
 #include "app/chat/conversation.h"
-#include "app/cli/commandparser.h"
+#include "app/platform/commandparser.h"
 #include "app/cli/commands.h"
-#include "app/cli/console.h"
-#include "app/cli/exitstatus.h"
+#include "app/platform/console.h"
+#include "app/platform/exitstatus.h"
 #include "app/mind/mindkeeper.h"
 #include "app/mind/mindlock.h"
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/platform/filewrite.h"
 #include "app/platform/systempaths.h"
 

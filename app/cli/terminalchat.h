@@ -6,9 +6,11 @@
 #include <optional>
 #include <string>
 
-namespace vebix::cli {
-
+namespace vebix {
 struct Console;
+}  // namespace vebix
+
+namespace vebix::cli {
 
 struct ChatOptions {
     std::string namedMind;            // the MIND argument; empty: the start mind

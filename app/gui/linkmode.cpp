@@ -9,7 +9,7 @@
 #include <QPushButton>
 
 #include "engine/base/ascii.h"
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/platform/qtext.h"
 #include "app/udlp/udlpinfo.h"
 #include "app/gui/botlinkthread.h"

@@ -5,7 +5,7 @@
 #include <QMenuBar>
 #include <QTimer>
 
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/platform/filewrite.h"
 #include "app/platform/settings.h"
 #include "app/chat/conversation.h"

@@ -9,7 +9,7 @@
 
 #include "app/platform/filewrite.h"
 #include "app/mind/mindlock.h"
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/gui/chatdisplay.h"
 #include "app/gui/filedialog.h"
 #include "app/gui/prompts.h"

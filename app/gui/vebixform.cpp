@@ -19,7 +19,7 @@
 #include "engine/base/random.h"
 #include "engine/base/ascii.h"
 #include "app/platform/filewrite.h"
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/platform/settings.h"
 #include "app/chat/conversation.h"
 #include "app/gui/appicon.h"

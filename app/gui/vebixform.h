@@ -19,7 +19,7 @@
 
 #include "app/gui/chatcolours.h"
 #include "app/mind/mindkeeper.h"
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 
 class QAction;
 class QHBoxLayout;

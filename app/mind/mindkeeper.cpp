@@ -4,7 +4,7 @@
 
 #include "engine/base/clock.h"
 #include "app/platform/filewrite.h"
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/mind/templatemind.h"
 
 namespace vebix {

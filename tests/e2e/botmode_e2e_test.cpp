@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/mind/mindkeeper.h"
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/platform/settings.h"
 #include "app/mind/vebixai.h"
 

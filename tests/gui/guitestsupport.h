@@ -24,7 +24,7 @@
 #include "app/chat/conversation.h"
 #include "app/chat/conversationtesthelper.h"
 #include "app/gui/application.h"
-#include "app/gui/program.h"
+#include "app/gui/windowmode.h"
 #include "app/gui/usernameform.h"
 #include "app/gui/vebixform.h"
 #include "app/platform/qtext.h"

@@ -9,7 +9,7 @@
 #include "app/platform/settings.h"
 #include "app/udlp/udlpformat.h"
 #include "app/gui/newmindform.h"
-#include "app/gui/program.h"
+#include "app/gui/windowmode.h"
 #include "guitestsupport.h"
 
 namespace vebix {

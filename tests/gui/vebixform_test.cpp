@@ -11,7 +11,7 @@
 #include "app/platform/settings.h"
 #include "app/mind/vebixai.h"
 #include "app/gui/chatdisplay.h"
-#include "app/gui/program.h"
+#include "app/gui/windowmode.h"
 #include "guitestsupport.h"
 #include "windowlayout.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace vebix::cli {
+namespace vebix {
 
 struct Console {
     std::istream& in;
@@ -33,4 +33,4 @@ struct Palette {
 // null when unset).
 bool colourAllowed(const char* noColor, const char* term);
 
-}  // namespace vebix::cli
+}  // namespace vebix

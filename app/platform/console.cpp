@@ -1,4 +1,4 @@
-#include "app/cli/console.h"
+#include "app/platform/console.h"
 
 #include <unistd.h>
 
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <iostream>
 
-namespace vebix::cli {
+namespace vebix {
 
 bool colourAllowed(const char* noColor, const char* term) {
     // https://no-color.org: any non-empty NO_COLOR turns colour off.
@@ -34,4 +34,4 @@ Palette::Palette(bool colour) {
     reset = "\033[0m";
 }
 
-}  // namespace vebix::cli
+}  // namespace vebix

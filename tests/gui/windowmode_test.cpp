@@ -1,4 +1,4 @@
-#include "app/gui/program.h"
+#include "app/gui/windowmode.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/platform/settings.h"
 #include "app/platform/systempaths.h"
 #include "app/gui/vebixform.h"

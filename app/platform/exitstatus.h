@@ -1,7 +1,7 @@
 #pragma once
 // The exit statuses of the program, as its manual page lists them.
 
-namespace vebix::cli {
+namespace vebix {
 
 enum ExitStatus : int {
     kExitOk = 0,
@@ -11,4 +11,4 @@ enum ExitStatus : int {
     kExitInterrupted = 130  // ended by Ctrl-C (or SIGTERM) before anything was written
 };
 
-}  // namespace vebix::cli
+}  // namespace vebix
