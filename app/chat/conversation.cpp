@@ -40,8 +40,8 @@ struct Conversation::Pending {
 };
 
 Conversation::Conversation(MindKeeper& keeper, const std::atomic<bool>& delayResponses,
-                           QObject* parent)
-    : QObject(parent), keeper_(keeper), delayResponses_(delayResponses) {
+                           std::string key, QObject* parent)
+    : QObject(parent), keeper_(keeper), delayResponses_(delayResponses), key_(std::move(key)) {
     setObjectName(QStringLiteral("conversation"));
     setEngineCalls({});
     replyTimer_ = new QTimer(this);
@@ -54,9 +54,9 @@ Conversation::~Conversation() = default;
 
 void Conversation::setEngineCalls(EngineCalls calls) {
     if (!calls.reply) {
-        calls.reply = [](VebixAi& engine, const std::string& speaker, const std::string& line,
-                         std::uint32_t referenceTime) {
-            return engine.reply(speaker, speaker, line, referenceTime);
+        calls.reply = [this](VebixAi& engine, const std::string& speaker, const std::string& line,
+                             std::uint32_t referenceTime) {
+            return engine.reply(speaker, keyFor(speaker), line, referenceTime);
         };
     }
     if (!calls.refreshFillWords)
@@ -65,6 +65,10 @@ void Conversation::setEngineCalls(EngineCalls calls) {
 }
 
 QString Conversation::botName(const VebixAi& engine) const { return fromUtf8(engine.botName()); }
+
+const std::string& Conversation::keyFor(const std::string& speaker) const {
+    return key_.empty() ? speaker : key_;
+}
 
 bool Conversation::say(const std::string& speaker, const std::string& typed) {
     if (!keeper_.bot() || pending_) return false;
@@ -105,7 +109,7 @@ void Conversation::ask(Pending& exchange) {
         return;
     }
 
-    engine.addLine(exchange.speaker, exchange.stamp, exchange.speaker, exchange.line);
+    engine.addLine(keyFor(exchange.speaker), exchange.stamp, exchange.speaker, exchange.line);
     // The events handled here let the front end show the line before the engine works; the
     // exchange stays pending meanwhile, and a mind replaced meanwhile drops the reply.
     if (keeper_.exchangeCount() == kFillWordExchanges) {
@@ -143,7 +147,7 @@ void Conversation::deliver() {
                            translated(kTryRewording) + kCrLf);
     } else {
         emit replied(fromUtf8(exchange->answer));
-        exchange->engine->addAiLine(exchange->speaker, exchange->stamp, exchange->answer);
+        exchange->engine->addAiLine(keyFor(exchange->speaker), exchange->stamp, exchange->answer);
     }
     emit exchangeFinished();
 }

@@ -34,8 +34,10 @@ public:
     static constexpr int kFillWordExchanges = 10;
 
     // Talks with keeper's mind, whichever is loaded at each say(); delayResponses is read at
-    // every exchange. Both must outlive the conversation.
-    Conversation(MindKeeper& keeper, const std::atomic<bool>& delayResponses,
+    // every exchange. Both must outlive the conversation. The lines of each exchange are
+    // learned under key (a chat room's channel) as the mind's conversation key; with none, under
+    // the speaker's own id, so that each person's chat is a conversation of its own.
+    Conversation(MindKeeper& keeper, const std::atomic<bool>& delayResponses, std::string key = {},
                  QObject* parent = nullptr);
     ~Conversation() override;
 
@@ -83,9 +85,12 @@ private:
     // Shows and learns the held reply, unless the mind was closed or replaced meanwhile.
     void deliver();
     QString botName(const VebixAi& engine) const;
+    // The conversation key the lines of speaker are learned under.
+    const std::string& keyFor(const std::string& speaker) const;
 
     MindKeeper& keeper_;
     const std::atomic<bool>& delayResponses_;
+    const std::string key_;
     EngineCalls calls_;
     std::uint64_t responseDelayMs_ = kResponseDelayMs;
     QTimer* replyTimer_;

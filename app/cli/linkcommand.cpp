@@ -109,9 +109,10 @@ int runLinkCommand(const QStringList& arguments, Console& console) {
         console.err << "vebix link: " << message << std::endl;
         return kExitFailure;
     };
-    // The mind as the window chooses it; bot mode's keeper, which asks nobody about a mind
-    // held open elsewhere: a save appends under the mind's write lock.
-    MindKeeper keeper(nullptr, MindKeeper::Holding::DoNotHold);
+    // The mind as the window chooses it. Like bot mode, the link holds nothing and asks nobody
+    // about a mind held open elsewhere: with --learn it appends what it learned at the end,
+    // under the mind's write lock.
+    MindKeeper keeper(learn ? MindKeeper::Use::Append : MindKeeper::Use::Read);
     try {
         const StartupChoice start = chooseStartMind(MissingNamedMind::Throw,
                                                     fromQPath(parser.value(QStringLiteral("mind"))),
@@ -164,13 +165,10 @@ int runLinkCommand(const QStringList& arguments, Console& console) {
     // Ctrl-C.
     const bool failed = !loop->stopRequested();
     if (!link.endSaid()) link.note(std::string(kLinkEndedStatus));
-    if (learn && link.learned()) {
-        keeper.setExchangeCount(1);
-        try {
-            keeper.closeBot();
-        } catch (const Error& e) {
-            return fail(e.what());
-        }
+    try {
+        keeper.saveLearned();
+    } catch (const Error& e) {
+        return fail(e.what());
     }
     return failed ? kExitFailure : kExitOk;
 }

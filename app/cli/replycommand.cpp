@@ -31,8 +31,8 @@ const char* const kReplyHelp =
     "Nothing is written to the mind unless --learn is given.\n"
     "\n"
     "Options:\n"
-    "  --learn       the mind learns each line and its reply, as in a chat (refused\n"
-    "                while another Vebix has the mind open)\n"
+    "  --learn       the mind learns each line and its reply, as in a chat; they are\n"
+    "                added to the mind at the end, also while another Vebix has it open\n"
     "  --as NAME     speak as NAME (default: your login name)\n"
     "  -h, --help    show this help and exit\n"
     "\n"
@@ -84,16 +84,9 @@ int runReplyCommand(const QStringList& arguments, Console& console) {
         console.err << "vebix reply: mind file not found: " << mindPath << std::endl;
         return kExitFailure;
     }
-    // The window appends its own lines to the file it holds; two writers would interleave.
-    if (learn && mindOpenElsewhere(mindPath, {})) {
-        console.err << "vebix reply: " << mindPath
-                    << " is open in another Vebix (a window or a chat); --learn would mix its lines"
-                    << std::endl;
-        return kExitFailure;
-    }
-
-    MindKeeper keeper(nullptr,
-                      learn ? MindKeeper::Holding::HoldOpen : MindKeeper::Holding::DoNotHold);
+    // As bot mode does, --learn appends what was learned at the end, under the mind's write
+    // lock, also to a mind another Vebix holds open.
+    MindKeeper keeper(learn ? MindKeeper::Use::Append : MindKeeper::Use::Read);
     keeper.loadMind(mindPath);
     const std::atomic<bool> delay{false};
     Conversation conversation(keeper, delay);
@@ -119,11 +112,7 @@ int runReplyCommand(const QStringList& arguments, Console& console) {
         }
     }
 
-    if (learn) {
-        keeper.closeBot();
-    } else {
-        keeper.discardMind();
-    }
+    keeper.saveLearned();
     return anyEmpty ? kExitNoReply : kExitOk;
 }
 

@@ -85,6 +85,6 @@ void VebixForm::BotLinkThread::showError(std::string_view text) {
                                fromUtf8(text));
 }
 
-void VebixForm::BotLinkThread::markLearned() { mainForm_->keeper().setExchangeCount(1); }
+void VebixForm::BotLinkThread::markLearned() { mainForm_->keeper().noteLearned(); }
 
 }  // namespace vebix

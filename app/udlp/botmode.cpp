@@ -78,9 +78,9 @@ int runBotMode(const std::string& namedPath, const std::string& programPath,
         const StartupChoice start = chooseStartMind(MissingNamedMind::Throw, mindFile,
                                                     fromQPath(systempaths::documentsFolder()));
 
-        // Bot mode answers for a mind that a window may hold open; it only writes under the
-        // mind's write lock.
-        MindKeeper keeper(nullptr, MindKeeper::Holding::DoNotHold);
+        // Bot mode answers for a mind that a window may hold open: it appends its exchange
+        // under the mind's write lock and holds nothing.
+        MindKeeper keeper(learn ? MindKeeper::Use::Append : MindKeeper::Use::Read);
         keeper.loadMind(start.mindPath);
 
         ChatRequest request;
@@ -108,8 +108,7 @@ int runBotMode(const std::string& namedPath, const std::string& programPath,
             if (learn) {
                 keeper.bot()->addLine(senderId, stamp, senderId, request.message);
                 keeper.bot()->addAiLine(senderId, stamp, learned);
-                keeper.setExchangeCount(1);
-                keeper.closeBot();
+                keeper.saveLearned();
             }
         }
 

@@ -31,7 +31,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(tmp_.isValid());
         // A new mind from the template; nothing is written.
-        ASSERT_FALSE(keeper_.loadMind(mindPath("mind.mdd")));
+        ASSERT_EQ(keeper_.loadMind(mindPath("mind.mdd")), MindKeeper::Loaded::New);
         ASSERT_TRUE(keeper_.bot());
         ConversationTestHelper::setEngineCalls(
             conversation_,
@@ -77,7 +77,7 @@ protected:
     FakeClock clock_{kNow};
     ScopedClock scoped_{clock_};
     QTemporaryDir tmp_;
-    MindKeeper keeper_{nullptr, MindKeeper::Holding::DoNotHold};
+    MindKeeper keeper_{MindKeeper::Use::Read};
     std::atomic<bool> delay_{false};
     Conversation conversation_{keeper_, delay_};
     std::vector<std::string> answers_{"fine, thanks"};

@@ -191,7 +191,7 @@ TEST_F(ChatWindow, AMindOpenInAnotherWindowIsLoadedOnlyAfterAsking) {
     writeBytes(path("Documents/held.mdd"), mind);
     writeBytes(path("Documents/free.mdd"), mind);
     MindKeeper otherWindow;
-    ASSERT_TRUE(otherWindow.loadMind(spath("Documents/held.mdd")));
+    ASSERT_EQ(otherWindow.loadMind(spath("Documents/held.mdd")), MindKeeper::Loaded::Existing);
 
     const QString question =
         "Vebix: The mind file \"" + path("Documents/held.mdd") +
