@@ -30,10 +30,12 @@ string(JOIN "\n" CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "from, or pieced together out of, the lines it remembers."
     "."
     "The chat window talks with one mind. The same program works without a window:"
-    "the terminal commands chat, teach a mind from text files, give one reply or"
-    "describe a mind. Vebix also answers other chatbots one message at a time"
-    "through a file in its folder, and can link with another bot so that the two"
-    "of them chat.")
+    "the terminal commands chat, teach a mind from text files and the chat logs"
+    "people keep (IRC clients, Telegram and WhatsApp exports), give one reply or"
+    "describe a mind. A mind can also live in IRC chat rooms, learning and"
+    "answering there, kept running by a systemd user unit. Vebix also answers"
+    "other chatbots one message at a time through a file in its folder, and can"
+    "link with another bot so that the two of them chat.")
 
 # Debian's own files, made from the sources at configure time; the changelog names the release
 # of CMakeLists.txt, as the metainfo does.

@@ -4,6 +4,7 @@
 # - lintian accepts it (no errors; warnings are shown),
 # - the desktop entry and the metainfo it installs validate, and agree with each other,
 # - its Depends name the Qt and libedit libraries the program links, and apt can satisfy them,
+# - it installs the chat-room bot's systemd user unit, which starts the installed program,
 # - unpacked into a throw-away root, the installed program prints its version, teaches a new
 #   mind from a text file, and answers one bot-mode exchange (CHAT.MSG in its working folder,
 #   the mind named by UDLPX.NFO, learning on, no display) with status 0, the reply written and
@@ -56,7 +57,7 @@ check "installed tree validates (metainfo, desktop entry, icon)" \
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "== Depends: $depends"
-for lib in libqt6core6 libqt6widgets6 libqt6gui6 libedit2 libstdc++6; do
+for lib in libqt6core6 libqt6widgets6 libqt6gui6 libqt6network6 libedit2 libstdc++6; do
     if grep -q "\b$lib\b" <<<"$depends"; then pass "depends on $lib"; else fail "depends on $lib"; fi
 done
 
@@ -79,6 +80,32 @@ if [ "$version" = "vebix $(dpkg-deb -f "$deb" Version | sed 's/-[^-]*$//')" ]; t
     pass "vebix --version prints the package's version ($version)"
 else
     fail "vebix --version prints the package's version (got: $version)"
+fi
+
+# The chat-room bot: its help, and the user unit that starts it from a config file by name.
+if run "$vebix" irc --help 2>&1 | grep -q '^Usage: vebix irc MIND'; then
+    pass "vebix irc --help shows its usage"
+else
+    fail "vebix irc --help shows its usage"
+fi
+unit=$root/usr/lib/systemd/user/vebix-irc@.service
+if [ -f "$unit" ] && grep -qx 'ExecStart=/usr/bin/vebix irc --config %i' "$unit"; then
+    pass "the user unit vebix-irc@.service starts the installed program"
+else
+    fail "the user unit vebix-irc@.service starts the installed program"
+fi
+if command -v systemd-analyze >/dev/null; then
+    # A unit file of its own name, so that the instance's %i resolves.
+    cp "$unit" "$tmp/vebix-irc@robo.service"
+    sed -i "s|/usr/bin/vebix|$vebix|" "$tmp/vebix-irc@robo.service"
+    mkdir -m 700 "$tmp/run"
+    # Accepted without a word: a value it cannot read is only a warning to systemd-analyze.
+    verify_unit() {
+        local out
+        out=$(XDG_RUNTIME_DIR="$tmp/run" systemd-analyze --user verify --man=no "$1" 2>&1) &&
+            [ -z "$out" ] || { echo "$out"; return 1; }
+    }
+    check "systemd-analyze accepts the user unit" verify_unit "$tmp/vebix-irc@robo.service"
 fi
 
 bot=$tmp/bot

@@ -2,7 +2,7 @@
 # Builds the libFuzzer targets of fuzz/ with clang (AddressSanitizer and UndefinedBehaviorSanitizer
 # on) in build-fuzz/ and runs each for a while, one after the other, at low priority.
 #   scripts/fuzz.sh [SECONDS] [TARGET...]    default: 300 seconds each, every target
-# Targets: tokenize likeness mindfile udlpinfo chatmsg reply.
+# Targets: tokenize likeness mindfile udlpinfo chatmsg reply chatlog ircline.
 # Each target's corpus lives in build-fuzz/corpus/<target>, seeded on the first run from the
 # conversation corpus of the tests (tests/data/corpus), the template mind, the test fixtures and
 # the kept regression inputs in tests/data/fuzz/<target>: a clone holds all of it. A crash or hang is written to
@@ -15,7 +15,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 seconds=${1:-300}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(tokenize likeness mindfile udlpinfo chatmsg reply)
+[ ${#targets[@]} -eq 0 ] && targets=(tokenize likeness mindfile udlpinfo chatmsg reply chatlog ircline)
 build=${VEBIX_FUZZ_BUILD:-$here/build-fuzz}
 
 cxx=$(command -v clang++-14 || command -v clang++)

@@ -55,8 +55,7 @@ std::string ChatSession::NameQuestion::fallback() const {
 // two conversations out of order, and there is nobody to say it is wanted.
 std::string ChatSession::UnattendedFrontEnd::askAboutHeldMind(const std::string&) { return {}; }
 
-std::optional<std::string> ChatSession::UnattendedFrontEnd::askName(
-    const NameQuestion& question) {
+std::optional<std::string> ChatSession::UnattendedFrontEnd::askName(const NameQuestion& question) {
     return question.fallback();
 }
 
@@ -73,7 +72,8 @@ ChatSession::ChatSession(FrontEnd& frontEnd, Options options, QObject* parent)
     : QObject(parent),
       frontEnd_(frontEnd),
       options_(std::move(options)),
-      delayResponses_(options_.delayResponses) {
+      delayResponses_(options_.delayResponses),
+      conversation_(new Conversation(keeper_, delayResponses_, this)) {
     setObjectName(QStringLiteral("chatSession"));
     keeper_.setPrepareReplies(options_.prepareReplies);
     autosaveTimer_ = new QTimer(this);
@@ -84,15 +84,11 @@ ChatSession::ChatSession(FrontEnd& frontEnd, Options options, QObject* parent)
 
 ChatSession::~ChatSession() {
     // A held reply must not outlive the keeper it would be learned into.
-    for (auto& [key, conversation] : conversations_) delete conversation;
+    delete conversation_;
 }
 
-std::string ChatSession::speakerId() const { return vebix::speakerId(userName_, options_.localTag); }
-
-Conversation& ChatSession::conversation(const std::string& key) {
-    Conversation*& conversation = conversations_[key];
-    if (!conversation) conversation = new Conversation(keeper_, delayResponses_, key, this);
-    return *conversation;
+std::string ChatSession::speakerId() const {
+    return vebix::speakerId(userName_, options_.localTag);
 }
 
 bool ChatSession::say(const std::string& typed) { return conversation().say(speakerId(), typed); }
@@ -116,6 +112,10 @@ ChatSession::Opened ChatSession::open(const std::string& path,
         load.openHeldMind = fullPath(chosen) == held;
     }
     frontEnd_.showMindLoaded(keeper_.mindPath());
+    if (!options_.withPerson) {
+        startAutosave();
+        return Opened::Greeted;
+    }
 
     NameQuestion question;
     question.current = userName_;
@@ -176,20 +176,25 @@ void ChatSession::saveNow() {
 }
 
 bool ChatSession::saveAs() {
-    if (!keeper_.bot()) return false;
-    const std::string chosen = frontEnd_.askSaveAsPath(keeper_.mindPath());
+    if (!saveMindAs(keeper_, frontEnd_, userName_)) return false;
+    savingWorks();
+    return true;
+}
+
+bool saveMindAs(MindKeeper& keeper, ChatSession::FrontEnd& frontEnd, const std::string& userName) {
+    if (!keeper.bot()) return false;
+    const std::string chosen = frontEnd.askSaveAsPath(keeper.mindPath());
     if (chosen.empty()) return false;
     const std::string full = fullPath(chosen);
     // Written over a mind another front end keeps open, the file would lose that front end's
     // lines at its next whole write, and its hold on the file.
-    if (mindOpenElsewhere(full, keeper_.mindPath())) {
-        frontEnd_.showSaveAsRefused(full);
+    if (mindOpenElsewhere(full, keeper.mindPath())) {
+        frontEnd.showSaveAsRefused(full);
         return false;
     }
-    keeper_.saveAs(full);
+    keeper.saveAs(full);
     // The next start opens the mind where it now lives.
-    saveSettings(keeper_.mindPath(), userName_);
-    savingWorks();
+    saveSettings(keeper.mindPath(), userName);
     return true;
 }
 
@@ -197,9 +202,45 @@ bool ChatSession::saveAs() {
 
 ChatSession::Closed ChatSession::close() {
     frontEnd_.showClosing();
+    const Closed closed = saveOrAsk(
+        keeper_, frontEnd_, [this] { keeper_.closeBot(); }, userName_);
+    if (closed != Closed::KeptOpen) savingWorks();
+    return closed;
+}
+
+namespace {
+
+// Writes keeper's mind to a rescue file beside it, else in the data folder, and releases it.
+ChatSession::Closed rescue(MindKeeper& keeper, ChatSession::FrontEnd& frontEnd) {
+    const std::size_t unsaved = keeper.unsavedLineCount();
+    const std::int64_t now = clock().nowSeconds();
+    std::string reason;
+    for (const std::string& path : {rescuePathBeside(keeper.mindPath(), now),
+                                    rescuePathInDataFolder(keeper.mindPath(), now)}) {
+        try {
+            QDir().mkpath(QFileInfo(toQPath(path)).absolutePath());
+            const bool whole = keeper.writeRescue(path);
+            keeper.discardMind();
+            frontEnd.showRescued(path, unsaved, whole);
+            return ChatSession::Closed::Rescued;
+        } catch (const std::exception& e) {
+            reason = e.what();
+        }
+    }
+    keeper.discardMind();
+    frontEnd.showRescueFailed(reason, unsaved);
+    return ChatSession::Closed::Lost;
+}
+
+}  // namespace
+
+ChatSession::Closed saveOrAsk(MindKeeper& keeper, ChatSession::FrontEnd& frontEnd,
+                              const std::function<void()>& save, const std::string& userName) {
+    using Closed = ChatSession::Closed;
+    using AfterFailedSave = ChatSession::AfterFailedSave;
     std::string reason;
     try {
-        keeper_.closeBot();
+        save();
         return Closed::Saved;
     } catch (const std::exception& e) {
         reason = e.what();
@@ -209,55 +250,32 @@ ChatSession::Closed ChatSession::close() {
     bool newFailure = true;
     for (;;) {
         const AfterFailedSave answer =
-            frontEnd_.askAfterFailedSave({reason, keeper_.unsavedLineCount(), newFailure});
+            frontEnd.askAfterFailedSave({reason, keeper.unsavedLineCount(), newFailure});
         newFailure = true;
         try {
             switch (answer) {
                 case AfterFailedSave::TryAgain:
-                    keeper_.closeBot();
-                    savingWorks();
+                    save();
                     return Closed::Saved;
                 case AfterFailedSave::SaveAs:
-                    if (!saveAs()) {
+                    if (!saveMindAs(keeper, frontEnd, userName)) {
                         newFailure = false;
                         continue;
                     }
-                    keeper_.closeBot();
+                    save();
                     return Closed::Saved;
                 case AfterFailedSave::Discard:
-                    keeper_.discardMind();
-                    savingWorks();
+                    keeper.discardMind();
                     return Closed::Discarded;
                 case AfterFailedSave::KeepOpen:
                     return Closed::KeptOpen;
                 case AfterFailedSave::Rescue:
-                    return rescue();
+                    return rescue(keeper, frontEnd);
             }
         } catch (const std::exception& e) {
             reason = e.what();
         }
     }
-}
-
-ChatSession::Closed ChatSession::rescue() {
-    const std::size_t unsaved = keeper_.unsavedLineCount();
-    const std::int64_t now = clock().nowSeconds();
-    std::string reason;
-    for (const std::string& path : {rescuePathBeside(keeper_.mindPath(), now),
-                                    rescuePathInDataFolder(keeper_.mindPath(), now)}) {
-        try {
-            QDir().mkpath(QFileInfo(toQPath(path)).absolutePath());
-            keeper_.saveAs(path);
-            keeper_.discardMind();
-            frontEnd_.showRescued(path, unsaved);
-            return Closed::Rescued;
-        } catch (const std::exception& e) {
-            reason = e.what();
-        }
-    }
-    keeper_.discardMind();
-    frontEnd_.showRescueFailed(reason, unsaved);
-    return Closed::Lost;
 }
 
 }  // namespace vebix

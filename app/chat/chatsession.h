@@ -13,10 +13,10 @@
 // end with no person present.
 //
 // A front end with many conversations at once (a chat room: one per channel and one per private
-// partner) opens the mind once with unattended answers and then keeps one Conversation per
-// channel, conversation(key) with the channel's key, each say() naming its speaker (the nick);
-// the engine then learns and answers each channel as a conversation of its own. Autosave and
-// closing stay the session's, for the one mind they all share.
+// partner) opens the mind with unattended answers and says each line through conversation()
+// as a Conversation::Turn naming its speaker (the nick) and its key (the channel); the engine
+// then learns and answers each channel as a conversation of its own. Autosave and closing stay
+// the session's, for the one mind they all share.
 //
 // Lives on the thread that owns the mind (the window thread): everything here learns or saves.
 
@@ -26,7 +26,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <map>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -52,9 +52,9 @@ public:
     };
     // Closing could not save the mind.
     struct SaveFailure {
-        std::string reason;         // the save's error, with the system's reason
-        std::size_t unsavedLines;   // what would be lost
-        bool newFailure;            // false when asked again after a Save As that wrote nothing
+        std::string reason;        // the save's error, with the system's reason
+        std::size_t unsavedLines;  // what would be lost
+        bool newFailure;           // false when asked again after a Save As that wrote nothing
     };
     enum class AfterFailedSave {
         TryAgain,  // close again (after space was freed or permissions fixed)
@@ -101,10 +101,13 @@ public:
         virtual void showSaveFailingOver() {}
         // A Save As was refused: the file at path is a mind another front end holds open.
         virtual void showSaveAsRefused(const std::string& path) { (void)path; }
-        // The whole mind, with unsavedLines not saved to its file, was written to path.
-        virtual void showRescued(const std::string& path, std::size_t unsavedLines) {
+        // The mind, with unsavedLines not saved to its file, was written to path: the whole
+        // mind, or (whole false) only the unsaved lines, when those read from its file were lost
+        // (another program cut that file shorter).
+        virtual void showRescued(const std::string& path, std::size_t unsavedLines, bool whole) {
             (void)path;
             (void)unsavedLines;
+            (void)whole;
         }
         // No rescue file could be written either: unsavedLines are lost.
         virtual void showRescueFailed(const std::string& reason, std::size_t unsavedLines) {
@@ -130,7 +133,11 @@ public:
         bool delayResponses = true;            // hold each reply until a second has passed
         // Work out every line's part in replies right after loading, so that the first reply
         // is as quick as the later ones (for front ends that answer line after line).
-        bool prepareReplies = true;
+        bool prepareReplies =
+            true;  // Whether one person chats with the mind (the window, the terminal): then open() asks
+        // their name, greets them and records the mind and the name for the next start. A chat
+        // room has many speakers, each named in its turn, and changes nothing a person chose.
+        bool withPerson = true;
     };
 
     // frontEnd must outlive the session.
@@ -139,7 +146,7 @@ public:
 
     // ---- opening --------------------------------------------------------------------------
     enum class Opened {
-        Greeted,  // the mind is loaded and the person greeted: the conversation may begin
+        Greeted,  // the mind is loaded and the person greeted (if any): the conversation may begin
         NoMind,   // the person chose no mind instead of one held elsewhere: none is loaded
         Ended,    // nobody gave a name: the mind was dropped unsaved, and the session is over
     };
@@ -150,9 +157,8 @@ public:
     Opened open(const std::string& path, const MindKeeper::LoadOptions& options = {});
 
     // ---- the conversation ---------------------------------------------------------------
-    // The person's conversation, or, with a key, the conversation of that key (a chat room's
-    // channel), made on first use; its lines are learned under the key.
-    Conversation& conversation(const std::string& key = {});
+    // The conversation with the loaded mind, whichever is loaded.
+    Conversation& conversation() { return *conversation_; }
     // Says the person's line in their conversation (Conversation::say).
     bool say(const std::string& typed);
     // The person's name: empty until the first open() named them; kept over later ones.
@@ -196,18 +202,30 @@ private:
     void startAutosave();
     void autosave();
     void savingWorks();
-    Closed rescue();
 
     FrontEnd& frontEnd_;
     const Options options_;
     std::atomic<bool> delayResponses_;
     MindKeeper keeper_{MindKeeper::Use::Converse};
     std::string userName_;
-    // By key; children of the session, which deletes them before the keeper goes.
-    std::map<std::string, Conversation*> conversations_;
+    // A child of the session, deleted before the keeper goes.
+    Conversation* conversation_;
     QTimer* autosaveTimer_;
     bool saveFailing_ = false;
 };
+
+// The one rule for a mind whose lines could not be saved, for a session's closing and for the
+// commands that only append what they learned (vebix reply --learn): runs save, and when that
+// fails asks frontEnd what to do (try again, Save As, discard, keep open, rescue) until it is
+// settled; a rescue writes the mind to a rescue file (rescuePathBeside, else
+// rescuePathInDataFolder) and releases it. userName is recorded with a mind saved elsewhere.
+ChatSession::Closed saveOrAsk(MindKeeper& keeper, ChatSession::FrontEnd& frontEnd,
+                              const std::function<void()>& save, const std::string& userName);
+// Asks frontEnd for a file and writes the whole of keeper's mind there; it then becomes the
+// mind, also for the next start (recorded with userName). A mind another front end holds open
+// is refused (frontEnd is told). False when no file was given or it was refused; errors of
+// writing propagate, and the mind keeps its file.
+bool saveMindAs(MindKeeper& keeper, ChatSession::FrontEnd& frontEnd, const std::string& userName);
 
 // Where a mind that cannot be saved to mindPath goes: beside it, "<name>.rescued-<time>.mdd"
 // (the ".mdd" of the name dropped first), the time in local time as yyyyMMdd-HHmmss.

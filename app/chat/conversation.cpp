@@ -34,14 +34,16 @@ QString translated(const char* text) { return QCoreApplication::translate(kConte
 struct Conversation::Pending {
     std::shared_ptr<VebixAi> engine;
     std::string speaker;
+    std::string key;
+    bool learn = true;
     std::string line;
     std::string stamp;
     std::string answer;
 };
 
 Conversation::Conversation(MindKeeper& keeper, const std::atomic<bool>& delayResponses,
-                           std::string key, QObject* parent)
-    : QObject(parent), keeper_(keeper), delayResponses_(delayResponses), key_(std::move(key)) {
+                           QObject* parent)
+    : QObject(parent), keeper_(keeper), delayResponses_(delayResponses) {
     setObjectName(QStringLiteral("conversation"));
     setEngineCalls({});
     replyTimer_ = new QTimer(this);
@@ -54,9 +56,11 @@ Conversation::~Conversation() = default;
 
 void Conversation::setEngineCalls(EngineCalls calls) {
     if (!calls.reply) {
+        // The key is the exchange's own: only a chat room's differs from the speaker.
         calls.reply = [this](VebixAi& engine, const std::string& speaker, const std::string& line,
                              std::uint32_t referenceTime) {
-            return engine.reply(speaker, keyFor(speaker), line, referenceTime);
+            const std::string& key = pending_ ? pending_->key : speaker;
+            return engine.reply(speaker, key, line, referenceTime);
         };
     }
     if (!calls.refreshFillWords)
@@ -66,21 +70,19 @@ void Conversation::setEngineCalls(EngineCalls calls) {
 
 QString Conversation::botName(const VebixAi& engine) const { return fromUtf8(engine.botName()); }
 
-const std::string& Conversation::keyFor(const std::string& speaker) const {
-    return key_.empty() ? speaker : key_;
-}
-
-bool Conversation::say(const std::string& speaker, const std::string& typed) {
+bool Conversation::say(const Turn& turn) {
     if (!keeper_.bot() || pending_) return false;
     // What the engine will learn, and so what is shown: a paste may hold line breaks, which
     // no mind line can.
-    const std::string line = std::string(trimAsciiSpace(learnedText(typed)));
+    const std::string line = std::string(trimAsciiSpace(learnedText(turn.typed)));
     if (line.empty()) return false;
 
     pending_ = std::make_unique<Pending>();
     Pending& exchange = *pending_;
     exchange.engine = keeper_.bot();
-    exchange.speaker = speaker;
+    exchange.speaker = turn.speaker;
+    exchange.key = turn.key.empty() ? turn.speaker : turn.key;
+    exchange.learn = turn.learn;
     exchange.line = line;
     try {
         ask(exchange);
@@ -109,7 +111,8 @@ void Conversation::ask(Pending& exchange) {
         return;
     }
 
-    engine.addLine(keyFor(exchange.speaker), exchange.stamp, exchange.speaker, exchange.line);
+    if (exchange.learn)
+        engine.addLine(exchange.key, exchange.stamp, exchange.speaker, exchange.line);
     // The events handled here let the front end show the line before the engine works; the
     // exchange stays pending meanwhile, and a mind replaced meanwhile drops the reply.
     if (keeper_.exchangeCount() == kFillWordExchanges) {
@@ -147,7 +150,8 @@ void Conversation::deliver() {
                            translated(kTryRewording) + kCrLf);
     } else {
         emit replied(fromUtf8(exchange->answer));
-        exchange->engine->addAiLine(keyFor(exchange->speaker), exchange->stamp, exchange->answer);
+        if (exchange->learn)
+            exchange->engine->addAiLine(exchange->key, exchange->stamp, exchange->answer);
     }
     emit exchangeFinished();
 }

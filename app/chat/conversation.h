@@ -34,12 +34,19 @@ public:
     static constexpr int kFillWordExchanges = 10;
 
     // Talks with keeper's mind, whichever is loaded at each say(); delayResponses is read at
-    // every exchange. Both must outlive the conversation. The lines of each exchange are
-    // learned under key (a chat room's channel) as the mind's conversation key; with none, under
-    // the speaker's own id, so that each person's chat is a conversation of its own.
-    Conversation(MindKeeper& keeper, const std::atomic<bool>& delayResponses, std::string key = {},
+    // every exchange. Both must outlive the conversation.
+    Conversation(MindKeeper& keeper, const std::atomic<bool>& delayResponses,
                  QObject* parent = nullptr);
     ~Conversation() override;
+
+    // One line said to the mind: who said it, in which conversation (the engine keys its lines
+    // by it; empty: the speaker's own, as in the window), and whether the exchange is learned.
+    struct Turn {
+        std::string speaker;
+        std::string typed;
+        std::string key;
+        bool learn = true;
+    };
 
     // Starts an exchange for the line speaker typed. Nothing happens (false) with no mind, a
     // line that is blank once cleaned, or an exchange still pending. Otherwise, in order:
@@ -48,7 +55,12 @@ public:
     // A mind closed or replaced before a held reply is shown drops that reply: nothing more
     // is shown or learned for the exchange. Errors of the engine propagate; the exchange is
     // then over.
-    bool say(const std::string& speaker, const std::string& typed);
+    bool say(const std::string& speaker, const std::string& typed) {
+        return say(Turn{speaker, typed, {}, true});
+    }
+    // The same for a line of a conversation with its own key (a chat room's, where many
+    // speak); without learn, neither the line nor the reply is learned.
+    bool say(const Turn& turn);
 
     // Whether an exchange has started and not yet ended (its reply may be held).
     bool exchangePending() const { return pending_ != nullptr; }
@@ -85,12 +97,9 @@ private:
     // Shows and learns the held reply, unless the mind was closed or replaced meanwhile.
     void deliver();
     QString botName(const VebixAi& engine) const;
-    // The conversation key the lines of speaker are learned under.
-    const std::string& keyFor(const std::string& speaker) const;
 
     MindKeeper& keeper_;
     const std::atomic<bool>& delayResponses_;
-    const std::string key_;
     EngineCalls calls_;
     std::uint64_t responseDelayMs_ = kResponseDelayMs;
     QTimer* replyTimer_;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/cli/importer_chatlog.h"
 #include "app/cli/linescanner.h"
 #include "app/cli/prefault.h"
 #include "engine/base/ascii.h"
@@ -149,9 +150,14 @@ void appendNumber(std::string& out, std::uint64_t n) {
 
 }  // namespace
 
+constexpr InputFormat kFormats[] = {
+    InputFormat::Auto, InputFormat::Plain,    InputFormat::Transcript,
+    InputFormat::Tsv,  InputFormat::Irssi,    InputFormat::Weechat,
+    InputFormat::Znc,  InputFormat::Telegram, InputFormat::Whatsapp,
+};
+
 std::optional<InputFormat> formatFromName(std::string_view name) {
-    for (InputFormat f :
-         {InputFormat::Auto, InputFormat::Plain, InputFormat::Transcript, InputFormat::Tsv})
+    for (InputFormat f : kFormats)
         if (name == formatName(f)) return f;
     return std::nullopt;
 }
@@ -166,12 +172,46 @@ std::string_view formatName(InputFormat format) {
             return "transcript";
         case InputFormat::Tsv:
             return "tsv";
+        case InputFormat::Irssi:
+            return "irssi";
+        case InputFormat::Weechat:
+            return "weechat";
+        case InputFormat::Znc:
+            return "znc";
+        case InputFormat::Telegram:
+            return "telegram";
+        case InputFormat::Whatsapp:
+            return "whatsapp";
     }
     return "plain";
 }
 
+std::string_view formatDescription(InputFormat format) {
+    switch (format) {
+        case InputFormat::Auto:
+        case InputFormat::Plain:
+            return "plain text";
+        case InputFormat::Transcript:
+            return "Vebix transcript";
+        case InputFormat::Tsv:
+            return "TSV";
+        case InputFormat::Irssi:
+            return "irssi log";
+        case InputFormat::Weechat:
+            return "WeeChat log";
+        case InputFormat::Znc:
+            return "ZNC log";
+        case InputFormat::Telegram:
+            return "Telegram export";
+        case InputFormat::Whatsapp:
+            return "WhatsApp export";
+    }
+    return "plain text";
+}
+
 InputFormat detectFormat(std::string_view text) {
     text = withoutByteOrderMark(text);
+    if (const auto log = detectChatLog(text)) return *log;
     std::size_t lines = 0, tagged = 0, tabbed = 0;
     LineSplitter splitter(text.substr(0, kSampleBytes));
     std::string_view line;
@@ -203,23 +243,81 @@ std::optional<std::string> binaryReason(std::string_view bytes) {
     return "not a text file (binary byte at offset " + std::to_string(*offset) + ")";
 }
 
+// A chat log's lines into the importer's utterances, with the same checks as the lines of the
+// other formats.
+class Importer::ChatLogReader : public ChatLogSink {
+public:
+    ChatLogReader(Importer& importer, Reading& reading) : importer_(importer), reading_(reading) {}
+
+    void said(std::string_view speaker, std::string_view text) override {
+        reading_.lastTaken = false;
+        if (text.size() > kMaxLineBytes) return tooLong();
+        if (!validUtf8(speaker) || !validUtf8(text)) return invalidUtf8();
+        reading_.lastTaken = importer_.take(reading_, speaker, SpeakerAt::Line, text);
+    }
+    void continued(std::string_view more) override {
+        if (!reading_.lastTaken || !validUtf8(more)) return;
+        more = trimText(more);
+        if (more.empty()) return;
+        // The message's text runs on to the end of this line; the line ends between become
+        // blanks when it is written.
+        Utterance& last = importer_.utterances_.back();
+        const std::size_t size = static_cast<std::size_t>(more.data() + more.size() - last.text);
+        if (size <= kMaxLineBytes) last.textSize = static_cast<std::uint32_t>(size);
+    }
+    void event() override {
+        reading_.lastTaken = false;
+        ++importer_.skipped_.events;
+    }
+    void unreadable() override {
+        reading_.lastTaken = false;
+        ++importer_.skipped_.untagged;
+    }
+    void tooLong() override { ++importer_.skipped_.tooLong; }
+    void invalidUtf8() override { ++importer_.skipped_.invalidUtf8; }
+    void newConversation() override { reading_.open = false; }
+    std::string_view keep(std::string text) override {
+        return importer_.kept_.emplace_back(std::move(text));
+    }
+
+private:
+    Importer& importer_;
+    Reading& reading_;
+};
+
 Importer::Importer(ImportOptions options)
     : options_(std::move(options)), botMatched_(options_.botNames.size(), false) {}
 
+namespace {
+
+// Names compare ignoring case; letters beyond ASCII need the full case rules, and such names
+// are rare enough for a conversion each.
+bool sameName(std::string_view speaker, const std::string& name) {
+    return equalsIgnoringAsciiCase(speaker, name) ||
+           (hasNonAscii(speaker) && hasNonAscii(name) &&
+            QString::fromUtf8(speaker.data(), static_cast<qsizetype>(speaker.size()))
+                    .compare(QString::fromStdString(name), Qt::CaseInsensitive) == 0);
+}
+
+}  // namespace
+
 bool Importer::isBot(std::string_view speaker) {
     for (std::size_t i = 0; i < options_.botNames.size(); ++i) {
-        const std::string& bot = options_.botNames[i];
-        // Letters beyond ASCII need the full case rules; such names are rare enough for a
-        // conversion each.
-        if (equalsIgnoringAsciiCase(speaker, bot) ||
-            (hasNonAscii(speaker) && hasNonAscii(bot) &&
-             QString::fromUtf8(speaker.data(), static_cast<qsizetype>(speaker.size()))
-                     .compare(QString::fromStdString(bot), Qt::CaseInsensitive) == 0)) {
+        if (sameName(speaker, options_.botNames[i])) {
             botMatched_[i] = true;
             return true;
         }
     }
     return false;
+}
+
+bool Importer::filteredOut(std::string_view speaker) const {
+    for (const std::string& name : options_.ignoreNicks)
+        if (sameName(speaker, name)) return true;
+    if (options_.onlyNicks.empty()) return false;
+    for (const std::string& name : options_.onlyNicks)
+        if (sameName(speaker, name)) return false;
+    return true;
 }
 
 std::vector<std::string> Importer::unmatchedBotNames() const {
@@ -239,12 +337,7 @@ std::optional<std::string> Importer::add(std::string_view bytes) {
         options_.format == InputFormat::Auto ? detectFormat(bytes) : options_.format;
     lastFormat_ = format;
     // Each input a conversation of its own at least; within one, a blank line ends one.
-    bool open = false;
-    std::size_t spoken = 0;  // lines of the open conversation so far
-    // Speakers come in runs or pairs; the last answer is reused while the name stays.
-    std::string_view lastSpeaker;
-    bool lastIsBot = false;
-    bool lastKnown = false;
+    Reading reading;
 
     // Reserved (and its pages touched) at once: growing by doubling copied and faulted in the
     // records over and over, which for big inputs took longer than reading them.
@@ -252,6 +345,12 @@ std::optional<std::string> Importer::add(std::string_view bytes) {
     if (utterances_.capacity() - had < found.lines) {
         utterances_.reserve(had + found.lines);
         prefault(utterances_.data() + had, (utterances_.capacity() - had) * sizeof(Utterance));
+    }
+
+    if (format != InputFormat::Plain && format != InputFormat::Transcript &&
+        format != InputFormat::Tsv) {
+        ChatLogReader reader(*this, reading);
+        return readChatLog(format, bytes, reader);
     }
 
     LineScanner scanner(bytes);
@@ -263,7 +362,7 @@ std::optional<std::string> Importer::add(std::string_view bytes) {
             continue;
         }
         if (isBlank(line)) {
-            open = false;
+            reading.open = false;
             continue;
         }
         if (!ascii && !validUtf8(line)) {
@@ -275,7 +374,7 @@ std::optional<std::string> Importer::add(std::string_view bytes) {
         if (format == InputFormat::Plain) {
             text = line;
             if (options_.speaker.empty()) {
-                const std::size_t turn = open ? spoken % 2 : 0;
+                const std::size_t turn = reading.open ? reading.spoken % 2 : 0;
                 speaker = kPlainSpeakers[turn];
                 speakerAt = turn == 0 ? SpeakerAt::PlainA : SpeakerAt::PlainB;
             } else {
@@ -291,30 +390,40 @@ std::optional<std::string> Importer::add(std::string_view bytes) {
             speaker = parts->first;
             text = parts->second;
         }
-        text = trimText(text);
-        if (text.empty()) {
-            ++skipped_.empty;
-            continue;
-        }
-        const bool opens = !open;
-        if (opens) {
-            ++conversations_;
-            open = true;
-            spoken = 0;
-        }
-        ++spoken;
-        if (!lastKnown || speaker != lastSpeaker) {
-            lastSpeaker = speaker;
-            lastIsBot = isBot(speaker);
-            lastKnown = true;
-        }
-        const bool inLine = speakerAt == SpeakerAt::Line;
-        utterances_.push_back(
-            {text.data(), static_cast<std::uint32_t>(text.size()),
-             inLine ? static_cast<std::uint32_t>(text.data() - speaker.data()) : 0,
-             inLine ? static_cast<std::uint32_t>(speaker.size()) : 0, speakerAt, lastIsBot, opens});
+        take(reading, speaker, speakerAt, text);
     }
     return std::nullopt;
+}
+
+bool Importer::take(Reading& reading, std::string_view speaker, SpeakerAt at,
+                    std::string_view text) {
+    text = trimText(text);
+    if (text.empty()) {
+        ++skipped_.empty;
+        return false;
+    }
+    if ((!options_.ignoreNicks.empty() || !options_.onlyNicks.empty()) && filteredOut(speaker)) {
+        ++skipped_.filtered;
+        return false;
+    }
+    const bool opens = !reading.open;
+    if (opens) {
+        ++conversations_;
+        reading.open = true;
+        reading.spoken = 0;
+    }
+    ++reading.spoken;
+    if (!reading.lastKnown || speaker != reading.lastSpeaker) {
+        reading.lastSpeaker = speaker;
+        reading.lastIsBot = isBot(speaker);
+        reading.lastKnown = true;
+    }
+    const bool inLine = at == SpeakerAt::Line;
+    utterances_.push_back({text.data(), static_cast<std::uint32_t>(text.size()),
+                           inLine ? static_cast<std::uint32_t>(text.data() - speaker.data()) : 0,
+                           inLine ? static_cast<std::uint32_t>(speaker.size()) : 0, at,
+                           reading.lastIsBot, opens});
+    return true;
 }
 
 std::string_view Importer::speakerOf(const Utterance& u) const {

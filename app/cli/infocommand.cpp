@@ -27,15 +27,17 @@ const char* const kHelp =
     "\n"
     "Options:\n"
     "  --check        also list every line the engine would skip or misread, with its line\n"
-    "                 number and why: fewer than three blanks, a time that is not a decimal\n"
-    "                 number of 32 bits, a time earlier than the line before it in the same\n"
-    "                 conversation, invalid UTF-8, a NUL byte; and faults of the header\n"
+    "                 number and why (faults): fewer than three blanks, a time that is not a\n"
+    "                 decimal number of 32 bits, a NUL byte, a header whose key=value lines\n"
+    "                 lack the empty line after them; and, as notes, what loses nothing: a\n"
+    "                 time earlier than the line before it in the same conversation, invalid\n"
+    "                 UTF-8, a header line that is not key=value\n"
     "  --words N      show the N most frequent words (default 10; 0 shows none, which is\n"
     "                 faster on a big mind); words shorter than three letters are left out\n"
     "  -h, --help     show this help and exit\n"
     "\n"
-    "Exit status: 0 success; 1 when the file cannot be read or is not a mind, or --check\n"
-    "found a problem; 2 a command line that cannot be read.\n";
+    "Exit status: 0 success (notes alone included); 1 when the file cannot be read or is not\n"
+    "a mind, or --check found a fault; 2 a command line that cannot be read.\n";
 
 std::string localDate(std::uint32_t seconds) {
     // With its offset from UTC, so that the date reads the same anywhere.
@@ -51,24 +53,31 @@ std::size_t columns(const std::string& s) {
     return n;
 }
 
-void printCounted(std::ostream& out, const std::vector<Counted>& counted) {
+// Names and words come from the mind, which learned them from anyone: on a terminal they are
+// shown, never obeyed (shownText).
+void printCounted(std::ostream& out, const std::vector<Counted>& counted, bool terminal) {
+    std::vector<std::string> shown;
     std::size_t width = 0;
-    for (const Counted& c : counted) width = std::max(width, columns(c.first));
-    for (const Counted& c : counted)
-        out << "  " << c.first << std::string(width - columns(c.first) + 2, ' ') << c.second
-            << '\n';
+    for (const Counted& c : counted) {
+        shown.push_back(shownText(c.first, terminal));
+        width = std::max(width, columns(shown.back()));
+    }
+    for (std::size_t i = 0; i < counted.size(); ++i)
+        out << "  " << shown[i] << std::string(width - columns(shown[i]) + 2, ' ')
+            << counted[i].second << '\n';
 }
 
 void printReport(std::ostream& out, const std::string& path, std::uint64_t size,
-                 const MindReport& r) {
-    out << "File:           " << path << " (" << size << " bytes)\n";
-    out << "Bot:            " << r.botName << " (mind file version " << r.version << ")\n";
+                 const MindReport& r, bool terminal) {
+    out << "File:           " << shownText(path, terminal) << " (" << size << " bytes)\n";
+    out << "Bot:            " << shownText(r.botName, terminal) << " (mind file version "
+        << shownText(r.version, terminal) << ")\n";
     out << "Lines:          " << r.lines << " (" << r.botLines << " of them the bot's own)\n";
     out << "Conversations:  " << r.conversations << " (distinct keys, letter case ignored)\n";
     out << "Speakers:       " << r.speakers << " besides the bot";
     if (!r.topSpeakers.empty()) out << "; the most frequent:";
     out << '\n';
-    printCounted(out, r.topSpeakers);
+    printCounted(out, r.topSpeakers, terminal);
     if (r.firstTime) {
         out << "First time:     " << localDate(*r.firstTime) << " (" << *r.firstTime << ")\n";
         out << "Last time:      " << localDate(*r.lastTime) << " (" << *r.lastTime << ")\n";
@@ -77,7 +86,7 @@ void printReport(std::ostream& out, const std::string& path, std::uint64_t size,
     }
     if (!r.topWords.empty()) {
         out << "Frequent words:\n";
-        printCounted(out, r.topWords);
+        printCounted(out, r.topWords, terminal);
     }
 }
 
@@ -112,19 +121,24 @@ int runInfoCommand(const QStringList& arguments, Console& console) {
                     << std::endl;
         return kExitFailure;
     }
-    printReport(console.out, path, static_cast<std::uint64_t>(QFileInfo(mind).size()), report);
+    printReport(console.out, path, static_cast<std::uint64_t>(QFileInfo(mind).size()), report,
+                console.outIsTerminal);
     if (options.check) {
+        const std::size_t faults = report.faults();
+        const std::size_t notes = report.problems.size() - faults;
         if (report.problems.empty()) {
             console.out << "Check:          no problems found\n";
         } else {
-            console.out << "Check:          " << report.problems.size()
-                        << (report.problems.size() == 1 ? " problem" : " problems") << '\n';
+            console.out << "Check:          " << faults << (faults == 1 ? " fault, " : " faults, ")
+                        << notes << (notes == 1 ? " note" : " notes") << '\n';
             for (const MindProblem& p : report.problems)
-                console.out << "  line " << p.line << ": " << p.reason << '\n';
+                console.out << "  line " << p.line << ": " << (p.fault ? "" : "note: ")
+                            << shownText(p.reason, console.outIsTerminal) << '\n';
         }
     }
     console.out.flush();
-    return options.check && !report.problems.empty() ? kExitFailure : kExitOk;
+    // Notes lose nothing: only a fault fails the check.
+    return options.check && report.faults() != 0 ? kExitFailure : kExitOk;
 }
 
 }  // namespace vebix::cli

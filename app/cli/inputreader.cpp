@@ -22,7 +22,10 @@ InputRead readInput(const std::string& name, int stdinFd, const std::atomic<bool
                     const std::function<void(const ReadProgress&)>& progress) {
     InputRead result;
     const bool isStdin = name == "-";
-    const int fd = isStdin ? stdinFd : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without waiting: a FIFO nobody writes yet is waited for below, where Ctrl-C is seen,
+    // rather than in open(), which the signal would only restart.
+    const int fd =
+        isStdin ? stdinFd : ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         result.error = systemReason(errno);
         return result;
@@ -33,6 +36,12 @@ InputRead readInput(const std::string& name, int stdinFd, const std::atomic<bool
     if (::fstat(fd, &st) == 0) {
         if (S_ISDIR(st.st_mode)) {
             result.error = systemReason(EISDIR);
+            return result;
+        }
+        // A pipe, a FIFO or a terminal ends; a device such as one that gives zeros for ever
+        // would fill the memory.
+        if ((S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) && !::isatty(fd)) {
+            result.error = "it is a device, not a file or a pipe";
             return result;
         }
         if (S_ISREG(st.st_mode)) {

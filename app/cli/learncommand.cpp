@@ -1,11 +1,13 @@
 // vebix learn: feeds a mind the lines of text files in one atomic append.
 #include <QFileInfo>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <deque>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/platform/commandparser.h"
@@ -14,7 +16,7 @@
 #include "app/platform/exitstatus.h"
 #include "app/cli/importer.h"
 #include "app/cli/inputreader.h"
-#include "app/cli/interrupt.h"
+#include "app/platform/interrupt.h"
 #include "app/mind/mindappend.h"
 #include "app/mind/mindlock.h"
 #include "app/platform/filewrite.h"
@@ -35,7 +37,11 @@ const char* const kHelp =
     "  --bot NAME        lines of speaker NAME become the bot's own, so that the mind learns to\n"
     "                    answer as NAME (case does not matter; may be given more than once)\n"
     "  --speaker NAME    plain text: every line is said by NAME\n"
-    "  --format FORMAT   read every FILE as FORMAT: auto (the default), plain, transcript or tsv\n"
+    "  --format FORMAT   read every FILE as FORMAT: auto (the default), plain, transcript, tsv,\n"
+    "                    irssi, weechat, znc, telegram or whatsapp\n"
+    "  --ignore-nick NICK  leave out what NICK said, e.g. a bot in a chat log (case does not\n"
+    "                    matter; may be given more than once)\n"
+    "  --only-nick NICK  take only what NICK said (may be given more than once)\n"
     "  --check           read the files and report what would be learned; write nothing\n"
     "  --empty           create a missing MIND empty, named after its file (Robo.mdd: Robo),\n"
     "                    instead of from the template\n"
@@ -46,6 +52,15 @@ const char* const kHelp =
     "               speakers alternate $a and $b from the start of each conversation\n"
     "  transcript   a transcript saved by Vebix: lines \"<Name> text\"; other lines are skipped\n"
     "  tsv          lines \"speaker<TAB>text\"; a blank line starts a new conversation\n"
+    "  irssi        an irssi log: \"12:34 <nick> text\"; each day a new conversation\n"
+    "  weechat      a WeeChat log: \"2024-01-02 12:34:56<TAB>nick<TAB>text\"; each day a new\n"
+    "               conversation\n"
+    "  znc          a ZNC log: \"[12:34:56] <nick> text\" (one file per channel and day)\n"
+    "  telegram     a Telegram Desktop export in JSON (result.json); each chat and each day a\n"
+    "               new conversation\n"
+    "  whatsapp     a WhatsApp chat exported as text; each day a new conversation\n"
+    "In the chat logs, the nick or name is the speaker; actions (/me) are kept as text, the\n"
+    "nick first; joins, parts, modes, notices, day changes and media are skipped.\n"
     "Each file starts a new conversation. UTF-8 text with or without a byte-order mark, and\n"
     "LF, CR LF or CR line ends are read. Skipped and counted: lines with nothing to say, lines\n"
     "that are not valid UTF-8 and lines over 64 KiB. A file holding a NUL byte, or more than one\n"
@@ -74,6 +89,8 @@ std::string skippedSummary(const SkippedLines& s) {
     part(s.invalidUtf8, "invalid UTF-8");
     part(s.tooLong, "over 64 KiB");
     part(s.untagged, "without a speaker");
+    part(s.events, "not said by anyone (joins, parts, modes, notices, media)");
+    part(s.filtered, "by --ignore-nick or --only-nick");
     return "; skipped " + plural(s.total(), "line", "lines") + " (" + parts + ")";
 }
 
@@ -127,12 +144,15 @@ int runLearnCommand(const QStringList& arguments, Console& console) {
     CommandParser parser(QStringLiteral("learn"), QString::fromUtf8(kHelp));
     const QString bot = QStringLiteral("bot"), speaker = QStringLiteral("speaker"),
                   format = QStringLiteral("format"), check = QStringLiteral("check"),
-                  empty = QStringLiteral("empty");
+                  empty = QStringLiteral("empty"), ignoreNick = QStringLiteral("ignore-nick"),
+                  onlyNick = QStringLiteral("only-nick");
     parser.addOption(QCommandLineOption(bot, QString(), QStringLiteral("NAME")));
     parser.addOption(QCommandLineOption(speaker, QString(), QStringLiteral("NAME")));
     parser.addOption(QCommandLineOption(format, QString(), QStringLiteral("FORMAT")));
     parser.addOption(QCommandLineOption(check));
     parser.addOption(QCommandLineOption(empty));
+    parser.addOption(QCommandLineOption(ignoreNick, QString(), QStringLiteral("NICK")));
+    parser.addOption(QCommandLineOption(onlyNick, QString(), QStringLiteral("NICK")));
     if (auto status = parser.parse(arguments, console, 2, -1)) return *status;
 
     ImportOptions options;
@@ -147,6 +167,14 @@ int runLearnCommand(const QStringList& arguments, Console& console) {
         if (name.trimmed().isEmpty())
             return parser.usageError(console, QStringLiteral("empty --bot name"));
         options.botNames.push_back(name.trimmed().toStdString());
+    }
+    for (const auto& [option, list] :
+         {std::pair{ignoreNick, &options.ignoreNicks}, std::pair{onlyNick, &options.onlyNicks}}) {
+        for (const QString& name : parser.values(option)) {
+            if (name.trimmed().isEmpty())
+                return parser.usageError(console, QStringLiteral("empty --%1 name").arg(option));
+            list->push_back(name.trimmed().toStdString());
+        }
     }
     if (parser.isSet(speaker)) {
         options.speaker = parser.value(speaker).trimmed().toStdString();
@@ -167,6 +195,7 @@ int runLearnCommand(const QStringList& arguments, Console& console) {
         Importer importer(options);
         std::deque<InputBytes> inputs;  // the importer keeps views into them
         std::string skippedFiles;
+        std::vector<InputFormat> formats;  // what was read, each once, in order
         for (const QString& argument : positional) {
             const std::string name = argument == QLatin1String("-") ? "-" : fromQPath(argument);
             InputRead read;
@@ -184,13 +213,21 @@ int runLearnCommand(const QStringList& arguments, Console& console) {
                 return kExitFailure;
             }
             inputs.push_back(std::move(read.bytes));
-            if (auto reason = importer.add(inputs.back().view()))
+            if (auto reason = importer.add(inputs.back().view())) {
                 skippedFiles += "; skipped file " + name + ": " + *reason;
+            } else if (std::find(formats.begin(), formats.end(), importer.lastFormat()) ==
+                       formats.end()) {
+                formats.push_back(importer.lastFormat());
+            }
         }
 
+        std::string read;
+        for (InputFormat f : formats)
+            read += (read.empty() ? "" : ", ") + std::string(formatDescription(f));
         const std::string counts =
             plural(importer.lineCount(), "line", "lines") + " in " +
-            plural(importer.conversationCount(), "conversation", "conversations");
+            plural(importer.conversationCount(), "conversation", "conversations") +
+            (read.empty() ? "" : " (" + read + ")");
         const std::string skipped = skippedSummary(importer.skipped()) + skippedFiles;
         // A --bot that matched nobody leaves the mind without the bot's side, which the person
         // would only notice much later in its replies.

@@ -16,7 +16,7 @@
 #include "app/cli/commands.h"
 #include "app/platform/console.h"
 #include "app/platform/exitstatus.h"
-#include "app/cli/interrupt.h"
+#include "app/platform/interrupt.h"
 #include "app/cli/terminallink.h"
 #include "app/mind/mindkeeper.h"
 #include "app/mind/startup.h"

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <optional>
 #include <cstring>
 #include <functional>
 #include <unordered_map>
@@ -17,6 +19,7 @@
 #include "engine/enparse/tokenizer.h"
 #include "engine/enparse/unicode.h"
 #include "app/mind/mindfileformat.h"
+#include "app/mind/mindwrite.h"
 #include "app/mind/vebixai.h"
 
 namespace vebix::cli {
@@ -86,13 +89,14 @@ public:
             }
             ++report_.headerKeyLines;
             if (text.find('=') == std::string_view::npos)
-                problem(number, "a header line that is not key=value");
+                note(number, "a header line that is not key=value (kept as it is)");
             return;
         }
         if (text.empty()) return;
         ++report_.lines;
         if (cutAtNul) problem(number, "a NUL byte: the rest of the line is not read");
-        if (options_.check && !unicode::isValid(text)) problem(number, "invalid UTF-8");
+        if (options_.check && !unicode::isValid(text))
+            note(number, "invalid UTF-8 (its bytes are kept and read as they are)");
         if (!textOffset(text)) {
             problem(number, "malformed fields: fewer than three blanks");
             return;
@@ -116,8 +120,8 @@ public:
             if (!report_.lastTime || *time > *report_.lastTime) report_.lastTime = *time;
             KeyState& state = key->second;
             if (state.line != 0 && *time < state.time)
-                problem(number, "time goes back: earlier than line " + std::to_string(state.line) +
-                                    " of the same conversation");
+                note(number, "time goes back: earlier than line " + std::to_string(state.line) +
+                                 " of the same conversation");
             state = KeyState{*time, number};
         }
         if (options_.words > 0) countWords(m.text);
@@ -171,7 +175,10 @@ private:
     }
 
     void problem(std::uint64_t number, std::string reason) {
-        if (options_.check) report_.problems.push_back({number, std::move(reason)});
+        if (options_.check) report_.problems.push_back({number, std::move(reason), true});
+    }
+    void note(std::uint64_t number, std::string reason) {
+        if (options_.check) report_.problems.push_back({number, std::move(reason), false});
     }
 
     MindReport& report_;
@@ -196,13 +203,12 @@ MindReport readMindReport(std::string_view bytes, const MindReportOptions& optio
 }
 
 MindReport reportMindFile(const std::string& path, const MindReportOptions& options) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw systemError("cannot open '" + path + "'", errno);
-    const FdHandle closer(fd);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) throw systemError("cannot read '" + path + "'", errno);
-    if (S_ISDIR(st.st_mode)) throw Error("cannot read '" + path + "': it is a folder");
-    const auto size = static_cast<std::size_t>(st.st_size);
+    // Opened as a mind is loaded: a FIFO, a device or a folder is refused with what it is, and
+    // an append cut off midway is left out.
+    std::optional<MindToRead> mind = openMindToRead(path, "cannot read '" + path + "'");
+    if (!mind) throw systemError("cannot open '" + path + "'", ENOENT);
+    const int fd = mind->file.fd.get();
+    const auto size = static_cast<std::size_t>(mind->state.size);
     if (size == 0) return readMindReport({}, options);
     void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
     if (map == MAP_FAILED) throw systemError("cannot read '" + path + "'", errno);

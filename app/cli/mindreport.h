@@ -19,10 +19,13 @@ struct MindReportOptions {
     int minWordLength = 3;
 };
 
-// One line the engine would skip or misread, or a fault of the header.
+// One line the engine would skip or misread, or a fault of the header (a fault); or something
+// worth knowing that loses nothing (a note: a time that goes back, invalid UTF-8, a header line
+// that is not key=value).
 struct MindProblem {
     std::uint64_t line = 0;  // 1-based line number in the file, as CR, LF and CR LF end lines
     std::string reason;
+    bool fault = true;
 };
 
 using Counted = std::pair<std::string, std::uint64_t>;
@@ -42,6 +45,12 @@ struct MindReport {
     std::optional<std::uint32_t> lastTime;   // the latest readable time
     std::vector<Counted> topWords;           // most first; ties in byte order
     std::vector<MindProblem> problems;       // in line order; only with options.check
+
+    std::size_t faults() const {
+        std::size_t n = 0;
+        for (const MindProblem& p : problems) n += p.fault ? 1 : 0;
+        return n;
+    }
 };
 
 // Reads a mind file's bytes. Never throws; a text that is not a mind gives isMind false.
@@ -49,8 +58,9 @@ struct MindReport {
 // a NUL byte ends the line, empty lines among the mind lines are not lines.
 MindReport readMindReport(std::string_view bytes, const MindReportOptions& options);
 
-// readMindReport on the file at path, mapped into memory rather than copied. Throws Error when
-// the file cannot be opened or read.
+// readMindReport on the file at path, mapped into memory rather than copied, opened as a mind is
+// loaded (mindwrite.h). Throws Error when the file cannot be opened or read, or is not a
+// regular file.
 MindReport reportMindFile(const std::string& path, const MindReportOptions& options);
 
 }  // namespace vebix::cli

@@ -1,6 +1,6 @@
 // `vebix reply`: the mind's answers to lines given on the command line or read one by one, for
 // scripts; nothing is written to the mind unless --learn asks for it.
-#include <QFileInfo>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <iostream>
@@ -10,6 +10,7 @@
 #include "app/chat/conversation.h"
 #include "app/platform/commandparser.h"
 #include "app/cli/commands.h"
+#include "app/cli/terminalfrontend.h"
 #include "app/platform/console.h"
 #include "app/platform/exitstatus.h"
 #include "app/mind/mindkeeper.h"
@@ -32,7 +33,8 @@ const char* const kReplyHelp =
     "\n"
     "Options:\n"
     "  --learn       the mind learns each line and its reply, as in a chat; they are\n"
-    "                added to the mind at the end, also while another Vebix has it open\n"
+    "                added to the mind at the end, also while another Vebix has it open;\n"
+    "                when the mind cannot be saved they are kept as chat keeps them\n"
     "  --as NAME     speak as NAME (default: your login name)\n"
     "  -h, --help    show this help and exit\n"
     "\n"
@@ -80,7 +82,10 @@ int runReplyCommand(const QStringList& arguments, Console& console) {
     }
     const bool learn = parser.isSet(QStringLiteral("learn"));
     const std::string mindPath = fullPath(fromQPath(parser.positional().first()));
-    if (!QFileInfo(toQPath(mindPath)).isFile()) {
+    // Only a name that stands for nothing is not found; a FIFO, a folder or a device there is
+    // refused by the load, which says what it is.
+    struct stat st {};
+    if (::stat(mindPath.c_str(), &st) != 0) {
         console.err << "vebix reply: mind file not found: " << mindPath << std::endl;
         return kExitFailure;
     }
@@ -101,18 +106,30 @@ int runReplyCommand(const QStringList& arguments, Console& console) {
         if (answer.empty()) {
             anyEmpty = true;
         } else {
-            console.out << answer << '\n' << std::flush;
+            console.out << shownText(answer, console.outIsTerminal) << '\n' << std::flush;
         }
     } else {
         for (std::string line; std::getline(console.in, line);) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
             const std::string answer = answers.ask(conversation, speaker, line);
             anyEmpty = anyEmpty || answer.empty();
-            console.out << answer << '\n' << std::flush;
+            console.out << shownText(answer, console.outIsTerminal) << '\n' << std::flush;
         }
     }
 
-    keeper.saveLearned();
+    if (learn) {
+        // A save that fails is settled as a chat's closing is: asked on a terminal, else a
+        // rescue file.
+        TerminalFrontEnd frontEnd(console, "reply", name);
+        switch (saveOrAsk(
+            keeper, frontEnd, [&keeper] { keeper.saveLearned(); }, name)) {
+            case ChatSession::Closed::Rescued:
+            case ChatSession::Closed::Lost:
+                return kExitFailure;
+            default:
+                break;
+        }
+    }
     return anyEmpty ? kExitNoReply : kExitOk;
 }
 

@@ -2,13 +2,15 @@
 
 #include <QEventLoop>
 
+#include <algorithm>
 #include <exception>
 #include <ostream>
 
 #include "app/chat/chatsession.h"
 #include "app/chat/conversation.h"
-#include "app/cli/interrupt.h"
+#include "app/platform/interrupt.h"
 #include "app/cli/lineinput.h"
+#include "app/cli/terminalfrontend.h"
 #include "app/mind/startup.h"
 #include "app/platform/console.h"
 #include "app/platform/filewrite.h"
@@ -31,154 +33,6 @@ std::string oneLine(const std::string& text) {
     return line;
 }
 
-std::string trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-std::string linesText(std::size_t count) {
-    return std::to_string(count) + (count == 1 ? " line" : " lines");
-}
-
-// The chat session's front end on the terminal. Questions are read from the console when it is
-// a terminal; without one, the answers that need nobody are given (a mind held elsewhere is not
-// opened, the name is the one used last, lines that cannot be saved go to a rescue file).
-// Notes go to standard output, what went wrong to standard error.
-class TerminalFrontEnd : public ChatSession::FrontEnd {
-public:
-    TerminalFrontEnd(Console& console, std::optional<std::string> givenName)
-        : console_(console), palette_(console.colour), givenName_(std::move(givenName)) {}
-
-    // The session whose mind's name the bot's lines show.
-    void attach(const ChatSession& session) { session_ = &session; }
-
-    // A mind another window keeps open: the person at the terminal decides, nobody else may.
-    std::string askAboutHeldMind(const std::string& path) override {
-        if (!console_.inIsTerminal) return {};
-        console_.out
-            << "The mind file " << path
-            << " is open in another Vebix (a window or a chat). If both keep it open, their lines "
-               "are saved out of order.\nOpen it anyway? [y/N] "
-            << std::flush;
-        std::string answer;
-        if (!LineInput::readPlainLine(console_.inFd, answer)) console_.out << '\n';
-        answer = trimmed(answer);
-        if (answer.empty() || (answer.front() | 0x20) != 'y') return {};
-        return path;
-    }
-
-    // The name given with --name; else asked on a terminal with the one used last (or the login
-    // name) offered, else that one.
-    std::optional<std::string> askName(const ChatSession::NameQuestion& question) override {
-        if (givenName_) return trimmed(*givenName_);
-        std::string offered = trimmed(question.lastUsed);
-        if (offered.empty()) offered = question.loginName.value_or(std::string());
-        if (!console_.inIsTerminal) return offered.empty() ? std::string("user") : offered;
-        for (;;) {
-            console_.out << "Please enter your name";
-            if (!offered.empty()) console_.out << " [" << offered << "]";
-            console_.out << ": " << std::flush;
-            std::string answer;
-            if (!LineInput::readPlainLine(console_.inFd, answer)) {
-                // Nobody to talk to: the chat ends without saving anything.
-                console_.out << '\n' << std::flush;
-                return std::nullopt;
-            }
-            answer = trimmed(answer);
-            if (!answer.empty()) return answer;
-            if (!offered.empty()) return offered;
-        }
-    }
-
-    ChatSession::AfterFailedSave askAfterFailedSave(
-        const ChatSession::SaveFailure& failure) override {
-        if (failure.newFailure)
-            console_.err << "vebix " << kCommand
-                         << ": the mind could not be saved: " << failure.reason << std::endl;
-        if (!console_.inIsTerminal) return ChatSession::AfterFailedSave::Rescue;
-        for (;;) {
-            console_.out << (failure.unsavedLines == 0 ? std::string("No lines would be lost.")
-                                                       : linesText(failure.unsavedLines) +
-                                                             " of this conversation would be lost.")
-                         << "\nTry again (after freeing space or fixing the permissions), save As "
-                            "another file, or Discard? [t/a/d] "
-                         << std::flush;
-            std::string answer;
-            if (!LineInput::readPlainLine(console_.inFd, answer)) {
-                console_.out << '\n' << std::flush;
-                return ChatSession::AfterFailedSave::Rescue;
-            }
-            switch (answer.empty() ? 't' : static_cast<char>(answer.front() | 0x20)) {
-                case 't':
-                    return ChatSession::AfterFailedSave::TryAgain;
-                case 'a':
-                    return ChatSession::AfterFailedSave::SaveAs;
-                case 'd':
-                    return ChatSession::AfterFailedSave::Discard;
-                default:
-                    console_.out << "Please answer t (try again), a (save as) or d (discard).\n";
-            }
-        }
-    }
-
-    std::string askSaveAsPath(const std::string&) override {
-        console_.out << "Save the mind as: " << std::flush;
-        std::string path;
-        if (!LineInput::readPlainLine(console_.inFd, path)) return {};
-        return path;
-    }
-
-    void showMindLoaded(const std::string& path) override {
-        console_.out << palette_.note << path << palette_.reset << "\n\n" << std::flush;
-    }
-
-    void showGreeting(const std::string& name, const std::string& opening) override {
-        console_.out << palette_.note << "Hi, " << name << "..." << palette_.reset << '\n'
-                     << std::flush;
-        if (!opening.empty()) showBotLine(opening);
-    }
-
-    void showSaveFailing(const std::string& reason) override {
-        console_.err << "vebix " << kCommand << ": the mind could not be saved (" << reason
-                     << "); trying again" << std::endl;
-    }
-
-    void showSaveAsRefused(const std::string& path) override {
-        console_.err << "vebix " << kCommand << ": " << path
-                     << " is open in another Vebix (a window or a chat); choose another file"
-                     << std::endl;
-    }
-
-    void showRescued(const std::string& path, std::size_t unsavedLines) override {
-        console_.err << "vebix " << kCommand << ": the whole mind, with the "
-                     << linesText(unsavedLines) << " not saved, was written to " << path
-                     << std::endl;
-    }
-
-    void showRescueFailed(const std::string& reason, std::size_t unsavedLines) override {
-        console_.err << "vebix " << kCommand << ": no rescue file could be written either ("
-                     << reason << "); " << linesText(unsavedLines) << " lost" << std::endl;
-    }
-
-    void showBotLine(const std::string& text) {
-        const MindKeeper* keeper = session_ ? &session_->keeper() : nullptr;
-        showLine(keeper && keeper->bot() ? keeper->bot()->botName() : std::string(), palette_.bot,
-                 text);
-    }
-
-    void showLine(const std::string& name, std::string_view colour, const std::string& text) {
-        console_.out << colour << '<' << name << '>' << palette_.reset << ' ' << text << '\n'
-                     << std::flush;
-    }
-
-private:
-    Console& console_;
-    Palette palette_;
-    std::optional<std::string> givenName_;
-    const ChatSession* session_ = nullptr;
-};
-
 // The conversation once the mind is loaded and the person greeted: lines in, replies out, until
 // the input ends or an interrupt; then the session closes the mind.
 class ChatLoop : public QObject {
@@ -200,9 +54,18 @@ public:
         connect(&conversation, &Conversation::probeAnswered, this, botLine);
         connect(&conversation, &Conversation::replied, this, botLine);
         connect(&conversation, &Conversation::unableToReply, this, [this](const QString& text) {
-            std::string shown;
+            std::string kept;
             for (char c : text.toStdString())
-                if (c != '\r') shown.push_back(c);
+                if (c != '\r') kept.push_back(c);
+            // Its line ends are its own; what it names comes from the mind.
+            std::string shown;
+            for (std::size_t from = 0; from <= kept.size();) {
+                const std::size_t end = std::min(kept.find('\n', from), kept.size());
+                shown += shownText(std::string_view(kept).substr(from, end - from),
+                                   console_.outIsTerminal);
+                if (end < kept.size()) shown += '\n';
+                from = end + 1;
+            }
             console_.out << palette_.note << shown << palette_.reset << std::flush;
         });
         connect(&conversation, &Conversation::exchangeFinished, this, [this] { nextLine(); });
@@ -280,7 +143,7 @@ int runTerminalChat(const ChatOptions& options, Console& console) {
         return 1;
     }
 
-    TerminalFrontEnd frontEnd(console, options.name);
+    TerminalFrontEnd frontEnd(console, kCommand, options.name);
     ChatSession session(frontEnd, {.localTag = start.localTag,
                                    .loginName = systempaths::userName(),
                                    .delayResponses = options.delay,

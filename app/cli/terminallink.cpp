@@ -11,7 +11,10 @@ TerminalLink::TerminalLink(Console& console, std::string ownName, std::uint64_t 
 
 void TerminalLink::line(std::string_view name, std::string_view colour, std::string_view text) {
     const Palette palette(console_.colour);
-    console_.out << '<' << colour << name << (colour.empty() ? "" : palette.reset) << "> " << text
+    // Both names and lines come from the bots: shown, never obeyed by the terminal.
+    const bool terminal = console_.outIsTerminal;
+    console_.out << '<' << colour << shownText(name, terminal)
+                 << (colour.empty() ? "" : palette.reset) << "> " << shownText(text, terminal)
                  << '\n';
     // Shown as it is said: someone may be watching, or reading through a pipe.
     console_.out.flush();
@@ -38,10 +41,12 @@ void TerminalLink::setStatus(std::string_view text) {
 }
 
 void TerminalLink::showError(std::string_view text) {
-    console_.err << "vebix link: " << text << std::endl;
+    console_.err << "vebix link: " << shownText(text, console_.errIsTerminal) << std::endl;
 }
 
-void TerminalLink::note(std::string_view text) { console_.err << text << std::endl; }
+void TerminalLink::note(std::string_view text) {
+    console_.err << shownText(text, console_.errIsTerminal) << std::endl;
+}
 
 void TerminalLink::turnDone() {
     ++turnsDone_;

@@ -130,6 +130,8 @@ QString programHelp() {
         "  reply MIND [TEXT]... print the mind's reply to TEXT, or to each line read\n"
         "  link BOT             link a mind with another UDLP bot and show their talk\n"
         "  info MIND            show what a mind holds; --check finds unreadable lines\n"
+        "  irc MIND --server HOST --nick NICK --channel '#room'...\n"
+        "                       keep a mind in IRC chat rooms, learning and answering\n"
         "\n"
         "Options:\n"
         "  -h, --help           show this help and exit\n"

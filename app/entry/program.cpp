@@ -6,6 +6,7 @@
 
 #include "app/entry/commandline.h"
 #include "app/gui/windowmode.h"
+#include "app/irc/irccommand.h"
 #include "app/platform/exitstatus.h"
 #include "app/platform/filewrite.h"
 #include "app/platform/systempaths.h"
@@ -16,6 +17,8 @@ namespace vebix {
 
 int runProgram(int argc, char** argv) {
     keepFreedMemory();
+    // The chat-room bot is a front end of its own, with its own command line.
+    if (irc::isIrcCommand(argc, argv)) return irc::runIrcProgram(argc, argv);
     // The command line first: help, version and the commands need no display, and must not
     // be mistaken for a mind's path.
     const Invocation invocation = parseInvocation(argumentList(argc, argv));

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/platform/filewrite.h"
+#include "app/platform/safefile.h"
 
 namespace vebix {
 
@@ -35,13 +35,16 @@ struct MindAppendResult {
 };
 
 // Appends what produce gives to the mind file at path (absolute), under the mind's write lock
-// (mindlock.h): old bytes, a line end when the last old line has none, then the new lines,
-// written whole through a temporary file that is synced and renamed over the mind. A mind that
-// does not exist or is empty starts from start (the template, or emptyMindText with
-// botNameForPath). Throws Error, leaving the file as it was, when another front end holds the
-// mind open (it would write its own copy over the new lines), when the file is not a mind, or
-// when it cannot be read or written. Whatever produce throws leaves the file as it was too.
+// (mindwrite.h): old bytes, a line end when the last old line has none (and the empty line a
+// version 1.2 header lacks), then the new lines, written whole through a temporary file that is
+// synced and renamed over the mind, keeping its owner, group and mode. A mind that does not
+// exist or is empty starts from start (the template, or emptyMindText with botNameForPath); a
+// new one is made only if nothing has the name meanwhile. Throws Error, leaving the file as it
+// was, when another front end holds the mind open (it would write its own copy over the new
+// lines), when the file is not a mind (or not a regular file), or when it cannot be read or
+// written. Whatever produce throws leaves the file as it was too. ops makes the system calls.
 MindAppendResult appendToMind(const std::string& path, NewMindStart start,
-                              const MindLinesProducer& produce);
+                              const MindLinesProducer& produce,
+                              const FileOps& ops = systemFileOps());
 
 }  // namespace vebix

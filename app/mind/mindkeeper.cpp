@@ -130,6 +130,13 @@ void MindKeeper::saveAs(const std::string& path) {
     keepHolding();
 }
 
+bool MindKeeper::writeRescue(const std::string& path) {
+    if (!bot_) return false;
+    const bool whole = !bot_->loadedLinesLost();
+    bot_->writeCopy(fullPath(path), whole ? 0 : savedCount_);
+    return whole;
+}
+
 void MindKeeper::discardMind() {
     preparer_.reset();
     bot_.reset();

@@ -104,6 +104,12 @@ public:
     // the mind's file and mindPath(). When that fails the error propagates and the mind keeps
     // its file.
     void saveAs(const std::string& path);
+    // Writes the mind to a new file at path (made absolute first; it must not exist yet) for
+    // safe keeping, when it cannot be saved to its own file: the whole mind, or, when the lines
+    // read from its file are lost (another program cut that file shorter while it was loaded),
+    // the header and the lines not saved. The mind keeps its own file. Returns true when the
+    // whole mind went there. Errors of writing propagate.
+    bool writeRescue(const std::string& path);
     // Releases the mind without saving: its unsaved lines are lost.
     void discardMind();
     // Makes the next save (autosave or closing) write even when nobody spoke.

@@ -3,6 +3,10 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
+#include <cerrno>
+
 #include "engine/base/error.h"
 #include "app/platform/filewrite.h"
 #include "app/platform/qtext.h"
@@ -53,8 +57,11 @@ StartupChoice chooseStartMind(MissingNamedMind onMissing, const std::string& nam
 
     const QString folder = toQPath(values.documentsFolder);
     if (folder.isEmpty() || !QFileInfo::exists(folder)) {
-        if (folder.isEmpty() || !QDir().mkdir(folder))
+        if (folder.isEmpty())
             throw Error("Unable to create the folder '" + values.documentsFolder + "'");
+        if (::mkdir(values.documentsFolder.c_str(), 0777) != 0)
+            throw systemError("Unable to create the folder '" + values.documentsFolder + "'",
+                              errno);
     }
     values.mindPath = fromQPath(QDir(folder).filePath(fromUtf8(mindfile::kDefaultFileName)));
     return values;

@@ -1,25 +1,16 @@
 #include "app/mind/vebixai.h"
 
-#include <QFile>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
-#include <cstring>
+#include <optional>
 
 #include "engine/ai/mindline.h"
 #include "engine/base/error.h"
 #include "engine/base/random.h"
-#include "app/platform/filewrite.h"
 #include "app/mind/mindfileformat.h"
-#include "app/mind/mindlock.h"
 #include "engine/base/ascii.h"
-#include "engine/base/filehandle.h"
 
 namespace vebix {
 namespace {
@@ -31,16 +22,6 @@ constexpr std::array<std::string_view, 7> kGreetings = {
 
 // A conversation counts as started again after this long a pause.
 constexpr std::uint32_t kConversationGapSeconds = 900;
-
-std::string saveFailure(const std::string& fileName) {
-    return "Unable to save mind file '" + fileName + "'";
-}
-
-// The failure with the reason the system gave for it, so that the person can act on it (free
-// space, choose another folder).
-std::string saveFailure(const std::string& fileName, int error) {
-    return saveFailure(fileName) + ": " + std::strerror(error);
-}
 
 }  // namespace
 
@@ -95,43 +76,91 @@ void VebixAi::acceptLoadedLine(std::string_view line) {
 
 void VebixAi::finishLoading() {
     if (botName_.empty()) notValid();
+    startLines_ = lines().size();
+    fileState_ = {};
+}
+
+std::size_t VebixAi::loadFile(const std::string& path) {
+    std::optional<MindToRead> mind = openMindToRead(path, "Unable to load AI file '" + path + "'");
+    if (!mind) {
+        // As the engine does: nothing there is an empty mind.
+        setLines({});
+        setFileName(path);
+        fileState_ = {};
+        startLines_ = 0;
+        return 0;
+    }
+    const std::size_t count = loadFrom(mind->file.fd.get(), path, mind->state.size);
+    fileState_ = mind->state;
+    return count;
 }
 
 void VebixAi::saveFrom(std::size_t start) {
     // Another front end or bot mode may be writing this mind: one write at a time.
-    MindWriteLock writing(fileName(), onWriteLockWait_);
-    QFile existing(toQPath(fileName()));
-    if (!existing.exists() || existing.size() == 0) {
-        // An empty file holds no header; appending to it would make a file that does not load.
-        headerWritten_ = false;
-        writeWhole();
-    } else {
-        appendFrom(start);
+    MindWrite writing(fileName(), onWriteLockWait_, *fileOps_);
+    if (fileState_.exists) {
+        // Appended to only while it is the file these lines came from.
+        writing.checkUnchanged(fileState_);
+        appendFrom(writing, start);
+        return;
     }
+    const MindFileState now = writing.current();
+    // An empty file holds no header; appending to it would make a file that does not load.
+    if (!now.exists || now.size == 0) {
+        if (writeWhole(writing, !now.exists)) return;
+    }
+    // Another program made this mind's file since this mind started: only what was learned
+    // since belongs after its lines, not what this mind started from (the template).
+    appendFrom(writing, std::max(start, startLines_));
 }
 
 void VebixAi::saveAll() {
-    MindWriteLock writing(fileName(), onWriteLockWait_);
-    headerWritten_ = false;
-    writeWhole();
+    MindWrite writing(fileName(), onWriteLockWait_, *fileOps_);
+    writeWhole(writing, false);
 }
 
-void VebixAi::writeWhole() {
-    writeWholeFile(
-        toQPath(fileName()),
-        [this](const ByteSink& sink) {
-            if (!headerWritten_) {
-                version_ = std::string(mindfile::kCurrentVersion);
-                version2_ = std::string(mindfile::kCurrentVersion);
-                writeHeader(sink);
-            }
-            for (std::string_view line : lines()) {
-                sink(line);
-                sink(mindfile::kLineEnd);
-            }
-        },
-        saveFailure(fileName()));
+bool VebixAi::loadedLinesLost() const { return lines().spanCut(); }
+
+ByteProducer VebixAi::wholeMind(std::size_t start) const {
+    return [this, start](const ByteSink& sink) {
+        // Only the lines read from the file can have been lost with it; those learned since
+        // are held apart.
+        const bool fromFile = start < lines().spanLines();
+        if (fromFile && loadedLinesLost())
+            throw MindChanged("the mind file '" + fileName() +
+                              "' was cut shorter by another program since it was loaded: the "
+                              "lines read from it are lost and are not written out");
+        writeHeader(sink);
+        for (std::size_t i = start; i < lines().size(); ++i) {
+            sink(lines()[i]);
+            sink(mindfile::kLineEnd);
+        }
+        // Read through a file that was cut meanwhile, some lines came out as zeros.
+        if (fromFile && loadedLinesLost())
+            throw MindChanged("the mind file '" + fileName() +
+                              "' was cut shorter by another program while it was written out");
+    };
+}
+
+bool VebixAi::writeWhole(MindWrite& writing, bool exclusive) {
+    version_ = std::string(mindfile::kCurrentVersion);
+    version2_ = std::string(mindfile::kCurrentVersion);
+    if (exclusive) {
+        std::optional<MindFileState> made = writing.create(wholeMind(0));
+        if (!made) return false;  // another program made it first
+        fileState_ = *made;
+    } else {
+        fileState_ = writing.replace(wholeMind(0));
+    }
     headerWritten_ = true;
+    startLines_ = 0;
+    return true;
+}
+
+void VebixAi::writeCopy(const std::string& path, std::size_t start) const {
+    const std::string failure = "Unable to save mind file '" + path + "'";
+    if (!createFileWhole(path, Place::Own, wholeMind(start), failure, *fileOps_))
+        throw systemError(failure, EEXIST);
 }
 
 void VebixAi::writeHeader(const std::function<void(std::string_view)>& sink) const {
@@ -151,57 +180,19 @@ void VebixAi::writeHeader(const std::function<void(std::string_view)>& sink) con
     sink(mindfile::kLineEnd);
 }
 
-void VebixAi::appendFrom(std::size_t start) {
-    const int fd = ::open(fileName().c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) throw Error(saveFailure(fileName(), errno));
-    const FdHandle closer(fd);
-
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) throw Error(saveFailure(fileName(), errno));
-    const off_t size = st.st_size;
-
-    std::string block;
-    if (size > 0) {
-        char last = 0;
-        if (::pread(fd, &last, 1, size - 1) != 1) throw Error(saveFailure(fileName(), errno));
-        // A last line without a line end would otherwise run together with the first new one.
-        if (last != '\n' && last != '\r') block += mindfile::kLineEnd;
-    }
-    std::size_t bytes = block.size();
+void VebixAi::appendFrom(MindWrite& writing, std::size_t start) {
+    if (start >= lines().size()) return;
+    std::size_t bytes = 0;
     for (std::size_t i = start; i < lines().size(); ++i)
         bytes += lines()[i].size() + mindfile::kLineEnd.size();
+    std::string block;
     block.reserve(bytes);
     for (std::size_t i = start; i < lines().size(); ++i) {
         block += lines()[i];
         block += mindfile::kLineEnd;
     }
+    fileState_ = writing.append(block);
     headerWritten_ = true;
-
-    // The new lines go to the file in one write, so that a process killed while saving leaves
-    // all of them or none of them: what write() was given stays in the file even when the
-    // process dies next. (The kernel may stop a write that spans several pages between two
-    // pages; the cut-off line then reads as a line of its own, and the next save ends it
-    // before appending, so lines never run together.) Should the write
-    // come up short (a full disk) or not reach the disk, the file is cut back to its old length,
-    // so that a failed save leaves the file as it was and the next save writes the same lines
-    // again without doubling any.
-    // The reason is taken before cutting back, which may set errno itself.
-    auto fail = [&](int error) {
-        if (::ftruncate(fd, size) != 0) {
-            // Nothing more can be done; the error below still reports the failed save.
-        }
-        throw Error(saveFailure(fileName(), error));
-    };
-    std::size_t done = 0;
-    while (done < block.size()) {
-        const ssize_t n =
-            ::pwrite(fd, block.data() + done, block.size() - done, size + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        // A write that takes nothing and reports no error: the device is full.
-        if (n <= 0) fail(n < 0 ? errno : ENOSPC);
-        done += static_cast<std::size_t>(n);
-    }
-    if (!block.empty() && ::fdatasync(fd) != 0) fail(errno);
 }
 
 std::string VebixAi::openingLine(std::string_view user) {

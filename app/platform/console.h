@@ -33,4 +33,12 @@ struct Palette {
 // null when unset).
 bool colourAllowed(const char* noColor, const char* term);
 
+// Text that others wrote (another bot's reply or name, a line learned from one) as it may be
+// shown: on a terminal (terminal true) every control character but TAB is shown escaped, so
+// that the text cannot move the cursor, set the window title or clear the screen: C0 and DEL
+// as "\x1b", C1 (U+0080 to U+009F, or such a byte that is not part of UTF-8) as "\u009b" or
+// "\x9b", and a backslash that would start such an escape as "\\". Elsewhere (a pipe, a
+// file) the text is unchanged.
+std::string shownText(std::string_view text, bool terminal);
+
 }  // namespace vebix

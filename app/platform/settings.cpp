@@ -94,8 +94,8 @@ std::string Settings::decodeName(const QString& stored) {
 }
 
 QString Settings::keyPath(std::string_view group, std::string_view name) const {
-    if (group.empty()) return encodeName(name);
-    return encodeName(group) + u'/' + encodeName(name);
+    if (group.empty()) return encodeName(capped(name));
+    return encodeName(group) + u'/' + encodeName(capped(name));
 }
 
 std::optional<std::string> Settings::readString(std::string_view group,
@@ -116,8 +116,17 @@ std::optional<std::uint32_t> Settings::readDword(std::string_view group,
     return parseDecimal(v.toString());
 }
 
+std::string_view Settings::capped(std::string_view text) {
+    if (text.size() <= kMaxStoredBytes) return text;
+    std::size_t end = kMaxStoredBytes;
+    // Not inside a character: back to the start of the one that would be cut.
+    for (int i = 0; i < 3 && end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80; ++i)
+        --end;
+    return text.substr(0, end);
+}
+
 void Settings::writeString(std::string_view group, std::string_view name, std::string_view value) {
-    store_->setValue(keyPath(group, name), fromUtf8(value));
+    store_->setValue(keyPath(group, name), fromUtf8(capped(value)));
 }
 
 void Settings::writeDword(std::string_view group, std::string_view name, std::uint32_t value) {

@@ -63,6 +63,12 @@ public:
     void setDword(Key key, std::uint32_t value);
 
     // ---- any value ---------------------------------------------------------------------------
+    // Names and values are written no longer than kMaxStoredBytes (a longer one is cut before
+    // a character that would not fit): names and texts that come from other bots must not make
+    // the file, which every start reads, grow without end. Longer names are cut on reading too,
+    // so that they find what was written. No path of the system is longer.
+    static constexpr std::size_t kMaxStoredBytes = 4096;
+    static std::string_view capped(std::string_view text);
     std::optional<std::string> readString(std::string_view group, std::string_view name) const;
     std::optional<std::uint32_t> readDword(std::string_view group, std::string_view name) const;
     void writeString(std::string_view group, std::string_view name, std::string_view value);

@@ -1,5 +1,6 @@
 # Bash completion for vebix: its commands, each command's options, and files where a file goes
-# (minds for MIND, any file for learn's inputs, folders for link's BOT).
+# (minds for MIND, any file for learn's inputs, folders for link's BOT, the chat-room bot's
+# config names for irc --config).
 
 _vebix_minds() {
     local IFS=$'\n'
@@ -15,7 +16,7 @@ _vebix() {
         words=("${COMP_WORDS[@]}")
         cword=$COMP_CWORD
     }
-    local commands="chat learn reply link info"
+    local commands="chat learn reply link info irc"
     COMPREPLY=()
 
     if [[ $cword -eq 1 ]]; then
@@ -31,17 +32,46 @@ _vebix() {
     local command=${words[1]} options
     case $command in
         chat) options="--name --delay --help" ;;
-        learn) options="--bot --speaker --format --check --empty --help" ;;
+        learn) options="--bot --speaker --format --ignore-nick --only-nick --check --empty --help" ;;
         reply) options="--learn --as --help" ;;
         link) options="--mind --turns --learn --no-delay --help" ;;
         info) options="--check --words --help" ;;
+        irc)
+            options="--server --port --tls --ca-file --insecure --nick --channel --password-file
+                     --sasl-user --sasl-password-file --ignore --chance --no-learn --verbose
+                     --config --help"
+            ;;
         *) return ;;
     esac
 
     case $prev in
-        --name | --as | --bot | --speaker | --turns | --words) return ;;
+        --name | --as | --bot | --speaker | --turns | --words | --ignore-nick | --only-nick | \
+            --server | --port | --nick | --channel | --sasl-user | --ignore | --chance)
+            return
+            ;;
         --format)
-            COMPREPLY=($(compgen -W "auto plain transcript tsv" -- "$cur"))
+            COMPREPLY=($(compgen -W "auto plain transcript tsv irssi weechat znc telegram whatsapp" \
+                -- "$cur"))
+            return
+            ;;
+        --ca-file | --password-file | --sasl-password-file)
+            local IFS=$'\n'
+            COMPREPLY=($(compgen -f -- "$cur"))
+            compopt -o filenames 2>/dev/null
+            return
+            ;;
+        --config)
+            # The bots of ~/.config/vebix/irc by name, or a file.
+            local dir=${XDG_CONFIG_HOME:-$HOME/.config}/vebix/irc name
+            for name in "$dir"/*.conf; do
+                [[ -f $name ]] || continue
+                name=${name##*/}
+                name=${name%.conf}
+                [[ $name == "$cur"* ]] && COMPREPLY+=("$name")
+            done
+            local IFS=$'\n'
+            COMPREPLY+=($(compgen -f -- "$cur"))
+            compopt -o filenames 2>/dev/null
             return
             ;;
         --mind)
@@ -59,7 +89,10 @@ _vebix() {
     local i position=0
     for ((i = 2; i < cword; i++)); do
         case ${words[i]} in
-            --name | --as | --bot | --speaker | --turns | --words | --format | --mind) ((i++)) ;;
+            --name | --as | --bot | --speaker | --turns | --words | --format | --mind | \
+                --ignore-nick | --only-nick | --server | --port | --nick | --channel | \
+                --sasl-user | --ignore | --chance | --ca-file | --password-file | \
+                --sasl-password-file | --config) ((i++)) ;;
             -*) ;;
             *) ((position++)) ;;
         esac
@@ -81,7 +114,7 @@ _vebix() {
                 compopt -o filenames 2>/dev/null
             fi
             ;;
-        chat | reply | info)
+        chat | reply | info | irc)
             [[ $position -eq 0 ]] && _vebix_minds "$cur"
             ;;
     esac

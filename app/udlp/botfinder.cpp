@@ -16,6 +16,7 @@
 #include "engine/base/ascii.h"
 #include "engine/base/filehandle.h"
 #include "app/platform/filewrite.h"
+#include "app/platform/safefile.h"
 #include "app/platform/settings.h"
 #include "app/udlp/botfolder.h"
 #include "app/udlp/udlpformat.h"
@@ -96,7 +97,14 @@ std::string escapeLinkBotName(std::string_view trimmedName) {
 }
 
 std::string linkBotValueName(std::string_view name, std::string_view folder) {
-    const std::string trimmed(trimAsciiSpace(name));
+    std::string_view trimmedView = trimAsciiSpace(name);
+    // A name as long as another bot's info file may give; kept short enough to stay a name.
+    if (trimmedView.size() > kMaxRememberedNameBytes) {
+        std::size_t end = kMaxRememberedNameBytes;
+        while (end > 0 && (static_cast<unsigned char>(trimmedView[end]) & 0xC0) == 0x80) --end;
+        trimmedView = trimmedView.substr(0, end);
+    }
+    const std::string trimmed(trimmedView);
     auto h = static_cast<std::uint32_t>(trimmed.size() + folder.size());
     for (char c : folder) {
         h += static_cast<unsigned char>(asciiLower(c));
@@ -173,8 +181,9 @@ std::optional<BotListEntry> BotFinder::botFromFolder(const std::string& typedFol
     std::string name;
     if (holdsFile(folder, udlp::kBasicFileName)) {
         const std::string path = joinPath(folder, udlp::kBasicFileName);
-        FilePtr file(std::fopen(path.c_str(), "rb"));
-        if (!file) throw systemError("Unable to read UDLP info file '" + path + "'", errno);
+        const FilePtr file = openRegularStream(path, Place::BotFolder,
+                                               "Unable to read UDLP info file '" + path + "'");
+        if (!file) throw systemError("Unable to read UDLP info file '" + path + "'", ENOENT);
         UdlpInfo header;
         if (readUdlpHeader(file.get(), header) == kSupportedVersion) {
             name = header.botName;

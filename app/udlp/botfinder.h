@@ -29,7 +29,9 @@ bool botEntryEqual(const BotListEntry& a, const BotListEntry& b);
 // every byte other than ASCII letters, digits, the blank and "{}()_-!" written as "%XX"
 // (uppercase hexadecimal), then "." and eight uppercase hexadecimal digits of a hash of the
 // name's length and the folder's bytes (ASCII capitals counted as small letters).
-// Ann in C:\Bots\Ann -> "Ann.00000868".
+// Ann in C:\Bots\Ann -> "Ann.00000868". A name longer than kMaxRememberedNameBytes counts
+// with its first bytes only (up to a whole character).
+inline constexpr std::size_t kMaxRememberedNameBytes = 255;
 std::string linkBotValueName(std::string_view name, std::string_view folder);
 // The escaping part of linkBotValueName.
 std::string escapeLinkBotName(std::string_view trimmedName);

@@ -81,9 +81,14 @@ std::string prepareBotFolder(const std::string& folder, const std::string& progr
     const std::string target = cleanAbsolute(folder);
     if (target == fromQPath(QDir::cleanPath(program.absolutePath()))) return exe;
 
-    if (!QDir().mkpath(toQPath(target)))
-        throw Error("Unable to create the bot's folder '" + target + "'");
     namespace fs = std::filesystem;
+    {
+        std::error_code made;
+        fs::create_directories(fs::path(target), made);
+        if (made || !fs::is_directory(fs::path(target)))
+            throw Error("Unable to create the bot's folder '" + target + "'" +
+                        (made ? ": " + made.message() : std::string(": it is not a folder")));
+    }
     const fs::path link = fs::path(target) / fs::path(fromQPath(program.fileName()));
     std::error_code ec;
     const fs::file_status status = fs::symlink_status(link, ec);

@@ -1,6 +1,6 @@
 #include "app/udlp/linkexchange.h"
 
-#include <QFile>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -9,7 +9,7 @@
 #include "engine/base/error.h"
 #include "engine/base/lines.h"
 #include "app/udlp/chatmsgformat.h"
-#include "app/platform/filewrite.h"
+#include "app/platform/safefile.h"
 #include "engine/myfile/process.h"
 
 namespace vebix {
@@ -51,7 +51,16 @@ LinkExchange::LinkExchange(std::string folder, std::string exePath, std::string 
 
 bool LinkExchange::decideReply(std::string_view contents, std::string_view ownName,
                                std::string& reply) {
-    auto lines = splitLines(contents);
+    std::vector<std::string> lines;
+    for (std::string_view line : splitLines(contents)) {
+        lines.emplace_back(line);
+        if (lines.size() == 2) break;
+    }
+    return decideReply(lines, ownName, reply);
+}
+
+bool LinkExchange::decideReply(const std::vector<std::string>& lines, std::string_view ownName,
+                               std::string& reply) {
     if (lines.empty()) return false;
     // The other bot left the request as it was: its first line is still our own name.
     if (lines.size() >= 2 && !lines[1].empty() && lines[0] == ownName) return false;
@@ -80,14 +89,20 @@ bool LinkExchange::botRunning() {
 
 void LinkExchange::release(std::uint32_t waitMs) {
     if (!running_) return;
+    // Waiting sees it end and ends what it left running; one that does not end in time is
+    // ended with all of its group.
     if (running_->wait(waitMs) == ChildProcess::WaitResult::TimedOut) running_->kill();
     running_.reset();
-    QFile::remove(toQPath(chatPath_));
+    removeChatMsg();
+}
+
+void LinkExchange::removeChatMsg() const {
+    // The name only: a link the other bot left there is removed, never what it points to.
+    ::unlink(chatPath_.c_str());
 }
 
 LinkExchange::Result LinkExchange::exchange(std::string_view message) {
     Result result;
-    const QString chatPath = toQPath(chatPath_);
 
     // A bot that did not answer in time may still be working on the last request: a new one
     // would be overwritten by its late answer. It gets the time of a turn to end.
@@ -101,14 +116,20 @@ LinkExchange::Result LinkExchange::exchange(std::string_view message) {
 
     std::string request;
     request.append(ownName_).append(chatmsg::kLineEnd).append(message).append(chatmsg::kLineEnd);
-    // Written through a temporary file and a rename, which also puts it on disk before the
-    // other bot starts. A failure here is not the other bot's: it ends link mode.
-    writeWholeFile(chatPath, request, "Unable to write '" + chatPath_ + "'");
+    // Written through a temporary file and a rename over the name, which also puts it on disk
+    // before the other bot starts; whatever the other bot's folder held under that name (a link
+    // to another file, a FIFO) is replaced, never written through. A failure here is not the
+    // other bot's: it ends link mode.
+    writeFileWhole(
+        chatPath_, Place::BotFolder, [&](const ByteSink& sink) { sink(request); },
+        "Unable to write '" + chatPath_ + "'");
 
     auto child = std::make_unique<ChildProcess>();
     // Nothing the other bot prints is part of the exchange.
     child->discardOutput = true;
     child->searchPath = false;
+    // What the other bot starts goes with it: its group ends when its exchange does.
+    child->ownGroup = true;
     // The executable is started by its path as it stands, not by re-splitting the quoted
     // command line, so a path holding quotes, blanks or shell characters starts that file.
     switch (child->start(std::vector<std::string>{exePath_}, folder_)) {
@@ -117,7 +138,7 @@ LinkExchange::Result LinkExchange::exchange(std::string_view message) {
         case ChildProcess::StartResult::NotFound:
             result.error = std::string(kExeNotFoundMessage) + commandLine_;
             result.cannotStart = true;
-            QFile::remove(chatPath);
+            removeChatMsg();
             return result;
         case ChildProcess::StartResult::Failed:
             // Not a program the system will run (not executable, not a format it knows): the
@@ -125,7 +146,7 @@ LinkExchange::Result LinkExchange::exchange(std::string_view message) {
             result.error =
                 withReason(std::string(kExeCannotStartMessage) + commandLine_, child->error());
             result.cannotStart = true;
-            QFile::remove(chatPath);
+            removeChatMsg();
             return result;
     }
     result.started = true;
@@ -139,20 +160,24 @@ LinkExchange::Result LinkExchange::exchange(std::string_view message) {
         return result;
     }
     if (waited != ChildProcess::WaitResult::Exited) {
-        QFile::remove(chatPath);
+        removeChatMsg();
         return result;
     }
 
-    QFile file(chatPath);
-    if (!file.open(QIODevice::ReadOnly)) return result;
-    QByteArray contents = file.readAll();
-    bool readOk = file.error() == QFileDevice::NoError;
-    file.close();
-    QFile::remove(chatPath);
-    if (!readOk) return result;
-    result.gotReply = decideReply(
-        std::string_view(contents.constData(), static_cast<std::size_t>(contents.size())), ownName_,
-        result.reply);
+    // Read as what another program placed: a link, a FIFO or a device there is no reply, and
+    // only the first line, cut at its bound, is read of whatever the file holds.
+    BoundedLines lines;
+    try {
+        lines = readBoundedLines(chatPath_, Place::BotFolder, 2,
+                                 "Its reply could not be read from '" + chatPath_ + "'");
+    } catch (const Error& e) {
+        result.note = e.what();
+    }
+    removeChatMsg();
+    result.gotReply = decideReply(lines.lines, ownName_, result.reply);
+    if (result.gotReply && lines.cut)
+        result.note = "Its reply was longer than " + std::to_string(kMaxLineBytes >> 20) +
+                      " MiB and was cut there";
     return result;
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/myfile/process.h"
 
@@ -30,6 +31,9 @@ public:
         bool gotReply = false;
         std::string reply;  // the other bot's line, when gotReply
         std::string error;  // a failure to show (caption "UDLP Error"), else empty
+        // Something to tell about the reply: cut at its bound, or why none could be read (the
+        // other bot left a link or a FIFO); empty otherwise.
+        std::string note;
     };
 
     // folder: the other bot's folder; exePath: its executable; ownName: the name this side
@@ -50,6 +54,10 @@ public:
 
     // Runs one exchange. Throws Error only when the request cannot be written (that ends link
     // mode); everything that goes wrong with the other bot gives a result without a reply.
+    // The other bot's folder is hostile ground: the request replaces whatever has the name
+    // CHAT.MSG there, the reply is read only from a regular file (never through a link or from
+    // a FIFO) and only its first line, cut at kMaxLineBytes. The other bot runs in a process
+    // group of its own, which is ended when it ends or is given up.
     // A bot still running from an earlier turn (it did not answer in time, or the wait was
     // stopped) is waited for first, as long as a reply would be; while it runs it is sent
     // nothing (busy). Whatever it left in its folder is replaced by the new request.
@@ -75,8 +83,12 @@ public:
     // (no lines, an empty first line, or the request still in place).
     static bool decideReply(std::string_view contents, std::string_view ownName,
                             std::string& reply);
+    // The same from its first lines, as read.
+    static bool decideReply(const std::vector<std::string>& lines, std::string_view ownName,
+                            std::string& reply);
 
 private:
+    void removeChatMsg() const;
     // Waits for child at most timeoutMs, ending early when stopFlag turns true.
     ChildProcess::WaitResult waitFor(ChildProcess& child);
 

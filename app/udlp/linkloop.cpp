@@ -104,6 +104,7 @@ void LinkLoop::turns() {
         }
         if (!result.error.empty() && ownInfo_.showErrors)
             runOnWindow_([&] { window_.showError(result.error); });
+        if (!result.note.empty()) runOnWindow_([&] { window_.showInfo(result.note); });
         if (stop_.load()) return;
         if (delay_->load() && !pauseSince(tick0)) return;
 

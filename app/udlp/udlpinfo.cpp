@@ -9,6 +9,7 @@
 
 #include "engine/base/error.h"
 #include "app/platform/filewrite.h"
+#include "app/platform/safefile.h"
 #include "app/platform/systempaths.h"
 #include "app/udlp/botfolder.h"
 #include "app/udlp/udlpformat.h"
@@ -18,13 +19,6 @@
 
 namespace vebix {
 namespace {
-
-// A missing line, or one that cannot be read, is empty.
-std::string nextLine(std::FILE* file) {
-    std::string line;
-    if (!readLine(line, file)) line.clear();
-    return line;
-}
 
 std::uint8_t parseVersionPart(const std::string& text) {
     if (text.empty()) throw Error(std::string(udlp::kBadVersionMessage));
@@ -37,6 +31,27 @@ std::uint8_t parseVersionPart(const std::string& text) {
     return static_cast<std::uint8_t>(value);
 }
 
+// Lines of an info file, with the bounds of a file others can place.
+BoundedLineReader infoReader(std::FILE* file) {
+    return BoundedLineReader(file, kMaxLineBytes, kMaxReadBytes);
+}
+
+// A missing line, or one that cannot be read, is empty.
+std::string nextLine(BoundedLineReader& reader) {
+    std::string line;
+    if (!reader.next(line)) line.clear();
+    return line;
+}
+
+unsigned readHeader(BoundedLineReader& reader, UdlpInfo& info) {
+    info.versionMajor = parseVersionPart(nextLine(reader));
+    info.versionMinor = parseVersionPart(nextLine(reader));
+    info.exeName = nextLine(reader);
+    info.botName = nextLine(reader);
+    info.cut = reader.anyCut();
+    return info.versionMajor * 256u + info.versionMinor;
+}
+
 }  // namespace
 
 bool parseUdlpFlag(const std::string& value) {
@@ -46,18 +61,16 @@ bool parseUdlpFlag(const std::string& value) {
 }
 
 unsigned readUdlpHeader(std::FILE* file, UdlpInfo& info) {
-    info.versionMajor = parseVersionPart(nextLine(file));
-    info.versionMinor = parseVersionPart(nextLine(file));
-    info.exeName = nextLine(file);
-    info.botName = nextLine(file);
-    return info.versionMajor * 256u + info.versionMinor;
+    BoundedLineReader reader = infoReader(file);
+    return readHeader(reader, info);
 }
 
 UdlpInfo readUdlpInfo(std::FILE* file) {
     UdlpInfo info;
-    readUdlpHeader(file, info);
+    BoundedLineReader reader = infoReader(file);
+    readHeader(reader, info);
     std::string line;
-    while (readLine(line, file)) {
+    while (reader.next(line)) {
         auto take = [&](std::string_view key) {
             return line.size() > key.size() && std::string_view(line).substr(0, key.size()) == key;
         };
@@ -70,6 +83,7 @@ UdlpInfo readUdlpInfo(std::FILE* file) {
         else if (take(udlp::kExePathKey))
             info.exePath = line.substr(udlp::kExePathKey.size());
     }
+    info.cut = reader.anyCut();
     return info;
 }
 
@@ -77,11 +91,12 @@ bool loadUdlpInfo(const std::string& folder, UdlpInfo& info) {
     const QString name = QString::fromLatin1(
         udlp::kExtendedFileName.data(), static_cast<qsizetype>(udlp::kExtendedFileName.size()));
     const QString path = folder.empty() ? name : QDir(toQPath(folder)).filePath(name);
-    QFileInfo fileInfo(path);
-    if (!fileInfo.exists()) return false;
     const std::string pathBytes = fromQPath(path);
-    FilePtr file(std::fopen(pathBytes.c_str(), "rb"));
-    if (!file) throw Error("Unable to read UDLP info file '" + pathBytes + "'");
+    // In a bot folder, which others may write: a link or a FIFO there is refused.
+    const std::string shown = fromQPath(QFileInfo(path).absoluteFilePath());
+    const FilePtr file = openRegularStream(pathBytes, Place::BotFolder,
+                                           "Unable to read UDLP info file '" + shown + "'");
+    if (!file) return false;
     info = readUdlpInfo(file.get());
     info.infoPath = pathBytes;
     return true;
@@ -122,9 +137,12 @@ void writeUdlpFiles(const std::string& botName, const std::string& mindPath, boo
     keyLine(udlp::kLearnKey, learn ? udlp::kTrue : udlp::kFalse);
 
     auto write = [&](std::string_view fileName, const std::string& contents) {
-        const QString path = folder.filePath(
-            QString::fromLatin1(fileName.data(), static_cast<qsizetype>(fileName.size())));
-        writeWholeFile(path, contents, "Unable to write UDLP info file '" + fromQPath(path) + "'");
+        const std::string path = fromQPath(folder.filePath(
+            QString::fromLatin1(fileName.data(), static_cast<qsizetype>(fileName.size()))));
+        // The bot's folder: whatever has the name is replaced, a link there never followed.
+        writeFileWhole(
+            path, Place::BotFolder, [&](const ByteSink& sink) { sink(contents); },
+            "Unable to write UDLP info file '" + path + "'");
     };
     write(udlp::kBasicFileName, basic);
     write(udlp::kExtendedFileName, extended);

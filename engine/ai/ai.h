@@ -125,11 +125,16 @@ public:
     // ---- AI data files --------------------------------------------------------------------
     // Replaces the mind by the file's lines and returns their number. A missing file gives an
     // empty mind (finishLoading is not called then). Throws
-    // Error("Unable to load AI file '<name>'") when the file cannot be opened and
-    // Error("Read error while loading AI file '<name>'") on a read error; lines read so far
-    // stay. A line ends at CR, LF or CR LF (or at a NUL byte); a leading byte-order mark is
+    // Error("Unable to load AI file '<name>': <the system's reason>") when the file cannot be
+    // opened and Error("Read error while loading AI file '<name>': <reason>") on a read error;
+    // lines read so far stay. A line ends at CR, LF or CR LF (or at a NUL byte); a leading byte-order mark is
     // dropped from every line.
     std::size_t loadFile(const std::string& name);
+    // Replaces the mind by the lines of the file open as fd, read from its start, at most length
+    // bytes of it (kWholeFile: all); name is the fileName and the name in messages. Fails as
+    // loadFile does; finishLoading is called.
+    static constexpr std::uint64_t kWholeFile = ~std::uint64_t{0};
+    std::size_t loadFrom(int fd, const std::string& name, std::uint64_t length);
     // Replaces the mind by the lines of text (CR, LF or CR LF ends). With TextLines::Viewed the
     // lines refer into text, which must then outlive this object.
     std::size_t loadText(const std::string& name, std::string_view text, TextLines keep);
@@ -206,14 +211,14 @@ public:
 protected:
     // Sends text to the debug sink when one is set.
     void debug(std::string_view text) const;
+    // Replaces the mind by these lines, kept exactly as given (no line-end bytes replaced, empty
+    // lines kept).
+    void setLines(const std::vector<std::string>& lines);
 
 private:
     // What only tests set (aitesthelper.h): a mind built line by line, fill words chosen by
     // hand, personalising off, a sink for the engine's diagnostics.
     friend class AiTestHelper;
-    // Replaces the mind by these lines, kept exactly as given (no line-end bytes replaced, empty
-    // lines kept).
-    void setLines(const std::vector<std::string>& lines);
 
     // The lines, in order, that may lend their text to findLineWithPhrase: not said by "<ai>"
     // nor marked "#-", holding phrase as a whole word or words, and not lying inside exclude.

@@ -41,28 +41,33 @@ private:
     bool old_;
 };
 
-// The whole file in one block that the line list keeps: the lines are views into it, so a big
-// mind costs no copy per line. The file may still grow while it is read; whatever is there when
-// the end is met is loaded.
-std::string_view readWhole(int fd, const std::string& name, LineStore& keeper) {
+// The file's first bytes, at most limit of them, in one block that the line list keeps: the
+// lines are views into it, so a big mind costs no copy per line. The file may still grow while
+// it is read; whatever is there when the end (or the limit) is met is loaded.
+std::string_view readWhole(int fd, const std::string& name, LineStore& keeper,
+                           std::uint64_t limit) {
     struct stat st {};
     std::size_t capacity = ::fstat(fd, &st) == 0 && st.st_size > 0
-                               ? static_cast<std::size_t>(st.st_size) + 1
+                               ? static_cast<std::size_t>(std::min<std::uint64_t>(
+                                     static_cast<std::uint64_t>(st.st_size), limit)) +
+                                     1
                                : std::size_t{1} << 16;
     auto block = std::make_unique_for_overwrite<char[]>(capacity);
     std::size_t size = 0;
-    for (;;) {
+    while (size < limit) {
         if (size == capacity) {
             auto bigger = std::make_unique_for_overwrite<char[]>(capacity * 2);
             std::memcpy(bigger.get(), block.get(), size);
             block = std::move(bigger);
             capacity *= 2;
         }
-        const ssize_t got = ::read(fd, block.get() + size, capacity - size);
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(capacity - size, limit - size));
+        const ssize_t got = ::read(fd, block.get() + size, want);
         if (got == 0) break;
         if (got < 0) {
             if (errno == EINTR) continue;
-            throw Error("Read error while loading AI file '" + name + "'");
+            throw systemError("Read error while loading AI file '" + name + "'", errno);
         }
         size += static_cast<std::size_t>(got);
     }
@@ -91,15 +96,19 @@ bool hasBytesFrom(int fd, off_t offset) {
 // found before writing, and a whole save renames a new file over the old one, whose pages the
 // mapping keeps. Another program cutting it is survived (see MappedFile). Anything that is not
 // a plain file of settled size is read into memory.
-std::string_view mapWhole(int fd, const std::string& name, LineStore& keeper, bool& mapped) {
+std::string_view mapWhole(int fd, const std::string& name, LineStore& keeper, bool& mapped,
+                          std::uint64_t limit) {
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-        const auto size = static_cast<std::size_t>(st.st_size);
+        const auto fileSize = static_cast<std::uint64_t>(st.st_size);
+        // Only the first limit bytes are wanted: what lies beyond them is left alone.
+        const bool prefix = limit < fileSize;
+        const auto size = static_cast<std::size_t>(prefix ? limit : fileSize);
         if (auto file = MappedFile::map(fd, size)) {
             // Grown or cut since its size was taken: a file being written; read what is there.
             struct stat now {};
-            if (!hasBytesFrom(fd, st.st_size) && ::fstat(fd, &now) == 0 &&
-                now.st_size == st.st_size) {
+            if (prefix || (!hasBytesFrom(fd, st.st_size) && ::fstat(fd, &now) == 0 &&
+                           now.st_size == st.st_size)) {
                 const std::string_view text = file->bytes();
                 keeper.adopt(std::move(file));
                 mapped = true;
@@ -107,7 +116,7 @@ std::string_view mapWhole(int fd, const std::string& name, LineStore& keeper, bo
             }
         }
     }
-    return readWhole(fd, name, keeper);
+    return readWhole(fd, name, keeper, limit);
 }
 
 // The length of the whole lines at the start of block, with their ends: up to the last line end
@@ -134,11 +143,16 @@ std::size_t Ai::loadFile(const std::string& name) {
     if (!std::filesystem::exists(name, ec)) return 0;
 
     const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw Error("Unable to load AI file '" + name + "'");
+    if (fd < 0) throw systemError("Unable to load AI file '" + name + "'", errno);
     const FdHandle closer(fd);
+    return loadFrom(fd, name, kWholeFile);
+}
 
+std::size_t Ai::loadFrom(int fd, const std::string& name, std::uint64_t length) {
+    lines_.clear();
+    fileName_ = name;
     bool mapped = false;
-    const std::string_view text = mapWhole(fd, name, lines_, mapped);
+    const std::string_view text = mapWhole(fd, name, lines_, mapped, length);
     const std::size_t size = text.size();
     MutexLock indexLock(indexMutex_);
     index_->sync(lines_);  // starts over: the store was cleared
@@ -161,7 +175,7 @@ std::size_t Ai::loadFile(const std::string& name) {
             if (mapped) {
                 if (buffer.size() < want) buffer.resize(want);
                 if (!lines_.readSpan(pos, want, buffer.data()))
-                    throw Error("Read error while loading AI file '" + name + "'");
+                    throw systemError("Read error while loading AI file '" + name + "'", EIO);
                 block = buffer.data();
             } else {
                 block = text.data() + pos;

@@ -65,6 +65,9 @@ public:
     // Empty, and 0, when the lines were not loaded that way.
     std::string_view spanText() const { return span_; }
     std::size_t spanLines() const { return spanLines_; }
+    // Whether the file the span is mapped from has been cut shorter since (another program):
+    // its lost bytes read as zeros, so the span's lines are no longer what was loaded.
+    bool spanCut() const { return spanFile_ && spanFile_->cut(); }
     // Copies bytes [offset, offset + size) of the span to out without bringing in its pages.
     // False on a read error (see MappedFile::read).
     bool readSpan(std::size_t offset, std::size_t size, char* out) const;

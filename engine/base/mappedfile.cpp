@@ -1,6 +1,7 @@
 #include "engine/base/mappedfile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -163,7 +164,10 @@ void MappedFile::populate() const {
 }
 
 bool MappedFile::cut() const {
-    return slot_ >= 0 && watched[static_cast<std::size_t>(slot_)].cut.load();
+    if (slot_ >= 0 && watched[static_cast<std::size_t>(slot_)].cut.load()) return true;
+    // The bytes between the new end and the end of its page read as zeros without any fault.
+    struct stat st {};
+    return ::fstat(fd_, &st) == 0 && static_cast<std::uint64_t>(st.st_size) < size_;
 }
 
 }  // namespace vebix

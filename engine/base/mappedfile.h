@@ -44,7 +44,8 @@ public:
     void populate() const;
     // Whether populate() has brought the pages in.
     bool populated() const { return populated_.load(std::memory_order_acquire); }
-    // True once a read met a page the file no longer holds (it was cut shorter).
+    // True once a read met a page the file no longer holds, or when the file is now shorter
+    // than the mapped bytes (it was cut shorter: what lies past its end reads as zeros).
     bool cut() const;
 
 private:

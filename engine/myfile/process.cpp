@@ -30,19 +30,19 @@ int openPidFd(pid_t pid) {
 }  // namespace
 
 ChildProcess::~ChildProcess() {
-    if (pid_ > 0 && !reaped_) {
-        int status;
-        if (::waitpid(pid_, &status, WNOHANG) == 0) {
-            // A child that outlived its object (a bot that did not answer in time) is waited
-            // for by a thread of its own, so it never stays a zombie and no list of such
-            // children has to be kept for the whole process.
-            std::thread([pid = pid_] {
-                int ended;
-                while (::waitpid(pid, &ended, 0) < 0 && errno == EINTR) {
-                }
-            }).detach();
-        }
+    if (pid_ <= 0 || reaped_) return;
+    if (ended()) {
+        reap();
+        return;
     }
+    // A child that outlived its object (a bot that did not answer in time) is waited for by a
+    // thread of its own, so it never stays a zombie and no list of such children has to be kept
+    // for the whole process.
+    std::thread([pid = pid_] {
+        int status;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
 }
 
 ChildProcess::StartResult ChildProcess::start(std::vector<std::string> args,
@@ -72,7 +72,12 @@ ChildProcess::StartResult ChildProcess::start(std::vector<std::string> args,
     sigemptyset(&none);
     posix_spawnattr_setsigdefault(&attr, &all);
     posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+    if (ownGroup) {
+        posix_spawnattr_setpgroup(&attr, 0);
+        flags |= POSIX_SPAWN_SETPGROUP;
+    }
+    posix_spawnattr_setflags(&attr, flags);
 
     pid_t pid = -1;
     // The program is looked up on PATH only when it names no folder and the caller allows it;
@@ -90,33 +95,50 @@ ChildProcess::StartResult ChildProcess::start(std::vector<std::string> args,
     return StartResult::Started;
 }
 
-void ChildProcess::kill() {
-    if (pid_ <= 0 || reaped_) return;
-    if (wait(0) != WaitResult::TimedOut) return;
-    ::kill(pid_, SIGKILL);
+void ChildProcess::endGroup() {
+    // Only while the child is not yet reaped: its pid, which names the group, cannot have been
+    // given to another process, so the signal reaches no stranger's group.
+    if (ownGroup && pid_ > 0 && !reaped_) ::kill(-pid_, SIGKILL);
+}
+
+bool ChildProcess::ended() {
+    siginfo_t info{};
+    for (;;) {
+        // WNOWAIT: seen, not reaped, so that the group can still be ended by the child's pid.
+        if (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0)
+            return info.si_pid == pid_;
+        if (errno != EINTR) return true;  // nothing to wait for: let reap() tell
+    }
+}
+
+ChildProcess::WaitResult ChildProcess::reap() {
+    endGroup();
     int status = 0;
     pid_t r;
     do {
         r = ::waitpid(pid_, &status, 0);
     } while (r < 0 && errno == EINTR);
     reaped_ = true;
+    if (r == pid_ && WIFSIGNALED(status)) {
+        signal_ = WTERMSIG(status);
+        return WaitResult::Signalled;
+    }
+    exitCode_ = r == pid_ ? WEXITSTATUS(status) : 0;
+    return WaitResult::Exited;
+}
+
+void ChildProcess::kill() {
+    if (pid_ <= 0 || reaped_) return;
+    if (wait(0) != WaitResult::TimedOut) return;
+    ::kill(pid_, SIGKILL);
+    endGroup();
+    reap();
     signal_ = SIGKILL;
 }
 
 ChildProcess::WaitResult ChildProcess::wait(std::uint32_t timeoutMs) {
     if (pid_ <= 0 || reaped_) return WaitResult::Exited;
-    auto finish = [this](int status) {
-        reaped_ = true;
-        if (WIFSIGNALED(status)) {
-            signal_ = WTERMSIG(status);
-            return WaitResult::Signalled;
-        }
-        exitCode_ = WEXITSTATUS(status);
-        return WaitResult::Exited;
-    };
-    int status = 0;
-    pid_t r = ::waitpid(pid_, &status, WNOHANG);
-    if (r == pid_) return finish(status);
+    if (ended()) return reap();
 
     // A pid file descriptor becomes readable when the child ends. The wait goes through the
     // clock in force, so that a replaced clock decides when a time limit has passed.
@@ -124,14 +146,12 @@ ChildProcess::WaitResult ChildProcess::wait(std::uint32_t timeoutMs) {
     if (fd >= 0) {
         clock().waitReadable(fd, timeoutMs);
         ::close(fd);
-        r = ::waitpid(pid_, &status, WNOHANG);
-        return r == pid_ ? finish(status) : WaitResult::TimedOut;
+        return ended() ? reap() : WaitResult::TimedOut;
     }
     // Kernels without pid file descriptors: look every few milliseconds.
     const std::uint64_t deadline = clock().tickMs() + timeoutMs;
     for (;;) {
-        r = ::waitpid(pid_, &status, WNOHANG);
-        if (r == pid_) return finish(status);
+        if (ended()) return reap();
         if (clock().tickMs() >= deadline) return WaitResult::TimedOut;
         clock().sleepMs(5);
     }

@@ -40,9 +40,11 @@ public:
     StartResult start(std::vector<std::string> args, const std::string& workingFolder);
 
     // Waits for the child to end, at most timeoutMs milliseconds of the clock in force
-    // (engine/base/clock.h).
+    // (engine/base/clock.h). With ownGroup, what is left of its process group is ended the
+    // moment the child is seen to have ended.
     WaitResult wait(std::uint32_t timeoutMs);
     // Ends a child still running (SIGKILL) and waits for it; nothing when it has ended already.
+    // With ownGroup, the whole of its process group is ended.
     void kill();
 
     // Send the child's standard output and error to /dev/null (set before start).
@@ -50,6 +52,11 @@ public:
     // When false, a program named without a folder is not looked up on PATH: it names a file
     // in the working folder, like any other relative path (set before start).
     bool searchPath = true;
+    // The child leads a process group of its own, and the programs it starts belong to it
+    // unless they leave it (a program that makes a session of its own is its own business).
+    // Whatever is left of the group is ended together with the child: when it is seen to end
+    // (wait) and when it is killed. Set before start.
+    bool ownGroup = false;
 
     int exitCode() const { return exitCode_; }
     int signal() const { return signal_; }
@@ -57,6 +64,13 @@ public:
     pid_t pid() const { return pid_; }
 
 private:
+    // Whether the child has ended, seen without reaping it.
+    bool ended();
+    // Reaps the ended child (ending its group first) and takes its status.
+    WaitResult reap();
+    // Ends what is left of the child's group, while the child is not yet reaped.
+    void endGroup();
+
     pid_t pid_ = -1;
     bool reaped_ = false;
     int exitCode_ = 0;

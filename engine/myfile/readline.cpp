@@ -26,4 +26,41 @@ bool readLine(std::string& line, std::FILE* stream) {
     }
 }
 
+int BoundedLineReader::get() {
+    if (read_ >= maxTotalBytes_) {
+        // What lies beyond is not read; if there is more, the reading was cut.
+        if (getc_unlocked(stream_) != EOF) anyCut_ = true;
+        return EOF;
+    }
+    const int c = getc_unlocked(stream_);
+    if (c != EOF) ++read_;
+    return c;
+}
+
+bool BoundedLineReader::next(std::string& line) {
+    line.clear();
+    lastCut_ = false;
+    bool any = false;
+    for (;;) {
+        const int c = get();
+        if (c == EOF) return any && !std::ferror(stream_);
+        if (c == '\r') {
+            const int after = get();
+            if (after != '\n' && after != EOF) {
+                ungetc(after, stream_);
+                --read_;
+            }
+            return true;
+        }
+        if (c == '\n') return true;
+        any = true;
+        if (line.size() < maxLineBytes_) {
+            line.push_back(static_cast<char>(c));
+        } else {
+            lastCut_ = true;
+            anyCut_ = true;
+        }
+    }
+}
+
 }  // namespace vebix

@@ -47,9 +47,15 @@ TEST(LinkBotValueName, Examples) {
         // Capitals in the folder count as small letters.
         {"Ann", "c:\\bots\\ann", "Ann.00000868"},
         {"", "", ".00000000"},
+        // A name as long as another bot's info file may give counts with its first 255 bytes,
+        // cut before a character that would not fit.
+        {std::string(300, 'a'), "", std::string(255, 'a') + ".000000FF"},
+        {std::string(254, 'a') + "\xC3\xA9" + std::string(40, 'b'), "",
+         std::string(254, 'a') + ".000000FE"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(linkBotValueName(c.name, c.folder), c.expected) << c.name << " | " << c.folder;
+        EXPECT_EQ(linkBotValueName(c.name, c.folder), c.expected)
+            << c.name.substr(0, 40) << " | " << c.folder;
 }
 
 TEST(LinkBotValueName, EscapesEveryByteButTheKeptOnes) {

@@ -5,6 +5,10 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
+#include <functional>
+
 #include "apptestsupport.h"
 #include "support/fakeclock.h"
 #include "app/mind/vebixai.h"
@@ -95,6 +99,48 @@ TEST_F(BotModeInProcess, LearnsWithTheSameStamp) {
     std::string reply = readBytes(path("work/CHAT.MSG"));
     reply.resize(reply.size() - 2);
     EXPECT_EQ(back.lines()[5], "Bo_b!Bo_b 1700000000 <ai> " + reply);
+}
+
+// A request that is refused, and the probe, need no mind: they are read and answered before
+// any is loaded, so a mind that would fail (or cost a long load) changes nothing for them.
+TEST_F(BotModeInProcess, TheRequestIsReadBeforeAnyMindIsLoaded) {
+    struct Mind {
+        const char* what;
+        std::function<void()> make;
+    };
+    const Mind minds[] = {
+        {"no mind at all", [&] { writeBytes(path("m.mdd"), "garbage, not a mind"); }},
+        {"named but missing", [] {}},
+        {"a FIFO", [&] { ASSERT_EQ(::mkfifo(spath("m.mdd").c_str(), 0644), 0); }},
+    };
+    struct Request {
+        std::string bytes;
+        int status;
+        std::string answer;  // in CHAT.MSG, or the box
+    };
+    const Request requests[] = {
+        {"Bob\r\n", 1, "CHAT.MSG does not contain appropriate information"},
+        {"\r\nhello\r\n", 1, "CHAT.MSG does not contain appropriate information"},
+        {"Bob\r\n!#@\r\n", 0, "<mxo1.7.5>\r\n"},
+    };
+    for (const Mind& mind : minds) {
+        for (const Request& request : requests) {
+            SCOPED_TRACE(std::string(mind.what) + ", " + request.bytes);
+            QFile::remove(path("m.mdd"));
+            mind.make();
+            writeBytes(path("work/UDLPX.NFO"),
+                       "2\r\n0\r\nvebix\r\nM\r\nmind=" + spath("m.mdd") + "\r\nlearn=true\r\n");
+            writeBytes(path("work/CHAT.MSG"), request.bytes);
+            boxes_.clear();
+            EXPECT_EQ(run(), request.status);
+            if (request.status == 0) {
+                EXPECT_TRUE(boxes_.empty());
+                EXPECT_EQ(readBytes(path("work/CHAT.MSG")), request.answer);
+            } else {
+                EXPECT_EQ(boxes_, std::vector<std::string>{request.answer});
+            }
+        }
+    }
 }
 
 }  // namespace

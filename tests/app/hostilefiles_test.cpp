@@ -17,6 +17,7 @@
 #include "engine/base/error.h"
 #include "app/udlp/botmode.h"
 #include "app/mind/startup.h"
+#include "app/platform/safefile.h"
 #include "app/platform/settings.h"
 #include "app/udlp/udlpformat.h"
 #include "app/udlp/udlpinfo.h"
@@ -108,20 +109,25 @@ UdlpInfo readInfo(const std::string& bytes) {
 
 TEST(HostileUdlpInfo, MissingHugeAndBinaryLines) {
     const std::string bad(udlp::kBadVersionMessage);
+    // Longer than a line is kept: the name and the mind are cut at the bound, and the lines
+    // after them are still read.
     const std::string hugeName(10 << 20, 'N');
+    const std::string keptName = hugeName.substr(0, kMaxLineBytes);
     struct Case {
         std::string bytes;
         std::string error;  // empty: reads
         std::string botName, mind;
         bool learn = false;
+        bool cut = false;
     };
     const std::vector<Case> cases = {
         {"2\r\n", bad, "", "", false},               // line 2 missing
         {"2", bad, "", "", false},                   // no line end, line 2 missing
         {"2\r\n0", "", "", "", false},               // lines 3 and 4 missing
         {"2\r\n0\r\nvebix\r\n", "", "", "", false},  // line 4 missing
-        {"2\r\n0\r\nvebix\r\n" + hugeName + "\r\nlearn=1\r\n", "", hugeName, "", true},
-        {"2\r\n0\r\nvebix\r\nB\r\nmind=" + hugeName + "\n", "", "B", hugeName, false},
+        {"2\r\n0\r\nvebix\r\n" + hugeName + "\r\nlearn=1\r\n", "", keptName, "", true, true},
+        {"2\r\n0\r\nvebix\r\nB\r\nmind=" + hugeName + "\n", "", "B",
+         hugeName.substr(0, kMaxLineBytes - 5), false, true},
         {"2\0\r\n0\r\n"s, bad, "", "", false},  // a NUL in a version line
         {"\xEF\xBB\xBF"
          "2\r\n0\r\n",
@@ -129,6 +135,9 @@ TEST(HostileUdlpInfo, MissingHugeAndBinaryLines) {
         {"2\r\n0\r\n\xFF\xFE\r\n\x80\x81\x00\r\nmind=\xC3\x28\r\nlearn=\x01\r\n"s, "",
          "\x80\x81\x00"s, "\xC3\x28", true},
         {std::string(3 << 20, '7') + "\r\n0\r\n", bad, "", "", false},  // a huge version line
+        // No more of the file than the bound is read: a key after it is not seen.
+        {"2\r\n0\r\nvebix\r\nB\r\n" + std::string(kMaxReadBytes, '\n') + "learn=1\r\n", "", "B", "",
+         false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bytes.substr(0, 30));
@@ -146,6 +155,7 @@ TEST(HostileUdlpInfo, MissingHugeAndBinaryLines) {
         EXPECT_TRUE(info.botName == c.botName);
         EXPECT_TRUE(info.mind == c.mind);
         EXPECT_EQ(info.learn, c.learn);
+        EXPECT_EQ(info.cut, c.cut);
     }
 }
 

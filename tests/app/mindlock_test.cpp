@@ -11,6 +11,7 @@
 
 #include "apptestsupport.h"
 #include "app/mind/mindkeeper.h"
+#include "app/mind/mindwrite.h"
 
 namespace vebix {
 namespace {
@@ -96,7 +97,7 @@ TEST_F(MindLockTest, ASaveWaitsForAnotherWriter) {
     VebixAiTestHelper::setOnWriteLockWait(*keeper.bot(), [&] {
         if (!toldOfWait.exchange(true)) waiting.set_value();
     });
-    auto writer = std::make_unique<MindWriteLock>(spath("mind.mdd"));
+    auto writer = std::make_unique<MindWrite>(spath("mind.mdd"));
     std::future<void> save = std::async(std::launch::async, [&] { keeper.bot()->saveFrom(2); });
     const bool sawWait =
         waiting.get_future().wait_for(std::chrono::seconds(60)) == std::future_status::ready;

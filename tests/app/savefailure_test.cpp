@@ -210,6 +210,9 @@ TEST_F(SaveFailure, BotModeReportsAFailedSaveAndLeavesTheMind) {
               failureMessage("Permission denied"));
     EXPECT_EQ(readBytes(path("mind.mdd")), kMind);
     EXPECT_FALSE(QFileInfo::exists(path("work/CHAT.MSG")));  // the link program sees no reply
+    // The reply prepared before the save was dropped with it.
+    EXPECT_EQ(QDir(path("work")).entryList(QDir::Files | QDir::Hidden | QDir::System),
+              QStringList{QStringLiteral("UDLPX.NFO")});
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -129,6 +131,29 @@ TEST(SettingsNames, EncodingKeepsSeparatorsOut) {
     EXPECT_EQ(Settings::decodeName(QStringLiteral("a%2Fb%5Cc%25d")), "a/b\\c%d");
     EXPECT_EQ(Settings::decodeName(QStringLiteral("%")), "");
     EXPECT_EQ(Settings::decodeName(QStringLiteral("50%")), "50%");  // foreign names pass
+}
+
+// Names and texts that come from other bots are written no longer than the bound, cut before a
+// character that would not fit, and the store finds a long name again under its cut form.
+TEST_F(SettingsTest, LongNamesAndValuesAreCutToTheBound) {
+    const std::size_t bound = Settings::kMaxStoredBytes;
+    const std::string hugeName(1 << 20, 'n');
+    const std::string hugeValue(1 << 20, 'v');
+    const std::string splitChar = std::string(bound - 1, 'a') + "\xC3\xA9";  // é across the bound
+    {
+        Settings s;
+        s.writeString(Settings::kLinkBotListGroup, hugeName, hugeValue);
+        s.writeString(Settings::kUserNamesGroup, "accent", splitChar);
+        s.setString(Settings::Key::LastUserName, std::string(bound, 'u'));
+        s.sync();
+    }
+    EXPECT_LT(QFileInfo(settingsFile()).size(), 32 * 1024);
+    Settings s;
+    EXPECT_EQ(s.readString(Settings::kLinkBotListGroup, hugeName), hugeValue.substr(0, bound));
+    EXPECT_EQ(s.valueNames(Settings::kLinkBotListGroup),
+              std::vector<std::string>{hugeName.substr(0, bound)});
+    EXPECT_EQ(s.readString(Settings::kUserNamesGroup, "accent"), std::string(bound - 1, 'a'));
+    EXPECT_EQ(s.getString(Settings::Key::LastUserName), std::string(bound, 'u'));
 }
 
 }  // namespace

@@ -110,6 +110,33 @@ TEST_F(ConversationTest, TheLineIsLearnedAndTheReplyShownAndLearned) {
     EXPECT_EQ(shown_.front(), "line:and now?");
 }
 
+// A chat room's lines: the speaker says it, the room's key files it; or, with learning off,
+// the reply is shown and nothing is learned.
+TEST_F(ConversationTest, ATurnMayCarryItsOwnKeyOrLearnNothing) {
+    const std::string stamp = std::to_string(kNow);
+    const struct {
+        Conversation::Turn turn;
+        std::vector<std::string> learned;
+    } cases[] = {
+        {{"ann", "hi all", "#room", true},
+         {"#room " + stamp + " ann hi all", "#room " + stamp + " <ai> fine, thanks"}},
+        {{"ann", "hi all", "", true},
+         {"ann " + stamp + " ann hi all", "ann " + stamp + " <ai> fine, thanks"}},
+        {{"ann", "hi all", "#room", false}, {}},
+    };
+    for (const auto& c : cases) {
+        const std::size_t before = keeper_.bot()->lines().size();
+        shown_.clear();
+        ASSERT_TRUE(conversation_.say(c.turn));
+        EXPECT_EQ(shown_.back(), "finished");
+        EXPECT_NE(std::find(shown_.begin(), shown_.end(), "reply:fine, thanks"), shown_.end());
+        std::vector<std::string> learned;
+        for (std::size_t i = before; i < keeper_.bot()->lines().size(); ++i)
+            learned.emplace_back(keeper_.bot()->lines()[i]);
+        EXPECT_EQ(learned, c.learned) << c.turn.key << c.turn.learn;
+    }
+}
+
 TEST_F(ConversationTest, NothingToSayStartsNoExchange) {
     EXPECT_FALSE(conversation_.say("Ann!T", " \t\r\n "));
     keeper_.discardMind();

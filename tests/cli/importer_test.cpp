@@ -38,7 +38,7 @@ Written write(const Importer& importer, std::uint32_t now = 1700000000,
 
 ImportOptions withFormat(InputFormat format, std::vector<std::string> bots = {},
                          std::string speaker = {}) {
-    return {format, std::move(bots), std::move(speaker)};
+    return {format, std::move(bots), std::move(speaker), {}, {}};
 }
 
 struct FormatCase {

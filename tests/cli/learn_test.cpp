@@ -131,7 +131,7 @@ TEST_F(MindAppendTest, CommandStampsLinesFromTheClock) {
                                QStringLiteral("--empty")};
         ASSERT_EQ(cli::runLearnCommand(args, console), 0) << err.str();
         EXPECT_EQ(err.str(), "");
-        EXPECT_EQ(out.str(), "Learned 2 lines in 1 conversation into " + mind +
+        EXPECT_EQ(out.str(), "Learned 2 lines in 1 conversation (plain text) into " + mind +
                                  (run == 0 ? " (a new mind)\n" : "\n"));
     }
     VebixAi loaded;

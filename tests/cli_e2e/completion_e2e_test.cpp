@@ -20,14 +20,23 @@ TEST(Completion, OffersCommandsOptionsAndFilesWhereEachBelongs) {
     ASSERT_TRUE(home.valid());
     home.write("work/robo.mdd", "");
     home.write("work/lines.txt", "");
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(home.path("home/.config/vebix/irc"))));
+    home.write("home/.config/vebix/irc/robo.conf", "");
+    home.write("home/.config/vebix/irc/rita.conf", "");
     ASSERT_TRUE(QDir().mkpath(QString::fromStdString(home.path("work/botfolder"))));
     const std::vector<CompletionCase> cases = {
         {"vebix le", "learn"},
         {"vebix --ver", "--version"},
-        {"vebix ''", "chat learn reply link info botfolder robo.mdd"},
+        {"vebix ''", "chat learn reply link info irc botfolder robo.mdd"},
         {"vebix learn ''", "botfolder robo.mdd"},
         {"vebix learn robo.mdd ''", "botfolder lines.txt robo.mdd"},
-        {"vebix learn --format t", "transcript tsv"},
+        {"vebix learn --format t", "telegram transcript tsv"},
+        {"vebix learn robo.mdd --ig", "--ignore-nick"},
+        {"vebix irc ''", "botfolder robo.mdd"},
+        {"vebix irc robo.mdd --ch", "--chance --channel"},
+        {"vebix irc robo.mdd --channel ''", ""},
+        {"vebix irc --config r", "rita robo robo.mdd"},
+        {"vebix irc --config robo.mdd --ca-file l", "lines.txt"},
         {"vebix learn --bot ''", ""},
         {"vebix info --c", "--check"},
         {"vebix link ''", "botfolder"},

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
+#include "app/mind/templatemind.h"
 #include "cli_e2e/runvebix.h"
 
 namespace vebix::e2e {
@@ -36,17 +38,45 @@ TEST(InfoCommand, PrintsWhatACleanMindHolds) {
     }
 }
 
-TEST(InfoCommand, CheckListsFaultsAndFails) {
-    ScratchHome home;
-    home.write("work/faulty.mdd", kClean + "bob 250 Bob went back\r\nbob x Bob bad time\r\n");
-    const RunResult plain = run({"info", "faulty.mdd"}, home.environment(), home.work());
-    EXPECT_EQ(plain.status, 0) << "without --check faults are not looked for";
-    const RunResult r = run({"info", "faulty.mdd", "--check"}, home.environment(), home.work());
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "");
-    EXPECT_NE(r.out.find("Check:          2 problems"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("  line 6: time goes back: earlier than line 5"), std::string::npos);
-    EXPECT_NE(r.out.find("  line 7: unreadable time 'x'"), std::string::npos) << r.out;
+// Faults (lines the engine skips or misreads) fail the check; notes (what loses nothing) are
+// listed and pass, so that a fresh mind made from the template passes.
+TEST(InfoCommand, CheckFailsOnFaultsAndPassesOnNotes) {
+    struct Case {
+        const char* what;
+        std::string mind;
+        int status;
+        std::vector<std::string> said;
+    };
+    const Case cases[] = {
+        {"a fault and a note",
+         kClean + "bob 250 Bob went back\r\nbob x Bob bad time\r\n",
+         1,
+         {"Check:          1 fault, 1 note", "  line 6: note: time goes back: earlier than line 5",
+          "  line 7: unreadable time 'x'"}},
+        {"notes alone",
+         kClean + "bob 250 Bob went back\r\nbob 260 Bob \xFF\r\n",
+         0,
+         {"Check:          0 faults, 2 notes", "  line 6: note: time goes back",
+          "  line 7: note: invalid UTF-8"}},
+        {"a NUL byte",
+         kClean + std::string("bob 400 Bob cut\0here\r\n", 23),
+         1,
+         {"Check:          1 fault, 0 notes", "  line 6: a NUL byte"}},
+        {"a fresh mind from the template", std::string(templateMindText()), 0, {"Check:   "}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchHome home;
+        home.write("work/checked.mdd", c.mind);
+        const RunResult plain = run({"info", "checked.mdd"}, home.environment(), home.work());
+        EXPECT_EQ(plain.status, 0) << "without --check nothing is looked for";
+        const RunResult r =
+            run({"info", "checked.mdd", "--check"}, home.environment(), home.work());
+        EXPECT_EQ(r.status, c.status) << r.out;
+        EXPECT_EQ(r.err, "");
+        for (const std::string& said : c.said)
+            EXPECT_NE(r.out.find(said), std::string::npos) << said << "\n" << r.out;
+    }
 }
 
 TEST(InfoCommand, AMissingFileOrANonMindIsOneErrorLine) {

@@ -43,7 +43,8 @@ TEST_F(LearnE2e, LearnsIntoANewMindThenAppendsKeepingTheOldBytes) {
     home_.write("work/talk.txt", "Hi there.\nHello!\n\nHow are you?\n");
     RunResult r = learn({"Vebix.mdd", "talk.txt"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Learned 3 lines in 2 conversations into " + mind + " (a new mind)\n");
+    EXPECT_EQ(r.out,
+              "Learned 3 lines in 2 conversations (plain text) into " + mind + " (a new mind)\n");
     EXPECT_EQ(r.err, "");
     std::set<std::string> firstKeys;
     EXPECT_EQ(loadedLines(mind, &firstKeys), kTemplateLines + 3);
@@ -55,7 +56,7 @@ TEST_F(LearnE2e, LearnsIntoANewMindThenAppendsKeepingTheOldBytes) {
     r = learn({"Vebix.mdd", "-", "--format", "tsv", "--bot", "VEBIX"},
               "Ann\tGood morning\nVebix\tMorning, Ann\n");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Learned 2 lines in 1 conversation into " + mind + "\n");
+    EXPECT_EQ(r.out, "Learned 2 lines in 1 conversation (TSV) into " + mind + "\n");
     const std::string now = home_.read(mind);
     ASSERT_TRUE(now.starts_with(old + "\r\n")) << now;
     const std::string added = now.substr(old.size() + 2);
@@ -74,7 +75,7 @@ TEST_F(LearnE2e, CheckAndFailuresWriteNothing) {
 
     RunResult r = learn({"m.mdd", "talk.txt", "pic.bin", "--check"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Would learn 2 lines in 1 conversation into " + mind +
+    EXPECT_EQ(r.out, "Would learn 2 lines in 1 conversation (plain text) into " + mind +
                          "; skipped file pic.bin: not a text file (binary byte at offset 6)\n");
     EXPECT_FALSE(QFile::exists(QString::fromStdString(mind)));
 
@@ -106,6 +107,30 @@ TEST_F(LearnE2e, CheckAndFailuresWriteNothing) {
     r = learn({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.out.starts_with("Usage: vebix learn MIND FILE... [OPTION]...\n")) << r.out;
+}
+
+TEST_F(LearnE2e, ChatLogsAreToldApartAndTheSummaryNamesThem) {
+    const std::string logs = VEBIX_TEST_DATA_DIR "/chatlogs/";
+    const std::string mind = home_.path("work/m.mdd");
+    RunResult r = learn({"m.mdd", logs + "irssi.log", logs + "telegram-result.json",
+                         "--ignore-nick", "BOB", "--empty"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Learned 7 lines in 5 conversations (irssi log, Telegram export) into " +
+                         mind +
+                         " (a new mind); skipped 12 lines (1 empty, 1 without a speaker, 7 not "
+                         "said by anyone (joins, parts, modes, notices, media), 3 by "
+                         "--ignore-nick or --only-nick)\n");
+    const std::string added = home_.read(mind);
+    EXPECT_NE(added.find(" carol do you grow basil too?\r\n"), std::string::npos) << added;
+    EXPECT_EQ(added.find(" bob "), std::string::npos) << added;
+
+    // Told what they are, whatever they look like; one taken alone.
+    r = learn({"m.mdd", logs + "znc.log", "--format", "znc", "--only-nick", "carol", "--check"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.out.starts_with("Would learn 1 line in 1 conversation (ZNC log) into ")) << r.out;
+    r = learn({"m.mdd", logs + "znc.log", "--ignore-nick", " "});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "vebix learn: empty --ignore-nick name (see 'vebix learn --help')\n");
 }
 
 TEST_F(LearnE2e, EmptyMindIsNamedAfterItsFile) {

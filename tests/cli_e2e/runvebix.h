@@ -7,6 +7,7 @@
 #include <pty.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -40,6 +41,7 @@ struct RunResult {
     int status = -1;  // the exit status; 128 + the signal when it was killed
     std::string out;
     std::string err;
+    long maxRssKiB = 0;  // the most memory the program held at once
 };
 
 // A scratch home (Documents, .config, .local/share) and a working folder, removed at the end.
@@ -196,8 +198,10 @@ inline RunResult run(const std::vector<std::string>& args, const std::vector<std
     for (int fd : {in[1], out[0], err[0]})
         if (fd >= 0) ::close(fd);
     int waitStatus = 0;
-    ::waitpid(pid, &waitStatus, 0);
+    rusage usage{};
+    ::wait4(pid, &waitStatus, 0, &usage);
     result.status = detail::statusOf(waitStatus);
+    result.maxRssKiB = usage.ru_maxrss;
     return result;
 }
 

@@ -27,6 +27,7 @@
 #include "scratchfolder.h"
 #include "app/mind/templatemind.h"
 #include "app/mind/vebixai.h"
+#include "app/mind/mindwrite.h"
 
 namespace vebix {
 namespace {
@@ -193,23 +194,29 @@ TEST_F(KillSafety, BotModeWithLearningSurvivesKillsWhileSaving) {
     RecordProperty("killedAfterSaving", killedAfterSaving);
 }
 
-// Runs program (a keeper of the mind at the path it is given, saving after every exchange and
-// reporting each save) again and again, killing it at random points.
+// Runs program (a keeper of the mind at the path it is given, saving after every exchange, or
+// every exchangesPerSave exchanges, and reporting each save) again and again, killing it at
+// random points; with aimAtGrowth, at the moment the file is seen to grow.
 void autosaveKillLoop(const QString& mind, const QString& home, const QString& work,
                       const std::string& program, const std::string& key, bool openingLines,
-                      const char* what) {
+                      const char* what, long exchangesPerSave = 1, bool aimAtGrowth = false) {
     const std::vector<std::string> env = baseEnvironment(home);
-    const std::vector<std::string> argv = {program, mind.toStdString()};
+    std::vector<std::string> argv = {program, mind.toStdString()};
+    if (exchangesPerSave > 1) argv.push_back(std::to_string(exchangesPerSave));
     const int target = killTarget();
 
     std::mt19937 gen(7);
     long typicalPolls = 2000;
     long lastReported = -1;  // the newest exchange a child reported saved
     int killed = 0;
+    int tornOnDisk = 0;  // kills that left a part of a save in the file, for the next to cut
     for (int run = 0; killed < target && run < 4 * target; ++run) {
+        const qint64 before = QFileInfo(mind).size();
         Child child = spawn(argv, env, work.toStdString(), true);
         ASSERT_GT(child.pid, 0);
-        Outcome o = runChild(child.pid, chooseKillPoint(gen, typicalPolls));
+        Outcome o = aimAtGrowth ? runChild(child.pid, static_cast<long>(gen() % 3),
+                                           [&] { return QFileInfo(mind).size() != before; })
+                                : runChild(child.pid, chooseKillPoint(gen, typicalPolls));
         std::string reported;
         char buf[4096];
         for (ssize_t n; (n = ::read(child.out, buf, sizeof buf)) > 0;) reported.append(buf, n);
@@ -232,22 +239,36 @@ void autosaveKillLoop(const QString& mind, const QString& home, const QString& w
             ASSERT_EQ(lastReported, -1) << "the mind file is gone after run " << run;
             continue;
         }
+        if (auto read = openMindToRead(mind.toStdString(), "read"))
+            if (static_cast<qint64>(read->state.size) < QFileInfo(mind).size()) ++tornOnDisk;
         std::vector<long> held = exchangesIn(mind, key, "autosave check ", true, openingLines);
         ASSERT_FALSE(::testing::Test::HasFailure()) << "after run " << run;
         for (std::size_t k = 0; k < held.size(); ++k)
             ASSERT_EQ(held[k], static_cast<long>(k)) << "exchanges out of order or twice";
         ASSERT_GT(static_cast<long>(held.size()), lastReported)
             << "a completed save is lost after run " << run;
+        ASSERT_EQ(held.size() % static_cast<std::size_t>(exchangesPerSave), 0u)
+            << "a save is held in part after run " << run;
         lastReported = static_cast<long>(held.size()) - 1;
     }
-    std::cout << what << ": " << killed << " runs killed; the mind holds " << lastReported + 1
-              << " exchanges\n";
+    std::cout << what << ": " << killed << " runs killed (" << tornOnDisk
+              << " left part of a save on disk, left out by the next reader and cut by the next "
+                 "writer); the mind holds "
+              << lastReported + 1 << " exchanges\n";
     ::testing::Test::RecordProperty("killed", killed);
+    ::testing::Test::RecordProperty("tornOnDisk", tornOnDisk);
 }
 
 TEST_F(KillSafety, AutosaveSurvivesKillsWhileSaving) {
     autosaveKillLoop(path("mind.mdd"), path("home"), path("work"), VEBIX_AUTOSAVE_CHILD, "Sam!T",
                      false, "mind keeping's autosave");
+}
+
+// Saves of many pages, killed the moment the file is seen to grow: a part of a save may be on
+// the disk then, but no reader ever sees it, and the next writer cuts it off.
+TEST_F(KillSafety, BigSavesSurviveKillsAimedAtTheMomentTheFileGrows) {
+    autosaveKillLoop(path("mind.mdd"), path("home"), path("work"), VEBIX_AUTOSAVE_CHILD, "Sam!T",
+                     false, "big saves killed as the file grows", 400, true);
 }
 
 TEST_F(KillSafety, WindowAutosaveSurvivesKillsWhileSaving) {

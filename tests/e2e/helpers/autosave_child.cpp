@@ -1,11 +1,13 @@
 // A stand-in for the window's autosave, for the kill tests: keeps the mind at the path given as
-// the only argument the way the main window does (MindKeeper), learning one exchange after
-// another and letting the autosave tick save each one, until it is killed. After every save it
-// writes the number of the exchange just saved, one per line, to standard output, so that the
-// test knows which saves completed. The clock is a fake one moved on by 200 seconds per
-// exchange, so that every tick saves.
+// the first argument the way the main window does (MindKeeper), learning exchanges and letting
+// the autosave tick save them, until it is killed; the optional second argument is how many
+// exchanges each save holds (1 by default; many make a save of many pages). After every save
+// it writes the number of the last exchange just saved, one per line, to standard output, so
+// that the test knows which saves completed. The clock is a fake one moved on by 200 seconds
+// per save, so that every tick saves.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -34,10 +36,11 @@ long lastExchange(const vebix::VebixAi& bot) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s MIND\n", argv[0]);
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: %s MIND [EXCHANGES_PER_SAVE]\n", argv[0]);
         return 2;
     }
+    const long perSave = argc == 3 ? std::max(1L, std::stol(argv[2])) : 1;
     try {
         vebix::FakeClock fake;
         vebix::ScopedClock scoped(fake);
@@ -45,8 +48,12 @@ int main(int argc, char** argv) {
         keeper.loadMind(argv[1]);
         for (long n = lastExchange(*keeper.bot()) + 1;; ++n) {
             const std::string stamp = std::to_string(fake.nowSeconds());
-            keeper.bot()->addLine(kUser, stamp, kUser, std::string(kPrefix) + std::to_string(n));
-            keeper.bot()->addAiLine(kUser, stamp, "reply to " + std::to_string(n));
+            for (long last = n + perSave - 1;; ++n) {
+                keeper.bot()->addLine(kUser, stamp, kUser,
+                                      std::string(kPrefix) + std::to_string(n));
+                keeper.bot()->addAiLine(kUser, stamp, "reply to " + std::to_string(n));
+                if (n == last) break;
+            }
             keeper.setExchangeCount(1);
             keeper.noteUserLine(fake.nowSeconds());
             fake.advanceSeconds(200);

@@ -185,7 +185,8 @@ TEST(DataFile, LoadErrors) {
         ai.loadFile(folder);
         FAIL() << "expected an error";
     } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), ("Read error while loading AI file '" + folder + "'").c_str());
+        EXPECT_STREQ(e.what(),
+                     ("Read error while loading AI file '" + folder + "': Is a directory").c_str());
     }
 
     if (::geteuid() == 0) GTEST_SKIP() << "root reads files without read permission";
@@ -196,7 +197,8 @@ TEST(DataFile, LoadErrors) {
         ai.loadFile(locked);
         FAIL() << "expected an error";
     } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), ("Unable to load AI file '" + locked + "'").c_str());
+        EXPECT_STREQ(e.what(),
+                     ("Unable to load AI file '" + locked + "': Permission denied").c_str());
     }
 }
 

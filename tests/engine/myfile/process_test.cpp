@@ -183,3 +183,79 @@ TEST_F(ProcessTest, WaitsKeepTheTimeOfTheClockInForce) {
     EXPECT_EQ(h.wait(0), ChildProcess::WaitResult::Exited);
     EXPECT_EQ(h.signal(), SIGKILL);
 }
+
+namespace {
+
+// Whether the process has ended (gone, or a zombie nobody has reaped yet), waiting a while for
+// a signal just sent to take effect.
+bool endsSoon(pid_t pid) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (;;) {
+        const char state = processState(pid);
+        if (state == 0 || state == 'Z') return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::yield();
+    }
+}
+
+pid_t readPid(const fs::path& file) {
+    std::ifstream in(file);
+    long pid = 0;
+    in >> pid;
+    return static_cast<pid_t>(pid);
+}
+
+}  // namespace
+
+// A bot that leaves a program of its own running: with ownGroup that program ends with the
+// bot, whether the bot ends by itself or is killed; one that made a session of its own is its
+// own business; without ownGroup nothing but the bot itself is touched.
+TEST_F(ProcessTest, AChildsOwnGroupEndsWithIt) {
+    struct Case {
+        const char* what;
+        bool ownGroup;
+        const char* script;  // leaves the pid of what it started in left.pid
+        bool killed;         // the child hangs and is killed rather than ending itself
+        bool leftoverSurvives;
+    };
+    const Case cases[] = {
+        {"ends by itself, own group", true, "sleep 1000 &\necho $! > left.pid\nexit 0", false,
+         false},
+        {"killed, own group", true, "sleep 1000 &\necho $! > left.pid\nexec sleep 1000", true,
+         false},
+        {"ends by itself, a session of its own", true,
+         "setsid sleep 1000 &\necho $! > left.pid\nexit 0", false, true},
+        {"ends by itself, no group of its own", false, "sleep 1000 &\necho $! > left.pid\nexit 0",
+         false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const fs::path folder = dir_ / "bot";
+        fs::remove_all(folder);
+        const fs::path bot = script(folder / "bot.sh", c.script);
+        ChildProcess child;
+        child.ownGroup = c.ownGroup;
+        ASSERT_EQ(child.start(std::vector<std::string>{bot.string()}, folder.string()),
+                  ChildProcess::StartResult::Started);
+        if (c.killed) {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (!fs::exists(folder / "left.pid") || fs::file_size(folder / "left.pid") == 0) {
+                ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+                std::this_thread::yield();
+            }
+            child.kill();
+        } else {
+            ASSERT_EQ(child.wait(20000), ChildProcess::WaitResult::Exited);
+        }
+        const pid_t left = readPid(folder / "left.pid");
+        ASSERT_GT(left, 0);
+        if (c.leftoverSurvives) {
+            EXPECT_NE(processState(left), 0);
+            EXPECT_NE(processState(left), 'Z');
+            ::kill(left, SIGKILL);
+        } else {
+            EXPECT_TRUE(endsSoon(left));
+        }
+        EXPECT_TRUE(endsSoon(left));
+    }
+}

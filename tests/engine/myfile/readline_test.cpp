@@ -103,3 +103,94 @@ TEST(ReadLine, StreamReusedAfterALoneCrKeepsItsEmptyFirstLine) {
     std::remove(first.c_str());
     std::remove(second.c_str());
 }
+
+namespace {
+
+struct BoundedRead {
+    Lines lines;
+    std::vector<bool> cut;  // per line: cut to the line bound
+    bool anyCut = false;
+};
+
+BoundedRead readBounded(const std::string& content, std::size_t maxLine, std::uint64_t maxTotal) {
+    std::FILE* f = std::tmpfile();
+    std::fwrite(content.data(), 1, content.size(), f);
+    std::rewind(f);
+    BoundedLineReader reader(f, maxLine, maxTotal);
+    BoundedRead r;
+    std::string line;
+    while (reader.next(line)) {
+        r.lines.push_back(line);
+        r.cut.push_back(reader.lastLineCut());
+    }
+    r.anyCut = reader.anyCut();
+    std::fclose(f);
+    return r;
+}
+
+}  // namespace
+
+TEST(BoundedLineReader, CutsLongLinesAndStopsAtTheTotal) {
+    struct Case {
+        const char* what;
+        std::string in;
+        std::size_t maxLine;
+        std::uint64_t maxTotal;
+        Lines out;
+        std::vector<bool> cut;
+        bool anyCut;
+    };
+    const std::string big(5000, 'x');
+    const Case cases[] = {
+        {"within bounds, every line end",
+         "ab\r\ncd\ref\ngh",
+         8,
+         100,
+         {"ab", "cd", "ef", "gh"},
+         {false, false, false, false},
+         false},
+        {"a line at the bound is whole",
+         "abcd\r\nef\r\n",
+         4,
+         100,
+         {"abcd", "ef"},
+         {false, false},
+         false},
+        {"a long line keeps its start; the next line is read",
+         big + "\r\nnext\r\n",
+         10,
+         1 << 20,
+         {"xxxxxxxxxx", "next"},
+         {true, false},
+         true},
+        {"a long last line without a line end",
+         "ab\n" + big,
+         3,
+         1 << 20,
+         {"ab", "xxx"},
+         {false, true},
+         true},
+        {"the total ends the reading mid-line",
+         "abc\ndefghij\nklm\n",
+         100,
+         6,
+         {"abc", "de"},
+         {false, false},
+         true},
+        {"the total falls on the end exactly", "abc\n", 100, 4, {"abc"}, {false}, false},
+        {"a CR LF split by the total", "ab\r\ncd\r\n", 100, 3, {"ab"}, {false}, true},
+        {"NUL and other bytes pass",
+         std::string("a\0b\x01\xFF\n", 6),
+         100,
+         100,
+         {std::string("a\0b\x01\xFF", 5)},
+         {false},
+         false},
+    };
+    for (const Case& c : cases) {
+        const BoundedRead r = readBounded(c.in, c.maxLine, c.maxTotal);
+        EXPECT_EQ(r.lines, c.out) << c.what;
+        EXPECT_EQ(r.cut, c.cut) << c.what;
+        EXPECT_EQ(r.anyCut, c.anyCut) << c.what;
+    }
+}

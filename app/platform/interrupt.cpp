@@ -1,4 +1,4 @@
-#include "app/cli/interrupt.h"
+#include "app/platform/interrupt.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <stdexcept>
 
-namespace vebix::cli {
+namespace vebix {
 namespace {
 
 // A signal handler may touch only lock-free atomics and async-signal-safe calls, so the state
@@ -66,4 +66,4 @@ void InterruptWatch::drain() {
         for (ssize_t i = 0; i < got; ++i) emit interrupted(static_cast<unsigned char>(bytes[i]));
 }
 
-}  // namespace vebix::cli
+}  // namespace vebix

@@ -9,7 +9,7 @@
 
 class QSocketNotifier;
 
-namespace vebix::cli {
+namespace vebix {
 
 class InterruptWatch : public QObject {
     Q_OBJECT
@@ -36,4 +36,4 @@ private:
     QSocketNotifier* notifier_ = nullptr;
 };
 
-}  // namespace vebix::cli
+}  // namespace vebix

@@ -1,0 +1,11 @@
+// The chat-room tests run inside a QCoreApplication: the room's bot takes lines from its event
+// loop.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
