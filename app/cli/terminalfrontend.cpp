@@ -124,8 +124,7 @@ void TerminalFrontEnd::showSaveAsRefused(const std::string& path) {
                  << std::endl;
 }
 
-void TerminalFrontEnd::showRescued(const std::string& path, std::size_t unsavedLines,
-                                   bool whole) {
+void TerminalFrontEnd::showRescued(const std::string& path, std::size_t unsavedLines, bool whole) {
     if (whole)
         console_.err << errorStart() << "the whole mind, with the " << linesText(unsavedLines)
                      << " not saved, was written to " << path << std::endl;
