@@ -1,7 +1,7 @@
-#include <mutex>
 #include <string>
 
 #include "engine/ai/ai.h"
+#include "engine/base/mutex.h"
 
 namespace vebix {
 namespace {
@@ -27,7 +27,7 @@ void Ai::addLine(std::string_view key, std::string_view time, std::string_view s
     const std::size_t size = key.size() + time.size() + speaker.size() + text.size() + 3;
     {
         // prepareReplies may be reading the lines on another thread, under the index's lock.
-        std::lock_guard<FairMutex> lock(index_->mutex);
+        MutexLock lock(indexMutex_);
         char* out = lines_.pushNew(size);
         out = putField(out, key);
         *out++ = ' ';
@@ -39,7 +39,6 @@ void Ai::addLine(std::string_view key, std::string_view time, std::string_view s
         *out++ = ' ';
         putText(out, text);
     }
-    modified_ = true;
 }
 
 void Ai::addAiLine(std::string_view key, std::string_view time, std::string_view text) {
@@ -51,10 +50,10 @@ void Ai::appendLine(std::string_view line) {
     // the saved file (its end reloading as a malformed line of its own), and a NUL would cut it
     // on reloading. Whatever the front end, the mind holds one line per thing learned.
     {
-        std::lock_guard<FairMutex> lock(index_->mutex);
+        // prepareReplies may be reading the lines on another thread, under the index's lock.
+        MutexLock lock(indexMutex_);
         putText(lines_.pushNew(line.size()), line);
     }
-    modified_ = true;
 }
 
 void Ai::setLines(const std::vector<std::string>& lines) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/ai/ai.h"
+#include "engine/ai/aitesthelper.h"
 #include "ai_test_util.h"
 #include "engine/base/random.h"
 #include "support/tempdir.h"
@@ -30,11 +31,10 @@ void expectSameCandidates(const Ai& ai, const std::vector<Query>& queries, std::
     for (std::size_t q = 0; q < queries.size(); ++q) {
         const Query& query = queries[q];
         rng::seed(seed + q);
-        const auto expected = ai.scoreLines(query.partner, {}, query.key, query.input, query.time);
+        const auto expected = ai.scoreLines(query.partner, query.key, query.input, query.time);
         const std::uint32_t nextAfterReference = rng::next();
         rng::seed(seed + q);
-        const auto got =
-            ai.scoreLinesIndexed(query.partner, {}, query.key, query.input, query.time);
+        const auto got = ai.scoreLinesIndexed(query.partner, query.key, query.input, query.time);
         const std::uint32_t nextAfterIndexed = rng::next();
         EXPECT_EQ(nextAfterIndexed, nextAfterReference) << "query " << q << ": " << query.input;
         ASSERT_EQ(got.size(), expected.size()) << "query " << q << ": " << query.input;
@@ -148,7 +148,7 @@ TEST(IndexedScoring, SameAsReferenceOnOddLines) {
         for (const std::string& l : odd) lines.push_back(l);
     Ai ai;
     fill(ai, lines);
-    ai.setFillWords({"the", "cat", "and"});
+    AiTestHelper::setFillWords(ai, {"the", "cat", "and"});
     std::vector<Query> queries;
     const std::vector<std::string> inputs = {"cats",
                                              "the cat sat",
@@ -224,7 +224,7 @@ TEST(IndexedScoring, LinesPastTheLongestArePassedOver) {
         expectSameCandidates(ai, queries, 61);
         rng::seed(62);
         bool lionsScored = false;
-        for (const Ai::Sim& s : ai.scoreLinesIndexed("A", {}, "k", "zebras and lions", 1200)) {
+        for (const Ai::Sim& s : ai.scoreLinesIndexed("A", "k", "zebras and lions", 1200)) {
             EXPECT_NE(s.index, 21u);
             EXPECT_NE(s.index, 23u);
             lionsScored = lionsScored || s.index == 20;
@@ -233,7 +233,7 @@ TEST(IndexedScoring, LinesPastTheLongestArePassedOver) {
         int withLions = 0;
         for (int k = 0; k < 12; ++k) {
             rng::seed(70 + static_cast<std::uint64_t>(k));
-            const std::string r = ai.reply("A", {}, "k", "zebras and lions", 1200);
+            const std::string r = ai.reply("A", "k", "zebras and lions", 1200);
             EXPECT_EQ(r.find("zebras"), std::string::npos);
             // Spliced from lines of 64 KiB that share phrases, a reply still stops growing.
             EXPECT_LE(r.size(), 4 * kLongestLine);
@@ -254,9 +254,9 @@ TEST(IndexedScoring, InputsAreReadUpToTheLongest) {
     const std::string cut = input.substr(0, kLongestLine - 1);
     for (const auto& scorer : {&Ai::scoreLines, &Ai::scoreLinesIndexed}) {
         rng::seed(81);
-        const auto got = (ai.*scorer)("A", {}, "k", input, 100);
+        const auto got = (ai.*scorer)("A", "k", input, 100);
         rng::seed(81);
-        const auto expected = (ai.*scorer)("A", {}, "k", cut, 100);
+        const auto expected = (ai.*scorer)("A", "k", cut, 100);
         ASSERT_EQ(got.size(), expected.size());
         for (std::size_t i = 0; i < got.size(); ++i) {
             EXPECT_EQ(got[i].index, expected[i].index);
