@@ -48,7 +48,7 @@ void BM_Reply(benchmark::State& state) {
     const std::uint32_t now = replyTime(*ai);
     std::size_t i = 0, empty = 0;
     for (auto _ : state) {
-        std::string r = ai->reply("Guest!t", {}, "Guest!t", in[i++ % in.size()], now);
+        std::string r = ai->reply("Guest!t", "Guest!t", in[i++ % in.size()], now);
         if (r.empty()) ++empty;
         benchmark::DoNotOptimize(r);
     }
@@ -62,7 +62,7 @@ void BM_ScoreLines(benchmark::State& state) {
     const std::uint32_t now = replyTime(*ai);
     std::size_t i = 0;
     for (auto _ : state) {
-        auto sims = ai->scoreLines("Guest!t", {}, "Guest!t", in[i++ % in.size()], now);
+        auto sims = ai->scoreLines("Guest!t", "Guest!t", in[i++ % in.size()], now);
         benchmark::DoNotOptimize(sims);
     }
 }

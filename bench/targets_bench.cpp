@@ -433,11 +433,11 @@ double replyTimeOn(vebix::Ai& ai, int runs, const std::vector<std::string>& mess
     const std::uint32_t now = replyTime(ai);
     std::size_t next = 0;
     for (int i = 0; i < warmup; ++i)
-        ai.reply("Guest!t", {}, "Guest!t", messages[next++ % messages.size()], now);
+        ai.reply("Guest!t", "Guest!t", messages[next++ % messages.size()], now);
     std::vector<double> t;
     for (int i = 0; i < runs; ++i) {
         const std::string& m = messages[next++ % messages.size()];
-        t.push_back(seconds([&] { ai.reply("Guest!t", {}, "Guest!t", m, now); }));
+        t.push_back(seconds([&] { ai.reply("Guest!t", "Guest!t", m, now); }));
     }
     return median(t);
 }
@@ -452,10 +452,10 @@ void steady(int runs) {
     const std::uint32_t now = replyTime(*ai);
     // Warm up: the first replies work out the per-line facts the later ones reuse.
     for (int i = 0; i < 40; ++i)
-        ai->reply("Guest!t", {}, "Guest!t", inputs()[i % inputs().size()], now);
+        ai->reply("Guest!t", "Guest!t", inputs()[i % inputs().size()], now);
     for (int i = 0; i < runs; ++i) {
         const std::string& m = inputs()[(40 + i) % inputs().size()];
-        const double r = seconds([&] { ai->reply("Guest!t", {}, "Guest!t", m, now); });
+        const double r = seconds([&] { ai->reply("Guest!t", "Guest!t", m, now); });
         const double c = catTime(mind);
         replies.push_back(r);
         cats.push_back(c);
@@ -483,7 +483,7 @@ void window(int runs) {
         const std::uint32_t now = replyTime(*ai);
         const std::size_t base = static_cast<std::size_t>(i) * (kWarmup + runs + 1);
         const std::string& first = in[base % in.size()];
-        const double f = seconds([&] { ai->reply("Guest!t", {}, "Guest!t", first, now); });
+        const double f = seconds([&] { ai->reply("Guest!t", "Guest!t", first, now); });
         std::vector<std::string> rest;
         for (int k = 1; k <= kWarmup + runs; ++k) rest.push_back(in[(base + k) % in.size()]);
         const double s = replyTimeOn(*ai, runs, rest, kWarmup);
