@@ -118,7 +118,7 @@ std::optional<std::string> applyOption(IrcOptions& o, std::string_view name,
                                        std::string_view value) {
     const Key* key = findKey(name);
     if (!key) return "unknown key '" + std::string(name) + "'";
-    const std::string quoted = "'" + std::string(value) + "'";
+    const std::string quoted = std::string("'").append(value).append("'");
     switch (key->kind) {
         case Kind::Text:
         case Kind::Path:
@@ -155,9 +155,9 @@ std::optional<std::string> applyOption(IrcOptions& o, std::string_view name,
             for (std::string_view item : items) {
                 if (name == "channel") {
                     if (!isValidChannel(item))
-                        return "'" + std::string(item) +
-                               "' is not a channel name (it starts with '#' and holds no blank "
-                               "or comma)";
+                        return std::string("'").append(item).append(
+                            "' is not a channel name (it starts with '#' and holds no blank "
+                            "or comma)");
                     o.channels.emplace_back(item);
                 } else {
                     o.ignore.emplace_back(item);

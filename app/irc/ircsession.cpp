@@ -76,7 +76,7 @@ void IrcSession::handleMessage(const Message& m, std::uint64_t nowMs) {
         // A server that marks bots says so ("BOT=B"); the bot then marks itself.
         for (std::size_t i = 1; i + 1 < m.params.size(); ++i)
             if (m.params[i].starts_with("BOT=") && m.params[i].size() > 4)
-                send(formatLine("MODE", {nick_, "+" + m.params[i].substr(4)}));
+                send(formatLine("MODE", {nick_, std::string("+").append(m.params[i], 4)}));
     } else if (c == "433" || c == "432" || c == "436" || c == "437") {
         if (!registered_)
             tryNextNick(c == "432");
