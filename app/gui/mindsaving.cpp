@@ -1,15 +1,24 @@
 // The main window keeping its mind's lines when saving fails: the question on closing, Save
 // As, and the save notice that stands in for an error box while autosave cannot save.
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
 #include <exception>
+
+#include <unistd.h>
 
 #include "app/platform/filewrite.h"
 #include "app/mind/mindlock.h"
 #include "app/mind/program.h"
+#include "app/mind/vebixai.h"
 #include "app/gui/chatdisplay.h"
 #include "app/gui/filedialog.h"
 #include "app/gui/prompts.h"
@@ -100,12 +109,46 @@ bool VebixForm::saveMindAs() {
         return false;
     }
     keeper_.saveAs(fromQPath(chosen));
-    // The next start opens the mind where it now lives.
+    // The next start opens the mind where it now lives, and the window names it from now on.
     saveSettings(keeper_.mindPath(), userName().toStdString());
+    updateTitle();
+    appendText(tr("The mind is now kept in %1").arg(displayPath()) + QStringLiteral("\r\n"),
+               ChatRole::Info);
     return true;
 }
 
+std::optional<QString> VebixForm::refusalOfMind(const std::string& path) {
+    // A missing file becomes a new mind there, as it always has.
+    if (!QFileInfo::exists(toQPath(path))) return std::nullopt;
+    try {
+        VebixAi trial;
+        trial.loadFile(path);
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> VebixForm::unwritableReason(const std::string& path) {
+    // The mind grows by appending to its file; a new one is written into its folder.
+    const QString file = toQPath(path);
+    const bool exists = QFileInfo::exists(file);
+    const QString target = exists ? file : QFileInfo(file).absolutePath();
+    if (::access(QFile::encodeName(target).constData(), W_OK) == 0) return std::nullopt;
+    const int error = errno;
+    return tr("\"%1\" cannot be written to (%2), so new lines will be lost unless you save "
+              "the mind elsewhere.")
+        .arg(QDir::toNativeSeparators(target), QString::fromLocal8Bit(std::strerror(error)));
+}
+
+void VebixForm::announceIfUnwritable() {
+    if (!keeper_.bot()) return;
+    if (const std::optional<QString> reason = unwritableReason(keeper_.mindPath()))
+        showSaveNotice(*reason);
+}
+
 void VebixForm::showNoMind() {
+    updateTitle();
     hideSaveNotice();
     sayBtn_->setEnabled(false);
     input_->setEnabled(false);
@@ -125,8 +168,10 @@ bool VebixForm::savedOrNoticed(const std::function<void()>& save) {
 void VebixForm::autosaveQuietly() {
     // A box per tick would pile up and catch the keys typed meanwhile; the notice stays until
     // a save succeeds, and the next ticks try again.
+    // A tick with nothing to write succeeds even for a mind that cannot be written: the notice
+    // given when it was opened stays until it can.
     if (savedOrNoticed([this] { keeper_.autosaveTick(); }) && !keeper_.hasUnsavedLines() &&
-        !keeper_.saveRequested())
+        !keeper_.saveRequested() && !unwritableReason(keeper_.mindPath()))
         hideSaveNotice();
 }
 

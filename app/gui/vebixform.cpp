@@ -15,6 +15,8 @@
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 
+#include <algorithm>
+
 #include "engine/base/random.h"
 #include "engine/base/ascii.h"
 #include "app/platform/filewrite.h"
@@ -26,9 +28,12 @@
 #include "app/gui/chatdisplay.h"
 #include "app/gui/dialogplacement.h"
 #include "app/gui/filedialog.h"
+#include "app/gui/inputlimit.h"
 #include "app/gui/prompts.h"
 #include "app/gui/savenotice.h"
 #include "app/gui/usernameform.h"
+#include "app/gui/windowplace.h"
+#include "app/gui/windowtitle.h"
 #include "app/platform/qtext.h"
 
 namespace vebix {
@@ -53,7 +58,7 @@ VebixForm::VebixForm(Prompts& prompts, const StartupChoice& start, QWidget* pare
     buildMenus();
     buildLayout();
     setWindowIcon(appIcon());
-    setWindowTitle(QString::fromUtf8(kAppTitle));
+    updateTitle();
 
     // Enter in the input line presses Say, as the window's default button.
     connect(input_, &QLineEdit::returnPressed, sayBtn_, [this] {
@@ -76,10 +81,18 @@ VebixForm::VebixForm(Prompts& prompts, const StartupChoice& start, QWidget* pare
             [this] { guarded([this] { saveAsFromNotice(); }); });
 
     updateMinimumSize();
-    // The default size, or what the desktop's font needs when that is more.
+    // The default size, or what the desktop's font needs when that is more; then the size and
+    // place the window was left at, when there is one.
     resize(QSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height())
                .expandedTo(sizeHint())
                .expandedTo(minimumSize()));
+    placeRestored_ = restoreWindowPlace(*this);
+}
+
+void VebixForm::updateTitle() {
+    setWindowTitle(windowTitleFor({.botName = botName(),
+                                   .mindPath = keeper_.bot() ? displayPath() : QString(),
+                                   .partner = linkPartner_}));
 }
 
 void VebixForm::buildLayout() {
@@ -94,19 +107,36 @@ void VebixForm::buildLayout() {
     // The desktop's font and palette throughout: nothing here fixes a colour or a typeface.
     disp_ = new ChatDisplay(client_);
     disp_->setObjectName(QStringLiteral("disp"));
+    disp_->setAccessibleName(tr("Conversation"));
+    disp_->setAccessibleDescription(tr("What you and the bot have said, newest at the end"));
+    // However small the window, the conversation keeps a few lines in view.
+    disp_->setMinimumHeight(disp_->fontMetrics().lineSpacing() * 4 + 2 * disp_->frameWidth());
 
     saveNotice_ = new SaveNotice(client_);
 
+    // No length limit of its own: a paste longer than a line is kept whole, and Say says it
+    // in parts (inputlimit.h); the note below the input line says so while it is too long.
     input_ = new QLineEdit(client_);
     input_->setObjectName(QStringLiteral("input"));
-    input_->setMaxLength(500);
+    input_->setAccessibleName(tr("Your message"));
+    input_->setAccessibleDescription(tr("Type a line and press Enter to say it"));
+
+    inputNote_ = new QLabel(client_);
+    inputNote_->setObjectName(QStringLiteral("inputNote"));
+    inputNote_->setTextFormat(Qt::PlainText);
+    inputNote_->setWordWrap(true);
+    inputNote_->setAccessibleName(tr("Line length"));
+    inputNote_->hide();
+    connect(input_, &QLineEdit::textChanged, this, &VebixForm::updateInputNote);
 
     sayBtn_ = new QPushButton(tr("Say"), client_);
     sayBtn_->setObjectName(QStringLiteral("sayBtn"));
     sayBtn_->setEnabled(false);
+    setSayButtonDescription();
 
     status_ = new QLabel(QStringLiteral("..."), bar);
     status_->setObjectName(QStringLiteral("status"));
+    status_->setAccessibleName(tr("Status"));
     status_->setTextFormat(Qt::PlainText);
     // A long status is cut at the window's edge rather than widening the window.
     status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -123,6 +153,10 @@ void VebixForm::buildLayout() {
     linkBotPic2_ = hiddenLabel("linkBotPic2");
     linkBotName2_ = hiddenLabel("linkBotName2");
     for (QLabel* pic : {linkBotPic1_, linkBotPic2_}) pic->setMinimumSize(32, 32);
+    linkBotPic1_->setAccessibleName(tr("Picture of this bot"));
+    linkBotName1_->setAccessibleName(tr("This bot"));
+    linkBotPic2_->setAccessibleName(tr("Picture of the other bot"));
+    linkBotName2_->setAccessibleName(tr("The other bot"));
     linkBotName1_->setMinimumWidth(112);
     linkBotName2_->setMinimumWidth(112);
 
@@ -140,12 +174,45 @@ void VebixForm::buildLayout() {
     column->addWidget(disp_, 1);
     column->addWidget(saveNotice_);
     column->addLayout(row);
+    column->addWidget(inputNote_);
     setTabOrder(disp_, input_);
     setTabOrder(input_, sayBtn_);
 }
 
+void VebixForm::setSayButtonDescription() {
+    sayBtn_->setText(tr("Say"));
+    sayBtn_->setToolTip(tr("Says the line you typed (Enter)"));
+    sayBtn_->setAccessibleName(tr("Say"));
+    sayBtn_->setAccessibleDescription(sayBtn_->toolTip());
+}
+
+void VebixForm::updateInputNote() {
+    const qsizetype length = input_->text().size();
+    if (length <= kMaxSaidLength) {
+        inputNote_->hide();
+        return;
+    }
+    inputNote_->setText(tr("This line is %1 characters long; a line holds up to %2. Say says "
+                           "the first part and keeps the rest here, to say next.")
+                            .arg(length)
+                            .arg(kMaxSaidLength));
+    inputNote_->show();
+}
+
 void VebixForm::updateMinimumSize() {
-    setMinimumSize(QSize(kMinWidth, kMinHeight).expandedTo(minimumSizeHint()));
+    QSize least = QSize(kMinWidth, kMinHeight).expandedTo(minimumSizeHint());
+    // Wrapped text (the save notice, the note under the input line) needs more lines as the
+    // window narrows; the least height makes room for them at the width the window has.
+    if (QLayout* column = client_->layout(); column && column->hasHeightForWidth()) {
+        const int missing = column->totalHeightForWidth(client_->width()) - client_->height();
+        if (missing > 0) least.setHeight(std::max(least.height(), height() + missing));
+    }
+    if (least != minimumSize()) setMinimumSize(least);
+}
+
+void VebixForm::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    updateMinimumSize();
 }
 
 VebixForm::~VebixForm() { stopLinkMode(); }
@@ -204,7 +271,8 @@ void VebixForm::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (loadStarted_) return;
     loadStarted_ = true;
-    if (QScreen* screen = this->screen()) {
+    QScreen* screen = this->screen();
+    if (screen && !placeRestored_) {
         QRect frame = frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
@@ -225,7 +293,9 @@ void VebixForm::onLoad() {
             if (!keeper_.loadMind(startMindPath_) && !keeper_.bot()) showNoMind();
         } catch (const std::exception& e) {
             showNoMind();
-            prompts_->error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
+            prompts_->error(this, QString::fromUtf8(kMessageCaption),
+                            tr("\"%1\" cannot be loaded as a mind: %2")
+                                .arg(fromUtf8(startMindPath_), QString::fromUtf8(e.what())));
         }
     }
     if (!disposed_) autosaveTimer_->start();
@@ -252,6 +322,12 @@ void VebixForm::changeEvent(QEvent* event) {
 void VebixForm::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
     if (!event->isAccepted() || disposed_) return;
+    // Where the window was matters less than the mind: a full disk must not stop the closing
+    // that asks about the mind's lines.
+    try {
+        saveWindowPlace(*this);
+    } catch (const std::exception&) {
+    }
     hide();
     QCoreApplication::processEvents();
     // Link mode ends before the mind is saved, so that a line it learns while closing is saved
@@ -295,6 +371,7 @@ std::string VebixForm::speakerId() const { return userName_.toStdString() + "!" 
 std::string VebixForm::stamp() const { return std::to_string(keeper_.lastLineTime()); }
 
 bool VebixForm::greetAfterLoad(bool existingLoaded) {
+    updateTitle();
     appendText(displayPath() + kCrLf + kCrLf, ChatRole::Info);
     setStatusText(tr("Please enter your name..."));
 
@@ -308,9 +385,13 @@ bool VebixForm::greetAfterLoad(bool existingLoaded) {
             userName_, loginName_ ? std::optional<QString>(fromUtf8(*loginName_)) : std::nullopt,
             *prompts_, this);
         centreOver(prompt, *this);
+        // Escape and the close box go on with the name offered (the last one, or on a first
+        // start the login name), whichever start this is; with none to offer the program ends.
         if (prompts_->exec(prompt) == QDialog::Accepted) {
             userName_ = prompt.enteredName();
-        } else if (userName_.isEmpty()) {
+        } else if (!prompt.offeredName().isEmpty()) {
+            userName_ = prompt.offeredName();
+        } else {
             // Nobody to talk to: the program ends without saving anything.
             disposed_ = true;
             autosaveTimer_->stop();
@@ -341,6 +422,7 @@ bool VebixForm::greetAfterLoad(bool existingLoaded) {
     sayBtn_->setEnabled(true);
     input_->setEnabled(true);
     input_->setFocus();
+    announceIfUnwritable();
     QCoreApplication::processEvents();
     saveSettings(keeper_.mindPath(), userName_.toStdString());
     return true;
@@ -357,7 +439,10 @@ void VebixForm::connectConversation() {
     connect(conversation_, &Conversation::lineAccepted, this, [this](const QString& line) {
         sayBtn_->setEnabled(false);
         appendText(line + kCrLf, ChatRole::Text);
-        input_->clear();
+        // What did not fit in the line waits in the input to be said next.
+        input_->setText(keptForNextLine_);
+        input_->setCursorPosition(0);
+        keptForNextLine_.clear();
     });
     auto botLine = [this](const QString& text) {
         showBotTag();
@@ -375,9 +460,13 @@ void VebixForm::connectConversation() {
 
 void VebixForm::say() {
     const std::shared_ptr<VebixAi> engine = keeper_.bot();
+    const SplitLine split = splitForSaying(input_->text());
+    keptForNextLine_ = split.kept;
     try {
-        conversation_->say(speakerId(), input_->text().toStdString());
+        conversation_->say(speakerId(), split.said.toStdString());
+        keptForNextLine_.clear();
     } catch (...) {
+        keptForNextLine_.clear();
         // Say comes back after a failed exchange, unless the mind was closed or replaced
         // meanwhile (the new one decides the button then).
         if (engine && keeper_.bot() == engine) sayBtn_->setEnabled(true);
