@@ -147,6 +147,8 @@ FindUdlpBotForm::FindUdlpBotForm(Prompts& prompts, QWidget* owner, const std::st
     boldFont_ = knownBotsList_->font();
     boldFont_.setBold(true);
     knownBotsList_->setItemDelegate(new BotRowDelegate(boldFont_, knownBotsList_));
+    knownBotsList_->setAccessibleName(tr("Bots found"));
+    knownBotsList_->setAccessibleDescription(tr("Choose one to fill in its folder"));
 
     searchLabel_ = new QLabel(tr("Searching..."), this);
     searchLabel_->setObjectName(QStringLiteral("searchLabel"));
@@ -159,6 +161,8 @@ FindUdlpBotForm::FindUdlpBotForm(Prompts& prompts, QWidget* owner, const std::st
     label2_->setObjectName(QStringLiteral("label2"));
 
     botFolderBox_ = new QLineEdit(this);
+    botFolderBox_->setAccessibleName(tr("Bot folder"));
+    botFolderBox_->setAccessibleDescription(tr("The folder that holds the other bot's UDLP.NFO"));
     botFolderBox_->setObjectName(QStringLiteral("botFolderBox"));
     label2_->setBuddy(botFolderBox_);
 
