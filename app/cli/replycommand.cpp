@@ -6,15 +6,16 @@
 #include <iostream>
 #include <string>
 
+#include "engine/ai/mindline.h"
 #include "app/chat/conversation.h"
-#include "app/cli/commandparser.h"
+#include "app/platform/commandparser.h"
 #include "app/cli/commands.h"
-#include "app/cli/console.h"
-#include "app/cli/exitstatus.h"
-#include "app/cli/mindrescue.h"
+#include "app/cli/terminalfrontend.h"
+#include "app/platform/console.h"
+#include "app/platform/exitstatus.h"
 #include "app/mind/mindkeeper.h"
 #include "app/mind/mindlock.h"
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/platform/filewrite.h"
 #include "app/platform/systempaths.h"
 
@@ -31,9 +32,9 @@ const char* const kReplyHelp =
     "Nothing is written to the mind unless --learn is given.\n"
     "\n"
     "Options:\n"
-    "  --learn       the mind learns each line and its reply, as in a chat (refused\n"
-    "                while another Vebix has the mind open); when the mind cannot be\n"
-    "                saved its lines are kept as chat keeps them (a rescue file)\n"
+    "  --learn       the mind learns each line and its reply, as in a chat; they are\n"
+    "                added to the mind at the end, also while another Vebix has it open;\n"
+    "                when the mind cannot be saved they are kept as chat keeps them\n"
     "  --as NAME     speak as NAME (default: your login name)\n"
     "  -h, --help    show this help and exit\n"
     "\n"
@@ -88,21 +89,14 @@ int runReplyCommand(const QStringList& arguments, Console& console) {
         console.err << "vebix reply: mind file not found: " << mindPath << std::endl;
         return kExitFailure;
     }
-    // The window appends its own lines to the file it holds; two writers would interleave.
-    if (learn && mindOpenElsewhere(mindPath, {})) {
-        console.err << "vebix reply: " << mindPath
-                    << " is open in another Vebix (a window or a chat); --learn would mix its lines"
-                    << std::endl;
-        return kExitFailure;
-    }
-
-    MindKeeper keeper(nullptr,
-                      learn ? MindKeeper::Holding::HoldOpen : MindKeeper::Holding::DoNotHold);
+    // As bot mode does, --learn appends what was learned at the end, under the mind's write
+    // lock, also to a mind another Vebix holds open.
+    MindKeeper keeper(learn ? MindKeeper::Use::Append : MindKeeper::Use::Read);
     keeper.loadMind(mindPath);
     const std::atomic<bool> delay{false};
     Conversation conversation(keeper, delay);
     Answers answers(conversation);
-    const std::string speaker = name + "!" + computeLocalTag();
+    const std::string speaker = speakerId(name, computeLocalTag());
 
     bool anyEmpty = false;
     const QStringList words = parser.positional().mid(1);
@@ -124,10 +118,17 @@ int runReplyCommand(const QStringList& arguments, Console& console) {
     }
 
     if (learn) {
-        // As a chat ends: a save that fails keeps the lines in a rescue file.
-        if (closeMindOrRescue(keeper, console, "reply", name) != kExitOk) return kExitFailure;
-    } else {
-        keeper.discardMind();
+        // A save that fails is settled as a chat's closing is: asked on a terminal, else a
+        // rescue file.
+        TerminalFrontEnd frontEnd(console, "reply", name);
+        switch (saveOrAsk(
+            keeper, frontEnd, [&keeper] { keeper.saveLearned(); }, name)) {
+            case ChatSession::Closed::Rescued:
+            case ChatSession::Closed::Lost:
+                return kExitFailure;
+            default:
+                break;
+        }
     }
     return anyEmpty ? kExitNoReply : kExitOk;
 }

@@ -8,8 +8,8 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 
+#include "engine/base/mutex.h"
 #include "app/udlp/linkloop.h"
 #include "app/gui/vebixform.h"
 
@@ -52,8 +52,8 @@ private:
 
     QPointer<VebixForm> mainForm_;
     LinkLoop loop_;
-    std::mutex endedMutex_;
-    bool ended_ = false;
+    Mutex endedMutex_;
+    bool ended_ VEBIX_GUARDED_BY(endedMutex_) = false;
     // Window thread only.
     QString linkedStatus_;  // empty until the other bot runs, and after link mode ended
     QString otherName_;

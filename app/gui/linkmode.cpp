@@ -10,7 +10,7 @@
 #include <QPushButton>
 
 #include "engine/base/ascii.h"
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/platform/qtext.h"
 #include "app/udlp/udlpinfo.h"
 #include "app/gui/application.h"
@@ -26,7 +26,7 @@ void VebixForm::startLinkMode() {
     if (linkThread_) return;  // one link per window
     const QString udlpCaption = tr("UDLP");
     UdlpInfo own;
-    if (!findUdlpInfo(own, programPath_, keeper_.bot() ? keeper_.bot()->botName() : "")) {
+    if (!findUdlpInfo(own, programPath_, keeper().bot() ? keeper().bot()->botName() : "")) {
         // Not a dead end: the person may enable it here and go on linking.
         if (prompts_->message(this, udlpCaption,
                               tr("You must first enable UDLP\n\nEnable UDLP for %1 now?")
@@ -35,17 +35,17 @@ void VebixForm::startLinkMode() {
                               QMessageBox::Yes) != QMessageBox::Yes)
             return;
         enableUdlp();
-        if (!findUdlpInfo(own, programPath_, keeper_.bot() ? keeper_.bot()->botName() : ""))
+        if (!findUdlpInfo(own, programPath_, keeper().bot() ? keeper().bot()->botName() : ""))
             return;
     }
-    if (!equalsIgnoringAsciiCase(own.mind, keeper_.mindPath())) {
+    if (!equalsIgnoringAsciiCase(own.mind, keeper().mindPath())) {
         prompts_->message(this, udlpCaption,
                           tr("UDLP is enabled for a different Vebix bot; you must enable UDLP for "
                              "this bot or load the desired mind file"),
                           QMessageBox::Warning);
         return;
     }
-    FindUdlpBotForm finder(*prompts_, this, keeper_.mindPath());
+    FindUdlpBotForm finder(*prompts_, this, keeper().mindPath());
     if (prompts_->exec(finder) != QDialog::Accepted) return;
     if (!finder.chosenBot()) {
         prompts_->message(this, udlpCaption, tr("Problem interfacing with UDLP bot"),
@@ -53,7 +53,7 @@ void VebixForm::startLinkMode() {
         return;
     }
     const BotListEntry& other = *finder.chosenBot();
-    const QString ownName = fromUtf8(keeper_.bot()->botName());
+    const QString ownName = fromUtf8(keeper().bot()->botName());
     const QString otherName = fromUtf8(other.name);
 
     // The window becomes link mode's until Exit brings it back.
@@ -83,8 +83,8 @@ void VebixForm::startLinkMode() {
                ChatRole::Info);
 
     linkThread_ =
-        new BotLinkThread(this, keeper_.bot(), LinkBot{other.name, other.folder, other.exePath},
-                          own, delayResponses_);
+        new BotLinkThread(this, keeper().bot(), LinkBot{other.name, other.folder, other.exePath},
+                          own, session_->delayResponses());
     linkThread_->start();
 }
 
@@ -92,7 +92,11 @@ void VebixForm::leaveLinkMode() {
     if (!linkThread_) return;
     stopLinkMode();
     // What the link taught this bot is kept now, as closing would have kept it.
-    savedOrNoticed([this] { keeper_.saveNow(); });
+    try {
+        session_->saveNow();
+    } catch (const std::exception& e) {
+        showSaveNotice(QString::fromUtf8(e.what()));
+    }
 
     for (QLabel* l : {linkBotPic1_, linkBotName1_, linkBotPic2_, linkBotName2_}) l->hide();
     restoreMenuItems();
@@ -103,7 +107,7 @@ void VebixForm::leaveLinkMode() {
     const QString partner = linkPartner_;
     linkPartner_.clear();
     updateTitle();
-    if (!keeper_.bot()) {
+    if (!keeper().bot()) {
         showNoMind();
         return;
     }

@@ -13,8 +13,8 @@ namespace vebix {
 QByteArray VebixForm::transcriptBytes() const {
     QString text = disp_->toPlainText();
     // The name tag that waits for the person's next line is not part of what was said.
-    const QString waiting = QStringLiteral("<%1> ").arg(userName_);
-    if (!userName_.isEmpty() && text.endsWith(waiting)) {
+    const QString waiting = QStringLiteral("<%1> ").arg(userName());
+    if (!userName().isEmpty() && text.endsWith(waiting)) {
         text.chop(waiting.size());
         while (text.endsWith(QLatin1Char('\n')) && text.endsWith(QStringLiteral("\n\n"))) text.chop(1);
     }
@@ -25,7 +25,7 @@ QByteArray VebixForm::transcriptBytes() const {
 void VebixForm::saveTranscript() {
     FileDialog::Request request;
     request.caption = tr("Save Transcript");
-    const auto& bot = keeper_.bot();
+    const auto& bot = keeper().bot();
     const QString name = bot && !bot->botName().empty() ? botName() : tr("Transcript");
     // In the documents folder, beside the minds, rather than wherever the program started.
     request.initialFile =

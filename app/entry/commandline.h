@@ -1,6 +1,6 @@
 #pragma once
-// The program's command line, read before anything else: help and version, the terminal
-// commands (chat, learn, reply, link, info), or the window on a mind. Qt's own options
+// The program's command line, read before anything else: help and version, the commands
+// (chat, learn, reply, link, info: the terminal's), or the window on a mind. Qt's own options
 // ("-platform xcb", "-style Fusion", ...) are recognised and left for Qt.
 //
 //   vebix [--help | --version]
@@ -10,7 +10,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace vebix::cli {
+namespace vebix {
 
 struct Console;
 
@@ -40,12 +40,12 @@ bool isCommandName(const QString& name);
 QString programHelp();
 QString versionText();
 
-// Runs a command (Kind::Command) on the console. A QCoreApplication must exist. Returns the
-// exit status; never throws.
+// Runs a command (Kind::Command) on the console: the front end it belongs to reads its own
+// arguments. A QCoreApplication must exist. Returns the exit status; never throws.
 int runCommand(const QString& command, const QStringList& arguments, Console& console);
 
 // Runs a command as the whole program: makes the QCoreApplication, runs it on the standard
 // streams, returns the exit status.
 int runCommandProgram(const Invocation& invocation, int& argc, char** argv);
 
-}  // namespace vebix::cli
+}  // namespace vebix

@@ -10,7 +10,7 @@
 
 #include <optional>
 
-namespace vebix::cli {
+namespace vebix {
 
 struct Console;
 
@@ -47,4 +47,4 @@ private:
     QCommandLineParser parser_;
 };
 
-}  // namespace vebix::cli
+}  // namespace vebix

@@ -1,4 +1,4 @@
-#include "app/gui/program.h"
+#include "app/gui/windowmode.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -7,10 +7,12 @@
 
 #include <gtest/gtest.h>
 
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/platform/settings.h"
 #include "app/platform/systempaths.h"
 #include "app/gui/vebixform.h"
+#include "app/platform/qtext.h"
+#include "app/platform/version.h"
 #include "scriptedprompts.h"
 #include "support/userfolders.h"
 
@@ -85,12 +87,12 @@ TEST(ScriptedPromptsTest, NextAnswerAnswersOneBoxOnly) {
     EXPECT_EQ(prompts.answeredBoxes().size(), 2);
 }
 
-// With no mind the title is the program's name alone; the bot and its file come first once
-// one is loaded (see the window's own tests).
 TEST(MainWindow, HasTheProgramTitle) {
     testing::ScriptedPrompts prompts;
     VebixForm form{prompts};
-    EXPECT_EQ(form.windowTitle(), QStringLiteral("Vebix"));
+    // With no mind the title is the program's name alone; the bot and its file come first once
+    // one is loaded (see the window's own tests).
+    EXPECT_EQ(form.windowTitle(), "Vebix");
 }
 
 }  // namespace

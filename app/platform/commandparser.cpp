@@ -1,11 +1,11 @@
-#include "app/cli/commandparser.h"
+#include "app/platform/commandparser.h"
 
 #include <ostream>
 
-#include "app/cli/console.h"
-#include "app/cli/exitstatus.h"
+#include "app/platform/console.h"
+#include "app/platform/exitstatus.h"
 
-namespace vebix::cli {
+namespace vebix {
 
 QString parseProblem(const QCommandLineParser& parser, const QStringList& arguments) {
     // The parser names an unknown option without its dashes; the person typed them.
@@ -61,4 +61,4 @@ int CommandParser::usageError(Console& console, const QString& message) const {
     return kExitUsage;
 }
 
-}  // namespace vebix::cli
+}  // namespace vebix
