@@ -55,9 +55,10 @@ void VebixForm::BotLinkThread::showPartnerLine(std::string_view name, std::strin
 void VebixForm::BotLinkThread::showTurnStatus() {
     if (linkedStatus_.isEmpty()) return;  // "Linking..." until the other bot runs
     mainForm_->setStatusText(
-        awaiting_ ? QCoreApplication::translate("vebix::BotLinkThread", "%1 \u2014 waiting for %2\u2026")
-                        .arg(linkedStatus_, otherName_)
-                  : linkedStatus_);
+        awaiting_
+            ? QCoreApplication::translate("vebix::BotLinkThread", "%1 \u2014 waiting for %2\u2026")
+                  .arg(linkedStatus_, otherName_)
+            : linkedStatus_);
 }
 
 void VebixForm::BotLinkThread::showInfo(std::string_view text) {

@@ -271,8 +271,9 @@ void FindUdlpBotForm::runInitialSearch() {
     if (closed_) return;
     if (knownBotsList_->count() == 0) {
         // Said over the empty list, so that the person knows where to go on.
-        searchLabel_->setText(tr("No bots to link with were found. Type a bot's folder below, "
-                                 "or Browse... for its UDLP.NFO."));
+        searchLabel_->setText(
+            tr("No bots to link with were found. Type a bot's folder below, "
+               "or Browse... for its UDLP.NFO."));
         searchLabel_->setWordWrap(true);
         botFolderBox_->setFocus();
     } else {

@@ -28,11 +28,11 @@ void VebixForm::startLinkMode() {
     UdlpInfo own;
     if (!findUdlpInfo(own, programPath_, keeper().bot() ? keeper().bot()->botName() : "")) {
         // Not a dead end: the person may enable it here and go on linking.
-        if (prompts_->message(this, udlpCaption,
-                              tr("You must first enable UDLP\n\nEnable UDLP for %1 now?")
-                                  .arg(botName()),
-                              QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
-                              QMessageBox::Yes) != QMessageBox::Yes)
+        if (prompts_->message(
+                this, udlpCaption,
+                tr("You must first enable UDLP\n\nEnable UDLP for %1 now?").arg(botName()),
+                QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
+                QMessageBox::Yes) != QMessageBox::Yes)
             return;
         enableUdlp();
         if (!findUdlpInfo(own, programPath_, keeper().bot() ? keeper().bot()->botName() : ""))

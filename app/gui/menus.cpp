@@ -128,7 +128,8 @@ void VebixForm::keepOnlyLinkModeMenuItems() {
             QAction* item = items[i];
             if (!dynamic_cast<LinkModeMenuItem*>(item)) {
                 // Remembered with the entry that followed it, to come back in its place.
-                removedMenuItems_.push_back({owner, item, i + 1 < items.size() ? items[i + 1] : nullptr});
+                removedMenuItems_.push_back(
+                    {owner, item, i + 1 < items.size() ? items[i + 1] : nullptr});
                 owner->removeAction(item);
                 continue;
             }
@@ -165,9 +166,9 @@ void VebixForm::openMind() {
     // A file that will not load must not cost the mind in use: it is tried before that mind
     // is closed, and refused with its name and the reason.
     if (const std::optional<QString> reason = refusalOfMind(fromQPath(chosen))) {
-        const QString kept =
-            keeper().bot() ? tr("\n\nThe mind in use, %1, stays open.").arg(displayPath())
-                           : QString();
+        const QString kept = keeper().bot()
+                                 ? tr("\n\nThe mind in use, %1, stays open.").arg(displayPath())
+                                 : QString();
         prompts_->error(this, QString::fromUtf8(kMessageCaption),
                         tr("\"%1\" cannot be loaded as a mind: %2").arg(chosen, *reason) + kept);
         return;

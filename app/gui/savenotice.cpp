@@ -65,9 +65,9 @@ void SaveNotice::applyColours() {
     const QColor tint = desktop.color(QPalette::Highlight);
     auto mix = [](int a, int b) { return (a * 3 + b) / 4; };
     QPalette colours = palette();
-    colours.setColor(QPalette::Window, QColor(mix(ground.red(), tint.red()),
-                                              mix(ground.green(), tint.green()),
-                                              mix(ground.blue(), tint.blue())));
+    colours.setColor(QPalette::Window,
+                     QColor(mix(ground.red(), tint.red()), mix(ground.green(), tint.green()),
+                            mix(ground.blue(), tint.blue())));
     colours.setColor(QPalette::WindowText, desktop.color(QPalette::WindowText));
     setPalette(colours);
 }

@@ -16,7 +16,8 @@ QByteArray VebixForm::transcriptBytes() const {
     const QString waiting = QStringLiteral("<%1> ").arg(userName());
     if (!userName().isEmpty() && text.endsWith(waiting)) {
         text.chop(waiting.size());
-        while (text.endsWith(QLatin1Char('\n')) && text.endsWith(QStringLiteral("\n\n"))) text.chop(1);
+        while (text.endsWith(QLatin1Char('\n')) && text.endsWith(QStringLiteral("\n\n")))
+            text.chop(1);
     }
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     return text.toUtf8();

@@ -161,8 +161,9 @@ void UserNameForm::acceptName() {
     // The person answered the questions below when the name was first given.
     const bool known = isKnown(name);
     const auto bytes = name.toUtf8().size();
-    if (!known && bytes <= 2 && prompts_->message(this, caption, tr(kShortName), QMessageBox::Question,
-                                        QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
+    if (!known && bytes <= 2 &&
+        prompts_->message(this, caption, tr(kShortName), QMessageBox::Question,
+                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
         nameBox_->setFocus();
         return;
     }

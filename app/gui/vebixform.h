@@ -249,7 +249,7 @@ private:
     BotLinkThread* linkThread_ = nullptr;
     bool loadStarted_ = false;
     bool placeRestored_ = false;  // the window opens where it was left, not centred
-    bool disposed_ = false;  // closed for good without saving (name prompt cancelled)
+    bool disposed_ = false;       // closed for good without saving (name prompt cancelled)
 };
 
 }  // namespace vebix

@@ -10,8 +10,8 @@ QString windowTitleFor(const WindowTitleParts& parts) {
     QStringList pieces;
     if (!parts.botName.isEmpty()) pieces << parts.botName;
     if (!parts.partner.isEmpty())
-        pieces << QCoreApplication::translate("vebix::VebixForm", "linked with %1")
-                      .arg(parts.partner);
+        pieces
+            << QCoreApplication::translate("vebix::VebixForm", "linked with %1").arg(parts.partner);
     else if (!parts.mindPath.isEmpty())
         pieces << QFileInfo(parts.mindPath).fileName();
     pieces << QStringLiteral("Vebix");

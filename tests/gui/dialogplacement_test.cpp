@@ -25,8 +25,8 @@ QRect boxShownOver(QWidget& window, bool choose, const QString& text) {
     });
     DesktopPrompts prompts;
     if (choose)
-        prompts.choose(&window, "Vebix", text,
-                       QMessageBox::Warning, {"&One", "&Two", "Cancel"}, 0, 2);
+        prompts.choose(&window, "Vebix", text, QMessageBox::Warning, {"&One", "&Two", "Cancel"}, 0,
+                       2);
     else
         prompts.message(&window, "Vebix", text, QMessageBox::Question,
                         QMessageBox::Yes | QMessageBox::No);
@@ -36,8 +36,8 @@ QRect boxShownOver(QWidget& window, bool choose, const QString& text) {
 // A text long enough to wrap makes the box size itself only while it is being shown: it must
 // still open centred, not shifted by the width it gained.
 TEST(DialogPlacement, MessageBoxesOpenCentredOverTheirWindow) {
-    const QString wrapping = QString("The mind could not be saved because the disk is full. ")
-                                 .repeated(6);
+    const QString wrapping =
+        QString("The mind could not be saved because the disk is full. ").repeated(6);
     struct Case {
         bool choose;
         QString text;

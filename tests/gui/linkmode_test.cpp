@@ -268,7 +268,8 @@ TEST_F(LinkModeTest, TwoCopiesTalkForTwentyTurns) {
     EXPECT_FALSE(child<QLabel>(&form, "linkBotPic2")->isVisible());
     EXPECT_EQ(form.windowTitle(), ownTitle());
     EXPECT_EQ(captions(form), allEntries);
-    EXPECT_TRUE(shown(form).endsWith("Link Mode with Bea ended; back to chatting with Vebix\n\n<Ann> "))
+    EXPECT_TRUE(
+        shown(form).endsWith("Link Mode with Bea ended; back to chatting with Vebix\n\n<Ann> "))
         << shown(form).toStdString();
 
     // Every line shown was learned on this side, in pairs: its own line and Bea's answer.

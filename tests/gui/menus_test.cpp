@@ -133,8 +133,9 @@ TEST_F(Menus, LoadMindOfAFileThatIsNotAMindKeepsTheMindInUseAndShowsWhy) {
         prompts_.setNextFileName(path("refused.mdd"));
         choose(form, "loadMindItem");
         EXPECT_EQ(prompts_.answeredBoxes(),
-                  QStringList{"Vebix: \"" + path("refused.mdd") + "\" cannot be loaded as a mind: " +
-                              c.reason + "\n\nThe mind in use, Documents/Vebix.mdd, stays open."});
+                  QStringList{"Vebix: \"" + path("refused.mdd") +
+                              "\" cannot be loaded as a mind: " + c.reason +
+                              "\n\nThe mind in use, Documents/Vebix.mdd, stays open."});
         EXPECT_EQ(form.keeper().bot(), before);
         EXPECT_EQ(form.keeper().unsavedLineCount(), unsaved);
         EXPECT_TRUE(child<QPushButton>(&form, "sayBtn")->isEnabled());
