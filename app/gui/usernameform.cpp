@@ -1,7 +1,6 @@
 #include "app/gui/usernameform.h"
 
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -81,7 +80,18 @@ UserNameForm::UserNameForm(const QString& currentName, std::optional<QString> lo
     connect(knownNamesList_, &QListWidget::itemDoubleClicked, this,
             [this] { guarded([this] { onDoubleClick(); }); });
 
-    nameBox_->setText(currentName);
+    offeredName_ = currentName;
+    if (offeredName_.isEmpty() && loginName_ && !isAdministrator(*loginName_))
+        offeredName_ = *loginName_;
+    nameBox_->setText(offeredName_);
+    // Typing replaces the offered name at once.
+    nameBox_->selectAll();
+
+    nameBox_->setAccessibleName(tr("User name"));
+    nameBox_->setAccessibleDescription(tr("The name the bot will call you"));
+    knownNamesList_->setAccessibleName(tr("Names used before"));
+    knownNamesList_->setAccessibleDescription(tr("Choose one to fill in the name"));
+    okBtn_->setAccessibleDescription(tr("Chat under this name"));
     sizeDialog(*this, QSize(314, 200));
     centreOverParentWhenShown(*this);
 }
@@ -103,14 +113,16 @@ void UserNameForm::showEvent(QShowEvent* event) {
     guarded([this] { fillKnownNames(); });
 }
 
-void UserNameForm::keyPressEvent(QKeyEvent* event) {
-    // Escape would reject the dialog like a Cancel button it does not have; at the first prompt
-    // that ends the program, with a name typed or not.
-    if (event->matches(QKeySequence::Cancel)) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
+bool UserNameForm::isAdministrator(const QString& login) {
+    return login.compare(QStringLiteral("Administrator"), Qt::CaseInsensitive) == 0 ||
+           login.compare(QStringLiteral("root"), Qt::CaseInsensitive) == 0;
+}
+
+bool UserNameForm::isKnown(const QString& name) {
+    Settings settings;
+    for (const std::string& known : settings.valueNames(Settings::kUserNamesGroup))
+        if (QString::fromStdString(known).compare(name, Qt::CaseInsensitive) == 0) return true;
+    return false;
 }
 
 bool UserNameForm::isListed(const QString& name) const {
@@ -134,10 +146,7 @@ void UserNameForm::fillKnownNames() {
     // listed (in any letter case).
     const std::optional<QString>& login = loginName_;
     if (!login) return;
-    const bool administrator =
-        login->compare(QStringLiteral("Administrator"), Qt::CaseInsensitive) == 0 ||
-        login->compare(QStringLiteral("root"), Qt::CaseInsensitive) == 0;
-    if (administrator || isListed(*login)) return;
+    if (isAdministrator(*login) || isListed(*login)) return;
     addKnownName(*login);
 }
 
@@ -149,13 +158,16 @@ void UserNameForm::acceptName() {
         nameBox_->setFocus();
         return;
     }
+    // The person answered the questions below when the name was first given.
+    const bool known = isKnown(name);
     const auto bytes = name.toUtf8().size();
-    if (bytes <= 2 && prompts_->message(this, caption, tr(kShortName), QMessageBox::Question,
-                                        QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
+    if (!known && bytes <= 2 &&
+        prompts_->message(this, caption, tr(kShortName), QMessageBox::Question,
+                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
         nameBox_->setFocus();
         return;
     }
-    if (name.contains(QLatin1Char(' ')) &&
+    if (!known && name.contains(QLatin1Char(' ')) &&
         prompts_->message(this, caption, tr(kBlankInName), QMessageBox::Question,
                           QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
         nameBox_->setFocus();

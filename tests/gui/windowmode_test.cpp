@@ -90,7 +90,9 @@ TEST(ScriptedPromptsTest, NextAnswerAnswersOneBoxOnly) {
 TEST(MainWindow, HasTheProgramTitle) {
     testing::ScriptedPrompts prompts;
     VebixForm form{prompts};
-    EXPECT_EQ(form.windowTitle(), "Vebix " + fromUtf8(release::kVersion));
+    // With no mind the title is the program's name alone; the bot and its file come first once
+    // one is loaded (see the window's own tests).
+    EXPECT_EQ(form.windowTitle(), "Vebix");
 }
 
 }  // namespace
