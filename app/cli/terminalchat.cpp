@@ -184,7 +184,7 @@ private:
         input_.requestLine(prompt());
     }
 
-    void onLine(const QString& line) {
+    void onLine(const QByteArray& line) {
         try {
             if (conversation_.say(speaker_, line.toStdString())) return;
         } catch (const std::exception& e) {
