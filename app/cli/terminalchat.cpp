@@ -11,6 +11,7 @@
 #include "engine/base/random.h"
 #include "app/chat/conversation.h"
 #include "app/cli/console.h"
+#include "app/cli/exitstatus.h"
 #include "app/cli/interrupt.h"
 #include "app/cli/lineinput.h"
 #include "app/cli/mindrescue.h"
@@ -42,6 +43,58 @@ std::string trimmed(const std::string& text) {
     if (first == std::string::npos) return {};
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
+
+}  // namespace
+
+const char* const kChatCommandsHelp =
+    "/help        show these commands\n"
+    "/save        save the mind now\n"
+    "/info        show the mind's file and how many of its lines are not saved yet\n"
+    "/name NAME   go on as NAME\n"
+    "/quit        end the chat, saving the mind (as Ctrl-D does)\n"
+    "/discard     end the chat without saving what was said since the last save\n"
+    "//text       say \"/text\"\n";
+
+ChatInput readChatInput(const std::string& line) {
+    ChatInput input;
+    const auto start = line.find_first_not_of(" \t");
+    if (start == std::string::npos || line[start] != '/') {
+        input.text = line;
+        return input;
+    }
+    if (line.compare(start, 2, "//") == 0) {
+        input.text = line.substr(0, start) + line.substr(start + 1);
+        return input;
+    }
+    const auto wordEnd = std::min(line.find_first_of(" \t", start), line.size());
+    std::string word = line.substr(start + 1, wordEnd - start - 1);
+    for (char& c : word)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    const std::string rest = trimmed(line.substr(wordEnd));
+    struct Entry {
+        const char* word;
+        ChatInput::Kind kind;
+    };
+    static constexpr Entry kWords[] = {
+        {"help", ChatInput::Kind::Help}, {"save", ChatInput::Kind::Save},
+        {"quit", ChatInput::Kind::Quit}, {"discard", ChatInput::Kind::Discard},
+        {"name", ChatInput::Kind::Name}, {"info", ChatInput::Kind::Info},
+    };
+    input.kind = ChatInput::Kind::Unknown;
+    input.text = "/" + word;
+    for (const Entry& entry : kWords) {
+        if (word != entry.word) continue;
+        input.kind = entry.kind;
+        input.text.clear();
+        if (entry.kind == ChatInput::Kind::Name) {
+            if (rest.empty()) input.kind = ChatInput::Kind::Missing;
+            input.text = rest;
+        }
+    }
+    return input;
+}
+
+namespace {
 
 // A mind another window keeps open: the person at the terminal decides, nobody else may.
 class HeldMindQuestion : public MindKeeper::Observer {
@@ -103,7 +156,8 @@ public:
           console_(console),
           palette_(console.colour),
           userName_(std::move(userName)),
-          speaker_(userName_ + "!" + localTag),
+          localTag_(std::move(localTag)),
+          speaker_(userName_ + "!" + localTag_),
           delay_(delay),
           conversation_(keeper, delay_),
           input_(console.inFd, console.inIsTerminal,
@@ -157,8 +211,14 @@ public:
         autosave_.stop();
         input_.stop();
         if (!input_.saveHistory())
-            console_.err << "vebix chat: the line history could not be written" << std::endl;
-        return closeMindOrRescue(keeper_, console_, kCommand, userName_);
+            console_.err << "vebix chat: cannot write the line history" << std::endl;
+        if (discarded_) {
+            keeper_.discardMind();
+            return kExitOk;
+        }
+        saveSettings(keeper_.mindPath(), userName_);
+        const int status = closeMindOrRescue(keeper_, console_, kCommand, userName_);
+        return status == kExitOk && interrupt_.requested() ? kExitInterrupted : status;
     }
 
 private:
@@ -184,9 +244,66 @@ private:
         input_.requestLine(prompt());
     }
 
+    void note(const std::string& text) {
+        console_.out << palette_.note << text << palette_.reset << '\n' << std::flush;
+    }
+
+    // A chat command; false when the chat ends with it.
+    bool runCommand(const ChatInput& input) {
+        switch (input.kind) {
+            case ChatInput::Kind::Say:
+                break;
+            case ChatInput::Kind::Help:
+                console_.out << palette_.note << kChatCommandsHelp << palette_.reset << std::flush;
+                break;
+            case ChatInput::Kind::Save:
+                try {
+                    keeper_.requestSave();
+                    keeper_.saveNow();
+                    note("Saved " + shownText(keeper_.mindPath(), console_.outIsTerminal));
+                } catch (const std::exception& e) {
+                    console_.err << "vebix chat: " << e.what() << std::endl;
+                }
+                break;
+            case ChatInput::Kind::Info:
+                note(shownText(keeper_.mindPath(), console_.outIsTerminal) + ": " +
+                     std::to_string(keeper_.savedCount() + keeper_.unsavedLineCount()) +
+                     " lines, " + std::to_string(keeper_.unsavedLineCount()) + " not saved yet");
+                break;
+            case ChatInput::Kind::Name:
+                userName_ = input.text;
+                speaker_ = userName_ + "!" + localTag_;
+                note("You are " + shownText(userName_, console_.outIsTerminal) + " now");
+                break;
+            case ChatInput::Kind::Missing:
+                console_.err << "vebix chat: /name needs a name" << std::endl;
+                break;
+            case ChatInput::Kind::Unknown:
+                console_.err << "vebix chat: unknown command '"
+                             << shownText(input.text, console_.errIsTerminal)
+                             << "' (/help lists them; // says a line that starts with /)"
+                             << std::endl;
+                break;
+            case ChatInput::Kind::Discard:
+                discarded_ = true;
+                return false;
+            case ChatInput::Kind::Quit:
+                return false;
+        }
+        return true;
+    }
+
     void onLine(const QByteArray& line) {
+        const ChatInput input = readChatInput(line.toStdString());
+        if (input.kind != ChatInput::Kind::Say) {
+            if (runCommand(input))
+                nextLine();
+            else
+                loop_.quit();
+            return;
+        }
         try {
-            if (conversation_.say(speaker_, line.toStdString())) return;
+            if (conversation_.say(speaker_, input.text)) return;
         } catch (const std::exception& e) {
             console_.err << "vebix chat: " << e.what() << std::endl;
         }
@@ -211,7 +328,9 @@ private:
     Console& console_;
     Palette palette_;
     std::string userName_;
+    std::string localTag_;
     std::string speaker_;
+    bool discarded_ = false;
     std::atomic<bool> delay_;
     Conversation conversation_;
     LineInput input_;
@@ -245,13 +364,16 @@ int runTerminalChat(const ChatOptions& options, Console& console) {
     }
 
     const Palette palette(console.colour);
-    console.out << palette.note << keeper.mindPath() << palette.reset << "\n\n" << std::flush;
+    if (!options.quiet)
+        console.out << palette.note << keeper.mindPath() << palette.reset << "\n\n" << std::flush;
     const std::optional<std::string> name = askName(console, options.name);
     if (!name || name->empty()) {
         keeper.discardMind();
         return 0;
     }
-    console.out << palette.note << "Hi, " << *name << "..." << palette.reset << '\n' << std::flush;
+    if (!options.quiet)
+        console.out << palette.note << "Hi, " << *name << "..." << palette.reset << '\n'
+                    << std::flush;
 
     Session session(keeper, console, *name, start.localTag, options.delay);
     // A new mind always opens the conversation; a loaded one half of the time.

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/cli/commandline.h"
+#include "app/cli/console.h"
 #include "app/irc/irccommand.h"
 #include "engine/base/memorypolicy.h"
 #include "app/cli/exitstatus.h"
@@ -71,11 +72,13 @@ int runProgram(int argc, char** argv) {
     const cli::Invocation invocation = cli::parseInvocation(cli::argumentList(argc, argv));
     switch (invocation.kind) {
         case cli::Invocation::Kind::Help:
-            std::cout << cli::programHelp().toStdString() << std::flush;
-            return cli::kExitOk;
-        case cli::Invocation::Kind::Version:
-            std::cout << cli::versionText().toStdString() << std::flush;
-            return cli::kExitOk;
+        case cli::Invocation::Kind::Version: {
+            std::cout << (invocation.kind == cli::Invocation::Kind::Help ? cli::programHelp()
+                                                                          : cli::versionText())
+                             .toStdString();
+            cli::Console console = cli::Console::standard();
+            return cli::finishOutput("vebix", cli::kExitOk, console, true);
+        }
         case cli::Invocation::Kind::Command:
             return cli::runCommandProgram(invocation, argc, argv);
         case cli::Invocation::Kind::Window:
