@@ -21,10 +21,17 @@ std::string jsonString(std::string_view text) {
             ++i;
         } else if (b < 0x20) {
             switch (b) {
-                case '\n': json += "\\n"; break;
-                case '\r': json += "\\r"; break;
-                case '\t': json += "\\t"; break;
-                default: escapeCode(b);
+                case '\n':
+                    json += "\\n";
+                    break;
+                case '\r':
+                    json += "\\r";
+                    break;
+                case '\t':
+                    json += "\\t";
+                    break;
+                default:
+                    escapeCode(b);
             }
             ++i;
         } else if (b < 0x80) {

@@ -245,15 +245,14 @@ int runLearnCommand(const QStringList& arguments, Console& console) {
             }
             std::string formatList;
             for (InputFormat f : formats)
-                formatList += (formatList.empty() ? "" : ", ") +
-                              jsonString(formatDescription(f));
+                formatList += (formatList.empty() ? "" : ", ") + jsonString(formatDescription(f));
             std::string skippedText = skipped;
             if (skippedText.rfind("; ", 0) == 0) skippedText.erase(0, 2);
             console.out << "{\"result\": \"" << outcome << "\", \"mind\": " << jsonString(mind)
                         << ", \"lines\": " << importer.lineCount()
                         << ", \"conversations\": " << importer.conversationCount()
-                        << ", \"formats\": [" << formatList << "], \"created\": "
-                        << (created ? "true" : "false")
+                        << ", \"formats\": [" << formatList
+                        << "], \"created\": " << (created ? "true" : "false")
                         << ", \"skipped\": " << jsonString(skippedText) << "}" << std::endl;
         };
         // A --bot that matched nobody leaves the mind without the bot's side, which the person

@@ -177,8 +177,8 @@ int LineInput::nextCharacter(wchar_t& character) {
         }
         if (pendingBytes_.empty() && !readByteNow(true)) return 0;
     }
-    const std::size_t length = typedtext::sequenceLength(
-        static_cast<unsigned char>(pendingBytes_.front()));
+    const std::size_t length =
+        typedtext::sequenceLength(static_cast<unsigned char>(pendingBytes_.front()));
     while (pendingBytes_.size() < length &&
            isContinuation(static_cast<unsigned char>(pendingBytes_.back())) ==
                (pendingBytes_.size() > 1) &&

@@ -74,7 +74,7 @@ int runProgram(int argc, char** argv) {
         case cli::Invocation::Kind::Help:
         case cli::Invocation::Kind::Version: {
             std::cout << (invocation.kind == cli::Invocation::Kind::Help ? cli::programHelp()
-                                                                          : cli::versionText())
+                                                                         : cli::versionText())
                              .toStdString();
             cli::Console console = cli::Console::standard();
             return cli::finishOutput("vebix", cli::kExitOk, console, true);

@@ -18,13 +18,13 @@ namespace {
 TEST(TypedText, BytesSurviveTheEditorAndTheHistoryFile) {
     const std::string cases[] = {
         "plain words",
-        "caf\xe9 ol\xe9",                   // Latin-1
-        "caf\xc3\xa9",                      // UTF-8
-        "\xe2\x82",                         // a sequence cut short
-        "\xc0\xaf and \xed\xa0\x80",        // overlong and surrogate forms
-        "\xf0\x9f\x98\x80 \xff\xfe",        // four bytes, then bytes no UTF-8 holds
-        std::string("tab\tnul\0end", 11),   // controls
-        "back\\slash \\040 \\M-x",          // what looks like an escape already
+        "caf\xe9 ol\xe9",                  // Latin-1
+        "caf\xc3\xa9",                     // UTF-8
+        "\xe2\x82",                        // a sequence cut short
+        "\xc0\xaf and \xed\xa0\x80",       // overlong and surrogate forms
+        "\xf0\x9f\x98\x80 \xff\xfe",       // four bytes, then bytes no UTF-8 holds
+        std::string("tab\tnul\0end", 11),  // controls
+        "back\\slash \\040 \\M-x",         // what looks like an escape already
         "",
     };
     for (const std::string& bytes : cases) {

@@ -138,8 +138,11 @@ TEST_F(ChatE2E, TypedLinesArriveWhole) {
         {"Latin-1", {"caf\xe9 ol\xe9\r"}, "\x04", {" caf\xe9 ol\xe9"}, {}},
         {"Ctrl-R, Enter", {"Hello sailor\r", "\x12sailo\r"}, "\x04", {}, {}, " Hello sailor"},
         {"Ctrl-D typed ahead", {}, "How are you today?\r\x04", {" How are you today?"}, {}},
-        {"commands", {"/name Zed\r", "//slash\r", "/help\r", "/save\r"}, "/discard\r",
-         {"Zed!", " /slash"}, {"/help", "/save", "/name"}},
+        {"commands",
+         {"/name Zed\r", "//slash\r", "/help\r", "/save\r"},
+         "/discard\r",
+         {"Zed!", " /slash"},
+         {"/help", "/save", "/name"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -157,7 +160,8 @@ TEST_F(ChatE2E, TypedLinesArriveWhole) {
         const std::string added = saved.substr(std::min(saved.size(), kSmallMind.size()));
         for (const std::string& part : c.learned)
             EXPECT_NE(added.find(part + (part.back() == '!' ? "" : "\r\n")), std::string::npos)
-                << part.substr(0, 80) << "\n" << added.substr(0, 2000);
+                << part.substr(0, 80) << "\n"
+                << added.substr(0, 2000);
         for (const std::string& part : c.notLearned)
             EXPECT_EQ(added.find(part), std::string::npos) << part;
         if (!c.twice.empty()) {

@@ -92,22 +92,37 @@ TEST(ExitStatus, EveryCommandKeepsTheOneRule) {
         {"reply to an empty text", {"reply", "mind.mdd", " "}, "", 2, "empty TEXT"},
         {"reply, blank lines skipped", {"reply", "mind.mdd"}, "Hi\n\n  \n", 0, ""},
         {"reply to lines, one without an answer", {"reply", "empty.mdd", "-"}, "Hi\n", 3, ""},
-        {"reply with a mind that is missing", {"reply", "gone.mdd", "Hi"}, "", 1,
+        {"reply with a mind that is missing",
+         {"reply", "gone.mdd", "Hi"},
+         "",
+         1,
          "mind file not found: '"},
         {"reply with a bad seed", {"reply", "mind.mdd", "Hi", "--seed", "x"}, "", 2, "--seed"},
-        {"reply on a closed output", {"reply", "mind.mdd", "Hi"}, "", 1,
-         "vebix reply: cannot write the output", true},
+        {"reply on a closed output",
+         {"reply", "mind.mdd", "Hi"},
+         "",
+         1,
+         "vebix reply: cannot write the output",
+         true},
         {"info", {"info", "mind.mdd", "--quiet"}, "", 0, ""},
-        {"info on a closed output", {"info", "mind.mdd"}, "", 1,
-         "vebix info: cannot write the output", true},
+        {"info on a closed output",
+         {"info", "mind.mdd"},
+         "",
+         1,
+         "vebix info: cannot write the output",
+         true},
         {"info of what is no mind", {"info", "notamind.mdd"}, "", 1, "is not a mind file"},
         {"learn", {"learn", "mind.mdd", "notes.txt", "--quiet"}, "", 0, ""},
         {"learn from standard input", {"learn", "mind.mdd", "-", "--json"}, "Good day\n", 0, ""},
         {"learn with no file", {"learn", "mind.mdd"}, "", 2, "missing argument"},
         {"chat over a pipe", {"chat", "mind.mdd", "--name", "Ann", "-q"}, "Hi\n", 0, ""},
         {"chat discarding", {"chat", "mind.mdd", "--name", "Ann"}, "Hi\n/discard\n", 0, ""},
-        {"chat on a closed output", {"chat", "mind.mdd", "--name", "Ann"}, "", 1,
-         "vebix chat: cannot write the output", true},
+        {"chat on a closed output",
+         {"chat", "mind.mdd", "--name", "Ann"},
+         "",
+         1,
+         "vebix chat: cannot write the output",
+         true},
         {"link with no bot", {"link", "Nobody", "--mind", "mind.mdd"}, "", 1, "vebix link: "},
     };
     for (const Case& c : cases) {
@@ -129,9 +144,8 @@ TEST(ExitStatus, EveryCommandKeepsTheOneRule) {
 TEST(ExitStatus, ReplyJsonNamesTheSourceLine) {
     ScratchHome home;
     const std::string mind = home.write("work/mind.mdd", kSmallMind);
-    const RunResult r =
-        run({"reply", "mind.mdd", "--json", "--seed", "7"}, home.environment(), home.work(),
-            "How are you today?\n");
+    const RunResult r = run({"reply", "mind.mdd", "--json", "--seed", "7"}, home.environment(),
+                            home.work(), "How are you today?\n");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.rfind("{\"text\": \"", 0), 0u) << r.out;
     const bool picked = r.out.find("\"made\": \"picked\"") != std::string::npos;
@@ -140,9 +154,8 @@ TEST(ExitStatus, ReplyJsonNamesTheSourceLine) {
     if (picked) EXPECT_NE(r.out.find("\"source\": \"$ 100"), std::string::npos) << r.out;
     EXPECT_EQ(home.read(mind), kSmallMind);
     // The same seed, the same reply.
-    const RunResult again =
-        run({"reply", "mind.mdd", "--json", "--seed", "7"}, home.environment(), home.work(),
-            "How are you today?\n");
+    const RunResult again = run({"reply", "mind.mdd", "--json", "--seed", "7"}, home.environment(),
+                                home.work(), "How are you today?\n");
     EXPECT_EQ(again.out, r.out);
 }
 
