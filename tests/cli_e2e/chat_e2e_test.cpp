@@ -121,25 +121,34 @@ TEST_F(ChatE2E, CtrlCAndCtrlDSaveAndColourFollowsNoColor) {
 TEST_F(ChatE2E, TypedLinesArriveWhole) {
     const std::string longLine = [] {
         std::string line;
-        for (int i = 0; line.size() < 200 * 1024; ++i) line += "word" + std::to_string(i) + " ";
+        for (int i = 0; line.size() < 16 * 1024; ++i) line += "word" + std::to_string(i) + " ";
         line.pop_back();
         return line;
     }();
     struct Case {
         const char* name;
-        std::vector<std::string> typed;  // each waits for the next prompt before it is typed
-        const char* end;                 // typed last, without waiting
+        // Keys, each followed by the prompt that must show before the next are typed.
+        std::vector<std::pair<std::string, std::string>> typed;
+        const char* end;  // typed last, without waiting
         std::vector<std::string> learned;
         std::vector<std::string> notLearned;
         std::string twice = {};  // what two of the person's lines end with
     };
     const std::vector<Case> cases = {
-        {"a long paste", {longLine + "\r"}, "\x04", {" " + longLine}, {}},
-        {"Latin-1", {"caf\xe9 ol\xe9\r"}, "\x04", {" caf\xe9 ol\xe9"}, {}},
-        {"Ctrl-R, Enter", {"Hello sailor\r", "\x12sailo\r"}, "\x04", {}, {}, " Hello sailor"},
+        {"a long paste", {{longLine + "\r", "<Bob> "}}, "\x04", {" " + longLine}, {}},
+        {"Latin-1", {{"caf\xe9 ol\xe9\r", "<Bob> "}}, "\x04", {" caf\xe9 ol\xe9"}, {}},
+        {"Ctrl-R, Enter",
+         {{"Hello sailor\r", "<Bob> "}, {"\x12sailo\r", "<Bob> "}},
+         "\x04",
+         {},
+         {},
+         " Hello sailor"},
         {"Ctrl-D typed ahead", {}, "How are you today?\r\x04", {" How are you today?"}, {}},
         {"commands",
-         {"/name Zed\r", "//slash\r", "/help\r", "/save\r"},
+         {{"/name Zed\r", "<Zed> "},
+          {"//slash\r", "<Zed> "},
+          {"/help\r", "<Zed> "},
+          {"/save\r", "<Zed> "}},
          "/discard\r",
          {"Zed!", " /slash"},
          {"/help", "/save", "/name"}},
@@ -147,12 +156,13 @@ TEST_F(ChatE2E, TypedLinesArriveWhole) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string mind = home_.write("mind.mdd", kSmallMind);
-        PtySession chat({"chat", mind, "--name", "Bob", "--delay"}, terminalEnv(), home_.work());
+        PtySession chat({"chat", mind, "--name", "Bob", "--delay"}, terminalEnv({"NO_COLOR=1"}),
+                        home_.work());
         ASSERT_TRUE(chat.waitFor("Hi, Bob..."));
         ASSERT_TRUE(chat.waitFor("<Bob>"));
-        for (const std::string& keys : c.typed) {
+        for (const auto& [keys, prompt] : c.typed) {
             chat.type(keys);
-            ASSERT_TRUE(chat.waitFor("> "));
+            ASSERT_TRUE(chat.waitFor(prompt));
         }
         chat.type(c.end);
         ASSERT_EQ(chat.waitExit(), 0) << chat.screen().substr(0, 2000);

@@ -151,7 +151,9 @@ TEST(ExitStatus, ReplyJsonNamesTheSourceLine) {
     const bool picked = r.out.find("\"made\": \"picked\"") != std::string::npos;
     const bool spliced = r.out.find("\"made\": \"spliced\", \"line\": null") != std::string::npos;
     EXPECT_TRUE(picked != spliced) << r.out;
-    if (picked) EXPECT_NE(r.out.find("\"source\": \"$ 100"), std::string::npos) << r.out;
+    if (picked) {
+        EXPECT_NE(r.out.find("\"source\": \"$ 100"), std::string::npos) << r.out;
+    }
     EXPECT_EQ(home.read(mind), kSmallMind);
     // The same seed, the same reply.
     const RunResult again = run({"reply", "mind.mdd", "--json", "--seed", "7"}, home.environment(),
