@@ -1,3 +1,3 @@
-#include "app/gui/program.h"
+#include "app/entry/program.h"
 
 int main(int argc, char** argv) { return vebix::runProgram(argc, argv); }

@@ -2,7 +2,7 @@
 //
 // The minds are made by the benchmark mind generator, as AI data files:
 //   mkdir -p /tmp/vebix-bench
-//   for n in 10000 100000; do python3 ../shared/bench/make_mind.py --lines $n --seed 1 --plain --out /tmp/vebix-bench/mind_$n.dat; done
+//   for n in 10000 100000; do build-release/tools/vebix-make-mind --lines $n --seed 1 --plain --corpus tests/data/corpus/chatterbot_en.txt --out /tmp/vebix-bench/mind_$n.dat; done
 //   VEBIX_BENCH_MINDS=/tmp/vebix-bench build-engine-rel/bench/reply_bench
 // VEBIX_BENCH_MINDS names the folder (default /tmp/vebix-bench); a mind that is not there is
 // reported as skipped. Inputs are lines of the conversation corpus, taken in turn.
@@ -51,7 +51,7 @@ std::uint32_t replyTime(const vebix::Ai& ai) {
 const std::vector<std::string>& inputs() {
     static const std::vector<std::string> lines = [] {
         std::vector<std::string> out;
-        std::ifstream in(VEBIX_SHARED_DIR "/corpus/chatterbot_en.txt");
+        std::ifstream in(VEBIX_CORPUS_DIR "/chatterbot_en.txt");
         std::string line;
         while (out.size() < 500 && std::getline(in, line))
             if (!line.empty()) out.push_back(line);
@@ -72,7 +72,7 @@ void BM_Reply(benchmark::State& state) {
     const std::uint32_t now = replyTime(*ai);
     std::size_t i = 0, empty = 0;
     for (auto _ : state) {
-        std::string r = ai->reply("Guest!t", {}, "Guest!t", in[i++ % in.size()], now);
+        std::string r = ai->reply("Guest!t", "Guest!t", in[i++ % in.size()], now);
         if (r.empty()) ++empty;
         benchmark::DoNotOptimize(r);
     }
@@ -90,7 +90,7 @@ void BM_ScoreLines(benchmark::State& state) {
     const std::uint32_t now = replyTime(*ai);
     std::size_t i = 0;
     for (auto _ : state) {
-        auto sims = ai->scoreLines("Guest!t", {}, "Guest!t", in[i++ % in.size()], now);
+        auto sims = ai->scoreLines("Guest!t", "Guest!t", in[i++ % in.size()], now);
         benchmark::DoNotOptimize(sims);
     }
 }

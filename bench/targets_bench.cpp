@@ -12,7 +12,8 @@
 //            the window), against `cat MIND > /dev/null`                    target <= 1.5
 //   big      the cold run on 10,000,000 lines against the one on 1,000,000  target <= 12
 //            its peak resident memory against its mind's size              target <= 1.3
-//   learn    `vebix learn NEWMIND self_dialogue.txt` into a mind that does not exist yet,
+//   learn    `vebix learn NEWMIND learn.txt` into a mind that does not exist yet (learn.txt:
+//            about 19 MB of the corpus's lines over and over, made in a scratch folder),
 //            against `LC_ALL=C wc -w` of the same file                      target <= 2
 //   growth   time per mind line at 1,000,000 lines against 100,000          target <= 1.3
 //            a 64 KB message against a 32 KB message on the same mind       target <= 2.5
@@ -20,16 +21,16 @@
 // Minds (with the header, as the program keeps them):
 //   mkdir -p /tmp/vebix-bench
 //   for n in 100000 1000000 10000000; do
-//     python3 ../shared/bench/make_mind.py --lines $n --seed 1 --out /tmp/vebix-bench/mind_$n.mdd
+//     build-perf/tools/vebix-make-mind --lines $n --seed 1 \
+//         --corpus tests/data/corpus/chatterbot_en.txt --out /tmp/vebix-bench/mind_$n.mdd
 //   done
 //   build-perf/bench/targets_bench [cold|memory|window|steady|big|learn|growth|all] [runs]
 // The 10,000,000-line mind (about 800 MB) is optional: without it "big" says how to make it and
 // the other figures are still taken. "cold" and "memory" take only the 1,000,000-line runs; "big"
 // and "all" interleave them with the 10,000,000-line ones, fewer of those as each takes long.
 // VEBIX_BENCH_MINDS names the folder (default /tmp/vebix-bench); VEBIX_EXE the program (default:
-// the one built beside this benchmark). The messages and the learned text come from the corpus
-// of the shared folder, the CMake setting VEBIX_SHARED_DIR (default: ../shared beside the
-// sources; a checkout elsewhere configures it, e.g. -DVEBIX_SHARED_DIR=/work/shared).
+// the one built beside this benchmark). The messages and the learned text come from the
+// conversation corpus of the tests (tests/data/corpus).
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -38,6 +39,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <iterator>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -145,10 +147,9 @@ double wcTime(const std::string& mind) {
 // The corpus file name, or exit when it is missing: measuring on a made-up message instead
 // would give figures that look right and are not.
 std::string corpusFile(const char* name) {
-    const std::string path = std::string(VEBIX_SHARED_DIR "/corpus/") + name;
+    const std::string path = std::string(VEBIX_CORPUS_DIR "/") + name;
     if (!fs::exists(path)) {
-        std::cerr << "no corpus at " << path
-                  << " (configure with -DVEBIX_SHARED_DIR=<the shared folder>)\n";
+        std::cerr << "no corpus at " << path << "\n";
         std::exit(2);
     }
     return path;
@@ -169,11 +170,10 @@ const std::vector<std::string>& inputs() {
 
 // A message of about bytes bytes made of corpus lines.
 std::string longMessage(std::size_t bytes) {
-    std::ifstream in(corpusFile("self_dialogue.txt"));
-    std::string out, line;
-    while (out.size() < bytes && std::getline(in, line))
-        if (!line.empty()) out += line + " ";
-    out.resize(std::min(out.size(), bytes));
+    std::string out;
+    while (out.size() < bytes)
+        for (const std::string& line : inputs()) out += line + " ";
+    out.resize(bytes);
     return out;
 }
 
@@ -200,11 +200,11 @@ double replyTimeOn(vebix::Ai& ai, int runs, const std::vector<std::string>& mess
     const std::uint32_t now = replyTime(ai);
     std::size_t next = 0;
     for (int i = 0; i < warmup; ++i)
-        ai.reply("Guest!t", {}, "Guest!t", messages[next++ % messages.size()], now);
+        ai.reply("Guest!t", "Guest!t", messages[next++ % messages.size()], now);
     std::vector<double> t;
     for (int i = 0; i < runs; ++i) {
         const std::string& m = messages[next++ % messages.size()];
-        t.push_back(seconds([&] { ai.reply("Guest!t", {}, "Guest!t", m, now); }));
+        t.push_back(seconds([&] { ai.reply("Guest!t", "Guest!t", m, now); }));
     }
     return median(t);
 }
@@ -219,10 +219,10 @@ void steady(int runs) {
     const std::uint32_t now = replyTime(*ai);
     // Warm up: the first replies work out the per-line facts the later ones reuse.
     for (int i = 0; i < 40; ++i)
-        ai->reply("Guest!t", {}, "Guest!t", inputs()[i % inputs().size()], now);
+        ai->reply("Guest!t", "Guest!t", inputs()[i % inputs().size()], now);
     for (int i = 0; i < runs; ++i) {
         const std::string& m = inputs()[(40 + i) % inputs().size()];
-        const double r = seconds([&] { ai->reply("Guest!t", {}, "Guest!t", m, now); });
+        const double r = seconds([&] { ai->reply("Guest!t", "Guest!t", m, now); });
         const double c = catTime(mind);
         replies.push_back(r);
         cats.push_back(c);
@@ -291,8 +291,8 @@ ChildResult coldRun(const std::string& mind, int message) {
 
 // The command that makes the mind of lines lines, as the head of this file gives it.
 std::string makeMindCommand(int lines) {
-    return "python3 " VEBIX_SHARED_DIR "/bench/make_mind.py --lines " + std::to_string(lines) +
-           " --seed 1 --out " + mindPath(lines);
+    return std::string(VEBIX_MAKE_MIND) + " --lines " + std::to_string(lines) +
+           " --seed 1 --corpus " VEBIX_CORPUS_DIR "/chatterbot_en.txt --out " + mindPath(lines);
 }
 
 // The cold runs on 1,000,000 lines and, with withBig, on 10,000,000 lines. Each big run is
@@ -354,8 +354,18 @@ void cold(int runs, bool withBig) {
 // `vebix learn` of a corpus file into a mind that does not exist yet, against counting the
 // words of the same file.
 void learn(int runs) {
-    const std::string corpus = corpusFile("self_dialogue.txt");
     const fs::path dir = scratchFolder("learn");
+    // About 19 MB of conversation: the corpus's lines over and over, in the scratch folder.
+    const std::string corpus = (dir / "learn.txt").string();
+    {
+        std::ifstream in(corpusFile("chatterbot_en.txt"), std::ios::binary);
+        const std::string once((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
+        std::ofstream out(corpus, std::ios::binary);
+        for (std::size_t written = 0; written < (19u << 20) && !once.empty();
+             written += once.size())
+            out << once;
+    }
     const fs::path mind = dir / "learned.mdd";
     auto learnOnce = [&] {
         // A new mind each time: the figure is the import, not an append to a grown mind.
@@ -401,7 +411,7 @@ void window(int runs) {
         const std::uint32_t now = replyTime(*ai);
         const std::size_t base = static_cast<std::size_t>(i) * (kWarmup + runs + 1);
         const std::string& first = in[base % in.size()];
-        const double f = seconds([&] { ai->reply("Guest!t", {}, "Guest!t", first, now); });
+        const double f = seconds([&] { ai->reply("Guest!t", "Guest!t", first, now); });
         std::vector<std::string> rest;
         for (int k = 1; k <= kWarmup + runs; ++k) rest.push_back(in[(base + k) % in.size()]);
         const double s = replyTimeOn(*ai, runs, rest, kWarmup);

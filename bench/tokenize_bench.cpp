@@ -1,4 +1,4 @@
-// Tokenizing and word-likeness throughput over the real chat lines of the shared corpus.
+// Tokenizing and word-likeness throughput over the real chat lines of the tests' corpus.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -24,8 +24,7 @@ const Corpus& corpus() {
     static const Corpus c = [] {
         Corpus out;
         std::vector<std::string> files;
-        for (const auto& e :
-             std::filesystem::directory_iterator(std::string(VEBIX_SHARED_DIR) + "/corpus")) {
+        for (const auto& e : std::filesystem::directory_iterator(std::string(VEBIX_CORPUS_DIR))) {
             if (e.path().extension() == ".txt") files.push_back(e.path().string());
         }
         std::sort(files.begin(), files.end());

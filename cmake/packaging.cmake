@@ -37,9 +37,8 @@ string(JOIN "\n" CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "other chatbots one message at a time through a file in its folder, and can"
     "link with another bot so that the two of them chat.")
 
-# Debian's own files, made from the sources at configure time.
-# The date of the release this changelog names (the metainfo names the same release).
-set(VEBIX_RELEASE_DATE "Fri, 11 Dec 2026 00:00:00 +0000")
+# Debian's own files, made from the sources at configure time; the changelog names the release
+# of CMakeLists.txt, as the metainfo does.
 configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/changelog.in
                ${PROJECT_BINARY_DIR}/debian/changelog @ONLY)
 set(VEBIX_DEBIAN_DIR ${PROJECT_BINARY_DIR}/debian)

@@ -58,9 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ai.calcFillWords();
 
     vebix::rng::seed(seed);
-    std::vector<vebix::Ai::Sim> reference = ai.scoreLines(partner, {}, key, input, now);
+    std::vector<vebix::Ai::Sim> reference = ai.scoreLines(partner, key, input, now);
     vebix::rng::seed(seed);
-    std::vector<vebix::Ai::Sim> indexed = ai.scoreLinesIndexed(partner, {}, key, input, now);
+    std::vector<vebix::Ai::Sim> indexed = ai.scoreLinesIndexed(partner, key, input, now);
     if (reference.size() != indexed.size()) std::abort();
     for (std::size_t i = 0; i < reference.size(); ++i)
         if (reference[i].index != indexed[i].index || reference[i].score != indexed[i].score ||
@@ -68,6 +68,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
 
     vebix::rng::seed(seed);
-    (void)ai.reply(partner, {}, key, input, now);
+    (void)ai.reply(partner, key, input, now);
     return 0;
 }

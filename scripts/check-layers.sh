@@ -12,7 +12,9 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 # ("*": any). Qt: "none" = no Qt header at all; "core" = Qt, but no QtWidgets header (these
 # parts must run with no display); "widgets" = any Qt header.
 # The engine modules follow the libraries they link (engine/CMakeLists.txt); the app's follow
-# app/CMakeLists.txt.
+# app/CMakeLists.txt: the entry on top, then the front ends (the terminal's app/cli, the
+# window's app/gui, the chat room's app/irc), which never include one another, then the chat
+# session they share and the layers below it.
 #   area                  may include                                           Qt
 rules='
 engine/base/            engine/base/                                          none
@@ -30,9 +32,11 @@ app/udlp/               engine/ app/platform/ app/mind/ app/udlp/             co
 app/chat/               engine/ app/platform/ app/mind/ app/udlp/ app/chat/   core
 app/cli/                engine/ app/platform/ app/mind/ app/udlp/ app/chat/ app/cli/ core
 app/irc/                engine/ app/platform/ app/mind/ app/udlp/ app/chat/ app/irc/ core
-app/gui/                engine/ app/                                          widgets
-app/main.cpp            engine/ app/                                          widgets
+app/gui/                engine/ app/platform/ app/mind/ app/udlp/ app/chat/ app/gui/ widgets
+app/entry/              engine/ app/                                          widgets
+app/main.cpp            app/entry/                                            none
 tests/gui/              *                                                     widgets
+tests/entry/            *                                                     widgets
 *                       *                                                     core
 '
 
@@ -125,7 +129,7 @@ git ls-files -- '*.cpp' '*.h' '*.inc' |
                     if (qt[r] == "none")
                         fail(where, header, area[r] " uses no Qt")
                     else if (qt[r] == "core" && (header in widget || header ~ /^QtWidgets(\/|$)/))
-                        fail(where, header, "QtWidgets; only app/gui, app/main.cpp and " \
+                        fail(where, header, "QtWidgets; only app/gui, app/entry and " \
                                             "tests/gui show windows")
                 }
             }

@@ -4,8 +4,8 @@
 #   scripts/fuzz.sh [SECONDS] [TARGET...]    default: 300 seconds each, every target
 # Targets: tokenize likeness mindfile udlpinfo chatmsg reply chatlog ircline.
 # Each target's corpus lives in build-fuzz/corpus/<target>, seeded on the first run from the
-# conversation corpus (../shared/corpus), the template mind, the test fixtures and the kept
-# regression inputs in tests/data/fuzz/<target>. A crash or hang is written to
+# conversation corpus of the tests (tests/data/corpus), the template mind, the test fixtures and
+# the kept regression inputs in tests/data/fuzz/<target>: a clone holds all of it. A crash or hang is written to
 # build-fuzz/artifacts/<target>/; keep it in tests/data/fuzz/<target>/ once fixed, where
 # the test suite replays it.
 # Needs clang, libclang-rt-dev (the fuzzer runtime) and qt6-base-dev.
@@ -17,7 +17,6 @@ shift || true
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(tokenize likeness mindfile udlpinfo chatmsg reply chatlog ircline)
 build=${VEBIX_FUZZ_BUILD:-$here/build-fuzz}
-shared=${VEBIX_SHARED_DIR:-$here/../shared}
 
 cxx=$(command -v clang++-14 || command -v clang++)
 cc=$(command -v clang-14 || command -v clang)
@@ -36,11 +35,11 @@ seed() {
     if [ -d "$here/tests/data/fuzz/$t" ]; then
         find "$here/tests/data/fuzz/$t" -type f -exec cp {} "$dir/" \;
     fi
-    python3 - "$t" "$dir" "$here" "$shared" <<'PY'
+    python3 - "$t" "$dir" "$here" <<'PY'
 import glob, os, sys
-t, out, here, shared = sys.argv[1:5]
+t, out, here = sys.argv[1:4]
 lines = []
-for f in sorted(glob.glob(os.path.join(shared, "corpus", "*.txt"))):
+for f in sorted(glob.glob(os.path.join(here, "tests", "data", "corpus", "*.txt"))):
     with open(f, "rb") as fh:
         for i, l in enumerate(fh):
             if i >= 400: break

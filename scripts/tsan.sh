@@ -18,6 +18,6 @@ targets=(vebix_base_tests vebix_myfile_tests vebix_app_tests vebix_gui_tests veb
 cmake --build "$build" -j"${VEBIX_JOBS:-$(nproc)}" --target "${targets[@]}"
 cd "$build"
 # Only the programs built here; halt on the first race so that it is reported as a failure.
-tests=${VEBIX_TSAN_TESTS:-'^(Random|Clock|SplitCommandLine|ProcessTest|LinkExchange|LinkLoop|LinkModeTest|MindLock|FairMutex|MindKeeperTest.Prepared)'}
+tests=${VEBIX_TSAN_TESTS:-'^(Random|Clock|ProcessTest|LinkExchange|LinkLoop|LinkModeTest|MindLock|FairMutex|MindKeeperTest.Prepared)'}
 TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$here/scripts/tsan.supp} \
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure -R "$tests" "$@"

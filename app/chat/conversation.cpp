@@ -61,7 +61,7 @@ void Conversation::setEngineCalls(EngineCalls calls) {
         calls.reply = [this](VebixAi& engine, const std::string& speaker, const std::string& line,
                              std::uint32_t referenceTime) {
             const std::string& key = pending_ ? pending_->key : speaker;
-            return engine.reply(speaker, {}, key, line, referenceTime);
+            return engine.reply(speaker, key, line, referenceTime);
         };
     }
     if (!calls.refreshFillWords)

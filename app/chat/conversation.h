@@ -33,14 +33,6 @@ public:
     // Exchanges between two recomputations of the fill words (counted by the keeper).
     static constexpr int kFillWordExchanges = 10;
 
-    // The calls into the engine; by default the engine's own.
-    struct EngineCalls {
-        std::function<std::string(VebixAi& engine, const std::string& speaker,
-                                  const std::string& line, std::uint32_t referenceTime)>
-            reply;
-        std::function<void(VebixAi& engine)> refreshFillWords;
-    };
-
     // Talks with keeper's mind, whichever is loaded at each say(); delayResponses is read at
     // every exchange. Both must outlive the conversation.
     Conversation(MindKeeper& keeper, const std::atomic<bool>& delayResponses,
@@ -76,10 +68,6 @@ public:
     // Whether an exchange has started and not yet ended (its reply may be held).
     bool exchangePending() const { return pending_ != nullptr; }
 
-    void setEngineCalls(EngineCalls calls);
-    // The response delay (kResponseDelayMs unless changed; tests shorten it).
-    void setResponseDelayMs(std::uint64_t ms) { responseDelayMs_ = ms; }
-
 signals:
     // "You are chatting with <bot>": the first exchange since the mind was loaded.
     void statusChanged(const QString& text);
@@ -95,6 +83,18 @@ signals:
     void exchangeFinished();
 
 private:
+    // Tests script the engine's answers and shorten the delay (conversationtesthelper.h).
+    friend class ConversationTestHelper;
+
+    // The calls into the engine; by default the engine's own.
+    struct EngineCalls {
+        std::function<std::string(VebixAi& engine, const std::string& speaker,
+                                  const std::string& line, std::uint32_t referenceTime)>
+            reply;
+        std::function<void(VebixAi& engine)> refreshFillWords;
+    };
+    void setEngineCalls(EngineCalls calls);
+
     struct Pending;
     void ask(Pending& exchange);
     // Shows and learns the held reply, unless the mind was closed or replaced meanwhile.

@@ -5,8 +5,9 @@
 #include <QThread>
 
 #include <exception>
-#include <mutex>
 #include <stdexcept>
+
+#include "engine/base/mutex.h"
 
 namespace vebix {
 namespace {
@@ -23,7 +24,7 @@ public:
     Q_INVOKABLE void runPending() {
         const std::function<void()>* work;
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            MutexLock lock(mutex_);
             work = work_;
         }
         std::exception_ptr failure;
@@ -32,19 +33,19 @@ public:
         } catch (...) {
             failure = std::current_exception();
         }
-        std::lock_guard<std::mutex> lock(mutex_);
+        MutexLock lock(mutex_);
         failure_ = failure;
     }
 
     std::exception_ptr failure() {
-        std::lock_guard<std::mutex> lock(mutex_);
+        MutexLock lock(mutex_);
         return failure_;
     }
 
 private:
-    std::mutex mutex_;
-    const std::function<void()>* work_;
-    std::exception_ptr failure_;
+    Mutex mutex_;
+    const std::function<void()>* work_ VEBIX_GUARDED_BY(mutex_);
+    std::exception_ptr failure_ VEBIX_GUARDED_BY(mutex_);
 };
 
 }  // namespace

@@ -1,5 +1,5 @@
 // `vebix chat`: its command line; the chat itself is terminalchat.cpp.
-#include "app/cli/commandparser.h"
+#include "app/platform/commandparser.h"
 #include "app/cli/commands.h"
 #include "app/cli/terminalchat.h"
 #include "app/platform/filewrite.h"

@@ -5,9 +5,11 @@
 
 #include <QStringList>
 
-namespace vebix::cli {
-
+namespace vebix {
 struct Console;
+}  // namespace vebix
+
+namespace vebix::cli {
 
 int runChatCommand(const QStringList& arguments, Console& console);
 int runLearnCommand(const QStringList& arguments, Console& console);

@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <ostream>
 
-#include "app/cli/commandparser.h"
+#include "app/platform/commandparser.h"
 #include "app/cli/commands.h"
-#include "app/cli/console.h"
-#include "app/cli/exitstatus.h"
 #include "app/cli/jsontext.h"
 #include "app/cli/minddefaults.h"
+#include "app/platform/console.h"
+#include "app/platform/exitstatus.h"
 #include "app/cli/mindreport.h"
 #include "app/platform/filewrite.h"
 #include "engine/base/error.h"

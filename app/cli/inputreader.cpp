@@ -7,8 +7,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 
+#include "engine/base/error.h"
 #include "engine/base/filehandle.h"
 
 namespace vebix::cli {
@@ -27,7 +27,7 @@ InputRead readInput(const std::string& name, int stdinFd, const std::atomic<bool
     const int fd =
         isStdin ? stdinFd : ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        result.error = std::strerror(errno);
+        result.error = systemReason(errno);
         return result;
     }
     const FdHandle closer(isStdin ? -1 : fd);
@@ -35,7 +35,7 @@ InputRead readInput(const std::string& name, int stdinFd, const std::atomic<bool
     ReadProgress at;
     if (::fstat(fd, &st) == 0) {
         if (S_ISDIR(st.st_mode)) {
-            result.error = std::strerror(EISDIR);
+            result.error = systemReason(EISDIR);
             return result;
         }
         // A pipe, a FIFO or a terminal ends; a device such as one that gives zeros for ever
@@ -61,7 +61,7 @@ InputRead readInput(const std::string& name, int stdinFd, const std::atomic<bool
         pollfd ready{fd, POLLIN, 0};
         if (::poll(&ready, 1, -1) < 0) {
             if (errno == EINTR) continue;
-            result.error = std::strerror(errno);
+            result.error = systemReason(errno);
             return result;
         }
         const std::size_t old = result.bytes.size();
@@ -72,7 +72,7 @@ InputRead readInput(const std::string& name, int stdinFd, const std::atomic<bool
         const ssize_t got = ::read(fd, result.bytes.end(), want);
         if (got < 0) {
             if (errno == EINTR || errno == EAGAIN) continue;
-            result.error = std::strerror(errno);
+            result.error = systemReason(errno);
             return result;
         }
         result.bytes.grow(static_cast<std::size_t>(got));

@@ -10,14 +10,14 @@
 #include <utility>
 #include <vector>
 
-#include "app/cli/commandparser.h"
+#include "app/platform/commandparser.h"
 #include "app/cli/commands.h"
-#include "app/cli/console.h"
-#include "app/cli/exitstatus.h"
 #include "app/cli/jsontext.h"
+#include "app/platform/console.h"
+#include "app/platform/exitstatus.h"
 #include "app/cli/importer.h"
 #include "app/cli/inputreader.h"
-#include "app/cli/interrupt.h"
+#include "app/platform/interrupt.h"
 #include "app/mind/mindappend.h"
 #include "app/mind/mindlock.h"
 #include "app/platform/filewrite.h"

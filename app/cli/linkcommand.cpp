@@ -12,14 +12,14 @@
 #include <ostream>
 
 #include "app/chat/windowthread.h"
-#include "app/cli/commandparser.h"
+#include "app/platform/commandparser.h"
 #include "app/cli/commands.h"
-#include "app/cli/console.h"
-#include "app/cli/exitstatus.h"
-#include "app/cli/interrupt.h"
+#include "app/platform/console.h"
+#include "app/platform/exitstatus.h"
+#include "app/platform/interrupt.h"
 #include "app/cli/terminallink.h"
 #include "app/mind/mindkeeper.h"
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/platform/filewrite.h"
 #include "app/platform/qtext.h"
 #include "app/platform/systempaths.h"
@@ -69,7 +69,8 @@ const char* const kHelp =
     "  130  ended by Ctrl-C (the mind saved first with --learn)\n";
 
 // The bot that BOT names: a folder when it is a path (or an existing folder), else a name
-// looked for as the find dialog looks. Nullopt when there is none; the reason goes to error.
+// looked for as the find dialog looks. Nullopt when there is none; the reason goes to error,
+// followed by the folders the search could not read (one of them may have been the bot).
 std::optional<BotListEntry> findBot(const QString& bot, const std::string& ownMindPath,
                                     std::string& error) {
     BotFinder finder(ownMindPath);
@@ -87,6 +88,8 @@ std::optional<BotListEntry> findBot(const QString& bot, const std::string& ownMi
     for (const BotListEntry& entry : finder.entries())
         if (equalsIgnoringAsciiCase(entry.name, name)) return entry;
     error = "no UDLP bot named '" + name + "' found";
+    for (const BotFinder::SkippedFolder& skipped : finder.skipped())
+        error += "\nvebix link: passed over " + skipped.folder + ": " + skipped.reason;
     return std::nullopt;
 }
 
@@ -114,9 +117,10 @@ int runLinkCommand(const QStringList& arguments, Console& console) {
         console.err << "vebix link: " << message << std::endl;
         return kExitFailure;
     };
-    // The mind as the window chooses it; bot mode's keeper, which asks nobody about a mind
-    // held open elsewhere: a save appends under the mind's write lock.
-    MindKeeper keeper(nullptr, MindKeeper::Holding::DoNotHold);
+    // The mind as the window chooses it. Like bot mode, the link holds nothing and asks nobody
+    // about a mind held open elsewhere: with --learn it appends what it learned at the end,
+    // under the mind's write lock.
+    MindKeeper keeper(learn ? MindKeeper::Use::Append : MindKeeper::Use::Read);
     try {
         const StartupChoice start = chooseStartMind(MissingNamedMind::Throw,
                                                     fromQPath(parser.value(QStringLiteral("mind"))),
@@ -170,13 +174,10 @@ int runLinkCommand(const QStringList& arguments, Console& console) {
     // Ctrl-C. A link in which the other bot never answered did not happen.
     const bool failed = !loop->stopRequested() || (!link.answered() && !interrupt.requested());
     if (!link.endSaid()) link.note(std::string(kLinkEndedStatus));
-    if (learn && link.learned()) {
-        keeper.setExchangeCount(1);
-        try {
-            keeper.closeBot();
-        } catch (const Error& e) {
-            return fail(e.what());
-        }
+    try {
+        keeper.saveLearned();
+    } catch (const Error& e) {
+        return fail(e.what());
     }
     if (interrupt.requested()) return kExitInterrupted;
     return failed ? kExitFailure : kExitOk;

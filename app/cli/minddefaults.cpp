@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/platform/filewrite.h"
 #include "app/platform/systempaths.h"
 

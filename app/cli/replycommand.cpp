@@ -5,22 +5,23 @@
 #include <QFileInfo>
 
 #include <atomic>
-#include <cstdlib>
+#include <optional>
 #include <iostream>
 #include <string>
 
+#include "engine/ai/mindline.h"
 #include "app/chat/conversation.h"
-#include "app/cli/commandparser.h"
+#include "app/platform/commandparser.h"
 #include "app/cli/commands.h"
-#include "app/cli/console.h"
-#include "app/cli/exitstatus.h"
 #include "app/cli/jsontext.h"
 #include "app/cli/minddefaults.h"
+#include "app/cli/terminalfrontend.h"
+#include "app/platform/console.h"
+#include "app/platform/exitstatus.h"
 #include "engine/ai/linestore.h"
-#include "app/cli/mindrescue.h"
 #include "app/mind/mindkeeper.h"
 #include "app/mind/mindlock.h"
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/platform/filewrite.h"
 #include "app/platform/systempaths.h"
 
@@ -44,9 +45,9 @@ const char* const kReplyHelp =
     "no special answer here: it is a line like any other.\n"
     "\n"
     "Options:\n"
-    "  --learn       the mind learns each line and its reply, as in a chat (refused\n"
-    "                while another Vebix has the mind open); when the mind cannot be\n"
-    "                saved its lines are kept as chat keeps them (a rescue file)\n"
+    "  --learn       the mind learns each line and its reply, as in a chat; they are\n"
+    "                added to the mind at the end, also while another Vebix has it open;\n"
+    "                when the mind cannot be saved they are kept as chat keeps them\n"
     "  --as NAME     speak as NAME (default: your login name)\n"
     "  --json        print each reply as a JSON object on a line of its own:\n"
     "                {\"text\": ..., \"made\": \"picked\" or \"spliced\", \"line\": N, \"source\": ...},\n"
@@ -75,16 +76,13 @@ public:
         : keeper_(keeper), learn_(learn) {
         connect(&conversation, &Conversation::replied, this,
                 [this](const QString& text) { answer_.text = text.toStdString(); });
-        keeper.bot()->setDebugSink([this](std::string_view text) {
-            constexpr std::string_view kEntry = "Entry: ";
-            if (text.substr(0, kEntry.size()) != kEntry) return;
-            const std::string what(text.substr(kEntry.size()));
-            answer_.spliced = what == "generated";
-            answer_.line = answer_.spliced ? 0 : std::strtoull(what.c_str(), nullptr, 10);
+        keeper.bot()->setReplySourceSink([this](std::optional<std::size_t> line) {
+            answer_.spliced = !line;
+            answer_.line = line ? *line + 1 : 0;
         });
     }
     ~Answers() override {
-        if (keeper_.bot()) keeper_.bot()->setDebugSink({});
+        if (keeper_.bot()) keeper_.bot()->setReplySourceSink({});
     }
     Answers(const Answers&) = delete;
     Answers& operator=(const Answers&) = delete;
@@ -163,21 +161,14 @@ int runReplyCommand(const QStringList& arguments, Console& console) {
         console.err << "vebix reply: mind file not found: " << quotedPath(mindPath) << std::endl;
         return kExitFailure;
     }
-    // The window appends its own lines to the file it holds; two writers would interleave.
-    if (learn && mindOpenElsewhere(mindPath, {})) {
-        console.err << "vebix reply: " << quotedPath(mindPath)
-                    << " is open in another Vebix (a window or a chat); --learn would mix its lines"
-                    << std::endl;
-        return kExitFailure;
-    }
-
-    MindKeeper keeper(nullptr,
-                      learn ? MindKeeper::Holding::HoldOpen : MindKeeper::Holding::DoNotHold);
+    // As bot mode does, --learn appends what was learned at the end, under the mind's write
+    // lock, also to a mind another Vebix holds open.
+    MindKeeper keeper(learn ? MindKeeper::Use::Append : MindKeeper::Use::Read);
     keeper.loadMind(mindPath);
     const std::atomic<bool> delay{false};
     Conversation conversation(keeper, delay);
     Answers answers(conversation, keeper, learn);
-    const std::string speaker = name + "!" + computeLocalTag();
+    const std::string speaker = speakerId(name, computeLocalTag());
 
     bool anyEmpty = false;
     auto show = [&](const Answer& answer, bool emptyLine) {
@@ -212,10 +203,17 @@ int runReplyCommand(const QStringList& arguments, Console& console) {
     }
 
     if (learn) {
-        // As a chat ends: a save that fails keeps the lines in a rescue file.
-        if (closeMindOrRescue(keeper, console, "reply", name) != kExitOk) return kExitFailure;
-    } else {
-        keeper.discardMind();
+        // A save that fails is settled as a chat's closing is: asked on a terminal, else a
+        // rescue file.
+        TerminalFrontEnd frontEnd(console, "reply", name);
+        switch (saveOrAsk(
+            keeper, frontEnd, [&keeper] { keeper.saveLearned(); }, name)) {
+            case ChatSession::Closed::Rescued:
+            case ChatSession::Closed::Lost:
+                return kExitFailure;
+            default:
+                break;
+        }
     }
     return anyEmpty ? kExitNoReply : kExitOk;
 }

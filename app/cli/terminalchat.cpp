@@ -1,24 +1,20 @@
 #include "app/cli/terminalchat.h"
 
 #include <QEventLoop>
-#include <QTimer>
 
 #include <algorithm>
-#include <atomic>
 #include <exception>
 #include <ostream>
 
-#include "engine/base/random.h"
+#include "app/chat/chatsession.h"
 #include "app/chat/conversation.h"
-#include "app/cli/console.h"
-#include "app/cli/exitstatus.h"
-#include "app/cli/interrupt.h"
 #include "app/cli/lineinput.h"
-#include "app/cli/mindrescue.h"
-#include "app/mind/mindkeeper.h"
-#include "app/mind/program.h"
+#include "app/cli/terminalfrontend.h"
+#include "app/mind/startup.h"
+#include "app/platform/console.h"
+#include "app/platform/exitstatus.h"
+#include "app/platform/interrupt.h"
 #include "app/platform/filewrite.h"
-#include "app/platform/settings.h"
 #include "app/platform/systempaths.h"
 
 namespace vebix::cli {
@@ -96,83 +92,29 @@ ChatInput readChatInput(const std::string& line) {
 
 namespace {
 
-// A mind another window keeps open: the person at the terminal decides, nobody else may.
-class HeldMindQuestion : public MindKeeper::Observer {
+// The conversation once the mind is loaded and the person greeted: lines in, replies out, until
+// the input ends or an interrupt; then the session closes the mind.
+class ChatLoop : public QObject {
 public:
-    explicit HeldMindQuestion(Console& console) : console_(console) {}
-    std::string resolveHeldMind(const std::string& path) override {
-        refused_ = true;
-        if (!console_.inIsTerminal) return {};
-        console_.out
-            << "The mind file " << path
-            << " is open in another Vebix (a window or a chat). If both keep it open, their lines "
-               "are saved out of order.\nOpen it anyway? [y/N] "
-            << std::flush;
-        std::string answer;
-        if (!LineInput::readPlainLine(console_.inFd, answer)) console_.out << '\n';
-        answer = trimmed(answer);
-        if (answer.empty() || (answer.front() | 0x20) != 'y') return {};
-        refused_ = false;
-        return path;
-    }
-    bool refused() const { return refused_; }
-
-private:
-    Console& console_;
-    bool refused_ = false;
-};
-
-// The person's name: asked on a terminal with a default offered, else the one used last.
-std::optional<std::string> askName(Console& console, const std::optional<std::string>& given) {
-    if (given) return trimmed(*given);
-    std::string fallback;
-    if (auto last = Settings().findString(Settings::Key::LastUserName)) fallback = trimmed(*last);
-    if (fallback.empty())
-        if (auto login = systempaths::userName()) fallback = *login;
-    if (!console.inIsTerminal) return fallback.empty() ? std::string("user") : fallback;
-    for (;;) {
-        console.out << "Please enter your name";
-        if (!fallback.empty()) console.out << " [" << fallback << "]";
-        console.out << ": " << std::flush;
-        std::string answer;
-        if (!LineInput::readPlainLine(console.inFd, answer)) {
-            // Nobody to talk to: the chat ends without saving anything.
-            console.out << '\n' << std::flush;
-            return std::nullopt;
-        }
-        answer = trimmed(answer);
-        if (!answer.empty()) return answer;
-        if (!fallback.empty()) return fallback;
-    }
-}
-
-// The chat once the mind is loaded and the person named: lines in, replies out, until the
-// input ends or an interrupt.
-class Session : public QObject {
-public:
-    Session(MindKeeper& keeper, Console& console, std::string userName, std::string localTag,
-            bool delay)
-        : keeper_(keeper),
+    ChatLoop(ChatSession& session, TerminalFrontEnd& frontEnd, Console& console)
+        : session_(session),
+          frontEnd_(frontEnd),
           console_(console),
           palette_(console.colour),
-          userName_(std::move(userName)),
-          localTag_(std::move(localTag)),
-          speaker_(userName_ + "!" + localTag_),
-          delay_(delay),
-          conversation_(keeper, delay_),
           input_(console.inFd, console.inIsTerminal,
                  console.inIsTerminal ? LineInput::defaultHistoryPath() : std::string()) {
-        connect(&conversation_, &Conversation::lineAccepted, this, [this](const QString& line) {
+        Conversation& conversation = session_.conversation();
+        connect(&conversation, &Conversation::lineAccepted, this, [this](const QString& line) {
             // A terminal shows what was typed already; piped lines are shown as said.
-            if (!console_.inIsTerminal) showLine(userName_, palette_.user, line.toStdString());
+            if (!console_.inIsTerminal)
+                frontEnd_.showLine(session_.userName(), palette_.user, line.toStdString());
         });
-        auto botLine = [this](const QString& text) { showBotLine(text.toStdString()); };
-        connect(&conversation_, &Conversation::probeAnswered, this, botLine);
-        connect(&conversation_, &Conversation::replied, this, botLine);
-        connect(&conversation_, &Conversation::unableToReply, this, [this](const QString& text) {
-            std::string apology = text.toStdString();
+        auto botLine = [this](const QString& text) { frontEnd_.showBotLine(text.toStdString()); };
+        connect(&conversation, &Conversation::probeAnswered, this, botLine);
+        connect(&conversation, &Conversation::replied, this, botLine);
+        connect(&conversation, &Conversation::unableToReply, this, [this](const QString& text) {
             std::string kept;
-            for (char c : apology)
+            for (char c : text.toStdString())
                 if (c != '\r') kept.push_back(c);
             // Its line ends are its own; what it names comes from the mind.
             std::string shown;
@@ -185,8 +127,8 @@ public:
             }
             console_.out << palette_.note << shown << palette_.reset << std::flush;
         });
-        connect(&conversation_, &Conversation::exchangeFinished, this, [this] { nextLine(); });
-        connect(&input_, &LineInput::lineRead, this, &Session::onLine);
+        connect(&conversation, &Conversation::exchangeFinished, this, [this] { nextLine(); });
+        connect(&input_, &LineInput::lineRead, this, &ChatLoop::onLine);
         connect(&input_, &LineInput::endOfInput, this, [this] { loop_.quit(); });
         connect(&interrupt_, &InterruptWatch::interrupted, this, [this] {
             // The terminal first, so that what follows is written in its normal mode.
@@ -194,48 +136,33 @@ public:
             if (console_.inIsTerminal) console_.out << '\n' << std::flush;
             loop_.quit();
         });
-        autosave_.setInterval(MindKeeper::kAutosaveIntervalMs);
-        connect(&autosave_, &QTimer::timeout, this, &Session::autosave);
     }
 
-    void showBotLine(const std::string& text) {
-        const std::string name = keeper_.bot() ? keeper_.bot()->botName() : std::string();
-        showLine(name, palette_.bot, text);
-    }
-
-    // Runs until the end; then the mind is saved (or rescued).
+    // Runs until the end; then the mind is saved (or rescued). Returns the exit status.
     int run() {
-        autosave_.start();
         nextLine();
         if (!interrupt_.requested()) loop_.exec();
-        autosave_.stop();
         input_.stop();
         if (!input_.saveHistory())
-            console_.err << "vebix chat: cannot write the line history" << std::endl;
-        if (discarded_) {
-            keeper_.discardMind();
-            return kExitOk;
+            console_.err << "vebix " << kCommand << ": cannot write the line history" << std::endl;
+        if (discarded_) session_.keeper().discardMind();
+        switch (session_.close()) {
+            case ChatSession::Closed::Rescued:
+            case ChatSession::Closed::Lost:
+                return kExitFailure;
+            default:
+                // Ended by Ctrl-C, the mind saved first.
+                return interrupt_.requested() ? kExitInterrupted : kExitOk;
         }
-        saveSettings(keeper_.mindPath(), userName_);
-        const int status = closeMindOrRescue(keeper_, console_, kCommand, userName_);
-        return status == kExitOk && interrupt_.requested() ? kExitInterrupted : status;
     }
 
 private:
-    // Lines come from the mind, which learned them from anyone (another bot included): shown,
-    // never obeyed by the terminal.
-    void showLine(const std::string& name, std::string_view colour, const std::string& text) {
-        const bool terminal = console_.outIsTerminal;
-        console_.out << colour << '<' << shownText(name, terminal) << '>' << palette_.reset << ' '
-                     << shownText(text, terminal) << '\n'
-                     << std::flush;
-    }
-
     std::string prompt() const {
-        if (!console_.colour) return "<" + userName_ + "> ";
+        const std::string& name = session_.userName();
+        if (!console_.colour) return "<" + name + "> ";
         // libedit leaves out of the prompt's width what stands between these markers.
         const std::string start(1, '\1'), end(1, '\2');
-        return start + std::string(palette_.user) + end + "<" + userName_ + ">" + start +
+        return start + std::string(palette_.user) + end + "<" + name + ">" + start +
                std::string(palette_.reset) + end + " ";
     }
 
@@ -250,6 +177,7 @@ private:
 
     // A chat command; false when the chat ends with it.
     bool runCommand(const ChatInput& input) {
+        MindKeeper& keeper = session_.keeper();
         switch (input.kind) {
             case ChatInput::Kind::Say:
                 break;
@@ -258,28 +186,26 @@ private:
                 break;
             case ChatInput::Kind::Save:
                 try {
-                    keeper_.requestSave();
-                    keeper_.saveNow();
-                    note("Saved " + shownText(keeper_.mindPath(), console_.outIsTerminal));
+                    session_.saveNow();
+                    note("Saved " + shownText(keeper.mindPath(), console_.outIsTerminal));
                 } catch (const std::exception& e) {
-                    console_.err << "vebix chat: " << e.what() << std::endl;
+                    console_.err << "vebix " << kCommand << ": " << e.what() << std::endl;
                 }
                 break;
             case ChatInput::Kind::Info:
-                note(shownText(keeper_.mindPath(), console_.outIsTerminal) + ": " +
-                     std::to_string(keeper_.savedCount() + keeper_.unsavedLineCount()) +
-                     " lines, " + std::to_string(keeper_.unsavedLineCount()) + " not saved yet");
+                note(shownText(keeper.mindPath(), console_.outIsTerminal) + ": " +
+                     std::to_string(keeper.savedCount() + keeper.unsavedLineCount()) + " lines, " +
+                     std::to_string(keeper.unsavedLineCount()) + " not saved yet");
                 break;
             case ChatInput::Kind::Name:
-                userName_ = input.text;
-                speaker_ = userName_ + "!" + localTag_;
-                note("You are " + shownText(userName_, console_.outIsTerminal) + " now");
+                session_.setUserName(input.text);
+                note("You are " + shownText(session_.userName(), console_.outIsTerminal) + " now");
                 break;
             case ChatInput::Kind::Missing:
-                console_.err << "vebix chat: /name needs a name" << std::endl;
+                console_.err << "vebix " << kCommand << ": /name needs a name" << std::endl;
                 break;
             case ChatInput::Kind::Unknown:
-                console_.err << "vebix chat: unknown command '"
+                console_.err << "vebix " << kCommand << ": unknown command '"
                              << shownText(input.text, console_.errIsTerminal)
                              << "' (/help lists them; // says a line that starts with /)"
                              << std::endl;
@@ -303,41 +229,22 @@ private:
             return;
         }
         try {
-            if (conversation_.say(speaker_, input.text)) return;
+            if (session_.say(input.text)) return;
         } catch (const std::exception& e) {
-            console_.err << "vebix chat: " << e.what() << std::endl;
+            console_.err << "vebix " << kCommand << ": " << e.what() << std::endl;
         }
         // Nothing to say (a blank line), or the exchange failed: the next line.
         nextLine();
     }
 
-    void autosave() {
-        try {
-            keeper_.autosaveTick();
-            autosaveFailed_ = false;
-        } catch (const std::exception& e) {
-            // Said once; the next tick tries again, and the end of the chat asks what to do.
-            if (!autosaveFailed_)
-                console_.err << "vebix chat: the mind could not be saved (" << e.what()
-                             << "); trying again" << std::endl;
-            autosaveFailed_ = true;
-        }
-    }
-
-    MindKeeper& keeper_;
+    ChatSession& session_;
+    TerminalFrontEnd& frontEnd_;
     Console& console_;
     Palette palette_;
-    std::string userName_;
-    std::string localTag_;
-    std::string speaker_;
-    bool discarded_ = false;
-    std::atomic<bool> delay_;
-    Conversation conversation_;
     LineInput input_;
+    bool discarded_ = false;
     InterruptWatch interrupt_;
-    QTimer autosave_;
     QEventLoop loop_;
-    bool autosaveFailed_ = false;
 };
 
 }  // namespace
@@ -348,48 +255,31 @@ int runTerminalChat(const ChatOptions& options, Console& console) {
         MissingNamedMind::Report, options.namedMind, fromQPath(systempaths::documentsFolder()),
         [&missing](const std::string& message) { missing = message; });
     if (start.mindPath.empty()) {
-        console.err << "vebix chat: " << oneLine(missing.empty() ? "no mind to load" : missing)
-                    << std::endl;
+        console.err << "vebix " << kCommand << ": "
+                    << oneLine(missing.empty() ? "no mind to load" : missing) << std::endl;
         return 1;
     }
 
-    HeldMindQuestion question(console);
-    MindKeeper keeper(&question, MindKeeper::Holding::HoldOpen);
-    keeper.setPrepareReplies(true);
-    const bool existingLoaded = keeper.loadMind(start.mindPath);
-    if (!keeper.bot()) {
-        console.err << "vebix chat: " << fullPath(start.mindPath)
-                    << " is open in another Vebix (a window or a chat); not opened" << std::endl;
-        return 1;
+    TerminalFrontEnd frontEnd(console, kCommand, options.name);
+    frontEnd.setQuiet(options.quiet);
+    ChatSession session(frontEnd, {.localTag = start.localTag,
+                                   .loginName = systempaths::userName(),
+                                   .delayResponses = options.delay,
+                                   .prepareReplies = true});
+    frontEnd.attach(session);
+    switch (session.open(start.mindPath)) {
+        case ChatSession::Opened::NoMind:
+            console.err << "vebix " << kCommand << ": " << fullPath(start.mindPath)
+                        << " is open in another Vebix (a window or a chat); not opened"
+                        << std::endl;
+            return 1;
+        case ChatSession::Opened::Ended:
+            return 0;
+        case ChatSession::Opened::Greeted:
+            break;
     }
-
-    const Palette palette(console.colour);
-    if (!options.quiet)
-        console.out << palette.note << keeper.mindPath() << palette.reset << "\n\n" << std::flush;
-    const std::optional<std::string> name = askName(console, options.name);
-    if (!name || name->empty()) {
-        keeper.discardMind();
-        return 0;
-    }
-    if (!options.quiet)
-        console.out << palette.note << "Hi, " << *name << "..." << palette.reset << '\n'
-                    << std::flush;
-
-    Session session(keeper, console, *name, start.localTag, options.delay);
-    // A new mind always opens the conversation; a loaded one half of the time.
-    bool opens = !existingLoaded || (rng::next() & 1u) != 0;
-    std::string opening;
-    if (opens) {
-        opening = keeper.bot()->openingLine(*name);
-        opens = !opening.empty();
-    }
-    if (opens) {
-        session.showBotLine(opening);
-        keeper.bot()->addAiLine(*name + "!" + start.localTag, std::to_string(keeper.lastLineTime()),
-                                opening);
-    }
-    saveSettings(keeper.mindPath(), *name);
-    return session.run();
+    ChatLoop loop(session, frontEnd, console);
+    return loop.run();
 }
 
 }  // namespace vebix::cli

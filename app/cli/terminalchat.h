@@ -1,14 +1,17 @@
 #pragma once
-// A chat with a mind in the terminal, as the window holds one: the start mind chosen and loaded
-// the same way, the same greeting, every exchange through Conversation, the autosave, and the
-// mind saved at the end (with a rescue when that fails, so that no line is lost silently).
+// A chat with a mind in the terminal: the chat session the window runs too (app/chat), with the
+// terminal as its front end. The start mind chosen and loaded the same way, the same greeting,
+// every exchange, the autosave, and the mind saved at the end (with a rescue when that fails,
+// so that no line is lost silently).
 
 #include <optional>
 #include <string>
 
-namespace vebix::cli {
-
+namespace vebix {
 struct Console;
+}  // namespace vebix
+
+namespace vebix::cli {
 
 struct ChatOptions {
     std::string namedMind;            // the MIND argument; empty: the start mind

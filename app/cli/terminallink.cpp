@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "app/cli/console.h"
+#include "app/platform/console.h"
 
 namespace vebix::cli {
 

@@ -9,9 +9,11 @@
 
 #include "app/udlp/linkloop.h"
 
-namespace vebix::cli {
-
+namespace vebix {
 struct Console;
+}  // namespace vebix
+
+namespace vebix::cli {
 
 class TerminalLink : public LinkLoop::Window {
 public:

@@ -26,26 +26,25 @@ class Prompts;
 class Application : public QApplication {
     Q_OBJECT
 public:
-    // prompts asks the "Error" dialog; it must outlive the application object or be replaced
-    // by setPrompts first.
+    // prompts asks the "Error" dialog; it must outlive the application object.
     Application(int& argc, char** argv, Prompts& prompts);
     bool notify(QObject* receiver, QEvent* event) override;
 
     Prompts& prompts() const { return *prompts_; }
-    void setPrompts(Prompts& prompts) { prompts_ = &prompts; }
 
-    // What "&Quit" does; by default every window is closed as by its close box and the message
-    // loop ends with status 1. An empty function restores the default.
-    void setQuitAction(std::function<void()> action) { quitAction_ = std::move(action); }
-
-    // Shows the "Error" dialog for message and carries out the person's choice.
+    // Shows the "Error" dialog for message and carries out the person's choice: "&Quit" closes
+    // every window as by its close box and ends the message loop with status 1.
     void reportError(const QString& message);
 
 private:
+    // Tests answer the dialog with prompts of their own and watch what "&Quit" does
+    // (applicationtesthelper.h).
+    friend class ApplicationTestHelper;
+
     void quitAfterError();
 
     Prompts* prompts_;
-    std::function<void()> quitAction_;
+    std::function<void()> quitAction_;  // in place of closing the windows, when set
     bool quitting_ = false;
 };
 

@@ -28,12 +28,12 @@ VebixForm::BotLinkThread::BotLinkThread(VebixForm* mainForm, std::shared_ptr<Veb
 
 void VebixForm::BotLinkThread::run() {
     loop_.run();
-    std::lock_guard<std::mutex> lock(endedMutex_);
+    MutexLock lock(endedMutex_);
     ended_ = true;
 }
 
 bool VebixForm::BotLinkThread::loopEnded() {
-    std::lock_guard<std::mutex> lock(endedMutex_);
+    MutexLock lock(endedMutex_);
     return ended_;
 }
 
@@ -85,6 +85,6 @@ void VebixForm::BotLinkThread::showError(std::string_view text) {
                                fromUtf8(text));
 }
 
-void VebixForm::BotLinkThread::markLearned() { mainForm_->keeper().setExchangeCount(1); }
+void VebixForm::BotLinkThread::markLearned() { mainForm_->keeper().noteLearned(); }
 
 }  // namespace vebix

@@ -7,8 +7,8 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 
+#include "engine/base/mutex.h"
 #include "app/udlp/linkloop.h"
 #include "app/gui/vebixform.h"
 
@@ -49,8 +49,8 @@ private:
 
     QPointer<VebixForm> mainForm_;
     LinkLoop loop_;
-    std::mutex endedMutex_;
-    bool ended_ = false;
+    Mutex endedMutex_;
+    bool ended_ VEBIX_GUARDED_BY(endedMutex_) = false;
 };
 
 }  // namespace vebix

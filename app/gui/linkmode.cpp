@@ -9,7 +9,7 @@
 #include <QPushButton>
 
 #include "engine/base/ascii.h"
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/platform/qtext.h"
 #include "app/udlp/udlpinfo.h"
 #include "app/gui/botlinkthread.h"
@@ -24,19 +24,19 @@ void VebixForm::startLinkMode() {
     if (linkThread_) return;  // one link per window
     const QString udlpCaption = tr("UDLP");
     UdlpInfo own;
-    if (!findUdlpInfo(own, programPath_, keeper_.bot() ? keeper_.bot()->botName() : "")) {
+    if (!findUdlpInfo(own, programPath_, keeper().bot() ? keeper().bot()->botName() : "")) {
         prompts_->message(this, udlpCaption, tr("You must first enable UDLP"),
                           QMessageBox::Information);
         return;
     }
-    if (!equalsIgnoringAsciiCase(own.mind, keeper_.mindPath())) {
+    if (!equalsIgnoringAsciiCase(own.mind, keeper().mindPath())) {
         prompts_->message(this, udlpCaption,
                           tr("UDLP is enabled for a different Vebix bot; you must enable UDLP for "
                              "this bot or load the desired mind file"),
                           QMessageBox::Warning);
         return;
     }
-    FindUdlpBotForm finder(*prompts_, this, keeper_.mindPath());
+    FindUdlpBotForm finder(*prompts_, this, keeper().mindPath());
     if (prompts_->exec(finder) != QDialog::Accepted) return;
     if (!finder.chosenBot()) {
         prompts_->message(this, udlpCaption, tr("Problem interfacing with UDLP bot"),
@@ -44,7 +44,7 @@ void VebixForm::startLinkMode() {
         return;
     }
     const BotListEntry& other = *finder.chosenBot();
-    const QString ownName = fromUtf8(keeper_.bot()->botName());
+    const QString ownName = fromUtf8(keeper().bot()->botName());
     const QString otherName = fromUtf8(other.name);
 
     // The window becomes link mode's; there is no way back.
@@ -70,8 +70,8 @@ void VebixForm::startLinkMode() {
                ChatRole::Info);
 
     linkThread_ =
-        new BotLinkThread(this, keeper_.bot(), LinkBot{other.name, other.folder, other.exePath},
-                          own, delayResponses_);
+        new BotLinkThread(this, keeper().bot(), LinkBot{other.name, other.folder, other.exePath},
+                          own, session_->delayResponses());
     linkThread_->start();
 }
 

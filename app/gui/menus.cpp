@@ -5,7 +5,7 @@
 #include <QMenuBar>
 #include <QTimer>
 
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/platform/filewrite.h"
 #include "app/platform/settings.h"
 #include "app/chat/conversation.h"
@@ -15,6 +15,8 @@
 #include "app/gui/newmindform.h"
 #include "app/gui/udlpform.h"
 #include "app/gui/vebixform.h"
+#include "app/platform/qtext.h"
+#include "app/platform/version.h"
 
 namespace vebix {
 namespace {
@@ -32,7 +34,7 @@ constexpr int kLinkRetryMs = 20;
 
 constexpr const char* kAboutText =
     QT_TRANSLATE_NOOP("vebix::VebixForm",
-                      "Vebix 1.2.02\r\n"
+                      "Vebix %1\r\n"
                       "A chatbot that learns by remembering.\r\n"
                       "Every line said to it and by it becomes part of its mind.");
 
@@ -90,7 +92,7 @@ void VebixForm::buildMenus() {
         standardKeys(QKeySequence::SaveAs, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)));
     run(saveMindAsItem_, &VebixForm::saveMindAsFromMenu);
     connect(file, &QMenu::aboutToShow, this,
-            [this] { saveMindAsItem_->setEnabled(keeper_.bot() != nullptr); });
+            [this] { saveMindAsItem_->setEnabled(keeper().bot() != nullptr); });
     separator(plain(file, QStringLiteral("-"), "fileSeparator1"));
     item = kept(file, tr("Save &Transcript..."), "saveTranscriptItem");
     item->setShortcuts(standardKeys(QKeySequence::Save, QKeySequence(Qt::CTRL | Qt::Key_S)));
@@ -107,7 +109,7 @@ void VebixForm::buildMenus() {
     separator(plain(tools, QStringLiteral("-"), "toolsSeparator"));
     delayItem_ = kept(tools, tr("&Delay Responses"), "delayResponsesItem");
     delayItem_->setCheckable(true);
-    delayItem_->setChecked(delayResponses_.load());
+    delayItem_->setChecked(delaysResponses());
     // The entry flips its own check mark when chosen; toggleDelay flips it itself.
     connect(delayItem_, &QAction::triggered, this, [this](bool checkedNow) {
         delayItem_->setChecked(!checkedNow);
@@ -132,39 +134,29 @@ void VebixForm::keepOnlyLinkModeMenuItems() {
 }
 
 void VebixForm::newMind() {
-    NewMindForm dialog(*prompts_, this, keeper_.mindPath());
+    NewMindForm dialog(*prompts_, this, keeper().mindPath());
     if (prompts_->exec(dialog) != QDialog::Accepted) return;
     if (!closeMindOrAsk()) return;
-    try {
-        QString name = dialog.botName();
-        name.remove(QLatin1Char('"'));
-        keeper_.loadMind(fromQPath(dialog.saveAsPath()),
-                         {.open = MindKeeper::Open::AlwaysNew,
-                          .source = dialog.useTemplate() ? MindKeeper::NewMind::FromTemplate
-                                                         : MindKeeper::NewMind::Empty,
-                          .botName = name.toStdString()});
-    } catch (const std::exception& e) {
-        showNoMind();
-        prompts_->error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
-    }
+    QString name = dialog.botName();
+    name.remove(QLatin1Char('"'));
+    openMindFile(fromQPath(dialog.saveAsPath()),
+                 {.open = MindKeeper::Open::AlwaysNew,
+                  .source = dialog.useTemplate() ? MindKeeper::NewMind::FromTemplate
+                                                 : MindKeeper::NewMind::Empty,
+                  .botName = name.toStdString()});
 }
 
 void VebixForm::openMind() {
-    const QString chosen =
-        prompts_->openFile(this, FileDialog::forMind(tr("Load Mind"), toQPath(keeper_.mindPath())));
+    const QString chosen = prompts_->openFile(
+        this, FileDialog::forMind(tr("Load Mind"), toQPath(keeper().mindPath())));
     if (chosen.isEmpty()) return;
     if (!closeMindOrAsk()) return;
-    try {
-        if (!keeper_.loadMind(fromQPath(chosen)) && !keeper_.bot()) showNoMind();
-    } catch (const std::exception& e) {
-        showNoMind();
-        prompts_->error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
-    }
+    openMindFile(fromQPath(chosen), {});
 }
 
 void VebixForm::saveMindAsFromMenu() {
     try {
-        if (saveMindAs()) hideSaveNotice();
+        session_->saveAs();
     } catch (const std::exception& e) {
         // The mind keeps its file; the person may choose another.
         prompts_->error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
@@ -172,11 +164,11 @@ void VebixForm::saveMindAsFromMenu() {
 }
 
 void VebixForm::linkBots() {
-    if (!keeper_.isBotLoaded()) {
+    if (!keeper().isBotLoaded()) {
         prompts_->message(this, QString(), tr("Bot not loaded"), QMessageBox::NoIcon);
         return;
     }
-    if (conversation_->exchangePending()) {
+    if (conversation().exchangePending()) {
         // A reply is held for its delay. Link mode starts once that exchange is shown and
         // learned: started now, the reply would land in the link conversation, and the window
         // thread would teach the engine while the link thread reads it.
@@ -189,7 +181,7 @@ void VebixForm::linkBots() {
 void VebixForm::toggleDelay() {
     const bool on = !delayItem_->isChecked();
     // The link thread reads it while it runs.
-    delayResponses_.store(on);
+    session_->setDelayResponses(on);
     delayItem_->setChecked(on);
     Settings settings;
     settings.setDword(Settings::Key::Delay, on ? 1 : 0);
@@ -197,19 +189,20 @@ void VebixForm::toggleDelay() {
 }
 
 void VebixForm::showAbout() {
-    prompts_->message(this, tr("About Vebix"), tr(kAboutText), QMessageBox::Information);
+    prompts_->message(this, tr("About Vebix"), tr(kAboutText).arg(fromUtf8(release::kVersion)),
+                      QMessageBox::Information);
 }
 
 void VebixForm::enableUdlp() {
-    UdlpForm dialog(this, &keeper_, *prompts_, programPath_);
+    UdlpForm dialog(this, &keeper(), *prompts_, programPath_);
     prompts_->exec(dialog);
     if (!dialog.enabled()) return;
     // The info files name the mind's file, and a link program may start the bot at once: a
     // new mind that lives only in memory so far, or lines not yet saved, must be on disk now,
     // not at the next autosave.
-    keeper_.requestSave();
+    keeper().requestSave();
     try {
-        keeper_.saveNow();
+        session_->saveNow();
     } catch (const std::exception& e) {
         prompts_->error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
     }

@@ -9,7 +9,7 @@
 
 #include "app/platform/filewrite.h"
 #include "app/mind/mindlock.h"
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/gui/chatdisplay.h"
 #include "app/gui/filedialog.h"
 #include "app/gui/prompts.h"
@@ -36,73 +36,56 @@ QString discardText(std::size_t count) {
 }  // namespace
 
 bool VebixForm::closeMindOrAsk() {
-    QString reason;
-    try {
-        keeper_.closeBot();
-        return true;
-    } catch (const std::exception& e) {
-        reason = QString::fromUtf8(e.what());
-    }
-    // The save failed and the mind still holds every line. Closing must not lose them
-    // silently: the window comes back (closing hid it) and the person decides.
-    if (isHidden()) show();
-    for (;;) {
-        const std::size_t unsaved = keeper_.unsavedLineCount();
-        const QString lost =
-            unsaved == 0 ? tr("No lines would be lost.")
-                         : tr("%1 of this conversation would be lost.").arg(linesText(unsaved));
-        const QString question =
-            tr("%1\n\nThe mind could not be saved. %2\n\nTry Again (after freeing space or "
-               "fixing the permissions), Save As... to write the whole mind to another file, or "
-               "Discard.")
-                .arg(reason, lost);
-        const int choice = prompts_->choose(
-            this, QString::fromUtf8(kMessageCaption), question, QMessageBox::Warning,
-            {tr("&Try Again"), tr("&Save As..."), discardText(unsaved), tr("Cancel")}, TryAgain,
-            Cancel);
-        try {
-            switch (choice) {
-                case TryAgain:
-                    keeper_.closeBot();
-                    hideSaveNotice();
-                    return true;
-                case SaveAs:
-                    if (!saveMindAs()) continue;
-                    hideSaveNotice();
-                    keeper_.closeBot();
-                    return true;
-                case Discard:
-                    keeper_.discardMind();
-                    hideSaveNotice();
-                    return true;
-                default:
-                    // The mind stays open as it was; closing disabled Say.
-                    sayBtn_->setEnabled(keeper_.bot() != nullptr);
-                    return false;
-            }
-        } catch (const std::exception& e) {
-            reason = QString::fromUtf8(e.what());
-        }
+    switch (session_->close()) {
+        case ChatSession::Closed::KeptOpen:
+            // The mind stays open as it was; closing disabled Say.
+            sayBtn_->setEnabled(keeper().bot() != nullptr);
+            return false;
+        default:
+            return true;
     }
 }
 
-bool VebixForm::saveMindAs() {
-    if (!keeper_.bot()) return false;
-    const QString chosen = prompts_->saveFile(
-        this, FileDialog::forMind(tr("Save Mind As"), toQPath(keeper_.mindPath())));
-    if (chosen.isEmpty()) return false;
-    // Written over a mind another window keeps open, the file would take that window's lines
-    // too. Returning false lets the caller ask again.
-    if (mindOpenElsewhere(fromQPath(chosen), keeper_.mindPath())) {
-        prompts_->message(this, QString::fromUtf8(kMessageCaption),
-                          NewMindForm::tr(NewMindForm::kOpenElsewhereText).arg(chosen),
-                          QMessageBox::Warning);
-        return false;
+ChatSession::AfterFailedSave VebixForm::askAfterFailedSave(
+    const ChatSession::SaveFailure& failure) {
+    // Closing must not lose the lines silently: the window comes back (closing hid it) and the
+    // person decides.
+    if (isHidden()) show();
+    const QString lost =
+        failure.unsavedLines == 0
+            ? tr("No lines would be lost.")
+            : tr("%1 of this conversation would be lost.").arg(linesText(failure.unsavedLines));
+    const QString question =
+        tr("%1\n\nThe mind could not be saved. %2\n\nTry Again (after freeing space or "
+           "fixing the permissions), Save As... to write the whole mind to another file, or "
+           "Discard.")
+            .arg(QString::fromUtf8(failure.reason), lost);
+    switch (prompts_->choose(
+        this, QString::fromUtf8(kMessageCaption), question, QMessageBox::Warning,
+        {tr("&Try Again"), tr("&Save As..."), discardText(failure.unsavedLines), tr("Cancel")},
+        TryAgain, Cancel)) {
+        case TryAgain:
+            return ChatSession::AfterFailedSave::TryAgain;
+        case SaveAs:
+            return ChatSession::AfterFailedSave::SaveAs;
+        case Discard:
+            return ChatSession::AfterFailedSave::Discard;
+        default:
+            return ChatSession::AfterFailedSave::KeepOpen;
     }
-    keeper_.saveAs(fromQPath(chosen));
-    // The next start opens the mind where it now lives.
-    saveSettings(keeper_.mindPath(), userName().toStdString());
-    return true;
+}
+
+std::string VebixForm::askSaveAsPath(const std::string& currentPath) {
+    return fromQPath(
+        prompts_->saveFile(this, FileDialog::forMind(tr("Save Mind As"), toQPath(currentPath))));
+}
+
+void VebixForm::showSaveAsRefused(const std::string& path) {
+    // Written over a mind another window keeps open, the file would take that window's lines
+    // too.
+    prompts_->message(this, QString::fromUtf8(kMessageCaption),
+                      NewMindForm::tr(NewMindForm::kOpenElsewhereText).arg(fromUtf8(path)),
+                      QMessageBox::Warning);
 }
 
 void VebixForm::showNoMind() {
@@ -112,31 +95,26 @@ void VebixForm::showNoMind() {
     setStatusText(tr("Please load or create a mind file"));
 }
 
-bool VebixForm::savedOrNoticed(const std::function<void()>& save) {
+// A box per failed autosave would pile up and catch the keys typed meanwhile: the notice stays
+// until a save succeeds, while the session's next ticks try again.
+void VebixForm::showSaveFailing(const std::string& reason) { showSaveNotice(fromUtf8(reason)); }
+
+void VebixForm::showSaveFailingOver() { hideSaveNotice(); }
+
+void VebixForm::retrySaveFromNotice() {
     try {
-        save();
-        return true;
+        session_->saveNow();
     } catch (const std::exception& e) {
         showSaveNotice(QString::fromUtf8(e.what()));
-        return false;
     }
 }
 
-void VebixForm::autosaveQuietly() {
-    // A box per tick would pile up and catch the keys typed meanwhile; the notice stays until
-    // a save succeeds, and the next ticks try again.
-    if (savedOrNoticed([this] { keeper_.autosaveTick(); }) && !keeper_.hasUnsavedLines() &&
-        !keeper_.saveRequested())
-        hideSaveNotice();
-}
-
-void VebixForm::retrySaveFromNotice() {
-    if (savedOrNoticed([this] { keeper_.saveNow(); })) hideSaveNotice();
-}
-
 void VebixForm::saveAsFromNotice() {
-    bool saved = false;
-    if (savedOrNoticed([this, &saved] { saved = saveMindAs(); }) && saved) hideSaveNotice();
+    try {
+        session_->saveAs();
+    } catch (const std::exception& e) {
+        showSaveNotice(QString::fromUtf8(e.what()));
+    }
 }
 
 void VebixForm::showSaveNotice(const QString& reason) { saveNotice_->showFailure(reason); }

@@ -17,7 +17,7 @@ QByteArray VebixForm::transcriptBytes() const {
 void VebixForm::saveTranscript() {
     FileDialog::Request request;
     request.caption = tr("Save Transcript");
-    const auto& bot = keeper_.bot();
+    const auto& bot = keeper().bot();
     request.initialFile = bot && !bot->botName().empty() ? botName() : tr("Transcript");
     request.filter = tr("Text Files (*.txt)");
     request.defaultSuffix = QStringLiteral("txt");

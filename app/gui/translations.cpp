@@ -6,6 +6,9 @@
 #include <QLibraryInfo>
 #include <QLocale>
 
+#include "app/platform/filewrite.h"
+#include "app/platform/version.h"
+
 namespace vebix {
 
 Translations::Translations(const QLocale& locale, const QString& folder) {
@@ -53,7 +56,7 @@ QString Translations::installedFolder() {
     // Relative to the program, so that a copy installed under any prefix, or unpacked into a
     // scratch root, finds its own translations; a copy run from the build tree has none there.
     const QString folder = QDir(QCoreApplication::applicationDirPath())
-                               .absoluteFilePath(QStringLiteral("../share/vebix/translations"));
+                               .absoluteFilePath(toQPath(release::kTranslationsFromProgram));
     return QFileInfo(folder).isDir() ? QDir::cleanPath(folder) : QString();
 }
 

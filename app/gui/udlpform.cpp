@@ -15,7 +15,7 @@
 #include "app/platform/filewrite.h"
 #include "app/platform/qtext.h"
 #include "app/mind/mindkeeper.h"
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/platform/systempaths.h"
 #include "app/udlp/botfolder.h"
 #include "app/udlp/udlpformat.h"

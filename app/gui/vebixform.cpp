@@ -15,10 +15,11 @@
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 
+#include "engine/ai/mindline.h"
 #include "engine/base/random.h"
 #include "engine/base/ascii.h"
 #include "app/platform/filewrite.h"
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/platform/settings.h"
 #include "app/chat/conversation.h"
 #include "app/gui/appicon.h"
@@ -30,6 +31,7 @@
 #include "app/gui/savenotice.h"
 #include "app/gui/usernameform.h"
 #include "app/platform/qtext.h"
+#include "app/platform/version.h"
 
 namespace vebix {
 namespace {
@@ -41,19 +43,21 @@ const QString kCrLf = QStringLiteral("\r\n");
 VebixForm::VebixForm(Prompts& prompts, const StartupChoice& start, QWidget* parent)
     : QMainWindow(parent),
       prompts_(&prompts),
+      // A window answers line after line: the first answer should be as quick as the rest.
+      session_(new ChatSession(*this,
+                               {.localTag = start.localTag,
+                                .loginName = start.loginName,
+                                .delayResponses = start.delayResponses,
+                                .prepareReplies = true},
+                               this)),
       startMindPath_(start.mindPath),
       documentsFolder_(start.documentsFolder),
-      localTag_(start.localTag),
-      programPath_(start.programPath),
-      loginName_(start.loginName),
-      delayResponses_(start.delayResponses) {
+      programPath_(start.programPath) {
     setObjectName(QStringLiteral("VebixForm"));
-    // A window answers line after line: the first answer should be as quick as the rest.
-    keeper_.setPrepareReplies(true);
     buildMenus();
     buildLayout();
     setWindowIcon(appIcon());
-    setWindowTitle(QString::fromUtf8(kAppTitle));
+    setWindowTitle(QStringLiteral("Vebix ") + fromUtf8(release::kVersion));
 
     // Enter in the input line presses Say, as the window's default button.
     connect(input_, &QLineEdit::returnPressed, sayBtn_, [this] {
@@ -61,13 +65,6 @@ VebixForm::VebixForm(Prompts& prompts, const StartupChoice& start, QWidget* pare
     });
     connect(sayBtn_, &QPushButton::clicked, this, [this] { guarded([this] { say(); }); });
 
-    autosaveTimer_ = new QTimer(this);
-    autosaveTimer_->setObjectName(QStringLiteral("autosaveTimer"));
-    autosaveTimer_->setInterval(MindKeeper::kAutosaveIntervalMs);
-    connect(autosaveTimer_, &QTimer::timeout, this,
-            [this] { guarded([this] { autosaveQuietly(); }); });
-
-    conversation_ = new Conversation(keeper_, delayResponses_, this);
     connectConversation();
 
     connect(saveNotice_, &SaveNotice::tryAgainClicked, this,
@@ -166,7 +163,7 @@ void VebixForm::appendNameTag(const QString& name, ChatRole role) {
 
 void VebixForm::showBotTag() { appendNameTag(botName(), ChatRole::BotName); }
 
-void VebixForm::showUserTag() { appendNameTag(userName_, ChatRole::UserName); }
+void VebixForm::showUserTag() { appendNameTag(userName(), ChatRole::UserName); }
 
 void VebixForm::showPartnerTag(const QString& name) { appendNameTag(name, ChatRole::PartnerName); }
 
@@ -175,7 +172,7 @@ void VebixForm::setStatusText(const QString& text) { status_->setText(text); }
 QString VebixForm::statusText() const { return status_->text(); }
 
 QString VebixForm::botName() const {
-    return keeper_.bot() ? fromUtf8(keeper_.bot()->botName()) : QString();
+    return keeper().bot() ? fromUtf8(keeper().bot()->botName()) : QString();
 }
 
 QString VebixForm::documentsDisplayName(const std::string& documentsFolder) {
@@ -184,7 +181,9 @@ QString VebixForm::documentsDisplayName(const std::string& documentsFolder) {
     return name.isEmpty() ? tr("My Documents") : name;
 }
 
-QString VebixForm::displayPath() const { return displayPath(keeper_.mindPath(), documentsFolder_); }
+QString VebixForm::displayPath() const {
+    return displayPath(keeper().mindPath(), documentsFolder_);
+}
 
 QString VebixForm::displayPath(const std::string& path, const std::string& folder) {
     if (!folder.empty() && path.size() > folder.size() &&
@@ -216,19 +215,34 @@ void VebixForm::showEvent(QShowEvent* event) {
 void VebixForm::onLoad() {
     if (disposed_) return;
     QCoreApplication::processEvents();
-
-    if (startMindPath_.empty()) {
+    if (startMindPath_.empty())
         showNoMind();
-    } else {
-        try {
-            // No mind when the person chose none instead of one another window holds.
-            if (!keeper_.loadMind(startMindPath_) && !keeper_.bot()) showNoMind();
-        } catch (const std::exception& e) {
-            showNoMind();
-            prompts_->error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
+    else
+        openMindFile(startMindPath_, {});
+}
+
+void VebixForm::openMindFile(const std::string& path, const MindKeeper::LoadOptions& options) {
+    try {
+        switch (session_->open(path, options)) {
+            case ChatSession::Opened::Greeted:
+                break;
+            case ChatSession::Opened::NoMind:
+                showNoMind();
+                break;
+            case ChatSession::Opened::Ended:
+                dispose();
+                break;
         }
+    } catch (const std::exception& e) {
+        showNoMind();
+        prompts_->error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
     }
-    if (!disposed_) autosaveTimer_->start();
+}
+
+void VebixForm::dispose() {
+    disposed_ = true;
+    close();
+    endProgram();
 }
 
 bool VebixForm::event(QEvent* event) {
@@ -263,9 +277,7 @@ void VebixForm::closeEvent(QCloseEvent* event) {
     if (!closed) event->ignore();
 }
 
-// ---- mind keeping hooks ------------------------------------------------------------------------
-
-bool VebixForm::isOnScreen() const { return testAttribute(Qt::WA_WState_Created); }
+// ---- the session's front end: loading and the greeting ----------------------------------------
 
 void VebixForm::showLoading() {
     hideSaveNotice();
@@ -275,9 +287,9 @@ void VebixForm::showLoading() {
     setStatusText(tr("Loading..."));
 }
 
-void VebixForm::disableSay() { sayBtn_->setEnabled(false); }
+void VebixForm::showClosing() { sayBtn_->setEnabled(false); }
 
-std::string VebixForm::resolveHeldMind(const std::string& path) {
+std::string VebixForm::askAboutHeldMind(const std::string& path) {
     const QString question =
         tr("The mind file \"%1\" is open in another window of Vebix. If both keep it open, their "
            "lines are saved out of order.\r\n\r\nOpen it anyway? Choose No to load another mind "
@@ -290,60 +302,38 @@ std::string VebixForm::resolveHeldMind(const std::string& path) {
         prompts_->openFile(this, FileDialog::forMind(tr("Load Mind"), fromUtf8(path))));
 }
 
-std::string VebixForm::speakerId() const { return userName_.toStdString() + "!" + localTag_; }
-
-std::string VebixForm::stamp() const { return std::to_string(keeper_.lastLineTime()); }
-
-bool VebixForm::greetAfterLoad(bool existingLoaded) {
+void VebixForm::showMindLoaded(const std::string&) {
     appendText(displayPath() + kCrLf + kCrLf, ChatRole::Info);
     setStatusText(tr("Please enter your name..."));
+}
 
-    if (userName_.isEmpty()) {
-        Settings settings;
-        if (auto last = settings.findString(Settings::Key::LastUserName))
-            userName_ = fromUtf8(*last);
-    }
-    {
-        UserNameForm prompt(
-            userName_, loginName_ ? std::optional<QString>(fromUtf8(*loginName_)) : std::nullopt,
-            *prompts_, this);
-        centreOver(prompt, *this);
-        if (prompts_->exec(prompt) == QDialog::Accepted) {
-            userName_ = prompt.enteredName();
-        } else if (userName_.isEmpty()) {
-            // Nobody to talk to: the program ends without saving anything.
-            disposed_ = true;
-            autosaveTimer_->stop();
-            close();
-            endProgram();
-            return false;
-        }
-    }
-    setStatusText(tr("Hi, %1...").arg(userName_));
+std::optional<std::string> VebixForm::askName(const ChatSession::NameQuestion& question) {
+    const std::string offered = question.current.empty() ? question.lastUsed : question.current;
+    UserNameForm prompt(fromUtf8(offered),
+                        question.loginName ? std::optional<QString>(fromUtf8(*question.loginName))
+                                           : std::nullopt,
+                        *prompts_, this);
+    centreOver(prompt, *this);
+    if (prompts_->exec(prompt) == QDialog::Accepted) return prompt.enteredName().toStdString();
+    // Cancelled: the name offered stays; with none there is nobody to talk to.
+    if (offered.empty()) return std::nullopt;
+    return offered;
+}
 
-    // A new mind always opens the conversation; a loaded one half of the time.
-    bool opens = !existingLoaded || (rng::next() & 1u) != 0;
-    std::string opening;
-    if (opens) {
-        opening = keeper_.bot()->openingLine(userName_.toStdString());
-        opens = !opening.empty();
-    }
-    if (opens) {
+void VebixForm::showGreeting(const std::string& name, const std::string& opening) {
+    setStatusText(tr("Hi, %1...").arg(fromUtf8(name)));
+    if (!opening.empty()) {
         showBotTag();
         appendText(fromUtf8(opening) + kCrLf, ChatRole::Text);
-        keeper_.bot()->addAiLine(speakerId(), stamp(), opening);
         setStatusText(tr("%1 is waiting for your response").arg(botName()));
     } else {
         setStatusText(tr("%1 is waiting for you to start chatting").arg(botName()));
     }
-
     showUserTag();
     sayBtn_->setEnabled(true);
     input_->setEnabled(true);
     input_->setFocus();
     QCoreApplication::processEvents();
-    saveSettings(keeper_.mindPath(), userName_.toStdString());
-    return true;
 }
 
 void VebixForm::endProgram() {
@@ -353,8 +343,9 @@ void VebixForm::endProgram() {
 // ---- the conversation --------------------------------------------------------------------------
 
 void VebixForm::connectConversation() {
-    connect(conversation_, &Conversation::statusChanged, this, &VebixForm::setStatusText);
-    connect(conversation_, &Conversation::lineAccepted, this, [this](const QString& line) {
+    Conversation* conv = &conversation();
+    connect(conv, &Conversation::statusChanged, this, &VebixForm::setStatusText);
+    connect(conv, &Conversation::lineAccepted, this, [this](const QString& line) {
         sayBtn_->setEnabled(false);
         appendText(line + kCrLf, ChatRole::Text);
         input_->clear();
@@ -363,24 +354,24 @@ void VebixForm::connectConversation() {
         showBotTag();
         appendText(text + kCrLf, ChatRole::Text);
     };
-    connect(conversation_, &Conversation::probeAnswered, this, botLine);
-    connect(conversation_, &Conversation::replied, this, botLine);
-    connect(conversation_, &Conversation::unableToReply, this,
+    connect(conv, &Conversation::probeAnswered, this, botLine);
+    connect(conv, &Conversation::replied, this, botLine);
+    connect(conv, &Conversation::unableToReply, this,
             [this](const QString& apology) { appendText(apology, ChatRole::Info); });
-    connect(conversation_, &Conversation::exchangeFinished, this, [this] {
+    connect(conv, &Conversation::exchangeFinished, this, [this] {
         showUserTag();
         sayBtn_->setEnabled(true);
     });
 }
 
 void VebixForm::say() {
-    const std::shared_ptr<VebixAi> engine = keeper_.bot();
+    const std::shared_ptr<VebixAi> engine = keeper().bot();
     try {
-        conversation_->say(speakerId(), input_->text().toStdString());
+        session_->say(input_->text().toStdString());
     } catch (...) {
         // Say comes back after a failed exchange, unless the mind was closed or replaced
         // meanwhile (the new one decides the button then).
-        if (engine && keeper_.bot() == engine) sayBtn_->setEnabled(true);
+        if (engine && keeper().bot() == engine) sayBtn_->setEnabled(true);
         throw;
     }
 }

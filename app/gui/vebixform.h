@@ -1,10 +1,10 @@
 #pragma once
 // The main window: one loaded mind, a coloured conversation display, an input line, the Say
 // button, a status line and the menu bar, laid out by Qt layouts in the desktop's font and
-// palette. It holds the mind keeper (loading, closing,
-// autosaving the mind) and observes it: the loading display, the greeting after a load (where
-// the mind lives, the user's name, the bot's opening line), the Say button and the question
-// about a mind another window holds.
+// palette. It runs a chat session (app/chat/chatsession.h), which loads, greets, autosaves and
+// closes the mind, and is the session's front end over its display and dialogs: the loading
+// display, the greeting (where the mind lives, the name prompt, the bot's opening line), the
+// save notice, and the questions about a mind another window holds and a failed save.
 //
 // Link mode reuses the display operations, the hidden linkBot* controls and the menu entries
 // built as LinkModeMenuItem; linkBots() hands over to startLinkMode() once a bot is loaded.
@@ -17,9 +17,10 @@
 #include <optional>
 #include <string>
 
+#include "app/chat/chatsession.h"
 #include "app/gui/chatcolours.h"
-#include "app/mind/mindkeeper.h"
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
+#include "app/platform/qtext.h"
 
 class QAction;
 class QHBoxLayout;
@@ -36,9 +37,7 @@ class Conversation;
 class Prompts;
 class SaveNotice;
 
-inline constexpr const char* kAppTitle = "Vebix 1.2.02";
-
-class VebixForm : public QMainWindow, private MindKeeper::Observer {
+class VebixForm : public QMainWindow, private ChatSession::FrontEnd {
     Q_OBJECT
 public:
     // A menu entry that stays in the menu bar in link mode. No behaviour of its own.
@@ -89,14 +88,14 @@ public:
     // Says the line in input (the Say button): the conversation takes it from there.
     void say();
     // The conversation with the loaded mind, which the window shows.
-    Conversation& conversation() { return *conversation_; }
+    Conversation& conversation() { return session_->conversation(); }
     // The user's name; empty until the first name prompt of the process.
-    const QString& userName() const { return userName_; }
+    QString userName() const { return fromUtf8(session_->userName()); }
     // userName, "!", the local tag: the user as the engine knows them.
-    std::string speakerId() const;
+    std::string speakerId() const { return session_->speakerId(); }
 
     // Whether replies are held for the response delay (Tools > Delay Responses).
-    bool delaysResponses() const { return delayResponses_.load(); }
+    bool delaysResponses() const { return session_->delayResponses().load(); }
 
     // ---- menu commands -------------------------------------------------------------------------
     void newMind();
@@ -115,8 +114,8 @@ public:
     void keepOnlyLinkModeMenuItems();
 
     // The mind the window shows.
-    MindKeeper& keeper() { return keeper_; }
-    const MindKeeper& keeper() const { return keeper_; }
+    MindKeeper& keeper() { return session_->keeper(); }
+    const MindKeeper& keeper() const { return session_->keeper(); }
 
     // ---- keeping the mind's lines (mindsaving.cpp) ---------------------------------------------
     // Closes the mind, saving its new lines. When that save fails the window stays (or comes
@@ -124,20 +123,25 @@ public:
     // new file, which becomes the mind), "Discard N lines", or Cancel. True when the mind was
     // closed (saved, or discarded by choice); false when the person kept it open.
     bool closeMindOrAsk();
-    // Asks for a new file and writes the whole mind there; it then becomes the mind, also for
-    // the next start. False when cancelled; errors of writing propagate (the mind keeps its
-    // file).
-    bool saveMindAs();
 
 private:
-    // ---- observing the mind keeper -------------------------------------------------------------
-    bool isOnScreen() const override;
+    // ---- the session's front end (the greeting in vebixform.cpp, saving in mindsaving.cpp) ----
     void showLoading() override;
-    bool greetAfterLoad(bool existingLoaded) override;
-    void disableSay() override;
     // Says that another window holds the mind open and asks: Yes opens it anyway, No lets the
     // user choose another mind file (none chosen: no mind is loaded).
-    std::string resolveHeldMind(const std::string& path) override;
+    std::string askAboutHeldMind(const std::string& path) override;
+    void showMindLoaded(const std::string& path) override;
+    // The name prompt, filled with the name so far (or the one used last); cancelling it keeps
+    // that name, and with none ends the program.
+    std::optional<std::string> askName(const ChatSession::NameQuestion& question) override;
+    void showGreeting(const std::string& name, const std::string& opening) override;
+    void showClosing() override;
+    ChatSession::AfterFailedSave askAfterFailedSave(
+        const ChatSession::SaveFailure& failure) override;
+    std::string askSaveAsPath(const std::string& currentPath) override;
+    void showSaveFailing(const std::string& reason) override;
+    void showSaveFailingOver() override;
+    void showSaveAsRefused(const std::string& path) override;
 
 protected:
     // ---- window events -------------------------------------------------------------------------
@@ -171,18 +175,18 @@ private:
     // Shows what the conversation says.
     void connectConversation();
     void onLoad();
+    // Opens the mind at path through the session; a mind that fails to load is reported in a
+    // box, and the window then has none.
+    void openMindFile(const std::string& path, const MindKeeper::LoadOptions& options);
+    // Nobody gave a name: the window closes for good without saving, and the program ends.
+    void dispose();
     // The window with no mind: Say and the input line disabled, the status asking for a mind.
     void showNoMind();
-    // The autosave timer's handler: a failed save shows the save notice instead of a box.
-    void autosaveQuietly();
-    // Runs save; when it fails the notice shows why, and the result is false.
-    bool savedOrNoticed(const std::function<void()>& save);
     // The save notice's buttons.
     void retrySaveFromNotice();
     void saveAsFromNotice();
     void showSaveNotice(const QString& reason);
     void hideSaveNotice();
-    std::string stamp() const;
     QString botName() const;
 
     Prompts* prompts_;
@@ -197,24 +201,17 @@ private:
     QLabel* linkBotPic2_;
     QLabel* linkBotName2_;
     QWidget* client_;
-    QTimer* autosaveTimer_;
     SaveNotice* saveNotice_;
-    Conversation* conversation_;
 
     // Menu entries the commands look at.
     QAction* delayItem_ = nullptr;
     QAction* saveMindAsItem_ = nullptr;
 
-    MindKeeper keeper_{this};
+    ChatSession* session_;
     const std::string startMindPath_;
     const std::string documentsFolder_;
-    const std::string localTag_;
     const std::string programPath_;
-    const std::optional<std::string> loginName_;
-    // Read by link mode's thread while it runs.
-    std::atomic<bool> delayResponses_;
 
-    QString userName_;
     BotLinkThread* linkThread_ = nullptr;
     bool loadStarted_ = false;
     bool disposed_ = false;  // closed for good without saving (name prompt cancelled)

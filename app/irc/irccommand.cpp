@@ -18,6 +18,7 @@
 #include <optional>
 #include <variant>
 
+#include "app/chat/chatsession.h"
 #include "app/irc/botlog.h"
 #include "app/irc/ircconnection.h"
 #include "app/irc/ircoptions.h"
@@ -27,10 +28,7 @@
 #include "app/platform/exitstatus.h"
 #include "app/platform/filewrite.h"
 #include "app/platform/interrupt.h"
-
-#ifndef VEBIX_VERSION
-#define VEBIX_VERSION "unknown"
-#endif
+#include "app/platform/version.h"
 
 namespace vebix::irc {
 namespace {
@@ -209,31 +207,32 @@ std::optional<int> readSecrets(const IrcOptions& options, Identity& identity) {
     return std::nullopt;
 }
 
-// Nobody is there to ask what to do with a mind that cannot be saved: the whole of it goes
-// beside its file, as "<name>.rescued-<time>.mdd", so that no line is lost.
-void rescueMind(MindKeeper& keeper, BotLog& log) {
-    const std::size_t unsaved = keeper.unsavedLineCount();
-    QString name = toQPath(keeper.mindPath());
-    if (name.endsWith(QStringLiteral(".mdd"), Qt::CaseInsensitive)) name.chop(4);
-    const std::string rescue =
-        fromQPath(name + QStringLiteral(".rescued-") +
-                  QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) +
-                  QStringLiteral(".mdd"));
-    try {
-        keeper.saveAs(rescue);
-        log.line("the whole mind, with the " + std::to_string(unsaved) +
-                 " line(s) not saved, was written to " + rescue);
-    } catch (const std::exception& e) {
-        log.line(std::string("no rescue file could be written either (") + e.what() + "); " +
-                 std::to_string(unsaved) + " line(s) lost");
-    }
-    keeper.discardMind();
-}
-
-// A mind another Vebix holds open is not taken: nobody is there to ask.
-class RefuseHeldMind : public MindKeeper::Observer {
+// The chat session's front end in a chat room: nobody there to ask, so the answers that need
+// nobody (a mind held elsewhere is not taken, a mind that cannot be saved goes to a rescue
+// file); what happens to the mind goes to the log.
+class RoomFrontEnd : public ChatSession::UnattendedFrontEnd {
 public:
-    std::string resolveHeldMind(const std::string&) override { return {}; }
+    explicit RoomFrontEnd(BotLog& log) : log_(log) {}
+
+    ChatSession::AfterFailedSave askAfterFailedSave(
+        const ChatSession::SaveFailure& failure) override {
+        log_.line("the mind could not be saved: " + failure.reason);
+        return UnattendedFrontEnd::askAfterFailedSave(failure);
+    }
+    void showSaveFailing(const std::string& reason) override {
+        log_.line("the mind could not be saved (" + reason + "); trying again");
+    }
+    void showRescued(const std::string& path, std::size_t unsavedLines, bool whole) override {
+        log_.line((whole ? "the whole mind, with the " : "the ") + std::to_string(unsavedLines) +
+                  " line(s) not saved, " + (whole ? "was" : "were") + " written to " + path);
+    }
+    void showRescueFailed(const std::string& reason, std::size_t unsavedLines) override {
+        log_.line("no rescue file could be written either (" + reason + "); " +
+                  std::to_string(unsavedLines) + " line(s) lost");
+    }
+
+private:
+    BotLog& log_;
 };
 
 }  // namespace
@@ -253,7 +252,7 @@ int runIrcProgram(int argc, char** argv) {
     Identity identity;
     identity.nick = options.nick;
     identity.channels = options.channels;
-    identity.version = "Vebix " VEBIX_VERSION;
+    identity.version = "Vebix " + std::string(release::kVersion);
     if (const auto status = readSecrets(options, identity)) return *status;
 
     ServerAddress server;
@@ -275,15 +274,20 @@ int runIrcProgram(int argc, char** argv) {
 
     BotLog log(std::cerr, options.verbose);
     InterruptWatch interrupt;
-    RefuseHeldMind heldMind;
-    MindKeeper keeper(&heldMind, MindKeeper::Holding::HoldOpen);
-    keeper.setPrepareReplies(true);
+    RoomFrontEnd frontEnd(log);
+    ChatSession session(frontEnd, {.localTag = {},
+                                   .loginName = std::nullopt,
+                                   .delayResponses = false,
+                                   .prepareReplies = true,
+                                   .withPerson = false});
+    MindKeeper& keeper = session.keeper();
     try {
-        const bool existing = keeper.loadMind(options.mind);
-        if (!keeper.bot())
+        if (session.open(options.mind) == ChatSession::Opened::NoMind)
             return failure("the mind '" + keeper.mindPath() +
                            "' is open in another Vebix (a window or a chat); close it there first");
-        log.line((existing ? "loaded the mind " : "a new mind from the template, to be saved as ") +
+        log.line((keeper.bot()->fileState().exists
+                      ? "loaded the mind "
+                      : "a new mind from the template, to be saved as ") +
                  keeper.mindPath() + " (" + keeper.bot()->botName() + ")");
     } catch (const std::exception& e) {
         return failure(e.what());
@@ -298,7 +302,7 @@ int runIrcProgram(int argc, char** argv) {
     manner.learn = !options.noLearn;
     manner.chancePercent = options.chance;
     manner.ignored = options.ignore;
-    RoomBot bot(keeper, connection, manner, log);
+    RoomBot bot(session, connection, manner, log);
     QObject::connect(&connection, &IrcConnection::lineHeard, &bot, &RoomBot::hear);
 
     QEventLoop loop;
@@ -320,36 +324,21 @@ int runIrcProgram(int argc, char** argv) {
         connection.quit(kQuitMessage);
     });
 
-    QTimer autosave;
-    autosave.setInterval(MindKeeper::kAutosaveIntervalMs);
-    bool autosaveFailed = false;
-    QObject::connect(&autosave, &QTimer::timeout, [&] {
-        try {
-            keeper.autosaveTick();
-            autosaveFailed = false;
-        } catch (const std::exception& e) {
-            // Said once; the next tick tries again.
-            if (!autosaveFailed)
-                log.line(std::string("the mind could not be saved (") + e.what() +
-                         "); trying again");
-            autosaveFailed = true;
-        }
-    });
-    autosave.start();
     connection.start();
     loop.exec();
-    autosave.stop();
 
     const std::size_t unsaved = keeper.unsavedLineCount();
-    try {
-        keeper.closeBot();
-        log.line(unsaved == 0
-                     ? "the mind had nothing new to save"
-                     : "saved " + std::to_string(unsaved) + " new line(s) to " + keeper.mindPath());
-    } catch (const std::exception& e) {
-        log.line(std::string("the mind could not be saved: ") + e.what());
-        rescueMind(keeper, log);
-        return kExitFailure;
+    switch (session.close()) {
+        case ChatSession::Closed::Saved:
+            log.line(unsaved == 0 ? "the mind had nothing new to save"
+                                  : "saved " + std::to_string(unsaved) + " new line(s) to " +
+                                        keeper.mindPath());
+            break;
+        case ChatSession::Closed::Rescued:
+        case ChatSession::Closed::Lost:
+            return kExitFailure;
+        default:
+            break;
     }
     return status;
 }

@@ -7,6 +7,7 @@
 #include "app/irc/botlog.h"
 #include "app/irc/ircconnection.h"
 #include "app/irc/roomtext.h"
+#include "app/chat/conversation.h"
 #include "app/mind/mindkeeper.h"
 #include "app/mind/vebixai.h"
 #include "engine/ai/mindline.h"
@@ -15,21 +16,17 @@
 
 namespace vebix::irc {
 
-RoomBot::RoomBot(MindKeeper& keeper, Room& room, Manner manner, BotLog& log, QObject* parent)
-    : QObject(parent),
-      keeper_(keeper),
-      room_(room),
-      manner_(std::move(manner)),
-      log_(log),
-      conversation_(keeper, noDelay_) {
+RoomBot::RoomBot(ChatSession& session, Room& room, Manner manner, BotLog& log, QObject* parent)
+    : QObject(parent), session_(session), room_(room), manner_(std::move(manner)), log_(log) {
+    Conversation& conversation = session_.conversation();
     auto answer = [this](const QString& text) {
         if (replyTarget_.empty()) return;
         const std::string reply = text.toStdString();
         room_.say(replyTarget_, replyAddressee_.empty() ? reply : replyAddressee_ + ": " + reply);
     };
-    connect(&conversation_, &Conversation::replied, this, answer);
-    connect(&conversation_, &Conversation::probeAnswered, this, answer);
-    connect(&conversation_, &Conversation::unableToReply, this, [this](const QString&) {
+    connect(&conversation, &Conversation::replied, this, answer);
+    connect(&conversation, &Conversation::probeAnswered, this, answer);
+    connect(&conversation, &Conversation::unableToReply, this, [this](const QString&) {
         log_.detail("no reply found for a line in " + replyTarget_);
     });
 }
@@ -76,7 +73,8 @@ bool RoomBot::ignores(const std::string& nick) const {
 }
 
 void RoomBot::take(const RoomLine& line) {
-    if (line.kind == RoomLine::Kind::Notice || ignores(line.nick) || !keeper_.bot()) return;
+    if (line.kind == RoomLine::Kind::Notice || ignores(line.nick) || !session_.keeper().bot())
+        return;
     std::string text = plainText(line.text);
     if (line.kind == RoomLine::Kind::Action) text = line.nick + " " + text;
     if (text.empty()) return;
@@ -108,17 +106,18 @@ void RoomBot::take(const RoomLine& line) {
             return;
         }
     }
-    if (!conversation_.say(turn)) learnOnly(turn.key, line.nick, turn.typed);
+    if (!session_.conversation().say(turn)) learnOnly(turn.key, line.nick, turn.typed);
     replyTarget_.clear();
 }
 
 void RoomBot::learnOnly(const std::string& key, const std::string& nick, const std::string& text) {
     if (!manner_.learn || text.empty()) return;
     const std::uint32_t now = clock().nowSeconds();
-    keeper_.bot()->addLine(key, std::to_string(now), nick, text);
-    keeper_.noteUserLine(now);
+    MindKeeper& keeper = session_.keeper();
+    keeper.bot()->addLine(key, std::to_string(now), nick, text);
+    keeper.noteUserLine(now);
     // Learned without an exchange: the autosave and the closing save it all the same.
-    keeper_.requestSave();
+    keeper.requestSave();
 }
 
 }  // namespace vebix::irc

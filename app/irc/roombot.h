@@ -11,18 +11,13 @@
 
 #include <QObject>
 
-#include <atomic>
 #include <cstddef>
 #include <deque>
 #include <string>
 #include <vector>
 
-#include "app/chat/conversation.h"
+#include "app/chat/chatsession.h"
 #include "app/irc/ircsession.h"
-
-namespace vebix {
-class MindKeeper;
-}
 
 namespace vebix::irc {
 
@@ -40,8 +35,11 @@ public:
     // Lines waiting for their turn, at most.
     static constexpr std::size_t kMaxWaitingLines = 256;
 
-    // keeper's mind must be loaded; keeper, room and log outlive the bot.
-    RoomBot(MindKeeper& keeper, Room& room, Manner manner, BotLog& log, QObject* parent = nullptr);
+    // Says the room's lines through session's conversation; its mind must be loaded (opened
+    // with no person, ChatSession::Options::withPerson false). session, room and log outlive
+    // the bot.
+    RoomBot(ChatSession& session, Room& room, Manner manner, BotLog& log,
+            QObject* parent = nullptr);
     ~RoomBot() override;
 
     // A line heard in the room: taken in turn from the event loop.
@@ -58,12 +56,10 @@ private:
     bool ignores(const std::string& nick) const;
     void learnOnly(const std::string& key, const std::string& nick, const std::string& text);
 
-    MindKeeper& keeper_;
+    ChatSession& session_;
     Room& room_;
     Manner manner_;
     BotLog& log_;
-    std::atomic<bool> noDelay_{false};
-    Conversation conversation_;
     std::deque<RoomLine> waiting_;
     bool taking_ = false;
     bool scheduled_ = false;

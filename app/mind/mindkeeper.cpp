@@ -4,32 +4,26 @@
 
 #include "engine/base/clock.h"
 #include "app/platform/filewrite.h"
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/mind/templatemind.h"
 
 namespace vebix {
 
-MindKeeper::MindKeeper(Observer* observer, Holding holding)
-    : observer_(observer), holdMindOpen_(holding == Holding::HoldOpen) {}
+MindKeeper::MindKeeper(Use use) : use_(use) {}
 
-bool MindKeeper::loadMind(const std::string& path, const LoadOptions& options) {
+MindKeeper::Loaded MindKeeper::loadMind(const std::string& path, const LoadOptions& options) {
     const bool isNew = options.open == Open::AlwaysNew;
     const std::string& newBotName = options.botName;
-    const bool onScreen = observer_ && observer_->isOnScreen();
-    if (onScreen) observer_->showLoading();
 
     preparer_.reset();
+    bot_.reset();
     mindPath_ = fullPath(path);
-    // Two keepers appending to one mind would interleave their lines out of time order.
-    while (holdMindOpen_ && !isNew &&
-           mindLock_.hold(mindPath_) == MindLock::Outcome::HeldElsewhere) {
-        const std::string chosen = observer_ ? observer_->resolveHeldMind(mindPath_) : mindPath_;
-        if (chosen.empty()) {
-            bot_.reset();
-            return false;
-        }
-        if (chosen == mindPath_) break;
-        mindPath_ = fullPath(chosen);
+    // Two keepers appending to one mind would interleave their lines out of time order. A mind
+    // opened anyway stays held by the other keeper alone.
+    if (use_ == Use::Converse && !isNew &&
+        mindLock_.hold(mindPath_) == MindLock::Outcome::HeldElsewhere && !options.openHeldMind) {
+        discardMind();
+        return Loaded::HeldElsewhere;
     }
 
     bot_ = std::make_shared<VebixAi>();
@@ -70,14 +64,15 @@ bool MindKeeper::loadMind(const std::string& path, const LoadOptions& options) {
     bot_->calcFillWords();
     bot_->setName(bot_->botName());
     if (prepareReplies_) preparer_ = std::make_unique<ReplyPreparer>(bot_);
-
-    if (onScreen && !observer_->greetAfterLoad(loaded)) return false;
-    return loaded;
+    return loaded ? Loaded::Existing : Loaded::New;
 }
 
 void MindKeeper::closeBot() {
-    if (observer_ && observer_->isOnScreen()) observer_->disableSay();
     if (!bot_) return;
+    if (!writes()) {
+        discardMind();
+        return;
+    }
     if (saveRequested_ || (exchangeCount_ != 0 && hasUnsavedLines())) {
         bot_->saveFrom(savedCount_);
         saveRequested_ = false;
@@ -87,8 +82,14 @@ void MindKeeper::closeBot() {
     }
 }
 
+void MindKeeper::saveLearned() {
+    if (!bot_ || !writes() || !hasUnsavedLines()) return;
+    saveNewLines();
+    lastSaveTime_ = clock().nowSeconds();
+}
+
 void MindKeeper::autosaveTick() {
-    if (!bot_) return;
+    if (!bot_ || !writes()) return;
     const std::uint32_t now = clock().nowSeconds();
     if (!saveRequested_) {
         if (exchangeCount_ == 0) return;
@@ -105,13 +106,13 @@ void MindKeeper::autosaveTick() {
 }
 
 void MindKeeper::saveNow() {
-    if (!bot_) return;
+    if (!bot_ || !writes()) return;
     saveNewLines();
     lastSaveTime_ = clock().nowSeconds();
 }
 
 void MindKeeper::saveAs(const std::string& path) {
-    if (!bot_) return;
+    if (!bot_ || !writes()) return;
     const std::string full = fullPath(path);
     const std::string previous = bot_->fileName();
     bot_->setFileName(full);
@@ -153,7 +154,7 @@ void MindKeeper::saveNewLines() {
 }
 
 void MindKeeper::keepHolding() {
-    if (holdMindOpen_ && bot_) mindLock_.hold(bot_->fileName());
+    if (use_ == Use::Converse && bot_) mindLock_.hold(bot_->fileName());
 }
 
 bool MindKeeper::isBotLoaded() const { return bot_ && !bot_->botName().empty(); }

@@ -1,8 +1,15 @@
 #pragma once
 // Keeping the one loaded mind: loading or creating it, saving it now and then, closing it.
-// Independent of any window, so that bot mode uses it with no display; the main window holds
-// one and observes it (is it on screen, show that it is loading, greet the user after a load,
-// disable its Say button, what to do about a mind held elsewhere).
+// Independent of any window and of any person: it asks nobody and shows nothing, so that bot
+// mode uses it with no display; a chat session (app/chat) drives it for the window, the
+// terminal and any other front end.
+//
+// Who may write a mind that another keeper holds open is decided by what a keeper is for
+// (Use): one that keeps the mind for conversations holds it, and loads a mind held elsewhere
+// only when its caller says so; one that appends what it learned holds nothing and may add its
+// lines to a mind held elsewhere, under the write lock, after that keeper's; one that reads
+// writes nothing. A whole write over another keeper's mind (vebix learn, Save As, New Mind) is
+// refused by whoever does it (mindOpenElsewhere, appendToMind).
 
 #include <cstdint>
 #include <memory>
@@ -16,32 +23,18 @@ namespace vebix {
 
 class MindKeeper {
 public:
-    // What a window showing the mind is told, and asked, while the keeper works. Bot mode's
-    // keeper has none.
-    class Observer {
-    public:
-        virtual ~Observer() = default;
-        // Whether the window exists on screen. Only then are the hooks below called, except
-        // resolveHeldMind.
-        virtual bool isOnScreen() const { return false; }
-        // The window shows that a mind is loading.
-        virtual void showLoading() {}
-        // The window greets the user for the mind just loaded (existingLoaded: an existing
-        // file, not a new mind). Returns false when the program must end.
-        virtual bool greetAfterLoad(bool existingLoaded) {
-            (void)existingLoaded;
-            return true;
-        }
-        // The window's Say button is disabled while the mind is closed.
-        virtual void disableSay() {}
-        // The mind file at path is held open by another keeper. Returns path to open it
-        // anyway, another mind's path to load that instead, or empty to load none.
-        virtual std::string resolveHeldMind(const std::string& path) { return path; }
+    enum class Use {
+        // Keeps the mind for conversations and saves it now and then and on closing (the
+        // window, the terminal chat, a chat room). Holds its file open (mindlock.h), so that
+        // two such keepers never both append to one mind out of time order.
+        Converse,
+        // Learns a little and appends it at its end with saveLearned, holding nothing: bot
+        // mode's one exchange, vebix link --learn, vebix reply --learn. Its lines go in under
+        // the write lock, whole, after those of a keeper that holds the mind.
+        Append,
+        // Writes nothing, whatever is asked: vebix reply and link without --learn.
+        Read,
     };
-
-    // Whether this keeper holds its mind open (mindlock.h) and asks before loading a mind
-    // another keeper holds. Bot mode, which answers for a mind open in a window, does not.
-    enum class Holding { HoldOpen, DoNotHold };
 
     // How loadMind treats the path.
     enum class Open {
@@ -53,13 +46,23 @@ public:
     struct LoadOptions {
         Open open = Open::ExistingOrNew;
         NewMind source = NewMind::FromTemplate;
-        std::string botName;  // names a new mind; empty keeps the template's name
+        std::string botName = {};  // names a new mind; empty keeps the template's name
+        // A Converse keeper loads a mind another keeper holds open (and holds it too).
+        bool openHeldMind = false;
+    };
+    // What loadMind did.
+    enum class Loaded {
+        Existing,       // loaded the file there
+        New,            // made a new mind (from the template or empty)
+        HeldElsewhere,  // loaded nothing: another keeper holds that mind open (Converse only)
     };
 
-    explicit MindKeeper(Observer* observer = nullptr, Holding holding = Holding::HoldOpen);
+    explicit MindKeeper(Use use = Use::Converse);
     virtual ~MindKeeper() = default;
     MindKeeper(const MindKeeper&) = delete;
     MindKeeper& operator=(const MindKeeper&) = delete;
+
+    Use use() const { return use_; }
 
     // Interval of the window's autosave timer, and the score at which a tick saves.
     static constexpr int kAutosaveIntervalMs = 10000;
@@ -68,22 +71,27 @@ public:
     // Loads the mind at path (made absolute first; from then on mindPath()) into a new bot,
     // or, with Open::AlwaysNew or when no file exists there, makes a new mind from
     // options.source, named options.botName when that is not empty. A new mind opened
-    // AlwaysNew is written to its file at once. Returns true when an existing file was loaded;
-    // false also when the observer's greetAfterLoad says the program must end.
+    // AlwaysNew is written to its file at once. Whatever was loaded before is released first,
+    // unsaved lines and all.
     // Errors of loading propagate; the keeper then holds no bot (nothing is ever written to a
     // file that did not load as a mind).
-    // With Holding::HoldOpen, an existing file that another keeper holds open goes to the
-    // observer's resolveHeldMind first (no observer: open it anyway); when that gives no path,
-    // no mind is loaded (bot() is empty) and the result is false. The loaded mind's file is
-    // held open until another is loaded or the mind is released, and again after each save
-    // (a whole write replaces the file).
-    bool loadMind(const std::string& path, const LoadOptions& options);
+    // A Converse keeper holds the loaded mind's file open until another is loaded or the mind
+    // is released, and again after each save (a whole write replaces the file). An existing
+    // file another keeper holds open gives HeldElsewhere and no bot, unless
+    // options.openHeldMind says to open it anyway.
+    Loaded loadMind(const std::string& path, const LoadOptions& options);
     // An existing mind at path, or a new one from the template when no file is there.
-    bool loadMind(const std::string& path) { return loadMind(path, LoadOptions{}); }
+    Loaded loadMind(const std::string& path) { return loadMind(path, LoadOptions{}); }
 
     // Saves the new lines when the user spoke to the mind (or a save was requested) and then
-    // releases it; otherwise writes nothing and keeps it.
+    // releases it; otherwise writes nothing and keeps it. A Read keeper releases it unsaved.
     void closeBot();
+
+    // Appends the lines learned since the load (or the last save) to the file, whether or not
+    // anybody spoke: the save of an Append keeper when it is done (bot mode after its
+    // exchange, link and reply with --learn at their end). Nothing when nothing was learned.
+    // Errors of saving propagate; the lines then stay unsaved.
+    void saveLearned();
 
     // The handler of the autosave timer: saves the new lines once enough time has passed.
     // A failed save propagates and is tried again on the next tick.
@@ -106,6 +114,11 @@ public:
     void discardMind();
     // Makes the next save (autosave or closing) write even when nobody spoke.
     void requestSave() { saveRequested_ = true; }
+    // Lines were learned other than from a person's exchange (the window's link mode): the
+    // next autosave or closing saves them as it saves a conversation's.
+    void noteLearned() {
+        if (exchangeCount_ == 0) exchangeCount_ = 1;
+    }
 
     // The loaded mind, or none.
     const std::shared_ptr<VebixAi>& bot() const { return bot_; }
@@ -141,9 +154,9 @@ private:
     void saveNewLines();
     // Holds the loaded mind's file open, when this keeper does so.
     void keepHolding();
+    bool writes() const { return use_ != Use::Read; }
 
-    Observer* observer_;
-    const bool holdMindOpen_;
+    const Use use_;
     // Holds a reference to the mind of its own; dropped whenever bot_ is replaced or released.
     std::unique_ptr<ReplyPreparer> preparer_;
     bool prepareReplies_ = false;

@@ -10,7 +10,6 @@
 #include "engine/base/error.h"
 #include "engine/base/random.h"
 #include "app/mind/mindfileformat.h"
-#include "engine/enparse/likeness.h"
 #include "engine/base/ascii.h"
 
 namespace vebix {
@@ -94,15 +93,6 @@ std::size_t VebixAi::loadFile(const std::string& path) {
     const std::size_t count = loadFrom(mind->file.fd.get(), path, mind->state.size);
     fileState_ = mind->state;
     return count;
-}
-
-std::string VebixAi::stripOwnName(std::string_view text) const {
-    if (botName_.empty()) return std::string(text);
-    std::size_t pos = text.rfind(botName_);
-    if (pos == std::string_view::npos) return std::string(text);
-    if (pos != 0 && text[pos - 1] != ' ') return std::string(text);
-    if (!looseEquals(text.substr(pos), botName_)) return std::string(text);
-    return std::string(trimAsciiSpaceRight(text.substr(0, pos)));
 }
 
 void VebixAi::saveFrom(std::size_t start) {
@@ -221,11 +211,11 @@ std::string VebixAi::openingLine(std::string_view user) {
             switch (rng::next() % 10) {
                 case 2:
                 case 6:
-                    return personalizeText(user, {}, i, parsed.text);
+                    return personalizeText(user, i, parsed.text);
                 case 0:
                 case 1:
                 case 4:
-                    chosen = personalizeText(user, {}, i, parsed.text);
+                    chosen = personalizeText(user, i, parsed.text);
                     break;
                 case 8:
                     if (!chosen.empty()) return chosen;

@@ -57,9 +57,6 @@ public:
     // false for a mind that never was on disk (a new one).
     const MindFileState& fileState() const { return fileState_; }
 
-    // The text without a trailing mention of the bot's own name ("see you, Vebix!" gives
-    // "see you,"); the text unchanged when it does not end so.
-    virtual std::string stripOwnName(std::string_view text) const;
     // Saves the lines from start on to the file at fileName, under the mind's write lock
     // (mindwrite.h), waiting for another writer:
     //  - a mind loaded from the file appends them, after ending a last line that has no line
@@ -84,11 +81,6 @@ public:
     // Whether lines read from the mind's file have been lost since it was loaded (another
     // program cut the file shorter): only lines learned since can be written out.
     bool loadedLinesLost() const;
-    // Sets what is called (on the saving thread) when a save finds another writer holding the
-    // mind's write lock, just before it waits.
-    void setOnWriteLockWait(std::function<void()> callback) {
-        onWriteLockWait_ = std::move(callback);
-    }
 
     // A line for the bot to open a conversation with user, or empty.
     std::string openingLine(std::string_view user);
@@ -105,6 +97,8 @@ public:
     void parseHeaderLine(std::string_view line);
 
 private:
+    // Tests learn when a save waits for another writer (vebixaitesthelper.h).
+    friend class VebixAiTestHelper;
     // Tests make a save's system calls fail one at a time through this (MindFileOps).
     friend class testing::MindFileOps;
 
@@ -121,6 +115,8 @@ private:
     bool headerWritten_ = false;
     std::vector<std::string> headerLines_;
     bool inBody_ = false;
+    // Called (on the saving thread) when a save finds another writer holding the mind's write
+    // lock, just before it waits.
     std::function<void()> onWriteLockWait_;
     MindFileState fileState_;
     std::size_t startLines_ = 0;  // lines the mind started with at its last load

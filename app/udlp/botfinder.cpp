@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -209,13 +211,20 @@ std::optional<BotListEntry> BotFinder::botFromFolder(const std::string& typedFol
 bool BotFinder::examine(const std::string& folder, const EventPump& pump) {
     try {
         botFromFolder(folder, Remember::ForThisSearch);
-    } catch (const Error&) {
+    } catch (const Error& e) {
         // A bot whose info files cannot be read is not listed; the search goes on.
+        skipped_.push_back({folder, e.what()});
     }
     return !pump || pump();
 }
 
 bool BotFinder::examineEntries(const std::string& folder, const EventPump& pump, Entries which) {
+    // A folder that cannot be listed would read as an empty one.
+    if (::access(folder.c_str(), R_OK | X_OK) != 0) {
+        skipped_.push_back(
+            {folder, withReason("Unable to list the folder '" + folder + "'", errno)});
+        return !pump || pump();
+    }
     const QDir dir(toQPath(folder));
     const QFileInfoList list = dir.entryInfoList(
         QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::NoSort);

@@ -100,13 +100,20 @@ public:
     // The search when the dialog opens: every remembered folder, then the entries of the
     // program files folder, the drive root and its entries, the desktop folder and its entries;
     // an entry is examined when it is a folder whose path names a known bot folder. Last, every
-    // folder in the per-user bots folder. pump runs
-    // after every examined bot and after every 20 entries listed. A folder whose bot files
-    // cannot be read is passed over, so one broken bot on the disk does not end the search.
-    // Returns false when pump stopped it.
+    // folder in the per-user bots folder. pump runs after every examined bot and after every 20
+    // entries listed. A folder whose bot files cannot be read, or that cannot be listed, is
+    // passed over, so one broken bot on the disk does not end the search; skipped() says which
+    // and why. Returns false when pump stopped it.
     bool search(const BotSearchPlaces& places, const EventPump& pump);
 
     const std::vector<BotListEntry>& entries() const { return entries_; }
+
+    // A folder the search passed over because it could not be read, and why.
+    struct SkippedFolder {
+        std::string folder;
+        std::string reason;  // the error, with the system's reason where it gave one
+    };
+    const std::vector<SkippedFolder>& skipped() const { return skipped_; }
 
     // The entry listed for folder (ignoring ASCII case), or nullptr.
     const BotListEntry* findByFolder(std::string_view folder) const;
@@ -120,6 +127,7 @@ private:
     std::string ownMindPath_;
     AddedHook added_;
     std::vector<BotListEntry> entries_;
+    std::vector<SkippedFolder> skipped_;
     unsigned listedCount_ = 0;  // folder entries listed over the whole search
 };
 

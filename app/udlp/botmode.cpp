@@ -10,6 +10,7 @@
 #include <iostream>
 #include <memory>
 
+#include "engine/ai/mindline.h"
 #include "engine/base/clock.h"
 #include "engine/base/error.h"
 #include "app/udlp/chatmsgformat.h"
@@ -17,7 +18,7 @@
 #include "app/platform/safefile.h"
 #include "app/platform/systempaths.h"
 #include "app/mind/mindkeeper.h"
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/udlp/udlpinfo.h"
 #include "engine/myfile/readline.h"
 
@@ -122,19 +123,18 @@ int runBotMode(const std::string& namedPath, const std::string& programPath,
 
         const StartupChoice start = chooseStartMind(MissingNamedMind::Throw, mindFile,
                                                     fromQPath(systempaths::documentsFolder()));
-        // Bot mode answers for a mind that a window may hold open; it only writes under the
-        // mind's write lock.
-        MindKeeper keeper(nullptr, MindKeeper::Holding::DoNotHold);
+        // Bot mode answers for a mind that a window may hold open: it appends its exchange
+        // under the mind's write lock and holds nothing.
+        MindKeeper keeper(learn ? MindKeeper::Use::Append : MindKeeper::Use::Read);
         keeper.loadMind(start.mindPath);
 
-        const std::string speakerId =
-            request.sender + std::string(chatmsg::kSpeakerIdSeparator) + request.sender;
+        const std::string senderId = speakerId(request.sender, request.sender);
         const std::uint32_t now = clock().nowSeconds();
         const std::string stamp = std::to_string(now);
 
         reply.clear();
         for (int i = 0; i < chatmsg::kReplyAttempts && reply.empty(); ++i)
-            reply = keeper.bot()->reply(request.sender, {}, speakerId, request.message, now);
+            reply = keeper.bot()->reply(request.sender, senderId, request.message, now);
         std::string learned = reply;
         if (reply.empty()) {
             reply = std::string(chatmsg::kNoReplyAnswer);
@@ -153,10 +153,9 @@ int runBotMode(const std::string& namedPath, const std::string& programPath,
                 sink(chatmsg::kLineEnd);
             },
             "Unable to write the reply to " + std::string(chatmsg::kFileName));
-        keeper.bot()->addLine(speakerId, stamp, speakerId, request.message);
-        keeper.bot()->addAiLine(speakerId, stamp, learned);
-        keeper.setExchangeCount(1);
-        keeper.closeBot();
+        keeper.bot()->addLine(senderId, stamp, senderId, request.message);
+        keeper.bot()->addAiLine(senderId, stamp, learned);
+        keeper.saveLearned();
         prepared.putInPlace();
         return 0;
     } catch (const std::exception& e) {

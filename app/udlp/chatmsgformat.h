@@ -8,19 +8,35 @@
 // Reply (written by the bot): the whole file replaced by the reply text followed by CR LF.
 // No reply: the file is gone, empty, or still starts with the sender's own name.
 
+#include <array>
+#include <cstddef>
 #include <string_view>
+
+#include "engine/ai/engineversion.h"
 
 namespace vebix::chatmsg {
 
 inline constexpr std::string_view kFileName = "CHAT.MSG";
 inline constexpr std::string_view kLineEnd = "\r\n";
 
-// The probe: a message exactly "!#@" is answered "<mxo1.7.5>" and never reaches the engine.
+// The probe: a message exactly "!#@" is answered with the engine's version, "<mxo1.7.5>", and
+// never reaches the engine.
 inline constexpr std::string_view kProbe = "!#@";
-inline constexpr std::string_view kProbeAnswer = "<mxo1.7.5>";
-
-// Separates the sender's name from itself in the speaker id of bot mode ("Alice!Alice").
-inline constexpr std::string_view kSpeakerIdSeparator = "!";
+namespace detail {
+constexpr std::string_view kProbeAnswerHead = "<mxo";
+constexpr std::string_view kProbeAnswerTail = ">";
+constexpr auto probeAnswerChars() {
+    std::array<char, kProbeAnswerHead.size() + kEngineVersion.size() + kProbeAnswerTail.size()>
+        chars{};
+    std::size_t at = 0;
+    for (std::string_view part : {kProbeAnswerHead, kEngineVersion, kProbeAnswerTail})
+        for (char c : part) chars[at++] = c;
+    return chars;
+}
+inline constexpr auto kProbeAnswerChars = probeAnswerChars();
+}  // namespace detail
+inline constexpr std::string_view kProbeAnswer(detail::kProbeAnswerChars.data(),
+                                               detail::kProbeAnswerChars.size());
 
 // How many times the engine is asked before the bot gives up, what it answers then, and what it
 // learns for that answer (the exclude mark keeps the line from ever being chosen as a reply).

@@ -137,12 +137,17 @@ LinkExchange::Result LinkExchange::exchange(std::string_view message) {
             break;
         case ChildProcess::StartResult::NotFound:
             result.error = std::string(kExeNotFoundMessage) + commandLine_;
-            result.missing = true;
+            result.cannotStart = true;
             removeChatMsg();
             return result;
         case ChildProcess::StartResult::Failed:
+            // Not a program the system will run (not executable, not a format it knows): the
+            // next turn would fail the same way, so the reason is said once and the link ends.
+            result.error =
+                withReason(std::string(kExeCannotStartMessage) + commandLine_, child->error());
+            result.cannotStart = true;
             removeChatMsg();
-            return result;  // no reply this turn, nothing to say
+            return result;
     }
     result.started = true;
     if (onStarted) onStarted();

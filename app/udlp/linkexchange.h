@@ -18,13 +18,16 @@ namespace vebix {
 
 inline constexpr std::uint32_t kLinkReplyTimeoutMs = 15000;
 inline constexpr std::string_view kExeNotFoundMessage = "UDLP bot exe file not found ";
+inline constexpr std::string_view kExeCannotStartMessage = "UDLP bot exe file cannot be started ";
 
 class LinkExchange {
 public:
     struct Result {
         bool started = false;  // the other bot's program was started
-        bool missing = false;  // its program (or its folder) does not exist: error says so
-        bool busy = false;     // it was still running from an earlier turn: nothing was sent
+        // Its program cannot be started at all: it (or its folder) does not exist, or the
+        // system refuses to run it. error says so, with the system's reason.
+        bool cannotStart = false;
+        bool busy = false;  // it was still running from an earlier turn: nothing was sent
         bool gotReply = false;
         std::string reply;  // the other bot's line, when gotReply
         std::string error;  // a failure to show (caption "UDLP Error"), else empty

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "engine/ai/mindline.h"
 #include "engine/base/clock.h"
 #include "app/udlp/botmode.h"
 #include "app/udlp/chatmsgformat.h"
@@ -12,8 +13,7 @@ namespace vebix {
 
 LinkLoop::LinkLoop(std::shared_ptr<VebixAi> engine, LinkBot other, UdlpInfo ownInfo, Window& window,
                    RunOnWindow runOnWindow)
-    : replyTimeoutMs(kLinkReplyTimeoutMs),
-      engine_(std::move(engine)),
+    : engine_(std::move(engine)),
       other_(std::move(other)),
       ownInfo_(std::move(ownInfo)),
       window_(window),
@@ -25,7 +25,7 @@ void LinkLoop::run() {
     runTurns();
     // Whatever ended the turns, the other bot is not left with a request, nor answering one
     // after this program has gone.
-    if (exchange_) exchange_->release(exitWaitMs.load());
+    if (exchange_) exchange_->release(kLinkExitWaitMs);
 }
 
 void LinkLoop::runTurns() {
@@ -61,7 +61,7 @@ bool LinkLoop::pauseSince(std::uint64_t startTick) {
 void LinkLoop::turns() {
     const std::string ownName = engine_->botName();
     const std::string& otherName = other_.name;
-    const std::string speakerId = otherName + "!" + otherName;
+    const std::string otherId = speakerId(otherName, otherName);
     auto stampOf = [](std::uint32_t t) { return std::to_string(t); };
 
     std::string message = engine_->openingLine(otherName);
@@ -73,7 +73,6 @@ void LinkLoop::turns() {
 
     exchange_ = std::make_unique<LinkExchange>(other_.folder, other_.exePath, ownName);
     LinkExchange& exchange = *exchange_;
-    exchange.timeoutMs = replyTimeoutMs;
     exchange.stopFlag = &stop_;
     // Link mode has begun once the other bot runs, not when its first answer is in.
     bool shownLinkStatus = false;
@@ -94,7 +93,7 @@ void LinkLoop::turns() {
         std::uint64_t tick0 = clock().tickMs();
         LinkExchange::Result result = exchange.exchange(message);
         std::uint32_t replyStamp = clock().nowSeconds();
-        if (result.missing) {
+        if (result.cannotStart) {
             // Nothing will answer: said once, where it does not stand in the way of Exit, and
             // the turns end.
             runOnWindow_([&] {
@@ -119,9 +118,9 @@ void LinkLoop::turns() {
                 if (ownInfo_.learn) {
                     // Only a line the other bot answered is learned, and the reply with it.
                     if (!sentProbeAnswer)
-                        engine_->addAiLine(speakerId, stampOf(conversationStamp), learnedMessage);
+                        engine_->addAiLine(otherId, stampOf(conversationStamp), learnedMessage);
                     if (probeAnswerPending.empty())
-                        engine_->addLine(speakerId, stampOf(replyStamp), speakerId, reply);
+                        engine_->addLine(otherId, stampOf(replyStamp), otherId, reply);
                     window_.markLearned();
                 }
             });
@@ -137,7 +136,7 @@ void LinkLoop::turns() {
         }
 
         tick0 = clock().tickMs();
-        message = engine_->reply(speakerId, {}, speakerId, reply, conversationStamp);
+        message = engine_->reply(otherId, otherId, reply, conversationStamp);
         learnedMessage = message;
         if (message.empty()) {
             // Never an empty line to the other bot.
@@ -147,9 +146,11 @@ void LinkLoop::turns() {
         if (delay_->load() && !pauseSince(tick0)) return;
         runOnWindow_([&] { window_.showBotLine(message); });
 
+        // The fill words belong to the mind, which only the window thread changes: a reply
+        // read on this thread meanwhile would otherwise see them half rebuilt.
         if (++turnCounter > kLinkFillWordTurns) {
             turnCounter = 1;
-            engine_->calcFillWords();
+            runOnWindow_([&] { engine_->calcFillWords(); });
         }
     }
 }

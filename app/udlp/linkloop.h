@@ -76,7 +76,8 @@ public:
     ~LinkLoop();
 
     // The thread body: turns until stop is set, until the other bot's program turns out not
-    // to exist (said once in the display and the status line, no error box), or until an
+    // to exist or not to start (said once, with the reason, in the display and the status
+    // line, no error box), or until an
     // error outside the exchange with the other bot ends it (the error is shown first). Then
     // the other bot is released: one still running gets exitWaitMs to end before it is ended,
     // and the CHAT.MSG this side left in its folder is removed. Never throws.
@@ -90,10 +91,6 @@ public:
     // before every pause, so that a change takes effect at once, and must outlive the loop.
     // Until one is given the pause is always kept.
     void takeDelayFrom(const std::atomic<bool>& delayResponses) { delay_ = &delayResponses; }
-    // How long the other bot may take (tests shorten it).
-    std::uint32_t replyTimeoutMs;
-    // How long the end waits for a bot still running (tests change it).
-    std::atomic<std::uint32_t> exitWaitMs{kLinkExitWaitMs};
 
 private:
     void runTurns();  // turns(), with what ends them shown

@@ -4,6 +4,9 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "app/platform/filewrite.h"
+#include "app/platform/version.h"
+
 namespace vebix {
 
 QString chooseUdlpGuide(const QString& installedPage, const QString& sourcePage) {
@@ -16,8 +19,8 @@ QUrl udlpGuideUrl() {
     // is fixed when the program is built.
     const QString installed =
         QDir::cleanPath(QDir(QCoreApplication::applicationDirPath())
-                            .absoluteFilePath(QStringLiteral(VEBIX_INSTALLED_UDLP_GUIDE)));
-    return QUrl::fromLocalFile(chooseUdlpGuide(installed, QStringLiteral(VEBIX_SOURCE_UDLP_GUIDE)));
+                            .absoluteFilePath(toQPath(release::kUdlpGuideFromProgram)));
+    return QUrl::fromLocalFile(chooseUdlpGuide(installed, toQPath(release::kSourceUdlpGuide)));
 }
 
 }  // namespace vebix

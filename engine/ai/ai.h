@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -21,17 +22,14 @@
 #include "engine/ai/linestore.h"
 #include "engine/ai/mindline.h"
 #include "engine/ai/replyindex.h"
+#include "engine/base/fairmutex.h"
+#include "engine/base/threadannotations.h"
 #include "engine/enparse/token.h"
 
 namespace vebix {
 
-inline constexpr std::string_view kEngineVersion = "1.7.5";
-inline constexpr std::string_view kDefaultDataFileName = "aimain.dat";
-
 // How Ai::loadText keeps the lines: copied into the mind, or as views into the caller's text.
 enum class TextLines { Copied, Viewed };
-// Whether a successful Ai::saveFile clears the modified flag.
-enum class AfterSave { ClearModified, KeepModified };
 // Whether the token a run starts at has been met before in its list (its runs then add
 // nothing, though they are still walked).
 enum class RunToken { FirstOfItsKind, SeenBefore };
@@ -48,10 +46,10 @@ public:
         friend bool operator==(const Sim& a, const Sim& b) { return a.score == b.score; }
     };
 
-    // One counted word (fill words), or one weighted topic word passed to reply().
+    // One counted word (fill words).
     struct Wc {
         std::string_view text;
-        std::uint16_t count = 1;  // the weight, for topic words
+        std::uint16_t count = 1;
         // Highest count first.
         friend bool operator<(const Wc& a, const Wc& b) { return a.count > b.count; }
     };
@@ -67,9 +65,7 @@ public:
         AlikeWordScore = 4,
         NumberMatchScore = 4,
         EqualNumberScore = 12,  // on top of NumberMatchScore
-        TopicWordPercent = 20,
-        AlikeTopicWordPercent = 6,
-        LongLineWords = 7,  // lines with this many Word tokens score less
+        LongLineWords = 7,      // lines with this many Word tokens score less
         PauseDecayPercentPerMinute = 10,
         PauseDecayMaxMinutes = 5,
         RecentLineSeconds = 180,
@@ -99,24 +95,11 @@ public:
     void setName(std::string name) { name_ = std::move(name); }
     // The mind, oldest first. It changes only through learning and loading.
     const LineStore& lines() const { return lines_; }
-    // Replaces the mind by these lines, kept exactly as given (no line-end bytes replaced, empty
-    // lines kept), without touching modified: for building a mind piece by piece.
-    void setLines(const std::vector<std::string>& lines);
-    // Set by learning, cleared by a save that asks for it.
-    bool modified() const { return modified_; }
-    void setModified(bool modified) { modified_ = modified; }
-    // Whether replies taken from the mind pass through personalizeText (on by default).
-    bool personalizes() const { return personalize_; }
-    void setPersonalize(bool on) { personalize_ = on; }
     // The most frequent recent words, at most 30 (see calcFillWords).
     const std::vector<std::string>& fillWords() const { return fillWords_; }
-    void setFillWords(std::vector<std::string> words) { fillWords_ = std::move(words); }
     // Where the mind was loaded from or is to be saved.
     const std::string& fileName() const { return fileName_; }
     void setFileName(std::string name) { fileName_ = std::move(name); }
-    // An optional sink for diagnostics; empty for none.
-    void setDebugSink(std::function<void(std::string_view)> sink) { onDebug_ = std::move(sink); }
-    bool hasDebugSink() const { return static_cast<bool>(onDebug_); }
 
     // ---- virtual operations, in slot order ------------------------------------------------
     // Called once per line while a mind is read. Ai: appends non-empty lines (as a view into
@@ -124,10 +107,6 @@ public:
     virtual void acceptLoadedLine(std::string_view line);
     // Called once after the last line. Ai: nothing.
     virtual void finishLoading();
-    // Calls visit with every Word token text (normalising mode) of text that is not a fill
-    // word, in order, until visit returns false.
-    virtual void forEachKeyWord(std::string_view text,
-                                const std::function<bool(std::string_view)>& visit);
 
     // ---- learning -------------------------------------------------------------------------
     // A learned line never holds CR, LF or NUL, whoever calls: every such byte is stored as a
@@ -141,8 +120,7 @@ public:
                  std::string_view text);
     // addLine with the speaker "<ai>".
     void addAiLine(std::string_view key, std::string_view time, std::string_view text);
-    // Appends an already formatted line, each CR, LF and NUL replaced by a blank, and sets
-    // modified.
+    // Appends an already formatted line, each CR, LF and NUL replaced by a blank.
     void appendLine(std::string_view line);
 
     // ---- AI data files --------------------------------------------------------------------
@@ -161,29 +139,26 @@ public:
     // Replaces the mind by the lines of text (CR, LF or CR LF ends). With TextLines::Viewed the
     // lines refer into text, which must then outlive this object.
     std::size_t loadText(const std::string& name, std::string_view text, TextLines keep);
-    // Writes every line followed by CR LF to a temporary file beside name, flushes it to disk
-    // and renames it over name, so that a failed save leaves the old file as it was. Throws
-    // Error("Unable to create AI file '<name>'") or
-    // Error("Unable to finish saving AI file '<name>'"); modified is then unchanged.
-    void saveFile(const std::string& name, AfterSave after);
 
     // ---- replies --------------------------------------------------------------------------
+    // Told where each reply chooseReply finds comes from: the index of the mind's line it was
+    // picked from, or none when it was spliced from words (for those that show it, such as
+    // `vebix reply --json`). Set it while no reply runs; empty for nobody (the default).
+    using ReplySourceSink = std::function<void(std::optional<std::size_t> line)>;
+    void setReplySourceSink(ReplySourceSink sink) { onReplySource_ = std::move(sink); }
     // The reply to input, or empty when nothing was found. scoreLines then chooseReply.
-    std::string reply(std::string_view partnerName, const std::vector<Wc>& topicWords,
-                      std::string_view conversationKey, std::string_view input,
-                      std::uint32_t referenceTime);
+    std::string reply(std::string_view partnerName, std::string_view conversationKey,
+                      std::string_view input, std::uint32_t referenceTime);
     // Scores every line against the input and the course of its conversation; the best 48,
     // highest first. The plain rendering of the scoring rules, kept as the reference any
     // faster scorer is checked against. Lines whose time is not a decimal number are skipped.
-    std::vector<Sim> scoreLines(std::string_view partnerName, const std::vector<Wc>& topicWords,
-                                std::string_view conversationKey, std::string_view input,
-                                std::uint32_t referenceTime) const;
+    std::vector<Sim> scoreLines(std::string_view partnerName, std::string_view conversationKey,
+                                std::string_view input, std::uint32_t referenceTime) const;
     // The same candidates as scoreLines (same scores; the same set, in the same order), from
     // what the reply index keeps about each line: what a line yields is worked out once, and
     // only lines that random chunking leaves open are looked at word by word. Draws the
     // generator exactly as scoreLines does. reply() uses this one.
     std::vector<Sim> scoreLinesIndexed(std::string_view partnerName,
-                                       const std::vector<Wc>& topicWords,
                                        std::string_view conversationKey, std::string_view input,
                                        std::uint32_t referenceTime) const;
     // Works out what replies need of every line (its tokens) ahead of them, so that the first
@@ -193,8 +168,8 @@ public:
     // learns (a learned line waits for the step under way), not while it loads.
     void prepareReplies(const std::atomic<bool>& stop) const;
     // Picks among the candidates, or generates a reply when they are weak.
-    std::string chooseReply(std::string_view partnerName, const std::vector<Wc>& topicWords,
-                            std::vector<Sim>& candidates, std::string_view input) const;
+    std::string chooseReply(std::string_view partnerName, std::vector<Sim>& candidates,
+                            std::string_view input) const;
 
     // The size of the group of top candidates a direct pick chooses from (candidates sorted,
     // highest first, not empty), and the score a member must reach given the best score.
@@ -208,8 +183,8 @@ public:
     // The line at index from offset on (the text of a Sim).
     std::string_view candidateText(std::uint32_t index, std::uint32_t offset) const;
     // Replaces the names of the stored conversation by those of the current one.
-    std::string personalizeText(std::string_view partnerName, const std::vector<Wc>& topicWords,
-                                std::size_t lineIndex, std::string_view text) const;
+    std::string personalizeText(std::string_view partnerName, std::size_t lineIndex,
+                                std::string_view text) const;
 
     // Sorts candidates highest first and cuts them to 48.
     static void trimCandidates(std::vector<Sim>& candidates);
@@ -221,8 +196,7 @@ public:
 
     // ---- generation -----------------------------------------------------------------------
     // A new sentence spliced from lines holding seed; empty when nothing could be made.
-    std::string generateReply(std::string_view partnerName, const std::vector<Wc>& topicWords,
-                              std::string_view seed) const;
+    std::string generateReply(std::string_view partnerName, std::string_view seed) const;
     struct PhraseHit {
         std::string text;        // the (possibly personalised) line text
         std::size_t offset = 0;  // where the phrase starts in text
@@ -231,9 +205,8 @@ public:
     // A line holding phrase as a whole word or words (case-insensitive), chosen at random
     // among up to 256 kept matches; lines whose whole text lies inside exclude (when not
     // empty) are passed over. The text is personalised for partnerName when personalize is set.
-    bool findLineWithPhrase(std::string_view partnerName, const std::vector<Wc>& topicWords,
-                            std::string_view phrase, std::string_view exclude,
-                            PhraseHit& hit) const;
+    bool findLineWithPhrase(std::string_view partnerName, std::string_view phrase,
+                            std::string_view exclude, PhraseHit& hit) const;
 
     // Position of a randomly chosen Word (or, less likely, Number) token, or -1.
     static int pickSeedToken(const std::vector<Token>& tokens);
@@ -244,26 +217,39 @@ public:
 protected:
     // Sends text to the debug sink when one is set.
     void debug(std::string_view text) const;
+    // Replaces the mind by these lines, kept exactly as given (no line-end bytes replaced, empty
+    // lines kept).
+    void setLines(const std::vector<std::string>& lines);
 
 private:
+    // What only tests set (aitesthelper.h): a mind built line by line, fill words chosen by
+    // hand, personalising off, a sink for the engine's diagnostics.
+    friend class AiTestHelper;
+
     // The lines, in order, that may lend their text to findLineWithPhrase: not said by "<ai>"
     // nor marked "#-", holding phrase as a whole word or words, and not lying inside exclude.
-    // The caller holds the index's mutex.
     std::vector<std::uint32_t> linesWithPhrase(std::string_view phrase,
-                                               std::string_view exclude) const;
+                                               std::string_view exclude) const
+        VEBIX_REQUIRES(indexMutex_);
 
 private:
     std::string name_;
     LineStore lines_;
-    bool modified_ = false;
+    // Whether replies taken from the mind pass through personalizeText.
     bool personalize_ = true;
     std::vector<std::string> fillWords_;
     std::string fileName_;
-    std::function<void(std::string_view)> onDebug_;
+    std::function<void(std::string_view)> onDebug_;  // an optional sink for diagnostics
+    ReplySourceSink onReplySource_;
     bool keepViews_ = false;  // loadText without copying: acceptLoadedLine stores views
-    // What scoreLinesIndexed keeps about the lines; it guards itself with its own mutex, so
-    // that replies may run on two threads.
-    mutable std::unique_ptr<ReplyIndex> index_ = std::make_unique<ReplyIndex>();
+    // Taken by replies, learning, loading and prepareReplies, so that replies may run on two
+    // threads and a preparation beside them; waiting threads go in turn, so a reply waits for
+    // one step of a preparation, not for all of it. Learning also appends to lines_ under it,
+    // as prepareReplies reads them under it.
+    mutable FairMutex indexMutex_;
+    // What scoreLinesIndexed keeps about the lines.
+    const std::unique_ptr<ReplyIndex> index_ VEBIX_PT_GUARDED_BY(indexMutex_) =
+        std::make_unique<ReplyIndex>();
 };
 
 // "Randomly chunked: <percent>%" as scoreLines reports it: the percentage as a plain decimal

@@ -1,8 +1,8 @@
 #include <algorithm>
-#include <mutex>
 #include <string>
 
 #include "engine/ai/ai.h"
+#include "engine/base/mutex.h"
 #include "engine/base/ascii.h"
 #include "engine/base/clock.h"
 #include "engine/base/random.h"
@@ -25,12 +25,11 @@ char firstAlnumUpper(std::string_view s) {
 
 }  // namespace
 
-std::string Ai::reply(std::string_view partnerName, const std::vector<Wc>& topicWords,
-                      std::string_view conversationKey, std::string_view input,
-                      std::uint32_t referenceTime) {
+std::string Ai::reply(std::string_view partnerName, std::string_view conversationKey,
+                      std::string_view input, std::uint32_t referenceTime) {
     std::vector<Sim> candidates =
-        scoreLinesIndexed(partnerName, topicWords, conversationKey, input, referenceTime);
-    return chooseReply(partnerName, topicWords, candidates, input);
+        scoreLinesIndexed(partnerName, conversationKey, input, referenceTime);
+    return chooseReply(partnerName, candidates, input);
 }
 
 int Ai::groupThreshold(int top) {
@@ -58,8 +57,8 @@ std::size_t Ai::groupSize(const std::vector<Sim>& candidates) {
     return n;
 }
 
-std::string Ai::chooseReply(std::string_view partnerName, const std::vector<Wc>& topicWords,
-                            std::vector<Sim>& candidates, std::string_view input) const {
+std::string Ai::chooseReply(std::string_view partnerName, std::vector<Sim>& candidates,
+                            std::string_view input) const {
     if (candidates.empty()) return {};
     const std::size_t count = candidates.size();
 
@@ -84,13 +83,13 @@ std::string Ai::chooseReply(std::string_view partnerName, const std::vector<Wc>&
         for (int attempt = 1; attempt <= GenerationTries; ++attempt) {
             const int seed = pickSeedToken(tokens.tokens());
             if (seed < 0) continue;
-            std::string r = generateReply(partnerName, topicWords, tokens[seed].text());
+            std::string r = generateReply(partnerName, tokens[seed].text());
             if (r.empty() || r == input) continue;
             if (rng::next() & 1) {
                 // Not a repeat of something somebody said.
                 bool repeat = false;
                 const char lead = firstAlnumUpper(r);
-                std::lock_guard<FairMutex> lock(index_->mutex);
+                MutexLock lock(indexMutex_);
                 index_->sync(lines_);
                 LineStore::Reader reader(lines_);
                 for (std::size_t i = 0; i < lines_.size() && !repeat;) {
@@ -113,6 +112,7 @@ std::string Ai::chooseReply(std::string_view partnerName, const std::vector<Wc>&
             }
             debug("Tries: " + std::to_string(attempt));
             debug("Entry: generated");
+            if (onReplySource_) onReplySource_(std::nullopt);
             return r;
         }
         n = groupSize(candidates);
@@ -148,7 +148,8 @@ std::string Ai::chooseReply(std::string_view partnerName, const std::vector<Wc>&
 
     debug("Tries: " + std::to_string(picks));
     debug("Entry: " + std::to_string(candidates[picked].index + 1));
-    if (personalize_) r = personalizeText(partnerName, topicWords, candidates[picked].index, r);
+    if (onReplySource_) onReplySource_(candidates[picked].index);
+    if (personalize_) r = personalizeText(partnerName, candidates[picked].index, r);
     return r;
 }
 

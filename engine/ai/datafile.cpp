@@ -4,7 +4,6 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include <fcntl.h>
@@ -12,6 +11,7 @@
 #include <unistd.h>
 
 #include "engine/ai/ai.h"
+#include "engine/base/mutex.h"
 #include "engine/base/error.h"
 #include "engine/base/filehandle.h"
 #include "engine/base/hugealloc.h"
@@ -40,13 +40,6 @@ private:
     bool& flag_;
     bool old_;
 };
-
-// The mode a new file gets from open(): 0666 less the umask.
-mode_t defaultFileMode() {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
 
 // The file's first bytes, at most limit of them, in one block that the line list keeps: the
 // lines are views into it, so a big mind costs no copy per line. The file may still grow while
@@ -161,7 +154,7 @@ std::size_t Ai::loadFrom(int fd, const std::string& name, std::uint64_t length) 
     bool mapped = false;
     const std::string_view text = mapWhole(fd, name, lines_, mapped, length);
     const std::size_t size = text.size();
-    std::lock_guard<FairMutex> indexLock(index_->mutex);
+    MutexLock indexLock(indexMutex_);
     index_->sync(lines_);  // starts over: the store was cleared
     index_->reserve(size / 64 + 16);
     lines_.reserve(size / 64 + 16);  // about the lines of a mind; the list grows if need be
@@ -218,52 +211,6 @@ std::size_t Ai::loadText(const std::string& name, std::string_view text, TextLin
     forEachLine(text, [&](std::string_view line) { acceptLoadedLine(dropBom(line)); });
     finishLoading();
     return lines_.size();
-}
-
-void Ai::saveFile(const std::string& name, AfterSave after) {
-    // Written beside the target and renamed over it only when complete and on disk, so that a
-    // failure or a crash half-way leaves the old file as it was.
-    std::string tempName = name + ".XXXXXX";
-    int fd = ::mkstemp(tempName.data());
-    if (fd < 0) throw Error("Unable to create AI file '" + name + "'");
-
-    struct stat st {};
-    mode_t mode = ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? (st.st_mode & 07777)
-                                                                        : defaultFileMode();
-    ::fchmod(fd, mode);
-
-    FilePtr file(::fdopen(fd, "wb"));
-    if (!file) {
-        ::close(fd);
-        ::unlink(tempName.c_str());
-        throw Error("Unable to create AI file '" + name + "'");
-    }
-    auto fail = [&] {
-        file.reset();
-        ::unlink(tempName.c_str());
-        throw Error("Unable to finish saving AI file '" + name + "'");
-    };
-    for (std::string_view line : lines_) {
-        if (std::fwrite(line.data(), 1, line.size(), file.get()) != line.size()) fail();
-        if (std::fwrite("\r\n", 1, 2, file.get()) != 2) fail();
-    }
-    if (std::fflush(file.get()) != 0 || ::fsync(::fileno(file.get())) != 0) fail();
-    if (std::fclose(file.release()) != 0) {
-        ::unlink(tempName.c_str());
-        throw Error("Unable to finish saving AI file '" + name + "'");
-    }
-    if (std::rename(tempName.c_str(), name.c_str()) != 0) {
-        ::unlink(tempName.c_str());
-        throw Error("Unable to finish saving AI file '" + name + "'");
-    }
-    // Make the rename itself durable.
-    std::string folder = std::filesystem::path(name).parent_path().string();
-    int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    if (after == AfterSave::ClearModified) modified_ = false;
 }
 
 }  // namespace vebix

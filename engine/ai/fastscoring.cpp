@@ -23,10 +23,10 @@
 //      reference's, on numbers instead of texts.
 
 #include <algorithm>
-#include <mutex>
 #include <string>
 
 #include "engine/ai/ai.h"
+#include "engine/base/mutex.h"
 #include "engine/ai/scoringrules.h"
 #include "engine/base/ascii.h"
 #include "engine/enparse/likeness.h"
@@ -282,15 +282,10 @@ struct OpenLine {
 }  // namespace
 
 std::vector<Ai::Sim> Ai::scoreLinesIndexed(std::string_view partnerName,
-                                           const std::vector<Wc>& topicWords,
                                            std::string_view conversationKey, std::string_view input,
                                            std::uint32_t referenceTime) const {
-    // Topic words are rare (the program never passes any): the reference handles them.
-    if (!topicWords.empty())
-        return scoreLines(partnerName, topicWords, conversationKey, input, referenceTime);
-
+    MutexLock lock(indexMutex_);
     ReplyIndex& index = *index_;
-    std::lock_guard<FairMutex> lock(index.mutex);
     index.sync(lines_);
     const std::size_t n = lines_.size();
 
@@ -371,12 +366,12 @@ std::vector<Ai::Sim> Ai::scoreLinesIndexed(std::string_view partnerName,
 void Ai::prepareReplies(const std::atomic<bool>& stop) const {
     // Steps short enough that a reply or a learned line waiting for one is not held up for long.
     constexpr std::size_t kStep = 4096;
-    ReplyIndex& index = *index_;
     // Replies will go over the mind again and again: its bytes stay in memory from now on.
     lines_.keepInMemory();
     LineStore::Reader reader(lines_);
     for (std::size_t i = 0; !stop.load(std::memory_order_relaxed);) {
-        std::lock_guard<FairMutex> lock(index.mutex);
+        MutexLock lock(indexMutex_);
+        ReplyIndex& index = *index_;
         index.sync(lines_);
         const std::size_t end = std::min(lines_.size(), i + kStep);
         if (i >= end) return;

@@ -40,12 +40,4 @@ bool Ai::notFillWord(std::string_view word) const {
     return std::find(fillWords_.begin(), fillWords_.end(), word) == fillWords_.end();
 }
 
-void Ai::forEachKeyWord(std::string_view text, const std::function<bool(std::string_view)>& visit) {
-    TokenList tokens = tokenize(text, Tokenize::Normalising);
-    for (const Token& t : tokens) {
-        if (t.type != TokenType::Word || !notFillWord(t.text())) continue;
-        if (!visit(t.text())) return;
-    }
-}
-
 }  // namespace vebix

@@ -2,10 +2,10 @@
 // of another line after the same word; both halves may be stretched by splicing in further lines
 // at short phrases they share.
 
-#include <mutex>
 #include <string>
 
 #include "engine/ai/ai.h"
+#include "engine/base/mutex.h"
 #include "engine/ai/findnocase.h"
 #include "engine/base/ascii.h"
 #include "engine/base/random.h"
@@ -130,10 +130,11 @@ std::vector<Token> Ai::tokensFromWord(const std::vector<Token>& tokens, int k) {
 std::vector<std::uint32_t> Ai::linesWithPhrase(std::string_view phrase,
                                                std::string_view exclude) const {
     std::vector<std::uint32_t> found;
+    const ReplyIndex& index = *index_;
     // Line i (its bytes: line) may lend its text.
     auto consider = [&](std::size_t i, std::string_view line) {
-        if (index_->fromAi(i)) return;
-        const std::string_view text = index_->text(i, line);
+        if (index.fromAi(i)) return;
+        const std::string_view text = index.text(i, line);
         const std::size_t pos = findNoCase(text, phrase);
         if (pos == std::string_view::npos || !boundedByBreaks(text, pos, phrase.size())) return;
         if (hasExcludeMark(line)) return;
@@ -180,9 +181,8 @@ std::vector<std::uint32_t> Ai::linesWithPhrase(std::string_view phrase,
     return found;
 }
 
-bool Ai::findLineWithPhrase(std::string_view partnerName, const std::vector<Wc>& topicWords,
-                            std::string_view phrase, std::string_view exclude,
-                            PhraseHit& hit) const {
+bool Ai::findLineWithPhrase(std::string_view partnerName, std::string_view phrase,
+                            std::string_view exclude, PhraseHit& hit) const {
     std::vector<std::uint32_t> kept;
     auto keep = [&](std::uint32_t i) {
         if (kept.size() < kKeptPositions) {
@@ -192,7 +192,7 @@ bool Ai::findLineWithPhrase(std::string_view partnerName, const std::vector<Wc>&
         }
     };
     {
-        std::lock_guard<FairMutex> lock(index_->mutex);
+        MutexLock lock(indexMutex_);
         index_->sync(lines_);
         if (const std::vector<std::uint32_t>* found = index_->foundLines(phrase, exclude)) {
             for (std::uint32_t i : *found) keep(i);
@@ -207,8 +207,8 @@ bool Ai::findLineWithPhrase(std::string_view partnerName, const std::vector<Wc>&
     for (int attempt = 0; attempt < kPickAttempts; ++attempt) {
         const std::uint32_t index = kept[rng::next() % kept.size()];
         const std::string_view text = lineText(lines_[index]);
-        std::string chosen = personalize_ ? personalizeText(partnerName, topicWords, index, text)
-                                          : std::string(text);
+        std::string chosen =
+            personalize_ ? personalizeText(partnerName, index, text) : std::string(text);
         // Personalising may have replaced a name the phrase held.
         const std::size_t pos = findNoCase(chosen, phrase);
         if (pos == std::string_view::npos) continue;
@@ -220,12 +220,11 @@ bool Ai::findLineWithPhrase(std::string_view partnerName, const std::vector<Wc>&
     return false;
 }
 
-std::string Ai::generateReply(std::string_view partnerName, const std::vector<Wc>& topicWords,
-                              std::string_view seed) const {
+std::string Ai::generateReply(std::string_view partnerName, std::string_view seed) const {
     if (!hasLetterOrDigit(seed)) return {};
 
     PhraseHit first;
-    if (!findLineWithPhrase(partnerName, topicWords, seed, {}, first)) return {};
+    if (!findLineWithPhrase(partnerName, seed, {}, first)) return {};
     const std::string_view text1 = first.text;
     const std::string_view occurrence = text1.substr(first.offset, first.length);
     const std::vector<Token> occTokens = plainTokens(occurrence);
@@ -238,7 +237,7 @@ std::string Ai::generateReply(std::string_view partnerName, const std::vector<Wc
     const std::string word(splice.text());
 
     PhraseHit second;
-    if (!findLineWithPhrase(partnerName, topicWords, word, {}, second)) return {};
+    if (!findLineWithPhrase(partnerName, word, {}, second)) return {};
     std::string tail = second.text.substr(second.offset + second.length);
 
     if (head.size() > kShortestExtended && (rng::next() & 1) == 0) {
@@ -253,7 +252,7 @@ std::string Ai::generateReply(std::string_view partnerName, const std::vector<Wc
             if (!phraseSpan(head, toks[0], toks[m - 1], start, end)) continue;
             const std::string_view phrase = std::string_view(head).substr(start, end - start);
             PhraseHit hit;
-            if (!findLineWithPhrase(partnerName, topicWords, phrase, head, hit)) continue;
+            if (!findLineWithPhrase(partnerName, phrase, head, hit)) continue;
             std::string joined = hit.text.substr(0, hit.offset);
             joined.append(head, start);
             head = std::move(joined);
@@ -274,7 +273,7 @@ std::string Ai::generateReply(std::string_view partnerName, const std::vector<Wc
             if (!phraseSpan(tail, toks[toks.size() - m], toks.back(), start, end)) continue;
             const std::string_view phrase = std::string_view(tail).substr(start, end - start);
             PhraseHit hit;
-            if (!findLineWithPhrase(partnerName, topicWords, phrase, tail, hit)) continue;
+            if (!findLineWithPhrase(partnerName, phrase, tail, hit)) continue;
             const std::size_t after = hit.text.size() - (hit.offset + hit.length);
             std::string joined = tail.substr(0, start);
             joined.append(hit.text, hit.offset);

@@ -1,7 +1,7 @@
-#include <mutex>
 #include <string>
 
 #include "engine/ai/ai.h"
+#include "engine/base/mutex.h"
 
 namespace vebix {
 namespace {
@@ -41,10 +41,9 @@ void Ai::appendLine(std::string_view line) {
     std::string learned = learnedText(line);
     {
         // prepareReplies may be reading the lines on another thread, under the index's lock.
-        std::lock_guard<FairMutex> lock(index_->mutex);
+        MutexLock lock(indexMutex_);
         lines_.push_back(learned);
     }
-    modified_ = true;
 }
 
 void Ai::setLines(const std::vector<std::string>& lines) {

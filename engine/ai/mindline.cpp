@@ -6,6 +6,13 @@
 
 namespace vebix {
 
+std::string speakerId(std::string_view name, std::string_view tag) {
+    std::string id;
+    id.reserve(name.size() + 1 + tag.size());
+    id.append(name).append(1, '!').append(tag);
+    return id;
+}
+
 MindLine parseLine(std::string_view line, AiSuffix aiSuffix) {
     MindLine m;
     std::size_t b1 = line.find(' ');

@@ -17,6 +17,12 @@ namespace vebix {
 inline constexpr std::string_view kAiSpeaker = "<ai>";
 inline constexpr std::string_view kExcludeMark = "#-";
 
+// Who somebody is to a mind, as key and speaker of the lines they say: their name, "!" and a
+// tag that tells apart people of one name (a person's local tag, made from the names of their
+// computer and login; another bot repeats its own name: "Alice!Alice"). Personalising reads
+// the name back as what stands before the "!".
+std::string speakerId(std::string_view name, std::string_view tag);
+
 // Slices of one mind line. Fields the line does not have are empty.
 struct MindLine {
     std::string_view key;

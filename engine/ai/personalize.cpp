@@ -11,8 +11,8 @@ std::string_view upToBang(std::string_view s) { return s.substr(0, s.find('!'));
 
 }  // namespace
 
-std::string Ai::personalizeText(std::string_view partnerName, const std::vector<Wc>& /*topicWords*/,
-                                std::size_t lineIndex, std::string_view text) const {
+std::string Ai::personalizeText(std::string_view partnerName, std::size_t lineIndex,
+                                std::string_view text) const {
     if (lineIndex >= lines_.size()) return std::string(text);
     const MindLine line = parseLine(lines_[lineIndex], AiSuffix::Keep);
 

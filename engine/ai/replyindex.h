@@ -8,10 +8,9 @@
 //     numbers into a word table, each marked when it is the first of its kind in the line.
 // Nothing here depends on the fill words, the input or the reference time.
 //
-// Not synchronised: the owner (Ai) holds mutex while it uses or extends the index.
+// Not synchronised: the owner (Ai) holds its lock for the index while it uses or extends it.
 
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -19,7 +18,6 @@
 
 #include "engine/ai/linestore.h"
 #include "engine/base/arena.h"
-#include "engine/base/fairmutex.h"
 #include "engine/base/hugealloc.h"
 
 namespace vebix {
@@ -37,10 +35,6 @@ public:
         std::uint32_t count = 0;             // all tokens of the line
         bool longLine = false;               // a long line (scoring::isLongLine)
     };
-
-    // Taken by replies, learning and Ai::prepareReplies; waiting threads go in turn, so a reply
-    // waits for one step of a preparation, not for all of it.
-    FairMutex mutex;
 
     // Brings the per-line facts up to date with lines: the lines appended since the last call,
     // or all of them again when lines was cleared in between.

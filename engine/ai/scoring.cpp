@@ -95,9 +95,8 @@ std::uint64_t Ai::phraseMatchScore(const TokenList& lineTokens,
     return total;
 }
 
-std::vector<Ai::Sim> Ai::scoreLines(std::string_view partnerName, const std::vector<Wc>& topicWords,
-                                    std::string_view conversationKey, std::string_view input,
-                                    std::uint32_t referenceTime) const {
+std::vector<Ai::Sim> Ai::scoreLines(std::string_view partnerName, std::string_view conversationKey,
+                                    std::string_view input, std::uint32_t referenceTime) const {
     const TokenList inputTokens = tokenize(input, Tokenize::Normalising);
     const std::string key = storedForm(conversationKey);
     const std::string partner = storedForm(partnerName);
@@ -131,15 +130,6 @@ std::vector<Ai::Sim> Ai::scoreLines(std::string_view partnerName, const std::vec
             step.own += conversationBonus(m, key, partner);
             const TokenList lineTokens = tokenize(m.text, Tokenize::Normalising);
             step.own += phraseMatchScore(lineTokens, inputTokens);
-            for (const Wc& w : topicWords) {
-                for (const Token& t : lineTokens) {
-                    if (t.text() == w.text)
-                        step.own += static_cast<std::uint64_t>(w.count) * TopicWordPercent / 100;
-                    else if (wordsAlike(t.text(), w.text))
-                        step.own +=
-                            static_cast<std::uint64_t>(w.count) * AlikeTopicWordPercent / 100;
-                }
-            }
             std::size_t words = 0;
             for (const Token& t : lineTokens)
                 if (t.type == TokenType::Word) ++words;

@@ -1,6 +1,9 @@
 #include "engine/base/clock.h"
 
+#include <poll.h>
+
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
@@ -22,6 +25,18 @@ public:
     }
     void sleepMs(std::uint32_t ms) override {
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    }
+    bool waitReadable(int fd, std::uint32_t ms) override {
+        // A signal handled meanwhile cuts the poll short; the wait goes on for the time left.
+        const std::uint64_t deadline = tickMs() + ms;
+        for (;;) {
+            pollfd p{fd, POLLIN, 0};
+            const std::uint64_t now = tickMs();
+            const std::uint64_t left = now < deadline ? deadline - now : 0;
+            const int n = ::poll(&p, 1, static_cast<int>(left));
+            if (n > 0) return true;
+            if (n == 0 || errno != EINTR) return false;
+        }
     }
 };
 

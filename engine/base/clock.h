@@ -4,8 +4,8 @@
 //
 // It is process-wide on purpose: every learned line is stamped deep inside the engine, and time
 // must be steerable in tests without threading a clock through every engine call. Nothing in the
-// program reads the system clock any other way, and nothing sleeps except through sleepMs, so a
-// replaced clock governs all of it.
+// program reads the system clock any other way, and nothing waits with a time limit except
+// through sleepMs and waitReadable, so a replaced clock governs all of it.
 
 #include <cstdint>
 
@@ -20,6 +20,9 @@ public:
     virtual std::uint64_t tickMs() = 0;
     // Lets at least ms milliseconds pass.
     virtual void sleepMs(std::uint32_t ms) = 0;
+    // Waits until the descriptor fd is readable (a pid descriptor of a child that ended, a
+    // pipe with data), at most ms milliseconds of this clock. True when it is readable.
+    virtual bool waitReadable(int fd, std::uint32_t ms) = 0;
 };
 
 // The clock in force (the system clock unless replaced). Outside namespace vebix write

@@ -4,17 +4,20 @@
 // locked steps could keep a waiting thread out until the whole job is done; with this one the
 // waiting thread goes next.
 //
-// Meets BasicLockable (std::lock_guard, std::unique_lock). Not recursive.
+// Meets BasicLockable; held with MutexLock (mutex.h), which the thread-safety analysis follows.
+// Not recursive.
 
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
 
+#include "engine/base/threadannotations.h"
+
 namespace vebix {
 
-class FairMutex {
+class VEBIX_CAPABILITY("mutex") FairMutex {
 public:
-    void lock() {
+    void lock() VEBIX_ACQUIRE() {
         std::unique_lock<std::mutex> guard(mutex_);
         const std::uint64_t ticket = next_++;
         turn_.wait(guard, [&] { return serving_ == ticket; });
@@ -24,7 +27,7 @@ public:
         std::lock_guard<std::mutex> guard(mutex_);
         return next_ - serving_ - (next_ > serving_ ? 1 : 0);
     }
-    void unlock() {
+    void unlock() VEBIX_RELEASE() {
         {
             std::lock_guard<std::mutex> guard(mutex_);
             ++serving_;

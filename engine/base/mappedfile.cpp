@@ -10,7 +10,8 @@
 #include <cerrno>
 #include <cstring>
 #include <cstdint>
-#include <mutex>
+
+#include "engine/base/mutex.h"
 
 namespace vebix {
 namespace {
@@ -30,9 +31,10 @@ struct Watched {
 };
 constexpr int kSlots = 64;
 std::array<Watched, kSlots> watched;
-std::mutex slotsMutex;
+Mutex slotsMutex;
+// Set once, under the mutex, before the handler is installed; the handler only reads it.
 struct sigaction previous {};
-bool installed = false;
+bool installed VEBIX_GUARDED_BY(slotsMutex) = false;
 
 std::uintptr_t pageSize() {
     static const auto size = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
@@ -67,7 +69,7 @@ void onBusError(int sig, siginfo_t* info, void* context) {
 }
 
 int watch(const char* data, std::size_t size) {
-    std::lock_guard<std::mutex> lock(slotsMutex);
+    MutexLock lock(slotsMutex);
     if (!installed) {
         struct sigaction action {};
         action.sa_sigaction = onBusError;
@@ -89,7 +91,7 @@ int watch(const char* data, std::size_t size) {
 
 void unwatch(int slot) {
     if (slot < 0) return;
-    std::lock_guard<std::mutex> lock(slotsMutex);
+    MutexLock lock(slotsMutex);
     Watched& w = watched[static_cast<std::size_t>(slot)];
     w.begin.store(0, std::memory_order_release);
     w.end.store(0, std::memory_order_release);

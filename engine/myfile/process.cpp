@@ -1,7 +1,6 @@
 #include "engine/myfile/process.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/syscall.h>
@@ -9,9 +8,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
-#include <mutex>
 #include <thread>
+
+#include "engine/base/clock.h"
 
 extern char** environ;
 
@@ -30,27 +29,6 @@ int openPidFd(pid_t pid) {
 
 }  // namespace
 
-std::vector<std::string> splitCommandLine(std::string_view commandLine) {
-    std::vector<std::string> args;
-    std::string current;
-    bool inArg = false, quoted = false;
-    for (char c : commandLine) {
-        if (c == '"') {
-            quoted = !quoted;
-            inArg = true;
-        } else if (!quoted && (c == ' ' || c == '\t')) {
-            if (inArg) args.push_back(std::move(current));
-            current.clear();
-            inArg = false;
-        } else {
-            current.push_back(c);
-            inArg = true;
-        }
-    }
-    if (inArg) args.push_back(std::move(current));
-    return args;
-}
-
 ChildProcess::~ChildProcess() {
     if (pid_ <= 0 || reaped_) return;
     if (ended()) {
@@ -65,11 +43,6 @@ ChildProcess::~ChildProcess() {
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
     }).detach();
-}
-
-ChildProcess::StartResult ChildProcess::start(std::string_view commandLine,
-                                              const std::string& workingFolder) {
-    return start(splitCommandLine(commandLine), workingFolder);
 }
 
 ChildProcess::StartResult ChildProcess::start(std::vector<std::string> args,
@@ -167,23 +140,20 @@ ChildProcess::WaitResult ChildProcess::wait(std::uint32_t timeoutMs) {
     if (pid_ <= 0 || reaped_) return WaitResult::Exited;
     if (ended()) return reap();
 
-    // A pid file descriptor becomes readable when the child ends: one poll with the time-out.
+    // A pid file descriptor becomes readable when the child ends. The wait goes through the
+    // clock in force, so that a replaced clock decides when a time limit has passed.
     int fd = openPidFd(pid_);
     if (fd >= 0) {
-        pollfd p{fd, POLLIN, 0};
-        int n;
-        do {
-            n = ::poll(&p, 1, static_cast<int>(timeoutMs));
-        } while (n < 0 && errno == EINTR);
+        clock().waitReadable(fd, timeoutMs);
         ::close(fd);
         return ended() ? reap() : WaitResult::TimedOut;
     }
     // Kernels without pid file descriptors: look every few milliseconds.
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const std::uint64_t deadline = clock().tickMs() + timeoutMs;
     for (;;) {
         if (ended()) return reap();
-        if (std::chrono::steady_clock::now() >= deadline) return WaitResult::TimedOut;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (clock().tickMs() >= deadline) return WaitResult::TimedOut;
+        clock().sleepMs(5);
     }
 }
 

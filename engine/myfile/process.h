@@ -1,8 +1,7 @@
 #pragma once
-// Starting another program, as link mode starts another bot: no shell is involved. The command
-// line is split into arguments at blanks, a double-quoted run being one argument (the quotes
-// are not part of it); the first argument is the program. The child runs in a working folder of
-// its own; this process's working folder never changes.
+// Starting another program, as link mode starts another bot: no shell is involved, the program
+// gets its arguments as they are given. The child runs in a working folder of its own; this
+// process's working folder never changes.
 
 #include <sys/types.h>
 
@@ -12,11 +11,6 @@
 #include <vector>
 
 namespace vebix {
-
-// The arguments of a command line: blanks and tabs separate, "..." groups (a quoted run may
-// hold blanks; quotes inside an unquoted argument also group). Empty quotes give an empty
-// argument.
-std::vector<std::string> splitCommandLine(std::string_view commandLine);
 
 class ChildProcess {
 public:
@@ -38,16 +32,16 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    // Starts the command line with workingFolder as the child's working folder (empty: this
-    // process's). Standard input is /dev/null; output goes where this process's goes unless
-    // discardOutput is set. An empty command line is a caller error and gives Failed.
-    StartResult start(std::string_view commandLine, const std::string& workingFolder);
-    // The same with the arguments already split; args[0] is the program. A program path that
-    // names a folder is used exactly as given, whatever characters it holds.
+    // Starts the program args[0] with the arguments args, with workingFolder as the child's
+    // working folder (empty: this process's). A program path that names a folder is used
+    // exactly as given, whatever characters it holds. Standard input is /dev/null; output goes
+    // where this process's goes unless discardOutput is set. No program (args empty, or an
+    // empty args[0]) is a caller error and gives Failed.
     StartResult start(std::vector<std::string> args, const std::string& workingFolder);
 
-    // Waits for the child to end, at most timeoutMs milliseconds. With ownGroup, what is
-    // left of its process group is ended the moment the child is seen to have ended.
+    // Waits for the child to end, at most timeoutMs milliseconds of the clock in force
+    // (engine/base/clock.h). With ownGroup, what is left of its process group is ended the
+    // moment the child is seen to have ended.
     WaitResult wait(std::uint32_t timeoutMs);
     // Ends a child still running (SIGKILL) and waits for it; nothing when it has ended already.
     // With ownGroup, the whole of its process group is ended.

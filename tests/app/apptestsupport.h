@@ -17,7 +17,7 @@
 #include <string>
 
 #include "app/platform/filewrite.h"
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/platform/settings.h"
 #include "app/platform/systempaths.h"
 #include "support/userfolders.h"

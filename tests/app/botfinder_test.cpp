@@ -1,4 +1,5 @@
 #include "app/udlp/botfinder.h"
+#include "app/udlp/udlpformat.h"
 
 #include <gtest/gtest.h>
 
@@ -299,6 +300,10 @@ TEST_F(BotFinderTest, SearchesRememberedFoldersThenTheLikelyPlaces) {
     EXPECT_GE(pumps, 8);
     // The search only reads: nothing is remembered.
     EXPECT_EQ(Settings().valueNames(Settings::kLinkBotListGroup).size(), 2u);
+    // The folder passed over is named, with what was wrong there.
+    ASSERT_EQ(finder.skipped().size(), 1u);
+    EXPECT_EQ(finder.skipped()[0].folder, st("home/vebix-broken"));
+    EXPECT_EQ(finder.skipped()[0].reason, udlp::kBadVersionMessage);
 
     // The pump can end the search.
     BotFinder stopped;

@@ -16,7 +16,7 @@
 #include "support/fakeclock.h"
 #include "engine/base/error.h"
 #include "app/udlp/botmode.h"
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/platform/safefile.h"
 #include "app/platform/settings.h"
 #include "app/udlp/udlpformat.h"

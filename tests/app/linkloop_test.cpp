@@ -146,7 +146,6 @@ TEST_F(LinkLoopTest, LearnOffLeavesTheMindAlone) {
     run(loop, window);
     EXPECT_EQ(engine_->lines().size(), before);
     EXPECT_FALSE(window.learned);
-    EXPECT_FALSE(engine_->modified());
 }
 
 TEST_F(LinkLoopTest, UnansweredTurnsAndTheProbeBothWays) {
@@ -180,21 +179,47 @@ esac)");
     EXPECT_EQ(parseLine(engine_->lines()[before + 1], AiSuffix::Keep).text, "Fine");
 }
 
-TEST_F(LinkLoopTest, MissingExecutableIsSaidOnceAndEndsTheTurns) {
-    fs::create_directories(root_ / "Gone");
-    LinkBot other{"Gone", (root_ / "Gone").string(), (root_ / "Gone" / "bot").string()};
-    // With or without error boxes: one note in the display, no box, and the loop ends by
-    // itself (nothing stops it here), leaving nothing in the folder.
-    for (bool showErrors : {true, false}) {
-        RecordingWindow window;
-        window.stopAfterBotLines = 100;
-        LinkLoop loop(engine_, other, info(true, showErrors), window, direct());
-        run(loop, window);
-        EXPECT_TRUE(window.errors.empty()) << showErrors;
-        ASSERT_EQ(window.events.size(), 2u) << showErrors;
-        EXPECT_EQ(window.events[1], "info: UDLP bot exe file not found \"" + other.exePath + "\"");
-        EXPECT_EQ(window.status, "Link Mode ended");
-        EXPECT_FALSE(fs::exists(root_ / "Gone" / "CHAT.MSG"));
+TEST_F(LinkLoopTest, AnExecutableThatCannotStartIsSaidOnceWithTheReasonAndEndsTheTurns) {
+    struct Case {
+        const char* what;
+        std::string contents;  // of the executable; none: it does not exist
+        fs::perms perms;
+        std::string note;  // after the executable's quoted path
+    };
+    const Case cases[] = {
+        {"missing", {}, fs::perms::none, ""},
+        {"not executable", "#!/bin/sh\nexit 0\n", fs::perms::owner_read | fs::perms::owner_write,
+         ": Permission denied"},
+        {"not a program",
+         std::string("\x7f"
+                     "ELF\x01\x02 garbage",
+                     14),
+         fs::perms::owner_all, ": Exec format error"},
+    };
+    for (const Case& c : cases) {
+        const fs::path folder = root_ / c.what;
+        fs::create_directories(folder);
+        LinkBot other{"Gone", folder.string(), (folder / "bot").string()};
+        if (!c.contents.empty()) {
+            std::ofstream(folder / "bot", std::ios::binary) << c.contents;
+            fs::permissions(folder / "bot", c.perms);
+        }
+        const std::string head = c.contents.empty() ? "UDLP bot exe file not found \""
+                                                    : "UDLP bot exe file cannot be started \"";
+        // With or without error boxes: one note in the display, no box, and the loop ends by
+        // itself (nothing stops it here), leaving nothing in the folder.
+        for (bool showErrors : {true, false}) {
+            SCOPED_TRACE(std::string(c.what) + (showErrors ? ", error boxes" : ""));
+            RecordingWindow window;
+            window.stopAfterBotLines = 100;
+            LinkLoop loop(engine_, other, info(true, showErrors), window, direct());
+            run(loop, window);
+            EXPECT_TRUE(window.errors.empty());
+            ASSERT_EQ(window.events.size(), 2u);
+            EXPECT_EQ(window.events[1], "info: " + head + other.exePath + "\"" + c.note);
+            EXPECT_EQ(window.status, "Link Mode ended");
+            EXPECT_FALSE(fs::exists(folder / "CHAT.MSG"));
+        }
     }
 }
 
@@ -212,8 +237,9 @@ TEST_F(LinkLoopTest, StatusSaysLinkModeAsSoonAsTheOtherBotRuns) {
         ++statusShown;
         std::ofstream(release) << "go\n";
     };
+    // The fake clock does not move while the bot waits for its release: however long the
+    // status takes in real time, the bot is still given its time to answer.
     LinkLoop loop(engine_, other, info(false), window, direct());
-    loop.replyTimeoutMs = 60000;
     run(loop, window);
     EXPECT_EQ(statusShown, 1);
     EXPECT_EQ(window.status, "Link Mode: Vebix and Echo");
@@ -275,6 +301,29 @@ TEST_F(LinkLoopTest, PausesFollowTheDelaySettingAndStopEndsThem) {
     start = fake.tickMs();
     noDelay.run();
     EXPECT_EQ(fake.tickMs(), start);
+}
+
+// The mind changes only in what the loop hands to the window thread: its learned lines and its
+// fill words, which a refresh every nine engine lines rebuilds.
+TEST_F(LinkLoopTest, TheMindChangesOnlyInWhatIsHandedToTheWindow) {
+    LinkBot other = bot("Echo", "printf 'You said %s\\r\\n' \"$msg\" > CHAT.MSG");
+    RecordingWindow window;
+    window.stopAfterBotLines = 12;
+    std::vector<std::string> fillWords = engine_->fillWords();
+    std::size_t lines = engine_->lines().size();
+    int changedOutside = 0, handedOver = 0;
+    LinkLoop loop(engine_, other, info(true), window, [&](const std::function<void()>& work) {
+        changedOutside += engine_->fillWords() != fillWords || engine_->lines().size() != lines;
+        ++handedOver;
+        work();
+        fillWords = engine_->fillWords();
+        lines = engine_->lines().size();
+    });
+    ASSERT_TRUE(engine_->fillWords().empty());
+    run(loop, window);
+    EXPECT_GT(handedOver, 12);
+    EXPECT_EQ(changedOutside, 0);
+    EXPECT_FALSE(engine_->fillWords().empty());
 }
 
 TEST_F(LinkLoopTest, RunsOnItsOwnThreadHandingWindowWorkOver) {

@@ -33,7 +33,7 @@ protected:
 TEST_F(MindKeeperTest, LoadsAnExistingFile) {
     writeBytes(path("mind.mdd"), kSmallMind);
     MindKeeper keeper;
-    EXPECT_TRUE(keeper.loadMind(mind_));
+    EXPECT_EQ(keeper.loadMind(mind_), MindKeeper::Loaded::Existing);
     ASSERT_TRUE(keeper.bot());
     EXPECT_EQ(keeper.bot()->botName(), "Small");
     EXPECT_EQ(keeper.bot()->name(), "Small");
@@ -58,7 +58,7 @@ TEST_F(MindKeeperTest, RelativeMindPathIsMadeFull) {
 
 TEST_F(MindKeeperTest, MissingFileGivesTheTemplateAndWritesNothing) {
     MindKeeper keeper;
-    EXPECT_FALSE(keeper.loadMind(mind_));
+    EXPECT_EQ(keeper.loadMind(mind_), MindKeeper::Loaded::New);
     EXPECT_EQ(keeper.bot()->botName(), "Vebix");
     EXPECT_EQ(keeper.bot()->lines().size(), 122u);
     EXPECT_EQ(keeper.savedCount(), 0u);
@@ -68,17 +68,18 @@ TEST_F(MindKeeperTest, MissingFileGivesTheTemplateAndWritesNothing) {
 
 TEST_F(MindKeeperTest, NewMindsAreWrittenAtOnce) {
     MindKeeper keeper;
-    EXPECT_FALSE(keeper.loadMind(mind_, {.open = MindKeeper::Open::AlwaysNew,
-                                         .source = MindKeeper::NewMind::Empty,
-                                         .botName = "Zed"}));
+    EXPECT_EQ(keeper.loadMind(mind_, {.open = MindKeeper::Open::AlwaysNew,
+                                      .source = MindKeeper::NewMind::Empty,
+                                      .botName = "Zed"}),
+              MindKeeper::Loaded::New);
     EXPECT_EQ(readBytes(path("mind.mdd")),
               "\xEF\xBB\xBF"
               "1.2 1.2 \"Zed\"\r\n\r\n");
     EXPECT_EQ(keeper.savedCount(), 0u);
 
     writeBytes(path("mind.mdd"), kSmallMind);  // isNew replaces an existing file
-    EXPECT_FALSE(
-        keeper.loadMind(mind_, {.open = MindKeeper::Open::AlwaysNew, .botName = "Tem Plate"}));
+    EXPECT_EQ(keeper.loadMind(mind_, {.open = MindKeeper::Open::AlwaysNew, .botName = "Tem Plate"}),
+              MindKeeper::Loaded::New);
     EXPECT_EQ(keeper.bot()->botName(), "Tem Plate");
     EXPECT_EQ(keeper.savedCount(), 122u);
     VebixAi back;
@@ -252,41 +253,64 @@ TEST_F(MindKeeperTest, CloseBotSavesWhenRequested) {
     EXPECT_EQ(back.lines().size(), 122u);
 }
 
-class HookedKeeper : public MindKeeper, private MindKeeper::Observer {
-public:
-    HookedKeeper() : MindKeeper(this) {}
+// What a keeper is for decides what it writes, and whether it loads a mind another keeper
+// holds open: a keeper for conversations holds its mind and leaves another's alone unless told
+// to open it anyway; one that appends holds nothing and adds what it learned whatever holds the
+// mind; one that reads writes nothing, whatever it is asked.
+TEST_F(MindKeeperTest, WhatAKeeperIsForDecidesWhatItWritesAndHolds) {
+    struct Case {
+        MindKeeper::Use use;
+        bool openHeldMind;
+        MindKeeper::Loaded loaded;
+        bool writes;
+    };
+    const Case cases[] = {
+        {MindKeeper::Use::Converse, false, MindKeeper::Loaded::HeldElsewhere, false},
+        {MindKeeper::Use::Converse, true, MindKeeper::Loaded::Existing, true},
+        {MindKeeper::Use::Append, false, MindKeeper::Loaded::Existing, true},
+        {MindKeeper::Use::Read, false, MindKeeper::Loaded::Existing, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.use) * 2 + c.openHeldMind);
+        writeBytes(path("mind.mdd"), kSmallMind);
+        MindKeeper window;
+        ASSERT_EQ(window.loadMind(mind_), MindKeeper::Loaded::Existing);
+        window.bot()->addLine("Ann", "3", "Ann", "the window's line");
+        window.setExchangeCount(1);
 
-    bool onScreen = true;
-    bool greetResult = true;
-    std::vector<std::string> calls;
-
-private:
-    bool isOnScreen() const override { return onScreen; }
-    void showLoading() override { calls.push_back("showLoading"); }
-    bool greetAfterLoad(bool existing) override {
-        calls.push_back(existing ? "greet existing" : "greet new");
-        return greetResult;
+        MindKeeper second(c.use);
+        EXPECT_EQ(second.loadMind(mind_, {.openHeldMind = c.openHeldMind}), c.loaded);
+        EXPECT_EQ(second.mindPath(), mind_);
+        if (c.loaded == MindKeeper::Loaded::HeldElsewhere) {
+            EXPECT_FALSE(second.bot());
+            continue;
+        }
+        ASSERT_TRUE(second.bot());
+        second.bot()->addLine("Bob", "4", "Bob", "the second's line");
+        // Nobody spoke to the second keeper: what it learned is saved only when asked by name.
+        second.saveLearned();
+        second.requestSave();
+        second.saveNow();
+        second.closeBot();
+        window.closeBot();
+        const std::string expected =
+            c.writes ? "Bob 4 Bob the second's line\r\nAnn 3 Ann the window's line\r\n"
+                     : "Ann 3 Ann the window's line\r\n";
+        EXPECT_EQ(readBytes(path("mind.mdd")), kSmallMind + expected);
     }
-    void disableSay() override { calls.push_back("disableSay"); }
-};
+}
 
-TEST_F(MindKeeperTest, ObserverHooks) {
+// Link mode teaches the window's mind with nobody speaking: closing saves it all the same.
+TEST_F(MindKeeperTest, LinesLearnedWithoutAnExchangeAreSavedOnClosing) {
     writeBytes(path("mind.mdd"), kSmallMind);
-    HookedKeeper keeper;
-    EXPECT_TRUE(keeper.loadMind(mind_));
-    keeper.closeBot();
-    EXPECT_EQ(keeper.calls,
-              (std::vector<std::string>{"showLoading", "greet existing", "disableSay"}));
-
-    keeper.calls.clear();
-    keeper.greetResult = false;  // the user cancelled the name prompt
-    EXPECT_FALSE(keeper.loadMind(mind_));
-
-    keeper.calls.clear();
-    keeper.onScreen = false;
+    MindKeeper keeper;
     keeper.loadMind(mind_);
+    keeper.bot()->addAiLine("Bea!Bea", "5", "from the link");
+    keeper.noteLearned();
+    EXPECT_EQ(keeper.exchangeCount(), 1);
     keeper.closeBot();
-    EXPECT_TRUE(keeper.calls.empty());
+    EXPECT_EQ(readBytes(path("mind.mdd")), kSmallMind + "Bea!Bea 5 <ai> from the link\r\n");
+    EXPECT_FALSE(keeper.bot());
 }
 
 }  // namespace
@@ -323,7 +347,7 @@ TEST_F(MindKeeperTest, PreparedRepliesAreTheSameAndLearningMayGoOn) {
         rng::seed(3);
         std::vector<std::string> out;
         for (const char* input : {"tea and cake?", "the weather", "line 12 about tea", "cake"})
-            out.push_back(keeper.bot()->reply("Guest", {}, "g", input, 50000));
+            out.push_back(keeper.bot()->reply("Guest", "g", input, 50000));
         keeper.discardMind();
         EXPECT_EQ(keeper.preparer(), nullptr);
         return out;

@@ -1,4 +1,5 @@
 // Two keepers on one mind: the held-open lock and the lock around every write.
+#include "app/mind/vebixaitesthelper.h"
 #include "app/mind/mindlock.h"
 
 #include <gtest/gtest.h>
@@ -20,21 +21,6 @@ using testing::writeBytes;
 
 const std::string kMind = "1.2 1.2 \"Small\"\r\n\r\nk 1 a hello there\r\nk 2 <ai> hi\r\n";
 
-// A keeper whose observer answers the question about a held mind as told and records it.
-class AskingKeeper : public MindKeeper, private MindKeeper::Observer {
-public:
-    explicit AskingKeeper(Holding holding = Holding::HoldOpen) : MindKeeper(this, holding) {}
-
-    std::string answer = "<same>";
-    std::vector<std::string> asked;
-
-private:
-    std::string resolveHeldMind(const std::string& path) override {
-        asked.push_back(path);
-        return answer == "<same>" ? path : answer;
-    }
-};
-
 class MindLockTest : public testing::AppTest {
 protected:
     void SetUp() override {
@@ -42,88 +28,73 @@ protected:
         writeBytes(path("mind.mdd"), kMind);
         writeBytes(path("other.mdd"), kMind);
     }
-    bool load(MindKeeper& keeper, const QString& name) { return keeper.loadMind(spath(name)); }
+    MindKeeper::Loaded load(MindKeeper& keeper, const QString& name, bool openHeldMind = false) {
+        return keeper.loadMind(spath(name), {.openHeldMind = openHeldMind});
+    }
 };
 
-TEST_F(MindLockTest, ASecondKeeperOnAHeldMindIsAskedAndFollowsTheAnswer) {
-    AskingKeeper first;
-    ASSERT_TRUE(load(first, "mind.mdd"));
-    EXPECT_TRUE(first.asked.empty());
+TEST_F(MindLockTest, ASecondKeeperLoadsAHeldMindOnlyWhenToldTo) {
+    MindKeeper first;
+    ASSERT_EQ(load(first, "mind.mdd"), MindKeeper::Loaded::Existing);
 
-    struct Case {
-        std::string answer;
-        bool loaded;
-        std::string file;  // the mind loaded, when one is
-    };
-    const Case cases[] = {
-        {"", false, ""},                                 // choose none
-        {spath("other.mdd"), true, spath("other.mdd")},  // choose another
-        {"<same>", true, spath("mind.mdd")},             // open anyway
-    };
-    for (const Case& c : cases) {
-        AskingKeeper second;
-        second.answer = c.answer;
-        EXPECT_EQ(load(second, "mind.mdd"), c.loaded) << c.answer;
-        EXPECT_EQ(second.asked, std::vector<std::string>{spath("mind.mdd")}) << c.answer;
-        EXPECT_EQ(static_cast<bool>(second.bot()), c.loaded) << c.answer;
-        if (c.loaded) {
-            EXPECT_EQ(second.bot()->fileName(), c.file) << c.answer;
-        }
-    }
+    MindKeeper refused;
+    EXPECT_EQ(load(refused, "mind.mdd"), MindKeeper::Loaded::HeldElsewhere);
+    EXPECT_FALSE(refused.bot());
+    EXPECT_EQ(refused.mindPath(), spath("mind.mdd"));
+    MindKeeper anyway;
+    EXPECT_EQ(load(anyway, "mind.mdd", true), MindKeeper::Loaded::Existing);
+    ASSERT_TRUE(anyway.bot());
+    EXPECT_EQ(anyway.bot()->fileName(), spath("mind.mdd"));
+    // Opened anyway, it is still the first keeper's to hold.
+    anyway.discardMind();
+    EXPECT_EQ(load(refused, "mind.mdd"), MindKeeper::Loaded::HeldElsewhere);
 
-    // Once the first keeper has let go (it loads another mind), nobody is asked.
-    ASSERT_TRUE(load(first, "other.mdd"));
-    AskingKeeper third;
-    EXPECT_TRUE(load(third, "mind.mdd"));
-    EXPECT_TRUE(third.asked.empty());
+    // Once the first keeper has let go (it loads another mind), the mind is free...
+    ASSERT_EQ(load(first, "other.mdd"), MindKeeper::Loaded::Existing);
+    MindKeeper third;
+    EXPECT_EQ(load(third, "mind.mdd"), MindKeeper::Loaded::Existing);
     // ...and the first one, now on other.mdd, is what a fourth finds held.
-    AskingKeeper fourth;
-    fourth.answer = "";
-    EXPECT_FALSE(load(fourth, "other.mdd"));
-    EXPECT_EQ(fourth.asked.size(), 1u);
+    MindKeeper fourth;
+    EXPECT_EQ(load(fourth, "other.mdd"), MindKeeper::Loaded::HeldElsewhere);
 }
 
 // A mind written whole replaces its file through a rename; the new file is held too.
 TEST_F(MindLockTest, ANewMindIsHeldAfterItsFirstWrite) {
-    AskingKeeper maker;
+    MindKeeper maker;
     maker.loadMind(spath("new.mdd"), {.open = MindKeeper::Open::AlwaysNew,
                                       .source = MindKeeper::NewMind::Empty,
                                       .botName = "Newbie"});
     ASSERT_TRUE(QFileInfo::exists(path("new.mdd")));
-    AskingKeeper second;
-    second.answer = "";
-    EXPECT_FALSE(load(second, "new.mdd"));
-    EXPECT_EQ(second.asked.size(), 1u);
+    MindKeeper second;
+    EXPECT_EQ(load(second, "new.mdd"), MindKeeper::Loaded::HeldElsewhere);
 }
 
 // Bot mode's keeper neither asks nor holds: it answers for a mind open in a window.
-TEST_F(MindLockTest, AKeeperThatDoesNotHoldNeitherAsksNorBlocks) {
-    AskingKeeper window;
-    ASSERT_TRUE(load(window, "mind.mdd"));
-    AskingKeeper botMode(MindKeeper::Holding::DoNotHold);
-    EXPECT_TRUE(load(botMode, "mind.mdd"));
-    EXPECT_TRUE(botMode.asked.empty());
+TEST_F(MindLockTest, AKeeperThatAppendsNeitherIsRefusedNorBlocks) {
+    MindKeeper window;
+    ASSERT_EQ(load(window, "mind.mdd"), MindKeeper::Loaded::Existing);
+    MindKeeper botMode(MindKeeper::Use::Append);
+    EXPECT_EQ(load(botMode, "mind.mdd"), MindKeeper::Loaded::Existing);
     botMode.bot()->addLine("b!b", "3", "b!b", "hi from the bot");
-    botMode.setExchangeCount(1);
-    botMode.closeBot();
+    botMode.saveLearned();
     EXPECT_NE(readBytes(path("mind.mdd")).find("hi from the bot"), std::string::npos);
 
-    window.loadMind(window.mindPath());  // reloads the same mind, still holding it
-    AskingKeeper later;
-    later.answer = "";
-    EXPECT_FALSE(load(later, "mind.mdd"));
+    // The window reloads the same mind, still holding it.
+    ASSERT_EQ(window.loadMind(window.mindPath()), MindKeeper::Loaded::Existing);
+    MindKeeper later;
+    EXPECT_EQ(load(later, "mind.mdd"), MindKeeper::Loaded::HeldElsewhere);
 }
 
 // A save waits while another writer holds the write lock and runs once it is released.
 TEST_F(MindLockTest, ASaveWaitsForAnotherWriter) {
-    MindKeeper keeper(nullptr, MindKeeper::Holding::DoNotHold);
-    ASSERT_TRUE(load(keeper, "mind.mdd"));
+    MindKeeper keeper(MindKeeper::Use::Append);
+    ASSERT_EQ(load(keeper, "mind.mdd"), MindKeeper::Loaded::Existing);
     keeper.bot()->addLine("a!a", "3", "a!a", "a line said while another wrote");
     const std::string before = readBytes(path("mind.mdd"));
 
     std::promise<void> waiting;
     std::atomic<bool> toldOfWait{false};
-    keeper.bot()->setOnWriteLockWait([&] {
+    VebixAiTestHelper::setOnWriteLockWait(*keeper.bot(), [&] {
         if (!toldOfWait.exchange(true)) waiting.set_value();
     });
     auto writer = std::make_unique<MindWrite>(spath("mind.mdd"));

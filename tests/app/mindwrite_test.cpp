@@ -256,16 +256,15 @@ TEST_F(MindChangedUnderIt, ASaveIsRefusedAndTheRescueKeepsWhatMemoryHolds) {
         SCOPED_TRACE(c.what);
         const QString file = path("mind.mdd");
         writeBytes(file, bigMind);
-        MindKeeper keeper(nullptr, MindKeeper::Holding::DoNotHold);
+        MindKeeper keeper(MindKeeper::Use::Append);
         keeper.loadMind(spath("mind.mdd"));
         const std::size_t loaded = keeper.bot()->lines().size();
         learnTwo(*keeper.bot());
-        keeper.setExchangeCount(1);
         c.change(file);
         const std::string changed = readBytes(file);
 
         try {
-            keeper.closeBot();
+            keeper.saveLearned();
             ADD_FAILURE() << "saved";
         } catch (const MindChanged& e) {
             EXPECT_NE(std::string(e.what()).find(c.said), std::string::npos) << e.what();
@@ -297,12 +296,11 @@ TEST_F(NewMindMakers, TheSecondMakerAppendsOnlyWhatItLearned) {
         QFile::remove(QString::fromStdString(mind));
         std::vector<std::unique_ptr<MindKeeper>> keepers;
         for (const char* who : {"Ann", "Bea"}) {
-            auto keeper = std::make_unique<MindKeeper>(nullptr, MindKeeper::Holding::DoNotHold);
+            auto keeper = std::make_unique<MindKeeper>(MindKeeper::Use::Append);
             keeper->loadMind(mind);
             const std::string id = std::string(who) + "!" + who;
             keeper->bot()->addLine(id, "1700000000", id, std::string("said by ") + who);
             keeper->bot()->addAiLine(id, "1700000000", std::string("answered ") + who);
-            keeper->setExchangeCount(1);
             keepers.push_back(std::move(keeper));
         }
         std::promise<void> go;
@@ -311,7 +309,7 @@ TEST_F(NewMindMakers, TheSecondMakerAppendsOnlyWhatItLearned) {
         for (auto& keeper : keepers)
             saves.push_back(std::async(std::launch::async, [&keeper, start] {
                 start.wait();
-                keeper->closeBot();
+                keeper->saveLearned();
             }));
         go.set_value();
         for (auto& save : saves) save.get();
@@ -344,11 +342,10 @@ TEST_F(MindSave, AHeaderWithoutItsEmptyLineGetsItBeforeTheFirstAppend) {
                                  sink("k " + std::to_string(save) + " a learned\r\n");
                              });
             } else {
-                MindKeeper keeper(nullptr, MindKeeper::Holding::DoNotHold);
+                MindKeeper keeper(MindKeeper::Use::Append);
                 keeper.loadMind(mindPath());
                 keeper.bot()->addLine("k", std::to_string(save), "a", "learned");
-                keeper.setExchangeCount(1);
-                keeper.closeBot();
+                keeper.saveLearned();
             }
         }
         EXPECT_EQ(readBytes(path("mind.mdd")), noEnd + "\r\nk 0 a learned\r\nk 1 a learned\r\n");

@@ -165,7 +165,7 @@ TEST_F(SaveFailure, AutosaveThatFailsKeepsTheLinesForTheNextTick) {
     FakeClock fake(1700000000);
     ScopedClock scoped(fake);
     MindKeeper keeper;
-    ASSERT_TRUE(keeper.loadMind(mindPath_));
+    ASSERT_EQ(keeper.loadMind(mindPath_), MindKeeper::Loaded::Existing);
     keeper.bot()->addLine("Bob", "5", "Bob", "remember me");
     keeper.bot()->addAiLine("Bob", "5", "I will");
     keeper.setExchangeCount(1);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "apptestsupport.h"
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 
 namespace vebix {
 namespace {

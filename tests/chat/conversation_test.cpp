@@ -1,6 +1,7 @@
 // The conversation without a window: what it shows through its signals, what the mind learns,
 // the retries and apology, the fill-word refresh, and the held reply.
 #include "app/chat/conversation.h"
+#include "app/chat/conversationtesthelper.h"
 
 #include <gtest/gtest.h>
 
@@ -30,9 +31,10 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(tmp_.isValid());
         // A new mind from the template; nothing is written.
-        ASSERT_FALSE(keeper_.loadMind(mindPath("mind.mdd")));
+        ASSERT_EQ(keeper_.loadMind(mindPath("mind.mdd")), MindKeeper::Loaded::New);
         ASSERT_TRUE(keeper_.bot());
-        conversation_.setEngineCalls(
+        ConversationTestHelper::setEngineCalls(
+            conversation_,
             {[this](VebixAi&, const std::string& speaker, const std::string& line,
                     std::uint32_t referenceTime) {
                  asked_.push_back(speaker + "|" + line + "|" + std::to_string(referenceTime));
@@ -75,7 +77,7 @@ protected:
     FakeClock clock_{kNow};
     ScopedClock scoped_{clock_};
     QTemporaryDir tmp_;
-    MindKeeper keeper_{nullptr, MindKeeper::Holding::DoNotHold};
+    MindKeeper keeper_{MindKeeper::Use::Read};
     std::atomic<bool> delay_{false};
     Conversation conversation_{keeper_, delay_};
     std::vector<std::string> answers_{"fine, thanks"};
@@ -171,7 +173,7 @@ TEST_F(ConversationTest, RetriesThenApologises) {
         shown_.clear();
         const std::size_t before = keeper_.bot()->lines().size();
         delay_ = true;
-        conversation_.setResponseDelayMs(20);
+        ConversationTestHelper::setResponseDelayMs(conversation_, 20);
         ASSERT_TRUE(conversation_.say("Ann!T", "anybody there?"));
         EXPECT_EQ(asked_.size(), c.calls);
         // An apology is never held; an answer is.
@@ -202,7 +204,7 @@ TEST_F(ConversationTest, TheReplyIsHeldOnlyWithTheDelayOn) {
         std::uint64_t engineMs;
         int heldMs;
     };
-    conversation_.setResponseDelayMs(40);
+    ConversationTestHelper::setResponseDelayMs(conversation_, 40);
     for (const Case c :
          {Case{true, 0, 40}, Case{true, 15, 25}, Case{true, 40, 0}, Case{false, 0, 0}}) {
         SCOPED_TRACE(::testing::Message() << c.delay << "/" << c.engineMs);
@@ -233,7 +235,7 @@ TEST_F(ConversationTest, AHeldReplyIsDroppedWhenTheMindIsReplaced) {
     for (const bool close : {false, true}) {
         SCOPED_TRACE(close ? "closed" : "replaced");
         if (!keeper_.bot()) keeper_.loadMind(mindPath("mind.mdd"));
-        conversation_.setResponseDelayMs(30);
+        ConversationTestHelper::setResponseDelayMs(conversation_, 30);
         delay_ = true;
         shown_.clear();
         const std::shared_ptr<VebixAi> first = keeper_.bot();

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "app/cli/commands.h"
-#include "app/cli/console.h"
+#include "app/platform/console.h"
 #include "app/mind/mindappend.h"
 #include "app/mind/templatemind.h"
 #include "app/mind/vebixai.h"
@@ -125,7 +125,7 @@ TEST_F(MindAppendTest, CommandStampsLinesFromTheClock) {
     for (int run = 0; run < 2; ++run) {
         std::istringstream in;
         std::ostringstream out, err;
-        cli::Console console{in, out, err};
+        Console console{in, out, err};
         const QStringList args{QString::fromStdString(mind), QString::fromStdString(input),
                                QStringLiteral("--bot"), QStringLiteral("$B"),
                                QStringLiteral("--empty")};

@@ -1,13 +1,9 @@
 // What a line typed at the terminal becomes: bytes through the line editor and its history
-// file, chat's own commands, the JSON the commands print, and the command a mistyped word
-// meant.
+// file, chat's own commands, and the JSON the commands print.
 #include <gtest/gtest.h>
-
-#include <QString>
 
 #include <string>
 
-#include "app/cli/commandline.h"
 #include "app/cli/jsontext.h"
 #include "app/cli/terminalchat.h"
 #include "app/cli/typedtext.h"
@@ -97,19 +93,6 @@ TEST(JsonText, EscapesWhatJsonMustAndKeepsUtf8) {
         {"", "\"\""},
     };
     for (const auto& c : cases) EXPECT_EQ(jsonString(c.text), c.json) << c.text;
-}
-
-TEST(CommandSuggestion, NamesTheNearestCommand) {
-    const struct {
-        const char* word;
-        const char* suggestion;
-    } cases[] = {
-        {"lern", "learn"}, {"rpely", "reply"}, {"chta", "chat"}, {"ifno", "info"},
-        {"lnk", "link"},   {"LEARN", "learn"}, {"xyzzy", ""},    {"ir", "irc"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(commandSuggestion(QString::fromLatin1(c.word)).toStdString(), c.suggestion)
-            << c.word;
 }
 
 }  // namespace

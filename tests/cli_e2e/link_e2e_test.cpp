@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/mind/templatemind.h"
+#include "app/udlp/udlpformat.h"
 #include "cli_e2e/runvebix.h"
 
 namespace vebix::e2e {
@@ -128,6 +129,19 @@ TEST_F(LinkCommand, ABotNotFoundIsOneLineAndStatusOne) {
         EXPECT_EQ(r.err.rfind("vebix link: ", 0), 0u) << r.err;
         EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
     }
+}
+
+// A bot folder the search cannot read is named with why, after the line saying the bot was not
+// found: it may have been the one meant.
+TEST_F(LinkCommand, AFolderTheSearchCouldNotReadIsNamedWithTheReason) {
+    const std::string broken = home_.path("home/.local/share/vebix/bots/Broken");
+    QDir().mkpath(QString::fromStdString(broken));
+    home_.write("home/.local/share/vebix/bots/Broken/UDLP.NFO", "two\r\n0\r\nbot\r\nBea\r\n");
+    const RunResult r =
+        run({"link", "Bea", "--mind", "Own.mdd"}, home_.environment(), home_.work());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "vebix link: no UDLP bot named 'Bea' found\nvebix link: passed over " +
+                         broken + ": " + std::string(udlp::kBadVersionMessage) + "\n");
 }
 
 }  // namespace

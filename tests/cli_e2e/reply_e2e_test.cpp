@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/mind/mindkeeper.h"
+#include "app/mind/mindlock.h"
 #include "cli_e2e/runvebix.h"
 
 namespace vebix::e2e {
@@ -104,19 +105,26 @@ TEST_F(ReplyE2E, LearnAppendsTheLineAndTheReplyUnderTheGivenName) {
     EXPECT_NE(added[1].find("<ai> " + answer + "\r"), std::string::npos) << added[1];
 }
 
-TEST_F(ReplyE2E, LearnIsRefusedWhileAWindowHoldsTheMind) {
+// As bot mode, --learn appends its exchange to a mind a window holds open: after the lines the
+// window saved, before those it saves later, and the window still holds the mind.
+TEST_F(ReplyE2E, LearnAppendsToAMindAWindowHolds) {
     const std::string mind = home_.write("mind.mdd", kSmallMind);
     MindKeeper window;  // holds the mind open, as a window does
-    ASSERT_TRUE(window.loadMind(mind));
-    const RunResult refused = reply({mind, "Hi.", "--learn"});
-    EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.out, "");
-    EXPECT_EQ(lines(refused.err).size(), 1u) << refused.err;
-    EXPECT_EQ(home_.read(mind), kSmallMind);
-    // Only reading is still fine.
-    const RunResult answered = reply({mind, "Hi."});
-    EXPECT_EQ(answered.status, 0) << answered.err;
-    EXPECT_EQ(lines(answered.out).size(), 1u);
+    ASSERT_EQ(window.loadMind(mind), MindKeeper::Loaded::Existing);
+    window.bot()->addLine("Ann!t", "5", "Ann!t", "said in the window");
+    window.setExchangeCount(1);
+
+    const RunResult r = reply({mind, "Hi.", "--learn", "--as", "Bob"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(lines(r.out).size(), 1u);
+    EXPECT_TRUE(mindOpenElsewhere(mind, {}));
+    window.closeBot();
+    const std::vector<std::string> added = lines(home_.read(mind).substr(kSmallMind.size()));
+    ASSERT_EQ(added.size(), 3u);
+    EXPECT_NE(added[0].find(" Hi.\r"), std::string::npos) << added[0];
+    EXPECT_NE(added[1].find(" <ai> "), std::string::npos) << added[1];
+    EXPECT_EQ(added[2], "Ann!t 5 Ann!t said in the window\r");
+    EXPECT_FALSE(window.bot());
 }
 
 TEST_F(ReplyE2E, MissingMindOrArgumentFails) {

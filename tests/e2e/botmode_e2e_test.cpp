@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/mind/mindkeeper.h"
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/platform/settings.h"
 #include "app/mind/vebixai.h"
 
@@ -112,7 +112,7 @@ TEST_F(BotModeE2E, TemplateMindAnswersWhenThereIsNoInfoAndNoMind) {
 TEST_F(BotModeE2E, AnswersAndLearnsForAMindAnotherKeeperHoldsOpen) {
     write(path("mind.mdd"), kMind);
     MindKeeper window;
-    ASSERT_TRUE(window.loadMind(spath("mind.mdd")));
+    ASSERT_EQ(window.loadMind(spath("mind.mdd")), MindKeeper::Loaded::Existing);
     infoWithMind("learn=true\r\n");
     request("Bob\r\nHi.\r\n");
     expectAnswered(run());

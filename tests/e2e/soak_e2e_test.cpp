@@ -179,7 +179,8 @@ TEST(Soak, LinkedCopiesTalkForManyTurns) {
 
     const long turns = linkTurns();
     rng::seed(5);
-    FakeClock fake;  // the pause between turns passes at once
+    // The pause between turns passes at once; the other bot is waited for as long as it takes.
+    FakeClock fake;
     ScopedClock scoped(fake);
     CountingWindow window(turns);
     UdlpInfo own;
@@ -190,7 +191,6 @@ TEST(Soak, LinkedCopiesTalkForManyTurns) {
                       std::lock_guard<std::mutex> lock(windowThread);
                       work();
                   });
-    loop.replyTimeoutMs = 60000;
     window.loop = &loop;
     std::thread link([&] { loop.run(); });
     link.join();

@@ -24,10 +24,10 @@ protected:
     void SetUp() override {
         app_ = qobject_cast<Application*>(qApp);
         ASSERT_NE(app_, nullptr);
-        app_->setQuitAction([this] { ++quits_; });
+        ApplicationTestHelper::setQuitAction(*app_, [this] { ++quits_; });
     }
     void TearDown() override {
-        if (app_) app_->setQuitAction({});
+        if (app_) ApplicationTestHelper::setQuitAction(*app_, {});
     }
     Application* app_ = nullptr;
     int quits_ = 0;

@@ -15,7 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "app/platform/filewrite.h"
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/platform/settings.h"
 #include "scriptedprompts.h"
 #include "taborder.h"

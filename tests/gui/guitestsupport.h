@@ -22,10 +22,13 @@
 #include "support/fakeclock.h"
 #include "engine/base/random.h"
 #include "app/chat/conversation.h"
+#include "app/chat/conversationtesthelper.h"
 #include "app/gui/application.h"
-#include "app/gui/program.h"
+#include "app/gui/windowmode.h"
 #include "app/gui/usernameform.h"
 #include "app/gui/vebixform.h"
+#include "app/platform/qtext.h"
+#include "app/platform/version.h"
 #include "scriptedprompts.h"
 
 namespace vebix::testing {
@@ -69,19 +72,19 @@ public:
 
     explicit TestForm(Prompts& prompts, const StartupChoice& start = {})
         : VebixForm(prompts, start) {
-        conversation().setResponseDelayMs(0);
-        conversation().setEngineCalls(
-            {[this](VebixAi& ai, const std::string& speaker, const std::string& line,
-                    std::uint32_t referenceTime) {
-                 ++replyCalls;
-                 replyTicks.push_back(clock().tickMs());
-                 if (engine) return engine(line);
-                 return ai.reply(speaker, {}, speaker, line, referenceTime);
-             },
-             [this](VebixAi& ai) {
-                 ++fillWordRefreshes;
-                 ai.calcFillWords();
-             }});
+        ConversationTestHelper::setResponseDelayMs(conversation(), 0);
+        ConversationTestHelper::setEngineCalls(
+            conversation(), {[this](VebixAi& ai, const std::string& speaker,
+                                    const std::string& line, std::uint32_t referenceTime) {
+                                 ++replyCalls;
+                                 replyTicks.push_back(clock().tickMs());
+                                 if (engine) return engine(line);
+                                 return ai.reply(speaker, speaker, line, referenceTime);
+                             },
+                             [this](VebixAi& ai) {
+                                 ++fillWordRefreshes;
+                                 ai.calcFillWords();
+                             }});
     }
 
 protected:

@@ -176,7 +176,7 @@ TEST_F(LinkModeTest, StartChecks) {
                            "for this bot or load the desired mind file",
                            "UDLP: Problem interfacing with UDLP bot"}));
     EXPECT_EQ(form.linkThread(), nullptr);
-    EXPECT_EQ(form.windowTitle(), "Vebix 1.2.02");
+    EXPECT_EQ(form.windowTitle(), "Vebix " + fromUtf8(release::kVersion));
 }
 
 TEST_F(LinkModeTest, TwoCopiesTalkForTwentyTurns) {
@@ -192,7 +192,7 @@ TEST_F(LinkModeTest, TwoCopiesTalkForTwentyTurns) {
 
     // The window is link mode's: title, Exit button, no input line, both bots named, the plain
     // menu entries gone.
-    EXPECT_EQ(form.windowTitle(), "Vebix 1.2.02 - Link Mode");
+    EXPECT_EQ(form.windowTitle(), "Vebix " + fromUtf8(release::kVersion) + " - Link Mode");
     EXPECT_EQ(child<QPushButton>(&form, "sayBtn")->text(), "E&xit");
     EXPECT_FALSE(child<QLineEdit>(&form, "input")->isVisible());
     EXPECT_EQ(child<QLabel>(&form, "linkBotName1")->text(), "Vebix");
@@ -302,11 +302,15 @@ TEST_F(LinkModeTest, ClosingInTheMiddleOfATurnEndsLinkModeAndSavesWhatWasLearned
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
     ASSERT_EQ(readBytes(path("Slow/turn")), "3\n");
 
-    // The bot will not end by itself: closing gives it longer than the old 5 s stop wait
-    // before ending it, and still waits for link mode's thread rather than leaving it behind.
-    form.linkThread()->loop().exitWaitMs = 6000;
+    // The bot will not end by itself: closing gives it the whole exit wait before ending it,
+    // and still waits for link mode's thread rather than leaving it behind. The waits are the
+    // window clock's: from here on they pass at once, moving it by the time they were given.
+    form.linkThread()->requestStop();
+    const std::uint64_t before = clock_.tickMs();
+    clock_.expireWaits();
     form.close();
     EXPECT_EQ(form.linkThread(), nullptr);
+    EXPECT_GE(clock_.tickMs() - before, kLinkExitWaitMs);
     // The bot was ended (nobody reads its release pipe) and its folder holds no request.
     EXPECT_EQ(::open((folder + "/release").c_str(), O_WRONLY | O_NONBLOCK), -1);
     EXPECT_EQ(errno, ENXIO);

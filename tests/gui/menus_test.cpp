@@ -9,7 +9,7 @@
 #include "app/platform/settings.h"
 #include "app/udlp/udlpformat.h"
 #include "app/gui/newmindform.h"
-#include "app/gui/program.h"
+#include "app/gui/windowmode.h"
 #include "guitestsupport.h"
 
 namespace vebix {
@@ -289,7 +289,8 @@ TEST_F(Menus, AboutShowsTheVersionLine) {
     VebixForm form(prompts_, start_);
     choose(form, "aboutItem");
     ASSERT_EQ(prompts_.answeredBoxes().size(), 1);
-    EXPECT_TRUE(prompts_.answeredBoxes()[0].startsWith("About Vebix: Vebix 1.2.02\r\n"));
+    EXPECT_TRUE(prompts_.answeredBoxes()[0].startsWith("About Vebix: Vebix " +
+                                                       fromUtf8(release::kVersion) + "\r\n"));
 }
 
 TEST_F(Menus, ExitClosesAndSavesWhenTheUserSpoke) {

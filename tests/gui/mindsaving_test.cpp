@@ -9,7 +9,7 @@
 
 #include "app/mind/mindlock.h"
 #include "app/platform/settings.h"
-#include "app/gui/program.h"
+#include "app/gui/windowmode.h"
 #include "guitestsupport.h"
 #include "windowlayout.h"
 

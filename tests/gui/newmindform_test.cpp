@@ -98,9 +98,9 @@ TEST_F(NewMindDialog, AMindOpenInAnotherWindowIsNotReplaced) {
     writeBytes(path("Documents/held.mdd"), mind);
     writeBytes(path("Documents/own.mdd"), mind);
     MindKeeper otherWindow;
-    ASSERT_TRUE(otherWindow.loadMind(spath("Documents/held.mdd")));
+    ASSERT_EQ(otherWindow.loadMind(spath("Documents/held.mdd")), MindKeeper::Loaded::Existing);
     MindKeeper thisWindow;
-    ASSERT_TRUE(thisWindow.loadMind(spath("Documents/own.mdd")));
+    ASSERT_EQ(thisWindow.loadMind(spath("Documents/own.mdd")), MindKeeper::Loaded::Existing);
 
     const struct {
         const char* file;

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "app/gui/application.h"
+#include "app/gui/applicationtesthelper.h"
 #include "app/gui/desktopprompts.h"
 #include "app/gui/prompts.h"
 
@@ -241,10 +242,10 @@ public:
     explicit ScopedAppPrompts(Prompts& prompts) : app_(qobject_cast<Application*>(qApp)) {
         if (!app_) return;
         previous_ = &app_->prompts();
-        app_->setPrompts(prompts);
+        ApplicationTestHelper::setPrompts(*app_, prompts);
     }
     ~ScopedAppPrompts() {
-        if (app_) app_->setPrompts(*previous_);
+        if (app_) ApplicationTestHelper::setPrompts(*app_, *previous_);
     }
     ScopedAppPrompts(const ScopedAppPrompts&) = delete;
     ScopedAppPrompts& operator=(const ScopedAppPrompts&) = delete;

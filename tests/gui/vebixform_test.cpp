@@ -11,7 +11,7 @@
 #include "app/platform/settings.h"
 #include "app/mind/vebixai.h"
 #include "app/gui/chatdisplay.h"
-#include "app/gui/program.h"
+#include "app/gui/windowmode.h"
 #include "guitestsupport.h"
 #include "windowlayout.h"
 
@@ -65,7 +65,7 @@ protected:
 
 TEST_F(ChatWindow, LayoutAtCreation) {
     VebixForm form(prompts_, start_);
-    EXPECT_EQ(form.windowTitle(), "Vebix 1.2.02");
+    EXPECT_EQ(form.windowTitle(), "Vebix " + fromUtf8(release::kVersion));
     EXPECT_EQ(form.minimumSize(), QSize(350, 250));
     auto* disp = child<QTextEdit>(&form, "disp");
     auto* input = child<QLineEdit>(&form, "input");
@@ -191,7 +191,7 @@ TEST_F(ChatWindow, AMindOpenInAnotherWindowIsLoadedOnlyAfterAsking) {
     writeBytes(path("Documents/held.mdd"), mind);
     writeBytes(path("Documents/free.mdd"), mind);
     MindKeeper otherWindow;
-    ASSERT_TRUE(otherWindow.loadMind(spath("Documents/held.mdd")));
+    ASSERT_EQ(otherWindow.loadMind(spath("Documents/held.mdd")), MindKeeper::Loaded::Existing);
 
     const QString question =
         "Vebix: The mind file \"" + path("Documents/held.mdd") +
@@ -424,7 +424,8 @@ TEST_F(ChatWindow, ResponseDelayCountsFromTheFirstEngineCall) {
         start_.delayResponses = c.delay;
         TestForm form(prompts_, start_);
         startAsAnn(form);
-        form.conversation().setResponseDelayMs(Conversation::kResponseDelayMs);
+        ConversationTestHelper::setResponseDelayMs(form.conversation(),
+                                                   Conversation::kResponseDelayMs);
         form.engine = [this, &c](const std::string&) {
             clock_.advanceMs(c.engineMs);
             return std::string("ok");
@@ -450,7 +451,7 @@ TEST_F(ChatWindow, ResponseDelayCountsFromTheFirstEngineCall) {
 TEST_F(ChatWindow, WindowStaysResponsiveDuringTheDelay) {
     TestForm form(prompts_, prepare());
     startAsAnn(form);
-    form.conversation().setResponseDelayMs(Conversation::kResponseDelayMs);
+    ConversationTestHelper::setResponseDelayMs(form.conversation(), Conversation::kResponseDelayMs);
     ASSERT_TRUE(form.delaysResponses());
     auto* viewport = child<QTextEdit>(&form, "disp")->viewport();
     QMenu* fileMenu = child<QMenu>(&form, "fileMenu");

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/chat/chatsession.h"
 #include "app/irc/botlog.h"
 #include "app/irc/ircconnection.h"
 #include "app/irc/roombot.h"
@@ -50,7 +51,7 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(kMind);
         file.close();
-        ASSERT_TRUE(keeper_.loadMind(path.toStdString()));
+        ASSERT_EQ(session_.open(path.toStdString()), ChatSession::Opened::Greeted);
         before_ = keeper_.bot()->lines().size();
         rng::seed(3);
     }
@@ -78,7 +79,14 @@ protected:
     }
 
     QTemporaryDir tmp_;
-    MindKeeper keeper_{nullptr, MindKeeper::Holding::DoNotHold};
+    ChatSession::UnattendedFrontEnd frontEnd_;
+    ChatSession session_{frontEnd_,
+                         {.localTag = {},
+                          .loginName = std::nullopt,
+                          .delayResponses = false,
+                          .prepareReplies = false,
+                          .withPerson = false}};
+    MindKeeper& keeper_ = session_.keeper();
     std::size_t before_ = 0;
     std::ostringstream logText_;
     BotLog log_{logText_, true};
@@ -143,7 +151,7 @@ TEST_F(RoomBotTest, AnswersWhereItWasSpokenToAndLearnsUnderTheRoomsKey) {
         SCOPED_TRACE(c.name);
         SetUp();
         room_.said.clear();
-        RoomBot bot(keeper_, room_, {true, c.chance, {"otherbot"}}, log_);
+        RoomBot bot(session_, room_, {true, c.chance, {"otherbot"}}, log_);
         hear(bot, {c.line});
         if (c.saidStart) {
             ASSERT_EQ(room_.said.size(), 1u);
@@ -165,7 +173,7 @@ TEST_F(RoomBotTest, AnswersWhereItWasSpokenToAndLearnsUnderTheRoomsKey) {
 }
 
 TEST_F(RoomBotTest, WithoutLearningItAnswersAndTheMindStaysAsItWas) {
-    RoomBot bot(keeper_, room_, {false, 0, {}}, log_);
+    RoomBot bot(session_, room_, {false, 0, {}}, log_);
     hear(bot, {said("ann", "#room", "robo: How are you today?"), said("ann", "robo_", "Hi."),
                said("ann", "#room", "not addressed")});
     EXPECT_EQ(room_.said.size(), 2u);
@@ -175,7 +183,7 @@ TEST_F(RoomBotTest, WithoutLearningItAnswersAndTheMindStaysAsItWas) {
 
 TEST_F(RoomBotTest, LinesLearnedWithoutAnExchangeAreSaved) {
     {
-        RoomBot bot(keeper_, room_, {}, log_);
+        RoomBot bot(session_, room_, {}, log_);
         hear(bot, {said("ann", "#room", "only listening here")});
     }
     EXPECT_EQ(keeper_.exchangeCount(), 0);
@@ -186,7 +194,7 @@ TEST_F(RoomBotTest, LinesLearnedWithoutAnExchangeAreSaved) {
 }
 
 TEST_F(RoomBotTest, AFloodIsTakenInOrderAndBounded) {
-    RoomBot bot(keeper_, room_, {}, log_);
+    RoomBot bot(session_, room_, {}, log_);
     std::vector<RoomLine> flood;
     for (std::size_t i = 0; i < RoomBot::kMaxWaitingLines + 100; ++i)
         flood.push_back(said("ann", "#room", ("line " + std::to_string(i)).c_str()));

@@ -15,7 +15,7 @@
 
 #include "support/fakeclock.h"
 #include "app/mind/mindkeeper.h"
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 
 namespace {
 

@@ -6,16 +6,19 @@
 #include <vector>
 
 #include "engine/ai/ai.h"
+#include "engine/ai/aitesthelper.h"
 
 namespace vebix::testing {
 
-inline void fill(Ai& ai, const std::vector<std::string>& lines) { ai.setLines(lines); }
+inline void fill(Ai& ai, const std::vector<std::string>& lines) {
+    AiTestHelper::setLines(ai, lines);
+}
 
 // Collects what the engine sends to onDebug.
 struct DebugLog {
     std::vector<std::string> texts;
     void attach(Ai& ai) {
-        ai.setDebugSink([this](std::string_view t) { texts.emplace_back(t); });
+        AiTestHelper::setDebugSink(ai, [this](std::string_view t) { texts.emplace_back(t); });
     }
     bool has(std::string_view t) const {
         for (const auto& x : texts)

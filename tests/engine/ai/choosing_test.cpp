@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/ai/ai.h"
+#include "engine/ai/aitesthelper.h"
 #include "ai_test_util.h"
 #include "support/fakeclock.h"
 #include "engine/base/random.h"
@@ -60,8 +61,8 @@ TEST(Choosing, GroupSizeAndBudget) {
 TEST(Choosing, NoCandidatesNoReply) {
     Ai ai;
     std::vector<Ai::Sim> none;
-    EXPECT_EQ(ai.chooseReply("Bob", {}, none, "hello"), "");
-    EXPECT_EQ(ai.reply("Bob", {}, "Bob", "hello", 1000), "");  // an empty mind
+    EXPECT_EQ(ai.chooseReply("Bob", none, "hello"), "");
+    EXPECT_EQ(ai.reply("Bob", "Bob", "hello", 1000), "");  // an empty mind
 }
 
 TEST(Choosing, WeakCandidatesAreGeneratedFromFirst) {
@@ -86,7 +87,7 @@ TEST(Choosing, WeakCandidatesAreGeneratedFromFirst) {
             log.attach(ai);
             rng::seed(seed);
             auto cands = sims(c.scores);
-            std::string r = ai.chooseReply("Bob", {}, cands, "cheese");
+            std::string r = ai.chooseReply("Bob", cands, "cheese");
             EXPECT_FALSE(r.empty());
             EXPECT_EQ(log.has("Entry: generated"), c.generated) << r;
             if (c.generated) {
@@ -109,7 +110,7 @@ TEST(Choosing, LongInputWithWeakGroupGenerates) {
     log.attach(ai);
     rng::seed(3);
     auto cands = sims({11, 11, 11, 11});
-    ai.chooseReply("Bob", {}, cands, input);
+    ai.chooseReply("Bob", cands, input);
     EXPECT_TRUE(log.has("Entry: generated"));
 }
 
@@ -125,26 +126,26 @@ TEST(Choosing, RecentTextsAreNotRepeated) {
     for (int i = 0; i < 8; ++i)
         lines.push_back("u " + std::to_string(999500 + i) + " B i said this first");
     Ai ai;
-    ai.setPersonalize(false);
+    AiTestHelper::setPersonalize(ai, false);
     fill(ai, lines);
     for (std::uint64_t seed = 1; seed <= 20; ++seed) {
         DebugLog log;
         log.attach(ai);
         rng::seed(seed);
         std::vector<Ai::Sim> cands = {{0, 6, 20}, {0, 6, 20}, {0, 6, 20}, {1, 6, 20}};
-        std::string r = ai.chooseReply("Bob", {}, cands, "something else");
+        std::string r = ai.chooseReply("Bob", cands, "something else");
         if (log.last("Tries: ") == "32") continue;  // the last pick is taken as it falls
         EXPECT_EQ(r, "fresh words here");
     }
 
     // Once the newest lines are older than ten minutes they no longer block anything.
-    ai.setDebugSink(nullptr);
+    AiTestHelper::setDebugSink(ai, nullptr);
     fake.advanceSeconds(700);
     int repeats = 0;
     for (std::uint64_t seed = 1; seed <= 20; ++seed) {
         rng::seed(seed);
         std::vector<Ai::Sim> cands = {{0, 6, 20}, {0, 6, 20}, {0, 6, 20}, {1, 6, 20}};
-        if (ai.chooseReply("Bob", {}, cands, "something else") == "I said this first") ++repeats;
+        if (ai.chooseReply("Bob", cands, "something else") == "I said this first") ++repeats;
     }
     EXPECT_EQ(repeats, 20);  // the group is the first three candidates
 }
@@ -159,7 +160,7 @@ TEST(Choosing, OnlyTheLastPickMayRepeatTheInput) {
     rng::seed(5);
     // Candidates: the input itself and a text without a letter or digit.
     std::vector<Ai::Sim> cands = {{0, 6, 40}, {1, 6, 40}, {0, 6, 40}, {1, 6, 40}};
-    std::string r = ai.chooseReply("Bob", {}, cands, "What is this?");
+    std::string r = ai.chooseReply("Bob", cands, "What is this?");
     EXPECT_EQ(log.last("Tries: "), "32");
     EXPECT_TRUE(r == "what is this" || r == "...") << r;
 }
@@ -175,11 +176,10 @@ TEST(Choosing, PickedLineIsPersonalised) {
     log.attach(ai);
     rng::seed(1);
     std::vector<Ai::Sim> cands = {{1, 11, 30}, {2, 10, 5}, {3, 10, 5}, {0, 10, 5}};
-    EXPECT_EQ(ai.chooseReply("Sam!pc", {}, cands, "name"),
-              "My name is Vebix. Pleased to meet you.");
+    EXPECT_EQ(ai.chooseReply("Sam!pc", cands, "name"), "My name is Vebix. Pleased to meet you.");
     EXPECT_EQ(log.last("Entry: "), "2");
-    ai.setPersonalize(false);
-    EXPECT_EQ(ai.chooseReply("Sam!pc", {}, cands, "name"), "My name is Bot. Pleased to meet you.");
+    AiTestHelper::setPersonalize(ai, false);
+    EXPECT_EQ(ai.chooseReply("Sam!pc", cands, "name"), "My name is Bot. Pleased to meet you.");
 }
 
 TEST(Choosing, TemplateInputIsNotEchoed) {
@@ -192,7 +192,7 @@ TEST(Choosing, TemplateInputIsNotEchoed) {
               "$ 3001 $a What are you doing today?", "$ 3002 $b Nothing much, just relaxing."});
     for (std::uint64_t seed = 1; seed <= 10; ++seed) {
         rng::seed(seed);
-        auto cands = ai.scoreLines("Sam", {}, "Sam", "How are you doing today?", 2000000000);
+        auto cands = ai.scoreLines("Sam", "Sam", "How are you doing today?", 2000000000);
         // The stored question scores 5 x 12 / 2 = 30; the answer after it inherits all of that
         // through running (its own score is 0).
         ASSERT_GE(cands.size(), 2u);
@@ -200,7 +200,7 @@ TEST(Choosing, TemplateInputIsNotEchoed) {
         EXPECT_EQ(cands[0].score, 30);
         EXPECT_EQ(cands[1].index, 1u);
         EXPECT_EQ(cands[1].score, 30);
-        std::string r = ai.chooseReply("Sam", {}, cands, "How are you doing today?");
+        std::string r = ai.chooseReply("Sam", cands, "How are you doing today?");
         EXPECT_NE(r, "How are you doing today?");
         EXPECT_FALSE(r.empty());
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/ai/ai.h"
+#include "engine/ai/aitesthelper.h"
 #include "support/fakeclock.h"
 #include "engine/base/random.h"
 #include "tools/mindgen.h"
@@ -39,7 +40,7 @@ TEST(Corpus, ThousandRepliesOnAThousandLineMind) {
     ScopedClock scoped(fake);
     std::vector<std::string> chunked;
     int generated = 0;
-    ai.setDebugSink([&](std::string_view t) {
+    AiTestHelper::setDebugSink(ai, [&](std::string_view t) {
         if (t.starts_with("Randomly chunked: ")) chunked.emplace_back(t);
         if (t == "Entry: generated") ++generated;
     });
@@ -47,7 +48,7 @@ TEST(Corpus, ThousandRepliesOnAThousandLineMind) {
     int nonEmpty = 0;
     for (const auto& input : inputs) {
         std::string r;
-        EXPECT_NO_THROW(r = ai.reply("Guest!t", {}, "Guest!t", input, now));
+        EXPECT_NO_THROW(r = ai.reply("Guest!t", "Guest!t", input, now));
         if (!r.empty()) ++nonEmpty;
     }
     std::cout << "[ replies  ] " << nonEmpty << " of " << inputs.size() << " non-empty, "
@@ -97,10 +98,11 @@ TEST(Corpus, RepliesAreAsRecordedOnATwentyThousandLineMind) {
         FakeClock fake(now);
         ScopedClock scoped(fake);
         int generated = 0;
-        ai.setDebugSink([&](std::string_view t) { generated += t == "Entry: generated"; });
+        AiTestHelper::setDebugSink(
+            ai, [&](std::string_view t) { generated += t == "Entry: generated"; });
         rng::seed(99);
         for (std::size_t k = 0; k < inputs.size(); ++k) {
-            const std::string r = ai.reply("Guest!t", {}, "Guest!t", inputs[k], now);
+            const std::string r = ai.reply("Guest!t", "Guest!t", inputs[k], now);
             ASSERT_EQ(r, expected[k]) << "reply " << k << " to: " << inputs[k];
             if (k % 2 == 0) {
                 ai.addLine("Guest!t", std::to_string(now), "Guest!t", inputs[k]);

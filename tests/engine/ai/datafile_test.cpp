@@ -1,14 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include "engine/ai/ai.h"
@@ -21,13 +17,6 @@ using vebix::testing::writeBytes;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 std::vector<std::string> linesOf(const Ai& ai) {
     return std::vector<std::string>(ai.lines().begin(), ai.lines().end());
@@ -73,7 +62,6 @@ TEST(DataFile, LoadFileAndLoadTextReadTheSameLines) {
         EXPECT_EQ(fromFile.loadFile(path), c.lines.size());
         EXPECT_EQ(linesOf(fromFile), c.lines);
         EXPECT_EQ(fromFile.fileName(), path);
-        EXPECT_FALSE(fromFile.modified());
         for (TextLines keep : {TextLines::Copied, TextLines::Viewed}) {
             Ai fromText;
             EXPECT_EQ(fromText.loadText("template", c.bytes, keep), c.lines.size());
@@ -141,9 +129,6 @@ TEST(DataFile, LoadedLinesOutliveChangesToTheFile) {
     EXPECT_EQ(linesOf(again), (Lines{"k 1 s a", "k 2 s b", "k 3 s c"}));
     ai.appendLine("k 4 s d");
     EXPECT_EQ(linesOf(ai), (Lines{"k 1 s a", "k 2 s b", "k 4 s d"}));
-    ai.saveFile(path, AfterSave::ClearModified);
-    EXPECT_EQ(readBytes(path), "k 1 s a\r\nk 2 s b\r\nk 4 s d\r\n");
-    EXPECT_EQ(linesOf(again), (Lines{"k 1 s a", "k 2 s b", "k 3 s c"}));
 }
 
 // What cannot be read in place (a pipe) is read as a stream, with the same lines.
@@ -180,7 +165,7 @@ TEST(DataFile, LoadReplacesTheMind) {
     EXPECT_EQ(linesOf(ai), (Lines{"n 2 s new"}));
 }
 
-TEST(DataFile, MissingFileGivesEmptyMindAndSaveCreatesIt) {
+TEST(DataFile, MissingFileGivesAnEmptyMindOfThatName) {
     TempDir dir;
     const std::string path = dir.file("aimain.dat");
     Ai ai;
@@ -188,112 +173,7 @@ TEST(DataFile, MissingFileGivesEmptyMindAndSaveCreatesIt) {
     EXPECT_EQ(ai.loadFile(path), 0u);
     EXPECT_TRUE(ai.lines().empty());
     EXPECT_EQ(ai.fileName(), path);
-    ai.addLine("Sam", "100", "Sam", "hello there");
-    ai.addAiLine("Sam", "101", "hi Sam");
-    ai.saveFile(ai.fileName(), AfterSave::ClearModified);
-    EXPECT_FALSE(ai.modified());
-    EXPECT_EQ(readBytes(path), "Sam 100 Sam hello there\r\nSam 101 <ai> hi Sam\r\n");
-}
-
-TEST(DataFile, SaveAndLoadRoundTrip) {
-    TempDir dir;
-    for (const auto& c : readCases()) {
-        SCOPED_TRACE(c.name);
-        Ai ai;
-        ai.loadText("t", c.bytes, TextLines::Copied);
-        ai.setModified(true);
-        const std::string path = dir.file("round.dat");
-        ai.saveFile(path, AfterSave::KeepModified);
-        EXPECT_TRUE(ai.modified());  // not asked to clear it
-        std::string expected;
-        for (const auto& l : c.lines) expected += l + "\r\n";
-        EXPECT_EQ(readBytes(path), expected);  // no byte-order mark, no blank lines, CR LF
-        Ai again;
-        again.loadFile(path);
-        EXPECT_EQ(linesOf(again), c.lines);
-    }
-    // Only the target is left in the folder: no temporary files.
-    int entries = 0;
-    for (auto& e : fs::directory_iterator(dir.path())) (void)e, ++entries;
-    EXPECT_EQ(entries, 1);
-}
-
-TEST(DataFile, SaveKeepsTheFileMode) {
-    TempDir dir;
-    const std::string path = dir.file("m.dat");
-    writeBytes(path, "old\r\n");
-    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    Ai ai;
-    ai.addLine("k", "1", "s", "x");
-    ai.saveFile(path, AfterSave::ClearModified);
-    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-}
-
-TEST(DataFile, SaveErrors) {
-    TempDir dir;
-    Ai ai;
-    ai.addLine("k", "1", "s", "x");
-
-    const std::string noFolder = dir.file("missing/aimain.dat");
-    try {
-        ai.saveFile(noFolder, AfterSave::ClearModified);
-        FAIL() << "expected an error";
-    } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), ("Unable to create AI file '" + noFolder + "'").c_str());
-    }
-    EXPECT_TRUE(ai.modified());
-
-    const std::string folder = dir.file("adir");
-    fs::create_directory(folder);
-    writeBytes(folder + "/inside", "keep");
-    try {
-        ai.saveFile(folder, AfterSave::ClearModified);
-        FAIL() << "expected an error";
-    } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), ("Unable to finish saving AI file '" + folder + "'").c_str());
-    }
-    EXPECT_TRUE(ai.modified());
-    EXPECT_TRUE(fs::is_directory(folder));
-    EXPECT_EQ(readBytes(folder + "/inside"), "keep");
-    int entries = 0;
-    for (auto& e : fs::directory_iterator(dir.path())) (void)e, ++entries;
-    EXPECT_EQ(entries, 1);  // the temporary file was removed
-}
-
-TEST(DataFile, FailedSaveLeavesTheOldFile) {
-    // A file-size limit makes the write fail part-way, for root as well.
-    TempDir dir;
-    const std::string path = dir.file("m.dat");
-    const std::string old = "k 1 s the old mind\r\n";
-    writeBytes(path, old);
-    Ai ai;
-    for (int i = 0; i < 200; ++i) ai.addLine("k", std::to_string(i), "s", std::string(100, 'n'));
-
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    bool threw = false;
-    std::string message;
-    try {
-        ai.saveFile(path, AfterSave::ClearModified);
-    } catch (const Error& e) {
-        threw = true;
-        message = e.what();
-    }
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
-
-    EXPECT_TRUE(threw);
-    EXPECT_EQ(message, "Unable to finish saving AI file '" + path + "'");
-    EXPECT_EQ(readBytes(path), old);
-    EXPECT_TRUE(ai.modified());
-    int entries = 0;
-    for (auto& e : fs::directory_iterator(dir.path())) (void)e, ++entries;
-    EXPECT_EQ(entries, 1);
+    EXPECT_FALSE(fs::exists(path));
 }
 
 TEST(DataFile, LoadErrors) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/ai/ai.h"
+#include "engine/ai/aitesthelper.h"
 #include "ai_test_util.h"
 #include "engine/base/random.h"
 #include "tools/mindgen.h"
@@ -29,11 +30,10 @@ void expectSameCandidates(const Ai& ai, const std::vector<Query>& queries, std::
     for (std::size_t q = 0; q < queries.size(); ++q) {
         const Query& query = queries[q];
         rng::seed(seed + q);
-        const auto expected = ai.scoreLines(query.partner, {}, query.key, query.input, query.time);
+        const auto expected = ai.scoreLines(query.partner, query.key, query.input, query.time);
         const std::uint32_t nextAfterReference = rng::next();
         rng::seed(seed + q);
-        const auto got =
-            ai.scoreLinesIndexed(query.partner, {}, query.key, query.input, query.time);
+        const auto got = ai.scoreLinesIndexed(query.partner, query.key, query.input, query.time);
         const std::uint32_t nextAfterIndexed = rng::next();
         EXPECT_EQ(nextAfterIndexed, nextAfterReference) << "query " << q << ": " << query.input;
         ASSERT_EQ(got.size(), expected.size()) << "query " << q << ": " << query.input;
@@ -147,7 +147,7 @@ TEST(IndexedScoring, SameAsReferenceOnOddLines) {
         for (const std::string& l : odd) lines.push_back(l);
     Ai ai;
     fill(ai, lines);
-    ai.setFillWords({"the", "cat", "and"});
+    AiTestHelper::setFillWords(ai, {"the", "cat", "and"});
     std::vector<Query> queries;
     const std::vector<std::string> inputs = {"cats",
                                              "the cat sat",

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/ai/ai.h"
+#include "engine/ai/aitesthelper.h"
 #include "ai_test_util.h"
 
 using namespace vebix;
@@ -29,7 +30,7 @@ TEST(FillWords, CountsTheLastQuarter) {
 
 TEST(FillWords, SizesAndLimits) {
     Ai ai;
-    ai.setFillWords({"keep"});
+    AiTestHelper::setFillWords(ai, {"keep"});
     ai.calcFillWords();  // empty mind: unchanged
     EXPECT_EQ(ai.fillWords(), (std::vector<std::string>{"keep"}));
     fill(ai, {"k 1 X a b", "k 1 X c d", "k 1 X e f"});
@@ -56,21 +57,4 @@ TEST(FillWords, OnlyTheLast448LinesOfBigMinds) {
     fill(ai, lines);
     ai.calcFillWords();
     EXPECT_EQ(ai.fillWords(), (std::vector<std::string>{"late"}));
-}
-
-TEST(FillWords, ForEachKeyWordSkipsFillWordsAndStops) {
-    Ai ai;
-    ai.setFillWords({"the"});
-    std::vector<std::string> seen;
-    ai.forEachKeyWord("The cat, 42 dogs don't bark!", [&](std::string_view w) {
-        seen.emplace_back(w);
-        return true;
-    });
-    EXPECT_EQ(seen, (std::vector<std::string>{"cat", "dogs", "do", "not", "bark"}));
-    seen.clear();
-    ai.forEachKeyWord("one two three", [&](std::string_view w) {
-        seen.emplace_back(w);
-        return seen.size() < 2;
-    });
-    EXPECT_EQ(seen, (std::vector<std::string>{"one", "two"}));
 }

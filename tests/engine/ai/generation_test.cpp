@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/ai/ai.h"
+#include "engine/ai/aitesthelper.h"
 #include "ai_test_util.h"
 #include "engine/base/random.h"
 #include "engine/enparse/tokenizer.h"
@@ -78,11 +79,11 @@ TEST(Generation, HeadWordAndTail) {
     std::set<std::string> seen;
     for (std::uint64_t seed = 0; seed < 60; ++seed) {
         rng::seed(seed);
-        const std::string r = ai.generateReply("Bob", {}, "apples");
+        const std::string r = ai.generateReply("Bob", "apples");
         EXPECT_TRUE(possible.count(r)) << r;
         seen.insert(r);
         rng::seed(seed);
-        EXPECT_EQ(ai.generateReply("Bob", {}, "apples"), r);  // repeatable
+        EXPECT_EQ(ai.generateReply("Bob", "apples"), r);  // repeatable
     }
     // The splice word is written as the first line has it.
     EXPECT_TRUE(seen.count("the Apples"));
@@ -95,15 +96,15 @@ TEST(Generation, NothingToMakeFrom) {
               "k 3 A I ate bananas!", "k 4 A mybananas are hidden"});
     for (std::uint64_t seed = 0; seed < 20; ++seed) {
         rng::seed(seed);
-        EXPECT_EQ(ai.generateReply("Bob", {}, "?!"), "");      // punctuation only
-        EXPECT_EQ(ai.generateReply("Bob", {}, "yellow"), "");  // only in a line of the engine
-        EXPECT_EQ(ai.generateReply("Bob", {}, "not"), "");     // only in an excluded line
-        EXPECT_EQ(ai.generateReply("Bob", {}, "hidden"), "mybananas are hidden");
-        EXPECT_EQ(ai.generateReply("Bob", {}, "bananas"), "I ate bananas!");  // whole words only
+        EXPECT_EQ(ai.generateReply("Bob", "?!"), "");      // punctuation only
+        EXPECT_EQ(ai.generateReply("Bob", "yellow"), "");  // only in a line of the engine
+        EXPECT_EQ(ai.generateReply("Bob", "not"), "");     // only in an excluded line
+        EXPECT_EQ(ai.generateReply("Bob", "hidden"), "mybananas are hidden");
+        EXPECT_EQ(ai.generateReply("Bob", "bananas"), "I ate bananas!");  // whole words only
     }
     fill(ai, {"k 1 Bob<ai> bananas are yellow"});  // another engine's line, as learned from a link
     rng::seed(1);
-    EXPECT_EQ(ai.generateReply("Bob", {}, "yellow"), "bananas are yellow");
+    EXPECT_EQ(ai.generateReply("Bob", "yellow"), "bananas are yellow");
 }
 
 TEST(Generation, ExtensionNeedsMoreThanTenBytes) {
@@ -120,7 +121,7 @@ TEST(Generation, ExtensionNeedsMoreThanTenBytes) {
         int extended = 0;
         for (std::uint64_t seed = 0; seed < 300; ++seed) {
             rng::seed(seed);
-            const std::string r = ai.generateReply("Bob", {}, "apples");
+            const std::string r = ai.generateReply("Bob", "apples");
             if (r.starts_with("qq ")) {
                 ++extended;
                 EXPECT_EQ(r, "qq cc d apples");
@@ -145,7 +146,7 @@ TEST(Generation, TailExtensionNeedsMoreThanTenBytes) {
         int extended = 0;
         for (std::uint64_t seed = 0; seed < 300; ++seed) {
             rng::seed(seed);
-            const std::string r = ai.generateReply("Bob", {}, "apples");
+            const std::string r = ai.generateReply("Bob", "apples");
             if (r.ends_with(" qq")) {
                 ++extended;
                 EXPECT_EQ(r, head + " qq");
@@ -164,21 +165,21 @@ TEST(Generation, FindLineWithPhrase) {
     Ai::PhraseHit hit;
     for (std::uint64_t seed = 0; seed < 10; ++seed) {
         rng::seed(seed);
-        ASSERT_TRUE(ai.findLineWithPhrase("Sam", {}, "TEA", "", hit));
+        ASSERT_TRUE(ai.findLineWithPhrase("Sam", "TEA", "", hit));
         EXPECT_TRUE(hit.text == "Vebix likes tea" || hit.text == "Tea, please") << hit.text;
         EXPECT_EQ(hit.text.substr(hit.offset, hit.length).size(), 3u);
         EXPECT_TRUE(hit.text.substr(hit.offset, 3) == "tea" ||
                     hit.text.substr(hit.offset, 3) == "Tea");
         // A line whose whole text lies inside exclude is passed over.
-        ASSERT_TRUE(ai.findLineWithPhrase("Sam", {}, "tea", "Oh. Tea, please!", hit));
+        ASSERT_TRUE(ai.findLineWithPhrase("Sam", "tea", "Oh. Tea, please!", hit));
         EXPECT_EQ(hit.text, "Vebix likes tea");
     }
     // The phrase is looked for in the personalised text, where the name is gone.
-    EXPECT_FALSE(ai.findLineWithPhrase("Sam", {}, "robert likes", "", hit));
+    EXPECT_FALSE(ai.findLineWithPhrase("Sam", "robert likes", "", hit));
     rng::seed(3);
-    EXPECT_EQ(ai.generateReply("Sam", {}, "robert"), "");
-    ai.setPersonalize(false);
-    ASSERT_TRUE(ai.findLineWithPhrase("Sam", {}, "robert likes", "", hit));
+    EXPECT_EQ(ai.generateReply("Sam", "robert"), "");
+    AiTestHelper::setPersonalize(ai, false);
+    ASSERT_TRUE(ai.findLineWithPhrase("Sam", "robert likes", "", hit));
     EXPECT_EQ(hit.text, "Robert likes tea");
     EXPECT_EQ(hit.offset, 0u);
     EXPECT_EQ(hit.length, 12u);
@@ -193,7 +194,7 @@ TEST(Generation, KeepsAtMost256Positions) {
     for (std::uint64_t seed = 0; seed < 200; ++seed) {
         rng::seed(seed);
         Ai::PhraseHit hit;
-        ASSERT_TRUE(ai.findLineWithPhrase("B", {}, "word", "", hit));
+        ASSERT_TRUE(ai.findLineWithPhrase("B", "word", "", hit));
         found.insert(hit.text);
     }
     // Later matches replace kept ones at random: some picks come from beyond the first 256.

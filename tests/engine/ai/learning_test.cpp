@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,6 @@ TEST(Learning, BlanksInSpeakerIdsBecomeUnderscores) {
     ai.addLine("Mary Ann!pc", "1700000000", "Mary Ann!pc", " hello  there ");
     ASSERT_EQ(ai.lines().size(), 1u);
     EXPECT_EQ(ai.lines()[0], "Mary_Ann!pc 1700000000 Mary_Ann!pc  hello  there ");
-    EXPECT_TRUE(ai.modified());
     MindLine m = parseLine(ai.lines()[0], AiSuffix::Keep);
     EXPECT_EQ(m.key, "Mary_Ann!pc");
     EXPECT_EQ(m.speaker, "Mary_Ann!pc");
@@ -26,10 +26,8 @@ TEST(Learning, AiLinesAndPlainAppend) {
     Ai ai;
     ai.addAiLine("Sam Smith", "5", "hi Sam");
     EXPECT_EQ(ai.lines()[0], "Sam_Smith 5 <ai> hi Sam");
-    ai.setModified(false);
     ai.appendLine("k 6 x already formatted");
     EXPECT_EQ(ai.lines()[1], "k 6 x already formatted");
-    EXPECT_TRUE(ai.modified());
 }
 
 TEST(Learning, TwoUserTurnsWithoutReplyLeaveTwoUserLines) {
@@ -80,7 +78,10 @@ TEST(Learning, LineBreaksAndNulsAreNeverStored) {
         std::filesystem::temp_directory_path() / ("vebix-learning-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     const std::string file = (dir / "mind.dat").string();
-    ai.saveFile(file, AfterSave::ClearModified);
+    {
+        std::ofstream out(file, std::ios::binary);
+        for (std::string_view line : ai.lines()) out << line << "\r\n";
+    }
     Ai reloaded;
     reloaded.loadFile(file);
     std::filesystem::remove_all(dir);

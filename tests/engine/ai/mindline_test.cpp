@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/ai/ai.h"
+#include "engine/ai/aitesthelper.h"
 #include "engine/ai/mindline.h"
 
 using namespace vebix;
@@ -80,17 +81,14 @@ TEST(MindLine, LiesWithin) {
     EXPECT_FALSE(liesWithin(copy, all));
 }
 
-TEST(MindLine, ModuleConstants) {
-    EXPECT_EQ(kEngineVersion, "1.7.5");
-    EXPECT_EQ(kDefaultDataFileName, "aimain.dat");
+TEST(MindLine, ANewEngineHoldsNothing) {
     Ai ai;
     EXPECT_TRUE(ai.name().empty());
     EXPECT_TRUE(ai.lines().empty());
-    EXPECT_FALSE(ai.modified());
-    EXPECT_TRUE(ai.personalizes());
+    EXPECT_TRUE(AiTestHelper::personalizes(ai));
     EXPECT_TRUE(ai.fillWords().empty());
     EXPECT_TRUE(ai.fileName().empty());
-    EXPECT_FALSE(ai.hasDebugSink());
+    EXPECT_FALSE(AiTestHelper::hasDebugSink(ai));
 }
 
 TEST(MindLine, SimAndWcOrderHighestFirst) {

@@ -52,6 +52,6 @@ TEST(Personalize, Names) {
         ai.setName(c.name);
         fill(ai, c.lines);
         const std::size_t last = c.lines.size() - 1;
-        EXPECT_EQ(ai.personalizeText(c.partner, {}, last, lineText(ai.lines()[last])), c.expected);
+        EXPECT_EQ(ai.personalizeText(c.partner, last, lineText(ai.lines()[last])), c.expected);
     }
 }

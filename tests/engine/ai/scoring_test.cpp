@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "engine/ai/ai.h"
+#include "engine/ai/aitesthelper.h"
+#include "engine/ai/scoringrules.h"
 #include "ai_test_util.h"
 #include "engine/base/random.h"
 #include "engine/enparse/tokenizer.h"
@@ -30,7 +32,6 @@ struct ScoreCase {
     std::string partner = "Nobody";
     std::string key = "nokey";
     std::uint32_t referenceTime = 2000000000;
-    std::vector<Ai::Wc> topics = {};
     std::vector<std::string> fillWords = {};
     Scores expected;
 };
@@ -51,7 +52,6 @@ TEST(Scoring, HandComputedScores) {
          "nokey",
          2000000000,
          {},
-         {},
          {{0, 12}, {2, 6}, {3, 8}}},
         {"pause decay stops at five minutes",
          {"p 1000 A cats purr",   // 24 -> 12; running 12
@@ -60,7 +60,6 @@ TEST(Scoring, HandComputedScores) {
          "Nobody",
          "nokey",
          2000000000,
-         {},
          {},
          {{0, 12}, {1, 18}}},
         {"recency bonuses",
@@ -76,7 +75,6 @@ TEST(Scoring, HandComputedScores) {
          "nokey",
          2000000000,
          {},
-         {},
          {{0, 3}, {1, 3}, {2, 2}, {3, 2}, {4, 0}, {5, 0}, {6, 0}}},
         {"excluded line feeds context",
          {"a 1999999900 X zebra #-",  // own 7, no candidate; running 3
@@ -85,7 +83,6 @@ TEST(Scoring, HandComputedScores) {
          "Nobody",
          "nokey",
          2000000000,
-         {},
          {},
          {{1, 6}}},
         {"same conversation and speaker, blanks as stored",
@@ -97,7 +94,6 @@ TEST(Scoring, HandComputedScores) {
          "Mary Ann",
          2000000000,
          {},
-         {},
          {{0, 5}, {1, 2}, {2, 5}}},
         {"long line factor",
          {"a 1 X cats bee dog elk fox gnu hen",   // 7 words: (12 + 12) x 0.7 = 16 -> 8
@@ -108,7 +104,6 @@ TEST(Scoring, HandComputedScores) {
          "Nobody",
          "nokey",
          2000000000,
-         {},
          {},
          {{0, 8}, {1, 6}, {2, 8}, {3, 6}}},
         {"other-bot penalties",
@@ -126,7 +121,6 @@ TEST(Scoring, HandComputedScores) {
          "nokey",
          2000000000,
          {},
-         {},
          {{0, 8}, {1, 12}, {2, 8}, {3, 8}, {4, 12}, {5, 6}, {6, 12}, {8, 12}}},
         {"earlier time in the same conversation",
          {"$ 4004 $b My computer could be faster.",  // "computer" 12 -> 6; running 6
@@ -137,7 +131,6 @@ TEST(Scoring, HandComputedScores) {
          "nokey",
          2000000000,
          {},
-         {},
          {{0, 6}, {2, 6}}},
         {"unreadable times are skipped",
          {"$ 10x1 $a cats purr", "$ 99999999999 $a cats purr", "$ 1002 $a zebra", "short line",
@@ -146,7 +139,6 @@ TEST(Scoring, HandComputedScores) {
          "Nobody",
          "nokey",
          2000000000,
-         {},
          {},
          {{2, 0}, {4, 6}}},
         {"numbers, alike words, fill words",
@@ -158,27 +150,15 @@ TEST(Scoring, HandComputedScores) {
          "Nobody",
          "nokey",
          2000000000,
-         {},
          {"cats"},
          {{0, 8}, {1, 2}, {2, 2}, {3, 10}}},
-        {"topic words",
-         {"a 1 X there",  // equal: 100 x 20 / 100 -> 10
-          "b 1 X their",  // alike: 100 x 6 / 100 -> 3
-          "c 1 X nothing"},
-         "hello",
-         "Nobody",
-         "nokey",
-         2000000000,
-         {{"there", 100}},
-         {},
-         {{0, 10}, {1, 3}, {2, 0}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Ai ai;
         fill(ai, c.lines);
-        ai.setFillWords(c.fillWords);
-        auto sims = ai.scoreLines(c.partner, c.topics, c.key, c.input, c.referenceTime);
+        AiTestHelper::setFillWords(ai, c.fillWords);
+        auto sims = ai.scoreLines(c.partner, c.key, c.input, c.referenceTime);
         EXPECT_EQ(scoresOf(sims), c.expected);
         EXPECT_TRUE(std::is_sorted(sims.begin(), sims.end()));
         for (const auto& s : sims)
@@ -187,13 +167,36 @@ TEST(Scoring, HandComputedScores) {
 }
 
 TEST(Scoring, ScoresSaturateInsteadOfWrapping) {
-    Ai ai;
-    fill(ai, {"a 1 X zebra"});
-    // 11 x 13107 = 144177, halved 72088: beyond 16 bits.
-    std::vector<Ai::Wc> topics(11, Ai::Wc{"zebra", 65535});
-    auto sims = ai.scoreLines("n", topics, "k", "hello", 2000000000);
-    ASSERT_EQ(sims.size(), 1u);
-    EXPECT_EQ(sims[0].score, 65535);
+    // The walk both scorers share: a score beyond 16 bits stays at the top, before any penalty
+    // takes its share, and a running score beyond 32 bits stays at the top of those.
+    struct Case {
+        std::uint64_t own;
+        std::uint32_t running;
+        scoring::SpeakerPenalty penalty;
+        std::uint16_t score;
+    };
+    const Case cases[] = {
+        {131070, 0, scoring::SpeakerPenalty::None, 65535},
+        {131072, 0, scoring::SpeakerPenalty::None, 65535},
+        {2, 65535, scoring::SpeakerPenalty::None, 65535},
+        {std::uint64_t{1} << 40, 0, scoring::SpeakerPenalty::None, 65535},
+        {std::uint64_t{1} << 40, 0, scoring::SpeakerPenalty::Third, 43690},
+        {std::uint64_t{1} << 40, 0, scoring::SpeakerPenalty::Half, 32767},
+        {131068, 0, scoring::SpeakerPenalty::None, 65534},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.own);
+        scoring::Context context;
+        context.running = c.running;
+        scoring::WalkLine line;
+        line.own = c.own;
+        line.scored = line.candidate = true;
+        line.penalty = c.penalty;
+        std::vector<Ai::Sim> candidates;
+        scoring::walk(context, line, candidates);
+        ASSERT_EQ(candidates.size(), 1u);
+        EXPECT_EQ(candidates[0].score, c.score);
+    }
 }
 
 TEST(Scoring, PhraseMatchScoreRuns) {
@@ -236,7 +239,7 @@ TEST(Scoring, AtMost48CandidatesFromAnyMind) {
     for (int i = 0; i < 300; ++i)
         lines.push_back("k" + std::to_string(i) + " 1 X cats number " + std::to_string(i % 50));
     fill(ai, lines);
-    auto sims = ai.scoreLines("n", {}, "k", "cats 7", 2000000000);
+    auto sims = ai.scoreLines("n", "k", "cats 7", 2000000000);
     EXPECT_EQ(sims.size(), 48u);
     // Every line holding 7 as its number scores 12 + 4 + 12 = 28 -> 14, and there are six.
     EXPECT_EQ(std::count_if(sims.begin(), sims.end(), [](auto& s) { return s.score == 14; }), 6);
@@ -252,7 +255,7 @@ TEST(Scoring, RandomChunkingOnlyAbove1000Lines) {
             lines.push_back("k " + std::to_string(i + 1) + " X cats");
         fill(ai, lines);
         rng::seed(7);
-        auto sims = ai.scoreLines("n", {}, "k", "cats", 2000000000);
+        auto sims = ai.scoreLines("n", "k", "cats", 2000000000);
         EXPECT_EQ(log.last("Randomly chunked: "), "0%") << size;
     }
 
@@ -262,7 +265,7 @@ TEST(Scoring, RandomChunkingOnlyAbove1000Lines) {
     for (int i = 0; i < 20000; ++i) lines.push_back("k" + std::to_string(i) + " 1 X cats");
     fill(big, lines);
     rng::seed(7);
-    big.scoreLines("n", {}, "k", "cats", 2000000000);
+    big.scoreLines("n", "k", "cats", 2000000000);
     const double percent = std::stod(log.last("Randomly chunked: ").c_str());
     // About 1 line in 128 starts a run of 20 + 20000/640 lines on average.
     EXPECT_GT(percent, 10.0);

@@ -4,16 +4,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "engine/myfile/process.h"
+#include "support/fakeclock.h"
 
 using namespace vebix;
 namespace fs = std::filesystem;
@@ -45,22 +48,11 @@ protected:
 
 }  // namespace
 
-TEST(SplitCommandLine, QuotedRunsAreOneArgument) {
-    using V = std::vector<std::string>;
-    EXPECT_EQ(splitCommandLine("\"/opt/my bot/bot\""), (V{"/opt/my bot/bot"}));
-    EXPECT_EQ(splitCommandLine("  a  b\tc "), (V{"a", "b", "c"}));
-    EXPECT_EQ(splitCommandLine("\"a b\" c \"\""), (V{"a b", "c", ""}));
-    EXPECT_EQ(splitCommandLine("x\"y z\"w"), (V{"xy zw"}));
-    EXPECT_EQ(splitCommandLine("$(rm -rf x);ls"), (V{"$(rm", "-rf", "x);ls"}));
-    EXPECT_EQ(splitCommandLine(""), V{});
-}
-
 TEST_F(ProcessTest, RunsInItsOwnFolderAndReportsExitCode) {
     fs::path bot = script(dir_ / "bot" / "run.sh", "pwd > where.txt\nexit 7");
     std::string before = fs::current_path();
     ChildProcess p;
-    ASSERT_EQ(p.start("\"" + bot.string() + "\"", (dir_ / "bot").string()),
-              ChildProcess::StartResult::Started);
+    ASSERT_EQ(p.start({bot.string()}, (dir_ / "bot").string()), ChildProcess::StartResult::Started);
     EXPECT_EQ(p.wait(10000), ChildProcess::WaitResult::Exited);
     EXPECT_EQ(p.exitCode(), 7);
     EXPECT_EQ(read(dir_ / "bot" / "where.txt"), (dir_ / "bot").string() + "\n");
@@ -70,7 +62,7 @@ TEST_F(ProcessTest, RunsInItsOwnFolderAndReportsExitCode) {
 TEST_F(ProcessTest, SignalAndTimeOut) {
     fs::path crash = script(dir_ / "crash.sh", "kill -SEGV $$");
     ChildProcess p;
-    ASSERT_EQ(p.start(crash.string(), dir_.string()), ChildProcess::StartResult::Started);
+    ASSERT_EQ(p.start({crash.string()}, dir_.string()), ChildProcess::StartResult::Started);
     EXPECT_EQ(p.wait(10000), ChildProcess::WaitResult::Signalled);
     EXPECT_EQ(p.signal(), SIGSEGV);
 
@@ -78,7 +70,7 @@ TEST_F(ProcessTest, SignalAndTimeOut) {
     // running; it is ended here so the test leaves nothing behind.
     fs::path hang = script(dir_ / "hang.sh", "exec tail -f /dev/null");
     ChildProcess h;
-    ASSERT_EQ(h.start(hang.string(), dir_.string()), ChildProcess::StartResult::Started);
+    ASSERT_EQ(h.start({hang.string()}, dir_.string()), ChildProcess::StartResult::Started);
     EXPECT_EQ(h.wait(50), ChildProcess::WaitResult::TimedOut);
     ::kill(h.pid(), SIGKILL);
     EXPECT_EQ(h.wait(10000), ChildProcess::WaitResult::Signalled);
@@ -86,18 +78,19 @@ TEST_F(ProcessTest, SignalAndTimeOut) {
 
 TEST_F(ProcessTest, NotFoundToldApartFromOtherFailures) {
     ChildProcess p;
-    EXPECT_EQ(p.start("\"" + (dir_ / "missing" / "bot").string() + "\"", dir_.string()),
+    EXPECT_EQ(p.start({(dir_ / "missing" / "bot").string()}, dir_.string()),
               ChildProcess::StartResult::NotFound);
     fs::path bot = script(dir_ / "bot.sh", "exit 0");
-    EXPECT_EQ(p.start(bot.string(), (dir_ / "no such folder").string()),
+    EXPECT_EQ(p.start({bot.string()}, (dir_ / "no such folder").string()),
               ChildProcess::StartResult::NotFound);
     // Exists but cannot be run.
     fs::path plain = dir_ / "plain.txt";
     std::ofstream(plain) << "not a program";
     fs::permissions(plain, fs::perms::owner_read | fs::perms::owner_write);
     ChildProcess q;
-    EXPECT_EQ(q.start(plain.string(), dir_.string()), ChildProcess::StartResult::Failed);
-    EXPECT_EQ(q.start("", dir_.string()), ChildProcess::StartResult::Failed);
+    EXPECT_EQ(q.start({plain.string()}, dir_.string()), ChildProcess::StartResult::Failed);
+    EXPECT_EQ(q.start({}, dir_.string()), ChildProcess::StartResult::Failed);
+    EXPECT_EQ(q.start({""}, dir_.string()), ChildProcess::StartResult::Failed);
 }
 
 TEST_F(ProcessTest, StrangePathIsStartedAsItIsWithNoShell) {
@@ -105,8 +98,7 @@ TEST_F(ProcessTest, StrangePathIsStartedAsItIsWithNoShell) {
     fs::path folder = dir_ / "a b;$(touch PWNED)";
     fs::path bot = script(folder / "my bot $(x).sh", "echo ran > ran.txt");
     ChildProcess p;
-    ASSERT_EQ(p.start("\"" + bot.string() + "\"", folder.string()),
-              ChildProcess::StartResult::Started);
+    ASSERT_EQ(p.start({bot.string()}, folder.string()), ChildProcess::StartResult::Started);
     EXPECT_EQ(p.wait(10000), ChildProcess::WaitResult::Exited);
     EXPECT_EQ(read(folder / "ran.txt"), "ran\n");
     EXPECT_FALSE(fs::exists(folder / "PWNED"));
@@ -148,6 +140,48 @@ TEST_F(ProcessTest, AChildThatOutlivesItsObjectLeavesNoZombie) {
     while (processState(pid) != 0 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::yield();
     EXPECT_EQ(processState(pid), 0) << "still in the process table as " << processState(pid);
+}
+
+// Waits take their time limit from the clock in force: a child that never ends is given up on
+// when that clock says the time is up, and a child that ends is waited for however long it
+// takes in real time.
+TEST_F(ProcessTest, WaitsKeepTheTimeOfTheClockInForce) {
+    fs::path hang = script(dir_ / "hang.sh", "exec tail -f /dev/null");
+    fs::path quick = script(dir_ / "quick.sh", "exit 3");
+    ChildProcess h, q;
+    ASSERT_EQ(h.start(std::vector<std::string>{hang.string()}, dir_.string()),
+              ChildProcess::StartResult::Started);
+    {
+        FakeClock fake;
+        ScopedClock scope(fake);
+        ASSERT_EQ(q.start(std::vector<std::string>{quick.string()}, dir_.string()),
+                  ChildProcess::StartResult::Started);
+        // The fake clock does not move: a millisecond of it is no limit on a child that ends.
+        EXPECT_EQ(q.wait(1), ChildProcess::WaitResult::Exited);
+        EXPECT_EQ(q.exitCode(), 3);
+
+        std::optional<ChildProcess::WaitResult> waited;
+        std::atomic<bool> ended{false};
+        std::thread waiter([&] {
+            waited = h.wait(5000);
+            ended = true;
+        });
+        fake.awaitWaiter();
+        fake.advanceMs(4999);
+        EXPECT_FALSE(ended.load());
+        fake.advanceMs(1);
+        waiter.join();
+        EXPECT_EQ(waited, ChildProcess::WaitResult::TimedOut);
+
+        // Waits that pass at once move the clock by the whole time they were given.
+        fake.expireWaits();
+        const std::uint64_t before = fake.tickMs();
+        EXPECT_EQ(h.wait(60000), ChildProcess::WaitResult::TimedOut);
+        EXPECT_EQ(fake.tickMs(), before + 60000);
+    }
+    h.kill();
+    EXPECT_EQ(h.wait(0), ChildProcess::WaitResult::Exited);
+    EXPECT_EQ(h.signal(), SIGKILL);
 }
 
 namespace {

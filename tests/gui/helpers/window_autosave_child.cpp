@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/gui/program.h"
+#include "app/gui/windowmode.h"
 #include "guitestsupport.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/gui/program.h"
+#include "app/gui/windowmode.h"
 #include "guitestsupport.h"
 
 namespace {

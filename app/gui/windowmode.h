@@ -1,20 +1,22 @@
 #pragma once
-// The program's entry: bot mode when a "CHAT.MSG" (file or folder) is in the working folder,
-// otherwise the main window. Every error that escapes ends in the "Fatal Error" path: the
-// message on standard error and in a box when a display a person sees can be opened,
-// "CHAT.MSG" deleted, exit status 1. Window mode with no such display (none set, one that
-// cannot be opened, or the offscreen and minimal platforms) prints one line on standard error
-// saying what is missing and ends with status 1.
+// Window mode: the main window on a display a person sees, and the "Fatal Error" box. Window
+// mode with no such display (none set, one that cannot be opened, or the offscreen and minimal
+// platforms) prints one line on standard error saying what is missing and ends with status 1.
+// Every error that escapes ends in the "Fatal Error" path: the message on standard error and
+// in a box, status 1.
 
 #include <string>
 
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 
 namespace vebix {
 
 class Prompts;
 
-int runProgram(int argc, char** argv);
+// The whole of window mode, for the program's entry: the QApplication (argc and argv as Qt
+// reads them), the translations, the window on mindPath (empty: the usual start mind), the
+// message loop. Returns the exit status.
+int runWindowProgram(int& argc, char** argv, const std::string& mindPath);
 
 // The start-up steps of window mode before the main window: settles the start mind (a named
 // mind that does not exist is reported in a box, caption "Vebix") and reads the delay setting,

@@ -1,4 +1,4 @@
-#include "app/cli/console.h"
+#include "app/platform/console.h"
 
 #include "engine/enparse/unicode.h"
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <iostream>
 
-namespace vebix::cli {
+namespace vebix {
 
 bool colourAllowed(const char* noColor, const char* term) {
     // https://no-color.org: any non-empty NO_COLOR turns colour off.
@@ -79,4 +79,4 @@ Palette::Palette(bool colour) {
     reset = "\033[0m";
 }
 
-}  // namespace vebix::cli
+}  // namespace vebix

@@ -1,4 +1,4 @@
-#include "app/gui/program.h"
+#include "app/gui/windowmode.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -7,14 +7,9 @@
 #include <iostream>
 #include <memory>
 
-#include "app/cli/commandline.h"
-#include "app/cli/console.h"
-#include "app/irc/irccommand.h"
-#include "engine/base/memorypolicy.h"
-#include "app/cli/exitstatus.h"
 #include "app/udlp/botmode.h"
 #include "app/udlp/chatmsgformat.h"
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/platform/filewrite.h"
 #include "app/platform/systempaths.h"
 #include "app/platform/qtext.h"
@@ -63,39 +58,8 @@ int runWindowMode(const char* namedPath, Prompts& prompts) {
     return QApplication::exec();
 }
 
-int runProgram(int argc, char** argv) {
-    keepFreedMemory();
-    // The chat-room bot is a front end of its own, with its own command line.
-    if (irc::isIrcCommand(argc, argv)) return irc::runIrcProgram(argc, argv);
-    // The command line first: help, version and the terminal commands need no display, and
-    // must not be mistaken for a mind's path.
-    const cli::Invocation invocation = cli::parseInvocation(cli::argumentList(argc, argv));
-    switch (invocation.kind) {
-        case cli::Invocation::Kind::Help:
-        case cli::Invocation::Kind::Version: {
-            std::cout << (invocation.kind == cli::Invocation::Kind::Help ? cli::programHelp()
-                                                                         : cli::versionText())
-                             .toStdString();
-            cli::Console console = cli::Console::standard();
-            return cli::finishOutput("vebix", cli::kExitOk, console, true);
-        }
-        case cli::Invocation::Kind::Command:
-            return cli::runCommandProgram(invocation, argc, argv);
-        case cli::Invocation::Kind::Window:
-        case cli::Invocation::Kind::UsageError:
-            break;
-    }
-    const char* namedPath = argc > 1 ? argv[1] : nullptr;
+int runWindowProgram(int& argc, char** argv, const std::string& mindPath) {
     try {
-        // A link program starts us with whatever arguments its info file holds: in bot mode
-        // the first one is the mind, as it always was, whatever it looks like.
-        if (chatMsgPresent())
-            return runBotMode(namedPath ? namedPath : "", fromQPath(systempaths::executablePath()),
-                              showFatalBoxIfDisplay);
-        if (invocation.kind == cli::Invocation::Kind::UsageError) {
-            std::cerr << invocation.error.toStdString() << std::endl;
-            return cli::kExitUsage;
-        }
         const DisplayProbe display = probeDisplay(argc, argv);
         if (!display.interactive) {
             std::cerr << kMessageCaption << ": no display to show the window on ("
@@ -105,14 +69,13 @@ int runProgram(int argc, char** argv) {
                       << std::endl;
             return 1;
         }
-        const std::string mindPath =
-            invocation.mindPath.isEmpty() ? std::string() : fromQPath(invocation.mindPath);
         DesktopPrompts prompts;
         Application app(argc, argv, prompts);
         const Translations translations(QLocale::system(), Translations::installedFolder());
         try {
             return runWindowMode(mindPath.empty() ? nullptr : mindPath.c_str(), prompts);
         } catch (const std::exception& e) {
+            // Shown on the running application, while it still exists.
             return endWithFatalError(e.what(), true, showFatalBoxIfDisplay);
         }
     } catch (const std::exception& e) {

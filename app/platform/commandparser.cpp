@@ -1,12 +1,12 @@
-#include "app/cli/commandparser.h"
+#include "app/platform/commandparser.h"
 
 #include <ostream>
 
-#include "app/cli/console.h"
-#include "app/cli/exitstatus.h"
+#include "app/platform/console.h"
+#include "app/platform/exitstatus.h"
 #include "engine/base/random.h"
 
-namespace vebix::cli {
+namespace vebix {
 
 QString parseProblem(const QCommandLineParser& parser, const QStringList& arguments) {
     // The parser names an unknown option without its dashes; the person typed them.
@@ -82,4 +82,4 @@ int CommandParser::usageError(Console& console, const QString& message) const {
     return kExitUsage;
 }
 
-}  // namespace vebix::cli
+}  // namespace vebix

@@ -1,6 +1,6 @@
 #pragma once
-// The program's command line, read before anything else: help and version, the terminal
-// commands (chat, learn, reply, link, info), or the window on a mind. Qt's own options
+// The program's command line, read before anything else: help and version, the commands
+// (chat, learn, reply, link, info: the terminal's), or the window on a mind. Qt's own options
 // ("-platform xcb", "-style Fusion", ...) are recognised and left for Qt.
 //
 //   vebix [--help | --version]
@@ -12,7 +12,7 @@
 
 #include <string>
 
-namespace vebix::cli {
+namespace vebix {
 
 struct Console;
 
@@ -46,8 +46,8 @@ QString unknownCommandMessage(const QString& word);
 QString programHelp();
 QString versionText();
 
-// Runs a command (Kind::Command) on the console. A QCoreApplication must exist. Returns the
-// exit status; never throws.
+// Runs a command (Kind::Command) on the console: the front end it belongs to reads its own
+// arguments. A QCoreApplication must exist. Returns the exit status; never throws.
 int runCommand(const QString& command, const QStringList& arguments, Console& console);
 
 // Ends a command's run: its output flushed, and a failure to write it (a full disk, a closed
@@ -60,4 +60,4 @@ int finishOutput(const std::string& who, int status, Console& console, bool stan
 // streams, returns the exit status.
 int runCommandProgram(const Invocation& invocation, int& argc, char** argv);
 
-}  // namespace vebix::cli
+}  // namespace vebix

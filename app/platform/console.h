@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace vebix::cli {
+namespace vebix {
 
 struct Console {
     std::istream& in;
@@ -41,4 +41,4 @@ bool colourAllowed(const char* noColor, const char* term);
 // file) the text is unchanged.
 std::string shownText(std::string_view text, bool terminal);
 
-}  // namespace vebix::cli
+}  // namespace vebix

@@ -1,4 +1,4 @@
-#include "app/gui/program.h"
+#include "app/gui/windowmode.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -7,10 +7,12 @@
 
 #include <gtest/gtest.h>
 
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 #include "app/platform/settings.h"
 #include "app/platform/systempaths.h"
 #include "app/gui/vebixform.h"
+#include "app/platform/qtext.h"
+#include "app/platform/version.h"
 #include "scriptedprompts.h"
 #include "support/userfolders.h"
 
@@ -88,7 +90,7 @@ TEST(ScriptedPromptsTest, NextAnswerAnswersOneBoxOnly) {
 TEST(MainWindow, HasTheProgramTitle) {
     testing::ScriptedPrompts prompts;
     VebixForm form{prompts};
-    EXPECT_EQ(form.windowTitle(), QStringLiteral("Vebix 1.2.02"));
+    EXPECT_EQ(form.windowTitle(), "Vebix " + fromUtf8(release::kVersion));
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 
 #include <optional>
 
-namespace vebix::cli {
+namespace vebix {
 
 struct Console;
 
@@ -57,4 +57,4 @@ private:
     QCommandLineParser parser_;
 };
 
-}  // namespace vebix::cli
+}  // namespace vebix

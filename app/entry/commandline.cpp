@@ -1,4 +1,4 @@
-#include "app/cli/commandline.h"
+#include "app/entry/commandline.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -12,30 +12,29 @@
 #include <iostream>
 #include <vector>
 
-#include "app/cli/commandparser.h"
 #include "app/cli/commands.h"
-#include "app/cli/console.h"
-#include "app/cli/exitstatus.h"
+#include "app/platform/commandparser.h"
+#include "app/platform/console.h"
+#include "app/platform/exitstatus.h"
+#include "app/platform/qtext.h"
+#include "app/platform/version.h"
 #include "engine/base/error.h"
 
-#ifndef VEBIX_VERSION
-#define VEBIX_VERSION "unknown"
-#endif
-
-namespace vebix::cli {
+namespace vebix {
 namespace {
 
+// Every command, and the front end that runs it: each reads its own arguments.
 struct CommandEntry {
     const char* name;
     int (*run)(const QStringList&, Console&);
 };
 
 constexpr std::array<CommandEntry, 5> kCommands = {{
-    {"chat", runChatCommand},
-    {"learn", runLearnCommand},
-    {"reply", runReplyCommand},
-    {"link", runLinkCommand},
-    {"info", runInfoCommand},
+    {"chat", cli::runChatCommand},
+    {"learn", cli::runLearnCommand},
+    {"reply", cli::runReplyCommand},
+    {"link", cli::runLinkCommand},
+    {"info", cli::runInfoCommand},
 }};
 
 // The options QGuiApplication and QApplication read from the command line (the X11 ones
@@ -213,7 +212,7 @@ QString programHelp() {
         "that cannot be read, 3 'reply' found no answer, 130 interrupted.\n");
 }
 
-QString versionText() { return QStringLiteral("vebix " VEBIX_VERSION "\n"); }
+QString versionText() { return QStringLiteral("vebix %1\n").arg(fromUtf8(release::kVersion)); }
 
 int finishOutput(const std::string& who, int status, Console& console, bool standardOut) {
     errno = 0;
@@ -255,4 +254,4 @@ int runCommandProgram(const Invocation& invocation, int& argc, char** argv) {
     return runCommand(invocation.command, invocation.arguments, console);
 }
 
-}  // namespace vebix::cli
+}  // namespace vebix

@@ -2,13 +2,9 @@
 // window (with Qt's own options left for Qt) or a usage error.
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include "app/entry/commandline.h"
 
-#include "app/cli/commandline.h"
-#include "app/cli/commandparser.h"
-#include "app/cli/console.h"
-
-namespace vebix::cli {
+namespace vebix {
 namespace {
 
 using Kind = Invocation::Kind;
@@ -64,44 +60,18 @@ TEST(ParseInvocation, SortsEveryKindOfCommandLine) {
     }
 }
 
-TEST(CommandParser, HelpPrintsAndUsageErrorsAreOneLine) {
-    std::istringstream in;
-    std::ostringstream out, err;
-    Console console{in, out, err};
-    {
-        CommandParser parser(QStringLiteral("info"), QStringLiteral("Usage: vebix info MIND"));
-        EXPECT_EQ(parser.parse({QStringLiteral("--help")}, console, 1, 1), 0);
-        EXPECT_EQ(out.str(), "Usage: vebix info MIND\n");
-    }
-    const std::vector<std::pair<QStringList, std::string>> errors = {
-        {{"--colour"}, "vebix info: unknown option '--colour' (see 'vebix info --help')\n"},
-        {{}, "vebix info: missing argument (see 'vebix info --help')\n"},
-        {{"a", "b"}, "vebix info: unexpected argument 'b' (see 'vebix info --help')\n"},
+TEST(CommandSuggestion, NamesTheNearestCommand) {
+    const struct {
+        const char* word;
+        const char* suggestion;
+    } cases[] = {
+        {"lern", "learn"}, {"rpely", "reply"}, {"chta", "chat"}, {"ifno", "info"},
+        {"lnk", "link"},   {"LEARN", "learn"}, {"xyzzy", ""},    {"ir", "irc"},
     };
-    for (const auto& [arguments, expected] : errors) {
-        err.str({});
-        CommandParser parser(QStringLiteral("info"), QStringLiteral("Usage"));
-        EXPECT_EQ(parser.parse(arguments, console, 1, 1), 2);
-        EXPECT_EQ(err.str(), expected);
-    }
-    CommandParser parser(QStringLiteral("info"), QStringLiteral("Usage"));
-    parser.addOption(QCommandLineOption(QStringLiteral("words"), QString(), QStringLiteral("N")));
-    EXPECT_EQ(
-        parser.parse({QStringLiteral("m.mdd"), QStringLiteral("--words"), QStringLiteral("3")},
-                     console, 1, 1),
-        std::nullopt);
-    EXPECT_EQ(parser.value(QStringLiteral("words")), QStringLiteral("3"));
-    EXPECT_EQ(parser.positional(), QStringList{QStringLiteral("m.mdd")});
-}
-
-TEST(Console, ColourOnlyWhenNoColorIsUnsetAndTheTerminalCanShowIt) {
-    EXPECT_TRUE(colourAllowed(nullptr, "xterm-256color"));
-    EXPECT_TRUE(colourAllowed("", "xterm"));
-    EXPECT_FALSE(colourAllowed("1", "xterm"));
-    EXPECT_FALSE(colourAllowed(nullptr, "dumb"));
-    EXPECT_TRUE(Palette(false).user.empty());
-    EXPECT_FALSE(Palette(true).user.empty());
+    for (const auto& c : cases)
+        EXPECT_EQ(commandSuggestion(QString::fromLatin1(c.word)).toStdString(), c.suggestion)
+            << c.word;
 }
 
 }  // namespace
-}  // namespace vebix::cli
+}  // namespace vebix

@@ -1,4 +1,4 @@
-#include "app/mind/program.h"
+#include "app/mind/startup.h"
 
 #include <gtest/gtest.h>
 

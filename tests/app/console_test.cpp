@@ -1,12 +1,12 @@
 // What a terminal is shown of text others wrote: every control character but TAB escaped, so
 // that it cannot move the cursor, set the title or clear the screen; through a pipe, the bytes.
-#include "app/cli/console.h"
+#include "app/platform/console.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-namespace vebix::cli {
+namespace vebix {
 namespace {
 
 TEST(ShownText, ControlsAreEscapedOnATerminalOnly) {
@@ -41,4 +41,4 @@ TEST(ShownText, ControlsAreEscapedOnATerminalOnly) {
 }
 
 }  // namespace
-}  // namespace vebix::cli
+}  // namespace vebix
