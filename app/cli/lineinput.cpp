@@ -35,6 +35,17 @@ constexpr std::string_view kHistoryHeader = "_HiStOrY_V2_";
 // width.
 constexpr wchar_t kPromptEscape = L'\1';
 constexpr wchar_t kEndOfFile = 4;  // Ctrl-D
+// The key that hands the editor a run of typed characters at once (see takeTypedRun). Ctrl-^
+// means nothing in the editor's emacs keys; typed by itself it still means nothing.
+constexpr wchar_t kTypedRunKey = 0x1e;
+// What one read from the terminal takes at most: a paste arrives in blocks, not key by key.
+constexpr std::size_t kReadBlock = 64 * 1024;
+// A run shorter than this goes key by key, each echoed as it is typed.
+constexpr std::size_t kShortestRun = 2;
+
+// Whether a byte goes into the line as it is, whatever the key bindings: not a control
+// character (Enter, Tab, an escape sequence's start, Ctrl-anything, Delete).
+bool isOrdinary(unsigned char b) { return b >= 0x20 && b != 0x7f; }
 
 void dropLineEnd(std::string& line) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -68,6 +79,9 @@ LineInput::LineInput(int fd, bool terminal, std::string historyPath, QObject* pa
         el_wset(editor_, EL_BIND, L"^S", L"em-inc-search-next", nullptr);
         // The person's own key bindings (~/.editrc), as in other programs that edit lines.
         el_source(editor_, nullptr);
+        el_wset(editor_, EL_ADDFN, L"vebix-typed-run", L"Take a run of typed characters at once",
+                &LineInput::takeTypedRun);
+        el_wset(editor_, EL_BIND, L"^^", L"vebix-typed-run", nullptr);
         loadHistory();
     }
     notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
@@ -107,7 +121,7 @@ void LineInput::requestLine(const std::string& prompt) {
     editing_ = true;
     notifier_->setEnabled(true);
     // Keys typed ahead wait in the terminal (the notifier sees them) or here.
-    if (!pendingBytes_.empty())
+    if (!pending().empty())
         QMetaObject::invokeMethod(
             this, [this] { onTerminalReadable(); }, Qt::QueuedConnection);
 }
@@ -134,8 +148,25 @@ int LineInput::readCharacter(EditLine* editor, wchar_t* character) {
     return static_cast<LineInput*>(data)->nextCharacter(*character);
 }
 
-// One byte from the terminal onto pendingBytes_; with wait false only when one is there now.
-// False at the end of input, on an error, or (not waiting) when none is there.
+std::string_view LineInput::pending() const {
+    return std::string_view(pendingBytes_).substr(pendingStart_);
+}
+
+void LineInput::consumePending(std::size_t count) {
+    pendingStart_ += count;
+    // Taken from the front by moving where it starts, so that a long paste costs its length
+    // once, not once per key; the buffer is shifted only when most of it is used.
+    if (pendingStart_ == pendingBytes_.size()) {
+        pendingBytes_.clear();
+        pendingStart_ = 0;
+    } else if (pendingStart_ > kReadBlock && pendingStart_ * 2 > pendingBytes_.size()) {
+        pendingBytes_.erase(0, pendingStart_);
+        pendingStart_ = 0;
+    }
+}
+
+// What the terminal holds onto pendingBytes_, up to a block; with wait false only what is
+// there now. False at the end of input, on an error, or (not waiting) when nothing is there.
 bool LineInput::readByteNow(bool wait) {
     if (!wait) {
         pollfd poller{fd_, POLLIN, 0};
@@ -144,19 +175,57 @@ bool LineInput::readByteNow(bool wait) {
         }
         if (ready <= 0) return false;
     }
-    unsigned char byte = 0;
+    char block[4096];
     ssize_t got;
     // A signal while waiting inside a command (Ctrl-C in a search) ends the wait: the
     // command's watch takes it from here.
-    while ((got = ::read(fd_, &byte, 1)) < 0 && errno == EINTR && !wait) {
+    while ((got = ::read(fd_, block, sizeof block)) < 0 && errno == EINTR && !wait) {
     }
     if (got < 0 && errno == EINTR) return false;
     if (got <= 0) {
         ended_ = true;
         return false;
     }
-    pendingBytes_ += static_cast<char>(byte);
+    pendingBytes_.append(block, static_cast<std::size_t>(got));
     return true;
+}
+
+// The run of ordinary bytes that starts what is pending, whole characters only: the bytes of
+// a character cut short at the end stay for the next read.
+std::size_t LineInput::ordinaryRun() const {
+    const std::string_view bytes = pending();
+    std::size_t run = 0;
+    while (run < bytes.size() && isOrdinary(static_cast<unsigned char>(bytes[run]))) ++run;
+    if (run == bytes.size()) {
+        std::size_t lead = run;
+        while (lead > 0 && run - lead < 4 &&
+               isContinuation(static_cast<unsigned char>(bytes[lead - 1])))
+            --lead;
+        if (lead > 0 && static_cast<unsigned char>(bytes[lead - 1]) >= 0x80 &&
+            typedtext::sequenceLength(static_cast<unsigned char>(bytes[lead - 1])) > run - lead + 1)
+            run = lead - 1;
+    }
+    return run;
+}
+
+// Bound to kTypedRunKey: puts the run nextCharacter found into the line in one go and has the
+// editor redraw once, where key by key it would redraw the whole line for every key. Typed
+// by itself, the key means nothing, as before.
+unsigned char LineInput::takeTypedRun(EditLine* editor, wint_t) {
+    void* data = nullptr;
+    el_wget(editor, EL_CLIENTDATA, &data);
+    auto* self = static_cast<LineInput*>(data);
+    if (self->typedRun_ == 0) return CC_ERROR;
+    const std::wstring text = typedtext::toWide(self->pending().substr(0, self->typedRun_));
+    self->consumePending(self->typedRun_);
+    self->typedRun_ = 0;
+    if (el_winsertstr(editor, text.c_str()) != 0) return CC_ERROR;
+    return CC_REFRESH;
+}
+
+bool LineInput::emacsKeys() const {
+    const wchar_t* mode = nullptr;
+    return el_wget(editor_, EL_EDITOR, &mode) == 0 && mode && std::wstring_view(mode) == L"emacs";
 }
 
 // The editor's reads. The first read of a command never waits: with nothing typed the editor
@@ -168,25 +237,37 @@ int LineInput::nextCharacter(wchar_t& character) {
     const bool first = firstRead_;
     firstRead_ = false;
     character = 0;
-    if (pendingBytes_.empty()) {
+    typedRun_ = 0;
+    if (pending().empty()) {
         if (first && !readByteNow(false)) {
             if (ended_) return 0;
             wouldBlock_ = true;
             errno = EAGAIN;
             return -1;
         }
-        if (pendingBytes_.empty() && !readByteNow(true)) return 0;
+        if (pending().empty() && !readByteNow(true)) return 0;
+    }
+    if (first && emacsKeys()) {
+        // A paste: whatever else the terminal holds already, and its ordinary characters
+        // taken at once. Only at a command's start, where a key means what its binding says.
+        while (pendingBytes_.size() - pendingStart_ < kReadBlock && readByteNow(false)) {
+        }
+        const std::size_t run = ordinaryRun();
+        if (run >= kShortestRun) {
+            typedRun_ = run;
+            character = kTypedRunKey;
+            return 1;
+        }
     }
     const std::size_t length =
-        typedtext::sequenceLength(static_cast<unsigned char>(pendingBytes_.front()));
-    while (pendingBytes_.size() < length &&
-           isContinuation(static_cast<unsigned char>(pendingBytes_.back())) ==
-               (pendingBytes_.size() > 1) &&
+        typedtext::sequenceLength(static_cast<unsigned char>(pending().front()));
+    while (pending().size() < length &&
+           isContinuation(static_cast<unsigned char>(pending().back())) == (pending().size() > 1) &&
            readByteNow(false)) {
     }
     std::size_t used = 1;
-    character = typedtext::decodeOne(pendingBytes_, used);
-    pendingBytes_.erase(0, used);
+    character = typedtext::decodeOne(pending(), used);
+    consumePending(used);
     return 1;
 }
 
@@ -227,7 +308,7 @@ void LineInput::onReadable() {
 void LineInput::onTerminalReadable() {
     if (!requested_) return;
     for (;;) {
-        if (ended_ && pendingBytes_.empty()) {
+        if (ended_ && pending().empty()) {
             finishEditing();
             std::fputs("\n", stdout);
             std::fflush(stdout);
@@ -240,7 +321,7 @@ void LineInput::onTerminalReadable() {
         int count = 0;
         const wchar_t* line = el_wgets(editor_, &count);
         if (wouldBlock_) return;
-        if (ended_ && pendingBytes_.empty()) continue;
+        if (ended_ && pending().empty()) continue;
         if (!line || count <= 0) continue;
         const auto length = static_cast<std::size_t>(count);
         if (length == 1 && line[0] == kEndOfFile) {

@@ -9,11 +9,14 @@
 
 #include <termios.h>
 
+#include <cwchar>
+
 #include <QByteArray>
 #include <QObject>
 
 #include <deque>
 #include <string>
+#include <string_view>
 
 class QSocketNotifier;
 struct editline;
@@ -60,8 +63,13 @@ signals:
 private:
     static int readCharacter(editline* editor, wchar_t* character);
     static wchar_t* promptText(editline* editor);
+    static unsigned char takeTypedRun(editline* editor, wint_t key);
     int nextCharacter(wchar_t& character);
     bool readByteNow(bool wait);
+    std::string_view pending() const;
+    void consumePending(std::size_t count);
+    std::size_t ordinaryRun() const;
+    bool emacsKeys() const;
     void onReadable();
     void onTerminalReadable();
     void finishEditing();
@@ -84,7 +92,10 @@ private:
     editline* editor_ = nullptr;
     void* history_ = nullptr;
     std::wstring prompt_;
-    std::string pendingBytes_;  // read from the terminal, not yet handed to the editor
+    // Read from the terminal, not yet handed to the editor: pendingBytes_ from pendingStart_.
+    std::string pendingBytes_;
+    std::size_t pendingStart_ = 0;
+    std::size_t typedRun_ = 0;  // the run of pending bytes takeTypedRun is to take
     bool firstRead_ = false;    // the editor's next read starts a command
     bool wouldBlock_ = false;   // the editor asked for a key that has not been typed yet
     // Between lines the terminal holds typed keys back, unechoed and uninterpreted.

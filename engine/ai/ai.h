@@ -146,6 +146,8 @@ public:
     // `vebix reply --json`). Set it while no reply runs; empty for nobody (the default).
     using ReplySourceSink = std::function<void(std::optional<std::size_t> line)>;
     void setReplySourceSink(ReplySourceSink sink) { onReplySource_ = std::move(sink); }
+    // How much of an input reply() weighs at most: its start, up to a blank.
+    static constexpr std::size_t kWeighedInputBytes = 4096;
     // The reply to input, or empty when nothing was found. scoreLines then chooseReply.
     std::string reply(std::string_view partnerName, std::string_view conversationKey,
                       std::string_view input, std::uint32_t referenceTime);

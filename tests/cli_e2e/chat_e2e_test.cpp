@@ -121,7 +121,9 @@ TEST_F(ChatE2E, CtrlCAndCtrlDSaveAndColourFollowsNoColor) {
 TEST_F(ChatE2E, TypedLinesArriveWhole) {
     const std::string longLine = [] {
         std::string line;
-        for (int i = 0; line.size() < 16 * 1024; ++i) line += "word" + std::to_string(i) + " ";
+        // Past a megabyte: taken in blocks, not key by key, or it would not end in time.
+        for (int i = 0; line.size() < 1024 * 1024 + 1; ++i)
+            line += "word" + std::to_string(i) + " ";
         line.pop_back();
         return line;
     }();
