@@ -21,8 +21,9 @@
 // Minds (with the header, as the program keeps them):
 //   mkdir -p /tmp/vebix-bench
 //   for n in 100000 1000000 10000000; do
-//     build-perf/tools/vebix-make-mind --lines $n --seed 1 \
+//     build-perf/tools/vebix-make-mind --lines $n --seed 1
 //         --corpus tests/data/corpus/chatterbot_en.txt --out /tmp/vebix-bench/mind_$n.mdd
+//   (one command line each)
 //   done
 //   build-perf/bench/targets_bench [cold|memory|window|steady|big|learn|growth|all] [runs]
 // The 10,000,000-line mind (about 800 MB) is optional: without it "big" says how to make it and

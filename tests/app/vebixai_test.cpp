@@ -178,9 +178,15 @@ TEST(VebixAi, OpeningLineFollowsTheDrawsOverQualifyingLines) {
         std::vector<int> draws;
         std::string opening;
     } cases[] = {
-        {{2, -1, -1}, "First one."}, {{6, -1, -1}, "First one."}, {{0, 8, -1}, "First one."},
-        {{4, 3, 9}, "First one."},   {{1, 4, 7}, "oh hi"},        {{8, 0, 8}, "oh hi"},
-        {{9, 9, 6}, "Long pause."},  {{3, 5, 1}, "Long pause."},  {{3, 8, 5}, ""},
+        {{2, -1, -1}, "First one."},
+        {{6, -1, -1}, "First one."},
+        {{0, 8, -1}, "First one."},
+        {{4, 3, 9}, "First one."},
+        {{1, 4, 7}, "oh hi"},
+        {{8, 0, 8}, "oh hi"},
+        {{9, 9, 6}, "Long pause."},
+        {{3, 5, 1}, "Long pause."},
+        {{3, 8, 5}, ""},
         {{5, 7, 3}, ""},
     };
     for (const auto& c : cases) {

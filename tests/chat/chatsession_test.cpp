@@ -136,11 +136,11 @@ protected:
         return in.readAll().toStdString();
     }
     std::unique_ptr<ChatSession> session(ChatSession::FrontEnd& frontEnd) {
-        return std::make_unique<ChatSession>(
-            frontEnd, ChatSession::Options{.localTag = "T",
-                                           .loginName = std::string("login"),
-                                           .delayResponses = false,
-                                           .prepareReplies = false});
+        return std::make_unique<ChatSession>(frontEnd,
+                                             ChatSession::Options{.localTag = "T",
+                                                                  .loginName = std::string("login"),
+                                                                  .delayResponses = false,
+                                                                  .prepareReplies = false});
     }
     // Opens the mind at file as Ann and teaches it a line, so that closing must save.
     void openAndLearn(ChatSession& chat, ScriptedFrontEnd& frontEnd, const std::string& file) {
@@ -152,14 +152,14 @@ protected:
     }
     // Takes the mind file's place with a folder, so that no save can go there.
     void breakMind(const std::string& file) const {
-        ASSERT_TRUE(QDir().rename(QString::fromStdString(file),
-                                  QString::fromStdString(file + ".moved")));
+        ASSERT_TRUE(
+            QDir().rename(QString::fromStdString(file), QString::fromStdString(file + ".moved")));
         ASSERT_TRUE(QDir().mkdir(QString::fromStdString(file)));
     }
     void mendMind(const std::string& file) const {
         ASSERT_TRUE(QDir().rmdir(QString::fromStdString(file)));
-        ASSERT_TRUE(QDir().rename(QString::fromStdString(file + ".moved"),
-                                  QString::fromStdString(file)));
+        ASSERT_TRUE(
+            QDir().rename(QString::fromStdString(file + ".moved"), QString::fromStdString(file)));
     }
 
     FakeClock clock_{1700000000};
@@ -267,31 +267,79 @@ TEST_F(ChatSessionTest, AFailedSaveOnClosingIsSettledAsAnswered) {
         std::vector<Answer> answers;  // the fix, when a case has one, is taken by the test
         std::vector<std::string> saveAsPaths;
         ChatSession::Closed closed;
-        bool kept;          // the line is in the mind's own file afterwards
-        bool inOther;       // the line is in other.mdd
-        bool rescued;       // the line is in a rescue file
-        bool stillLoaded;   // the mind is still open in the session, its lines unsaved
+        bool kept;         // the line is in the mind's own file afterwards
+        bool inOther;      // the line is in other.mdd
+        bool rescued;      // the line is in a rescue file
+        bool stillLoaded;  // the mind is still open in the session, its lines unsaved
         std::vector<bool> newFailures;
     };
     const std::string file = path("mind.mdd");
     const std::string other = path("other.mdd");
     auto mend = [this, file] { mendMind(file); };
     const Case cases[] = {
-        {"try again after mending", {{AfterFailedSave::TryAgain, mend}}, {},
-         ChatSession::Closed::Saved, true, false, false, false, {true}},
+        {"try again after mending",
+         {{AfterFailedSave::TryAgain, mend}},
+         {},
+         ChatSession::Closed::Saved,
+         true,
+         false,
+         false,
+         false,
+         {true}},
         {"try again unmended, then discard",
-         {{AfterFailedSave::TryAgain}, {AfterFailedSave::Discard, mend}}, {},
-         ChatSession::Closed::Discarded, false, false, false, false, {true, true}},
-        {"save as another file", {{AfterFailedSave::SaveAs}}, {other},
-         ChatSession::Closed::Saved, false, true, false, false, {true}},
-        {"save as nothing, then rescue", {{AfterFailedSave::SaveAs}, {AfterFailedSave::Rescue}},
-         {""}, ChatSession::Closed::Rescued, false, false, true, false, {true, false}},
-        {"keep open", {{AfterFailedSave::KeepOpen}}, {}, ChatSession::Closed::KeptOpen, false,
-         false, false, true, {true}},
-        {"discard", {{AfterFailedSave::Discard}}, {}, ChatSession::Closed::Discarded, false,
-         false, false, false, {true}},
-        {"rescue", {{AfterFailedSave::Rescue}}, {}, ChatSession::Closed::Rescued, false, false,
-         true, false, {true}},
+         {{AfterFailedSave::TryAgain}, {AfterFailedSave::Discard, mend}},
+         {},
+         ChatSession::Closed::Discarded,
+         false,
+         false,
+         false,
+         false,
+         {true, true}},
+        {"save as another file",
+         {{AfterFailedSave::SaveAs}},
+         {other},
+         ChatSession::Closed::Saved,
+         false,
+         true,
+         false,
+         false,
+         {true}},
+        {"save as nothing, then rescue",
+         {{AfterFailedSave::SaveAs}, {AfterFailedSave::Rescue}},
+         {""},
+         ChatSession::Closed::Rescued,
+         false,
+         false,
+         true,
+         false,
+         {true, false}},
+        {"keep open",
+         {{AfterFailedSave::KeepOpen}},
+         {},
+         ChatSession::Closed::KeptOpen,
+         false,
+         false,
+         false,
+         true,
+         {true}},
+        {"discard",
+         {{AfterFailedSave::Discard}},
+         {},
+         ChatSession::Closed::Discarded,
+         false,
+         false,
+         false,
+         false,
+         {true}},
+        {"rescue",
+         {{AfterFailedSave::Rescue}},
+         {},
+         ChatSession::Closed::Rescued,
+         false,
+         false,
+         true,
+         false,
+         {true}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -326,8 +374,7 @@ TEST_F(ChatSessionTest, AFailedSaveOnClosingIsSettledAsAnswered) {
         }
         EXPECT_EQ(!frontEnd.rescuedTo.empty(), c.rescued);
         if (c.rescued) {
-            EXPECT_EQ(QFileInfo(QString::fromStdString(frontEnd.rescuedTo)).absolutePath(),
-                      work());
+            EXPECT_EQ(QFileInfo(QString::fromStdString(frontEnd.rescuedTo)).absolutePath(), work());
             EXPECT_NE(read(frontEnd.rescuedTo).find(line), std::string::npos);
         }
         if (c.closed != ChatSession::Closed::Saved) {
