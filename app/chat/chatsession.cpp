@@ -91,6 +91,11 @@ std::string ChatSession::speakerId() const {
     return vebix::speakerId(userName_, options_.localTag);
 }
 
+void ChatSession::setUserName(const std::string& name) {
+    userName_ = name;
+    if (keeper_.bot()) saveSettings(keeper_.mindPath(), userName_);
+}
+
 bool ChatSession::say(const std::string& typed) { return conversation().say(speakerId(), typed); }
 
 ChatSession::Opened ChatSession::open(const std::string& path,

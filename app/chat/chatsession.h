@@ -163,6 +163,9 @@ public:
     bool say(const std::string& typed);
     // The person's name: empty until the first open() named them; kept over later ones.
     const std::string& userName() const { return userName_; }
+    // Goes on as name (not empty): the person's next lines are said as them, and the name is
+    // offered at the next start.
+    void setUserName(const std::string& name);
     // userName!localTag: the person as the mind knows them.
     std::string speakerId() const;
     // Whether replies are held for the response delay; read afresh at every exchange, also

@@ -36,6 +36,7 @@ struct Conversation::Pending {
     std::string speaker;
     std::string key;
     bool learn = true;
+    bool answersProbe = true;
     std::string line;
     std::string stamp;
     std::string answer;
@@ -83,6 +84,7 @@ bool Conversation::say(const Turn& turn) {
     exchange.speaker = turn.speaker;
     exchange.key = turn.key.empty() ? turn.speaker : turn.key;
     exchange.learn = turn.learn;
+    exchange.answersProbe = turn.answersProbe;
     exchange.line = line;
     try {
         ask(exchange);
@@ -104,7 +106,7 @@ void Conversation::ask(Pending& exchange) {
     exchange.stamp = std::to_string(lineTime);
 
     std::string probe = exchange.line;
-    if (answerProbe(probe)) {
+    if (exchange.answersProbe && answerProbe(probe)) {
         pending_.reset();
         emit probeAnswered(fromUtf8(probe));
         emit exchangeFinished();

@@ -46,6 +46,9 @@ public:
         std::string typed;
         std::string key;
         bool learn = true;
+        // Whether the bots' probe gets the probe's answer; without, it is a line like any
+        // other.
+        bool answersProbe = true;
     };
 
     // Starts an exchange for the line speaker typed. Nothing happens (false) with no mind, a

@@ -8,18 +8,22 @@
 
 #include "app/platform/commandparser.h"
 #include "app/cli/commands.h"
+#include "app/cli/jsontext.h"
+#include "app/cli/minddefaults.h"
 #include "app/platform/console.h"
 #include "app/platform/exitstatus.h"
 #include "app/cli/mindreport.h"
+#include "app/platform/filewrite.h"
 #include "engine/base/error.h"
 
 namespace vebix::cli {
 namespace {
 
 const char* const kHelp =
-    "Usage: vebix info MIND [OPTION]...\n"
+    "Usage: vebix info [MIND] [OPTION]...\n"
     "Show what the mind file MIND holds: its bot, how many lines, conversations and speakers,\n"
-    "the times of its first and last lines, and its most frequent words.\n"
+    "the times of its first and last lines, and its most frequent words. Without MIND, the\n"
+    "mind chat would open: the one used last, or Vebix.mdd in your documents folder.\n"
     "\n"
     "Conversations are counted by their keys, letter case ignored, as the engine tells them\n"
     "apart. The bot's own lines are counted apart from the other speakers. Times are shown as\n"
@@ -35,10 +39,55 @@ const char* const kHelp =
     "                 not key=value\n"
     "  --words N      show the N most frequent words (default 10; 0 shows none, which is\n"
     "                 faster on a big mind); words shorter than three letters are left out\n"
+    "  --json         print the report as one JSON object: file, bytes, bot, version, lines,\n"
+    "                 botLines, conversations, speakers, firstTime and lastTime (numbers,\n"
+    "                 or null), topSpeakers and topWords ([name, count] pairs), and with\n"
+    "                 --check, problems ({line, fault, reason})\n"
+    "  -q, --quiet    print nothing; only the exit status tells (with --check: whether a\n"
+    "                 fault was found)\n"
     "  -h, --help     show this help and exit\n"
     "\n"
     "Exit status: 0 success (notes alone included); 1 when the file cannot be read or is not\n"
-    "a mind, or --check found a fault; 2 a command line that cannot be read.\n";
+    "a mind, or --check found a fault, or the output cannot be written; 2 a command line\n"
+    "that cannot be read.\n";
+
+std::string jsonCounted(const std::vector<Counted>& counted) {
+    std::string json = "[";
+    for (const Counted& c : counted) {
+        if (json.size() > 1) json += ", ";
+        json += "[" + jsonString(c.first) + ", " + std::to_string(c.second) + "]";
+    }
+    return json + "]";
+}
+
+std::string jsonReport(const std::string& path, std::uint64_t size, const MindReport& r,
+                       bool check) {
+    auto time = [](const std::optional<std::uint32_t>& t) {
+        return t ? std::to_string(*t) : std::string("null");
+    };
+    std::string json = "{\"file\": " + jsonString(path) + ", \"bytes\": " + std::to_string(size);
+    json += ", \"bot\": " + jsonString(r.botName) + ", \"version\": " + jsonString(r.version);
+    json += ", \"lines\": " + std::to_string(r.lines);
+    json += ", \"botLines\": " + std::to_string(r.botLines);
+    json += ", \"conversations\": " + std::to_string(r.conversations);
+    json += ", \"speakers\": " + std::to_string(r.speakers);
+    json += ", \"firstTime\": " + time(r.firstTime) + ", \"lastTime\": " + time(r.lastTime);
+    json += ", \"topSpeakers\": " + jsonCounted(r.topSpeakers);
+    json += ", \"topWords\": " + jsonCounted(r.topWords);
+    if (check) {
+        json += ", \"problems\": [";
+        bool first = true;
+        for (const MindProblem& p : r.problems) {
+            if (!first) json += ", ";
+            first = false;
+            json += "{\"line\": " + std::to_string(p.line) +
+                    ", \"fault\": " + (p.fault ? "true" : "false") +
+                    ", \"reason\": " + jsonString(p.reason) + "}";
+        }
+        json += "]";
+    }
+    return json + "}\n";
+}
 
 std::string localDate(std::uint32_t seconds) {
     // With its offset from UTC, so that the date reads the same anywhere.
@@ -97,7 +146,9 @@ int runInfoCommand(const QStringList& arguments, Console& console) {
     CommandParser parser(QStringLiteral("info"), QString::fromLatin1(kHelp));
     parser.addOption(QCommandLineOption(QStringLiteral("check")));
     parser.addOption(QCommandLineOption(QStringLiteral("words"), QString(), QStringLiteral("N")));
-    if (auto status = parser.parse(arguments, console, 1, 1)) return *status;
+    parser.addOption(QCommandLineOption(QStringLiteral("json")));
+    parser.addQuiet();
+    if (auto status = parser.parse(arguments, console, 0, 1)) return *status;
 
     MindReportOptions options;
     options.check = parser.isSet(QStringLiteral("check"));
@@ -108,11 +159,23 @@ int runInfoCommand(const QStringList& arguments, Console& console) {
             return parser.usageError(console, QStringLiteral("--words needs a number from 0 up"));
         options.words = words;
     }
-    const QString mind = parser.positional().first();
-    const std::string path = QFileInfo(mind).absoluteFilePath().toStdString();
+    QString mind;
+    if (parser.positional().isEmpty()) {
+        mind = toQPath(defaultMindPath());
+        if (mind.isEmpty()) {
+            console.err << "vebix info: no mind to show (name one)" << std::endl;
+            return kExitFailure;
+        }
+    } else {
+        mind = parser.positional().first();
+    }
+    const std::string path = fromQPath(QFileInfo(mind).absoluteFilePath());
     // Each problem is told as it is found, so that a big mind's first ones show at once and
-    // none need be kept; the counts follow at the end.
-    if (options.check)
+    // none need be kept; the counts follow at the end. JSON keeps them for its one object;
+    // --quiet neither shows nor keeps them.
+    if (options.check && parser.quiet())
+        options.onProblem = [](const MindProblem&) {};
+    else if (options.check && !parser.isSet(QStringLiteral("json")))
         options.onProblem = [&console](const MindProblem& p) {
             console.out << "  line " << p.line << ": " << (p.fault ? "" : "note: ")
                         << shownText(p.reason, console.outIsTerminal) << '\n';
@@ -125,9 +188,17 @@ int runInfoCommand(const QStringList& arguments, Console& console) {
         return kExitFailure;
     }
     if (!report.isMind) {
-        console.err << "vebix info: '" << path << "' is not a mind file (" << report.notMind << ")"
-                    << std::endl;
+        console.err << "vebix info: " << quotedPath(path) << " is not a mind file ("
+                    << report.notMind << ")" << std::endl;
         return kExitFailure;
+    }
+    const int status = options.check && report.faults() != 0 ? kExitFailure : kExitOk;
+    if (parser.quiet()) return status;
+    if (parser.isSet(QStringLiteral("json"))) {
+        console.out << jsonReport(path, static_cast<std::uint64_t>(QFileInfo(mind).size()), report,
+                                  options.check)
+                    << std::flush;
+        return status;
     }
     printReport(console.out, path, static_cast<std::uint64_t>(QFileInfo(mind).size()), report,
                 console.outIsTerminal);

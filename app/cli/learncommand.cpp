@@ -13,6 +13,7 @@
 
 #include "app/platform/commandparser.h"
 #include "app/cli/commands.h"
+#include "app/cli/jsontext.h"
 #include "app/platform/console.h"
 #include "app/platform/exitstatus.h"
 #include "app/cli/importer.h"
@@ -48,6 +49,10 @@ const char* const kHelp =
     "  --check           read the files and report what would be learned; write nothing\n"
     "  --empty           create a missing MIND empty, named after its file (Robo.mdd: Robo),\n"
     "                    instead of from the template\n"
+    "  --json            print the summary as one JSON object: result (learned, check or\n"
+    "                    nothing), mind, lines, conversations, formats (what was read),\n"
+    "                    created, skipped\n"
+    "  -q, --quiet       print no summary; errors are still said\n"
     "  -h, --help        show this help and exit\n"
     "\n"
     "Formats (auto tells them apart by the first 64 KiB of each file):\n"
@@ -164,6 +169,8 @@ int runLearnCommand(const QStringList& arguments, Console& console) {
     parser.addOption(QCommandLineOption(empty));
     parser.addOption(QCommandLineOption(ignoreNick, QString(), QStringLiteral("NICK")));
     parser.addOption(QCommandLineOption(onlyNick, QString(), QStringLiteral("NICK")));
+    parser.addOption(QCommandLineOption(QStringLiteral("json")));
+    parser.addQuiet();
     if (auto status = parser.parse(arguments, console, 2, -1)) return *status;
 
     ImportOptions options;
@@ -243,6 +250,25 @@ int runLearnCommand(const QStringList& arguments, Console& console) {
         auto skipped = [&] {
             return skippedSummary(importer.skipped(), importer.leftOutLines()) + skippedFiles;
         };
+        // The summary: a line for people, or one JSON object for scripts.
+        auto summary = [&](const char* outcome, const std::string& text, bool created) {
+            if (parser.quiet()) return;
+            if (!parser.isSet(QStringLiteral("json"))) {
+                console.out << text << std::endl;
+                return;
+            }
+            std::string formatList;
+            for (InputFormat f : formats)
+                formatList += (formatList.empty() ? "" : ", ") + jsonString(formatDescription(f));
+            std::string skippedText = skipped();
+            if (skippedText.rfind("; ", 0) == 0) skippedText.erase(0, 2);
+            console.out << "{\"result\": \"" << outcome << "\", \"mind\": " << jsonString(mind)
+                        << ", \"lines\": " << importer.lineCount()
+                        << ", \"conversations\": " << importer.conversationCount()
+                        << ", \"formats\": [" << formatList
+                        << "], \"created\": " << (created ? "true" : "false")
+                        << ", \"skipped\": " << jsonString(skippedText) << "}" << std::endl;
+        };
         // A --bot that matched nobody leaves the mind without the bot's side, which the person
         // would only notice much later in its replies.
         for (const std::string& name : importer.unmatchedBotNames())
@@ -250,11 +276,10 @@ int runLearnCommand(const QStringList& arguments, Console& console) {
                         << " matched no speaker (plain text's speakers are $a and $b)" << std::endl;
         if (importer.lineCount() == 0) {
             if (checkOnly) {
-                console.out << "Would learn " << counts() << " into " << mind << skipped()
-                            << std::endl;
+                summary("check", "Would learn " + counts() + " into " + mind + skipped(), false);
                 return kExitOk;
             }
-            console.out << "Learned nothing" << skipped() << std::endl;
+            summary("nothing", "Learned nothing" + skipped(), false);
             console.err << "vebix learn: no lines to learn; " << mind << " left as it was"
                         << std::endl;
             return kExitFailure;
@@ -280,7 +305,7 @@ int runLearnCommand(const QStringList& arguments, Console& console) {
             if (opened)
                 lookAt(ExistingMind(opened->file.fd.get(), opened->state.size, mind),
                        clock().nowSeconds());
-            console.out << "Would learn " << counts() << " into " << mind << skipped() << std::endl;
+            summary("check", "Would learn " + counts() + " into " + mind + skipped(), false);
             return kExitOk;
         }
         const MindAppendResult result =
@@ -296,11 +321,13 @@ int runLearnCommand(const QStringList& arguments, Console& console) {
                              if (stop.load()) throw AppendCancelled{};
                          });
         if (importer.lineCount() == 0) {
-            console.out << "Learned nothing new into " << mind << skipped() << std::endl;
+            summary("nothing", "Learned nothing new into " + mind + skipped(), false);
             return kExitOk;
         }
-        console.out << "Learned " << counts() << " into " << mind
-                    << (result.created ? " (a new mind)" : "") << skipped() << std::endl;
+        summary("learned",
+                "Learned " + counts() + " into " + mind + (result.created ? " (a new mind)" : "") +
+                    skipped(),
+                result.created);
         return kExitOk;
     } catch (const AppendCancelled&) {
         return interrupted(console);

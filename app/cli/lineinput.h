@@ -1,18 +1,25 @@
 #pragma once
 // The lines a person types, one at a time, while the Qt event loop keeps running. On a terminal
-// they are edited with libedit (cursor keys, history kept in a file); otherwise they are read
-// plainly from the descriptor, so that a script can pipe a conversation in. Lines are asked for
-// one by one: nothing is read ahead of a request on a terminal, and lines read ahead from a
-// pipe wait in a queue until they are asked for. At most one LineInput may read a terminal at a
-// time (libedit keeps one global line).
+// they are edited with libedit's own interface (cursor keys, Ctrl-R to search the history kept
+// in a file), a line of any length; otherwise they are read plainly from the descriptor, so that
+// a script can pipe a conversation in. Lines come as the bytes typed, UTF-8 or not. Lines are
+// asked for one by one: keys typed while no line is asked for (while a reply is prepared) wait,
+// unechoed, and mean what they mean once the next line is asked for (Ctrl-D ends the input);
+// lines read ahead from a pipe wait in a queue until they are asked for.
 
+#include <termios.h>
+
+#include <cwchar>
+
+#include <QByteArray>
 #include <QObject>
-#include <QString>
 
 #include <deque>
 #include <string>
+#include <string_view>
 
 class QSocketNotifier;
+struct editline;
 
 namespace vebix::cli {
 
@@ -48,28 +55,52 @@ public:
     static std::string defaultHistoryPath();
 
 signals:
-    void lineRead(const QString& line);
+    // A line, its bytes as typed, without its line end.
+    void lineRead(const QByteArray& line);
     // The input ended (Ctrl-D on a terminal, end of the pipe or file).
     void endOfInput();
 
 private:
-    static void onEditedLine(char* line);
+    static int readCharacter(editline* editor, wchar_t* character);
+    static wchar_t* promptText(editline* editor);
+    static unsigned char takeTypedRun(editline* editor, wint_t key);
+    int nextCharacter(wchar_t& character);
+    bool readByteNow(bool wait);
+    std::string_view pending() const;
+    void consumePending(std::size_t count);
+    std::size_t ordinaryRun() const;
+    bool emacsKeys() const;
     void onReadable();
+    void onTerminalReadable();
+    void finishEditing();
+    void hold();
+    void release();
     void deliverQueued();
+    void loadHistory();
 
     int fd_;
     bool terminal_;
     std::string historyPath_;
     QSocketNotifier* notifier_ = nullptr;
     bool requested_ = false;
-    bool editing_ = false;  // the libedit handler is installed
+    bool editing_ = false;  // a line is being edited (the terminal in the editor's mode)
     bool ended_ = false;    // the end of input was read
     std::string partial_;   // bytes of a piped line not yet ended
     std::deque<std::string> queued_;
-    // A line (or the end, hasEditedEnd) handed over by libedit during the last read.
-    bool hasEdited_ = false;
-    bool hasEditedEnd_ = false;
-    std::string edited_;
+
+    // The editor and its history (terminal only).
+    editline* editor_ = nullptr;
+    void* history_ = nullptr;
+    std::wstring prompt_;
+    // Read from the terminal, not yet handed to the editor: pendingBytes_ from pendingStart_.
+    std::string pendingBytes_;
+    std::size_t pendingStart_ = 0;
+    std::size_t typedRun_ = 0;  // the run of pending bytes takeTypedRun is to take
+    bool firstRead_ = false;    // the editor's next read starts a command
+    bool wouldBlock_ = false;   // the editor asked for a key that has not been typed yet
+    // Between lines the terminal holds typed keys back, unechoed and uninterpreted.
+    bool holding_ = false;
+    termios held_{};
 };
 
 }  // namespace vebix::cli

@@ -57,10 +57,16 @@ const char* const kHelp =
     "                 save it at the end; without it the mind file is not written\n"
     "  --no-delay     do not hold each line for the link pause of 2.2 seconds (by default it\n"
     "                 is held unless the window's Delay setting is off)\n"
+    "  --seed N       start the random choices from N, so that a run can be repeated\n"
+    "  -q, --quiet    leave out the notes on standard error; errors are still said\n"
     "  -h, --help     show this help and exit\n"
     "\n"
-    "Exit status: 0 ended by --turns or Ctrl-C; 1 the other bot failed, was not found, or the\n"
-    "mind could not be read or saved; 2 a command line that cannot be read.\n";
+    "Exit status:\n"
+    "  0    ended by --turns, the other bot having answered\n"
+    "  1    the other bot never answered, failed, or was not found, or the mind could not be\n"
+    "       read or saved, or the output could not be written\n"
+    "  2    the command line cannot be read\n"
+    "  130  ended by Ctrl-C (the mind saved first with --learn)\n";
 
 // The bot that BOT names: a folder when it is a path (or an existing folder), else a name
 // looked for as the find dialog looks. Nullopt when there is none; the reason goes to error,
@@ -95,7 +101,9 @@ int runLinkCommand(const QStringList& arguments, Console& console) {
     parser.addOption(QCommandLineOption(QStringLiteral("turns"), QString(), QStringLiteral("N")));
     parser.addOption(QCommandLineOption(QStringLiteral("learn")));
     parser.addOption(QCommandLineOption(QStringLiteral("no-delay")));
+    parser.addSeedAndQuiet();
     if (auto status = parser.parse(arguments, console, 1, 1)) return *status;
+    if (auto status = parser.applySeed(console)) return *status;
     std::uint64_t turns = 0;
     if (parser.isSet(QStringLiteral("turns"))) {
         bool ok = false;
@@ -135,6 +143,7 @@ int runLinkCommand(const QStringList& arguments, Console& console) {
     own.learn = learn;
     own.showErrors = true;
     TerminalLink link(console, keeper.bot()->botName(), turns);
+    link.setQuiet(parser.isSet(QStringLiteral("quiet")));
     QObject mainThread;  // where the loop's hand-overs run
     std::unique_ptr<LinkLoop> loop;
     loop = std::make_unique<LinkLoop>(keeper.bot(),
@@ -162,14 +171,15 @@ int runLinkCommand(const QStringList& arguments, Console& console) {
     worker->wait();
 
     // The loop ends by itself only when the link failed; a stop was asked for by the turns or
-    // Ctrl-C.
-    const bool failed = !loop->stopRequested();
+    // Ctrl-C. A link in which the other bot never answered did not happen.
+    const bool failed = !loop->stopRequested() || (!link.answered() && !interrupt.requested());
     if (!link.endSaid()) link.note(std::string(kLinkEndedStatus));
     try {
         keeper.saveLearned();
     } catch (const Error& e) {
         return fail(e.what());
     }
+    if (interrupt.requested()) return kExitInterrupted;
     return failed ? kExitFailure : kExitOk;
 }
 

@@ -8,11 +8,12 @@
 
 #include "app/chat/chatsession.h"
 #include "app/chat/conversation.h"
-#include "app/platform/interrupt.h"
 #include "app/cli/lineinput.h"
 #include "app/cli/terminalfrontend.h"
 #include "app/mind/startup.h"
 #include "app/platform/console.h"
+#include "app/platform/exitstatus.h"
+#include "app/platform/interrupt.h"
 #include "app/platform/filewrite.h"
 #include "app/platform/systempaths.h"
 
@@ -32,6 +33,64 @@ std::string oneLine(const std::string& text) {
     }
     return line;
 }
+
+std::string trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+}  // namespace
+
+const char* const kChatCommandsHelp =
+    "/help        show these commands\n"
+    "/save        save the mind now\n"
+    "/info        show the mind's file and how many of its lines are not saved yet\n"
+    "/name NAME   go on as NAME\n"
+    "/quit        end the chat, saving the mind (as Ctrl-D does)\n"
+    "/discard     end the chat without saving what was said since the last save\n"
+    "//text       say \"/text\"\n";
+
+ChatInput readChatInput(const std::string& line) {
+    ChatInput input;
+    const auto start = line.find_first_not_of(" \t");
+    if (start == std::string::npos || line[start] != '/') {
+        input.text = line;
+        return input;
+    }
+    if (line.compare(start, 2, "//") == 0) {
+        input.text = line.substr(0, start) + line.substr(start + 1);
+        return input;
+    }
+    const auto wordEnd = std::min(line.find_first_of(" \t", start), line.size());
+    std::string word = line.substr(start + 1, wordEnd - start - 1);
+    for (char& c : word)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    const std::string rest = trimmed(line.substr(wordEnd));
+    struct Entry {
+        const char* word;
+        ChatInput::Kind kind;
+    };
+    static constexpr Entry kWords[] = {
+        {"help", ChatInput::Kind::Help}, {"save", ChatInput::Kind::Save},
+        {"quit", ChatInput::Kind::Quit}, {"discard", ChatInput::Kind::Discard},
+        {"name", ChatInput::Kind::Name}, {"info", ChatInput::Kind::Info},
+    };
+    input.kind = ChatInput::Kind::Unknown;
+    input.text = "/" + word;
+    for (const Entry& entry : kWords) {
+        if (word != entry.word) continue;
+        input.kind = entry.kind;
+        input.text.clear();
+        if (entry.kind == ChatInput::Kind::Name) {
+            if (rest.empty()) input.kind = ChatInput::Kind::Missing;
+            input.text = rest;
+        }
+    }
+    return input;
+}
+
+namespace {
 
 // The conversation once the mind is loaded and the person greeted: lines in, replies out, until
 // the input ends or an interrupt; then the session closes the mind.
@@ -85,14 +144,15 @@ public:
         if (!interrupt_.requested()) loop_.exec();
         input_.stop();
         if (!input_.saveHistory())
-            console_.err << "vebix " << kCommand << ": the line history could not be written"
-                         << std::endl;
+            console_.err << "vebix " << kCommand << ": cannot write the line history" << std::endl;
+        if (discarded_) session_.keeper().discardMind();
         switch (session_.close()) {
             case ChatSession::Closed::Rescued:
             case ChatSession::Closed::Lost:
-                return 1;
+                return kExitFailure;
             default:
-                return 0;
+                // Ended by Ctrl-C, the mind saved first.
+                return interrupt_.requested() ? kExitInterrupted : kExitOk;
         }
     }
 
@@ -111,9 +171,65 @@ private:
         input_.requestLine(prompt());
     }
 
-    void onLine(const QString& line) {
+    void note(const std::string& text) {
+        console_.out << palette_.note << text << palette_.reset << '\n' << std::flush;
+    }
+
+    // A chat command; false when the chat ends with it.
+    bool runCommand(const ChatInput& input) {
+        MindKeeper& keeper = session_.keeper();
+        switch (input.kind) {
+            case ChatInput::Kind::Say:
+                break;
+            case ChatInput::Kind::Help:
+                console_.out << palette_.note << kChatCommandsHelp << palette_.reset << std::flush;
+                break;
+            case ChatInput::Kind::Save:
+                try {
+                    session_.saveNow();
+                    note("Saved " + shownText(keeper.mindPath(), console_.outIsTerminal));
+                } catch (const std::exception& e) {
+                    console_.err << "vebix " << kCommand << ": " << e.what() << std::endl;
+                }
+                break;
+            case ChatInput::Kind::Info:
+                note(shownText(keeper.mindPath(), console_.outIsTerminal) + ": " +
+                     std::to_string(keeper.savedCount() + keeper.unsavedLineCount()) + " lines, " +
+                     std::to_string(keeper.unsavedLineCount()) + " not saved yet");
+                break;
+            case ChatInput::Kind::Name:
+                session_.setUserName(input.text);
+                note("You are " + shownText(session_.userName(), console_.outIsTerminal) + " now");
+                break;
+            case ChatInput::Kind::Missing:
+                console_.err << "vebix " << kCommand << ": /name needs a name" << std::endl;
+                break;
+            case ChatInput::Kind::Unknown:
+                console_.err << "vebix " << kCommand << ": unknown command '"
+                             << shownText(input.text, console_.errIsTerminal)
+                             << "' (/help lists them; // says a line that starts with /)"
+                             << std::endl;
+                break;
+            case ChatInput::Kind::Discard:
+                discarded_ = true;
+                return false;
+            case ChatInput::Kind::Quit:
+                return false;
+        }
+        return true;
+    }
+
+    void onLine(const QByteArray& line) {
+        const ChatInput input = readChatInput(line.toStdString());
+        if (input.kind != ChatInput::Kind::Say) {
+            if (runCommand(input))
+                nextLine();
+            else
+                loop_.quit();
+            return;
+        }
         try {
-            if (session_.say(line.toStdString())) return;
+            if (session_.say(input.text)) return;
         } catch (const std::exception& e) {
             console_.err << "vebix " << kCommand << ": " << e.what() << std::endl;
         }
@@ -126,6 +242,7 @@ private:
     Console& console_;
     Palette palette_;
     LineInput input_;
+    bool discarded_ = false;
     InterruptWatch interrupt_;
     QEventLoop loop_;
 };
@@ -144,6 +261,7 @@ int runTerminalChat(const ChatOptions& options, Console& console) {
     }
 
     TerminalFrontEnd frontEnd(console, kCommand, options.name);
+    frontEnd.setQuiet(options.quiet);
     ChatSession session(frontEnd, {.localTag = start.localTag,
                                    .loginName = systempaths::userName(),
                                    .delayResponses = options.delay,

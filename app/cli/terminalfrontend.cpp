@@ -103,13 +103,15 @@ std::string TerminalFrontEnd::askSaveAsPath(const std::string&) {
 }
 
 void TerminalFrontEnd::showMindLoaded(const std::string& path) {
+    if (quiet_) return;
     console_.out << palette_.note << path << palette_.reset << "\n\n" << std::flush;
 }
 
 void TerminalFrontEnd::showGreeting(const std::string& name, const std::string& opening) {
-    console_.out << palette_.note << "Hi, " << shownText(name, console_.outIsTerminal) << "..."
-                 << palette_.reset << '\n'
-                 << std::flush;
+    if (!quiet_)
+        console_.out << palette_.note << "Hi, " << shownText(name, console_.outIsTerminal) << "..."
+                     << palette_.reset << '\n'
+                     << std::flush;
     if (!opening.empty()) showBotLine(opening);
 }
 

@@ -24,6 +24,8 @@ public:
 
     // The session whose mind's name the bot's lines show.
     void attach(const ChatSession& session) { session_ = &session; }
+    // Quiet: the notes (where the mind lives, the greeting) left out; the mind's lines stay.
+    void setQuiet(bool quiet) { quiet_ = quiet; }
 
     // A mind another window keeps open: the person at the terminal decides, nobody else may.
     std::string askAboutHeldMind(const std::string& path) override;
@@ -58,6 +60,7 @@ private:
     const std::string command_;
     std::optional<std::string> givenName_;
     const ChatSession* session_ = nullptr;
+    bool quiet_ = false;
 };
 
 }  // namespace vebix::cli

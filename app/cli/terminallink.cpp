@@ -26,6 +26,7 @@ void TerminalLink::showBotLine(std::string_view text) {
 
 void TerminalLink::showPartnerLine(std::string_view name, std::string_view text) {
     line(name, Palette(console_.colour).user, text);
+    answered_ = true;
     turnDone();
 }
 
@@ -45,6 +46,7 @@ void TerminalLink::showError(std::string_view text) {
 }
 
 void TerminalLink::note(std::string_view text) {
+    if (quiet_) return;
     console_.err << shownText(text, console_.errIsTerminal) << std::endl;
 }
 

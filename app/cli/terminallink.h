@@ -28,6 +28,10 @@ public:
     std::uint64_t turnsDone() const { return turnsDone_; }
     // Whether the mind learned something.
     bool learned() const { return learned_; }
+    // Whether the other bot answered at least once.
+    bool answered() const { return answered_; }
+    // Notes left out (--quiet); errors are still said.
+    void setQuiet(bool quiet) { quiet_ = quiet; }
     // Whether "Link Mode ended" was already said.
     bool endSaid() const { return endSaid_; }
     // Prints a note on standard error.
@@ -51,6 +55,8 @@ private:
     LinkLoop* loop_ = nullptr;
     bool learned_ = false;
     bool endSaid_ = false;
+    bool answered_ = false;
+    bool quiet_ = false;
 };
 
 }  // namespace vebix::cli

@@ -4,9 +4,13 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstdio>
 #include <exception>
 #include <iostream>
+#include <vector>
 
 #include "app/cli/commands.h"
 #include "app/platform/commandparser.h"
@@ -14,6 +18,7 @@
 #include "app/platform/exitstatus.h"
 #include "app/platform/qtext.h"
 #include "app/platform/version.h"
+#include "engine/base/error.h"
 
 namespace vebix {
 namespace {
@@ -53,7 +58,58 @@ constexpr std::array<QtOption, 23> kQtOptions = {{
     {"dograb", false},
 }};
 
+// How many single-letter edits (insert, delete, replace, swap of neighbours) turn a into b.
+int editDistance(const QString& a, const QString& b) {
+    const auto n = a.size(), m = b.size();
+    std::vector<std::vector<int>> d(static_cast<std::size_t>(n + 1),
+                                    std::vector<int>(static_cast<std::size_t>(m + 1)));
+    for (qsizetype i = 0; i <= n; ++i) d[i][0] = static_cast<int>(i);
+    for (qsizetype j = 0; j <= m; ++j) d[0][j] = static_cast<int>(j);
+    for (qsizetype i = 1; i <= n; ++i) {
+        for (qsizetype j = 1; j <= m; ++j) {
+            const int cost = a[i - 1] == b[j - 1] ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    }
+    return d[n][m];
+}
+
+// Whether a first argument reads as a mistyped command rather than a mind: a plain word (no
+// folder, no extension) that names no file. Minds are files with the .mdd extension.
+bool looksLikeCommand(const QString& argument) {
+    if (argument.isEmpty() || argument.startsWith(QLatin1Char('-'))) return false;
+    if (argument.contains(QLatin1Char('/')) || argument.contains(QLatin1Char('.'))) return false;
+    for (const QChar c : argument)
+        if (!c.isLetter()) return false;
+    return !QFile::exists(argument);
+}
+
 }  // namespace
+
+QString commandSuggestion(const QString& word) {
+    QString best;
+    int bestDistance = 3;  // more than two edits away is no suggestion
+    QStringList names;
+    for (const CommandEntry& entry : kCommands) names.append(QLatin1String(entry.name));
+    names.append(QStringLiteral("irc"));
+    for (const QString& name : names) {
+        const int distance = editDistance(word.toLower(), name);
+        if (distance < bestDistance && distance < name.size()) {
+            best = name;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+QString unknownCommandMessage(const QString& word) {
+    QString text = QStringLiteral("vebix: unknown command '%1'").arg(word);
+    const QString suggestion = commandSuggestion(word);
+    if (!suggestion.isEmpty()) text += QStringLiteral(" (did you mean '%1'?)").arg(suggestion);
+    return text + QStringLiteral("; see 'vebix --help'");
+}
 
 QStringList argumentList(int argc, char** argv) {
     QStringList list;
@@ -75,6 +131,11 @@ Invocation parseInvocation(const QStringList& arguments) {
         result.arguments = arguments.mid(2);
         return result;
     }
+    if (arguments.size() > 1 && looksLikeCommand(arguments.at(1))) {
+        result.kind = Invocation::Kind::UsageError;
+        result.error = unknownCommandMessage(arguments.at(1));
+        return result;
+    }
     QCommandLineParser parser;
     // Qt's options are single-dash words ("-platform"); "-h" and "-v" stay what they are.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -94,15 +155,21 @@ Invocation parseInvocation(const QStringList& arguments) {
                            .arg(parseProblem(parser, arguments.mid(1)));
         return result;
     }
-    if (parser.isSet(QStringLiteral("help"))) {
+    if (parser.isSet(QStringLiteral("help")))
         result.kind = Invocation::Kind::Help;
-        return result;
-    }
-    if (parser.isSet(QStringLiteral("version"))) {
+    else if (parser.isSet(QStringLiteral("version")))
         result.kind = Invocation::Kind::Version;
+    const QStringList positional = parser.positionalArguments();
+    const bool alone = positional.isEmpty() && arguments.size() == 2;
+    if ((result.kind == Invocation::Kind::Help || result.kind == Invocation::Kind::Version) &&
+        !alone) {
+        result.kind = Invocation::Kind::UsageError;
+        result.error = QStringLiteral("vebix: %1 takes no other argument (see 'vebix --help')")
+                           .arg(arguments.at(1));
         return result;
     }
-    const QStringList positional = parser.positionalArguments();
+    if (result.kind == Invocation::Kind::Help || result.kind == Invocation::Kind::Version)
+        return result;
     if (positional.size() > 1) {
         result.kind = Invocation::Kind::UsageError;
         result.error = QStringLiteral("vebix: unexpected argument '%1' (see 'vebix --help')")
@@ -147,20 +214,37 @@ QString programHelp() {
 
 QString versionText() { return QStringLiteral("vebix %1\n").arg(fromUtf8(release::kVersion)); }
 
+int finishOutput(const std::string& who, int status, Console& console, bool standardOut) {
+    errno = 0;
+    console.out.flush();
+    bool failed = !console.out;
+    int reason = errno;
+    if (standardOut && (std::fflush(stdout) != 0 || std::ferror(stdout))) {
+        failed = true;
+        if (reason == 0) reason = errno;
+    }
+    if (!failed) return status;
+    const std::string message = "cannot write the output";
+    console.err << who << ": " << (reason ? withReason(message, reason) : message) << std::endl;
+    // Interrupted stays interrupted; anything else that lost its output failed.
+    return status == kExitInterrupted ? status : kExitFailure;
+}
+
 int runCommand(const QString& command, const QStringList& arguments, Console& console) {
     for (const CommandEntry& entry : kCommands) {
         if (command != QLatin1String(entry.name)) continue;
+        const std::string who = std::string("vebix ") + entry.name;
+        int status = kExitFailure;
         try {
-            return entry.run(arguments, console);
+            status = entry.run(arguments, console);
         } catch (const std::exception& e) {
-            console.err << "vebix " << entry.name << ": " << e.what() << std::endl;
-            return kExitFailure;
+            console.err << who << ": " << e.what() << std::endl;
         } catch (...) {
-            console.err << "vebix " << entry.name << ": unknown error" << std::endl;
-            return kExitFailure;
+            console.err << who << ": unknown error" << std::endl;
         }
+        return finishOutput(who, status, console, &console.out == &std::cout);
     }
-    console.err << "vebix: unknown command '" << command.toStdString() << "'" << std::endl;
+    console.err << unknownCommandMessage(command).toStdString() << std::endl;
     return kExitUsage;
 }
 

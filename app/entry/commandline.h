@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+
 namespace vebix {
 
 struct Console;
@@ -37,12 +39,22 @@ Invocation parseInvocation(const QStringList& arguments);
 QStringList argumentList(int argc, char** argv);
 
 bool isCommandName(const QString& name);
+// The command a mistyped word most likely meant ("lern": "learn"); empty when none is close.
+QString commandSuggestion(const QString& word);
+// "vebix: unknown command 'lern' (did you mean 'learn'?); see 'vebix --help'".
+QString unknownCommandMessage(const QString& word);
 QString programHelp();
 QString versionText();
 
 // Runs a command (Kind::Command) on the console: the front end it belongs to reads its own
 // arguments. A QCoreApplication must exist. Returns the exit status; never throws.
 int runCommand(const QString& command, const QStringList& arguments, Console& console);
+
+// Ends a command's run: its output flushed, and a failure to write it (a full disk, a closed
+// pipe) said on the console's error stream under who ("vebix reply") and made status 1
+// (an interrupted run keeps 130). standardOut: the output is the process's standard output,
+// whose stdio stream is checked too.
+int finishOutput(const std::string& who, int status, Console& console, bool standardOut);
 
 // Runs a command as the whole program: makes the QCoreApplication, runs it on the standard
 // streams, returns the exit status.

@@ -7,6 +7,7 @@
 #include "app/entry/commandline.h"
 #include "app/gui/windowmode.h"
 #include "app/irc/irccommand.h"
+#include "app/platform/console.h"
 #include "app/platform/exitstatus.h"
 #include "app/platform/filewrite.h"
 #include "app/platform/systempaths.h"
@@ -24,11 +25,12 @@ int runProgram(int argc, char** argv) {
     const Invocation invocation = parseInvocation(argumentList(argc, argv));
     switch (invocation.kind) {
         case Invocation::Kind::Help:
-            std::cout << programHelp().toStdString() << std::flush;
-            return kExitOk;
-        case Invocation::Kind::Version:
-            std::cout << versionText().toStdString() << std::flush;
-            return kExitOk;
+        case Invocation::Kind::Version: {
+            std::cout << (invocation.kind == Invocation::Kind::Help ? programHelp() : versionText())
+                             .toStdString();
+            Console console = Console::standard();
+            return finishOutput("vebix", kExitOk, console, true);
+        }
         case Invocation::Kind::Command:
             return runCommandProgram(invocation, argc, argv);
         case Invocation::Kind::Window:

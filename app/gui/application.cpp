@@ -61,7 +61,7 @@ bool Application::notify(QObject* receiver, QEvent* event) {
 
 const char* const ErrorDialog::kIntro = QT_TRANSLATE_NOOP(
     "vebix::ErrorDialog",
-    "An application exception has occured. Click Continue to allow the application to ignore "
+    "An application exception has occurred. Click Continue to allow the application to ignore "
     "this error and attempt to continue.");
 
 ErrorDialog::ErrorDialog(const QString& message, QWidget* parent) : QDialog(parent) {

@@ -4,6 +4,7 @@
 
 #include "app/platform/console.h"
 #include "app/platform/exitstatus.h"
+#include "engine/base/random.h"
 
 namespace vebix {
 
@@ -49,6 +50,26 @@ std::optional<int> CommandParser::parse(const QStringList& arguments, Console& c
     if (maxPositional >= 0 && count > maxPositional)
         return usageError(console, QStringLiteral("unexpected argument '%1'")
                                        .arg(parser_.positionalArguments().at(maxPositional)));
+    return std::nullopt;
+}
+
+void CommandParser::addQuiet() {
+    parser_.addOption(
+        QCommandLineOption(QStringList{QStringLiteral("q"), QStringLiteral("quiet")}));
+}
+
+void CommandParser::addSeedAndQuiet() {
+    parser_.addOption(QCommandLineOption(QStringLiteral("seed"), QString(), QStringLiteral("N")));
+    addQuiet();
+}
+
+std::optional<int> CommandParser::applySeed(Console& console) const {
+    if (!parser_.isSet(QStringLiteral("seed"))) return std::nullopt;
+    bool ok = false;
+    const qulonglong seed = parser_.value(QStringLiteral("seed")).toULongLong(&ok);
+    if (!ok || seed > 0xFFFFFFFFull)
+        return usageError(console, QStringLiteral("--seed needs a number from 0 to 4294967295"));
+    rng::seed(static_cast<std::uint32_t>(seed));
     return std::nullopt;
 }
 

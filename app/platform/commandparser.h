@@ -36,6 +36,16 @@ public:
     // does and returns 2.
     int usageError(Console& console, const QString& message) const;
 
+    // The options every command that makes random choices or prints notes takes: --seed N and
+    // -q/--quiet (only --quiet for addQuiet).
+    void addSeedAndQuiet();
+    void addQuiet();
+    // After parse(): seeds the random generator from --seed when given. The exit status when
+    // the seed cannot be read (2), else nothing.
+    std::optional<int> applySeed(Console& console) const;
+    // Whether the run is to be quiet (-q, --quiet).
+    bool quiet() const { return parser_.isSet(QStringLiteral("quiet")); }
+
     bool isSet(const QString& name) const { return parser_.isSet(name); }
     QString value(const QString& name) const { return parser_.value(name); }
     QStringList values(const QString& name) const { return parser_.values(name); }

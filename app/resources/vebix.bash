@@ -31,11 +31,12 @@ _vebix() {
 
     local command=${words[1]} options
     case $command in
-        chat) options="--name --delay --help" ;;
-        learn) options="--bot --speaker --format --ignore-nick --only-nick --again --check --empty --help" ;;
-        reply) options="--learn --as --help" ;;
-        link) options="--mind --turns --learn --no-delay --help" ;;
-        info) options="--check --words --help" ;;
+        chat) options="--name --delay --seed --quiet --help" ;;
+        learn) options="--bot --speaker --format --ignore-nick --only-nick --again --check --empty --json --quiet
+                      --help" ;;
+        reply) options="--learn --as --json --seed --quiet --help" ;;
+        link) options="--mind --turns --learn --no-delay --seed --quiet --help" ;;
+        info) options="--check --words --json --quiet --help" ;;
         irc)
             options="--server --port --tls --ca-file --insecure --nick --channel --password-file
                      --sasl-user --sasl-password-file --ignore --chance --no-learn --verbose
@@ -46,7 +47,7 @@ _vebix() {
 
     case $prev in
         --name | --as | --bot | --speaker | --turns | --words | --ignore-nick | --only-nick | \
-            --server | --port | --nick | --channel | --sasl-user | --ignore | --chance)
+            --seed | --server | --port | --nick | --channel | --sasl-user | --ignore | --chance)
             return
             ;;
         --format)
@@ -89,7 +90,7 @@ _vebix() {
     local i position=0
     for ((i = 2; i < cword; i++)); do
         case ${words[i]} in
-            --name | --as | --bot | --speaker | --turns | --words | --format | --mind | \
+            --name | --as | --bot | --speaker | --turns | --words | --format | --mind | --seed | \
                 --ignore-nick | --only-nick | --server | --port | --nick | --channel | \
                 --sasl-user | --ignore | --chance | --ca-file | --password-file | \
                 --sasl-password-file | --config) ((i++)) ;;

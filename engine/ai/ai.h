@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -140,6 +141,13 @@ public:
     std::size_t loadText(const std::string& name, std::string_view text, TextLines keep);
 
     // ---- replies --------------------------------------------------------------------------
+    // Told where each reply chooseReply finds comes from: the index of the mind's line it was
+    // picked from, or none when it was spliced from words (for those that show it, such as
+    // `vebix reply --json`). Set it while no reply runs; empty for nobody (the default).
+    using ReplySourceSink = std::function<void(std::optional<std::size_t> line)>;
+    void setReplySourceSink(ReplySourceSink sink) { onReplySource_ = std::move(sink); }
+    // How much of an input reply() weighs at most: its start, up to a blank.
+    static constexpr std::size_t kWeighedInputBytes = 4096;
     // The reply to input, or empty when nothing was found. scoreLines then chooseReply.
     std::string reply(std::string_view partnerName, std::string_view conversationKey,
                       std::string_view input, std::uint32_t referenceTime);
@@ -234,6 +242,7 @@ private:
     std::vector<std::string> fillWords_;
     std::string fileName_;
     std::function<void(std::string_view)> onDebug_;  // an optional sink for diagnostics
+    ReplySourceSink onReplySource_;
     bool keepViews_ = false;  // loadText without copying: acceptLoadedLine stores views
     // Taken by replies, learning, loading and prepareReplies, so that replies may run on two
     // threads and a preparation beside them; waiting threads go in turn, so a reply waits for

@@ -28,6 +28,17 @@ char firstAlnumUpper(std::string_view s) {
 
 std::string Ai::reply(std::string_view partnerName, std::string_view conversationKey,
                       std::string_view input, std::uint32_t referenceTime) {
+    // Only the start of a very long input is weighed: scoring costs the input's words times
+    // every line's, so a pasted book would take hours, and says no more to a reply than its
+    // first paragraphs. Cut at a blank, so that no word (or character) is cut in two.
+    if (input.size() > kWeighedInputBytes) {
+        std::size_t end = input.rfind(' ', kWeighedInputBytes);
+        if (end == std::string_view::npos || end == 0) {
+            end = kWeighedInputBytes;
+            while (end > 0 && (static_cast<unsigned char>(input[end]) & 0xC0) == 0x80) --end;
+        }
+        input = input.substr(0, end);
+    }
     std::vector<Sim> candidates =
         scoreLinesIndexed(partnerName, conversationKey, input, referenceTime);
     return chooseReply(partnerName, candidates, input);
@@ -113,6 +124,7 @@ std::string Ai::chooseReply(std::string_view partnerName, std::vector<Sim>& cand
             }
             debug("Tries: " + std::to_string(attempt));
             debug("Entry: generated");
+            if (onReplySource_) onReplySource_(std::nullopt);
             return r;
         }
         n = groupSize(candidates);
@@ -148,6 +160,7 @@ std::string Ai::chooseReply(std::string_view partnerName, std::vector<Sim>& cand
 
     debug("Tries: " + std::to_string(picks));
     debug("Entry: " + std::to_string(candidates[picked].index + 1));
+    if (onReplySource_) onReplySource_(candidates[picked].index);
     if (personalize_) r = personalizeText(partnerName, candidates[picked].index, r);
     return r;
 }

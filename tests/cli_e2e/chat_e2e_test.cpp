@@ -90,6 +90,7 @@ TEST_F(ChatE2E, CtrlCAndCtrlDSaveAndColourFollowsNoColor) {
         {"Ctrl-C", "\x03", {}, true},
         {"Ctrl-D, NO_COLOR", "\x04", {"NO_COLOR=1"}, false},
         {"Ctrl-C, NO_COLOR", "\x03", {"NO_COLOR=1"}, false},
+        {"/quit", "/quit\r", {}, true},
     };
     for (const Case& c : cases) {
         const std::string mind = home_.write("mind.mdd", kSmallMind);
@@ -100,7 +101,9 @@ TEST_F(ChatE2E, CtrlCAndCtrlDSaveAndColourFollowsNoColor) {
         ASSERT_TRUE(chat.waitFor("<Mo>")) << c.name;
         ASSERT_TRUE(chat.waitFor("<Bob>")) << c.name;
         chat.type(c.key);
-        EXPECT_EQ(chat.waitExit(), 0) << c.name << chat.screen();
+        // Ctrl-C saves, then ends as interrupted.
+        EXPECT_EQ(chat.waitExit(), std::string(c.key) == "\x03" ? 130 : 0)
+            << c.name << chat.screen();
 
         const std::vector<std::string> added = linesAfter(home_.read(mind), kSmallMind);
         // The opening line, when the mind opened, comes before the exchange.
@@ -109,6 +112,76 @@ TEST_F(ChatE2E, CtrlCAndCtrlDSaveAndColourFollowsNoColor) {
         EXPECT_NE(added.back().find(" <ai> "), std::string::npos) << c.name;
         EXPECT_EQ(chat.screen().find(kColourEscape) != std::string::npos, c.colour)
             << c.name << chat.screen();
+    }
+}
+
+// What is typed reaches the mind as typed: a line far longer than any buffer, bytes that are
+// not UTF-8, a line found with Ctrl-R and sent with Enter, a Ctrl-D typed while the reply is
+// still held, and the chat's own commands.
+TEST_F(ChatE2E, TypedLinesArriveWhole) {
+    const std::string longLine = [] {
+        std::string line;
+        // Past a megabyte: taken in blocks, not key by key, or it would not end in time.
+        for (int i = 0; line.size() < 1024 * 1024 + 1; ++i)
+            line += "word" + std::to_string(i) + " ";
+        line.pop_back();
+        return line;
+    }();
+    struct Case {
+        const char* name;
+        // Keys, each followed by the prompt that must show before the next are typed.
+        std::vector<std::pair<std::string, std::string>> typed;
+        const char* end;  // typed last, without waiting
+        std::vector<std::string> learned;
+        std::vector<std::string> notLearned;
+        std::string twice = {};  // what two of the person's lines end with
+    };
+    const std::vector<Case> cases = {
+        {"a long paste", {{longLine + "\r", "<Bob> "}}, "\x04", {" " + longLine}, {}},
+        {"Latin-1", {{"caf\xe9 ol\xe9\r", "<Bob> "}}, "\x04", {" caf\xe9 ol\xe9"}, {}},
+        {"Ctrl-R, Enter",
+         {{"Hello sailor\r", "<Bob> "}, {"\x12sailo\r", "<Bob> "}},
+         "\x04",
+         {},
+         {},
+         " Hello sailor"},
+        {"Ctrl-D typed ahead", {}, "How are you today?\r\x04", {" How are you today?"}, {}},
+        {"commands",
+         {{"/name Zed\r", "<Zed> "},
+          {"//slash\r", "<Zed> "},
+          {"/help\r", "<Zed> "},
+          {"/save\r", "<Zed> "}},
+         "/discard\r",
+         {"Zed!", " /slash"},
+         {"/help", "/save", "/name"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string mind = home_.write("mind.mdd", kSmallMind);
+        PtySession chat({"chat", mind, "--name", "Bob", "--delay"}, terminalEnv({"NO_COLOR=1"}),
+                        home_.work());
+        ASSERT_TRUE(chat.waitFor("Hi, Bob..."));
+        ASSERT_TRUE(chat.waitFor("<Bob>"));
+        for (const auto& [keys, prompt] : c.typed) {
+            chat.type(keys);
+            ASSERT_TRUE(chat.waitFor(prompt));
+        }
+        chat.type(c.end);
+        ASSERT_EQ(chat.waitExit(), 0) << chat.screen().substr(0, 2000);
+        const std::string saved = home_.read(mind);
+        const std::string added = saved.substr(std::min(saved.size(), kSmallMind.size()));
+        for (const std::string& part : c.learned)
+            EXPECT_NE(added.find(part + (part.back() == '!' ? "" : "\r\n")), std::string::npos)
+                << part.substr(0, 80) << "\n"
+                << added.substr(0, 2000);
+        for (const std::string& part : c.notLearned)
+            EXPECT_EQ(added.find(part), std::string::npos) << part;
+        if (!c.twice.empty()) {
+            int said = 0;
+            for (const std::string& line : linesAfter(saved, kSmallMind))
+                if (line.rfind("Bob!", 0) == 0 && endsWith(line, c.twice)) ++said;
+            EXPECT_EQ(said, 2) << added;
+        }
     }
 }
 

@@ -104,6 +104,22 @@ TEST_F(LinkCommand, ABotThatIsGoneAfterOneAnswerEndsTheLinkWithStatusOne) {
     EXPECT_GT(home_.read(ownMind_).size(), before.size());
 }
 
+// A bot that runs but never writes an answer: the turns pass, yet no link took place, and the
+// status says so.
+TEST_F(LinkCommand, ABotThatNeverAnswersFailsTheLink) {
+    const std::string script = home_.write("Bea/bot.sh", "#!/bin/sh\nexit 0\n");
+    QFile::setPermissions(QString::fromStdString(script),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    home_.write("Bea/UDLP.NFO", "2\r\n0\r\nbot.sh\r\nBea\r\n");
+    const RunResult r = link({"--turns", "2"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(countOf(r.out, "<Bea> "), 0u) << r.out;
+    // --quiet leaves the notes out and keeps the status.
+    const RunResult quiet = link({"--turns", "2", "--quiet"});
+    EXPECT_EQ(quiet.status, 1) << quiet.err;
+    EXPECT_EQ(quiet.err.find("Link Mode ended"), std::string::npos) << quiet.err;
+}
+
 TEST_F(LinkCommand, ABotNotFoundIsOneLineAndStatusOne) {
     for (const char* bot : {"Nobody", "../NoSuchFolder"}) {
         const RunResult r =

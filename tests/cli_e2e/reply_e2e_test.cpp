@@ -65,8 +65,9 @@ TEST_F(ReplyE2E, StandardInputGetsOneLinePerLineAndAnEmptyLineWhenNoAnswer) {
         {"all answered", kSmallMind, "Hi.\nHow are you today?\n", 0, {true, true}},
         {"CR LF ends", kSmallMind, "Hi.\r\nHow are you today?\r\n", 0, {true, true}},
         {"last line unended", kSmallMind, "Hi.\nHow are you today?", 0, {true, true}},
-        // Asked first, while the mind holds no other line; the next line has itself at least.
-        {"one unanswered", kEmptyMind, kUnanswerable + "\nhello\n", 3, {false, true}},
+        // Each line is answered from the mind as loaded, never from the lines said before it
+        // in the same run: an empty mind answers neither. A blank line is skipped.
+        {"none answered", kEmptyMind, kUnanswerable + "\n\nhello\n", 3, {false, false}},
     };
     for (const Case& c : cases) {
         const std::string mind = home_.write("mind.mdd", c.mind);
@@ -134,15 +135,16 @@ TEST_F(ReplyE2E, MissingMindOrArgumentFails) {
     EXPECT_NE(missing.err.find("nowhere.mdd"), std::string::npos) << missing.err;
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(home_.path("nowhere.mdd"))));
 
+    // No mind named and none to default to in a fresh home.
     const RunResult none = reply({});
-    EXPECT_EQ(none.status, 2);
+    EXPECT_EQ(none.status, 1);
     EXPECT_EQ(lines(none.err).size(), 1u) << none.err;
 }
 
 TEST_F(ReplyE2E, HelpNamesTheNoAnswerStatus) {
     const RunResult r = reply({"--help"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind("Usage: vebix reply MIND [TEXT]... [OPTION]...", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.rfind("Usage: vebix reply [MIND] [TEXT]... [OPTION]...", 0), 0u) << r.out;
     EXPECT_NE(r.out.find("  3  "), std::string::npos) << r.out;
 }
 

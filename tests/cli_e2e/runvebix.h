@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <string_view>
@@ -238,9 +239,24 @@ public:
     pid_t pid() const { return pid_; }
 
     // Types bytes as keys ("\x04" is Ctrl-D, "\x1b[D" the left arrow).
+    // What the program shows meanwhile is read as it comes, so that a long paste cannot stall
+    // on a full terminal.
     void type(std::string_view keys) {
         while (!keys.empty()) {
-            const ssize_t put = ::write(master_, keys.data(), keys.size());
+            pollfd fd{master_, POLLOUT | POLLIN, 0};
+            if (::poll(&fd, 1, static_cast<int>(kGuard.count() * 1000)) <= 0) {
+                ADD_FAILURE() << "the terminal took no keys within the guard";
+                return;
+            }
+            if (fd.revents & POLLIN) readSome(0);
+            if (!(fd.revents & POLLOUT)) continue;
+            const std::size_t chunk = std::min<std::size_t>(keys.size(), 1024);
+            // Not waiting in write: the terminal may take fewer keys than it said it would.
+            const int flags = ::fcntl(master_, F_GETFL);
+            ::fcntl(master_, F_SETFL, flags | O_NONBLOCK);
+            const ssize_t put = ::write(master_, keys.data(), chunk);
+            ::fcntl(master_, F_SETFL, flags);
+            if (put < 0 && errno == EAGAIN) continue;
             if (put <= 0) {
                 ADD_FAILURE() << "cannot type into the terminal";
                 return;

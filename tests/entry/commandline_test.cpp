@@ -23,7 +23,11 @@ TEST(ParseInvocation, SortsEveryKindOfCommandLine) {
         {{"robo.mdd", "-style", "Fusion", "-reverse"}, Kind::Window, "robo.mdd"},
         {{"--", "--help"}, Kind::Window, "--help"},
         {{"--help"}, Kind::Help, QString()},
-        {{"-h", "robo.mdd"}, Kind::Help, QString()},
+        {{"-h", "robo.mdd"}, Kind::UsageError, "-h takes no other argument"},
+        {{"--version", "extra"}, Kind::UsageError, "--version takes no other argument"},
+        {{"lern", "x.mdd"}, Kind::UsageError, "unknown command 'lern' (did you mean 'learn'?)"},
+        {{"lern"}, Kind::UsageError, "unknown command 'lern'"},
+        {{"robo"}, Kind::UsageError, "unknown command 'robo'"},
         {{"--version"}, Kind::Version, QString()},
         {{"-v"}, Kind::Version, QString()},
         {{"chat", "--frobnicate"}, Kind::Command, "chat"},
@@ -54,6 +58,19 @@ TEST(ParseInvocation, SortsEveryKindOfCommandLine) {
                 break;
         }
     }
+}
+
+TEST(CommandSuggestion, NamesTheNearestCommand) {
+    const struct {
+        const char* word;
+        const char* suggestion;
+    } cases[] = {
+        {"lern", "learn"}, {"rpely", "reply"}, {"chta", "chat"}, {"ifno", "info"},
+        {"lnk", "link"},   {"LEARN", "learn"}, {"xyzzy", ""},    {"ir", "irc"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(commandSuggestion(QString::fromLatin1(c.word)).toStdString(), c.suggestion)
+            << c.word;
 }
 
 }  // namespace

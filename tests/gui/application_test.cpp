@@ -75,7 +75,7 @@ TEST_F(ErrorNet, TheDialogShowsTheFixedTextTheMessageAndTwoButtons) {
     ErrorDialog dialog("Something broke");
     EXPECT_EQ(dialog.windowTitle(), "Error");
     EXPECT_EQ(child<QLabel>(&dialog, "introLabel")->text(),
-              "An application exception has occured. Click Continue to allow the application to "
+              "An application exception has occurred. Click Continue to allow the application to "
               "ignore this error and attempt to continue.");
     EXPECT_EQ(child<QLabel>(&dialog, "messageLabel")->text(), "Something broke");
     auto* cont = child<QPushButton>(&dialog, "continueBtn");
