@@ -188,18 +188,10 @@ void VebixForm::updateInputNote() {
         inputNote_->hide();
         return;
     }
-    QString note = tr("This line is %1 characters long; a line holds up to %2. Say says "
-                      "the first part and keeps the rest here, to say next.")
-                       .arg(length)
-                       .arg(kMaxSaidLength);
-    // The input line itself holds no more than its maximum length: a longer paste is cut there
-    // by the toolkit, and the person must hear of it rather than find out from what was said.
-    if (length >= input_->maxLength())
-        note += QLatin1Char(' ') +
-                tr("The input holds at most %1 characters: what was pasted past them was not "
-                   "taken.")
-                    .arg(input_->maxLength());
-    inputNote_->setText(note);
+    inputNote_->setText(tr("This line is %1 characters long; a line holds up to %2. Say says "
+                           "the first part and keeps the rest here, to say next.")
+                            .arg(length)
+                            .arg(kMaxSaidLength));
     inputNote_->show();
 }
 

@@ -1,7 +1,5 @@
 // The main window: layout, the first start, the greeting, a conversation, the probe, the
 // apology, the response delay, autosave and closing.
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScrollBar>
@@ -739,26 +737,6 @@ TEST_F(ChatWindow, ALongPasteIsSaidInPartsAndNothingIsLost) {
     }
     EXPECT_GE(said.size(), 3);
     EXPECT_EQ(said.join(' '), paste) << shown(form).toStdString();
-}
-
-// A paste longer than the input line can hold is cut by the line, and the note says so: a
-// person who pasted a megabyte learns that not all of it was taken.
-TEST_F(ChatWindow, APastePastWhatTheInputHoldsIsSaidToBeCut) {
-    start_.mindPath = spath("Documents/m.mdd");
-    TestForm form(prompts_, start_);
-    startAsAnn(form);
-    auto* input = child<QLineEdit>(&form, "input");
-    auto* note = child<QLabel>(&form, "inputNote");
-    QGuiApplication::clipboard()->setText(QString(input->maxLength() + 1000, QLatin1Char('a')));
-    input->paste();
-    ASSERT_EQ(input->text().size(), input->maxLength());
-    EXPECT_TRUE(note->isVisible());
-    EXPECT_TRUE(note->text().contains("not taken")) << note->text().toStdString();
-    // A paste that fits says nothing of the kind.
-    input->clear();
-    QGuiApplication::clipboard()->setText(QString(2 * kMaxSaidLength, QLatin1Char('a')));
-    input->paste();
-    EXPECT_FALSE(note->text().contains("not taken")) << note->text().toStdString();
 }
 
 // The title names the bot and its file, and follows the mind to a new file.
