@@ -40,25 +40,11 @@ bool VebixForm::BotLinkThread::loopEnded() {
 void VebixForm::BotLinkThread::showBotLine(std::string_view text) {
     mainForm_->showBotTag();
     mainForm_->appendText(fromUtf8(text) + QStringLiteral("\r\n"), ChatRole::Text);
-    // The line goes to the other bot now, whose answer may take a while.
-    awaiting_ = true;
-    showTurnStatus();
 }
 
 void VebixForm::BotLinkThread::showPartnerLine(std::string_view name, std::string_view text) {
     mainForm_->showPartnerTag(fromUtf8(name));
     mainForm_->appendText(fromUtf8(text) + QStringLiteral("\r\n"), ChatRole::Text);
-    awaiting_ = false;
-    showTurnStatus();
-}
-
-void VebixForm::BotLinkThread::showTurnStatus() {
-    if (linkedStatus_.isEmpty()) return;  // "Linking..." until the other bot runs
-    mainForm_->setStatusText(
-        awaiting_
-            ? QCoreApplication::translate("vebix::BotLinkThread", "%1 \u2014 waiting for %2\u2026")
-                  .arg(linkedStatus_, otherName_)
-            : linkedStatus_);
 }
 
 void VebixForm::BotLinkThread::showInfo(std::string_view text) {
@@ -74,22 +60,17 @@ void VebixForm::BotLinkThread::setStatus(std::string_view text) {
 void VebixForm::BotLinkThread::showLinkedStatus(std::string_view ownName,
                                                 std::string_view otherName) {
     // One arg() call, so that a name holding "%2" is shown as it is.
-    linkedStatus_ = QCoreApplication::translate("vebix::BotLinkThread", "Link Mode: %1 and %2")
-                        .arg(fromUtf8(ownName), fromUtf8(otherName));
-    otherName_ = fromUtf8(otherName);
-    showTurnStatus();
+    mainForm_->setStatusText(
+        QCoreApplication::translate("vebix::BotLinkThread", "Link Mode: %1 and %2")
+            .arg(fromUtf8(ownName), fromUtf8(otherName)));
 }
 
 void VebixForm::BotLinkThread::showEndedStatus() {
-    awaiting_ = false;
-    linkedStatus_.clear();
     mainForm_->setStatusText(
         QCoreApplication::translate("vebix::BotLinkThread", "Link Mode ended"));
 }
 
 void VebixForm::BotLinkThread::showNoAnswer(std::string_view otherName) {
-    awaiting_ = false;
-    showTurnStatus();
     mainForm_->appendText(
         QCoreApplication::translate("vebix::BotLinkThread", "%1 was unable to respond")
                 .arg(fromUtf8(otherName)) +

@@ -3,7 +3,6 @@
 // stays responsive while the other bot's program works.
 
 #include <QPointer>
-#include <QString>
 #include <QThread>
 
 #include <atomic>
@@ -47,17 +46,11 @@ private:
     void showNoAnswer(std::string_view otherName) override;
     void showError(std::string_view text) override;
     void markLearned() override;
-    // The linked status, with "waiting for" the other bot while its answer is awaited.
-    void showTurnStatus();
 
     QPointer<VebixForm> mainForm_;
     LinkLoop loop_;
     Mutex endedMutex_;
     bool ended_ VEBIX_GUARDED_BY(endedMutex_) = false;
-    // Window thread only.
-    QString linkedStatus_;  // empty until the other bot runs, and after link mode ended
-    QString otherName_;
-    bool awaiting_ = false;
 };
 
 }  // namespace vebix

@@ -28,39 +28,17 @@ void centreOver(QWidget& dialog, const QWidget& owner) {
 
 namespace {
 
-// Moves its dialog when the show event comes, and again whenever it changes size before it is
-// first drawn: a message box whose text wraps takes its final size inside its own show event,
-// which runs after this filter, and would otherwise open off-centre by half the difference.
-// Once the window system exposes it, the dialog is the person's to move and resize.
+// Moves its dialog when the show event comes: by then a message box has its final size, and the
+// window is not yet mapped, so it appears in place.
 class CentreOnShow : public QObject {
 public:
     explicit CentreOnShow(QWidget& dialog) : QObject(&dialog) {}
     bool eventFilter(QObject* watched, QEvent* event) override {
         auto* dialog = static_cast<QWidget*>(watched);
-        switch (event->type()) {
-            case QEvent::Show:
-                placing_ = true;
-                centre(*dialog);
-                break;
-            case QEvent::Resize:
-                if (placing_) centre(*dialog);
-                break;
-            case QEvent::Expose:
-            case QEvent::Paint:
-            case QEvent::Hide:
-                placing_ = false;
-                break;
-            default:
-                break;
-        }
+        if (event->type() == QEvent::Show && dialog->parentWidget())
+            centreOver(*dialog, *dialog->parentWidget()->window());
         return false;
     }
-
-private:
-    static void centre(QWidget& dialog) {
-        if (dialog.parentWidget()) centreOver(dialog, *dialog.parentWidget()->window());
-    }
-    bool placing_ = false;
 };
 
 }  // namespace

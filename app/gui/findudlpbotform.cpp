@@ -147,8 +147,6 @@ FindUdlpBotForm::FindUdlpBotForm(Prompts& prompts, QWidget* owner, const std::st
     boldFont_ = knownBotsList_->font();
     boldFont_.setBold(true);
     knownBotsList_->setItemDelegate(new BotRowDelegate(boldFont_, knownBotsList_));
-    knownBotsList_->setAccessibleName(tr("Bots found"));
-    knownBotsList_->setAccessibleDescription(tr("Choose one to fill in its folder"));
 
     searchLabel_ = new QLabel(tr("Searching..."), this);
     searchLabel_->setObjectName(QStringLiteral("searchLabel"));
@@ -161,8 +159,6 @@ FindUdlpBotForm::FindUdlpBotForm(Prompts& prompts, QWidget* owner, const std::st
     label2_->setObjectName(QStringLiteral("label2"));
 
     botFolderBox_ = new QLineEdit(this);
-    botFolderBox_->setAccessibleName(tr("Bot folder"));
-    botFolderBox_->setAccessibleDescription(tr("The folder that holds the other bot's UDLP.NFO"));
     botFolderBox_->setObjectName(QStringLiteral("botFolderBox"));
     label2_->setBuddy(botFolderBox_);
 
@@ -268,21 +264,7 @@ void FindUdlpBotForm::runInitialSearch() {
     });
     searchFinished_ = true;
     okBtn_->setEnabled(true);
-    if (closed_) return;
-    if (knownBotsList_->count() == 0) {
-        // Said over the empty list, so that the person knows where to go on.
-        searchLabel_->setText(
-            tr("No bots to link with were found. Type a bot's folder below, "
-               "or Browse... for its UDLP.NFO."));
-        searchLabel_->setWordWrap(true);
-        botFolderBox_->setFocus();
-    } else {
-        searchLabel_->hide();
-        // The focus starts on the first bot, marked so that it can be seen, not yet chosen.
-        if (!knownBotsList_->currentItem())
-            knownBotsList_->setCurrentRow(0, QItemSelectionModel::NoUpdate);
-        if (!botFolderBox_->hasFocus() || folderText().isEmpty()) knownBotsList_->setFocus();
-    }
+    searchLabel_->hide();
 }
 
 void FindUdlpBotForm::addRow(const BotListEntry& entry) {
@@ -337,10 +319,7 @@ void FindUdlpBotForm::rowDoubleClicked() {
 void FindUdlpBotForm::browse() {
     FileDialog::Request request;
     request.caption = tr(kTitle);
-    // From the folder typed so far, else the home folder, where the person's bots usually are.
-    const QString typed = folderText().trimmed();
-    const QString from = !typed.isEmpty() && QFileInfo(typed).isDir() ? typed : QDir::homePath();
-    request.initialFile = QDir(from).filePath(QStringLiteral("UDLP.NFO"));
+    request.initialFile = QDir(programFilesFolder_).filePath(QStringLiteral("UDLP.NFO"));
     request.filter = tr("UDLP (UDLP.NFO)");
     request.confirmOverwrite = false;
     const QString chosen = prompts_->openFile(this, request);

@@ -1,7 +1,6 @@
 // Link mode: the loaded bot converses with another UDLP bot in this window until the user
-// leaves with Exit, which brings the window back to chatting with its own mind. The turns run
-// on BotLinkThread; this file turns the window into link mode and back, and ends the thread
-// when the window closes.
+// leaves with Exit. The turns run on BotLinkThread; this file turns the window into link mode
+// and ends the thread when the window closes.
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -13,7 +12,6 @@
 #include "app/mind/startup.h"
 #include "app/platform/qtext.h"
 #include "app/udlp/udlpinfo.h"
-#include "app/gui/application.h"
 #include "app/gui/botlinkthread.h"
 #include "app/gui/chatdisplay.h"
 #include "app/gui/findudlpbotform.h"
@@ -27,16 +25,9 @@ void VebixForm::startLinkMode() {
     const QString udlpCaption = tr("UDLP");
     UdlpInfo own;
     if (!findUdlpInfo(own, programPath_, keeper().bot() ? keeper().bot()->botName() : "")) {
-        // Not a dead end: the person may enable it here and go on linking.
-        if (prompts_->message(
-                this, udlpCaption,
-                tr("You must first enable UDLP\n\nEnable UDLP for %1 now?").arg(botName()),
-                QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
-                QMessageBox::Yes) != QMessageBox::Yes)
-            return;
-        enableUdlp();
-        if (!findUdlpInfo(own, programPath_, keeper().bot() ? keeper().bot()->botName() : ""))
-            return;
+        prompts_->message(this, udlpCaption, tr("You must first enable UDLP"),
+                          QMessageBox::Information);
+        return;
     }
     if (!equalsIgnoringAsciiCase(own.mind, keeper().mindPath())) {
         prompts_->message(this, udlpCaption,
@@ -56,17 +47,13 @@ void VebixForm::startLinkMode() {
     const QString ownName = fromUtf8(keeper().bot()->botName());
     const QString otherName = fromUtf8(other.name);
 
-    // The window becomes link mode's until Exit brings it back.
+    // The window becomes link mode's; there is no way back.
     disp_->clear();
     setStatusText(tr("Linking..."));
-    linkPartner_ = otherName;
-    updateTitle();
+    setWindowTitle(tr("%1 - Link Mode").arg(windowTitle()));
     disconnect(sayBtn_, &QPushButton::clicked, nullptr, nullptr);
-    connect(sayBtn_, &QPushButton::clicked, this, [this] { guarded([this] { leaveLinkMode(); }); });
+    connect(sayBtn_, &QPushButton::clicked, this, &QWidget::close);
     sayBtn_->setText(tr("E&xit"));
-    sayBtn_->setToolTip(tr("Ends link mode and goes back to chatting"));
-    sayBtn_->setAccessibleName(tr("Exit link mode"));
-    sayBtn_->setAccessibleDescription(sayBtn_->toolTip());
     sayBtn_->setEnabled(true);
     sayBtn_->setFocus();
     input_->hide();
@@ -86,39 +73,6 @@ void VebixForm::startLinkMode() {
         new BotLinkThread(this, keeper().bot(), LinkBot{other.name, other.folder, other.exePath},
                           own, session_->delayResponses());
     linkThread_->start();
-}
-
-void VebixForm::leaveLinkMode() {
-    if (!linkThread_) return;
-    stopLinkMode();
-    // What the link taught this bot is kept now, as closing would have kept it.
-    try {
-        session_->saveNow();
-    } catch (const std::exception& e) {
-        showSaveNotice(QString::fromUtf8(e.what()));
-    }
-
-    for (QLabel* l : {linkBotPic1_, linkBotName1_, linkBotPic2_, linkBotName2_}) l->hide();
-    restoreMenuItems();
-    disconnect(sayBtn_, &QPushButton::clicked, nullptr, nullptr);
-    connect(sayBtn_, &QPushButton::clicked, this, [this] { guarded([this] { say(); }); });
-    setSayButtonDescription();
-    input_->show();
-    const QString partner = linkPartner_;
-    linkPartner_.clear();
-    updateTitle();
-    if (!keeper().bot()) {
-        showNoMind();
-        return;
-    }
-    appendText(tr("Link Mode with %1 ended; back to chatting with %2").arg(partner, botName()) +
-                   QStringLiteral("\r\n\r\n"),
-               ChatRole::Info);
-    setStatusText(tr("%1 is waiting for you to start chatting").arg(botName()));
-    showUserTag();
-    sayBtn_->setEnabled(true);
-    input_->setEnabled(true);
-    input_->setFocus();
 }
 
 void VebixForm::stopLinkMode() {

@@ -1,6 +1,5 @@
 // The menu bar of the main window and its commands.
 #include <atomic>
-#include <optional>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
@@ -122,14 +121,9 @@ void VebixForm::buildMenus() {
 }
 
 void VebixForm::keepOnlyLinkModeMenuItems() {
-    auto prune = [this](QWidget* owner, auto& self) -> void {
-        const QList<QAction*> items = owner->actions();
-        for (qsizetype i = 0; i < items.size(); ++i) {
-            QAction* item = items[i];
+    auto prune = [](QWidget* owner, auto& self) -> void {
+        for (QAction* item : owner->actions()) {
             if (!dynamic_cast<LinkModeMenuItem*>(item)) {
-                // Remembered with the entry that followed it, to come back in its place.
-                removedMenuItems_.push_back(
-                    {owner, item, i + 1 < items.size() ? items[i + 1] : nullptr});
                 owner->removeAction(item);
                 continue;
             }
@@ -137,13 +131,6 @@ void VebixForm::keepOnlyLinkModeMenuItems() {
         }
     };
     prune(menuBar(), prune);
-}
-
-void VebixForm::restoreMenuItems() {
-    // Last removed first: the entry each one followed is back in the menu by then.
-    for (auto it = removedMenuItems_.rbegin(); it != removedMenuItems_.rend(); ++it)
-        if (it->owner) it->owner->insertAction(it->before, it->item);
-    removedMenuItems_.clear();
 }
 
 void VebixForm::newMind() {
@@ -163,23 +150,13 @@ void VebixForm::openMind() {
     const QString chosen = prompts_->openFile(
         this, FileDialog::forMind(tr("Load Mind"), toQPath(keeper().mindPath())));
     if (chosen.isEmpty()) return;
-    // A file that will not load must not cost the mind in use: it is tried before that mind
-    // is closed, and refused with its name and the reason.
-    if (const std::optional<QString> reason = refusalOfMind(fromQPath(chosen))) {
-        const QString kept = keeper().bot()
-                                 ? tr("\n\nThe mind in use, %1, stays open.").arg(displayPath())
-                                 : QString();
-        prompts_->error(this, QString::fromUtf8(kMessageCaption),
-                        tr("\"%1\" cannot be loaded as a mind: %2").arg(chosen, *reason) + kept);
-        return;
-    }
     if (!closeMindOrAsk()) return;
     openMindFile(fromQPath(chosen), {});
 }
 
 void VebixForm::saveMindAsFromMenu() {
     try {
-        if (session_->saveAs()) showMindMoved();
+        session_->saveAs();
     } catch (const std::exception& e) {
         // The mind keeps its file; the person may choose another.
         prompts_->error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
@@ -188,10 +165,7 @@ void VebixForm::saveMindAsFromMenu() {
 
 void VebixForm::linkBots() {
     if (!keeper().isBotLoaded()) {
-        prompts_->message(this, QString::fromUtf8(kMessageCaption),
-                          tr("Bot not loaded\n\nLoad or create a mind (File menu) to link it "
-                             "with another bot."),
-                          QMessageBox::Information);
+        prompts_->message(this, QString(), tr("Bot not loaded"), QMessageBox::NoIcon);
         return;
     }
     if (conversation().exchangePending()) {

@@ -1,23 +1,15 @@
 // The main window keeping its mind's lines when saving fails: the question on closing, Save
 // As, and the save notice that stands in for an error box while autosave cannot save.
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 
-#include <cerrno>
-#include <cstring>
 #include <exception>
-
-#include <unistd.h>
 
 #include "app/platform/filewrite.h"
 #include "app/mind/mindlock.h"
 #include "app/mind/startup.h"
-#include "app/mind/vebixai.h"
 #include "app/gui/chatdisplay.h"
 #include "app/gui/filedialog.h"
 #include "app/gui/prompts.h"
@@ -96,44 +88,7 @@ void VebixForm::showSaveAsRefused(const std::string& path) {
                       QMessageBox::Warning);
 }
 
-std::optional<QString> VebixForm::refusalOfMind(const std::string& path) {
-    // A missing file becomes a new mind there, as it always has.
-    if (!QFileInfo::exists(toQPath(path))) return std::nullopt;
-    try {
-        VebixAi trial;
-        trial.loadFile(path);
-    } catch (const std::exception& e) {
-        return QString::fromUtf8(e.what());
-    }
-    return std::nullopt;
-}
-
-std::optional<QString> VebixForm::unwritableReason(const std::string& path) {
-    // The mind grows by appending to its file; a new one is written into its folder.
-    const QString file = toQPath(path);
-    const bool exists = QFileInfo::exists(file);
-    const QString target = exists ? file : QFileInfo(file).absolutePath();
-    if (::access(QFile::encodeName(target).constData(), W_OK) == 0) return std::nullopt;
-    const int error = errno;
-    return tr("\"%1\" cannot be written to (%2), so new lines will be lost unless you save "
-              "the mind elsewhere.")
-        .arg(QDir::toNativeSeparators(target), QString::fromLocal8Bit(std::strerror(error)));
-}
-
-void VebixForm::announceIfUnwritable() {
-    if (!keeper().bot()) return;
-    if (const std::optional<QString> reason = unwritableReason(keeper().mindPath()))
-        showSaveNotice(*reason);
-}
-
-void VebixForm::showMindMoved() {
-    updateTitle();
-    appendText(tr("The mind is now kept in %1").arg(displayPath()) + QStringLiteral("\r\n"),
-               ChatRole::Info);
-}
-
 void VebixForm::showNoMind() {
-    updateTitle();
     hideSaveNotice();
     sayBtn_->setEnabled(false);
     input_->setEnabled(false);
@@ -156,7 +111,7 @@ void VebixForm::retrySaveFromNotice() {
 
 void VebixForm::saveAsFromNotice() {
     try {
-        if (session_->saveAs()) showMindMoved();
+        session_->saveAs();
     } catch (const std::exception& e) {
         showSaveNotice(QString::fromUtf8(e.what()));
     }

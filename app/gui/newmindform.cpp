@@ -128,18 +128,7 @@ void NewMindForm::create() {
         prompts_->message(this, QString(), tr("Please enter a new bot name"), QMessageBox::NoIcon);
         return;
     }
-    if (saveAsBox_->text().trimmed().isEmpty()) {
-        // Said, not done silently: the person sees where the mind will go before it is made.
-        saveAsBox_->setText(inDocuments(name) + ".mdd");
-        saveAsBox_->setFocus();
-        saveAsBox_->selectAll();
-        prompts_->message(this, windowTitle(),
-                          tr("No file was chosen for the new mind. It will be saved as:\n\n%1\n\n"
-                             "Press Create again to make it there, or change the file.")
-                              .arg(saveAsBox_->text()),
-                          QMessageBox::Information);
-        return;
-    }
+    if (saveAsBox_->text().trimmed().isEmpty()) saveAsBox_->setText(inDocuments(name) + ".mdd");
 
     // Creating the mind writes the whole file, so a mind already there would be lost.
     const QFileInfo target(saveAsBox_->text());

@@ -21,16 +21,11 @@ public:
     void showFailure(const QString& reason);
     QString text() const;
 
-protected:
-    void changeEvent(QEvent* event) override;
-
 signals:
     void tryAgainClicked();
     void saveAsClicked();
 
 private:
-    void applyColours();
-
     QLabel* message_;
     QPushButton* tryAgainBtn_;
     QPushButton* saveAsBtn_;

@@ -3,14 +3,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
-#include <QKeyEvent>
+#include <QEnterEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QPushButton>
-#include <QStyleOptionFocusRect>
-#include <QStylePainter>
 #include <QVBoxLayout>
 
 #include "engine/base/error.h"
@@ -50,47 +48,25 @@ constexpr const char* kLearnText = QT_TRANSLATE_NOOP(
 
 }  // namespace
 
-LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
-    setFocusPolicy(Qt::StrongFocus);
-    setCursor(Qt::PointingHandCursor);
-    QFont underlined = font();
-    underlined.setUnderline(true);
-    setFont(underlined);
-    useLinkColour();
+// The colours come from the desktop's palette as it is when the mouse moves, so that a light
+// or dark theme (and a change of theme) is followed: the theme's link colour while hovered,
+// its ordinary text colour otherwise.
+void LinkLabel::enterEvent(QEnterEvent* event) {
+    showHovered(true);
+    QLabel::enterEvent(event);
 }
 
-// The colour comes from the desktop's palette, and follows it when the theme changes.
-void LinkLabel::useLinkColour() {
+void LinkLabel::leaveEvent(QEvent* event) {
+    showHovered(false);
+    QLabel::leaveEvent(event);
+}
+
+void LinkLabel::showHovered(bool hovered) {
+    const QPalette desktop = QApplication::palette(this);
     QPalette p = palette();
-    p.setColor(QPalette::WindowText, QApplication::palette(this).color(QPalette::Link));
+    p.setColor(QPalette::WindowText,
+               desktop.color(hovered ? QPalette::Link : QPalette::WindowText));
     setPalette(p);
-}
-
-void LinkLabel::changeEvent(QEvent* event) {
-    QLabel::changeEvent(event);
-    if (event->type() == QEvent::ApplicationPaletteChange) useLinkColour();
-}
-
-void LinkLabel::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Space:
-            event->accept();
-            emit clicked();
-            return;
-        default:
-            QLabel::keyPressEvent(event);
-    }
-}
-
-void LinkLabel::paintEvent(QPaintEvent* event) {
-    QLabel::paintEvent(event);
-    if (!hasFocus()) return;
-    QStylePainter painter(this);
-    QStyleOptionFocusRect focus;
-    focus.initFrom(this);
-    painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
 }
 
 void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
@@ -123,8 +99,7 @@ UdlpForm::UdlpForm(QWidget* owner, const MindKeeper* mind, Prompts& prompts,
         this);
     linkShellLabel_->setObjectName(QStringLiteral("linkShellLabel"));
     linkShellLabel_->setWordWrap(true);
-    linkShellLabel_->setAccessibleName(tr("How to link bots"));
-    linkShellLabel_->setAccessibleDescription(tr("Link: opens the guide to linking bots"));
+    linkShellLabel_->setCursor(Qt::PointingHandCursor);
 
     // Both names go in by one arg() call, which fills the placeholders in a single pass, so
     // that a bot or file name that holds "%2" or "%s" is shown as it is.
@@ -150,9 +125,9 @@ UdlpForm::UdlpForm(QWidget* owner, const MindKeeper* mind, Prompts& prompts,
     enableUdlpBtn_->setObjectName(QStringLiteral("enableUdlpBtn"));
     enableUdlpBtn_->setAutoDefault(false);
 
-    label4_ = new QLabel(tr("Each bot is enabled on its own, for the mind file it has loaded: "
-                            "several bots can be enabled and linked with each other. Enabling "
-                            "again replaces what was set for this bot before."),
+    label4_ = new QLabel(tr("Note that UDLP2 can only be used with one mind file at a time. Each "
+                            "time it is enabled, it is only enabled for the currently loaded bot "
+                            "mind file."),
                          this);
     label4_->setObjectName(QStringLiteral("label4"));
     label4_->setWordWrap(true);
@@ -160,17 +135,6 @@ UdlpForm::UdlpForm(QWidget* owner, const MindKeeper* mind, Prompts& prompts,
     doneBtn_ = new QPushButton(tr("Done"), this);
     doneBtn_->setObjectName(QStringLiteral("doneBtn"));
     doneBtn_->setAutoDefault(false);
-
-    // Enter presses the default button: Enable while there is a bot to enable, else Done.
-    const bool botLoaded = mind_ && mind_->isBotLoaded();
-    enableUdlpBtn_->setEnabled(botLoaded);
-    enableUdlpBtn_->setDefault(botLoaded);
-    doneBtn_->setDefault(!botLoaded);
-    learnCheck_->setAccessibleDescription(
-        tr("Whether this bot learns the lines of the conversations it has with linked bots"));
-    enableUdlpBtn_->setAccessibleDescription(
-        tr("Writes the files a link program needs to start this bot"));
-    doneBtn_->setAccessibleDescription(tr("Closes this dialog"));
 
     // The check box is indented under the text it belongs to; Enable stands in the middle.
     auto* learnRow = new QHBoxLayout;
@@ -208,10 +172,7 @@ UdlpForm::UdlpForm(QWidget* owner, const MindKeeper* mind, Prompts& prompts,
 
 void UdlpForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (enableUdlpBtn_->isEnabled())
-        enableUdlpBtn_->setFocus();
-    else
-        doneBtn_->setFocus();
+    enableUdlpBtn_->setFocus();
 }
 
 void UdlpForm::enableUdlp() {
@@ -240,22 +201,12 @@ void UdlpForm::enableUdlp() {
     const QString where = tr("The bot's folder: %1").arg(QDir::toNativeSeparators(toQPath(folder)));
     prompts_->message(this, caption, tr(kEnabled) + QStringLiteral("\r\n\r\n") + where,
                       QMessageBox::Information);
-    enableUdlpBtn_->setDefault(false);
-    doneBtn_->setDefault(true);
     doneBtn_->setFocus();
 }
 
 void UdlpForm::openDownloadPage() {
-    const QUrl guide = udlpGuideUrl();
-    if (prompts_->openUrl(guide)) return;
-    // No program to show it: the person can still open the page by its path.
-    const QString where =
-        guide.isLocalFile() ? QDir::toNativeSeparators(guide.toLocalFile()) : guide.toString();
-    prompts_->message(this, tr(kCaption),
-                      tr("No program could be found to open the guide to linking bots. You can "
-                         "open it yourself; it is here:\n\n%1")
-                          .arg(where),
-                      QMessageBox::Information);
+    const bool opened = prompts_->openUrl(udlpGuideUrl());
+    if (!opened) prompts_->message(this, QString(), tr("Unable to open URL"), QMessageBox::NoIcon);
 }
 
 void UdlpForm::learnToggled() {

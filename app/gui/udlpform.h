@@ -21,25 +21,22 @@ namespace vebix {
 class MindKeeper;
 class Prompts;
 
-// A label that acts as a link: underlined in the desktop palette's link colour, a hand cursor,
-// reached with Tab (with the style's focus frame while it has the focus) and followed with
-// Enter or Space as well as by a click.
+// A label that acts as a link: a hand cursor, the desktop palette's link colour while the mouse
+// is over it and its ordinary text colour otherwise.
 class LinkLabel : public QLabel {
     Q_OBJECT
 public:
-    explicit LinkLabel(const QString& text, QWidget* parent = nullptr);
-
+    using QLabel::QLabel;
 signals:
     void clicked();
 
 protected:
-    void changeEvent(QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
 
 private:
-    void useLinkColour();
+    void showHovered(bool hovered);
 };
 
 class UdlpForm : public QDialog {

@@ -1,6 +1,7 @@
 #include "app/gui/usernameform.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -80,18 +81,7 @@ UserNameForm::UserNameForm(const QString& currentName, std::optional<QString> lo
     connect(knownNamesList_, &QListWidget::itemDoubleClicked, this,
             [this] { guarded([this] { onDoubleClick(); }); });
 
-    offeredName_ = currentName;
-    if (offeredName_.isEmpty() && loginName_ && !isAdministrator(*loginName_))
-        offeredName_ = *loginName_;
-    nameBox_->setText(offeredName_);
-    // Typing replaces the offered name at once.
-    nameBox_->selectAll();
-
-    nameBox_->setAccessibleName(tr("User name"));
-    nameBox_->setAccessibleDescription(tr("The name the bot will call you"));
-    knownNamesList_->setAccessibleName(tr("Names used before"));
-    knownNamesList_->setAccessibleDescription(tr("Choose one to fill in the name"));
-    okBtn_->setAccessibleDescription(tr("Chat under this name"));
+    nameBox_->setText(currentName);
     sizeDialog(*this, QSize(314, 200));
     centreOverParentWhenShown(*this);
 }
@@ -113,16 +103,14 @@ void UserNameForm::showEvent(QShowEvent* event) {
     guarded([this] { fillKnownNames(); });
 }
 
-bool UserNameForm::isAdministrator(const QString& login) {
-    return login.compare(QStringLiteral("Administrator"), Qt::CaseInsensitive) == 0 ||
-           login.compare(QStringLiteral("root"), Qt::CaseInsensitive) == 0;
-}
-
-bool UserNameForm::isKnown(const QString& name) {
-    Settings settings;
-    for (const std::string& known : settings.valueNames(Settings::kUserNamesGroup))
-        if (QString::fromStdString(known).compare(name, Qt::CaseInsensitive) == 0) return true;
-    return false;
+void UserNameForm::keyPressEvent(QKeyEvent* event) {
+    // Escape would reject the dialog like a Cancel button it does not have; at the first prompt
+    // that ends the program, with a name typed or not.
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 bool UserNameForm::isListed(const QString& name) const {
@@ -146,7 +134,10 @@ void UserNameForm::fillKnownNames() {
     // listed (in any letter case).
     const std::optional<QString>& login = loginName_;
     if (!login) return;
-    if (isAdministrator(*login) || isListed(*login)) return;
+    const bool administrator =
+        login->compare(QStringLiteral("Administrator"), Qt::CaseInsensitive) == 0 ||
+        login->compare(QStringLiteral("root"), Qt::CaseInsensitive) == 0;
+    if (administrator || isListed(*login)) return;
     addKnownName(*login);
 }
 
@@ -158,16 +149,13 @@ void UserNameForm::acceptName() {
         nameBox_->setFocus();
         return;
     }
-    // The person answered the questions below when the name was first given.
-    const bool known = isKnown(name);
     const auto bytes = name.toUtf8().size();
-    if (!known && bytes <= 2 &&
-        prompts_->message(this, caption, tr(kShortName), QMessageBox::Question,
-                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
+    if (bytes <= 2 && prompts_->message(this, caption, tr(kShortName), QMessageBox::Question,
+                                        QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
         nameBox_->setFocus();
         return;
     }
-    if (!known && name.contains(QLatin1Char(' ')) &&
+    if (name.contains(QLatin1Char(' ')) &&
         prompts_->message(this, caption, tr(kBlankInName), QMessageBox::Question,
                           QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes) {
         nameBox_->setFocus();

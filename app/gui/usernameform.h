@@ -4,9 +4,8 @@
 // user may override), adds it to the known names in the settings (subkey "UserNames", one
 // value per name with empty data; names that differ only in letter case are one name, kept in
 // the spelling written last) and closes the dialog. The caller then reads nameBox as it
-// stands, blanks at the ends included. A name that is already known was checked when it was
-// first given: it is not questioned again. Escape and the close box both close the dialog
-// without a new name (Rejected); the caller then goes on with the name it offered.
+// stands, blanks at the ends included. The dialog has no Cancel: Escape does nothing, only the
+// close box closes it without a name.
 
 #include <QDialog>
 #include <QString>
@@ -33,9 +32,6 @@ public:
 
     // The text of nameBox, untrimmed.
     QString enteredName() const;
-    // The name the dialog opened with in nameBox: currentName, or, when that is empty, the
-    // login name unless it is an administrator's.
-    const QString& offeredName() const { return offeredName_; }
 
     // Adds name to knownNamesList, keeping it sorted ASCII case-insensitively: before the
     // first entry that compares greater, after any equal ones.
@@ -43,20 +39,17 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void fillKnownNames();
     // Whether the list holds name in any letter case.
     bool isListed(const QString& name) const;
-    // Whether name was accepted before: the settings know it in any letter case.
-    static bool isKnown(const QString& name);
-    static bool isAdministrator(const QString& login);
     void acceptName();
     void onSelectionChanged();
     void onDoubleClick();
 
     std::optional<QString> loginName_;
-    QString offeredName_;
     Prompts* prompts_;
     QLineEdit* nameBox_;
     QPushButton* okBtn_;

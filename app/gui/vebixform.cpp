@@ -15,8 +15,6 @@
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 
-#include <algorithm>
-
 #include "engine/ai/mindline.h"
 #include "engine/base/random.h"
 #include "engine/base/ascii.h"
@@ -29,13 +27,11 @@
 #include "app/gui/chatdisplay.h"
 #include "app/gui/dialogplacement.h"
 #include "app/gui/filedialog.h"
-#include "app/gui/inputlimit.h"
 #include "app/gui/prompts.h"
 #include "app/gui/savenotice.h"
 #include "app/gui/usernameform.h"
-#include "app/gui/windowplace.h"
-#include "app/gui/windowtitle.h"
 #include "app/platform/qtext.h"
+#include "app/platform/version.h"
 
 namespace vebix {
 namespace {
@@ -61,7 +57,7 @@ VebixForm::VebixForm(Prompts& prompts, const StartupChoice& start, QWidget* pare
     buildMenus();
     buildLayout();
     setWindowIcon(appIcon());
-    updateTitle();
+    setWindowTitle(QStringLiteral("Vebix ") + fromUtf8(release::kVersion));
 
     // Enter in the input line presses Say, as the window's default button.
     connect(input_, &QLineEdit::returnPressed, sayBtn_, [this] {
@@ -77,18 +73,10 @@ VebixForm::VebixForm(Prompts& prompts, const StartupChoice& start, QWidget* pare
             [this] { guarded([this] { saveAsFromNotice(); }); });
 
     updateMinimumSize();
-    // The default size, or what the desktop's font needs when that is more; then the size and
-    // place the window was left at, when there is one.
+    // The default size, or what the desktop's font needs when that is more.
     resize(QSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height())
                .expandedTo(sizeHint())
                .expandedTo(minimumSize()));
-    placeRestored_ = restoreWindowPlace(*this);
-}
-
-void VebixForm::updateTitle() {
-    setWindowTitle(windowTitleFor({.botName = botName(),
-                                   .mindPath = keeper().bot() ? displayPath() : QString(),
-                                   .partner = linkPartner_}));
 }
 
 void VebixForm::buildLayout() {
@@ -103,36 +91,19 @@ void VebixForm::buildLayout() {
     // The desktop's font and palette throughout: nothing here fixes a colour or a typeface.
     disp_ = new ChatDisplay(client_);
     disp_->setObjectName(QStringLiteral("disp"));
-    disp_->setAccessibleName(tr("Conversation"));
-    disp_->setAccessibleDescription(tr("What you and the bot have said, newest at the end"));
-    // However small the window, the conversation keeps a few lines in view.
-    disp_->setMinimumHeight(disp_->fontMetrics().lineSpacing() * 4 + 2 * disp_->frameWidth());
 
     saveNotice_ = new SaveNotice(client_);
 
-    // No length limit of its own: a paste longer than a line is kept whole, and Say says it
-    // in parts (inputlimit.h); the note below the input line says so while it is too long.
     input_ = new QLineEdit(client_);
     input_->setObjectName(QStringLiteral("input"));
-    input_->setAccessibleName(tr("Your message"));
-    input_->setAccessibleDescription(tr("Type a line and press Enter to say it"));
-
-    inputNote_ = new QLabel(client_);
-    inputNote_->setObjectName(QStringLiteral("inputNote"));
-    inputNote_->setTextFormat(Qt::PlainText);
-    inputNote_->setWordWrap(true);
-    inputNote_->setAccessibleName(tr("Line length"));
-    inputNote_->hide();
-    connect(input_, &QLineEdit::textChanged, this, &VebixForm::updateInputNote);
+    input_->setMaxLength(500);
 
     sayBtn_ = new QPushButton(tr("Say"), client_);
     sayBtn_->setObjectName(QStringLiteral("sayBtn"));
     sayBtn_->setEnabled(false);
-    setSayButtonDescription();
 
     status_ = new QLabel(QStringLiteral("..."), bar);
     status_->setObjectName(QStringLiteral("status"));
-    status_->setAccessibleName(tr("Status"));
     status_->setTextFormat(Qt::PlainText);
     // A long status is cut at the window's edge rather than widening the window.
     status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -149,10 +120,6 @@ void VebixForm::buildLayout() {
     linkBotPic2_ = hiddenLabel("linkBotPic2");
     linkBotName2_ = hiddenLabel("linkBotName2");
     for (QLabel* pic : {linkBotPic1_, linkBotPic2_}) pic->setMinimumSize(32, 32);
-    linkBotPic1_->setAccessibleName(tr("Picture of this bot"));
-    linkBotName1_->setAccessibleName(tr("This bot"));
-    linkBotPic2_->setAccessibleName(tr("Picture of the other bot"));
-    linkBotName2_->setAccessibleName(tr("The other bot"));
     linkBotName1_->setMinimumWidth(112);
     linkBotName2_->setMinimumWidth(112);
 
@@ -170,45 +137,12 @@ void VebixForm::buildLayout() {
     column->addWidget(disp_, 1);
     column->addWidget(saveNotice_);
     column->addLayout(row);
-    column->addWidget(inputNote_);
     setTabOrder(disp_, input_);
     setTabOrder(input_, sayBtn_);
 }
 
-void VebixForm::setSayButtonDescription() {
-    sayBtn_->setText(tr("Say"));
-    sayBtn_->setToolTip(tr("Says the line you typed (Enter)"));
-    sayBtn_->setAccessibleName(tr("Say"));
-    sayBtn_->setAccessibleDescription(sayBtn_->toolTip());
-}
-
-void VebixForm::updateInputNote() {
-    const qsizetype length = input_->text().size();
-    if (length <= kMaxSaidLength) {
-        inputNote_->hide();
-        return;
-    }
-    inputNote_->setText(tr("This line is %1 characters long; a line holds up to %2. Say says "
-                           "the first part and keeps the rest here, to say next.")
-                            .arg(length)
-                            .arg(kMaxSaidLength));
-    inputNote_->show();
-}
-
 void VebixForm::updateMinimumSize() {
-    QSize least = QSize(kMinWidth, kMinHeight).expandedTo(minimumSizeHint());
-    // Wrapped text (the save notice, the note under the input line) needs more lines as the
-    // window narrows; the least height makes room for them at the width the window has.
-    if (QLayout* column = client_->layout(); column && column->hasHeightForWidth()) {
-        const int missing = column->totalHeightForWidth(client_->width()) - client_->height();
-        if (missing > 0) least.setHeight(std::max(least.height(), height() + missing));
-    }
-    if (least != minimumSize()) setMinimumSize(least);
-}
-
-void VebixForm::resizeEvent(QResizeEvent* event) {
-    QMainWindow::resizeEvent(event);
-    updateMinimumSize();
+    setMinimumSize(QSize(kMinWidth, kMinHeight).expandedTo(minimumSizeHint()));
 }
 
 VebixForm::~VebixForm() { stopLinkMode(); }
@@ -269,8 +203,7 @@ void VebixForm::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (loadStarted_) return;
     loadStarted_ = true;
-    QScreen* screen = this->screen();
-    if (screen && !placeRestored_) {
+    if (QScreen* screen = this->screen()) {
         QRect frame = frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
@@ -302,9 +235,7 @@ void VebixForm::openMindFile(const std::string& path, const MindKeeper::LoadOpti
         }
     } catch (const std::exception& e) {
         showNoMind();
-        prompts_->error(this, QString::fromUtf8(kMessageCaption),
-                        tr("\"%1\" cannot be loaded as a mind: %2")
-                            .arg(fromUtf8(path), QString::fromUtf8(e.what())));
+        prompts_->error(this, QString::fromUtf8(kMessageCaption), QString::fromUtf8(e.what()));
     }
 }
 
@@ -335,12 +266,6 @@ void VebixForm::changeEvent(QEvent* event) {
 void VebixForm::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
     if (!event->isAccepted() || disposed_) return;
-    // Where the window was matters less than the mind: a full disk must not stop the closing
-    // that asks about the mind's lines.
-    try {
-        saveWindowPlace(*this);
-    } catch (const std::exception&) {
-    }
     hide();
     QCoreApplication::processEvents();
     // Link mode ends before the mind is saved, so that a line it learns while closing is saved
@@ -378,24 +303,21 @@ std::string VebixForm::askAboutHeldMind(const std::string& path) {
 }
 
 void VebixForm::showMindLoaded(const std::string&) {
-    updateTitle();
     appendText(displayPath() + kCrLf + kCrLf, ChatRole::Info);
     setStatusText(tr("Please enter your name..."));
 }
 
 std::optional<std::string> VebixForm::askName(const ChatSession::NameQuestion& question) {
     const std::string offered = question.current.empty() ? question.lastUsed : question.current;
-    updateTitle();
     UserNameForm prompt(fromUtf8(offered),
                         question.loginName ? std::optional<QString>(fromUtf8(*question.loginName))
                                            : std::nullopt,
                         *prompts_, this);
     centreOver(prompt, *this);
     if (prompts_->exec(prompt) == QDialog::Accepted) return prompt.enteredName().toStdString();
-    // Escape and the close box go on with the name offered (the last one, or on a first start
-    // the login name), whichever start this is; with none there is nobody to talk to.
-    if (prompt.offeredName().isEmpty()) return std::nullopt;
-    return prompt.offeredName().toStdString();
+    // Cancelled: the name offered stays; with none there is nobody to talk to.
+    if (offered.empty()) return std::nullopt;
+    return offered;
 }
 
 void VebixForm::showGreeting(const std::string& name, const std::string& opening) {
@@ -411,7 +333,6 @@ void VebixForm::showGreeting(const std::string& name, const std::string& opening
     sayBtn_->setEnabled(true);
     input_->setEnabled(true);
     input_->setFocus();
-    announceIfUnwritable();
     QCoreApplication::processEvents();
 }
 
@@ -427,10 +348,7 @@ void VebixForm::connectConversation() {
     connect(conv, &Conversation::lineAccepted, this, [this](const QString& line) {
         sayBtn_->setEnabled(false);
         appendText(line + kCrLf, ChatRole::Text);
-        // What did not fit in the line waits in the input to be said next.
-        input_->setText(keptForNextLine_);
-        input_->setCursorPosition(0);
-        keptForNextLine_.clear();
+        input_->clear();
     });
     auto botLine = [this](const QString& text) {
         showBotTag();
@@ -448,13 +366,9 @@ void VebixForm::connectConversation() {
 
 void VebixForm::say() {
     const std::shared_ptr<VebixAi> engine = keeper().bot();
-    const SplitLine split = splitForSaying(input_->text());
-    keptForNextLine_ = split.kept;
     try {
-        session_->say(split.said.toStdString());
-        keptForNextLine_.clear();
+        session_->say(input_->text().toStdString());
     } catch (...) {
-        keptForNextLine_.clear();
         // Say comes back after a failed exchange, unless the mind was closed or replaced
         // meanwhile (the new one decides the button then).
         if (engine && keeper().bot() == engine) sayBtn_->setEnabled(true);

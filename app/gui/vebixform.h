@@ -10,14 +10,12 @@
 // built as LinkModeMenuItem; linkBots() hands over to startLinkMode() once a bot is loaded.
 
 #include <QMainWindow>
-#include <QPointer>
 #include <QString>
 
 #include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "app/chat/chatsession.h"
 #include "app/gui/chatcolours.h"
@@ -50,11 +48,10 @@ public:
     // Link mode's worker thread (botlinkthread.h).
     class BotLinkThread;
 
-    // The window's size below the menu bar (status bar included) on a first start, before it
-    // has a size of the person's to come back to, and its least size; both grow when the
-    // desktop's font needs more room.
-    static constexpr int kClientWidth = 640;
-    static constexpr int kClientHeight = 480;
+    // The window's default size below the menu bar (status bar included) and its least size;
+    // both grow when the desktop's font needs more room.
+    static constexpr int kClientWidth = 450;
+    static constexpr int kClientHeight = 350;
     static constexpr int kMinWidth = 350;
     static constexpr int kMinHeight = 250;
 
@@ -115,11 +112,6 @@ public:
     // Removes every menu entry that is not a LinkModeMenuItem, through the whole menu bar and
     // the menus of the entries kept.
     void keepOnlyLinkModeMenuItems();
-    // Puts the entries keepOnlyLinkModeMenuItems removed back where they were.
-    void restoreMenuItems();
-    // Link mode's Exit: ends the link, keeps what it taught the bot, and brings the window back
-    // to chatting with its own mind. Nothing when link mode is off.
-    void leaveLinkMode();
 
     // The mind the window shows.
     MindKeeper& keeper() { return session_->keeper(); }
@@ -156,7 +148,6 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     bool event(QEvent* event) override;
 
     // ---- seams ---------------------------------------------------------------------------------
@@ -197,28 +188,11 @@ private:
     void showSaveNotice(const QString& reason);
     void hideSaveNotice();
     QString botName() const;
-    // The title names the bot, and the mind's file or link mode's other bot.
-    void updateTitle();
-    // Why the file at path would not load as a mind, tried without touching the mind in use;
-    // none when it loads or is not there (a new mind is made there).
-    static std::optional<QString> refusalOfMind(const std::string& path);
-    // Why the mind at path could not be saved, when its file (or the folder of a new one) is
-    // not writable; none when it is.
-    static std::optional<QString> unwritableReason(const std::string& path);
-    // Shows the save notice at once for a loaded mind that cannot be saved.
-    void announceIfUnwritable();
-    // After a Save As: the title and the display name the mind's new file.
-    void showMindMoved();
-    // Shows, while the input holds more than one line's worth, how Say will treat it.
-    void updateInputNote();
-    // Say's caption, tool tip and the names a screen reader gives it.
-    void setSayButtonDescription();
 
     Prompts* prompts_;
 
     // Controls.
     QLineEdit* input_;
-    QLabel* inputNote_;
     QPushButton* sayBtn_;
     ChatDisplay* disp_;
     QLabel* status_;
@@ -238,18 +212,9 @@ private:
     const std::string documentsFolder_;
     const std::string programPath_;
 
-    QString linkPartner_;      // link mode's other bot; empty when chatting
-    QString keptForNextLine_;  // the part of a long line Say leaves in the input
-    struct RemovedMenuItem {
-        QPointer<QWidget> owner;
-        QAction* item;
-        QAction* before;  // the entry it came before; null: it was the last
-    };
-    std::vector<RemovedMenuItem> removedMenuItems_;
     BotLinkThread* linkThread_ = nullptr;
     bool loadStarted_ = false;
-    bool placeRestored_ = false;  // the window opens where it was left, not centred
-    bool disposed_ = false;       // closed for good without saving (name prompt cancelled)
+    bool disposed_ = false;  // closed for good without saving (name prompt cancelled)
 };
 
 }  // namespace vebix

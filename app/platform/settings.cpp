@@ -11,12 +11,10 @@
 namespace vebix {
 namespace {
 
-constexpr std::array<Settings::KeyInfo, 4> kKeys = {{
+constexpr std::array<Settings::KeyInfo, 3> kKeys = {{
     {Settings::Key::LastMindFile, "", "LastMindFile", Settings::Kind::String, "", 0},
     {Settings::Key::LastUserName, "", "LastUserName", Settings::Kind::String, "", 0},
     {Settings::Key::Delay, "", "Delay", Settings::Kind::Dword, "", 1},
-    // The main window's size, place and state as the toolkit describes them, in base 64.
-    {Settings::Key::WindowGeometry, "", "WindowGeometry", Settings::Kind::String, "", 0},
 }};
 
 constexpr const char* kOrganisation = "Vebix";

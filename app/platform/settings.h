@@ -28,7 +28,7 @@ public:
     enum class Kind { String, Dword };
 
     // The values the program knows by name.
-    enum class Key { LastMindFile, LastUserName, Delay, WindowGeometry };
+    enum class Key { LastMindFile, LastUserName, Delay };
     struct KeyInfo {
         Key key;
         std::string_view group;  // empty: the top level

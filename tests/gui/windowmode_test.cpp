@@ -90,9 +90,7 @@ TEST(ScriptedPromptsTest, NextAnswerAnswersOneBoxOnly) {
 TEST(MainWindow, HasTheProgramTitle) {
     testing::ScriptedPrompts prompts;
     VebixForm form{prompts};
-    // With no mind the title is the program's name alone; the bot and its file come first once
-    // one is loaded (see the window's own tests).
-    EXPECT_EQ(form.windowTitle(), "Vebix");
+    EXPECT_EQ(form.windowTitle(), "Vebix " + fromUtf8(release::kVersion));
 }
 
 }  // namespace
