@@ -122,16 +122,29 @@ inline std::vector<char*> pointers(const std::vector<std::string>& strings) {
 }
 }  // namespace detail
 
+// Where the program's standard output goes: collected, or a pipe whose reader has gone, so
+// that every write to it fails.
+enum class Output { Collected, ReaderGone };
+
 // Runs the built program with args (program name not included) in workDir, feeding input to
-// its standard input, and collects its output until it ends.
+// its standard input, and collects its output until it ends. The broken pipe signal is ignored
+// here, and so in the program, which then sees its writes fail instead of being ended.
 inline RunResult run(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                     const std::string& workDir, std::string_view input = {}) {
+                     const std::string& workDir, std::string_view input = {},
+                     Output output = Output::Collected) {
     RunResult result;
     int in[2], out[2], err[2];
     if (::pipe2(in, O_CLOEXEC) || ::pipe2(out, O_CLOEXEC) || ::pipe2(err, O_CLOEXEC)) {
         ADD_FAILURE() << "pipe failed";
         return result;
     }
+    int openReaders = 2;
+    if (output == Output::ReaderGone) {
+        ::close(out[0]);
+        out[0] = -1;
+        openReaders = 1;
+    }
+    ::signal(SIGPIPE, SIG_IGN);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
@@ -150,20 +163,17 @@ inline RunResult run(const std::vector<std::string>& args, const std::vector<std
     ::close(err[1]);
     if (spawned != 0) {
         ADD_FAILURE() << "cannot start " << VEBIX_EXE;
-        ::close(in[1]);
-        ::close(out[0]);
-        ::close(err[0]);
+        for (int fd : {in[1], out[0], err[0]})
+            if (fd >= 0) ::close(fd);
         return result;
     }
     ::fcntl(in[1], F_SETFL, O_NONBLOCK);
-    ::signal(SIGPIPE, SIG_IGN);
     std::size_t fed = 0;
     if (input.empty()) {
         ::close(in[1]);
         in[1] = -1;
     }
     const auto deadline = std::chrono::steady_clock::now() + kGuard;
-    int openReaders = 2;
     while (openReaders > 0) {
         pollfd fds[3] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}, {in[1], POLLOUT, 0}};
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
